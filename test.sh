@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds a separate tree with AddressSanitizer and
+# UBSan, and runs every test. Exits non-zero when any test fails.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/install-deps.sh
+
+build=build-test
+cmake -S . -B "$build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTOPPEEK_SANITIZE=ON -DTOPPEEK_WERROR=ON -DTOPPEEK_TESTS=ON -DTOPPEEK_BENCH=ON
+cmake --build "$build" -j "$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cd "$build"
+ctest --output-on-failure --timeout 600 -j "$(nproc)"
