@@ -1,0 +1,95 @@
+#pragma once
+
+// The client side of POP3 (RFC 1939) as the mailbox operations need it: log in with USER/PASS
+// or APOP, then STAT, LIST for one message, TOP, DELE and QUIT. Each command is one line and
+// one status reply (plus a body for TOP), read strictly in turn.
+
+#include "mail/Connection.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace toppeek::mail {
+
+// A logged-in connection. Owned by the operation that opened it, which ends it with pop3Quit
+// followed by closeConnection(session.socket).
+struct Pop3Session {
+    Socket socket = kInvalidSocket;
+    ConnectionControl* control = nullptr;
+};
+
+// Login results.
+inline constexpr int kLoginOk = 1;
+inline constexpr int kLoginNoConnection = -1;
+inline constexpr int kLoginRefused = -2;
+
+// Buffer sizes, terminating zero included.
+inline constexpr int kCommandLineSize = 120;
+inline constexpr int kApopLineSize = 256;
+inline constexpr int kLoginBufferSize = 4096;
+inline constexpr int kStatusBufferSize = 119;
+inline constexpr int kTokenSize = 255;
+inline constexpr std::size_t kTraceLimit = 117;
+inline constexpr std::size_t kTimestampLimit = 199;
+// Longest user name or password that fits its command line.
+inline constexpr std::size_t kCredentialLimit = 112;
+
+// The host may be written "name:port" to reach a server on another port; without a colon the
+// remembered POP3 port is used. Both log-ins return kLoginOk, kLoginNoConnection (also for a
+// bad port) or kLoginRefused (greeting or login refused or failed, or a user name or password
+// that cannot be sent safely: CR, LF or NUL in it, or longer than kCredentialLimit). On
+// failure session.socket is kInvalidSocket and the connection is closed.
+int pop3Login(Pop3Session& session, std::string_view host, std::string_view user,
+              std::string_view password, ConnectionControl& control);
+// Uses APOP when the greeting carries a time stamp, otherwise USER/PASS.
+int pop3LoginApop(Pop3Session& session, std::string_view host, std::string_view user,
+                  std::string_view password, ConnectionControl& control);
+
+// Message count and mailbox size; both 0 when the reply carries no numbers.
+bool pop3Stat(Pop3Session& session, long& count, long& octets);
+// Size of message number in octets; 0 when the reply carries no size.
+bool pop3List(Pop3Session& session, long number, long& size);
+// The first lines of a message: on success buffer holds every line after the status line up
+// to and including the terminating ".", zero-terminated; dot-stuffed lines are left as sent.
+bool pop3Top(Pop3Session& session, long number, int lines, char* buffer, int size);
+bool pop3Dele(Pop3Session& session, long number);
+bool pop3Quit(Pop3Session& session);
+
+// The steps every command goes through.
+// Traces the line (password masked) through the status callback, then sends all of it.
+// Returns the length sent or -1.
+int sendCommand(Pop3Session& session, std::string_view line);
+// Reads one status line; true only for a positive status ("+OK", any case).
+bool readStatusReply(Pop3Session& session, char* buffer, int size);
+// sendCommand, then readStatusReply unless the send failed.
+bool transact(Pop3Session& session, std::string_view line, char* buffer, int size);
+
+// Reply-end finders for readUntil.
+int findStatusLineEnd(const char* buffer, int count, int argument);
+int findTopBodyEnd(const char* buffer, int count, int argument);
+
+// The next reply token of text from position on (leading white space, CR, LF, TAB and space
+// skipped; at most kTokenSize - 1 characters); position moves past it.
+std::string nextReplyToken(std::string_view text, std::size_t& position);
+// The trace text of a command line: "PASS xxxx" when it contains "PASS", else the line itself,
+// cut to kTraceLimit characters.
+std::string traceText(std::string_view line);
+// The greeting's time stamp, from the first '<' through the first '>' after it, or nothing.
+std::optional<std::string> apopTimestamp(std::string_view greeting);
+// The APOP digest of a time stamp and a password: 32 lowercase hex digits.
+std::string apopDigest(std::string_view timestamp, std::string_view password);
+
+// The host part and port of an account's host text. port is 0 when the text has no colon;
+// nothing when the port is not all digits or outside 1..65535.
+struct HostAndPort {
+    std::string name;
+    int port = 0;
+};
+std::optional<HostAndPort> splitHostAndPort(std::string_view host);
+
+// The POP3 port: looked up once per run in the services database, else 110.
+int pop3Port();
+
+} // namespace toppeek::mail
