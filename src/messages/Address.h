@@ -2,6 +2,7 @@
 // plain syntax test for them. Nothing is looked up and letter case is kept.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Controls, space, DEL and < > ( ) [ ] \ . , ; : @ "

@@ -2,6 +2,7 @@
 // applied), and the parser for the textual layouts found in real mail.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 

@@ -1,0 +1,94 @@
+#include "messages/MessageList.h"
+
+#include "core/Text.h"
+#include "core/TextList.h"
+
+namespace {
+
+int compareTexts(const std::optional<std::string>& a, const std::optional<std::string>& b) {
+    return compareBytes(a ? std::string_view(*a) : std::string_view(),
+                        b ? std::string_view(*b) : std::string_view());
+}
+
+int compareSizes(std::int32_t a, std::int32_t b) {
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+} // namespace
+
+std::unique_ptr<MessageList> createMessageList() {
+    return std::make_unique<MessageList>(10, 5, destroyMessageEntry);
+}
+
+int countMarked(const MessageList& list) {
+    int marked = 0;
+    for (const MessageEntry* entry : list)
+        if (entry->mark != MarkState::Unmarked)
+            ++marked;
+    return marked;
+}
+
+int indexOfEntry(const MessageList& list, const MessageEntry* entry) {
+    for (int i = 0; i < list.count(); ++i)
+        if (list.at(i) == entry)
+            return i;
+    return -1;
+}
+
+void setBodyLoadedAll(MessageList& list, bool value) {
+    for (MessageEntry* entry : list)
+        entry->bodyLoaded = value;
+}
+
+bool sortMessages(MessageList& list, SortKey key, bool ascending) {
+    switch (key) {
+    case SortKey::ByTo:
+        list.sort(
+            [](const MessageEntry& a, const MessageEntry& b) { return compareTexts(a.to, b.to); },
+            ascending);
+        break;
+    case SortKey::ByFrom:
+        list.sort([](const MessageEntry& a,
+                     const MessageEntry& b) { return compareTexts(a.from, b.from); },
+                  ascending);
+        break;
+    case SortKey::BySubject:
+        list.sort([](const MessageEntry& a,
+                     const MessageEntry& b) { return compareTexts(a.subject, b.subject); },
+                  ascending);
+        break;
+    case SortKey::BySize:
+        list.sort([](const MessageEntry& a,
+                     const MessageEntry& b) { return compareSizes(a.size, b.size); },
+                  ascending);
+        break;
+    case SortKey::ByDate:
+        list.sort([](const MessageEntry& a,
+                     const MessageEntry& b) { return compareMailDate(a.date, b.date); },
+                  ascending);
+        break;
+    }
+    return true;
+}
+
+bool groupPatternMatches(const std::optional<std::string>& text,
+                         const std::optional<std::string>& pattern) {
+    if (!text || !pattern)
+        return false;
+    if (pattern->find('*') != std::string::npos)
+        return matchWildcard(text->c_str(), pattern->c_str());
+    return findText(text->c_str(), pattern->c_str(), false) >= 0;
+}
+
+int markGroup(MessageList& list, const std::string& pattern, MarkState value) {
+    const std::optional<std::string> wanted = pattern;
+    int marked = 0;
+    for (MessageEntry* entry : list) {
+        if (groupPatternMatches(entry->from, wanted) ||
+            groupPatternMatches(entry->subject, wanted)) {
+            entry->mark = value;
+            ++marked;
+        }
+    }
+    return marked;
+}
