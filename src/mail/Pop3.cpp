@@ -1,0 +1,413 @@
+#include "mail/Pop3.h"
+
+#include <array>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <openssl/evp.h>
+
+namespace toppeek::mail {
+
+namespace {
+
+constexpr int kSendChunk = 512;
+constexpr int kDefaultPop3Port = 110;
+
+std::mutex gPortMutex;
+int gPop3Port = 0; // 0 until looked up
+
+bool isSeparator(char c) {
+    return c == '\r' || c == '\n' || c == '\t' || c == ' ';
+}
+
+// White space in the C locale, plus the separators.
+bool isSkipped(char c) {
+    return isSeparator(c) || c == '\v' || c == '\f';
+}
+
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (upper(a[i]) != upper(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The reply in a buffer that readUntil zero-terminated.
+std::string_view replyText(const char* buffer, int size) {
+    return {buffer, ::strnlen(buffer, static_cast<std::size_t>(size))};
+}
+
+std::string firstToken(std::string_view text) {
+    std::size_t position = 0;
+    return nextReplyToken(text, position);
+}
+
+// A decimal number as atol reads it, saturated instead of overflowing.
+long toNumber(std::string_view token) {
+    std::size_t i = 0;
+    while (i < token.size() && isSkipped(token[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
+        negative = token[i] == '-';
+        ++i;
+    }
+    long value = 0;
+    for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i) {
+        int digit = token[i] - '0';
+        if (value > (LONG_MAX - digit) / 10) {
+            return negative ? LONG_MIN : LONG_MAX;
+        }
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+// The second and third tokens of a positive reply whose indicator is exactly "+OK".
+void readNumbers(std::string_view reply, long& second, long& third) {
+    second = 0;
+    third = 0;
+    std::size_t position = 0;
+    if (nextReplyToken(reply, position) != "+OK") {
+        return;
+    }
+    second = toNumber(nextReplyToken(reply, position));
+    third = toNumber(nextReplyToken(reply, position));
+}
+
+// A user name or password goes into a command line only when it cannot end that line early
+// or smuggle in another command, and fits the line.
+bool isSendable(std::string_view text) {
+    return text.size() <= kCredentialLimit && text.find_first_of("\r\n", 0, 3) == std::string::npos;
+}
+
+int lookUpPop3Port() {
+    servent entry{};
+    servent* found = nullptr;
+    std::array<char, 1024> scratch{};
+    if (::getservbyname_r("pop3", nullptr, &entry, scratch.data(), scratch.size(), &found) == 0 &&
+        found != nullptr) {
+        int port = ntohs(static_cast<std::uint16_t>(found->s_port));
+        if (port > 0) {
+            return port;
+        }
+    }
+    return kDefaultPop3Port;
+}
+
+// The remembered POP3 port; the first call of the run looks it up and reports that it does.
+int rememberedPop3Port(std::string_view host, ConnectionControl& control) {
+    {
+        std::lock_guard lock(gPortMutex);
+        if (gPop3Port != 0) {
+            return gPop3Port;
+        }
+    }
+    control.statusText = std::string(host);
+    control.status = ConnectStatus::Resolving;
+    if (control.statusCallback) {
+        control.statusCallback(control);
+    }
+    return pop3Port();
+}
+
+template <std::size_t N, typename... Args>
+std::string_view formatLine(std::array<char, N>& line, const char* format, Args... args) {
+    int length = std::snprintf(line.data(), line.size(), format, args...);
+    if (length < 0) {
+        line[0] = '\0';
+    }
+    return {line.data(), std::strlen(line.data())};
+}
+
+bool quitAndClose(Pop3Session& session) {
+    std::array<char, kStatusBufferSize> reply{};
+    transact(session, "QUIT\r\n", reply.data(), static_cast<int>(reply.size()));
+    closeConnection(session.socket);
+    session.socket = kInvalidSocket;
+    return false;
+}
+
+int logIn(Pop3Session& session, std::string_view host, std::string_view user,
+          std::string_view password, ConnectionControl& control, bool allowApop) {
+    session.control = &control;
+    session.socket = kInvalidSocket;
+
+    std::optional<HostAndPort> target = splitHostAndPort(host);
+    if (!target) {
+        return kLoginNoConnection;
+    }
+    int port = target->port != 0 ? target->port : rememberedPop3Port(host, control);
+
+    auto buffer = std::make_unique<char[]>(kLoginBufferSize);
+    session.socket = connectToHost(target->name, port, control);
+    if (session.socket == kInvalidSocket) {
+        return kLoginNoConnection;
+    }
+
+    bool ok = readStatusReply(session, buffer.get(), kLoginBufferSize);
+    std::optional<std::string> stamp;
+    if (ok && allowApop) {
+        stamp = apopTimestamp(replyText(buffer.get(), kLoginBufferSize));
+    }
+    if (ok && stamp) {
+        ok = isSendable(user);
+        if (ok) {
+            std::string digest = apopDigest(*stamp, password);
+            std::array<char, kApopLineSize> line{};
+            ok = transact(session,
+                          formatLine(line, "APOP %.*s %s\r\n", static_cast<int>(user.size()),
+                                     user.data(), digest.c_str()),
+                          buffer.get(), kLoginBufferSize);
+        }
+    } else if (ok) {
+        ok = isSendable(user) && isSendable(password);
+        std::array<char, kCommandLineSize> line{};
+        ok = ok &&
+             transact(session,
+                      formatLine(line, "USER %.*s\r\n", static_cast<int>(user.size()), user.data()),
+                      buffer.get(), kLoginBufferSize);
+        ok = ok && transact(session,
+                            formatLine(line, "PASS %.*s\r\n", static_cast<int>(password.size()),
+                                       password.data()),
+                            buffer.get(), kLoginBufferSize);
+    }
+    if (!ok) {
+        quitAndClose(session);
+        return kLoginRefused;
+    }
+    return kLoginOk;
+}
+
+} // namespace
+
+std::string nextReplyToken(std::string_view text, std::size_t& position) {
+    while (position < text.size() && isSkipped(text[position])) {
+        ++position;
+    }
+    std::size_t begin = position;
+    while (position < text.size() && !isSeparator(text[position]) &&
+           position - begin < static_cast<std::size_t>(kTokenSize - 1)) {
+        ++position;
+    }
+    return std::string(text.substr(begin, position - begin));
+}
+
+int findStatusLineEnd(const char* buffer, int count, int /*argument*/) {
+    if (count <= 4) {
+        return 0;
+    }
+    std::string_view text(buffer, static_cast<std::size_t>(count));
+    std::string token = firstToken(text);
+    if (!equalsNoCase(token, "+OK") && !equalsNoCase(token, "-ERR")) {
+        // Not a status line we know: everything received so far is the reply.
+        return count;
+    }
+    if (std::size_t end = text.find("\r\n"); end != std::string_view::npos) {
+        return static_cast<int>(end + 2);
+    }
+    if (std::size_t end = text.find('\n'); end != std::string_view::npos) {
+        return static_cast<int>(end + 1);
+    }
+    return 0;
+}
+
+int findTopBodyEnd(const char* buffer, int count, int /*argument*/) {
+    std::string_view text(buffer, static_cast<std::size_t>(count));
+    // An empty body: the terminating line comes straight after the status line. A lone ".\r"
+    // may still be followed by its "\n", so it waits for the next byte.
+    if (text.size() >= 2 && text[0] == '.') {
+        if (text[1] == '\n') {
+            return 2;
+        }
+        if (text[1] == '\r' && text.size() >= 3) {
+            return text[2] == '\n' ? 3 : 2;
+        }
+    }
+    for (std::string_view terminator : {"\n.\r\n", "\n.\n", "\r.\r"}) {
+        if (std::size_t at = text.find(terminator); at != std::string_view::npos) {
+            return static_cast<int>(at + terminator.size());
+        }
+    }
+    return 0;
+}
+
+std::string traceText(std::string_view line) {
+    std::string trace =
+        line.find("PASS") != std::string_view::npos ? std::string("PASS xxxx") : std::string(line);
+    if (trace.size() > kTraceLimit) {
+        trace.resize(kTraceLimit);
+    }
+    return trace;
+}
+
+std::optional<std::string> apopTimestamp(std::string_view greeting) {
+    std::string stamp;
+    bool inside = false;
+    for (char c : greeting) {
+        if (c == '<') {
+            inside = true;
+        }
+        if (inside && stamp.size() < kTimestampLimit) {
+            stamp += c;
+        }
+        if (inside && c == '>') {
+            break;
+        }
+    }
+    if (stamp.empty()) {
+        return std::nullopt;
+    }
+    return stamp;
+}
+
+std::string apopDigest(std::string_view timestamp, std::string_view password) {
+    std::string combined(timestamp);
+    combined.append(password);
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned int length = 0;
+    if (EVP_Digest(combined.data(), combined.size(), digest.data(), &length, EVP_md5(), nullptr) !=
+        1) {
+        return {};
+    }
+    std::string hex;
+    hex.reserve(2 * length);
+    for (unsigned int i = 0; i < length; ++i) {
+        std::array<char, 3> pair{};
+        std::snprintf(pair.data(), pair.size(), "%02x", digest[i]);
+        hex += pair.data();
+    }
+    return hex;
+}
+
+std::optional<HostAndPort> splitHostAndPort(std::string_view host) {
+    std::size_t colon = host.rfind(':');
+    if (colon == std::string_view::npos) {
+        return HostAndPort{std::string(host), 0};
+    }
+    std::string_view digits = host.substr(colon + 1);
+    if (digits.empty()) {
+        return std::nullopt;
+    }
+    int port = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        port = port * 10 + (c - '0');
+        if (port > 65535) {
+            return std::nullopt;
+        }
+    }
+    if (port < 1) {
+        return std::nullopt;
+    }
+    return HostAndPort{std::string(host.substr(0, colon)), port};
+}
+
+int pop3Port() {
+    std::lock_guard lock(gPortMutex);
+    if (gPop3Port == 0) {
+        gPop3Port = lookUpPop3Port();
+    }
+    return gPop3Port;
+}
+
+int sendCommand(Pop3Session& session, std::string_view line) {
+    if (ConnectionControl* control = session.control; control != nullptr) {
+        control->statusText = traceText(line);
+        control->status = ConnectStatus::CommandSent;
+        if (control->statusCallback) {
+            control->statusCallback(*control);
+        }
+    }
+    return sendAll(session.socket, line.data(), static_cast<int>(line.size()), kSendChunk,
+                   session.control);
+}
+
+bool readStatusReply(Pop3Session& session, char* buffer, int size) {
+    if (!readUntil(session.socket, buffer, size, findStatusLineEnd, 0, session.control)) {
+        return false;
+    }
+    return equalsNoCase(firstToken(replyText(buffer, size)), "+OK");
+}
+
+bool transact(Pop3Session& session, std::string_view line, char* buffer, int size) {
+    if (sendCommand(session, line) == -1) {
+        return false;
+    }
+    return readStatusReply(session, buffer, size);
+}
+
+int pop3Login(Pop3Session& session, std::string_view host, std::string_view user,
+              std::string_view password, ConnectionControl& control) {
+    return logIn(session, host, user, password, control, false);
+}
+
+int pop3LoginApop(Pop3Session& session, std::string_view host, std::string_view user,
+                  std::string_view password, ConnectionControl& control) {
+    return logIn(session, host, user, password, control, true);
+}
+
+bool pop3Stat(Pop3Session& session, long& count, long& octets) {
+    count = 0;
+    octets = 0;
+    std::array<char, kStatusBufferSize> reply{};
+    if (!transact(session, "STAT\r\n", reply.data(), kStatusBufferSize)) {
+        return false;
+    }
+    readNumbers(replyText(reply.data(), kStatusBufferSize), count, octets);
+    return true;
+}
+
+bool pop3List(Pop3Session& session, long number, long& size) {
+    size = 0;
+    std::array<char, kCommandLineSize> line{};
+    std::array<char, kStatusBufferSize> reply{};
+    if (!transact(session, formatLine(line, "LIST %ld\r\n", number), reply.data(),
+                  kStatusBufferSize)) {
+        return false;
+    }
+    long ignored = 0;
+    readNumbers(replyText(reply.data(), kStatusBufferSize), ignored, size);
+    return true;
+}
+
+bool pop3Top(Pop3Session& session, long number, int lines, char* buffer, int size) {
+    std::array<char, kCommandLineSize> line{};
+    if (!transact(session, formatLine(line, "TOP %ld %d\r\n", number, lines), buffer, size)) {
+        return false;
+    }
+    if (firstToken(replyText(buffer, size)) != "+OK") {
+        return false;
+    }
+    return readUntil(session.socket, buffer, size, findTopBodyEnd, 0, session.control);
+}
+
+bool pop3Dele(Pop3Session& session, long number) {
+    std::array<char, kCommandLineSize> line{};
+    std::array<char, kStatusBufferSize> reply{};
+    return transact(session, formatLine(line, "DELE %ld\r\n", number), reply.data(),
+                    kStatusBufferSize);
+}
+
+bool pop3Quit(Pop3Session& session) {
+    std::array<char, kStatusBufferSize> reply{};
+    return transact(session, "QUIT\r\n", reply.data(), kStatusBufferSize);
+}
+
+} // namespace toppeek::mail
