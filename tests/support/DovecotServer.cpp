@@ -1,0 +1,95 @@
+#include "support/DovecotServer.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace toppeek::test {
+
+namespace {
+
+bool fitsPasswdFile(const std::string& text) {
+    return text.find_first_of(":\r\n") == std::string::npos;
+}
+
+// apop in auth_mechanisms is what puts the time stamp into the greeting. A refused login is
+// answered after auth_failure_delay, and without the anvil change every later login from
+// 127.0.0.1 would be slowed down for up to half a minute.
+const char* const kConfiguration = R"(base_dir = @DIR@/base
+state_dir = @DIR@/state
+instance_name = toppeek-@NAME@
+log_path = @DIR@/dovecot.log
+protocols = pop3
+listen = 127.0.0.1
+ssl = no
+disable_plaintext_auth = no
+auth_mechanisms = plain login apop
+auth_failure_delay = 1 secs
+auth_verbose = yes
+first_valid_uid = 1000
+mail_location = maildir:~/Maildir
+passdb {
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u @DIR@/users
+}
+userdb {
+  driver = passwd-file
+  args = username_format=%u @DIR@/users
+}
+service pop3-login {
+  inet_listener pop3 {
+    address = 127.0.0.1
+    port = @PORT@
+  }
+  inet_listener pop3s {
+    port = 0
+  }
+}
+service anvil {
+  unix_listener anvil-auth-penalty {
+    mode = 0
+  }
+}
+)";
+
+} // namespace
+
+DovecotServer::DovecotServer() : RealPop3Server("dovecot") {}
+
+fs::path DovecotServer::maildirOf(const std::string& user) const {
+    return homeOf(user) / "Maildir";
+}
+
+std::vector<fs::path> DovecotServer::logFiles() const {
+    return {directory() / "dovecot.log"};
+}
+
+std::vector<std::string> DovecotServer::commandLine() const {
+    // -F keeps the master in the foreground as our child, so that stop() can reap it.
+    return {"dovecot", "-F", "-c", (directory() / "dovecot.conf").string()};
+}
+
+std::string DovecotServer::prepare(int port) {
+    const fs::path dir = directory();
+    std::string users;
+    for (const auto& u : this->users()) {
+        if (!fitsPasswdFile(u.name) || !fitsPasswdFile(u.password))
+            return "user name or password of \"" + u.name + "\" does not fit a passwd-file";
+        users += u.name + ":{PLAIN}" + u.password + ":" + std::to_string(mailUid) + ":" +
+                 std::to_string(mailUid) + "::" + homeOf(u.name).string() + "\n";
+    }
+    writeFile(dir / "users", users);
+
+    fs::create_directories(dir / "base");
+    fs::create_directories(dir / "state");
+    // A penalty table left from an earlier run would delay the first greeting by seconds.
+    std::error_code ignored;
+    fs::remove(dir / "base" / "anvil-auth-penalty", ignored);
+
+    writeFile(dir / "dovecot.conf", substitute(kConfiguration, {{"DIR", dir.string()},
+                                                                {"NAME", dir.filename().string()},
+                                                                {"PORT", std::to_string(port)}}));
+    return {};
+}
+
+} // namespace toppeek::test
