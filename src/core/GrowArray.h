@@ -7,9 +7,12 @@
 // insertions, removals and sorting move pointers, never item contents.
 #pragma once
 
+#include "core/Memory.h"
+
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <new>
 
 class RecordStream;
 
@@ -24,9 +27,9 @@ public:
     // A set freeItem makes the array the owner of its items.
     explicit GrowArray(int initialCapacity, int growBy = 1, FreeItem freeItem = {},
                        WriteItem writeItem = {}, ReadItem readItem = {})
-        : capacity_(std::max(initialCapacity, 2)), growBy_(std::max(growBy, 1)),
-          items_(new T*[capacity_]), freeItem(std::move(freeItem)), writeItem(std::move(writeItem)),
-          readItem(std::move(readItem)) {}
+        : capacity_(std::clamp(initialCapacity, 2, maxCapacity)), growBy_(std::max(growBy, 1)),
+          items_(allocateSlots(capacity_)), freeItem(std::move(freeItem)),
+          writeItem(std::move(writeItem)), readItem(std::move(readItem)) {}
 
     // An owning array whose items are released with delete.
     static FreeItem deleter() {
@@ -42,8 +45,9 @@ public:
     int capacity() const { return capacity_; }
     int growBy() const { return growBy_; }
 
-    // The item at i (0 <= i < count); null when the array is empty.
-    T* at(int i) const { return count_ == 0 ? nullptr : items_[i]; }
+    // The item at i; null when i lies outside 0..count - 1 (so also when
+    // the array is empty).
+    T* at(int i) const { return i < 0 || i >= count_ ? nullptr : items_[i]; }
 
     // Inserts item at i and returns i; -1 (and no change) when i is outside
     // 0..count or the array is at its limit. On refusal the caller keeps
@@ -80,11 +84,13 @@ public:
         return item;
     }
 
-    // Releases the old item and stores item in its place.
+    // Releases the old item and stores item in its place. Storing the item
+    // that is already there releases nothing: it would leave a dangling
+    // pointer behind.
     bool replaceAt(int i, T* item) {
         if (i < 0 || i >= count_)
             return false;
-        if (freeItem)
+        if (freeItem && items_[i] != item)
             freeItem(items_[i]);
         items_[i] = item;
         return true;
@@ -123,9 +129,20 @@ public:
     T* const* end() const { return items_.get() + count_; }
 
 private:
+    // Running out of memory ends the program whether or not the
+    // new-handler has been installed yet.
+    static T** allocateSlots(int n) {
+        T** slots = new (std::nothrow) T*[static_cast<std::size_t>(n)];
+        if (slots == nullptr)
+            exitOutOfMemory();
+        return slots;
+    }
+
     void reallocate(int newCapacity) {
         newCapacity = std::max(newCapacity, 2);
-        std::unique_ptr<T*[]> storage(new T*[newCapacity]);
+        if (newCapacity == capacity_)
+            return;
+        std::unique_ptr<T*[]> storage(allocateSlots(newCapacity));
         std::copy(items_.get(), items_.get() + count_, storage.get());
         items_ = std::move(storage);
         capacity_ = newCapacity;

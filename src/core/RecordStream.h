@@ -6,7 +6,6 @@
 #include "core/GrowArray.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,9 +26,12 @@ public:
     // the file cannot be opened.
     static std::unique_ptr<RecordStream> open(const std::string& path, bool forWriting);
 
-    // Writes what waits in the buffer (when writing) and closes the file.
-    // Destroying the stream does the same.
-    static void close(std::unique_ptr<RecordStream> stream);
+    // Writes what waits in the buffer (when writing), forces the file's
+    // contents to the disk and closes it. True only when every write, the
+    // final flush, the sync and the close succeeded, so that a save can tell
+    // a complete file from one cut short by a full disk; false for a null
+    // stream. Destroying the stream also writes and closes, without a result.
+    static bool close(std::unique_ptr<RecordStream> stream);
 
     ~RecordStream();
     RecordStream(const RecordStream&) = delete;
@@ -37,7 +39,21 @@ public:
 
     bool forWriting() const { return forWriting_; }
 
-    // Takes n bytes and returns n; write errors are not detected here.
+    // True once a write to the file failed (or was short). Writes are
+    // buffered, so a failure shows up at the latest in close().
+    bool writeFailed() const { return writeFailed_; }
+
+    // True once a read delivered fewer bytes than asked: the file ended (or
+    // failed) inside the fields being read.
+    bool endReached() const { return endReached_; }
+
+    // Test seam: from now on the file takes at most bytes more bytes, after
+    // which every write fails as on a full disk (the allowed part is still
+    // written). Lets tests prove that an interrupted save is detected.
+    void failWritesAfter(long bytes);
+
+    // Takes n bytes and returns n (0 on a stream opened for reading). A
+    // failing file write is remembered (writeFailed), not reported here.
     int writeBytes(const void* data, int n);
     // Delivers up to n bytes and returns how many (fewer at the end of the
     // file), -1 when the file read fails before any byte; n on a stream
@@ -51,10 +67,15 @@ public:
     int readU32(std::uint32_t& v);
 
     // Writes a 16-bit length and the bytes; null is stored as the empty text.
+    // A text longer than 32767 bytes cannot be stored whole: its first 32767
+    // bytes are written (the file stays readable) and the result is false.
     bool writeText(const char* text);
     bool writeText(std::string_view text);
-    // Reads a text of at most size - 1 characters. Never fails: a short file
-    // or an over-long stored length still gives a text within the limit.
+    // Reads a text of at most size - 1 characters. Never fails: a stored
+    // text longer than that gives its first size - 1 bytes and the rest is
+    // skipped, so the following fields stay in step; a file that ends inside
+    // the text gives the bytes that arrived; a negative (corrupt) length
+    // gives the empty text. The text ends at its first zero byte, if any.
     std::string readText(int size);
 
     int writeSignature(std::string_view text);
@@ -63,12 +84,17 @@ public:
 
     bool writeScrambledText(std::string_view text, std::string_view key);
     // None when not even the length arrived; the empty text when the file
-    // ends inside the text.
+    // ends inside the text. Over-long and corrupt lengths as for readText.
     std::optional<std::string> readScrambledText(int size, std::string_view key);
 
     // A 16-bit count and the items through the array's writeItem; returns
-    // the count written.
+    // the count written. An array without writeItem is stored as an empty
+    // list, which keeps the file readable.
     template <class T> int writeList(const GrowArray<T>& array) {
+        if (!array.writeItem) {
+            writeU16(0);
+            return 0;
+        }
         writeU16(array.count());
         const int n = static_cast<std::int16_t>(array.count() & 0xFFFF);
         for (int i = 0; i < n; ++i)
@@ -77,30 +103,44 @@ public:
     }
 
     // Reads a 16-bit count and the items through the array's readItem,
-    // inserting them in file order; returns the count read from the file.
+    // appending them in file order; returns the count read from the file.
+    // Reading stops at the end of the file: an item whose fields ran past
+    // it is incomplete and is dropped rather than appended.
     template <class T> int readList(GrowArray<T>& array) {
         std::uint16_t raw = 0;
         if (readU16(raw) != 2)
             return 0;
         const int n = static_cast<std::int16_t>(raw);
-        for (int i = 0; i < n; ++i) {
+        if (!array.readItem)
+            return n;
+        for (int i = 0; i < n && !endReached_; ++i) {
             std::unique_ptr<T> item = array.readItem(*this);
-            if (item && array.insertAt(array.count(), item.get()) >= 0)
+            if (item && !endReached_ && array.insertAt(array.count(), item.get()) >= 0)
                 item.release();
         }
         return n;
     }
 
+    // The texts as a list of texts. Reading restores the ascending order
+    // should the file hold the texts out of order, so that searches in the
+    // list stay correct.
     int writeList(const TextList& list);
     int readList(TextList& list);
 
 private:
-    RecordStream(std::FILE* file, bool forWriting);
+    RecordStream(int fd, bool forWriting);
     void flush();
+    void writeToFile(const unsigned char* data, int n);
+    int fillBuffer();
+    std::string readLimited(int n, int limit, bool& complete);
 
     std::unique_ptr<unsigned char[]> buffer_;
     int fill_ = 0;
     int position_ = 0;
     bool forWriting_;
-    std::FILE* file_;
+    int fd_;
+    bool writeFailed_ = false;
+    bool endReached_ = false;
+    // Bytes the file still takes before the test seam fails it; -1: no limit.
+    long writeAllowance_ = -1;
 };

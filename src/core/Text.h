@@ -12,9 +12,10 @@
 // Where whitespace is removed by trimText.
 enum class TrimMode : int { Start = 1, End = 2, Both = 3, All = 4 };
 
-// Copies src into dst, at most size - 1 characters (nothing when size <= 0),
-// and always terminates dst. dst may be null: nothing is written but the
-// count is still computed. Returns the number of characters copied.
+// Copies src into dst, at most size - 1 characters, and terminates dst. A
+// size of 0 or less leaves no room even for the terminator: nothing is
+// written. dst may be null: nothing is written but the count is still
+// computed. Returns the number of characters copied.
 int copyText(char* dst, const char* src, int size);
 
 // Appends src behind the text in dst while the result stays below size - 2
@@ -60,6 +61,7 @@ void trimInPlace(TrimMode mode, char* text);
 // Extracts the next token of src from index pos into dst (size bytes),
 // skipping leading whitespace and delimiters. Returns the token's first byte,
 // 0 when there is none. A token longer than the buffer comes in pieces.
+// With size 0 or less dst is left untouched and 0 is returned.
 unsigned char nextToken(char* dst, int size, const char* src, int& pos, const char* delimiters);
 
 // Moves a list position after the list changed: mode 0 first row, mode 1
@@ -78,5 +80,7 @@ int weekdayOf(int dayNumber);
 int todayNumber();
 
 // The path of the file called name (its last component only) in the
-// directory holding the running executable, at most 260 characters.
+// directory holding the running executable, at most 260 characters. A path
+// that would be longer gives the empty text rather than a cut one, which
+// could name some other file.
 std::string programFilePath(const char* name);
