@@ -1,0 +1,152 @@
+#include "storage/FiltersFile.h"
+
+#include "core/RecordStream.h"
+#include "core/Text.h"
+#include "storage/RecordFields.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr const char* filtersFileName = "toppeek-filters.dat";
+constexpr std::string_view filtersSignature = "\x1AVARROWCKRFilters";
+constexpr int ruleTextReadSize = FilterRule::maxTextLength + 1;
+constexpr int maxDomainLength = 4095;
+
+void writeDomains(RecordStream& stream, const TextList& list) {
+    const int count = std::min(list.count(), storage::maxListCount);
+    storage::writeCount(stream, count);
+    for (int i = 0; i < count; ++i)
+        storage::writeText(stream, *list.at(i), maxDomainLength);
+}
+
+// Reads a domain list into domains and returns true when the whole list
+// arrived; a domain the file cuts off is dropped.
+bool readDomains(RecordStream& stream, std::vector<std::string>& domains) {
+    const std::optional<int> count = storage::readCount(stream);
+    if (!count)
+        return false;
+    for (int i = 0; i < *count; ++i) {
+        std::optional<std::string> domain = storage::readText(stream, maxDomainLength + 1);
+        if (!domain)
+            return false;
+        domains.push_back(std::move(*domain));
+    }
+    return true;
+}
+
+// The program writes its lists sorted and without duplicates; a file that
+// is not would make the binary-search lookups miss domains it lists.
+// Sorting first keeps every add an append.
+void fillDomainList(TextList& list, std::vector<std::string> domains) {
+    std::sort(domains.begin(), domains.end(),
+              [](const std::string& a, const std::string& b) { return compareBytes(a, b) < 0; });
+    list.clear();
+    for (std::string& domain : domains)
+        list.add(std::move(domain));
+}
+
+struct FiltersContent {
+    std::vector<std::unique_ptr<FilterRule>> rules;
+    std::vector<std::string> banned;
+    std::vector<std::string> friendly;
+    std::uint8_t switches[3] = {0, 0, 0};
+};
+
+void readFiltersFields(RecordStream& stream, FiltersContent& content) {
+    const std::optional<int> ruleCount = storage::readCount(stream);
+    if (!ruleCount)
+        return;
+    for (int i = 0; i < *ruleCount; ++i) {
+        std::unique_ptr<FilterRule> rule = readFilterRule(stream);
+        if (!rule)
+            return;
+        content.rules.push_back(std::move(rule));
+    }
+    if (!readDomains(stream, content.banned) || !readDomains(stream, content.friendly))
+        return;
+    for (std::uint8_t& value : content.switches)
+        if (!storage::readByte(stream, value))
+            return;
+}
+
+} // namespace
+
+void writeFilterRule(RecordStream& stream, const FilterRule& rule) {
+    storage::writeByte(stream, rule.active);
+    storage::writeByte(stream, static_cast<std::uint8_t>(rule.kind));
+    storage::writeText(stream, rule.fromText, FilterRule::maxTextLength);
+    storage::writeText(stream, rule.subjectText, FilterRule::maxTextLength);
+    storage::writeText(stream, rule.headersText, FilterRule::maxTextLength);
+    storage::writeByte(stream, rule.spareFlag);
+    stream.writeBytes(rule.reserved.data(), FilterRule::reservedSize);
+}
+
+std::unique_ptr<FilterRule> readFilterRule(RecordStream& stream) {
+    auto rule = std::make_unique<FilterRule>();
+    std::uint8_t kind = 0;
+    std::optional<std::string> fromText, subjectText, headersText;
+    if (!storage::readByte(stream, rule->active) || !storage::readByte(stream, kind) ||
+        !(fromText = storage::readText(stream, ruleTextReadSize)) ||
+        !(subjectText = storage::readText(stream, ruleTextReadSize)) ||
+        !(headersText = storage::readText(stream, ruleTextReadSize)) ||
+        !storage::readByte(stream, rule->spareFlag) ||
+        stream.readBytes(rule->reserved.data(), FilterRule::reservedSize) !=
+            FilterRule::reservedSize)
+        return nullptr;
+    // A kind outside the known ones is kept as stored; such a rule never matches.
+    rule->kind = static_cast<RuleKind>(kind);
+    rule->fromText = std::move(*fromText);
+    rule->subjectText = std::move(*subjectText);
+    rule->headersText = std::move(*headersText);
+    return rule;
+}
+
+void writeFiltersFile(RecordStream& stream, const Filters& filters) {
+    stream.writeSignature(filtersSignature);
+    const int count = std::min(filters.rules.count(), storage::maxListCount);
+    storage::writeCount(stream, count);
+    for (int i = 0; i < count; ++i)
+        writeFilterRule(stream, *filters.rules.at(i));
+    writeDomains(stream, filters.bannedDomains);
+    writeDomains(stream, filters.friendlyDomains);
+    storage::writeByte(stream, filters.rulesEnabled);
+    storage::writeByte(stream, filters.bannedEnabled);
+    storage::writeByte(stream, filters.friendlyEnabled);
+}
+
+bool saveFilters(const Filters& filters, const std::string& path) {
+    return storage::saveReplacing(path,
+                                  [&](RecordStream& stream) { writeFiltersFile(stream, filters); });
+}
+
+bool loadFilters(Filters& filters, const std::string& path) {
+    std::unique_ptr<RecordStream> stream = RecordStream::open(path, false);
+    if (!stream)
+        return false;
+    if (!stream->expectSignature(filtersSignature)) {
+        RecordStream::close(std::move(stream));
+        return false;
+    }
+    FiltersContent content;
+    readFiltersFields(*stream, content);
+    RecordStream::close(std::move(stream));
+
+    filters.rules.clear();
+    for (std::unique_ptr<FilterRule>& rule : content.rules)
+        if (filters.rules.append(rule.get()) >= 0)
+            rule.release();
+    fillDomainList(filters.bannedDomains, std::move(content.banned));
+    fillDomainList(filters.friendlyDomains, std::move(content.friendly));
+    filters.rulesEnabled = content.switches[0];
+    filters.bannedEnabled = content.switches[1];
+    filters.friendlyEnabled = content.switches[2];
+    return true;
+}
+
+std::string filtersFilePath() {
+    return programFilePath(filtersFileName);
+}

@@ -1,0 +1,32 @@
+// The file that keeps the filter set between runs.
+#pragma once
+
+#include "messages/Filters.h"
+
+#include <memory>
+#include <string>
+
+class RecordStream;
+
+// Writes the whole filter set. The old file is replaced only when the new
+// one was written completely; false (and the old file untouched) otherwise.
+bool saveFilters(const Filters& filters, const std::string& path);
+
+// The whole content of the filters file, written into an open stream.
+void writeFiltersFile(RecordStream& stream, const Filters& filters);
+
+// Replaces the filter set with the file's. False, with the set unchanged,
+// when the file cannot be opened or is not a filters file. A file that ends
+// early gives the rules and domains in front of the cut (one cut in the
+// middle is dropped) and switches off where their bytes are missing.
+// Domain lists are put in byte order without duplicates, as lookups in
+// them require, whatever order the file has.
+bool loadFilters(Filters& filters, const std::string& path);
+
+// One rule record; texts longer than FilterRule::maxTextLength are written cut.
+void writeFilterRule(RecordStream& stream, const FilterRule& rule);
+// One rule record, or null when the file ends inside it.
+std::unique_ptr<FilterRule> readFilterRule(RecordStream& stream);
+
+// The filters file beside the executable.
+std::string filtersFilePath();

@@ -1,0 +1,189 @@
+#include "storage/Settings.h"
+
+#include "core/RecordStream.h"
+#include "core/Text.h"
+#include "storage/RecordFields.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace {
+
+constexpr const char* settingsFileName = "toppeek-settings.dat";
+constexpr std::string_view settingsSignature = "\x1AVARROWCKRCnf";
+constexpr int accountTextReadSize = Account::maxTextLength + 1;
+
+// The key that scrambles stored passwords. It is generated rather than
+// spelled out so that it does not stand in the executable as one text; it
+// must never change, or stored passwords no longer read back.
+const std::string& passwordKey() {
+    static const std::string key = [] {
+        std::string k;
+        std::uint32_t x = 0x7013bee5u;
+        for (int i = 0; i < 48; ++i) {
+            x = x * 1103515245u + 12345u;
+            k.push_back(static_cast<char>(((x >> 16) & 0x7F) | 0x20));
+        }
+        return k;
+    }();
+    return key;
+}
+
+std::string cut(const std::string& text, int maxLength) {
+    return text.substr(0, static_cast<std::size_t>(maxLength));
+}
+
+// Reads the accounts into list and returns true when the whole list
+// arrived. Reading stops at the first account the file cuts off.
+bool readAccounts(RecordStream& stream, AccountList& list) {
+    const std::optional<int> count = storage::readCount(stream);
+    if (!count)
+        return false;
+    for (int i = 0; i < *count; ++i) {
+        std::unique_ptr<Account> account = readAccount(stream);
+        if (!account)
+            return false;
+        if (list.append(account.get()) >= 0)
+            account.release();
+    }
+    return true;
+}
+
+// Reads the fields behind the signature; each field that arrives replaces
+// the one in settings, and the first one that does not ends the reading.
+void readSettingsFields(RecordStream& stream, Settings& settings) {
+    // A file without the day records no check, so the next start checks
+    // again; this holds for a file cut anywhere before the day too.
+    settings.lastUpdateCheckDay = 0;
+    auto readReserved = [&](std::string& field, int maxLength) {
+        std::optional<std::string> text = storage::readText(stream, maxLength + 1);
+        if (text)
+            field = std::move(*text);
+        return text.has_value();
+    };
+    std::uint32_t maxMessages = 0;
+    if (!storage::readInt16(stream, settings.bodyLines) ||
+        !storage::readInt16(stream, settings.selectedAccount) ||
+        !readAccounts(stream, settings.accounts) ||
+        !storage::readByte(stream, settings.showAbout) || !storage::readUint32(stream, maxMessages))
+        return;
+    settings.maxMessages = static_cast<std::int32_t>(maxMessages);
+    if (!storage::readByte(stream, settings.useApop) ||
+        !storage::readByte(stream, settings.reservedFlag) ||
+        !readReserved(settings.reservedText1, Settings::maxReservedText1Length) ||
+        !readReserved(settings.reservedText2, Settings::maxReservedTextLength) ||
+        !readReserved(settings.reservedText3, Settings::maxReservedTextLength) ||
+        !readReserved(settings.reservedText4, Settings::maxReservedTextLength))
+        return;
+    storage::readUint32(stream, settings.lastUpdateCheckDay);
+}
+
+} // namespace
+
+const char* const Settings::defaultReservedText3 = "TopPeek";
+const char* const Settings::defaultReservedText4 = "POP3 mailbox checker";
+
+void writeSettingsFile(RecordStream& stream, const Settings& settings) {
+    stream.writeSignature(settingsSignature);
+    stream.writeU16(settings.bodyLines);
+    stream.writeU16(settings.selectedAccount);
+    const int count = std::min(settings.accounts.count(), storage::maxListCount);
+    storage::writeCount(stream, count);
+    for (int i = 0; i < count; ++i)
+        writeAccount(stream, *settings.accounts.at(i));
+    storage::writeByte(stream, settings.showAbout);
+    stream.writeU32(static_cast<std::uint32_t>(settings.maxMessages));
+    storage::writeByte(stream, settings.useApop);
+    storage::writeByte(stream, settings.reservedFlag);
+    storage::writeText(stream, settings.reservedText1, Settings::maxReservedText1Length);
+    storage::writeText(stream, settings.reservedText2, Settings::maxReservedTextLength);
+    storage::writeText(stream, settings.reservedText3, Settings::maxReservedTextLength);
+    storage::writeText(stream, settings.reservedText4, Settings::maxReservedTextLength);
+    stream.writeU32(settings.lastUpdateCheckDay);
+}
+
+Settings::Settings()
+    : accounts(
+          accountsInitialCapacity, accountsGrowBy, freeAccount,
+          [](RecordStream& stream, const Account& account) { writeAccount(stream, account); },
+          readAccount) {}
+
+std::unique_ptr<Settings> createDefaultSettings() {
+    return std::make_unique<Settings>();
+}
+
+void freeSettings(std::unique_ptr<Settings> settings) {
+    settings.reset();
+}
+
+bool saveSettings(const std::string& path, const Settings& settings) {
+    return storage::saveReplacing(
+        path, [&](RecordStream& stream) { writeSettingsFile(stream, settings); });
+}
+
+bool loadSettings(const std::string& path, Settings& settings) {
+    std::unique_ptr<RecordStream> stream = RecordStream::open(path, false);
+    if (!stream)
+        return false;
+    if (!stream->expectSignature(settingsSignature)) {
+        RecordStream::close(std::move(stream));
+        return false;
+    }
+    settings.accounts.clear();
+    readSettingsFields(*stream, settings);
+    RecordStream::close(std::move(stream));
+    return true;
+}
+
+std::unique_ptr<Account> newAccount() {
+    return std::make_unique<Account>();
+}
+
+std::unique_ptr<Account> cloneAccount(const Account& source) {
+    return std::make_unique<Account>(source);
+}
+
+void copyAccount(Account& destination, const Account& source) {
+    destination.accountTag = source.accountTag;
+    destination.address = cut(source.address, Account::maxTextLength);
+    destination.host = cut(source.host, Account::maxTextLength);
+    destination.port = source.port;
+    destination.userName = cut(source.userName, Account::maxTextLength);
+    destination.password = cut(source.password, Account::maxTextLength);
+}
+
+void freeAccount(Account* account) {
+    delete account;
+}
+
+bool writeAccount(RecordStream& stream, const Account& account) {
+    stream.writeU16(account.accountTag);
+    storage::writeText(stream, account.address, Account::maxTextLength);
+    storage::writeText(stream, account.host, Account::maxTextLength);
+    stream.writeU16(account.port);
+    storage::writeText(stream, account.userName, Account::maxTextLength);
+    stream.writeScrambledText(std::string_view(account.password).substr(0, Account::maxTextLength),
+                              passwordKey());
+    return true;
+}
+
+std::unique_ptr<Account> readAccount(RecordStream& stream) {
+    auto account = std::make_unique<Account>();
+    std::optional<std::string> address, host, userName;
+    if (!storage::readInt16(stream, account->accountTag) ||
+        !(address = storage::readText(stream, accountTextReadSize)) ||
+        !(host = storage::readText(stream, accountTextReadSize)) ||
+        !storage::readInt16(stream, account->port) ||
+        !(userName = storage::readText(stream, accountTextReadSize)))
+        return nullptr;
+    account->address = std::move(*address);
+    account->host = std::move(*host);
+    account->userName = std::move(*userName);
+    account->password =
+        storage::readScrambledText(stream, accountTextReadSize, passwordKey()).value_or("");
+    return account;
+}
+
+std::string settingsFilePath() {
+    return programFilePath(settingsFileName);
+}

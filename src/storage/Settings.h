@@ -1,0 +1,94 @@
+// The options of the checker and its POP3 accounts, and the settings file
+// that keeps them between runs.
+#pragma once
+
+#include "core/GrowArray.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class RecordStream;
+
+// One POP3 account. Texts hold at most maxTextLength characters: editors
+// copy into an account with copyAccount, and the file keeps no more.
+struct Account {
+    static constexpr int maxTextLength = 199;
+    static constexpr std::int16_t defaultPort = 110;
+
+    // Copied into every message fetched for the account; only the file sets it.
+    std::int16_t accountTag = 0;
+    // The e-mail address, also the account's name in every list.
+    std::string address;
+    std::string host;
+    // Kept and stored; connections use the POP3 service port.
+    std::int16_t port = defaultPort;
+    std::string userName;
+    std::string password;
+};
+
+using AccountList = GrowArray<Account>;
+
+struct Settings {
+    static constexpr int accountsInitialCapacity = 20;
+    static constexpr int accountsGrowBy = 5;
+    static constexpr int maxReservedText1Length = 499;
+    static constexpr int maxReservedTextLength = 199;
+    static constexpr std::int32_t defaultMaxMessages = 100;
+    static const char* const defaultReservedText3;
+    static const char* const defaultReservedText4;
+
+    Settings();
+
+    std::int16_t bodyLines = 0;       // body lines fetched when a message is viewed
+    AccountList accounts;             // owns its accounts, in the user's order
+    std::int16_t selectedAccount = 0; // may lie outside the list; users clamp it
+    std::uint8_t showAbout = 0;       // flag: 0 off
+    std::int32_t maxMessages = defaultMaxMessages;
+    std::uint8_t useApop = 0;       // flag: 0 off
+    std::uint32_t mailboxBytes = 0; // run time only, never stored
+    std::uint8_t reservedFlag = 1;  // kept and stored, nothing reads it
+    std::string reservedText1;      // kept and stored, nothing reads them
+    std::string reservedText2;
+    std::string reservedText3 = defaultReservedText3;
+    std::string reservedText4 = defaultReservedText4;
+    std::uint32_t lastUpdateCheckDay = 0; // dayNumber of the last update check, 0 never
+};
+
+// A record with the defaults and no accounts.
+std::unique_ptr<Settings> createDefaultSettings();
+// Releasing the record releases its texts and every account; null is fine.
+void freeSettings(std::unique_ptr<Settings> settings);
+
+// Writes the whole settings file. The old file is replaced only when the new
+// one was written completely; false (and the old file untouched) otherwise.
+bool saveSettings(const std::string& path, const Settings& settings);
+
+// The whole content of the settings file, written into an open stream.
+void writeSettingsFile(RecordStream& stream, const Settings& settings);
+
+// Reads the file into settings. False, with settings unchanged, when the
+// file cannot be opened or is not a settings file. A file that ends early
+// keeps what was read before the cut: the accounts in front of it (an
+// account cut inside its password is kept with an empty password) and the
+// earlier fields; the later ones keep the values settings held, except
+// lastUpdateCheckDay, which becomes 0. The account list is replaced.
+bool loadSettings(const std::string& path, Settings& settings);
+
+// Empty texts, accountTag 0, port 110.
+std::unique_ptr<Account> newAccount();
+// A copy with the same numbers and texts.
+std::unique_ptr<Account> cloneAccount(const Account& source);
+// Copies the numbers and the texts, each cut to maxTextLength characters.
+void copyAccount(Account& destination, const Account& source);
+// The release function of the account list; null is ignored.
+void freeAccount(Account* account);
+
+// One account record; texts longer than the limit are written cut.
+bool writeAccount(RecordStream& stream, const Account& account);
+// One account record, or null when the file ends before the account's
+// password (a cut-off password reads as the empty text).
+std::unique_ptr<Account> readAccount(RecordStream& stream);
+
+// The settings file beside the executable.
+std::string settingsFilePath();
