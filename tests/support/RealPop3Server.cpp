@@ -140,7 +140,7 @@ std::size_t countFiles(const fs::path& dir) {
     return n;
 }
 
-// Forks and executes argv with the standard output and error appended to outputPath. The child
+// Forks and executes argv with the standard output and error written to outputPath. The child
 // dies with the calling thread, so a crashed test leaves no server behind.
 pid_t spawn(const fs::path& program, const std::vector<std::string>& args,
             const fs::path& outputPath) {
@@ -149,7 +149,7 @@ pid_t spawn(const fs::path& program, const std::vector<std::string>& args,
     for (const auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    Fd out(::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    Fd out(::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     Fd in(::open("/dev/null", O_RDONLY | O_CLOEXEC));
     if (out.fd < 0 || in.fd < 0)
         return -1;
