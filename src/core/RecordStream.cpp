@@ -102,6 +102,10 @@ void RecordStream::failWritesAfter(long bytes) {
 }
 
 void RecordStream::writeToFile(const unsigned char* data, int n) {
+    // After a failure the file is incomplete anyway; later bytes written
+    // behind a gap would only make it look whole.
+    if (writeFailed_)
+        return;
     if (writeAllowance_ >= 0 && n > writeAllowance_) {
         const int allowed = static_cast<int>(writeAllowance_);
         writeToFile(data, allowed);
