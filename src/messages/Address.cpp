@@ -5,7 +5,7 @@
 bool isSpecialChar(unsigned char c) {
     if (c <= 0x20 || c == 0x7F)
         return true;
-    return c != 0 && std::strchr("<>()[]\\.,;:@\"", c) != nullptr;
+    return std::strchr("<>()[]\\.,;:@\"", c) != nullptr;
 }
 
 bool isAtomChar(unsigned char c) {
