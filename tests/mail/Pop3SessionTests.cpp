@@ -1,0 +1,514 @@
+// The POP3 client in whole conversations with a scripted server that does what real servers
+// rarely do: odd status lines, bodies with odd terminators, replies in pieces, more than was
+// asked, silence and closing.
+
+#include "mail/Pop3.h"
+#include "support/ScriptedPop3Server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace toppeek::mail;
+using namespace std::chrono_literals;
+using toppeek::test::AfterReply;
+using toppeek::test::ReplyPiece;
+using toppeek::test::ScriptedPop3Server;
+using toppeek::test::unusedLoopbackPort;
+using Lines = std::vector<std::string>;
+
+class Pop3SessionTest : public testing::Test {
+protected:
+    void SetUp() override {
+        startConnectionLayer();
+        control.timeoutSeconds = 5;
+        control.statusCallback = [this](ConnectionControl& c) {
+            if (c.status == ConnectStatus::CommandSent) {
+                trace.push_back(c.statusText);
+            }
+        };
+    }
+    void TearDown() override { closeConnection(session.socket); }
+
+    // A server that greets and accepts alice with her password.
+    static ScriptedPop3Server& loggingIn(ScriptedPop3Server& server) {
+        return server.greeting("+OK ready\r\n")
+            .expect("USER alice", "+OK\r\n")
+            .expect("PASS secret", "+OK logged in\r\n");
+    }
+
+    int logIn(ScriptedPop3Server& server) {
+        server.start();
+        return pop3Login(session, server.hostAndPort(), "alice", "secret", control);
+    }
+
+    // Ends the conversation and checks that the server saw exactly the script.
+    void finish(ScriptedPop3Server& server) {
+        closeConnection(session.socket);
+        session.socket = kInvalidSocket;
+        EXPECT_TRUE(server.waitUntilDone(5s));
+        EXPECT_EQ(server.problems(), Lines{});
+    }
+
+    ConnectionControl control;
+    Pop3Session session;
+    Lines trace;
+};
+
+TEST_F(Pop3SessionTest, ATypicalCheck) {
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("STAT", "+OK 2 5120\r\n")
+        .expect("LIST 1", "+OK 1 2048\r\n")
+        .expect("TOP 1 0", "+OK\r\nSubject: hi\r\nFrom: bob@example.com\r\n\r\n.\r\n")
+        .expect("DELE 2", "+OK deleted\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+
+    ASSERT_EQ(logIn(server), kLoginOk);
+    EXPECT_EQ(session.control, &control);
+    long count = -1;
+    long octets = -1;
+    EXPECT_TRUE(pop3Stat(session, count, octets));
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(octets, 5120);
+    long size = -1;
+    EXPECT_TRUE(pop3List(session, 1, size));
+    EXPECT_EQ(size, 2048);
+    char buffer[20000];
+    EXPECT_TRUE(pop3Top(session, 1, 0, buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "Subject: hi\r\nFrom: bob@example.com\r\n\r\n.\r\n");
+    EXPECT_TRUE(pop3Dele(session, 2));
+    EXPECT_TRUE(pop3Quit(session));
+    finish(server);
+
+    EXPECT_EQ(server.received(), (Lines{"USER alice\r\n", "PASS secret\r\n", "STAT\r\n",
+                                        "LIST 1\r\n", "TOP 1 0\r\n", "DELE 2\r\n", "QUIT\r\n"}));
+    EXPECT_EQ(trace, (Lines{"USER alice\r\n", "PASS xxxx", "STAT\r\n", "LIST 1\r\n", "TOP 1 0\r\n",
+                            "DELE 2\r\n", "QUIT\r\n"}));
+}
+
+TEST_F(Pop3SessionTest, NegativeRepliesFailTheCommandButKeepTheSession) {
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("LIST 9", "-ERR no such message\r\n")
+        .expect("TOP 9 5", "-ERR no such message\r\n")
+        .expect("DELE 9", "-ERR no such message\r\n")
+        .expect("STAT", "+OK 1 10\r\n")
+        .expect("QUIT", "+OK\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+
+    long size = -1;
+    EXPECT_FALSE(pop3List(session, 9, size));
+    char buffer[256];
+    EXPECT_FALSE(pop3Top(session, 9, 5, buffer, sizeof buffer));
+    EXPECT_FALSE(pop3Dele(session, 9));
+    long count = 0;
+    long octets = 0;
+    EXPECT_TRUE(pop3Stat(session, count, octets));
+    EXPECT_EQ(count, 1);
+    EXPECT_TRUE(pop3Quit(session));
+    finish(server);
+}
+
+TEST_F(Pop3SessionTest, APasswordInAnyLineIsMaskedInTheTraceOnly) {
+    ScriptedPop3Server server;
+    server.greeting("+OK\r\n")
+        .expect("USER PASSenger", "+OK\r\n")
+        .expect("PASS secret", "+OK\r\n")
+        .expect("QUIT", "+OK\r\n");
+    server.start();
+
+    ASSERT_EQ(pop3Login(session, server.hostAndPort(), "PASSenger", "secret", control), 1);
+    pop3Quit(session);
+    finish(server);
+    EXPECT_EQ(trace, (Lines{"PASS xxxx", "PASS xxxx", "QUIT\r\n"}));
+    EXPECT_EQ(server.received()[0], "USER PASSenger\r\n");
+}
+
+TEST_F(Pop3SessionTest, TheLongestUserNameIsSentWholeAndTracedCut) {
+    std::string user(kCredentialLimit, 'u');
+    ScriptedPop3Server server;
+    server.greeting("+OK\r\n")
+        .expect("USER " + user, "+OK\r\n")
+        .expect("PASS secret", "+OK\r\n")
+        .expect("QUIT", "+OK\r\n");
+    server.start();
+
+    ASSERT_EQ(pop3Login(session, server.hostAndPort(), user, "secret", control), 1);
+    pop3Quit(session);
+    finish(server);
+    ASSERT_FALSE(trace.empty());
+    EXPECT_EQ(trace[0], ("USER " + user).substr(0, 117));
+}
+
+// Account fields that would end the command line early or not fit it are never sent.
+class UnsafeCredentialTest
+    : public Pop3SessionTest,
+      public testing::WithParamInterface<std::pair<std::string, std::string>> {};
+
+TEST_P(UnsafeCredentialTest, IsRefusedWithoutSendingIt) {
+    ScriptedPop3Server server;
+    server.greeting("+OK\r\n").expect("QUIT", "+OK\r\n");
+    server.start();
+    auto [user, password] = GetParam();
+
+    EXPECT_EQ(pop3Login(session, server.hostAndPort(), user, password, control), kLoginRefused);
+    EXPECT_EQ(session.socket, kInvalidSocket);
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    EXPECT_EQ(server.receivedBytes(), "QUIT\r\n");
+    EXPECT_EQ(server.problems(), Lines{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, UnsafeCredentialTest,
+    testing::Values(std::pair<std::string, std::string>{"alice\r\nDELE 1", "secret"},
+                    std::pair<std::string, std::string>{"alice\n", "secret"},
+                    std::pair<std::string, std::string>{"alice", "secret\rDELE 1"},
+                    std::pair<std::string, std::string>{"alice", std::string("sec\0ret", 7)},
+                    std::pair<std::string, std::string>{std::string(113, 'u'), "secret"},
+                    std::pair<std::string, std::string>{"alice", std::string(113, 'p')}));
+
+TEST_F(Pop3SessionTest, ApopSendsTheDigestOfStampAndPassword) {
+    ScriptedPop3Server server;
+    server.greeting("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>\r\n")
+        .expect("APOP mrose c4c9334bac560ecc979e58001b3e22fb", "+OK maildrop has 1 message\r\n")
+        .expect("QUIT", "+OK\r\n");
+    server.start();
+
+    ASSERT_EQ(pop3LoginApop(session, server.hostAndPort(), "mrose", "tanstaaf", control), 1);
+    pop3Quit(session);
+    finish(server);
+    EXPECT_EQ(trace[0], "APOP mrose c4c9334bac560ecc979e58001b3e22fb\r\n");
+}
+
+TEST_F(Pop3SessionTest, ApopWithoutAStampLogsInWithUserAndPass) {
+    ScriptedPop3Server server;
+    loggingIn(server).expect("QUIT", "+OK\r\n");
+    server.start();
+
+    ASSERT_EQ(pop3LoginApop(session, server.hostAndPort(), "alice", "secret", control), 1);
+    pop3Quit(session);
+    finish(server);
+}
+
+TEST_F(Pop3SessionTest, ARefusedApopDoesNotFallBackToPassword) {
+    ScriptedPop3Server server;
+    server.greeting("+OK <1.2@host>\r\n")
+        .expect("APOP alice " + apopDigest("<1.2@host>", "secret"),
+                "-ERR authentication failed\r\n")
+        .expect("QUIT", "+OK\r\n");
+    server.start();
+
+    EXPECT_EQ(pop3LoginApop(session, server.hostAndPort(), "alice", "secret", control),
+              kLoginRefused);
+    EXPECT_EQ(session.socket, kInvalidSocket);
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    EXPECT_EQ(server.problems(), Lines{});
+    EXPECT_EQ(server.received().size(), 2u);
+}
+
+TEST_F(Pop3SessionTest, ARefusedGreetingOrPasswordEndsWithQuit) {
+    for (bool refuseGreeting : {true, false}) {
+        ScriptedPop3Server server;
+        if (refuseGreeting) {
+            server.greeting("-ERR too busy\r\n");
+        } else {
+            server.greeting("+OK\r\n")
+                .expect("USER alice", "+OK\r\n")
+                .expect("PASS secret", "-ERR wrong password\r\n");
+        }
+        server.expect("QUIT", "+OK\r\n");
+        server.start();
+
+        EXPECT_EQ(pop3Login(session, server.hostAndPort(), "alice", "secret", control),
+                  kLoginRefused);
+        EXPECT_EQ(session.socket, kInvalidSocket);
+        EXPECT_TRUE(server.waitUntilDone(5s));
+        EXPECT_EQ(server.problems(), Lines{});
+        EXPECT_EQ(server.received().back(), "QUIT\r\n");
+    }
+}
+
+TEST_F(Pop3SessionTest, NoConnectionGivesMinusOne) {
+    std::string refused = "127.0.0.1:" + std::to_string(unusedLoopbackPort());
+    for (const std::string& host : {refused, std::string("127.0.0.1:0"),
+                                    std::string("127.0.0.1:70000"), std::string("127.0.0.1:x")}) {
+        EXPECT_EQ(pop3Login(session, host, "alice", "secret", control), kLoginNoConnection) << host;
+        EXPECT_EQ(session.socket, kInvalidSocket);
+    }
+}
+
+TEST_F(Pop3SessionTest, StatusLinesInTinyPieces) {
+    ScriptedPop3Server server;
+    server.greeting({{"+"}, {"O", 20ms}, {"K", 20ms}, {" ", 20ms}, {"hi\r", 20ms}, {"\n", 20ms}})
+        .expect("USER alice", {{"+OK"}, {"\r\n", 30ms}})
+        .expect("PASS secret", {{"+OK lo"}, {"gged in\r", 30ms}, {"\n", 30ms}})
+        .expect("QUIT", "+OK\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+    EXPECT_TRUE(pop3Quit(session));
+    finish(server);
+}
+
+TEST_F(Pop3SessionTest, AFourByteReplyNeverCompletes) {
+    ScriptedPop3Server server;
+    server.greeting("+OK\r\n").expect("USER alice", {{"+OK\n"}}, AfterReply::StaySilent);
+    control.timeoutSeconds = 1;
+
+    EXPECT_EQ(logIn(server), kLoginRefused);
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    // USER waited for more and timed out; the QUIT attempt followed.
+    EXPECT_EQ(server.received(), (Lines{"USER alice\r\n", "QUIT\r\n"}));
+}
+
+TEST_F(Pop3SessionTest, FiveByteStatusLinesAndLowerCaseIndicators) {
+    ScriptedPop3Server server;
+    server.greeting({{"+ok\r"}, {"\n", 30ms}})
+        .expect("USER alice", "+OK\r\n")
+        .expect("PASS secret", "+Ok\r\n")
+        .expect("STAT", "+ok 2 320\r\n")
+        .expect("LIST 1", "+oK 1 120\r\n")
+        .expect("TOP 1 0", "+ok\r\nSubject: x\r\n.\r\n")
+        .expect("QUIT", "+OK\r\n");
+
+    ASSERT_EQ(logIn(server), kLoginOk);
+    long count = -1;
+    long octets = -1;
+    // Positive, but the numbers are read only after an exact "+OK".
+    EXPECT_TRUE(pop3Stat(session, count, octets));
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(octets, 0);
+    long size = -1;
+    EXPECT_TRUE(pop3List(session, 1, size));
+    EXPECT_EQ(size, 0);
+    char buffer[512];
+    EXPECT_FALSE(pop3Top(session, 1, 0, buffer, sizeof buffer));
+    // The body is still in the socket; QUIT's reply reader takes it as a non-status reply.
+    EXPECT_FALSE(pop3Quit(session));
+    closeConnection(session.socket);
+    session.socket = kInvalidSocket;
+}
+
+TEST_F(Pop3SessionTest, StatWithOneNumberOrOddNumbers) {
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("STAT", "+OK 7\r\n")
+        .expect("STAT", "+OK\r\n")
+        .expect("STAT", "+OK  -3 12abc\r\n")
+        .expect("STAT", "+OK 99999999999999999999999 x\r\n")
+        .expect("QUIT", "+OK\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+    long count = -1;
+    long octets = -1;
+
+    EXPECT_TRUE(pop3Stat(session, count, octets));
+    EXPECT_EQ(count, 7);
+    EXPECT_EQ(octets, 0);
+    EXPECT_TRUE(pop3Stat(session, count, octets));
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(octets, 0);
+    EXPECT_TRUE(pop3Stat(session, count, octets));
+    EXPECT_EQ(count, -3);
+    EXPECT_EQ(octets, 12);
+    EXPECT_TRUE(pop3Stat(session, count, octets));
+    EXPECT_EQ(count, LONG_MAX);
+    EXPECT_EQ(octets, 0);
+    pop3Quit(session);
+    finish(server);
+}
+
+TEST_F(Pop3SessionTest, AStatusReplyLongerThanItsBufferKeepsItsNumbers) {
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("STAT", "+OK 3 4500 " + std::string(300, 'z') + "\r\n")
+        .expect("LIST 2", "+OK 2 1500\r\n")
+        .expect("QUIT", "+OK\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+
+    long count = 0;
+    long octets = 0;
+    EXPECT_TRUE(pop3Stat(session, count, octets));
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(octets, 4500);
+    long size = 0;
+    EXPECT_TRUE(pop3List(session, 2, size));
+    EXPECT_EQ(size, 1500);
+    pop3Quit(session);
+    finish(server);
+}
+
+TEST_F(Pop3SessionTest, TopBodiesWithBareLineEnds) {
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("TOP 1 0", "+OK\r\nSubject: lf\nFrom: a\n\n.\n")
+        .expect("TOP 2 0", "+OK\r\nSubject: cr\rFrom: b\r\r.\r")
+        .expect("QUIT", "+OK\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+    char buffer[512];
+
+    EXPECT_TRUE(pop3Top(session, 1, 0, buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "Subject: lf\nFrom: a\n\n.\n");
+    EXPECT_TRUE(pop3Top(session, 2, 0, buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "Subject: cr\rFrom: b\r\r.\r");
+    EXPECT_TRUE(pop3Quit(session));
+    finish(server);
+}
+
+TEST_F(Pop3SessionTest, TopBodyEndsAtAnUnstuffedDotAndKeepsStuffedDots) {
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("TOP 1 5", "+OK\r\nSubject: x\r\n\r\n..stuffed\r\n.\r\nafter\r\n.\r\n")
+        .expect("QUIT", "+OK\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+    char buffer[512];
+
+    EXPECT_TRUE(pop3Top(session, 1, 5, buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "Subject: x\r\n\r\n..stuffed\r\n.\r\n");
+    closeConnection(session.socket);
+    session.socket = kInvalidSocket;
+}
+
+TEST_F(Pop3SessionTest, AnEmptyTopBodyIsRecognisedAtOnce) {
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("TOP 1 0", "+OK\r\n.\r\n")
+        .expect("TOP 2 0", {{"+OK\r\n"}, {".\r", 30ms}, {"\n", 30ms}})
+        .expect("QUIT", "+OK\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+    // Waiting for a time-out would fail the calls.
+    control.timeoutEnabled = false;
+    control.cancelQuery = [start = std::chrono::steady_clock::now()](ConnectionControl&) {
+        return std::chrono::steady_clock::now() - start > 4s;
+    };
+    char buffer[512];
+
+    EXPECT_TRUE(pop3Top(session, 1, 0, buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, ".\r\n");
+    EXPECT_TRUE(pop3Top(session, 2, 0, buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, ".\r\n");
+    EXPECT_TRUE(pop3Quit(session));
+    finish(server);
+}
+
+TEST_F(Pop3SessionTest, ATopReplyInPiecesAndOneLongerThanTheBuffer) {
+    std::string body;
+    for (int i = 0; i < 20; ++i) {
+        body += "Line-" + std::to_string(100 + i) + ": abcdefghijklmnopqrstuvwxyz\r\n";
+    }
+    body += ".\r\n";
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("TOP 1 0",
+                {{"+OK 600 octets\r\n"}, {body.substr(0, 300), 20ms}, {body.substr(300), 20ms}})
+        .expect("TOP 1 20", "+OK\r\n" + body)
+        .expect("QUIT", "+OK\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+    std::vector<char> buffer(2000);
+
+    EXPECT_TRUE(pop3Top(session, 1, 0, buffer.data(), 2000));
+    EXPECT_EQ(std::string(buffer.data()), body);
+
+    // 64 bytes: the first 31 stay, the tail ends with the terminator.
+    EXPECT_TRUE(pop3Top(session, 1, 20, buffer.data(), 64));
+    std::string kept(buffer.data());
+    EXPECT_EQ(kept.substr(0, 31), body.substr(0, 31));
+    EXPECT_EQ(body.substr(body.size() - (kept.size() - 31)), kept.substr(31));
+    EXPECT_EQ(kept.substr(kept.size() - 5), "\r\n.\r\n");
+    EXPECT_TRUE(pop3Quit(session));
+    finish(server);
+}
+
+TEST_F(Pop3SessionTest, MoreThanWasAskedNeverShiftsTheReplies) {
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("STAT", "+OK 2 320\r\n+OK 1 120\r\n+OK\r\nSubject: one\r\n.\r\n")
+        .expect("LIST 1", std::vector<ReplyPiece>{})
+        .expect("TOP 1 0", std::vector<ReplyPiece>{})
+        .expect("QUIT", "+OK\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+
+    long count = 0;
+    long octets = 0;
+    EXPECT_TRUE(pop3Stat(session, count, octets));
+    EXPECT_EQ(count, 2);
+    long size = 0;
+    EXPECT_TRUE(pop3List(session, 1, size));
+    EXPECT_EQ(size, 120);
+    char buffer[256];
+    EXPECT_TRUE(pop3Top(session, 1, 0, buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "Subject: one\r\n.\r\n");
+    EXPECT_TRUE(pop3Quit(session));
+    finish(server);
+}
+
+TEST_F(Pop3SessionTest, AFirstTokenOf255CharactersIsNoStatus) {
+    ScriptedPop3Server server;
+    server.greeting("+OK" + std::string(252, 'k') + " ready\r\n").expect("QUIT", "+OK\r\n");
+    server.start();
+
+    EXPECT_EQ(pop3Login(session, server.hostAndPort(), "alice", "secret", control), kLoginRefused);
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    EXPECT_EQ(server.received(), Lines{"QUIT\r\n"});
+}
+
+TEST_F(Pop3SessionTest, AServerThatClosesMidReply) {
+    ScriptedPop3Server server;
+    loggingIn(server).expect("TOP 1 0", {{"+OK\r\nSubject: cut sh"}}, AfterReply::Close);
+    ASSERT_EQ(logIn(server), kLoginOk);
+    char buffer[512];
+
+    EXPECT_FALSE(pop3Top(session, 1, 0, buffer, sizeof buffer));
+    long count = 0;
+    long octets = 0;
+    EXPECT_FALSE(pop3Stat(session, count, octets));
+    EXPECT_FALSE(pop3Quit(session));
+}
+
+TEST_F(Pop3SessionTest, ASilentServerTimesTheLoginOut) {
+    ScriptedPop3Server server;
+    server.greeting({}, AfterReply::StaySilent);
+    server.start();
+    control.timeoutSeconds = 1;
+
+    EXPECT_EQ(pop3Login(session, server.hostAndPort(), "alice", "secret", control), kLoginRefused);
+    EXPECT_EQ(session.socket, kInvalidSocket);
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    // The QUIT attempt went out; its reply never came.
+    EXPECT_EQ(server.received(), Lines{"QUIT\r\n"});
+}
+
+TEST_F(Pop3SessionTest, ACancelDuringAReadSendsNothingMore) {
+    ScriptedPop3Server server;
+    loggingIn(server).expect("STAT", {}, AfterReply::StaySilent);
+    ASSERT_EQ(logIn(server), kLoginOk);
+    int asked = 0;
+    control.cancelQuery = [&asked](ConnectionControl&) { return ++asked > 50; };
+
+    long count = 0;
+    long octets = 0;
+    EXPECT_FALSE(pop3Stat(session, count, octets));
+    EXPECT_FALSE(pop3Quit(session));
+    finish(server);
+    EXPECT_EQ(server.received().back(), "STAT\r\n");
+}
+
+TEST_F(Pop3SessionTest, ACancelDuringTheLoginSendsNoQuit) {
+    ScriptedPop3Server server;
+    server.greeting({}, AfterReply::StaySilent);
+    server.start();
+    int asked = 0;
+    bool cancelled = false;
+    control.cancelQuery = [&](ConnectionControl& c) {
+        cancelled = cancelled || (c.status == ConnectStatus::Connected && ++asked > 20);
+        return cancelled;
+    };
+
+    EXPECT_EQ(pop3Login(session, server.hostAndPort(), "alice", "secret", control), kLoginRefused);
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    EXPECT_EQ(server.receivedBytes(), "");
+}
+
+} // namespace
