@@ -185,6 +185,28 @@ TEST_F(Pop3SessionTest, ApopSendsTheDigestOfStampAndPassword) {
     EXPECT_EQ(trace[0], "APOP mrose c4c9334bac560ecc979e58001b3e22fb\r\n");
 }
 
+TEST_F(Pop3SessionTest, ApopChecksOnlyWhatItSends) {
+    // The password only goes into the digest, so line ends in it do no harm.
+    std::string password = "pa\r\nss";
+    ScriptedPop3Server accepting;
+    accepting.greeting("+OK <7.8@host>\r\n")
+        .expect("APOP alice " + apopDigest("<7.8@host>", password), "+OK\r\n")
+        .expect("QUIT", "+OK\r\n");
+    accepting.start();
+    ASSERT_EQ(pop3LoginApop(session, accepting.hostAndPort(), "alice", password, control), 1);
+    pop3Quit(session);
+    finish(accepting);
+
+    // The user name goes into the line and must be safe.
+    ScriptedPop3Server refusing;
+    refusing.greeting("+OK <7.8@host>\r\n").expect("QUIT", "+OK\r\n");
+    refusing.start();
+    EXPECT_EQ(pop3LoginApop(session, refusing.hostAndPort(), "alice\r\nDELE 1", "x", control),
+              kLoginRefused);
+    EXPECT_TRUE(refusing.waitUntilDone(5s));
+    EXPECT_EQ(refusing.receivedBytes(), "QUIT\r\n");
+}
+
 TEST_F(Pop3SessionTest, ApopWithoutAStampLogsInWithUserAndPass) {
     ScriptedPop3Server server;
     loggingIn(server).expect("QUIT", "+OK\r\n");
