@@ -63,7 +63,9 @@ std::string withoutLineEnd(std::string line) {
 
 } // namespace
 
-ScriptedPop3Server::ScriptedPop3Server() { listener_ = listenOnLoopback(4, port_); }
+ScriptedPop3Server::ScriptedPop3Server() {
+    listener_ = listenOnLoopback(4, port_);
+}
 
 ScriptedPop3Server::~ScriptedPop3Server() {
     {
@@ -83,8 +85,7 @@ ScriptedPop3Server& ScriptedPop3Server::greeting(std::string reply) {
     return greeting(std::vector<ReplyPiece>{ReplyPiece{std::move(reply)}});
 }
 
-ScriptedPop3Server& ScriptedPop3Server::greeting(std::vector<ReplyPiece> pieces,
-                                                 AfterReply after) {
+ScriptedPop3Server& ScriptedPop3Server::greeting(std::vector<ReplyPiece> pieces, AfterReply after) {
     script_.push_back(Step{std::nullopt, std::move(pieces), after});
     return *this;
 }
@@ -93,8 +94,7 @@ ScriptedPop3Server& ScriptedPop3Server::expect(std::string command, std::string 
     return expect(std::move(command), std::vector<ReplyPiece>{ReplyPiece{std::move(reply)}});
 }
 
-ScriptedPop3Server& ScriptedPop3Server::expect(std::string command,
-                                               std::vector<ReplyPiece> pieces,
+ScriptedPop3Server& ScriptedPop3Server::expect(std::string command, std::vector<ReplyPiece> pieces,
                                                AfterReply after) {
     script_.push_back(Step{std::move(command), std::move(pieces), after});
     return *this;
@@ -105,7 +105,9 @@ ScriptedPop3Server& ScriptedPop3Server::waitLimit(std::chrono::milliseconds limi
     return *this;
 }
 
-void ScriptedPop3Server::start() { thread_ = std::thread(&ScriptedPop3Server::serve, this); }
+void ScriptedPop3Server::start() {
+    thread_ = std::thread(&ScriptedPop3Server::serve, this);
+}
 
 bool ScriptedPop3Server::waitUntilDone(std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
