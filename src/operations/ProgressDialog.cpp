@@ -1,0 +1,222 @@
+#include "operations/ProgressDialog.h"
+
+#include "operations/DisplayText.h"
+#include "operations/MsgBox.h"
+#include "operations/ProgramInfo.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include <memory>
+
+namespace toppeek::operations {
+
+namespace {
+
+TTFPro3* gCurrent = nullptr;
+bool gBusy = false;
+bool gCancel = false;
+
+constexpr int kTextBufferSize = kProgressTextLimit + 1;
+
+QLabel* makeLabel(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(left, top, width, height);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QString boundedText(const char* format, va_list args) {
+    return displayText(formatBounded(kTextBufferSize, format, args));
+}
+
+void setLabel(QLabel* TTFPro3::*label, const char* format, va_list args) {
+    if (gCurrent != nullptr)
+        (gCurrent->*label)->setText(boundedText(format, args));
+}
+
+} // namespace
+
+TTFPro3::TTFPro3(QWidget* owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("TTFPro3"));
+    setWindowTitle(QStringLiteral("Processing"));
+    setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    // Closing this dialog must never end the program, even when it is the only window.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setFixedSize(261, 123);
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
+
+    BCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    BCancel->setObjectName(QStringLiteral("BCancel"));
+    BCancel->setGeometry(96, 92, 75, 25);
+    Label1 = makeLabel(this, "Label1", 16, 8, 233, 13);
+    PBar = new QProgressBar(this);
+    PBar->setObjectName(QStringLiteral("PBar"));
+    PBar->setGeometry(12, 68, 237, 16);
+    PBar->setRange(0, 100);
+    PBar->setValue(0);
+    PBar->setTextVisible(false);
+    Label2 = makeLabel(this, "Label2", 16, 28, 233, 13);
+    Label3 = makeLabel(this, "Label3", 16, 48, 233, 13);
+    BCancel->setFocus();
+
+    connect(BCancel, &QPushButton::clicked, this, &TTFPro3::BCancelClick);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+bool TTFPro3::cancelAccepted() {
+    if (!confirm_)
+        return true;
+    confirming_ = true;
+    bool accepted = confirm_();
+    confirming_ = false;
+    return accepted;
+}
+
+void TTFPro3::BCancelClick() {
+    // Once cancelled there is nothing more to ask; the operation is already on its way out.
+    if (!running_ || confirming_)
+        return;
+    if (cancelAccepted())
+        running_ = false;
+}
+
+bool TTFPro3::FormCloseQuery() {
+    if (confirming_)
+        return false;
+    if (!confirm_) {
+        running_ = false;
+        return false;
+    }
+    if (!running_ || cancelAccepted()) {
+        running_ = false;
+        return true;
+    }
+    return false;
+}
+
+void TTFPro3::closeEvent(QCloseEvent* event) {
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TTFPro3::reject() {
+    BCancel->click();
+}
+
+bool runWithProgress(const std::function<void()>& work, ConfirmCancel confirm) {
+    if (gBusy)
+        return false;
+    gBusy = true;
+    auto dialog = std::make_unique<TTFPro3>();
+    dialog->setConfirmCancel(std::move(confirm));
+    gCurrent = dialog.get();
+    dialog->show();
+    if (work)
+        work();
+    bool running = dialog->running();
+    gCurrent = nullptr;
+    dialog.reset();
+    gBusy = false;
+    return running;
+}
+
+bool progressBusy() {
+    return gBusy;
+}
+
+TTFPro3* currentProgressDialog() {
+    return gCurrent;
+}
+
+void setProgressCaption(const char* format, ...) {
+    if (gCurrent == nullptr)
+        return;
+    va_list args;
+    va_start(args, format);
+    gCurrent->setWindowTitle(boundedText(format, args));
+    va_end(args);
+}
+
+void setProgressLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    setLabel(&TTFPro3::Label1, format, args);
+    va_end(args);
+}
+
+void setStatusLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    setLabel(&TTFPro3::Label2, format, args);
+    va_end(args);
+}
+
+void setProgressBar(int position, int maximum) {
+    if (gCurrent == nullptr)
+        return;
+    gCurrent->PBar->setMinimum(0);
+    gCurrent->PBar->setMaximum(maximum);
+    gCurrent->PBar->setValue(position);
+}
+
+bool progressRunning() {
+    return gCurrent != nullptr && gCurrent->running();
+}
+
+bool confirmCancel() {
+    if (msgBox(kMbAskYesNo, kProgramTitle, "Do you want to stop talking to the mail server?") !=
+        kIdYes)
+        return false;
+    setCancelFlag(true);
+    return true;
+}
+
+bool cancelRequested(const mail::ConnectionControl* /*control*/) {
+    return gCancel;
+}
+
+void setCancelFlag(bool value) {
+    gCancel = value;
+}
+
+void showConnectStatus(mail::ConnectionControl& control) {
+    using mail::ConnectStatus;
+    switch (control.status) {
+    case ConnectStatus::Resolving:
+        setStatusLine("Looking up %s ...", control.statusText.c_str());
+        break;
+    case ConnectStatus::Connecting:
+        setStatusLine("Connecting ...");
+        break;
+    case ConnectStatus::Connected:
+        setStatusLine("Connected to %s, port %d", control.statusText.c_str(), control.port);
+        break;
+    case ConnectStatus::CommandSent:
+        setStatusLine("%s", control.statusText.c_str());
+        break;
+    default:
+        break;
+    }
+}
+
+void processPendingEvents() {
+    QCoreApplication::processEvents();
+}
+
+} // namespace toppeek::operations
