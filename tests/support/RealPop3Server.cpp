@@ -11,6 +11,7 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <optional>
+#include <poll.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/prctl.h>
@@ -18,6 +19,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -32,7 +34,7 @@ using Clock = std::chrono::steady_clock;
 // How long a server may take to greet after it was started; Dovecot needs well under a second.
 constexpr auto startupLimit = 20s;
 // How long a server may take to exit after SIGTERM before it is killed.
-constexpr auto stopGrace = 10s;
+constexpr long stopGraceMilliseconds = 10000;
 
 struct Fd {
     int fd = -1;
@@ -97,12 +99,15 @@ bool portAcceptsConnections(int port) {
     return s.fd >= 0 && ::connect(s.fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
 }
 
-std::string describeExit(int status) {
-    if (WIFEXITED(status))
-        return "exited with status " + std::to_string(WEXITSTATUS(status));
-    if (WIFSIGNALED(status))
-        return std::string("was killed by signal ") + ::strsignal(WTERMSIG(status));
-    return "stopped";
+// The guardian's exit status tells how the server ended: its own exit status below 128, else 128
+// plus the signal that killed it.
+std::string describeExit(int guardianStatus) {
+    if (!WIFEXITED(guardianStatus))
+        return "ended abnormally";
+    int code = WEXITSTATUS(guardianStatus);
+    if (code >= 128)
+        return std::string("was killed by signal ") + ::strsignal(code - 128);
+    return "exited with status " + std::to_string(code);
 }
 
 std::string lastLines(const fs::path& path, std::size_t count) {
@@ -140,10 +145,72 @@ std::size_t countFiles(const fs::path& dir) {
     return n;
 }
 
-// Forks and executes argv with the standard output and error written to outputPath. The child
-// dies with the calling thread, so a crashed test leaves no server behind.
-pid_t spawn(const fs::path& program, const std::vector<std::string>& args,
-            const fs::path& outputPath) {
+void pause(long milliseconds) {
+    timespec t{milliseconds / 1000, (milliseconds % 1000) * 1000000};
+    while (::nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
+}
+
+long elapsedMilliseconds(const timespec& since) {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return (now.tv_sec - since.tv_sec) * 1000 + (now.tv_nsec - since.tv_nsec) / 1000000;
+}
+
+// Kills what is left of the server's process group and reaps it. The guardian is a subreaper,
+// so helpers orphaned by the master come to it rather than lingering as zombies of init.
+void reapLeftovers(pid_t server) {
+    ::kill(-server, SIGKILL);
+    timespec start{};
+    ::clock_gettime(CLOCK_MONOTONIC, &start);
+    while (elapsedMilliseconds(start) < 2000) {
+        pid_t r = ::waitpid(-1, nullptr, WNOHANG);
+        if (r < 0 && errno != EINTR)
+            return; // no children left
+        if (r == 0)
+            pause(5);
+    }
+}
+
+// Runs in the guardian after fork, so only async-signal-safe calls. Stops the server when the
+// control pipe closes, which happens both on stop() and when the test process dies in any way:
+// the servers change their credentials at start-up, which clears a parent-death signal, so
+// they cannot watch the test process themselves.
+[[noreturn]] void guard(pid_t server, int control) {
+    int status = 0;
+    for (;;) {
+        if (::waitpid(server, &status, WNOHANG) == server) {
+            reapLeftovers(server);
+            if (WIFSIGNALED(status))
+                ::_exit(128 + WTERMSIG(status));
+            ::_exit(WIFEXITED(status) ? std::min(WEXITSTATUS(status), 127) : 127);
+        }
+        pollfd entry{control, POLLIN, 0};
+        if (::poll(&entry, 1, 10) > 0)
+            break;
+    }
+    ::kill(server, SIGTERM);
+    timespec start{};
+    ::clock_gettime(CLOCK_MONOTONIC, &start);
+    bool reaped = false;
+    while (!reaped && elapsedMilliseconds(start) < stopGraceMilliseconds) {
+        reaped = ::waitpid(server, &status, WNOHANG) == server;
+        if (!reaped)
+            pause(5);
+    }
+    if (!reaped) {
+        ::kill(server, SIGKILL);
+        while (::waitpid(server, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    reapLeftovers(server);
+    ::_exit(0);
+}
+
+// Starts a guardian process that starts the server (argv, output to outputPath) and stops it
+// when the returned control descriptor is closed. Returns the guardian's pid, or -1.
+pid_t spawnGuarded(const fs::path& program, const std::vector<std::string>& args,
+                   const fs::path& outputPath, int& control) {
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);
     for (const auto& a : args)
@@ -151,24 +218,37 @@ pid_t spawn(const fs::path& program, const std::vector<std::string>& args,
     argv.push_back(nullptr);
     Fd out(::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     Fd in(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-    if (out.fd < 0 || in.fd < 0)
+    int pipeFds[2];
+    if (out.fd < 0 || in.fd < 0 || ::pipe2(pipeFds, O_CLOEXEC) != 0)
         return -1;
-    pid_t parent = ::getpid();
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        // Only async-signal-safe calls from here on.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent)
-            ::_exit(127);
-        ::setpgid(0, 0);
+    Fd readEnd(pipeFds[0]);
+    pid_t guardian = ::fork();
+    if (guardian == 0) {
+        // Only async-signal-safe calls from here on. Keep nothing but the read end, so that the
+        // guardians of other servers never hold this one's write end open.
         ::dup2(in.fd, 0);
         ::dup2(out.fd, 1);
         ::dup2(out.fd, 2);
-        ::close_range(3, ~0U, 0);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
+        ::dup2(readEnd.fd, 3);
+        ::close_range(4, ~0U, 0);
+        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+        pid_t server = ::fork();
+        if (server == 0) {
+            ::setpgid(0, 0);
+            ::close(3);
+            ::execv(program.c_str(), argv.data());
+            ::_exit(127);
+        }
+        if (server < 0)
+            ::_exit(127);
+        guard(server, 3);
     }
-    return pid;
+    if (guardian < 0) {
+        ::close(pipeFds[1]);
+        return -1;
+    }
+    control = pipeFds[1];
+    return guardian;
 }
 
 } // namespace
@@ -285,19 +365,20 @@ RealPop3Server::Launch RealPop3Server::launch(int port) {
                    "\" not found (install dovecot-core, dovecot-pop3d and mailutils-pop3d)";
         return Launch::Failed;
     }
-    pid_ = spawn(program, args, dir_ / "server.out");
+    pid_ = spawnGuarded(program, args, dir_ / "server.out", control_);
     if (pid_ < 0) {
         pid_ = -1;
         failure_ = kind_ + " cannot be started: " + std::strerror(errno);
         return Launch::Failed;
     }
-    std::string description =
-        program.string() + " (pid " + std::to_string(pid_) + ", port " + std::to_string(port) + ")";
+    std::string description = program.string() + " (port " + std::to_string(port) + ")";
     auto deadline = Clock::now() + startupLimit;
     while (Clock::now() < deadline) {
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
+            ::close(control_);
+            control_ = -1;
             failure_ = description + " " + describeExit(status) + " during start-up";
             return Launch::Exited;
         }
@@ -334,25 +415,12 @@ void RealPop3Server::stop() {
 void RealPop3Server::killAndReap() {
     if (pid_ <= 0)
         return;
-    ::kill(pid_, SIGTERM);
+    // Closing the control pipe makes the guardian stop the server; it then exits itself.
+    ::close(control_);
+    control_ = -1;
     int status = 0;
-    bool reaped = false;
-    auto deadline = Clock::now() + stopGrace;
-    while (Clock::now() < deadline) {
-        pid_t r = ::waitpid(pid_, &status, WNOHANG);
-        if (r == pid_ || (r < 0 && errno == ECHILD)) {
-            reaped = true;
-            break;
-        }
-        std::this_thread::sleep_for(5ms);
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
-    if (!reaped) {
-        ::kill(pid_, SIGKILL);
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    // Helpers that outlived their master (it ran in its own process group) go too.
-    ::kill(-pid_, SIGKILL);
     pid_ = -1;
 }
 

@@ -88,7 +88,8 @@ private:
     std::filesystem::path dir_;
     std::vector<User> users_;
     std::string failure_;
-    pid_t pid_ = -1;
+    pid_t pid_ = -1;   // the guardian that starts, watches and stops the server
+    int control_ = -1; // closing it tells the guardian to stop the server
     int port_ = 0;
     unsigned nextMessage_ = 0;
 };
