@@ -341,6 +341,10 @@ TListViewData::TListViewData(QWidget* parent) : QWidget(parent) {
     header->setSortIndicatorShown(false);
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(0);
+    // Sizing a column to its contents (a double click on a header divider)
+    // measures the rows on screen only, not a sample of the whole list.
+    header->setResizeContentsPrecision(0);
+    rows->setResizeContentsPrecision(0);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
         if (OnColumnClick && section < columnCount()) {
@@ -348,6 +352,8 @@ TListViewData::TListViewData(QWidget* parent) : QWidget(parent) {
         }
     });
 
+    // Uniform item sizes: one sample row sizes every item, so laying the
+    // rows out never asks the owner for the others.
     icons_->setViewMode(QListView::ListMode);
     icons_->setMovement(QListView::Static);
     icons_->setResizeMode(QListView::Adjust);

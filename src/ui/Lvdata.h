@@ -1,11 +1,12 @@
 // TListViewData: the owner-data list control that shows the message list.
 //
 // The control knows how many rows there are and keeps each row's selected
-// and focused state; it never holds a cell's content. Whenever a cell is
-// painted its text and image are asked from the owner through
-// OnLVFastDisplay, straight into a buffer on the stack, so showing a
-// mailbox of any size costs only the cells on screen and a changed entry is
-// shown again by repainting its row.
+// and focused state (as runs of rows, so selecting a whole list costs one
+// run), shifting it when rows are inserted or removed; it never holds a
+// cell's content. Whenever a cell is painted its text and image are asked
+// from the owner through OnLVFastDisplay, straight into a buffer on the
+// stack, so showing a mailbox of any size costs only the cells on screen,
+// and a changed entry is shown again by repainting its row.
 //
 // It is built on Qt's model/view: one table model that answers every
 // request by asking the owner, shared with two views that also share one
@@ -117,7 +118,9 @@ public:
     ColumnClickEvent OnColumnClick;
     // A double click anywhere in the list.
     NotifyEvent OnDblClick;
-    // A key pressed while the list has the keyboard focus.
+    // A key pressed while the list has the keyboard focus, before the list's
+    // own handling. The list has no type-ahead search: it would read the text
+    // of every row through the owner.
     KeyDownEvent OnKeyDown;
     // The context menu was asked for (right click or the menu key).
     ContextPopupEvent OnContextPopup;
