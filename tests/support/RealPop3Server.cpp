@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
-#include <optional>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
