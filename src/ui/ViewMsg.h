@@ -1,0 +1,68 @@
+// The message viewer, and the header listing file that Print headers writes.
+#pragma once
+
+#include "messages/MessageList.h"
+
+#include <QDialog>
+#include <QSize>
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+class QKeyEvent;
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
+
+// Shows one text (a message as fetched, or a header block) read-only. The
+// size the user leaves a viewer at is what the next viewer of the same run
+// opens with; it is not kept across runs.
+class TFViewMsg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kDesignWidth = 570;
+    static constexpr int kDesignHeight = 393;
+
+    explicit TFViewMsg(QWidget* owner = nullptr);
+
+    // Sets the caption and the text, and the remembered size if there is
+    // one. Does not show the window.
+    void ShowText(std::string_view text, const QString& title);
+    // ShowText, then runs the window modally.
+    int Execute(std::string_view text, const QString& title);
+
+    // The remembered size; -1 by -1 while no viewer has closed in this run.
+    static QSize rememberedSize();
+    static void forgetSize();
+
+    QPlainTextEdit* MMsg;
+    QWidget* Panel1;
+    QPushButton* BOk;
+
+    void BOkClick();
+
+    // Every way of closing ends here: Close, Enter, Esc and the window's
+    // close box alike.
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool MMsgKeyDown(QKeyEvent* event);
+    void FormClose();
+};
+
+// Creates a viewer owned by owner, shows text under title and releases the
+// viewer when it is closed.
+void viewText(QWidget* owner, std::string_view text, const QString& title);
+
+// Writes every entry's header text, in list order, each followed by "\n\n",
+// to path (replacing an earlier file only once the new one is complete).
+// False when the file could not be written.
+bool writeHeaderListing(const std::string& path, const MessageList& list);
+
+// The header listing file beside the executable.
+std::string headerListingPath();
