@@ -6,13 +6,17 @@
 
 namespace toppeek::operations {
 
-std::string formatBounded(int size, const char* format, va_list args) {
+std::string formatBounded(int size, const char* format, va_list args, bool* cut) {
+    if (cut != nullptr)
+        *cut = false;
     if (size <= 0 || format == nullptr)
         return {};
     std::string buffer(static_cast<std::size_t>(size), '\0');
     int length = std::vsnprintf(buffer.data(), buffer.size(), format, args);
     if (length < 0)
         return {};
+    if (cut != nullptr)
+        *cut = static_cast<std::size_t>(length) >= buffer.size();
     buffer.resize(std::min(static_cast<std::size_t>(length), buffer.size() - 1));
     return buffer;
 }
@@ -38,10 +42,12 @@ int sequenceLength(unsigned char lead) {
 
 } // namespace
 
-QString displayText(std::string_view bytes) {
+QString displayText(std::string_view bytes, bool mayBeCut) {
     QString text;
     if (decodeUtf8(bytes, text))
         return text;
+    if (!mayBeCut)
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     // A cut multi-byte sequence at the end: its lead byte sits in the last three bytes and the
     // sequence would run past the end.
     for (std::size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {

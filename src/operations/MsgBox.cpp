@@ -74,8 +74,9 @@ int showBox(const MessageBoxRequest& request) {
         std::fprintf(stderr, "%s: %s\n", request.title.c_str(), request.text.c_str());
         return dismissAnswer(request.flags);
     }
-    QMessageBox box(qtIcon(request.flags), displayText(request.title), displayText(request.text),
-                    qtButtons(request.flags), QApplication::activeWindow());
+    QMessageBox box(qtIcon(request.flags), displayText(request.title),
+                    displayText(request.text, request.cut), qtButtons(request.flags),
+                    QApplication::activeWindow());
     // Texts carry host and user names; they must never be read as markup.
     box.setTextFormat(Qt::PlainText);
     if (stayOnTopWindowShown())
@@ -105,7 +106,7 @@ int msgBoxV(unsigned flags, const char* title, const char* format, va_list args)
     MessageBoxRequest request;
     request.flags = flags;
     request.title = title != nullptr ? title : "";
-    request.text = formatBounded(kMsgBoxTextSize, format, args);
+    request.text = formatBounded(kMsgBoxTextSize, format, args, &request.cut);
     // A copy, so that a responder may replace itself while it answers.
     if (MessageBoxResponder responder = gResponder)
         return responder(request);

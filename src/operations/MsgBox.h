@@ -43,6 +43,7 @@ struct MessageBoxRequest {
     unsigned flags = 0;
     std::string title;
     std::string text; // formatted and cut to kMsgBoxTextSize - 1 bytes
+    bool cut = false; // whether the formatted text was longer
 };
 
 using MessageBoxResponder = std::function<int(const MessageBoxRequest&)>;

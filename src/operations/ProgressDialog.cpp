@@ -34,7 +34,9 @@ QLabel* makeLabel(QWidget* parent, const char* name, int left, int top, int widt
 }
 
 QString boundedText(const char* format, va_list args) {
-    return displayText(formatBounded(kTextBufferSize, format, args));
+    bool cut = false;
+    std::string text = formatBounded(kTextBufferSize, format, args, &cut);
+    return displayText(text, cut);
 }
 
 void setLabel(QLabel* TTFPro3::*label, const char* format, va_list args) {

@@ -1,0 +1,612 @@
+// The three mailbox operations in whole conversations with the scripted POP3 server: what they
+// send, what they make of the replies, and how cancels, refusals and broken connections end
+// them. Message boxes are answered by the test; cancels are pressed from timers, so they arrive
+// through the operation's own event processing as a user's click would.
+
+#include "PressCancel.h"
+#include "mail/Pop3.h"
+#include "operations/MailboxOperations.h"
+#include "operations/ProgressDialog.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/ScriptedPop3Server.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace toppeek::operations;
+using namespace std::chrono_literals;
+using toppeek::test::AfterReply;
+using toppeek::test::PressCancelWhen;
+using toppeek::test::ReplyPiece;
+using toppeek::test::ScriptedMessageBoxes;
+using toppeek::test::ScriptedPop3Server;
+using Lines = std::vector<std::string>;
+using Numbers = std::vector<int>;
+
+const std::string kTopReplyOk = "+OK\r\n";
+
+int sizeOf(int n) {
+    return 1000 + n;
+}
+
+std::string headerOf(int n, const std::string& from) {
+    return "From: " + from + "\r\nTo: alice@example.com\r\nSubject: Message " + std::to_string(n) +
+           "\r\nDate: Tue, 5 Mar 2024 10:00:00 +0100\r\n";
+}
+
+// LIST n and TOP n 0 for message n, whose header names from as its sender.
+ScriptedPop3Server& listed(ScriptedPop3Server& server, int n,
+                           const std::string& from = "Bob <bob@example.org>") {
+    return server
+        .expect("LIST " + std::to_string(n),
+                "+OK " + std::to_string(n) + " " + std::to_string(sizeOf(n)) + "\r\n")
+        .expect("TOP " + std::to_string(n) + " 0", kTopReplyOk + headerOf(n, from) + "\r\n.\r\n");
+}
+
+ScriptedPop3Server& loggedIn(ScriptedPop3Server& server) {
+    return server.greeting("+OK ready\r\n")
+        .expect("USER alice", "+OK\r\n")
+        .expect("PASS secret", "+OK logged in\r\n");
+}
+
+ScriptedPop3Server& mailbox(ScriptedPop3Server& server, int count, int listedCount) {
+    loggedIn(server).expect("STAT", "+OK " + std::to_string(count) + " 99999\r\n");
+    for (int n = 1; n <= listedCount; ++n)
+        listed(server, n);
+    return server;
+}
+
+Lines commands(const ScriptedPop3Server& server) {
+    Lines lines;
+    for (std::string line : server.received()) {
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+class MailboxOperationsTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { toppeek::mail::startConnectionLayer(); }
+    static void TearDownTestSuite() { toppeek::mail::stopConnectionLayer(); }
+
+    void SetUp() override {
+        account.accountTag = 7;
+        account.userName = "alice";
+        account.password = "secret";
+        options.timeoutSeconds = 2;
+        // Left over from an earlier case on purpose: every operation must clear it.
+        setCancelFlag(true);
+    }
+
+    void TearDown() override {
+        EXPECT_FALSE(progressBusy());
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            EXPECT_EQ(qobject_cast<TTFPro3*>(widget), nullptr);
+    }
+
+    // Records the callback; the first time it is called with pressCancelAfterEntry, a click on
+    // Cancel is posted, to be handled by the operation's next event processing.
+    void called(int index) {
+        callbacks.push_back(index);
+        if (index == pressCancelAfterEntry) {
+            pressCancelAfterEntry = -1;
+            QTimer::singleShot(0, currentProgressDialog()->BCancel, &QPushButton::click);
+        }
+    }
+
+    bool check(ScriptedPop3Server& server) {
+        server.start();
+        account.host = server.hostAndPort();
+        return checkMailbox(
+            account, *settings, *filters, *list, [this](int index) { called(index); }, options);
+    }
+
+    bool remove(ScriptedPop3Server& server) {
+        server.start();
+        account.host = server.hostAndPort();
+        return removeMarkedMessages(
+            account, *settings, *list, [this](int index) { called(index); }, options);
+    }
+
+    bool fetch(ScriptedPop3Server& server, MessageEntry& entry) {
+        server.start();
+        account.host = server.hostAndPort();
+        return fetchMessageText(account, *settings, entry, options);
+    }
+
+    // Ends the case's conversation and checks that the server saw exactly its script.
+    static void expectScriptFollowed(ScriptedPop3Server& server) {
+        EXPECT_TRUE(server.waitUntilDone(5s));
+        EXPECT_EQ(server.problems(), Lines{});
+    }
+
+    // An entry as the check would have listed it.
+    void addEntry(int number, MarkState mark = MarkState::Unmarked) {
+        auto entry = createMessageEntry(headerOf(number, "bob@example.org") + "\r\n");
+        entry->messageNumber = number;
+        entry->size = sizeOf(number);
+        entry->mark = mark;
+        list->append(entry.release());
+    }
+
+    Numbers numbers() const {
+        Numbers all;
+        for (const MessageEntry* entry : *list)
+            all.push_back(entry->messageNumber);
+        return all;
+    }
+
+    Lines subjects() const {
+        Lines all;
+        for (const MessageEntry* entry : *list)
+            all.push_back(entry->subject.value_or("(none)"));
+        return all;
+    }
+
+    std::uint32_t sizesInList() const {
+        std::uint32_t total = 0;
+        for (const MessageEntry* entry : *list)
+            total += static_cast<std::uint32_t>(entry->size);
+        return total;
+    }
+
+    Account account;
+    std::unique_ptr<Settings> settings = createDefaultSettings();
+    std::unique_ptr<Filters> filters = createFilters();
+    std::unique_ptr<MessageList> list = createMessageList();
+    OperationOptions options;
+    Numbers callbacks;
+    int pressCancelAfterEntry = -1;
+    ScriptedMessageBoxes boxes;
+};
+
+TEST_F(MailboxOperationsTest, CheckListsTheFirstMaximumMessagesInOrder) {
+    ScriptedPop3Server server;
+    mailbox(server, 250, 100).expect("QUIT", "+OK bye\r\n");
+    settings->maxMessages = 100;
+    settings->mailboxBytes = 12345;
+
+    // What the dialog shows while message 3 is being listed.
+    QString caption, progressLine, statusLine;
+    int barPosition = -1, barMaximum = -1;
+    auto watch = [&](int index) {
+        callbacks.push_back(index);
+        if (index == 2) {
+            TTFPro3& dialog = *currentProgressDialog();
+            caption = dialog.windowTitle();
+            progressLine = dialog.Label1->text();
+            statusLine = dialog.Label2->text();
+            barPosition = dialog.PBar->value();
+            barMaximum = dialog.PBar->maximum();
+        }
+    };
+    server.start();
+    account.host = server.hostAndPort();
+    EXPECT_TRUE(checkMailbox(account, *settings, *filters, *list, watch, options));
+    expectScriptFollowed(server);
+    EXPECT_EQ(commands(server).back(), "QUIT");
+
+    ASSERT_EQ(list->count(), 100);
+    std::uint32_t total = 0;
+    for (int i = 0; i < 100; ++i) {
+        const MessageEntry& entry = *list->at(i);
+        EXPECT_EQ(entry.messageNumber, i + 1);
+        EXPECT_EQ(entry.subject, "Message " + std::to_string(i + 1));
+        EXPECT_EQ(entry.size, sizeOf(i + 1));
+        EXPECT_EQ(entry.accountTag, 7);
+        EXPECT_EQ(entry.mark, MarkState::Unmarked);
+        EXPECT_FALSE(entry.bodyLoaded);
+        EXPECT_FALSE(entry.body.has_value());
+        total += static_cast<std::uint32_t>(entry.size);
+    }
+    EXPECT_EQ(settings->mailboxBytes, total);
+    Numbers expected;
+    for (int i = 0; i < 100; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(callbacks, expected);
+
+    EXPECT_NE(caption, "Processing");
+    EXPECT_FALSE(caption.isEmpty());
+    EXPECT_TRUE(progressLine.contains("3") && progressLine.contains("250"))
+        << progressLine.toStdString();
+    EXPECT_EQ(statusLine, "TOP 3 0\r\n");
+    EXPECT_EQ(barPosition, 3);
+    EXPECT_EQ(barMaximum, 250);
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_FALSE(cancelRequested());
+}
+
+TEST_F(MailboxOperationsTest, EmptyMailboxAndZeroMaximumStillEndWithQuit) {
+    for (int count : {0, 5}) {
+        ScriptedPop3Server server;
+        mailbox(server, count, 0).expect("QUIT", "+OK bye\r\n");
+        settings->maxMessages = count == 0 ? 100 : 0;
+        settings->mailboxBytes = 777;
+        EXPECT_TRUE(check(server));
+        expectScriptFollowed(server);
+        EXPECT_EQ(list->count(), 0);
+        EXPECT_EQ(settings->mailboxBytes, 0u);
+        EXPECT_TRUE(callbacks.empty());
+    }
+}
+
+TEST_F(MailboxOperationsTest, RefusedListEndsTheCheckQuietly) {
+    ScriptedPop3Server server;
+    mailbox(server, 10, 4)
+        .expect("LIST 5", "-ERR no such message\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    EXPECT_TRUE(check(server));
+    expectScriptFollowed(server);
+    EXPECT_EQ(numbers(), (Numbers{1, 2, 3, 4}));
+    EXPECT_EQ(callbacks, (Numbers{0, 1, 2, 3}));
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(MailboxOperationsTest, ServerFallingSilentEndsTheCheckAfterTheTimeOut) {
+    ScriptedPop3Server server;
+    mailbox(server, 10, 2).expect("LIST 3", {}, AfterReply::StaySilent);
+    options.timeoutSeconds = 1;
+    EXPECT_TRUE(check(server));
+    EXPECT_EQ(numbers(), (Numbers{1, 2}));
+    EXPECT_EQ(settings->mailboxBytes, static_cast<std::uint32_t>(sizeOf(1) + sizeOf(2)));
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(MailboxOperationsTest, FilterMarksARejectedMessageAsItArrives) {
+    auto rule = createFilterRule();
+    rule->kind = RuleKind::FromContains;
+    rule->fromText = "spammer";
+    filters->rules.append(rule.release());
+    filters->rulesEnabled = 1;
+
+    ScriptedPop3Server server;
+    loggedIn(server).expect("STAT", "+OK 4 99999\r\n");
+    listed(server, 1);
+    listed(server, 2);
+    listed(server, 3, "Spammer <offers@spammer.example>");
+    listed(server, 4);
+    server.expect("QUIT", "+OK bye\r\n");
+
+    Numbers marksSeen;
+    server.start();
+    account.host = server.hostAndPort();
+    EXPECT_TRUE(checkMailbox(
+        account, *settings, *filters, *list,
+        [&](int index) { marksSeen.push_back(static_cast<int>(list->at(index)->mark)); }, options));
+    expectScriptFollowed(server);
+    // Already marked when the list view hears of it.
+    EXPECT_EQ(marksSeen, (Numbers{0, 0, 1, 0}));
+}
+
+TEST_F(MailboxOperationsTest, FetchStoresWhatFollowsTheHeader) {
+    struct Case {
+        int bodyLines;
+        std::string reply;        // after the status line
+        std::string expectedBody; // what the entry keeps
+    };
+    const Case cases[] = {
+        // Only the reply's terminating line follows the header.
+        {0, "Subject: a\r\n\r\n.\r\n", ".\r\n"},
+        {2, "Subject: a\r\n\r\nfirst\r\n..dotted\r\n.\r\n", "first\r\n..dotted\r\n.\r\n"},
+        // A header without its blank line has no body at all.
+        {0, "Subject: a\r\n.\r\n", ""},
+    };
+    for (const Case& c : cases) {
+        ScriptedPop3Server server;
+        loggedIn(server)
+            .expect("TOP 4 " + std::to_string(c.bodyLines), kTopReplyOk + c.reply)
+            .expect("QUIT", "+OK bye\r\n");
+        settings->bodyLines = static_cast<std::int16_t>(c.bodyLines);
+        MessageEntry entry;
+        entry.messageNumber = 4;
+        EXPECT_TRUE(fetch(server, entry));
+        expectScriptFollowed(server);
+        EXPECT_EQ(entry.body, c.expectedBody);
+        EXPECT_TRUE(entry.bodyLoaded);
+    }
+}
+
+TEST_F(MailboxOperationsTest, RefusedFetchLeavesTheEntryAlone) {
+    ScriptedPop3Server server;
+    loggedIn(server).expect("TOP 9 0", "-ERR gone\r\n").expect("QUIT", "+OK bye\r\n");
+    MessageEntry entry;
+    entry.messageNumber = 9;
+    EXPECT_TRUE(fetch(server, entry));
+    expectScriptFollowed(server);
+    EXPECT_FALSE(entry.body.has_value());
+    EXPECT_FALSE(entry.bodyLoaded);
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(MailboxOperationsTest, RemovalDeletesMarkedEntriesAndRenumbers) {
+    for (int n = 1; n <= 5; ++n)
+        addEntry(n, n == 2 || n == 3 ? MarkState::MarkedForDelete : MarkState::Unmarked);
+    ScriptedPop3Server server;
+    loggedIn(server)
+        .expect("DELE 2", "+OK\r\n")
+        .expect("DELE 3", "+OK\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    settings->mailboxBytes = 1;
+    EXPECT_TRUE(remove(server));
+    expectScriptFollowed(server);
+    EXPECT_EQ(callbacks, (Numbers{1, 1}));
+    EXPECT_EQ(subjects(), (Lines{"Message 1", "Message 4", "Message 5"}));
+    EXPECT_EQ(numbers(), (Numbers{1, 2, 3}));
+    EXPECT_EQ(settings->mailboxBytes, sizesInList());
+}
+
+TEST_F(MailboxOperationsTest, RemovalKeepsTheOrderOfASortedList) {
+    for (int n : {5, 3, 1, 4, 2})
+        addEntry(n, n == 3 || n == 4 ? MarkState::MarkedForDelete : MarkState::Unmarked);
+    ScriptedPop3Server server;
+    loggedIn(server)
+        .expect("DELE 3", "+OK\r\n")
+        .expect("DELE 4", "+OK\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    EXPECT_TRUE(remove(server));
+    expectScriptFollowed(server);
+    EXPECT_EQ(callbacks, (Numbers{1, 2}));
+    EXPECT_EQ(subjects(), (Lines{"Message 5", "Message 1", "Message 2"}));
+    EXPECT_EQ(numbers(), (Numbers{3, 1, 2}));
+    EXPECT_EQ(settings->mailboxBytes, sizesInList());
+}
+
+TEST_F(MailboxOperationsTest, RefusedDeleKeepsTheEntryItsMarkAndItsSize) {
+    addEntry(1, MarkState::MarkedForDelete);
+    addEntry(2);
+    addEntry(3, MarkState::MarkedForDelete);
+    ScriptedPop3Server server;
+    loggedIn(server)
+        .expect("DELE 1", "-ERR locked\r\n")
+        .expect("DELE 3", "+OK\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    EXPECT_TRUE(remove(server));
+    expectScriptFollowed(server);
+    EXPECT_EQ(callbacks, (Numbers{2}));
+    EXPECT_EQ(numbers(), (Numbers{1, 2}));
+    EXPECT_EQ(list->at(0)->mark, MarkState::MarkedForDelete);
+    EXPECT_EQ(settings->mailboxBytes, static_cast<std::uint32_t>(sizeOf(1) + sizeOf(2)));
+}
+
+// Without an acknowledged QUIT the server deletes nothing, so the entries left must keep the
+// numbers that still name their messages.
+TEST_F(MailboxOperationsTest, NumbersStayWhenQuitIsNotAcknowledged) {
+    for (bool cut : {false, true}) {
+        list->clear();
+        callbacks.clear();
+        for (int n = 1; n <= 4; ++n)
+            addEntry(n, n == 2 ? MarkState::MarkedForDelete : MarkState::Unmarked);
+        ScriptedPop3Server server;
+        loggedIn(server);
+        if (cut)
+            server.expect("DELE 2", {ReplyPiece{"+OK\r\n"}}, AfterReply::Close);
+        else
+            server.expect("DELE 2", "+OK\r\n").expect("QUIT", "-ERR cannot delete\r\n");
+        EXPECT_TRUE(remove(server));
+        expectScriptFollowed(server);
+        EXPECT_EQ(callbacks, (Numbers{1})) << (cut ? "cut" : "refused");
+        EXPECT_EQ(numbers(), (Numbers{1, 3, 4})) << (cut ? "cut" : "refused");
+        EXPECT_EQ(settings->mailboxBytes, sizesInList());
+    }
+}
+
+TEST_F(MailboxOperationsTest, ApopWhenAllowedAndOffered) {
+    const std::string stamp = "<1896.697170952@dbc.mtview.ca.us>";
+    ScriptedPop3Server server;
+    server.greeting("+OK POP3 server ready " + stamp + "\r\n")
+        .expect("APOP alice " + toppeek::mail::apopDigest(stamp, "secret"), "+OK\r\n")
+        .expect("STAT", "+OK 1 99\r\n");
+    listed(server, 1).expect("QUIT", "+OK bye\r\n");
+    settings->useApop = 1;
+    EXPECT_TRUE(check(server));
+    expectScriptFollowed(server);
+    EXPECT_EQ(numbers(), (Numbers{1}));
+}
+
+TEST_F(MailboxOperationsTest, FailedConnectionIsShownAndChangesNothing) {
+    addEntry(1, MarkState::MarkedForDelete);
+    account.host = "127.0.0.1:" + std::to_string(toppeek::test::unusedLoopbackPort());
+    settings->mailboxBytes = 55;
+    MessageEntry entry;
+    entry.messageNumber = 1;
+
+    EXPECT_TRUE(removeMarkedMessages(account, *settings, *list, {}, options));
+    EXPECT_EQ(numbers(), (Numbers{1}));
+    EXPECT_EQ(settings->mailboxBytes, 55u);
+    EXPECT_TRUE(fetchMessageText(account, *settings, entry, options));
+    EXPECT_FALSE(entry.bodyLoaded);
+    EXPECT_TRUE(checkMailbox(account, *settings, *filters, *list, {}, options));
+    EXPECT_EQ(settings->mailboxBytes, 0u);
+
+    ASSERT_EQ(boxes.shown().size(), 3u);
+    for (const auto& box : boxes.shown()) {
+        EXPECT_EQ(box.flags, 0x40u);
+        EXPECT_EQ(box.title, "TopPeek");
+        EXPECT_EQ(box.text, boxes.shown()[0].text);
+    }
+    EXPECT_NE(boxes.shown()[0].text.find(account.host), std::string::npos);
+}
+
+TEST_F(MailboxOperationsTest, RefusedLoginIsShownWithItsOwnText) {
+    ScriptedPop3Server server;
+    server.greeting("+OK ready\r\n")
+        .expect("USER alice", "+OK\r\n")
+        .expect("PASS secret", "-ERR wrong password\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    EXPECT_TRUE(check(server));
+    expectScriptFollowed(server);
+    EXPECT_EQ(list->count(), 0);
+    ASSERT_EQ(boxes.flags(), std::vector<unsigned>{0x40});
+    EXPECT_NE(boxes.shown()[0].text.find("alice"), std::string::npos);
+
+    // A different text from the connection failure's.
+    account.host = "127.0.0.1:" + std::to_string(toppeek::test::unusedLoopbackPort());
+    EXPECT_TRUE(checkMailbox(account, *settings, *filters, *list, {}, options));
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_NE(boxes.shown()[0].text, boxes.shown()[1].text);
+}
+
+TEST_F(MailboxOperationsTest, CancelAnsweredNoLetsTheCheckGoOn) {
+    ScriptedPop3Server server;
+    mailbox(server, 5, 5).expect("QUIT", "+OK bye\r\n");
+    boxes.answer(kIdNo);
+    pressCancelAfterEntry = 1;
+    EXPECT_TRUE(check(server));
+    expectScriptFollowed(server);
+    EXPECT_EQ(boxes.flags(), std::vector<unsigned>{0x24});
+    EXPECT_EQ(numbers(), (Numbers{1, 2, 3, 4, 5}));
+    EXPECT_FALSE(cancelRequested());
+}
+
+TEST_F(MailboxOperationsTest, CancelAnsweredYesKeepsWhatWasListed) {
+    ScriptedPop3Server server;
+    mailbox(server, 10, 2);
+    boxes.answer(kIdYes);
+    // The click is handled by the check's event processing before message 3.
+    pressCancelAfterEntry = 1;
+    EXPECT_FALSE(check(server));
+    expectScriptFollowed(server);
+    EXPECT_EQ(numbers(), (Numbers{1, 2}));
+    EXPECT_EQ(settings->mailboxBytes, static_cast<std::uint32_t>(sizeOf(1) + sizeOf(2)));
+    // Every exchange fails once cancelled: no LIST 3 and no QUIT went out.
+    EXPECT_EQ(commands(server).back(), "TOP 2 0");
+    EXPECT_EQ(boxes.flags(), std::vector<unsigned>{0x24});
+    EXPECT_TRUE(cancelRequested());
+
+    // The next operation starts afresh.
+    ScriptedPop3Server next;
+    mailbox(next, 1, 1).expect("QUIT", "+OK bye\r\n");
+    list->clear();
+    pressCancelAfterEntry = -1;
+    EXPECT_TRUE(check(next));
+    expectScriptFollowed(next);
+    EXPECT_EQ(numbers(), (Numbers{1}));
+    EXPECT_FALSE(cancelRequested());
+}
+
+TEST_F(MailboxOperationsTest, CancelDuringTheConnectionShowsTheConnectionFailure) {
+    toppeek::test::StalledListener stalled;
+    ASSERT_TRUE(stalled.ready());
+    account.host = "127.0.0.1:" + std::to_string(stalled.port());
+    options.timeoutSeconds = 30;
+    boxes.answer(kIdYes);
+    PressCancelWhen press(
+        [](TTFPro3& dialog) { return dialog.Label2->text().startsWith("Connecting"); });
+    EXPECT_FALSE(checkMailbox(account, *settings, *filters, *list, {}, options));
+    EXPECT_TRUE(press.pressed());
+    EXPECT_EQ(boxes.flags(), (std::vector<unsigned>{0x24, 0x40}));
+    EXPECT_NE(boxes.shown()[1].text.find("connect"), std::string::npos);
+}
+
+TEST_F(MailboxOperationsTest, CancelDuringTheLoginShowsTheLoginFailure) {
+    ScriptedPop3Server server;
+    server.greeting({ReplyPiece{"+OK ready\r\n", 20s}}).waitLimit(30s);
+    options.timeoutSeconds = 30;
+    boxes.answer(kIdYes);
+    PressCancelWhen press(
+        [](TTFPro3& dialog) { return dialog.Label2->text().startsWith("Connected"); });
+    EXPECT_FALSE(check(server));
+    EXPECT_TRUE(press.pressed());
+    EXPECT_EQ(boxes.flags(), (std::vector<unsigned>{0x24, 0x40}));
+    EXPECT_NE(boxes.shown()[1].text.find("log in"), std::string::npos);
+}
+
+TEST_F(MailboxOperationsTest, CancelDuringRemovalKeepsNumbersAndCountsWhatStays) {
+    for (int n = 1; n <= 4; ++n)
+        addEntry(n, MarkState::MarkedForDelete);
+    ScriptedPop3Server server;
+    loggedIn(server).expect("DELE 1", "+OK\r\n");
+    boxes.answer(kIdYes);
+    pressCancelAfterEntry = 0;
+    EXPECT_FALSE(remove(server));
+    expectScriptFollowed(server);
+    EXPECT_EQ(callbacks, (Numbers{0}));
+    EXPECT_EQ(numbers(), (Numbers{2, 3, 4}));
+    EXPECT_EQ(settings->mailboxBytes, sizesInList());
+}
+
+TEST_F(MailboxOperationsTest, SecondOperationIsRefusedAndLeavesTheFirstAlone) {
+    ScriptedPop3Server server;
+    mailbox(server, 3, 3).expect("QUIT", "+OK bye\r\n");
+    bool secondResult = true;
+    int dialogs = 0;
+    bool cancelFlagAfter = false;
+    server.start();
+    account.host = server.hostAndPort();
+    EXPECT_TRUE(checkMailbox(
+        account, *settings, *filters, *list,
+        [&](int index) {
+            if (index != 0)
+                return;
+            // As if a click had been handled with the cancel just confirmed.
+            setCancelFlag(true);
+            auto other = createMessageList();
+            secondResult = checkMailbox(account, *settings, *filters, *other, {}, options);
+            cancelFlagAfter = cancelRequested();
+            setCancelFlag(false);
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                dialogs += qobject_cast<TTFPro3*>(widget) != nullptr ? 1 : 0;
+        },
+        options));
+    expectScriptFollowed(server);
+    EXPECT_FALSE(secondResult);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(cancelFlagAfter);
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(numbers(), (Numbers{1, 2, 3}));
+}
+
+// A refused second operation must not take the first one's idle step away: a click made while
+// the first waits on the server is still handled during that wait.
+TEST_F(MailboxOperationsTest, EventsAreHandledWhileWaitingOnTheServer) {
+    ScriptedPop3Server server;
+    mailbox(server, 2, 1)
+        .expect("LIST 2", {ReplyPiece{"+OK 2 1002\r\n", 1500ms}})
+        .expect("TOP 2 0", kTopReplyOk + headerOf(2, "bob@example.org") + "\r\n.\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    options.timeoutSeconds = 10;
+    int listedWhenAsked = -1;
+    boxes.whileShown(
+        [&](const ScriptedMessageBoxes::Request&) { listedWhenAsked = list->count(); });
+    boxes.answer(kIdNo);
+    std::unique_ptr<QTimer> click;
+    server.start();
+    account.host = server.hostAndPort();
+    EXPECT_TRUE(checkMailbox(
+        account, *settings, *filters, *list,
+        [&](int index) {
+            if (index != 0)
+                return;
+            auto other = createMessageList();
+            EXPECT_FALSE(checkMailbox(account, *settings, *filters, *other, {}, options));
+            // Fires while LIST 2 waits for its late reply.
+            click = std::make_unique<QTimer>();
+            click->setSingleShot(true);
+            QObject::connect(click.get(), &QTimer::timeout,
+                             [] {
+                                 if (TTFPro3* dialog = currentProgressDialog())
+                                     dialog->BCancel->click();
+                             });
+            click->start(200);
+        },
+        options));
+    expectScriptFollowed(server);
+    EXPECT_EQ(listedWhenAsked, 1);
+    EXPECT_EQ(numbers(), (Numbers{1, 2}));
+}
+
+} // namespace
