@@ -1,0 +1,33 @@
+// Starts TopPeek: the application, the out-of-memory rule, the main window
+// and the event loop, which runs until the window closes.
+
+#include "core/Memory.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+bool isSet(const char* name) {
+    return !qEnvironmentVariableIsEmpty(name);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Qt would abort with a long diagnostic; a desktop program without a
+    // desktop is better told in one line.
+    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
+        std::fputs("toppeek: no display to show the window on (neither DISPLAY nor "
+                   "WAYLAND_DISPLAY is set)\n",
+                   stderr);
+        return 1;
+    }
+    QApplication application(argc, argv);
+    installOutOfMemoryHandler();
+    TFMain window;
+    window.show();
+    return application.exec();
+}

@@ -1,0 +1,975 @@
+#include "ui/MainWindow.h"
+
+#include "mail/Connection.h"
+#include "messages/Filters.h"
+#include "operations/MsgBox.h"
+#include "operations/ProgramInfo.h"
+#include "operations/ProgressDialog.h"
+#include "storage/FiltersFile.h"
+#include "storage/Settings.h"
+#include "ui/ByteText.h"
+#include "ui/MainIcons.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+using namespace toppeek::operations;
+
+namespace {
+
+// Design sizes of the window and its panels.
+constexpr int kDesignWidth = 694;
+constexpr int kDesignHeight = 367;
+constexpr int kPanelHeight = 41;
+constexpr int kStatusBarHeight = 19;
+constexpr int kToolbarWidth = 308;
+constexpr int kButtonWidth = 47;
+constexpr int kButtonHeight = 36;
+
+// Column widths; Subject takes what the other four leave.
+constexpr int kToWidth = 150;
+constexpr int kFromWidth = 150;
+constexpr int kSizeWidth = 50;
+constexpr int kDateWidth = 90;
+constexpr int kFixedColumnsWidth = kToWidth + kFromWidth + kSizeWidth + kDateWidth;
+constexpr int kSubjectMargin = 440;
+// A list narrower than the four fixed columns still shows a usable Subject
+// column, reached by scrolling.
+constexpr int kMinSubjectWidth = 100;
+static_assert(kFixedColumnsWidth == kSubjectMargin);
+
+const char* const kNotConnectedCaption = "Not connected";
+const char* const kUnknownDateText = "(no date)";
+
+// Columns of the list, in order, and the sort key of each.
+constexpr SortKey kColumnKeys[] = {SortKey::ByTo, SortKey::ByFrom, SortKey::BySize, SortKey::ByDate,
+                                   SortKey::BySubject};
+
+const char* onOff(std::uint8_t flag) {
+    return flag != 0 ? "on" : "off";
+}
+
+void flipMark(MessageEntry& entry) {
+    entry.mark =
+        entry.mark == MarkState::Unmarked ? MarkState::MarkedForDelete : MarkState::Unmarked;
+}
+
+// Copies at most size - 1 bytes of text and a terminator; absent is empty.
+void copyCell(char* buffer, int size, const std::optional<std::string>& text) {
+    if (size <= 0)
+        return;
+    std::size_t length = 0;
+    if (text)
+        length = std::min(text->size(), static_cast<std::size_t>(size - 1));
+    if (length > 0)
+        std::memcpy(buffer, text->data(), length);
+    buffer[length] = '\0';
+}
+
+QAction* addItem(QMenu* menu, const char* name, const char* caption,
+                 const QKeySequence& shortcut = {}) {
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    return action;
+}
+
+// A pop-up item shows its key like the main menu's item does, but only the
+// main menu's item binds it: two window-wide bindings of one key would
+// cancel each other out.
+QAction* addPopupItem(QMenu* menu, const char* name, const char* caption,
+                      const QKeySequence& shortcut = {}) {
+    QAction* action = addItem(menu, name, caption, shortcut);
+    action->setShortcutContext(Qt::WidgetShortcut);
+    return action;
+}
+
+QToolButton* makeButton(QToolBar* bar, const char* name, const char* caption, const char* hint,
+                        ToolbarIcon icon) {
+    auto* button = new QToolButton(bar);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(QString::fromUtf8(caption));
+    button->setToolTip(QString::fromUtf8(hint));
+    button->setIcon(toolbarIcon(icon));
+    button->setIconSize(QSize(20, 20));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFixedSize(kButtonWidth, kButtonHeight);
+    button->setFocusPolicy(Qt::NoFocus);
+    bar->addWidget(button);
+    return button;
+}
+
+} // namespace
+
+// --- Creation and shutdown ---
+
+TFMain::TFMain(QWidget* parent) : TFMain(settingsFilePath(), filtersFilePath(), parent) {}
+
+TFMain::TFMain(std::string settingsPath, std::string filtersPath, QWidget* parent)
+    : QMainWindow(parent), settingsPath_(std::move(settingsPath)),
+      filtersPath_(std::move(filtersPath)) {
+    FormCreate();
+}
+
+void TFMain::FormCreate() {
+    setObjectName(QStringLiteral("FMain"));
+    toppeek::mail::startConnectionLayer();
+    updateCaption();
+
+    settings_ = createDefaultSettings();
+    loadSettings(settingsPath_, *settings_);
+    // The filters are read at the first activation.
+    filters_ = createFilters();
+
+    createControls();
+    createMenus();
+    buildPopupMenu();
+    wireCommands();
+
+    toolbarHeight_ = kPanelHeight;
+    statusBarHeight_ = kStatusBarHeight;
+    ViewToolbar1->setChecked(true);
+    ViewStatusbar1->setChecked(true);
+
+    LVMsg->setViewStyle(TViewStyle::Report);
+    LVMsg->setHideSelection(false);
+    LVMsg->lvdSetFullRow();
+    Details1->setChecked(true);
+
+    showFilterLabel();
+    messages_ = createMessageList();
+    connected_ = false;
+    setConnectedCommands(false);
+    updateCaption();
+    updateGroupCaption();
+
+    setWindowIcon(programIcon());
+    resize(kDesignWidth, kDesignHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TFMain::~TFMain() {
+    // The list may still be asked to paint while the widgets go; it must
+    // not reach the state freed below.
+    LVMsg->OnLVFastDisplay = nullptr;
+    LVMsg->OnColumnClick = nullptr;
+    LVMsg->OnDblClick = nullptr;
+    LVMsg->OnKeyDown = nullptr;
+    LVMsg->OnContextPopup = nullptr;
+    LVMsg->lvdClearAll();
+
+    saveSettings(settingsPath_, *settings_);
+    messages_.reset();
+    destroyFilters(std::move(filters_));
+    freeSettings(std::move(settings_));
+    toppeek::mail::stopConnectionLayer();
+}
+
+void TFMain::createControls() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("ClientArea"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    BB = new QWidget(central);
+    BB->setObjectName(QStringLiteral("BB"));
+    BB->setFixedHeight(kPanelHeight);
+    layout->addWidget(BB);
+
+    ToolBar1 = new QToolBar(BB);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setGeometry(0, 0, kToolbarWidth, kPanelHeight);
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setContentsMargins(0, 0, 0, 0);
+    ToolBar1->layout()->setSpacing(0);
+    BConnect = makeButton(ToolBar1, "BConnect", "Connect", "Connect to server and get messages",
+                          ToolbarIcon::Connect);
+    ToolBar1->addSeparator();
+    BClose = makeButton(ToolBar1, "BClose", "Close", "Close conection", ToolbarIcon::Close);
+    ToolBar1->addSeparator();
+    BView = makeButton(ToolBar1, "BView", "View", "View Email message", ToolbarIcon::View);
+    ToolBar1->addSeparator();
+    BMark = makeButton(ToolBar1, "BMark", "Mark", "Mark/Unmark for delete", ToolbarIcon::Mark);
+    ToolBar1->addSeparator();
+    BRemove =
+        makeButton(ToolBar1, "BRemove", "Remove", "Delete marked messages.", ToolbarIcon::Remove);
+    ToolBar1->addSeparator();
+    BOptions = makeButton(ToolBar1, "BOptions", "options", "Preferences", ToolbarIcon::Options);
+
+    CBAcc = new QComboBox(BB);
+    CBAcc->setObjectName(QStringLiteral("CBAcc"));
+    CBAcc->setGeometry(320, 8, 185, CBAcc->sizeHint().height());
+    CBAcc->setMaxVisibleItems(7);
+    CBAcc->setEditable(false);
+
+    LBFilter = new QLabel(BB);
+    LBFilter->setObjectName(QStringLiteral("LBFilter"));
+    LBFilter->setTextFormat(Qt::PlainText);
+    LBFilter->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont small = LBFilter->font();
+    small.setPixelSize(11);
+    LBFilter->setFont(small);
+    LBFilter->setGeometry(524, 0, 170, kPanelHeight);
+
+    GBMsg = new QGroupBox(central);
+    GBMsg->setObjectName(QStringLiteral("GBMsg"));
+    layout->addWidget(GBMsg, 1);
+    auto* groupLayout = new QVBoxLayout(GBMsg);
+    groupLayout->setContentsMargins(4, 4, 4, 4);
+
+    LVMsg = new TListViewData(GBMsg);
+    LVMsg->setObjectName(QStringLiteral("LVMsg"));
+    groupLayout->addWidget(LVMsg);
+    LVMsg->addColumn(QStringLiteral("To:"), kToWidth);
+    LVMsg->addColumn(QStringLiteral("From:"), kFromWidth);
+    LVMsg->addColumn(QStringLiteral("Size"), kSizeWidth);
+    LVMsg->addColumn(QStringLiteral("Date"), kDateWidth);
+    LVMsg->addColumn(QStringLiteral("Subject"), 500);
+    LVMsg->setMultiSelect(true);
+    LVMsg->setSmallImages(messageImages(TListViewData::kSmallIconSize));
+    LVMsg->setLargeImages(messageImages(TListViewData::kLargeIconSize));
+    LVMsg->installEventFilter(this);
+
+    setCentralWidget(central);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(kStatusBarHeight);
+    StatusBar1->setSizeGripEnabled(false);
+    StatusText = new QLabel(QStringLiteral("For Help Press F1"), StatusBar1);
+    StatusText->setObjectName(QStringLiteral("StatusText"));
+    StatusBar1->addWidget(StatusText, 1);
+    setStatusBar(StatusBar1);
+}
+
+void TFMain::createMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu"));
+
+    File1 = bar->addMenu(QStringLiteral("&File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    OpenConnection1 = addItem(File1, "OpenConnection1", "&Open Connection", Qt::Key_F2);
+    CloseConnection1 = addItem(File1, "CloseConnection1", "&Close Connection", Qt::Key_F9);
+    File1->addSeparator();
+    // Bound here rather than left to a window manager, so that the key
+    // closes the program the same way everywhere.
+    Exit1 = addItem(File1, "Exit1", "&Exit", QKeySequence(Qt::ALT | Qt::Key_F4));
+
+    Edit1 = bar->addMenu(QStringLiteral("&Edit"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    ViewEmail1 = addItem(Edit1, "ViewEmail1", "&View Email", Qt::Key_F3);
+    ViewHeaders1 =
+        addItem(Edit1, "ViewHeaders1", "View &Headers", QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    PrintHeaders1 = addItem(Edit1, "PrintHeaders1", "&Print Headers...");
+    Edit1->addSeparator();
+    MarkUnmarkforDelete1 =
+        addItem(Edit1, "MarkUnmarkforDelete1", "&Mark/Unmark for Delete", Qt::Key_F4);
+    MarkNoAddressedMessages1 =
+        addItem(Edit1, "MarkNoAddressedMessages1", "Mark &No Addressed Messages", Qt::Key_F7);
+    RemoveEmail = addItem(Edit1, "RemoveEmail", "&Remove Marked Messages", Qt::Key_F8);
+    Edit1->addSeparator();
+    SelectGroup1 = addItem(Edit1, "SelectGroup1", "&Select Group");
+    UnSelectGroup1 = addItem(Edit1, "UnSelectGroup1", "&Unselect Group");
+    Edit1->addSeparator();
+    ApplyFilterstoCurrentMessages1 = addItem(Edit1, "ApplyFilterstoCurrentMessages1",
+                                             "&Apply Filters to Current Messages", Qt::Key_F5);
+    EditFilters1 =
+        addItem(Edit1, "EditFilters1", "&Edit Filters", QKeySequence(Qt::SHIFT | Qt::Key_F5));
+
+    Options2 = bar->addMenu(QStringLiteral("&Options"));
+    Options2->setObjectName(QStringLiteral("Options2"));
+    Options1 = addItem(Options2, "Options1", "&Preferences", QKeySequence(Qt::CTRL | Qt::Key_O));
+    Options2->addSeparator();
+    LargeIcons1 = addItem(Options2, "LargeIcons1", "&Large Icons");
+    SmallIcons1 = addItem(Options2, "SmallIcons1", "&Small Icons");
+    List1 = addItem(Options2, "List1", "&List");
+    Details1 = addItem(Options2, "Details1", "&Details");
+    viewStyleGroup_ = new QActionGroup(this);
+    viewStyleGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* item : {LargeIcons1, SmallIcons1, List1, Details1}) {
+        item->setCheckable(true);
+        viewStyleGroup_->addAction(item);
+    }
+    Options2->addSeparator();
+    ArrangeIcons1 = Options2->addMenu(QStringLiteral("&Arrange Icons"));
+    ArrangeIcons1->setObjectName(QStringLiteral("ArrangeIcons1"));
+    ByTo1 = addItem(ArrangeIcons1, "ByTo1", "By &To:");
+    ByFrom1 = addItem(ArrangeIcons1, "ByFrom1", "By &From:");
+    BySize1 = addItem(ArrangeIcons1, "BySize1", "By &Size");
+    ByPosition1 = addItem(ArrangeIcons1, "ByPosition1", "By &Position");
+    BySubject1 = addItem(ArrangeIcons1, "BySubject1", "By S&ubject");
+    sortGroup_ = new QActionGroup(this);
+    sortGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* item : {ByTo1, ByFrom1, BySize1, ByPosition1, BySubject1}) {
+        item->setCheckable(true);
+        sortGroup_->addAction(item);
+    }
+    Options2->addSeparator();
+    ViewToolbar1 = addItem(Options2, "ViewToolbar1", "View &Toolbar");
+    ViewToolbar1->setCheckable(true);
+    ViewStatusbar1 = addItem(Options2, "ViewStatusbar1", "View &Status bar");
+    ViewStatusbar1->setCheckable(true);
+
+    Help1 = bar->addMenu(QStringLiteral("Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Index1 = addItem(Help1, "Index1", "&Index", Qt::Key_F1);
+    OnlineHelp1 =
+        addItem(Help1, "OnlineHelp1", "Online Help...", QKeySequence(Qt::ALT | Qt::Key_F1));
+    Help1->addSeparator();
+    ProgramHomePage1 = addItem(Help1, "ProgramHomePage1", "&Program home page");
+    AuthorHomePage1 = addItem(Help1, "AuthorHomePage1", "&Author home Page");
+    Help1->addSeparator();
+    About1 = addItem(Help1, "About1", "&About ...", QKeySequence(Qt::CTRL | Qt::Key_A));
+}
+
+void TFMain::buildPopupMenu() {
+    PopupMenu = new QMenu(this);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    Connect1 = addPopupItem(PopupMenu, "Connect1", "&Open Connection", Qt::Key_F2);
+    CloseConnection2 = addPopupItem(PopupMenu, "CloseConnection2", "&Close Connection", Qt::Key_F9);
+    PopupMenu->addSeparator();
+    ViewMessage1 = addPopupItem(PopupMenu, "ViewMessage1", "&View Message", Qt::Key_F3);
+    POPViewHeaders = addPopupItem(PopupMenu, "POPViewHeaders", "View &Headers",
+                                  QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    PopupMenu->addSeparator();
+    MarkUnmarkfordelete2 =
+        addPopupItem(PopupMenu, "MarkUnmarkfordelete2", "&Mark/Unmark for delete", Qt::Key_F4);
+    MarkNoAddressedMessages2 = addPopupItem(PopupMenu, "MarkNoAddressedMessages2",
+                                            "Mark &No Addressed Messages", Qt::Key_F7);
+    Removemarkedmessages1 =
+        addPopupItem(PopupMenu, "Removemarkedmessages1", "&Remove marked messages", Qt::Key_F8);
+    PopupMenu->addSeparator();
+    SelectGroup2 = addPopupItem(PopupMenu, "SelectGroup2", "&Select Group");
+    UnselectGroup2 = addPopupItem(PopupMenu, "UnselectGroup2", "&Unselect Group");
+    PopupMenu->addSeparator();
+    ApplyFilters1 = addPopupItem(PopupMenu, "ApplyFilters1", "&Apply Filters", Qt::Key_F5);
+    EditFilters2 = addPopupItem(PopupMenu, "EditFilters2", "&Edit Filters",
+                                QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    LVMsg->setPopupMenu(PopupMenu);
+
+    // The group commands mark and unmark by a text; their items say so.
+    for (QAction* item : {SelectGroup1, SelectGroup2})
+        item->setText(QStringLiteral("Mark &Group by Text..."));
+    for (QAction* item : {UnSelectGroup1, UnselectGroup2})
+        item->setText(QStringLiteral("&Unmark Group by Text..."));
+}
+
+void TFMain::bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
+                         void (TFMain::*command)()) {
+    for (QAction* action : actions)
+        connect(action, &QAction::triggered, this, [this, command] { (this->*command)(); });
+    if (button != nullptr)
+        connect(button, &QToolButton::clicked, this, [this, command] { (this->*command)(); });
+}
+
+// The one place where items, buttons, keys and list events meet their commands.
+void TFMain::wireCommands() {
+    bindCommand({OpenConnection1, Connect1}, BConnect, &TFMain::OpenConnection);
+    bindCommand({CloseConnection1, CloseConnection2}, BClose, &TFMain::CloseConnection);
+    bindCommand({Exit1}, nullptr, &TFMain::Exit);
+    bindCommand({ViewEmail1, ViewMessage1}, BView, &TFMain::ViewMessage);
+    bindCommand({ViewHeaders1, POPViewHeaders}, nullptr, &TFMain::ViewHeaders);
+    bindCommand({PrintHeaders1}, nullptr, &TFMain::PrintHeaders);
+    bindCommand({MarkUnmarkforDelete1, MarkUnmarkfordelete2}, BMark, &TFMain::MarkOrUnmark);
+    bindCommand({MarkNoAddressedMessages1, MarkNoAddressedMessages2}, nullptr,
+                &TFMain::MarkNotAddressed);
+    bindCommand({RemoveEmail, Removemarkedmessages1}, BRemove, &TFMain::RemoveMarked);
+    bindCommand({SelectGroup1, SelectGroup2}, nullptr, &TFMain::SelectGroup);
+    bindCommand({UnSelectGroup1, UnselectGroup2}, nullptr, &TFMain::UnselectGroup);
+    bindCommand({ApplyFilterstoCurrentMessages1, ApplyFilters1}, nullptr, &TFMain::ApplyFilters);
+    bindCommand({EditFilters1, EditFilters2}, nullptr, &TFMain::EditFilters);
+    bindCommand({Options1}, BOptions, &TFMain::Preferences);
+    bindCommand({ViewToolbar1}, nullptr, &TFMain::ToggleToolbar);
+    bindCommand({ViewStatusbar1}, nullptr, &TFMain::ToggleStatusBar);
+    bindCommand({Index1}, nullptr, &TFMain::HelpIndex);
+    bindCommand({OnlineHelp1}, nullptr, &TFMain::OnlineHelp);
+    bindCommand({ProgramHomePage1}, nullptr, &TFMain::ProgramHomePage);
+    bindCommand({AuthorHomePage1}, nullptr, &TFMain::AuthorHomePage);
+    bindCommand({About1}, nullptr, &TFMain::About);
+
+    const std::pair<QAction*, TViewStyle> styles[] = {{LargeIcons1, TViewStyle::Icon},
+                                                      {SmallIcons1, TViewStyle::SmallIcon},
+                                                      {List1, TViewStyle::List},
+                                                      {Details1, TViewStyle::Report}};
+    for (auto [item, style] : styles)
+        connect(item, &QAction::triggered, this, [this, style] { SetViewStyle(style); });
+
+    const std::pair<QAction*, SortKey> sorts[] = {{ByTo1, SortKey::ByTo},
+                                                  {ByFrom1, SortKey::ByFrom},
+                                                  {BySize1, SortKey::BySize},
+                                                  {ByPosition1, SortKey::ByDate},
+                                                  {BySubject1, SortKey::BySubject}};
+    for (auto [item, key] : sorts)
+        connect(item, &QAction::triggered, this, [this, key] { Sort(key); });
+
+    connect(CBAcc, &QComboBox::activated, this, [this] { CBAccChange(); });
+
+    LVMsg->OnLVFastDisplay = [this](TListViewData* sender, int nmask, char* sztext, int maxtext,
+                                    int xcol, int index, int* indeximage) {
+        LVMsgLVFastDisplay(sender, nmask, sztext, maxtext, xcol, index, indeximage);
+    };
+    LVMsg->OnColumnClick = [this](TListViewData*, int column) { LVMsgColumnClick(column); };
+    LVMsg->OnDblClick = [this](TListViewData*) { LVMsgDblClick(); };
+    LVMsg->OnKeyDown = [this](TListViewData*, QKeyEvent* event) { return LVMsgKeyDown(event); };
+    // No pop-up menu while an operation runs: its commands would be refused anyway.
+    LVMsg->OnContextPopup = [this](TListViewData*, QPoint, bool& handled) { handled = busy(); };
+}
+
+// --- Window events ---
+
+void TFMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        // Once the window is up and the event loop runs, so that a dialog
+        // opened by the first activation has its owner on screen.
+        QTimer::singleShot(0, this, &TFMain::FormActivate);
+    }
+}
+
+void TFMain::FormActivate() {
+    // Loading the filters would free rules that a running check evaluates;
+    // leaving the busy state comes back here.
+    if (!firstActivation_ || busy())
+        return;
+    // Cleared first: the dialogs below activate the window again.
+    firstActivation_ = false;
+    if (settings_->accounts.count() == 0)
+        Preferences();
+    fillAccountSelector();
+    loadFilters(*filters_, filtersPath_);
+    showFilterLabel();
+    if (settings_->showAbout != 0)
+        About();
+}
+
+bool TFMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == LVMsg && event->type() == QEvent::Resize)
+        FormResize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFMain::FormResize() {
+    LVMsg->setColumnWidth(0, kToWidth);
+    LVMsg->setColumnWidth(1, kFromWidth);
+    LVMsg->setColumnWidth(2, kSizeWidth);
+    LVMsg->setColumnWidth(3, kDateWidth);
+    LVMsg->setColumnWidth(4, std::max(LVMsg->width() - kSubjectMargin, kMinSubjectWidth));
+}
+
+void TFMain::closeEvent(QCloseEvent* event) {
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TFMain::FormCloseQuery() {
+    if (busy()) {
+        // The operation's stack lies below this call: the window must stay
+        // until it has returned. Ask its cancel question; once the cancel
+        // is accepted the window closes right after the operation.
+        if (!closePending_) {
+            TTFPro3* dialog = currentProgressDialog();
+            if (dialog != nullptr && dialog->running())
+                dialog->BCancelClick();
+            if (dialog == nullptr || !dialog->running())
+                closePending_ = true;
+        }
+        return false;
+    }
+    if (connected_) {
+        if (quietClose_)
+            discardList();
+        else
+            CloseConnection();
+    }
+    closePending_ = false;
+    quietClose_ = false;
+    return true;
+}
+
+void TFMain::closeAfterOperation() {
+    if (!closePending_ || busy())
+        return;
+    closePending_ = false;
+    quietClose_ = true;
+    close();
+    quietClose_ = false;
+}
+
+void TFMain::keyPressEvent(QKeyEvent* event) {
+    if (LVMsgKeyDown(event))
+        event->accept();
+    else
+        QMainWindow::keyPressEvent(event);
+}
+
+// --- State ---
+
+bool TFMain::busy() const {
+    return busyDepth_ > 0 || progressBusy();
+}
+
+const Account* TFMain::currentAccount() const {
+    return settings_->accounts.at(settings_->selectedAccount);
+}
+
+void TFMain::enterBusy() {
+    ++busyDepth_;
+    for (QMenu* menu : {File1, Edit1, Options2})
+        menu->menuAction()->setEnabled(false);
+    CBAcc->setEnabled(false);
+    BB->setEnabled(false);
+}
+
+void TFMain::leaveBusy() {
+    if (--busyDepth_ > 0)
+        return;
+    for (QMenu* menu : {File1, Edit1, Options2})
+        menu->menuAction()->setEnabled(true);
+    CBAcc->setEnabled(true);
+    BB->setEnabled(true);
+    // Work that waited for the operation runs once the command that ran it
+    // has finished.
+    if (closePending_)
+        QTimer::singleShot(0, this, &TFMain::closeAfterOperation);
+    if (firstActivation_ && shown_)
+        QTimer::singleShot(0, this, &TFMain::FormActivate);
+}
+
+void TFMain::setConnectedCommands(bool connected) {
+    for (QAction* item :
+         {CloseConnection1, CloseConnection2, ViewEmail1, ViewMessage1, ViewHeaders1,
+          POPViewHeaders, PrintHeaders1, MarkUnmarkforDelete1, MarkUnmarkfordelete2,
+          MarkNoAddressedMessages1, MarkNoAddressedMessages2, RemoveEmail, Removemarkedmessages1,
+          SelectGroup1, SelectGroup2, UnSelectGroup1, UnselectGroup2,
+          ApplyFilterstoCurrentMessages1, ApplyFilters1})
+        item->setEnabled(connected);
+    for (QToolButton* button : {BClose, BView, BMark, BRemove})
+        button->setEnabled(connected);
+    OpenConnection1->setEnabled(!connected);
+    Connect1->setEnabled(!connected);
+    BConnect->setEnabled(!connected);
+}
+
+void TFMain::updateCaption() {
+    QString where = QString::fromLatin1(kNotConnectedCaption);
+    if (connected_ && settings_)
+        if (const Account* account = currentAccount())
+            where = textFromBytes(account->host);
+    setWindowTitle(QStringLiteral("%1 - %2").arg(QString::fromLatin1(kProgramTitle), where));
+}
+
+void TFMain::updateGroupCaption() {
+    if (!connected_) {
+        GBMsg->setTitle(QString());
+        return;
+    }
+    long bytes = static_cast<long>(settings_->mailboxBytes);
+    char total[64];
+    if (bytes < 1024)
+        std::snprintf(total, sizeof total, "%ld bytes", bytes);
+    else
+        std::snprintf(total, sizeof total, "%ld.%ld Kb", bytes / 1024,
+                      ((bytes % 1024) * 10) / 1024);
+    GBMsg->setTitle(QStringLiteral("Messages: %1 (%2)")
+                        .arg(messages_->count())
+                        .arg(QString::fromLatin1(total)));
+}
+
+void TFMain::showFilterLabel() {
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "Friendly domains: %s\nBanned domains: %s\nRejection rules: %s",
+                  onOff(filters_->friendlyEnabled), onOff(filters_->bannedEnabled),
+                  onOff(filters_->rulesEnabled));
+    LBFilter->setText(QString::fromLatin1(text));
+}
+
+void TFMain::fillAccountSelector() {
+    CBAcc->clear();
+    const AccountList& accounts = settings_->accounts;
+    for (const Account* account : accounts)
+        CBAcc->addItem(textFromBytes(account->address));
+    if (accounts.count() > 0) {
+        int selected = std::clamp<int>(settings_->selectedAccount, 0, accounts.count() - 1);
+        settings_->selectedAccount = static_cast<std::int16_t>(selected);
+        CBAcc->setCurrentIndex(selected);
+    }
+}
+
+void TFMain::refreshList() {
+    int count = messages_->count();
+    int focused = LVMsg->lvdIndexFocused();
+    LVMsg->lvdSetCount(count);
+    if (count > 0)
+        LVMsg->lvdRedraw(count);
+    else
+        LVMsg->lvdClearAll();
+    if (focused != -1 && count > 0)
+        LVMsg->lvdGoto(std::clamp(focused, 0, count - 1));
+    updateGroupCaption();
+    showFilterLabel();
+}
+
+void TFMain::discardList() {
+    enterBusy();
+    messages_->clear();
+    connected_ = false;
+    leaveBusy();
+    refreshList();
+    setConnectedCommands(false);
+    updateCaption();
+}
+
+// --- Connection commands ---
+
+void TFMain::OpenConnection() {
+    if (busy() || closePending_)
+        return;
+    const Account* current = currentAccount();
+    if (current == nullptr || connected_)
+        return;
+    // A copy: the operation must not depend on the account list while the
+    // window answers events.
+    const Account account = *current;
+    messages_->clear();
+    refreshList();
+
+    enterBusy();
+    checkMailbox(
+        account, *settings_, *filters_, *messages_,
+        [this](int) {
+            int last = messages_->count() - 1;
+            LVMsg->lvdAdd(last, 0);
+            LVMsg->lvdUpdate(last);
+        },
+        operationOptions_);
+    leaveBusy();
+
+    refreshList();
+    if (closePending_)
+        return;
+    if (messages_->count() == 0) {
+        msgBox(kMbInformation, kProgramTitle, "There are no messages in the mailbox of %s.",
+               account.address.c_str());
+        return;
+    }
+    setConnectedCommands(true);
+    connected_ = true;
+    updateCaption();
+    updateGroupCaption();
+}
+
+void TFMain::CloseConnection() {
+    if (busy())
+        return;
+    if (connected_) {
+        int marked = countMarked(*messages_);
+        if (marked > 0 &&
+            msgBox(kMbAskYesNoCancel, kProgramTitle,
+                   "%d messages are marked for deletion.\nRemove them from the server now?",
+                   marked) == kIdYes)
+            removeMarkedStep();
+    }
+    if (connected_)
+        discardList();
+}
+
+void TFMain::Exit() {
+    // During an operation this is the close request, which asks its cancel question.
+    if (!busy())
+        CloseConnection();
+    close();
+}
+
+void TFMain::removeMarkedStep() {
+    const Account* current = currentAccount();
+    if (current == nullptr || !connected_ || messages_->count() == 0)
+        return;
+    const Account account = *current;
+    enterBusy();
+    removeMarkedMessages(
+        account, *settings_, *messages_, [this](int index) { LVMsg->lvdRemove(index); },
+        operationOptions_);
+    refreshList();
+    leaveBusy();
+}
+
+void TFMain::CBAccChange() {
+    int row = CBAcc->currentIndex();
+    if (row < 0 || row >= settings_->accounts.count() || row == settings_->selectedAccount)
+        return;
+    if (busy()) {
+        CBAcc->setCurrentIndex(settings_->selectedAccount);
+        return;
+    }
+    if (connected_)
+        CloseConnection();
+    if (closePending_)
+        return;
+    settings_->selectedAccount = static_cast<std::int16_t>(row);
+    OpenConnection();
+}
+
+// --- List commands ---
+
+void TFMain::ViewMessage() {}
+
+void TFMain::ViewHeaders() {}
+
+void TFMain::PrintHeaders() {}
+
+void TFMain::MarkOrUnmark() {
+    if (busy())
+        return;
+    bool anySelected = false;
+    const int count = std::min(LVMsg->lvdGetCount(), messages_->count());
+    for (int i = 0; i < count; ++i) {
+        if (LVMsg->lvdItemSelected(i) == 0)
+            continue;
+        anySelected = true;
+        flipMark(*messages_->at(i));
+        LVMsg->lvdUpdate(i);
+    }
+    if (anySelected)
+        return;
+    int focused = LVMsg->lvdIndexFocused();
+    if (MessageEntry* entry = messages_->at(focused)) {
+        flipMark(*entry);
+        LVMsg->lvdUpdate(focused);
+        return;
+    }
+    msgBox(kMbInformation, kProgramTitle, "No message is selected.");
+}
+
+void TFMain::MarkNotAddressed() {
+    if (busy())
+        return;
+    const Account* account = currentAccount();
+    if (account == nullptr)
+        return;
+    int marked = markNotAddressed(*messages_, account->address);
+    // Marks are cleared as well as set, so the rows are shown again either way.
+    refreshList();
+    if (marked == 0)
+        msgBox(kMbInformation, kProgramTitle, "Every message is addressed to %s.",
+               account->address.c_str());
+}
+
+void TFMain::RemoveMarked() {
+    if (busy() || !connected_)
+        return;
+    int marked = countMarked(*messages_);
+    if (marked == 0) {
+        msgBox(kMbInformation, kProgramTitle, "No message is marked for deletion.");
+        return;
+    }
+    if (msgBox(kMbAskYesNoCancel, kProgramTitle, "Remove the %d marked messages from the server?",
+               marked) == kIdYes)
+        removeMarkedStep();
+}
+
+void TFMain::SelectGroup() {
+    groupCommand(true);
+}
+
+void TFMain::UnselectGroup() {
+    groupCommand(false);
+}
+
+void TFMain::groupCommand(bool /*select*/) {}
+
+void TFMain::ApplyFilters() {
+    if (busy() || !connected_)
+        return;
+    applyFilters(*messages_, *filters_);
+    refreshList();
+}
+
+void TFMain::EditFilters() {}
+
+void TFMain::Preferences() {}
+
+void TFMain::Sort(SortKey key) {
+    if (!busy() && connected_ && messages_->count() > 0) {
+        int focused = LVMsg->lvdIndexFocused();
+        const MessageEntry* focusedEntry = messages_->at(focused);
+        if (static_cast<int>(key) == sortKey_)
+            sortAscending_ = !sortAscending_;
+        sortKey_ = static_cast<int>(key);
+        sortMessages(*messages_, key, sortAscending_);
+        refreshList();
+        if (focusedEntry != nullptr) {
+            int index = indexOfEntry(*messages_, focusedEntry);
+            if (index >= 0)
+                LVMsg->lvdGoto(index);
+        }
+    }
+    syncSortChecks();
+}
+
+void TFMain::syncSortChecks() {
+    const std::pair<QAction*, SortKey> items[] = {{ByTo1, SortKey::ByTo},
+                                                  {ByFrom1, SortKey::ByFrom},
+                                                  {BySize1, SortKey::BySize},
+                                                  {ByPosition1, SortKey::ByDate},
+                                                  {BySubject1, SortKey::BySubject}};
+    for (auto [item, key] : items)
+        item->setChecked(static_cast<int>(key) == sortKey_);
+}
+
+// --- View commands ---
+
+void TFMain::SetViewStyle(TViewStyle style) {
+    LVMsg->setViewStyle(style);
+    LargeIcons1->setChecked(style == TViewStyle::Icon);
+    SmallIcons1->setChecked(style == TViewStyle::SmallIcon);
+    List1->setChecked(style == TViewStyle::List);
+    Details1->setChecked(style == TViewStyle::Report);
+}
+
+void TFMain::ToggleToolbar() {
+    bool show = !BB->isVisibleTo(this);
+    ViewToolbar1->setChecked(show);
+    BB->setFixedHeight(show ? toolbarHeight_ : 0);
+    BB->setVisible(show);
+}
+
+void TFMain::ToggleStatusBar() {
+    bool show = !StatusBar1->isVisibleTo(this);
+    ViewStatusbar1->setChecked(show);
+    StatusBar1->setFixedHeight(show ? statusBarHeight_ : 0);
+    StatusBar1->setVisible(show);
+}
+
+// --- Help ---
+
+void TFMain::HelpIndex() {}
+
+void TFMain::OnlineHelp() {}
+
+void TFMain::ProgramHomePage() {}
+
+void TFMain::AuthorHomePage() {}
+
+void TFMain::About() {}
+
+// --- List events ---
+
+void TFMain::LVMsgDblClick() {
+    MarkOrUnmark();
+}
+
+void TFMain::LVMsgColumnClick(int column) {
+    if (column >= 0 && column < static_cast<int>(std::size(kColumnKeys)))
+        Sort(kColumnKeys[column]);
+}
+
+bool TFMain::LVMsgKeyDown(QKeyEvent* event) {
+    const bool keypad = (event->modifiers() & Qt::KeypadModifier) != 0;
+    switch (event->key()) {
+    case Qt::Key_Delete:
+        if (!busy()) {
+            MarkOrUnmark();
+            RemoveMarked();
+        }
+        return true;
+    case Qt::Key_Insert: {
+        if (busy())
+            return true;
+        int focused = LVMsg->lvdIndexFocused();
+        if (MessageEntry* entry = messages_->at(focused)) {
+            flipMark(*entry);
+            LVMsg->lvdUpdate(focused);
+            if (focused < messages_->count() - 1)
+                LVMsg->lvdGoto(focused + 1);
+        }
+        return true;
+    }
+    case Qt::Key_Plus:
+        if (!keypad)
+            return false;
+        SelectGroup();
+        return true;
+    case Qt::Key_Minus:
+        if (!keypad)
+            return false;
+        UnselectGroup();
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string TFMain::sizeText(long size) {
+    char text[64];
+    if (size < 1024)
+        std::snprintf(text, sizeof text, "%ld b", size);
+    else
+        std::snprintf(text, sizeof text, "%ld.%ld Kb", size / 1024, ((size % 1024) * 10) / 1024);
+    return text;
+}
+
+std::string TFMain::dateText(const MailDate& date) {
+    if (date.month < 1 || date.month > 12)
+        return kUnknownDateText;
+    char text[80];
+    std::snprintf(text, sizeof text, "%d %s %d - %d:%d:%d", date.day, MonthNames[date.month - 1],
+                  date.year, date.hour, date.minute, date.second);
+    return text;
+}
+
+void TFMain::LVMsgLVFastDisplay(TListViewData* /*Sender*/, int nmask, char* sztext, int maxtext,
+                                int xcol, int index, int* indeximage) {
+    const MessageEntry* entry = messages_ ? messages_->at(index) : nullptr;
+    if (entry == nullptr)
+        return;
+    if ((nmask & LvifText) != 0) {
+        switch (xcol) {
+        case 0:
+            copyCell(sztext, maxtext, entry->to);
+            break;
+        case 1:
+            copyCell(sztext, maxtext, entry->from);
+            break;
+        case 2:
+            copyCell(sztext, maxtext, sizeText(entry->size));
+            break;
+        case 3:
+            copyCell(sztext, maxtext, dateText(entry->date));
+            break;
+        case 4:
+            copyCell(sztext, maxtext, entry->subject);
+            break;
+        default:
+            break;
+        }
+    }
+    if (xcol == 0 && (nmask & LvifImage) != 0)
+        *indeximage = entry->mark != MarkState::Unmarked ? 1 : 0;
+}

@@ -1,0 +1,237 @@
+// TFMain: the program's main window. It owns the run-time state (settings,
+// filters, the message list of the selected account, the connected flag),
+// shows the list through LVMsg, and turns every menu item, pop-up item,
+// toolbar button and key into one command member function.
+//
+// "Connected" means that a message list of the selected account has been
+// fetched and is on show; no POP3 session stays open between commands.
+//
+// While a mailbox operation runs, its event processing keeps this window
+// painting and answering. Every command that could start a second operation
+// or touch the list under the running one refuses to run then; closing the
+// window asks the operation's cancel question instead and, when it is
+// accepted, closes the window once the operation has returned.
+#pragma once
+
+#include "messages/MessageList.h"
+#include "operations/MailboxOperations.h"
+#include "ui/Lvdata.h"
+
+#include <QMainWindow>
+
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+struct Filters;
+struct Settings;
+struct Account;
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QMenu;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+
+class TFMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Reads and writes the settings and filters files beside the executable.
+    explicit TFMain(QWidget* parent = nullptr);
+    // Reads and writes the given files instead.
+    TFMain(std::string settingsPath, std::string filtersPath, QWidget* parent = nullptr);
+    // The shutdown: saves the settings, frees the state, stops the connection layer.
+    ~TFMain() override;
+
+    TFMain(const TFMain&) = delete;
+    TFMain& operator=(const TFMain&) = delete;
+
+    // --- Controls ---
+    QWidget* BB = nullptr; // panel with the toolbar, the account selector and the filter label
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* BConnect = nullptr;
+    QToolButton* BClose = nullptr;
+    QToolButton* BView = nullptr;
+    QToolButton* BMark = nullptr;
+    QToolButton* BRemove = nullptr;
+    QToolButton* BOptions = nullptr;
+    QComboBox* CBAcc = nullptr;
+    QLabel* LBFilter = nullptr;
+    QGroupBox* GBMsg = nullptr;
+    TListViewData* LVMsg = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusText = nullptr; // the status bar's one panel
+    QMenu* PopupMenu = nullptr;
+
+    // --- Main menu ---
+    QMenu* File1 = nullptr;
+    QAction* OpenConnection1 = nullptr;
+    QAction* CloseConnection1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QAction* ViewEmail1 = nullptr;
+    QAction* ViewHeaders1 = nullptr;
+    QAction* PrintHeaders1 = nullptr;
+    QAction* MarkUnmarkforDelete1 = nullptr;
+    QAction* MarkNoAddressedMessages1 = nullptr;
+    QAction* RemoveEmail = nullptr;
+    QAction* SelectGroup1 = nullptr;
+    QAction* UnSelectGroup1 = nullptr;
+    QAction* ApplyFilterstoCurrentMessages1 = nullptr;
+    QAction* EditFilters1 = nullptr;
+    QMenu* Options2 = nullptr;
+    QAction* Options1 = nullptr; // "&Preferences"
+    QAction* LargeIcons1 = nullptr;
+    QAction* SmallIcons1 = nullptr;
+    QAction* List1 = nullptr;
+    QAction* Details1 = nullptr;
+    QMenu* ArrangeIcons1 = nullptr;
+    QAction* ByTo1 = nullptr;
+    QAction* ByFrom1 = nullptr;
+    QAction* BySize1 = nullptr;
+    QAction* ByPosition1 = nullptr;
+    QAction* BySubject1 = nullptr;
+    QAction* ViewToolbar1 = nullptr;
+    QAction* ViewStatusbar1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* Index1 = nullptr;
+    QAction* OnlineHelp1 = nullptr;
+    QAction* ProgramHomePage1 = nullptr;
+    QAction* AuthorHomePage1 = nullptr;
+    QAction* About1 = nullptr;
+
+    // --- Pop-up menu of the list ---
+    QAction* Connect1 = nullptr;
+    QAction* CloseConnection2 = nullptr;
+    QAction* ViewMessage1 = nullptr;
+    QAction* POPViewHeaders = nullptr;
+    QAction* MarkUnmarkfordelete2 = nullptr;
+    QAction* MarkNoAddressedMessages2 = nullptr;
+    QAction* Removemarkedmessages1 = nullptr;
+    QAction* SelectGroup2 = nullptr;
+    QAction* UnselectGroup2 = nullptr;
+    QAction* ApplyFilters1 = nullptr;
+    QAction* EditFilters2 = nullptr;
+
+    // --- Commands: each is the one function behind its items, buttons and keys ---
+    void OpenConnection();
+    void CloseConnection();
+    void Exit();
+    void ViewMessage();
+    void ViewHeaders();
+    void PrintHeaders();
+    void MarkOrUnmark();
+    void MarkNotAddressed();
+    void RemoveMarked();
+    void SelectGroup();
+    void UnselectGroup();
+    void ApplyFilters();
+    void EditFilters();
+    void Preferences();
+    void SetViewStyle(TViewStyle style);
+    void Sort(SortKey key);
+    void ToggleToolbar();
+    void ToggleStatusBar();
+    void HelpIndex();
+    void OnlineHelp();
+    void ProgramHomePage();
+    void AuthorHomePage();
+    void About();
+
+    // --- Events ---
+    void FormActivate();
+    void FormResize();
+    bool FormCloseQuery();
+    void CBAccChange();
+    void LVMsgDblClick();
+    void LVMsgColumnClick(int column);
+    // True when the key was one of the list's commands (the list then ignores it).
+    bool LVMsgKeyDown(QKeyEvent* event);
+    void LVMsgLVFastDisplay(TListViewData* Sender, int nmask, char* sztext, int maxtext, int xcol,
+                            int index, int* indeximage);
+
+    // --- State, for the program's dialogs and for tests ---
+    bool connected() const { return connected_; }
+    // True while a mailbox operation started by this window runs.
+    bool busy() const;
+    bool firstActivationDone() const { return !firstActivation_; }
+    // A close was asked for during an operation; the window closes once it returns.
+    bool closePending() const { return closePending_; }
+    int sortKey() const { return sortKey_; }
+    bool sortAscending() const { return sortAscending_; }
+    Settings& settings() { return *settings_; }
+    Filters& filters() { return *filters_; }
+    MessageList& messageList() { return *messages_; }
+    const std::string& settingsPath() const { return settingsPath_; }
+    const std::string& filtersPath() const { return filtersPath_; }
+    void setOperationOptions(const toppeek::operations::OperationOptions& options) {
+        operationOptions_ = options;
+    }
+
+    // The list refresh after a change of the message list as a whole.
+    void refreshList();
+    // Refills CBAcc from the accounts and selects selectedAccount, clamped.
+    void fillAccountSelector();
+
+    // The texts the list shows for a size and a date.
+    static std::string sizeText(long size);
+    static std::string dateText(const MailDate& date);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void createControls();
+    void createMenus();
+    void buildPopupMenu();
+    void wireCommands();
+    void bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
+                     void (TFMain::*command)());
+
+    const Account* currentAccount() const;
+    void enterBusy();
+    void leaveBusy();
+    void setConnectedCommands(bool connected);
+    void updateCaption();
+    void updateGroupCaption();
+    void showFilterLabel();
+    void removeMarkedStep();
+    void discardList();
+    void groupCommand(bool select);
+    void syncSortChecks();
+    void closeAfterOperation();
+
+    std::string settingsPath_;
+    std::string filtersPath_;
+    std::unique_ptr<Settings> settings_;
+    std::unique_ptr<Filters> filters_;
+    std::unique_ptr<MessageList> messages_;
+    toppeek::operations::OperationOptions operationOptions_;
+
+    QActionGroup* viewStyleGroup_ = nullptr;
+    QActionGroup* sortGroup_ = nullptr;
+
+    bool connected_ = false;
+    bool firstActivation_ = true;
+    int sortKey_ = -1;
+    bool sortAscending_ = true;
+    std::string groupPattern_; // shared by Select group and Unselect group
+    int toolbarHeight_ = 41;
+    int statusBarHeight_ = 19;
+
+    int busyDepth_ = 0;
+    bool shown_ = false;
+    bool closePending_ = false;
+    // Set for the close that follows a cancelled operation: it asks nothing more.
+    bool quietClose_ = false;
+};
