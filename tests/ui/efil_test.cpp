@@ -1,0 +1,586 @@
+#include "ui/Efil.h"
+
+#include "operations/MsgBox.h"
+#include "support/ModalDialogDriver.h"
+#include "ui/Lvdata.h"
+
+#include <QAbstractItemView>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+using toppeek::operations::MessageBoxRequest;
+using toppeek::operations::setMessageBoxResponder;
+using toppeek::test::ModalDialogDriver;
+
+namespace {
+
+// Records every message box and answers it with OK.
+struct RecordedBoxes {
+    RecordedBoxes() {
+        previous = setMessageBoxResponder([this](const MessageBoxRequest& request) {
+            shown.push_back(request);
+            return toppeek::operations::kIdOk;
+        });
+    }
+    ~RecordedBoxes() { setMessageBoxResponder(std::move(previous)); }
+    std::vector<MessageBoxRequest> shown;
+    toppeek::operations::MessageBoxResponder previous;
+};
+
+std::unique_ptr<FilterRule> makeRule(RuleKind kind, const std::string& from,
+                                     const std::string& subject, const std::string& headers) {
+    auto rule = createFilterRule();
+    rule->kind = kind;
+    rule->fromText = from;
+    rule->subjectText = subject;
+    rule->headersText = headers;
+    return rule;
+}
+
+void addSubjectRules(Filters& filters, int count) {
+    for (int i = 0; i < count; ++i)
+        filters.rules.append(
+            makeRule(RuleKind::SubjectContains, "", "rule" + std::to_string(i), "").release());
+}
+
+std::vector<std::string> subjectsOf(const Filters& filters) {
+    std::vector<std::string> texts;
+    for (const FilterRule* rule : filters.rules)
+        texts.push_back(rule->subjectText);
+    return texts;
+}
+
+std::vector<int> selectedRows(const TListViewData& list) {
+    std::vector<int> rows;
+    for (int i = 0; i < list.lvdGetCount(); ++i)
+        if (list.lvdItemSelected(i) != 0)
+            rows.push_back(i);
+    return rows;
+}
+
+std::vector<std::string> textsOf(const TextList& list) {
+    std::vector<std::string> texts;
+    for (const std::string* text : list.items)
+        texts.push_back(*text);
+    return texts;
+}
+
+QStringList linesOf(const QListWidget* box) {
+    QStringList lines;
+    for (int i = 0; i < box->count(); ++i)
+        lines << box->item(i)->text();
+    return lines;
+}
+
+// A rule editor step: choose kind, type text into its control, press OK.
+ModalDialogDriver::Step ruleAnswer(int kind, const QString& text) {
+    return [kind, text](QDialog* dialog) {
+        auto* editor = static_cast<TFERule*>(dialog);
+        editor->RBKindItems->button(kind)->click();
+        if (kind == 0)
+            editor->EdAddDomain->setText(text);
+        else if (kind == 1)
+            editor->CBSubject->setEditText(text);
+        else
+            editor->CBHeader->setEditText(text);
+        editor->BOk->click();
+    };
+}
+
+// A one-line input step: check the text it opened with, type text, press OK.
+ModalDialogDriver::Step textAnswer(const QString& text, QString* openedWith = nullptr) {
+    return [text, openedWith](QDialog* dialog) {
+        auto* edit = static_cast<TFEdit*>(dialog);
+        if (openedWith != nullptr)
+            *openedWith = edit->EdString->text();
+        edit->EdString->setText(text);
+        edit->BOk->click();
+    };
+}
+
+ModalDialogDriver::Step cancel() {
+    return [](QDialog* dialog) { dialog->findChild<QPushButton*>("BCancel")->click(); };
+}
+
+} // namespace
+
+class EfilTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void editorHasItsPagesAndControls();
+    void addRulePosition_data();
+    void addRulePosition();
+    void addRuleWithEmptyTextAddsNothing();
+    void editRuleKeepsAllTexts();
+    void editWithoutSelectionWorksOnFirstRule();
+    void deleteRules();
+    void ruleEditorKindSwitching();
+    void ruleEditorGivesBackUntouchedBytes();
+    void ruleCaptionsPerKind();
+    void askTextCutsAndCancelKeeps();
+    void duplicateDomainIsRefusedAndAskedAgain();
+    void domainTrimCaseAndLength();
+    void editAndDeleteDomains();
+    void cancelKeepsListChangesButNotSwitches();
+    void okCopiesSwitches();
+};
+
+void EfilTest::editorHasItsPagesAndControls() {
+    TFEFil editor;
+    for (const char* name : {"LVRules", "BAdd", "BEdit", "BDelete", "CBRules", "LBSites", "BDBAdd",
+                             "BBDEdit", "BBDDelete", "CBBanned", "LBSitesF", "BFDAdd", "BFDEdit",
+                             "BFDDelete", "CBFriend", "BOk", "BCancel"})
+        QVERIFY2(editor.findChild<QWidget*>(name) != nullptr, name);
+
+    // The preset items are offered exactly, in this order.
+    TFERule rule;
+    auto itemsOf = [](const QComboBox* box) {
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        return items;
+    };
+    QCOMPARE(itemsOf(rule.CBSubject),
+             QStringList({"!!", "$$", "==", "CHANGE YOUR LIFE", "INCREDIBLE DEAL", "HUGE PROFIT",
+                          "MAKE MONEY", "CALL 800", "BULK", "LOTERY", "MONEY FAST", "XXX"}));
+    QCOMPARE(itemsOf(rule.CBHeader),
+             QStringList({"X-Advertisement", "X-Authentication-Warning", "X-Distribution: Mass",
+                          "X-Distribution: Moderate", "X-Distribution: Bulk", "X-Mailer: Extractor",
+                          "X-Mailer: Floodgate", "X-Mailer: Group Mail",
+                          "X-Mailer: Millennium Mailer", "X-Sender: News Breaker"}));
+}
+
+void EfilTest::addRulePosition_data() {
+    QTest::addColumn<int>("rules");
+    QTest::addColumn<int>("selected"); // -1: none
+    QTest::addColumn<int>("expected");
+    QTest::newRow("empty list") << 0 << -1 << 0;
+    QTest::newRow("third row selected") << 5 << 2 << 3;
+    QTest::newRow("none selected") << 3 << -1 << 1;
+    QTest::newRow("last row selected") << 3 << 2 << 3;
+}
+
+void EfilTest::addRulePosition() {
+    QFETCH(int, rules);
+    QFETCH(int, selected);
+    QFETCH(int, expected);
+    Filters filters;
+    addSubjectRules(filters, rules);
+    TFEFil editor;
+    editor.setUp(filters, "Filters", 11);
+    editor.show();
+    if (selected >= 0)
+        editor.LVRules->lvdGoto(selected);
+
+    ModalDialogDriver driver;
+    driver.expect("TFERule", ruleAnswer(1, "new"));
+    editor.BAdd->click();
+    QVERIFY(driver.finished() && !driver.failed());
+
+    QCOMPARE(filters.rules.count(), rules + 1);
+    QCOMPARE(filters.rules.at(expected)->subjectText, std::string("new"));
+    QCOMPARE(filters.rules.at(expected)->kind, RuleKind::SubjectContains);
+    QCOMPARE(editor.LVRules->lvdGetCount(), rules + 1);
+    QCOMPARE(selectedRows(*editor.LVRules), std::vector<int>{expected});
+    QCOMPARE(editor.LVRules->lvdIndexFocused(), expected);
+    QCOMPARE(editor.workingIndex(), expected);
+}
+
+void EfilTest::addRuleWithEmptyTextAddsNothing() {
+    Filters filters;
+    addSubjectRules(filters, 1);
+    TFEFil editor;
+    editor.setUp(filters, "Filters", 11);
+    ModalDialogDriver driver;
+    // The subject text is filled in, but the chosen kind's text is empty.
+    driver.expect("TFERule", [](QDialog* dialog) {
+        auto* rule = static_cast<TFERule*>(dialog);
+        rule->CBSubject->setEditText("something");
+        rule->RBKindItems->button(2)->click();
+        rule->BOk->click();
+    });
+    driver.expect("TFERule", cancel());
+    editor.BAdd->click();
+    editor.BAdd->click();
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(subjectsOf(filters), std::vector<std::string>{"rule0"});
+}
+
+void EfilTest::editRuleKeepsAllTexts() {
+    Filters filters;
+    addSubjectRules(filters, 2);
+    TFEFil editor;
+    editor.setUp(filters, "Filters", 11);
+    editor.show();
+    editor.LVRules->lvdGoto(1);
+
+    // Kind 1 to kind 2: the subject text stays in the rule.
+    ModalDialogDriver driver;
+    driver.expect("TFERule", ruleAnswer(2, "X-Spam"));
+    editor.BEdit->click();
+    const FilterRule* edited = filters.rules.at(1);
+    QCOMPARE(edited->kind, RuleKind::HeadersContain);
+    QCOMPARE(edited->headersText, std::string("X-Spam"));
+    QCOMPARE(edited->subjectText, std::string("rule1"));
+    QCOMPARE(selectedRows(*editor.LVRules), std::vector<int>{1});
+
+    // A later edit shows the old subject text again when switched back.
+    QString shown;
+    driver.expect("TFERule", [&shown](QDialog* dialog) {
+        auto* rule = static_cast<TFERule*>(dialog);
+        QCOMPARE(rule->kindIndex(), 2);
+        rule->RBKindItems->button(1)->click();
+        shown = rule->CBSubject->currentText();
+        rule->BOk->click();
+    });
+    editor.BEdit->click();
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(shown, QString("rule1"));
+    QCOMPARE(filters.rules.at(1)->kind, RuleKind::SubjectContains);
+
+    // Emptying the chosen kind's text leaves the rule as it was.
+    driver.expect("TFERule", ruleAnswer(1, ""));
+    editor.BEdit->click();
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(filters.rules.at(1)->subjectText, std::string("rule1"));
+}
+
+void EfilTest::editWithoutSelectionWorksOnFirstRule() {
+    Filters filters;
+    addSubjectRules(filters, 3);
+    TFEFil editor;
+    editor.setUp(filters, "Filters", 11);
+    ModalDialogDriver driver;
+    driver.expect("TFERule", ruleAnswer(1, "first"));
+    editor.BEdit->click();
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(subjectsOf(filters), (std::vector<std::string>{"first", "rule1", "rule2"}));
+
+    // Nothing to edit in an empty list: no dialog opens.
+    Filters empty;
+    TFEFil emptyEditor;
+    emptyEditor.setUp(empty, "Filters", 11);
+    emptyEditor.BEdit->click();
+    emptyEditor.BDelete->click();
+    QCOMPARE(driver.answered(), 1);
+    QVERIFY(!driver.failed());
+}
+
+void EfilTest::deleteRules() {
+    Filters filters;
+    addSubjectRules(filters, 3);
+    TFEFil editor;
+    editor.setUp(filters, "Filters", 11);
+    editor.show();
+
+    // The last row: the new last row is selected.
+    editor.LVRules->lvdGoto(2);
+    editor.BDelete->click();
+    QCOMPARE(subjectsOf(filters), (std::vector<std::string>{"rule0", "rule1"}));
+    QCOMPARE(selectedRows(*editor.LVRules), std::vector<int>{1});
+
+    // A middle row keeps its place for the row behind it.
+    editor.LVRules->lvdGoto(0);
+    editor.BDelete->click();
+    QCOMPARE(subjectsOf(filters), std::vector<std::string>{"rule1"});
+    QCOMPARE(selectedRows(*editor.LVRules), std::vector<int>{0});
+
+    // The only row: nothing is left to select.
+    editor.BDelete->click();
+    QCOMPARE(filters.rules.count(), 0);
+    QCOMPARE(editor.LVRules->lvdGetCount(), 0);
+    QVERIFY(selectedRows(*editor.LVRules).empty());
+    editor.BDelete->click(); // an empty list: nothing happens
+    QCOMPARE(filters.rules.count(), 0);
+}
+
+void EfilTest::ruleEditorKindSwitching() {
+    auto rule = makeRule(RuleKind::SubjectContains, "spam.example", "WIN", "X-Bulk");
+    TFERule editor;
+    editor.setUp(*rule, "Edit Rule", 1);
+    editor.show();
+    const std::array<QWidget*, 3> inputs = {editor.EdAddDomain, editor.CBSubject, editor.CBHeader};
+    auto onlyShown = [&](int kind) {
+        for (int i = 0; i < 3; ++i) {
+            QWidget* input = inputs[static_cast<std::size_t>(i)];
+            if (input->isVisible() != (i == kind) || input->isEnabled() != (i == kind))
+                return false;
+        }
+        return true;
+    };
+    QVERIFY(onlyShown(1));
+    QCOMPARE(editor.windowTitle(), QString("Edit Rule"));
+    const QString subjectPrompt = editor.LBPrompt->text();
+    for (int kind : {2, 0, 1, 2}) {
+        editor.RBKindItems->button(kind)->click();
+        QVERIFY(onlyShown(kind));
+    }
+    QVERIFY(editor.LBPrompt->text() != subjectPrompt);
+    QCOMPARE(editor.EdAddDomain->text(), QString("spam.example"));
+    QCOMPARE(editor.CBSubject->currentText(), QString("WIN"));
+    QCOMPARE(editor.CBHeader->currentText(), QString("X-Bulk"));
+
+    // OK takes the kind and all three texts, as they are (not trimmed).
+    editor.CBSubject->setEditText(" WIN ");
+    FilterRule result;
+    QVERIFY(editor.takeInto(result));
+    QCOMPARE(result.kind, RuleKind::HeadersContain);
+    QCOMPARE(result.fromText, std::string("spam.example"));
+    QCOMPARE(result.subjectText, std::string(" WIN "));
+    QCOMPARE(result.headersText, std::string("X-Bulk"));
+
+    // Texts stop at the longest a rule keeps.
+    editor.CBHeader->setEditText(QString(250, 'h'));
+    QVERIFY(editor.takeInto(result));
+    QCOMPARE(result.headersText, std::string(FilterRule::maxTextLength, 'h'));
+
+    // editRule on Cancel leaves the rule untouched.
+    ModalDialogDriver driver;
+    driver.expect("TFERule", [](QDialog* dialog) {
+        static_cast<TFERule*>(dialog)->EdAddDomain->setText("changed");
+        dialog->reject();
+    });
+    QVERIFY(!editRule(*rule, "Edit Rule", 1));
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(rule->fromText, std::string("spam.example"));
+    QCOMPARE(rule->kind, RuleKind::SubjectContains);
+}
+
+void EfilTest::ruleEditorGivesBackUntouchedBytes() {
+    // Latin-1 bytes from an old filters file survive an edit of another text.
+    auto rule = makeRule(RuleKind::FromContains, "caf\xe9.example", "", "");
+    TFERule editor;
+    editor.setUp(*rule, "Edit Rule", 1);
+    QCOMPARE(editor.EdAddDomain->text(), QString::fromUtf8("café.example"));
+    editor.CBSubject->setEditText(QString::fromUtf8("é"));
+    FilterRule result;
+    QVERIFY(editor.takeInto(result));
+    QCOMPARE(result.fromText, std::string("caf\xe9.example"));
+    QCOMPARE(result.subjectText, std::string("\xc3\xa9"));
+
+    // A kind byte outside the three opens as a From rule.
+    rule->kind = static_cast<RuleKind>(7);
+    editor.setUp(*rule, "Edit Rule", 1);
+    QCOMPARE(editor.kindIndex(), 0);
+}
+
+void EfilTest::ruleCaptionsPerKind() {
+    // Each kind shows its own text in its row.
+    Filters filters;
+    for (RuleKind kind :
+         {RuleKind::FromContains, RuleKind::SubjectContains, RuleKind::HeadersContain})
+        filters.rules.append(makeRule(kind, "a.example", "Offer", "X-Mailer").release());
+    TFEFil editor;
+    editor.setUp(filters, "Filters", 11);
+    const QAbstractItemModel* rows = editor.LVRules->activeView()->model();
+    const QStringList expected = {"a.example", "Offer", "X-Mailer"};
+    for (int row = 0; row < 3; ++row) {
+        const QString caption = rows->index(row, 0).data().toString();
+        for (int other = 0; other < 3; ++other)
+            QCOMPARE(caption.contains(expected[other]), other == row);
+    }
+}
+
+void EfilTest::askTextCutsAndCancelKeeps() {
+    ModalDialogDriver driver;
+    QString openedWith;
+    std::string text = "pattern";
+    driver.expect("TFEdit", [&openedWith](QDialog* dialog) {
+        auto* edit = static_cast<TFEdit*>(dialog);
+        openedWith =
+            edit->LBPrompt->text() + "|" + edit->EdString->text() + "|" + edit->windowTitle();
+        edit->EdString->setText("a much longer text");
+        edit->BOk->click();
+    });
+    QVERIFY(askText("Title", "Prompt:", 1200, text, 8));
+    QCOMPARE(openedWith, QString("Prompt:|patter|Title"));
+    QCOMPARE(text, std::string("a much")); // size 8 keeps 6 characters
+
+    driver.expect("TFEdit", [](QDialog* dialog) {
+        static_cast<TFEdit*>(dialog)->EdString->setText("other");
+        dialog->reject();
+    });
+    QVERIFY(!askText("Title", "Prompt:", 1200, text, 200));
+    QCOMPARE(text, std::string("a much"));
+
+    // An untouched text comes back with its own bytes, cut to size - 2.
+    text = "\xe9t\xe9 long";
+    driver.expect("TFEdit", [](QDialog* dialog) { static_cast<TFEdit*>(dialog)->BOk->click(); });
+    QVERIFY(askText("Title", "Prompt:", 1200, text, 200));
+    QCOMPARE(text, std::string("\xe9t\xe9 long"));
+    // A typed text is UTF-8 and never loses half a character to the cut.
+    driver.expect("TFEdit", textAnswer(QString::fromUtf8("aéé")));
+    QVERIFY(askText("Title", "Prompt:", 1200, text, 6));
+    QCOMPARE(text, std::string("a\xc3\xa9"));
+    QVERIFY(driver.finished() && !driver.failed());
+}
+
+void EfilTest::duplicateDomainIsRefusedAndAskedAgain() {
+    RecordedBoxes boxes;
+    TextList list(10, 5, false);
+    list.add("spam.example");
+    ModalDialogDriver driver;
+    QString reopenedWith;
+    driver.expect("TFEdit", textAnswer("  spam.example "));
+    driver.expect("TFEdit", textAnswer("Spam.example", &reopenedWith));
+    std::string text;
+    QVERIFY(askDomain(text, list, "Add Banned Domain", 11, -1));
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(text, std::string("Spam.example"));
+    QCOMPARE(reopenedWith, QString("spam.example")); // asked again with the trimmed text
+    QCOMPARE(boxes.shown.size(), std::size_t{1});
+    QCOMPARE(boxes.shown[0].flags, 0x30u);
+    QVERIFY(boxes.shown[0].text.find("spam.example") != std::string::npos);
+
+    // Cancel on the second ask gives up.
+    driver.expect("TFEdit", textAnswer("spam.example"));
+    driver.expect("TFEdit", cancel());
+    QVERIFY(!askDomain(text, list, "Add Banned Domain", 11, -1));
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(boxes.shown.size(), std::size_t{2});
+
+    // The entry being edited is not a duplicate of itself.
+    driver.expect("TFEdit", textAnswer("spam.example"));
+    QVERIFY(askDomain(text, list, "Edit Banned Domain", 11, 0));
+    QCOMPARE(boxes.shown.size(), std::size_t{2});
+
+    // Blanks alone are no domain.
+    driver.expect("TFEdit", textAnswer("   "));
+    QVERIFY(!askDomain(text, list, "Add Banned Domain", 11, -1));
+    QVERIFY(driver.finished() && !driver.failed());
+}
+
+void EfilTest::domainTrimCaseAndLength() {
+    RecordedBoxes boxes;
+    Filters filters;
+    filters.bannedDomains.add("spam.example");
+    TFEFil editor;
+    editor.setUp(filters, "Filters", 11);
+    editor.show();
+    ModalDialogDriver driver;
+    driver.expect("TFEdit", textAnswer("\t b.example  "));
+    driver.expect("TFEdit", textAnswer("SPAM.example"));
+    driver.expect("TFEdit", textAnswer(QString(120, 'z')));
+    editor.BDBAdd->click();
+    editor.BDBAdd->click();
+    editor.BDBAdd->click();
+    QVERIFY(driver.finished() && !driver.failed());
+    QVERIFY(boxes.shown.empty());
+    const std::vector<std::string> expected = {"SPAM.example", "b.example", "spam.example",
+                                               std::string(kMaxDomainLength, 'z')};
+    QCOMPARE(textsOf(filters.bannedDomains), expected);
+    QCOMPARE(linesOf(editor.LBSites), QStringList({"SPAM.example", "b.example", "spam.example",
+                                                   QString(kMaxDomainLength, 'z')}));
+    QCOMPARE(editor.LBSites->currentRow(), 3); // the new line is selected
+    QVERIFY(editor.LBSitesF->count() == 0 && filters.friendlyDomains.count() == 0);
+}
+
+void EfilTest::editAndDeleteDomains() {
+    Filters filters;
+    for (const char* domain : {"a.example", "b.example", "c.example"})
+        filters.friendlyDomains.add(domain);
+    TFEFil editor;
+    editor.setUp(filters, "Filters", 11);
+    editor.show();
+    ModalDialogDriver driver;
+
+    // Edit and Delete need a selected line.
+    editor.BFDEdit->click();
+    editor.BFDDelete->click();
+    QCOMPARE(filters.friendlyDomains.count(), 3);
+
+    // Unchanged: accepted, one entry.
+    QString openedWith;
+    editor.LBSitesF->setCurrentRow(1);
+    driver.expect("TFEdit", textAnswer("b.example", &openedWith));
+    editor.BFDEdit->click();
+    QCOMPARE(openedWith, QString("b.example"));
+    QCOMPARE(textsOf(filters.friendlyDomains),
+             (std::vector<std::string>{"a.example", "b.example", "c.example"}));
+
+    // Changed: the entry moves to its sorted place and stays selected.
+    editor.LBSitesF->setCurrentRow(0);
+    driver.expect("TFEdit", textAnswer("z.example"));
+    editor.BFDEdit->click();
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(textsOf(filters.friendlyDomains),
+             (std::vector<std::string>{"b.example", "c.example", "z.example"}));
+    QCOMPARE(linesOf(editor.LBSitesF), QStringList({"b.example", "c.example", "z.example"}));
+    QCOMPARE(editor.LBSitesF->currentRow(), 2);
+
+    // Deleting the last line selects the new last one; the only line, none.
+    editor.BFDDelete->click();
+    QCOMPARE(textsOf(filters.friendlyDomains),
+             (std::vector<std::string>{"b.example", "c.example"}));
+    QCOMPARE(editor.LBSitesF->selectedItems().size(), 1);
+    QCOMPARE(editor.LBSitesF->currentRow(), 1);
+    editor.BFDDelete->click();
+    editor.BFDDelete->click();
+    QCOMPARE(filters.friendlyDomains.count(), 0);
+    QCOMPARE(editor.LBSitesF->count(), 0);
+}
+
+void EfilTest::cancelKeepsListChangesButNotSwitches() {
+    Filters filters;
+    addSubjectRules(filters, 2);
+    filters.bannedDomains.add("spam.example");
+    filters.rulesEnabled = 1;
+    filters.bannedEnabled = 0;
+    filters.friendlyEnabled = 1;
+    ModalDialogDriver driver;
+    driver.expect("TFEFil", [](QDialog* dialog) {
+        auto* editor = static_cast<TFEFil*>(dialog);
+        QCOMPARE(editor->windowTitle(), QString("My Filters"));
+        QCOMPARE(helpContext(editor), 11);
+        QCOMPARE(editor->PageControl1->currentIndex(), 0);
+        QVERIFY(editor->CBRules->isChecked() && !editor->CBBanned->isChecked() &&
+                editor->CBFriend->isChecked());
+        QCOMPARE(editor->LVRules->lvdGetCount(), 2);
+        QCOMPARE(linesOf(editor->LBSites), QStringList({"spam.example"}));
+        editor->LVRules->lvdGoto(0);
+        editor->BDelete->click();
+        editor->CBRules->setChecked(false);
+        editor->CBBanned->setChecked(true);
+        editor->BCancel->click();
+    });
+    QVERIFY(!editFilters(filters, "My Filters", 11));
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(subjectsOf(filters), std::vector<std::string>{"rule1"});
+    QCOMPARE(filters.rulesEnabled, std::uint8_t{1});
+    QCOMPARE(filters.bannedEnabled, std::uint8_t{0});
+    QCOMPARE(filters.friendlyEnabled, std::uint8_t{1});
+}
+
+void EfilTest::okCopiesSwitches() {
+    Filters filters;
+    filters.rulesEnabled = 7; // any non-zero byte is on
+    ModalDialogDriver driver;
+    driver.expect("TFEFil", [](QDialog* dialog) {
+        auto* editor = static_cast<TFEFil*>(dialog);
+        QVERIFY(editor->CBRules->isChecked());
+        editor->CBBanned->setChecked(true);
+        editor->CBFriend->setChecked(true);
+        editor->BOk->click();
+    });
+    QVERIFY(editFilters(filters, "Filters", 11));
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(filters.rulesEnabled, std::uint8_t{1});
+    QCOMPARE(filters.bannedEnabled, std::uint8_t{1});
+    QCOMPARE(filters.friendlyEnabled, std::uint8_t{1});
+}
+
+QTEST_MAIN(EfilTest)
+#include "efil_test.moc"

@@ -1,0 +1,151 @@
+#include "ui/ViewMsg.h"
+
+#include "support/ModalDialogDriver.h"
+
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <string>
+
+using toppeek::test::ModalDialogDriver;
+
+namespace {
+
+std::string readBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll().toStdString();
+}
+
+void writeBytes(const QString& path, const std::string& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+void addEntry(MessageList& list, const std::string& header) {
+    list.append(createMessageEntry(header).release());
+}
+
+} // namespace
+
+class ViewMsgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { TFViewMsg::forgetSize(); }
+    void showsTextReadOnlyAndWrapped();
+    void enterAndEscClose_data();
+    void enterAndEscClose();
+    void sizeIsRememberedForTheRun();
+    void headerListingBytes();
+    void headerListingFollowsListOrder();
+    void headerListingOfEmptyListAndFailure();
+};
+
+void ViewMsgTest::showsTextReadOnlyAndWrapped() {
+    TFViewMsg viewer;
+    QCOMPARE(viewer.size(), QSize(TFViewMsg::kDesignWidth, TFViewMsg::kDesignHeight));
+    QVERIFY(viewer.MMsg->isReadOnly());
+    QCOMPARE(viewer.MMsg->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+
+    viewer.ShowText("Subject: caf\xe9\r\nFrom: a@b\r\n\r\nline\rnext", "Headers");
+    QCOMPARE(viewer.windowTitle(), QString("Headers"));
+    QCOMPARE(viewer.MMsg->toPlainText(),
+             QString::fromUtf8("Subject: café\nFrom: a@b\n\nline\nnext"));
+    viewer.ShowText("second", "Message");
+    QCOMPARE(viewer.MMsg->toPlainText(), QString("second"));
+}
+
+void ViewMsgTest::enterAndEscClose_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Enter") << static_cast<int>(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << static_cast<int>(Qt::Key_Enter);
+    QTest::newRow("Esc") << static_cast<int>(Qt::Key_Escape);
+}
+
+void ViewMsgTest::enterAndEscClose() {
+    QFETCH(int, key);
+    TFViewMsg viewer;
+    viewer.ShowText("one\r\ntwo\r\n", "Message");
+    viewer.show();
+    viewer.MMsg->setFocus();
+    QTest::keyClick(viewer.MMsg, static_cast<Qt::Key>(key));
+    QVERIFY(!viewer.isVisible());
+    QCOMPARE(viewer.result(), int(QDialog::Accepted));
+    QCOMPARE(viewer.MMsg->toPlainText(), QString("one\ntwo\n")); // no line break added
+}
+
+void ViewMsgTest::sizeIsRememberedForTheRun() {
+    QCOMPARE(TFViewMsg::rememberedSize(), QSize(-1, -1));
+    {
+        TFViewMsg first;
+        first.ShowText("message", "Message");
+        first.show();
+        first.resize(640, 300);
+        first.BOk->click();
+    }
+    QCOMPARE(TFViewMsg::rememberedSize(), QSize(640, 300));
+
+    // The next viewer opens with it, run modally and closed with its close box.
+    ModalDialogDriver driver;
+    QSize opened;
+    driver.expect("TFViewMsg", [&opened](QDialog* dialog) {
+        opened = dialog->size();
+        dialog->resize(500, 350);
+        dialog->close();
+    });
+    viewText(nullptr, "headers", "Headers");
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(opened, QSize(640, 300));
+    QCOMPARE(TFViewMsg::rememberedSize(), QSize(500, 350));
+}
+
+void ViewMsgTest::headerListingBytes() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("headers.txt");
+    auto list = createMessageList();
+    addEntry(*list, "Subject: one\r\nFrom: a@example.org\r\n");
+    addEntry(*list, "");
+    addEntry(*list, "Subject: three\nX: lf only");
+    QVERIFY(writeHeaderListing(path.toStdString(), *list));
+    QCOMPARE(readBytes(path), std::string("Subject: one\r\nFrom: a@example.org\r\n\n\n"
+                                          "\n\n"
+                                          "Subject: three\nX: lf only\n\n"));
+}
+
+void ViewMsgTest::headerListingFollowsListOrder() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("headers.txt");
+    auto list = createMessageList();
+    addEntry(*list, "Subject: Charlie\r\n");
+    addEntry(*list, "Subject: Alpha\r\n");
+    addEntry(*list, "Subject: Bravo\r\n");
+    sortMessages(*list, SortKey::BySubject, true);
+    QVERIFY(writeHeaderListing(path.toStdString(), *list));
+    QCOMPARE(readBytes(path), std::string("Subject: Alpha\r\n\n\n"
+                                          "Subject: Bravo\r\n\n\n"
+                                          "Subject: Charlie\r\n\n\n"));
+}
+
+void ViewMsgTest::headerListingOfEmptyListAndFailure() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("headers.txt");
+    writeBytes(path, "an earlier listing\n");
+    auto list = createMessageList();
+    QVERIFY(writeHeaderListing(path.toStdString(), *list));
+    QCOMPARE(readBytes(path), std::string());
+
+    addEntry(*list, "Subject: x\r\n");
+    const QString unwritable = dir.filePath("no-such-folder/headers.txt");
+    QVERIFY(!writeHeaderListing(unwritable.toStdString(), *list));
+    QVERIFY(!QFile::exists(unwritable));
+}
+
+QTEST_MAIN(ViewMsgTest)
+#include "viewmsg_test.moc"
