@@ -8,7 +8,9 @@
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
 #include "ui/ByteText.h"
+#include "ui/Efil.h"
 #include "ui/MainIcons.h"
+#include "ui/ViewMsg.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -55,6 +57,11 @@ constexpr int kSubjectMargin = 440;
 // column, reached by scrolling.
 constexpr int kMinSubjectWidth = 100;
 static_assert(kFixedColumnsWidth == kSubjectMargin);
+
+// The group pattern's buffer: at most 198 characters come back.
+constexpr int kGroupPatternSize = 200;
+constexpr int kGroupHelpContext = 1200;
+constexpr int kFiltersHelpContext = 11;
 
 const char* const kNotConnectedCaption = "Not connected";
 const char* const kUnknownDateText = "(no date)";
@@ -127,7 +134,7 @@ TFMain::TFMain(QWidget* parent) : TFMain(settingsFilePath(), filtersFilePath(), 
 
 TFMain::TFMain(std::string settingsPath, std::string filtersPath, QWidget* parent)
     : QMainWindow(parent), settingsPath_(std::move(settingsPath)),
-      filtersPath_(std::move(filtersPath)) {
+      filtersPath_(std::move(filtersPath)), headerListingPath_(headerListingPath()) {
     FormCreate();
 }
 
@@ -738,11 +745,47 @@ void TFMain::CBAccChange() {
 
 // --- List commands ---
 
-void TFMain::ViewMessage() {}
+void TFMain::ViewMessage() {
+    if (busy())
+        return;
+    const Account* current = currentAccount();
+    int focused = LVMsg->lvdIndexFocused();
+    MessageEntry* entry = messages_->at(focused);
+    if (current == nullptr || !connected_ || entry == nullptr)
+        return;
+    const Account account = *current;
+    // A text fetched with another number of lines is fetched again.
+    if (!entry->bodyLoaded && entry->body)
+        entry->body.reset();
+    if (!entry->body) {
+        enterBusy();
+        bool ranToEnd = fetchMessageText(account, *settings_, *entry, operationOptions_);
+        if (ranToEnd)
+            entry->bodyLoaded = true;
+        leaveBusy();
+        if (!ranToEnd || closePending_)
+            return;
+    }
+    viewText(this, entry->body.value_or(std::string()), QStringLiteral("Message"));
+}
 
-void TFMain::ViewHeaders() {}
+void TFMain::ViewHeaders() {
+    if (busy())
+        return;
+    if (const MessageEntry* entry = messages_->at(LVMsg->lvdIndexFocused()))
+        viewText(this, entry->headerText, QStringLiteral("Message headers"));
+}
 
-void TFMain::PrintHeaders() {}
+void TFMain::PrintHeaders() {
+    if (busy() || !connected_)
+        return;
+    if (writeHeaderListing(headerListingPath_, *messages_))
+        msgBox(kMbInformation, kProgramTitle, "The headers of the listed messages are in %s.",
+               headerListingPath_.c_str());
+    else
+        msgBox(kMbWarning, kProgramTitle, "Could not write the header listing file %s.",
+               headerListingPath_.c_str());
+}
 
 void TFMain::MarkOrUnmark() {
     if (busy())
@@ -802,7 +845,29 @@ void TFMain::UnselectGroup() {
     groupCommand(false);
 }
 
-void TFMain::groupCommand(bool /*select*/) {}
+void TFMain::groupCommand(bool select) {
+    if (busy() || !connected_)
+        return;
+    int focused = LVMsg->lvdIndexFocused();
+    std::string pattern = groupPattern_;
+    bool confirmed =
+        select ? askText(
+                     QStringLiteral("Mark Group"),
+                     QStringLiteral("Mark messages whose sender or subject has (* as a wildcard):"),
+                     kGroupHelpContext, pattern, kGroupPatternSize)
+               : askText(QStringLiteral("Unmark Group"),
+                         QStringLiteral(
+                             "Unmark messages whose sender or subject has (* as a wildcard):"),
+                         kGroupHelpContext, pattern, kGroupPatternSize);
+    if (confirmed) {
+        groupPattern_ = pattern;
+        if (markGroup(*messages_, groupPattern_,
+                      select ? MarkState::MarkedForDelete : MarkState::Unmarked) > 0)
+            refreshList();
+    }
+    if (focused != -1)
+        LVMsg->lvdGoto(focused);
+}
 
 void TFMain::ApplyFilters() {
     if (busy() || !connected_)
@@ -811,7 +876,18 @@ void TFMain::ApplyFilters() {
     refreshList();
 }
 
-void TFMain::EditFilters() {}
+void TFMain::EditFilters() {
+    if (busy())
+        return;
+    if (!editFilters(*filters_, QStringLiteral("Filters"), kFiltersHelpContext, this))
+        return;
+    if (!saveFilters(*filters_, filtersPath_))
+        msgBox(kMbWarning, kProgramTitle,
+               "Could not save the filters to %s.\nThey stay in force until the program ends.",
+               filtersPath_.c_str());
+    showFilterLabel();
+    ApplyFilters();
+}
 
 void TFMain::Preferences() {}
 

@@ -170,6 +170,8 @@ public:
     MessageList& messageList() { return *messages_; }
     const std::string& settingsPath() const { return settingsPath_; }
     const std::string& filtersPath() const { return filtersPath_; }
+    // Print headers writes beside the executable unless told otherwise.
+    void setHeaderListingPath(std::string path) { headerListingPath_ = std::move(path); }
     void setOperationOptions(const toppeek::operations::OperationOptions& options) {
         operationOptions_ = options;
     }
@@ -213,6 +215,7 @@ private:
 
     std::string settingsPath_;
     std::string filtersPath_;
+    std::string headerListingPath_;
     std::unique_ptr<Settings> settings_;
     std::unique_ptr<Filters> filters_;
     std::unique_ptr<MessageList> messages_;

@@ -1,0 +1,590 @@
+// The main window driven as a user would: against scripted POP3 servers for
+// the exact conversations, and against a real Dovecot from start-up to
+// shutdown. Message boxes are answered by script; the operations run on the
+// test's thread, so everything "during an operation" is done from timers
+// that the operation's own event processing fires.
+
+#include "mail/Connection.h"
+#include "messages/Filters.h"
+#include "operations/MsgBox.h"
+#include "operations/ProgressDialog.h"
+#include "storage/FiltersFile.h"
+#include "storage/Settings.h"
+#include "support/DovecotServer.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/ScriptedPop3Server.h"
+#include "ui/Efil.h"
+#include "ui/MainWindow.h"
+
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace toppeek::operations;
+using namespace std::chrono_literals;
+using toppeek::test::AfterReply;
+using toppeek::test::DovecotServer;
+using toppeek::test::ScriptedMessageBoxes;
+using toppeek::test::ScriptedPop3Server;
+
+namespace {
+
+struct Mail {
+    std::string from;
+    std::string to;
+    std::string subject;
+    int size;
+};
+
+std::string headerOf(const Mail& mail) {
+    return "From: " + mail.from + "\r\nTo: " + mail.to + "\r\nSubject: " + mail.subject +
+           "\r\nDate: Fri, 5 Mar 2010 09:07:09 +0100\r\n";
+}
+
+ScriptedPop3Server& loggedIn(ScriptedPop3Server& server) {
+    return server.greeting("+OK ready\r\n")
+        .expect("USER alice", "+OK\r\n")
+        .expect("PASS secret", "+OK logged in\r\n");
+}
+
+ScriptedPop3Server& listed(ScriptedPop3Server& server, int n, const Mail& mail) {
+    const std::string number = std::to_string(n);
+    return server
+        .expect("LIST " + number, "+OK " + number + " " + std::to_string(mail.size) + "\r\n")
+        .expect("TOP " + number + " 0", "+OK\r\n" + headerOf(mail) + "\r\n.\r\n");
+}
+
+// A whole check of a mailbox holding mails.
+void scriptCheck(ScriptedPop3Server& server, const std::vector<Mail>& mails) {
+    loggedIn(server).expect("STAT", "+OK " + std::to_string(mails.size()) + " 9999\r\n");
+    for (std::size_t i = 0; i < mails.size(); ++i)
+        listed(server, static_cast<int>(i + 1), mails[i]);
+    server.expect("QUIT", "+OK bye\r\n");
+}
+
+// A check of five messages whose server falls silent after listing two.
+void scriptStallingCheck(ScriptedPop3Server& server) {
+    loggedIn(server).expect("STAT", "+OK 5 9999\r\n");
+    listed(server, 1, {"bob@example.org", "alice@example.com", "one", 100});
+    listed(server, 2, {"carol@example.org", "alice@example.com", "two", 200});
+    server.expect("LIST 3", std::vector<toppeek::test::ReplyPiece>{}, AfterReply::StaySilent);
+}
+
+const std::vector<Mail> kThree = {{"zed@example.org", "alice@example.com", "beta", 3000},
+                                  {"amy@example.org", "alice@example.com", "gamma", 100},
+                                  {"kim@spam.test", "bulk@example.net", "alpha", 2000}};
+
+// Runs action from a timer, inside whatever loop processes events next,
+// once condition holds.
+class WhenTrue {
+public:
+    WhenTrue(std::function<bool()> condition, std::function<void()> action)
+        : condition_(std::move(condition)), action_(std::move(action)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (!condition_())
+                return;
+            timer_.stop();
+            fired_ = true;
+            action_();
+        });
+        timer_.start(2);
+    }
+    bool fired() const { return fired_; }
+
+private:
+    std::function<bool()> condition_;
+    std::function<void()> action_;
+    QTimer timer_;
+    bool fired_ = false;
+};
+
+QStringList columnTexts(TFMain& window, int column) {
+    QStringList texts;
+    QAbstractItemModel* model = window.LVMsg->activeView()->model();
+    for (int row = 0; row < window.LVMsg->lvdGetCount(); ++row)
+        texts << model->index(row, column).data().toString();
+    return texts;
+}
+
+void clickColumn(TFMain& window, int column) {
+    QHeaderView* header = window.LVMsg->headerView();
+    QPoint at(header->sectionViewportPosition(column) + 10, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<ScriptedMessageBoxes> boxes_;
+    std::string settingsPath_;
+    std::string filtersPath_;
+
+    // A settings file with the given accounts (user alice, password secret)
+    // and a window started on it, past its first activation.
+    std::unique_ptr<TFMain> startWindow(const std::vector<std::string>& hosts,
+                                        std::int16_t selected = 0) {
+        std::unique_ptr<Settings> settings = createDefaultSettings();
+        for (std::size_t i = 0; i < hosts.size(); ++i) {
+            std::unique_ptr<Account> account = newAccount();
+            account->address = "alice" + std::to_string(i) + "@example.com";
+            account->host = hosts[i];
+            account->userName = "alice";
+            account->password = "secret";
+            settings->accounts.append(account.release());
+        }
+        settings->selectedAccount = selected;
+        if (!saveSettings(settingsPath_, *settings))
+            return nullptr;
+        auto window = std::make_unique<TFMain>(settingsPath_, filtersPath_);
+        window->setOperationOptions(OperationOptions{2});
+        window->show();
+        if (!QTest::qWaitFor([&] { return window->firstActivationDone(); }, 5000))
+            return nullptr;
+        return window;
+    }
+
+    static bool connectTo(TFMain& window, ScriptedPop3Server& server) {
+        server.start();
+        window.settings().accounts.at(window.settings().selectedAccount)->host =
+            server.hostAndPort();
+        window.OpenConnection();
+        return server.waitUntilDone(5s) && server.problems().empty() && window.connected();
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        settingsPath_ = dir_->filePath("settings.dat").toStdString();
+        filtersPath_ = dir_->filePath("filters.dat").toStdString();
+        boxes_ = std::make_unique<ScriptedMessageBoxes>();
+    }
+
+    void cleanup() {
+        QVERIFY(!progressBusy());
+        boxes_.reset();
+        dir_.reset();
+    }
+
+    void layoutCaptionsAndStartState() {
+        auto window = startWindow({"127.0.0.1:1", "127.0.0.1:2"}, 7);
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QString("TopPeek - Not connected"));
+        QCOMPARE(window->StatusText->text(), QString("For Help Press F1"));
+        // The selector lists the accounts and clamps the selection into them.
+        QCOMPARE(window->CBAcc->count(), 2);
+        QCOMPARE(window->CBAcc->itemText(1), QString("alice1@example.com"));
+        QCOMPARE(window->settings().selectedAccount, 1);
+        QCOMPARE(window->CBAcc->currentIndex(), 1);
+        QCOMPARE(window->LVMsg->columnCount(), 5);
+        const QStringList captions{"To:", "From:", "Size", "Date", "Subject"};
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(window->LVMsg->columnCaption(i), captions[i]);
+        window->resize(900, 400);
+        QTRY_COMPARE(window->LVMsg->columnWidth(4), window->LVMsg->width() - 440);
+        QCOMPARE(window->LVMsg->columnWidth(2), 50);
+
+        QCOMPARE(window->BConnect->text(), QString("Connect"));
+        QCOMPARE(window->BClose->toolTip(), QString("Close conection"));
+        QCOMPARE(window->BOptions->text(), QString("options"));
+        QCOMPARE(window->Exit1->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
+        QCOMPARE(window->Connect1->shortcut(), QKeySequence(Qt::Key_F2));
+        QCOMPARE(window->ViewHeaders1->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
+        QCOMPARE(window->RemoveEmail->text(), QString("&Remove Marked Messages"));
+        QCOMPARE(window->Removemarkedmessages1->text(), QString("&Remove marked messages"));
+        QCOMPARE(window->File1->actions().size(), 4); // Open, Close, separator, Exit
+        QCOMPARE(window->PopupMenu->actions().size(), 15);
+        QCOMPARE(window->LBFilter->text(),
+                 QString("Friendly domains: off\nBanned domains: off\nRejection rules: off"));
+
+        // Not connected: only Open connection and the commands of no state work.
+        QVERIFY(window->BConnect->isEnabled());
+        QVERIFY(window->OpenConnection1->isEnabled());
+        QVERIFY(!window->BClose->isEnabled());
+        QVERIFY(!window->ViewEmail1->isEnabled());
+        QVERIFY(!window->SelectGroup2->isEnabled());
+        QVERIFY(window->EditFilters1->isEnabled());
+        QVERIFY(window->BOptions->isEnabled());
+        QVERIFY(window->GBMsg->title().isEmpty());
+
+        window->ViewToolbar1->trigger();
+        QVERIFY(!window->BB->isVisible());
+        QVERIFY(!window->ViewToolbar1->isChecked());
+        window->ViewToolbar1->trigger();
+        QVERIFY(window->BB->isVisible());
+        QCOMPARE(window->BB->height(), 41);
+        window->List1->trigger();
+        QCOMPARE(window->LVMsg->viewStyle(), TViewStyle::List);
+        QVERIFY(window->List1->isChecked() && !window->Details1->isChecked());
+    }
+
+    void cellFormats() {
+        QCOMPARE(TFMain::sizeText(1023), std::string("1023 b"));
+        QCOMPARE(TFMain::sizeText(1024), std::string("1.0 Kb"));
+        QCOMPARE(TFMain::sizeText(1535), std::string("1.4 Kb"));
+        QCOMPARE(TFMain::sizeText(1536), std::string("1.5 Kb"));
+        QCOMPARE(TFMain::sizeText(2047), std::string("1.9 Kb"));
+        MailDate date{5, 3, 2010, 9, 7, 9};
+        QCOMPARE(TFMain::dateText(date), std::string("5 Mar 2010 - 9:7:9"));
+        date.month = 0;
+        QCOMPARE(TFMain::dateText(date), std::string("(no date)"));
+        date.month = 13;
+        QCOMPARE(TFMain::dateText(date), std::string("(no date)"));
+
+        // The cells of a listed entry, as the list asks for them.
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        auto entry = createMessageEntry("From: bob@example.org\r\nTo: alice@example.com\r\n"
+                                        "Date: Fri, 5 Mar 2010 09:07:09 +0100\r\n\r\n");
+        entry->size = 1535;
+        entry->mark = MarkState::MarkedForDelete;
+        window->messageList().append(entry.release());
+        auto cell = [&](int column, int maxtext = 64) {
+            char text[64];
+            std::strcpy(text, "untouched");
+            int image = -1;
+            window->LVMsgLVFastDisplay(window->LVMsg, LvifText | LvifImage, text, maxtext, column,
+                                       0, &image);
+            return std::make_pair(std::string(text), image);
+        };
+        QCOMPARE(cell(0), std::make_pair(std::string("alice@example.com"), 1));
+        QCOMPARE(cell(1).first, std::string("bob@example.org"));
+        QCOMPARE(cell(2).first, std::string("1.4 Kb"));
+        QCOMPARE(cell(3).first, std::string("5 Mar 2010 - 9:7:9"));
+        QCOMPARE(cell(4).first, std::string()); // no Subject field
+        QCOMPARE(cell(1).second, -1);           // images only in the first column
+        QCOMPARE(cell(1, 4).first, std::string("bob"));
+        window->messageList().at(0)->mark = MarkState::Unmarked;
+        QCOMPARE(cell(0).second, 0);
+        // A row without an entry is left alone.
+        char text[16] = "untouched";
+        int image = -1;
+        window->LVMsgLVFastDisplay(window->LVMsg, LvifText | LvifImage, text, 16, 0, 1, &image);
+        QCOMPARE(std::string(text), std::string("untouched"));
+        QCOMPARE(image, -1);
+    }
+
+    void choosingTheCurrentAccountDoesNothing() {
+        auto window = startWindow({"127.0.0.1:1", "127.0.0.1:2"});
+        QVERIFY(window);
+        emit window->CBAcc->activated(0);
+        window->CBAccChange();
+        QVERIFY(boxes_->shown().empty());
+        QVERIFY(!window->connected());
+        QCOMPARE(window->settings().selectedAccount, 0);
+
+        // Another account opens a connection to it: here a refused one.
+        window->settings().accounts.at(1)->host =
+            "127.0.0.1:" + std::to_string(toppeek::test::unusedLoopbackPort());
+        window->CBAcc->setCurrentIndex(1);
+        emit window->CBAcc->activated(1);
+        QCOMPARE(window->settings().selectedAccount, 1);
+        QVERIFY(!window->connected());
+        // The failed connection, then "no messages".
+        QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x40, 0x40}));
+    }
+
+    void checkThenRemovingEveryMessageStaysConnected() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        ScriptedPop3Server check;
+        scriptCheck(check, kThree);
+        QVERIFY(connectTo(*window, check));
+        QCOMPARE(window->LVMsg->lvdGetCount(), 3);
+        QVERIFY(window->windowTitle().startsWith("TopPeek - 127.0.0.1:"));
+        QCOMPARE(window->GBMsg->title(), QString("Messages: 3 (4.9 Kb)"));
+        QVERIFY(!window->BConnect->isEnabled());
+        QVERIFY(window->BRemove->isEnabled());
+
+        window->LVMsg->lvdSelectAll(1);
+        window->BMark->click();
+        QCOMPARE(countMarked(window->messageList()), 3);
+
+        ScriptedPop3Server removal;
+        loggedIn(removal)
+            .expect("DELE 1", "+OK\r\n")
+            .expect("DELE 2", "+OK\r\n")
+            .expect("DELE 3", "+OK\r\n")
+            .expect("QUIT", "+OK bye\r\n");
+        removal.start();
+        window->settings().accounts.at(0)->host = removal.hostAndPort();
+        boxes_->answer(kIdYes);
+        window->BRemove->click();
+        QVERIFY(removal.waitUntilDone(5s));
+        QCOMPARE(removal.problems(), std::vector<std::string>{});
+        QCOMPARE(window->messageList().count(), 0);
+        QCOMPARE(window->LVMsg->lvdGetCount(), 0);
+        QVERIFY(window->connected());
+        QCOMPARE(window->GBMsg->title(), QString("Messages: 0 (0 bytes)"));
+        QVERIFY(window->BClose->isEnabled());
+
+        // Nothing marked any more: Remove only says so.
+        window->RemoveMarked();
+        QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x23, 0x40}));
+        window->CloseConnection();
+        QVERIFY(!window->connected());
+        QCOMPARE(window->windowTitle(), QString("TopPeek - Not connected"));
+    }
+
+    void closingDuringACheckCancelsItAndClosesAfterwards() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        ScriptedPop3Server server;
+        scriptStallingCheck(server);
+        server.start();
+        window->settings().accounts.at(0)->host = server.hostAndPort();
+        bool busyMenus = false;
+        WhenTrue closeBox([&] { return window->LVMsg->lvdGetCount() == 2; },
+                          [&] {
+                              busyMenus = !window->Edit1->menuAction()->isEnabled() &&
+                                          !window->BB->isEnabled() && window->GBMsg->isEnabled();
+                              window->close();
+                          });
+        boxes_->answer(kIdYes);
+        window->OpenConnection();
+        QVERIFY(closeBox.fired());
+        QVERIFY(busyMenus);
+        // The window is still there while the check returns ...
+        QCOMPARE(window->messageList().count(), 2);
+        // ... and closes right after, without a further question.
+        QTRY_VERIFY(!window->isVisible());
+        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x24});
+        QVERIFY(!window->closePending());
+        window.reset();
+        QVERIFY(QFile::exists(QString::fromStdString(settingsPath_)));
+    }
+
+    void closeAnsweredNoLetsTheCheckGoOn() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        ScriptedPop3Server server;
+        scriptStallingCheck(server);
+        server.start();
+        window->settings().accounts.at(0)->host = server.hostAndPort();
+        WhenTrue exitKey([&] { return window->LVMsg->lvdGetCount() == 2; },
+                         [&] { window->Exit1->trigger(); });
+        boxes_->answer(kIdNo);
+        window->OpenConnection(); // ends when the silent server times out
+        QVERIFY(exitKey.fired());
+        QVERIFY(window->isVisible());
+        QVERIFY(!window->closePending());
+        QVERIFY(window->connected());
+        QCOMPARE(window->messageList().count(), 2);
+        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x24});
+    }
+
+    void listHandlersDoNothingDuringAnOperation() {
+        auto window = startWindow({"127.0.0.1:1", "127.0.0.1:2"});
+        QVERIFY(window);
+        ScriptedPop3Server server;
+        scriptStallingCheck(server);
+        server.start();
+        window->settings().accounts.at(0)->host = server.hostAndPort();
+        std::vector<int> markedAfter;
+        WhenTrue meddle([&] { return window->LVMsg->lvdGetCount() == 2; },
+                        [&] {
+                            QAbstractItemView* view = window->LVMsg->activeView();
+                            window->LVMsg->lvdGoto(0);
+                            QTest::keyClick(view, Qt::Key_Delete);
+                            markedAfter.push_back(countMarked(window->messageList()));
+                            QTest::keyClick(view, Qt::Key_Insert);
+                            markedAfter.push_back(countMarked(window->messageList()));
+                            QTest::keyClick(view, Qt::Key_Plus, Qt::KeypadModifier);
+                            window->LVMsgDblClick();
+                            markedAfter.push_back(countMarked(window->messageList()));
+                            clickColumn(*window, 4);
+                            window->CBAcc->setCurrentIndex(1);
+                            window->CBAccChange();
+                            window->OpenConnection1->trigger();
+                            window->BConnect->click();
+                            window->Preferences();
+                            window->EditFilters();
+                        });
+        window->OpenConnection();
+        QVERIFY(meddle.fired());
+        QCOMPARE(markedAfter, (std::vector<int>{0, 0, 0}));
+        QVERIFY(boxes_->shown().empty());
+        QVERIFY(window->connected());
+        QCOMPARE(window->messageList().count(), 2);
+        QCOMPARE(countMarked(window->messageList()), 0);
+        QCOMPARE(window->sortKey(), -1);
+        QCOMPARE(window->settings().selectedAccount, 0);
+        QCOMPARE(window->CBAcc->currentIndex(), 0);
+    }
+
+    void listCommands() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        ScriptedPop3Server check;
+        scriptCheck(check, kThree);
+        QVERIFY(connectTo(*window, check));
+        TListViewData& list = *window->LVMsg;
+        const auto marks = [&] {
+            QString text;
+            for (const MessageEntry* entry : window->messageList())
+                text += entry->mark == MarkState::Unmarked ? '-' : 'x';
+            return text;
+        };
+
+        // Sorting twice by one key reverses; the cursor stays on its message.
+        list.lvdGoto(0); // "beta"
+        window->BySubject1->trigger();
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"alpha", "beta", "gamma"}));
+        QCOMPARE(list.lvdIndexFocused(), 1);
+        QVERIFY(window->BySubject1->isChecked());
+        clickColumn(*window, 4);
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"gamma", "beta", "alpha"}));
+        QCOMPARE(window->sortAscending(), false);
+        clickColumn(*window, 2); // another key keeps the direction
+        QCOMPARE(columnTexts(*window, 2), (QStringList{"2.9 Kb", "1.9 Kb", "100 b"}));
+        QVERIFY(window->BySize1->isChecked() && !window->BySubject1->isChecked());
+
+        // Insert flips the row and moves on, except on the last row.
+        list.lvdSelectAll(0);
+        list.lvdGoto(1);
+        QTest::keyClick(list.activeView(), Qt::Key_Insert);
+        QCOMPARE(marks(), QString("-x-"));
+        QCOMPARE(list.lvdIndexFocused(), 2);
+        QTest::keyClick(list.activeView(), Qt::Key_Insert);
+        QCOMPARE(marks(), QString("-xx"));
+        QCOMPARE(list.lvdIndexFocused(), 2);
+
+        // Double click flips the selected rows.
+        list.lvdSelectAll(1);
+        window->LVMsgDblClick();
+        QCOMPARE(marks(), QString("x--"));
+
+        // Mark not addressed marks the one to another domain, unmarks the rest.
+        window->MarkNotAddressed();
+        QCOMPARE(marks(), QString("-x-"));
+        QVERIFY(boxes_->shown().empty());
+
+        // Group commands take their text from the one-line dialog.
+        WhenTrue typeGroup([] { return qobject_cast<TFEdit*>(QApplication::activeModalWidget()); },
+                           [] {
+                               auto* dialog =
+                                   qobject_cast<TFEdit*>(QApplication::activeModalWidget());
+                               dialog->EdString->setText("gam*");
+                               dialog->BOk->click();
+                           });
+        list.lvdGoto(0);
+        window->SelectGroup2->trigger();
+        QVERIFY(typeGroup.fired());
+        QCOMPARE(marks(), QString("-xx"));
+        QCOMPARE(list.lvdIndexFocused(), 0);
+
+        // Apply filters marks what a banned domain names.
+        window->filters().bannedDomains.add("spam.test");
+        window->filters().bannedEnabled = 1;
+        for (MessageEntry* entry : window->messageList())
+            entry->mark = MarkState::Unmarked;
+        window->ApplyFilters1->trigger();
+        QCOMPARE(marks(), QString("-x-"));
+
+        // Print headers lists every header block, each followed by an empty line.
+        const QString listing = dir_->filePath("headers.txt");
+        window->setHeaderListingPath(listing.toStdString());
+        window->PrintHeaders1->trigger();
+        QFile file(listing);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count("Subject: "), 3);
+        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x40});
+
+        // Nothing selected or focused: Mark only says so.
+        list.lvdClearAll();
+        list.lvdSetCount(3);
+        window->MarkOrUnmark();
+        QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x40, 0x40}));
+    }
+
+    void realDovecotFromStartToShutdown() {
+        DovecotServer server;
+        server.addUser("alice", "secret");
+        const char* subjects[] = {"delta", "alpha", "echo", "charlie", "bravo"};
+        for (int i = 0; i < 5; ++i)
+            server.addMessage(
+                "alice", std::string("From: sender") + std::to_string(i) +
+                             "@example.org\nTo: alice@example.com\nSubject: " + subjects[i] +
+                             "\nDate: Fri, 5 Mar 2010 09:07:0" + std::to_string(i) + " +0000\n\n" +
+                             std::string(static_cast<std::size_t>(i) * 700, 'x') + "\n");
+        QVERIFY2(server.start(), server.failure().c_str());
+
+        // The file selects an account past the end, which the window clamps;
+        // the file written at shutdown shows that it was written.
+        auto window = startWindow({server.hostAndPort()}, 3);
+        QVERIFY(window);
+        window->settings().accounts.at(0)->userName = server.loginName("alice");
+        QCOMPARE(window->CBAcc->currentText(), QString("alice0@example.com"));
+
+        // The rows arrive one by one while the check runs.
+        std::vector<int> rowsDuringCheck;
+        QObject::connect(window->LVMsg->activeView()->model(), &QAbstractItemModel::rowsInserted,
+                         [&] {
+                             if (progressBusy())
+                                 rowsDuringCheck.push_back(window->LVMsg->lvdGetCount());
+                         });
+        window->BConnect->click();
+        QVERIFY(window->connected());
+        QCOMPARE(rowsDuringCheck, (std::vector<int>{1, 2, 3, 4, 5}));
+        QCOMPARE(window->windowTitle(),
+                 QString::fromStdString("TopPeek - " + server.hostAndPort()));
+
+        clickColumn(*window, 4);
+        QCOMPARE(columnTexts(*window, 4),
+                 (QStringList{"alpha", "bravo", "charlie", "delta", "echo"}));
+        clickColumn(*window, 3); // by date, in the direction of the last sort
+        QCOMPARE(columnTexts(*window, 4),
+                 (QStringList{"delta", "alpha", "echo", "charlie", "bravo"}));
+        clickColumn(*window, 3);
+        QCOMPARE(columnTexts(*window, 4),
+                 (QStringList{"bravo", "charlie", "echo", "alpha", "delta"}));
+
+        // Mark "charlie" and "alpha", then close and agree to remove them.
+        window->LVMsg->lvdSelectAll(0);
+        window->LVMsg->lvdSetSelected(1, 1);
+        window->LVMsg->lvdSetSelected(3, 1);
+        window->MarkUnmarkforDelete1->trigger();
+        boxes_->answer(kIdYes);
+        window->BClose->click();
+        QVERIFY(!window->connected());
+        QCOMPARE(window->LVMsg->lvdGetCount(), 0);
+        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
+        QCOMPARE(server.messageCount("alice"), std::size_t{3});
+
+        // What is left is listed again in server order.
+        window->OpenConnection();
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"delta", "echo", "bravo"}));
+
+        window.reset();
+        auto saved = createDefaultSettings();
+        QVERIFY(loadSettings(settingsPath_, *saved));
+        QCOMPARE(saved->selectedAccount, 0);
+        QCOMPARE(saved->accounts.count(), 1);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "mainwindow_test.moc"
