@@ -44,6 +44,8 @@ TFViewMsg::TFViewMsg(QWidget* owner) : QDialog(owner) {
     MMsg->setReadOnly(true);
     MMsg->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     MMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Lines wrap at the window's width, so there is never anything to the right.
+    MMsg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Read-only, but the keyboard still moves through and selects the text.
     MMsg->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     MMsg->installEventFilter(this);
