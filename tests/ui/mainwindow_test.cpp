@@ -15,6 +15,7 @@
 #include "support/ScriptedPop3Server.h"
 #include "ui/Efil.h"
 #include "ui/MainWindow.h"
+#include "ui/ViewMsg.h"
 
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
@@ -27,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -518,6 +520,61 @@ private slots:
         list.lvdSetCount(3);
         window->MarkOrUnmark();
         QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x40, 0x40}));
+    }
+
+    void viewingFetchesTheTextOnceUntilItIsStale() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        ScriptedPop3Server check;
+        scriptCheck(check, {kThree[0]});
+        QVERIFY(connectTo(*window, check));
+        window->LVMsg->lvdGoto(0);
+
+        QStringList shown;
+        auto closeViewerEachTime = [&] {
+            return std::make_unique<WhenTrue>(
+                [] { return qobject_cast<TFViewMsg*>(QApplication::activeModalWidget()); },
+                [&] {
+                    auto* viewer = qobject_cast<TFViewMsg*>(QApplication::activeModalWidget());
+                    shown << viewer->MMsg->toPlainText();
+                    viewer->BOk->click();
+                });
+        };
+        auto fetchServer = [](ScriptedPop3Server& server, const std::string& body) {
+            loggedIn(server)
+                .expect("TOP 1 0", "+OK\r\n" + headerOf(kThree[0]) + "\r\n" + body + ".\r\n")
+                .expect("QUIT", "+OK bye\r\n");
+        };
+
+        ScriptedPop3Server first;
+        fetchServer(first, "first text\r\n");
+        first.start();
+        window->settings().accounts.at(0)->host = first.hostAndPort();
+        auto viewer = closeViewerEachTime();
+        window->BView->click();
+        QVERIFY(first.waitUntilDone(5s));
+        viewer = closeViewerEachTime();
+        window->ViewMessage1->trigger(); // no second fetch: no server answers now
+        viewer = closeViewerEachTime();
+        window->POPViewHeaders->trigger();
+
+        // A changed number of lines makes the fetched text stale.
+        setBodyLoadedAll(window->messageList(), false);
+        ScriptedPop3Server second;
+        fetchServer(second, "second text\r\n");
+        second.start();
+        window->settings().accounts.at(0)->host = second.hostAndPort();
+        viewer = closeViewerEachTime();
+        window->ViewEmail1->trigger();
+        QVERIFY(second.waitUntilDone(5s));
+        viewer.reset();
+
+        QCOMPARE(shown.size(), 4);
+        QVERIFY(shown[0].contains("first text"));
+        QCOMPARE(shown[1], shown[0]);
+        QVERIFY(shown[2].startsWith("From: zed@example.org"));
+        QVERIFY(shown[3].contains("second text"));
+        QVERIFY(boxes_->shown().empty());
     }
 
     void realDovecotFromStartToShutdown() {
