@@ -74,6 +74,10 @@ TTFPro3::TTFPro3(QWidget* owner) : QDialog(owner) {
     BCancel->setFocus();
 
     connect(BCancel, &QPushButton::clicked, this, &TTFPro3::BCancelClick);
+    deferredPaint_.setSingleShot(true);
+    connect(&deferredPaint_, &QTimer::timeout, this, [this] {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    });
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -108,6 +112,23 @@ bool TTFPro3::FormCloseQuery() {
         return true;
     }
     return false;
+}
+
+bool TTFPro3::event(QEvent* event) {
+    // The labels change several times per message, thousands of times a second, and painting
+    // each change would cost more than the conversation itself. The widgets keep their dirty
+    // areas; a request that comes too soon after the last paint is put off until the interval is
+    // over, so the dialog shows the latest texts at most one interval late.
+    if (event->type() == QEvent::UpdateRequest) {
+        if (lastPaint_.isValid() && lastPaint_.elapsed() < kPaintIntervalMilliseconds) {
+            if (!deferredPaint_.isActive())
+                deferredPaint_.start(kPaintIntervalMilliseconds -
+                                     static_cast<int>(lastPaint_.elapsed()));
+            return true;
+        }
+        lastPaint_.start();
+    }
+    return QDialog::event(event);
 }
 
 void TTFPro3::closeEvent(QCloseEvent* event) {

@@ -11,6 +11,8 @@
 #include "mail/Connection.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <functional>
 
@@ -49,6 +51,7 @@ public:
     bool FormCloseQuery();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // QDialog's answer to Esc; here Esc presses Cancel.
     void reject() override;
@@ -61,6 +64,10 @@ private:
     // Set while the question is open, so that further clicks do not stack up more questions.
     bool confirming_ = false;
     ConfirmCancel confirm_;
+    // Shortest time between two paints of the dialog.
+    static constexpr int kPaintIntervalMilliseconds = 20;
+    QElapsedTimer lastPaint_;
+    QTimer deferredPaint_;
 };
 
 // Shows a new dialog, runs work and frees the dialog again. True when the work ran and no cancel

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
 
@@ -130,6 +131,45 @@ TEST_F(ProgressDialogTest, CaptionLinesAndBar) {
     setProgressLine("x");
     setStatusLine("x");
     setProgressBar(1, 2);
+}
+
+// Records the text a label had each time it was painted.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QLabel* label) : label_(label) { label->installEventFilter(this); }
+    QStringList painted;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == label_ && event->type() == QEvent::Paint)
+            painted.append(label_->text());
+        return false;
+    }
+
+private:
+    QLabel* label_;
+};
+
+TEST_F(ProgressDialogTest, RapidChangesArePaintedTogetherAndTheLastOneIsShown) {
+    runWithProgress(
+        [&] {
+            TTFPro3& dialog = *currentProgressDialog();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+            PaintRecorder recorder(dialog.Label1);
+            for (int i = 1; i <= 500; ++i) {
+                setProgressLine("Message %d of 500", i);
+                processPendingEvents();
+            }
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] {
+                    return !recorder.painted.isEmpty() &&
+                           recorder.painted.last() == "Message 500 of 500";
+                },
+                5000));
+            // Far fewer paints than changes (one per paint interval at most).
+            EXPECT_LT(recorder.painted.size(), 100);
+        },
+        {});
 }
 
 TEST_F(ProgressDialogTest, TextsAreCutTo255Bytes) {
