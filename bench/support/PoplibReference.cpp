@@ -1,0 +1,93 @@
+#include "PoplibReference.h"
+
+#include "support/RealPop3Server.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sched.h>
+#include <sstream>
+
+namespace toppeek::bench {
+
+namespace {
+
+const char* const kPoplibScript = R"(
+import poplib, sys, time
+host, port, user, password, runs, limit = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], int(sys.argv[5]), int(sys.argv[6])
+for _ in range(runs):
+    start = time.perf_counter()
+    p = poplib.POP3(host, port)
+    p.user(user)
+    p.pass_(password)
+    count, octets = p.stat()
+    for n in range(1, min(count, limit) + 1):
+        p.list(n)
+        p.top(n, 0)
+    p.quit()
+    print(time.perf_counter() - start, flush=True)
+)";
+
+} // namespace
+
+std::string makeMessage(int n, std::mt19937& random) {
+    std::uniform_int_distribution<int> sizes(2048, 5120);
+    const std::size_t target = static_cast<std::size_t>(sizes(random));
+    std::ostringstream out;
+    out << "Return-Path: <sender" << n << "@example.org>\n"
+        << "Received: from mail.example.org (mail.example.org [192.0.2." << n % 250 + 1
+        << "])\n\tby mx.example.com with ESMTP id " << 100000 + n
+        << "\n\tfor <bench@example.com>; Tue, 5 Mar 2024 10:00:00 +0100\n"
+        << "Message-ID: <" << n << ".bench@example.org>\n"
+        << "Date: Tue, 5 Mar 2024 10:" << n % 60 / 10 << n % 10 << ":00 +0100\n"
+        << "From: Sender " << n << " <sender" << n << "@example.org>\n"
+        << "To: Bench <bench@example.com>\n"
+        << "Subject: Benchmark message number " << n << "\n"
+        << "MIME-Version: 1.0\n"
+        << "Content-Type: text/plain; charset=us-ascii\n\n";
+    std::string text = out.str();
+    const std::string line =
+        "The quick brown fox jumps over the lazy dog while the mail server keeps counting.\n";
+    while (text.size() + line.size() <= target)
+        text += line;
+    if (text.size() < target) {
+        text.append(target - text.size() - 1, 'x');
+        text += '\n';
+    }
+    return text;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+int runOnOneProcessor() {
+    int cpu = ::sched_getcpu();
+    if (cpu < 0)
+        cpu = 0;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    return ::sched_setaffinity(0, sizeof one, &one) == 0 ? cpu : -1;
+}
+
+std::vector<double> timePoplibCheck(int port, const std::string& user, const std::string& password,
+                                    int runs, long limit) {
+    std::string output;
+    if (!toppeek::test::runTool({"python3", "-c", kPoplibScript, "127.0.0.1", std::to_string(port),
+                                 user, password, std::to_string(runs), std::to_string(limit)},
+                                output)) {
+        std::fprintf(stderr, "poplib run failed:\n%s\n", output.c_str());
+        return {};
+    }
+    std::vector<double> seconds;
+    std::istringstream in(output);
+    for (double s; in >> s;)
+        seconds.push_back(s);
+    return seconds;
+}
+
+} // namespace toppeek::bench

@@ -1,0 +1,29 @@
+#pragma once
+
+// Pieces that the benchmarks against real servers share: the test mail, the median, and python3's
+// poplib doing the same check as ours, as the reference measured in the same run.
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace toppeek::bench {
+
+// A message of 2 to 5 KB with a header block like real mail's and a plain body.
+std::string makeMessage(int n, std::mt19937& random);
+
+double median(std::vector<double> values);
+
+// Binds this process, and so every process it starts later, to the processor it runs on. On a
+// virtual machine a wake-up on another processor can cost more than a whole exchange, and
+// whether client and server share one changes from run to run; on one processor the figures
+// repeat. Returns the processor, or -1 when the binding failed.
+int runOnOneProcessor();
+
+// runs sessions of poplib on 127.0.0.1:port, each: USER/PASS, STAT, then LIST n and TOP n 0 for
+// n = 1 .. min(count, limit), QUIT. The seconds of each session; empty when python3 failed (the
+// reason is on the standard error stream).
+std::vector<double> timePoplibCheck(int port, const std::string& user, const std::string& password,
+                                    int runs, long limit);
+
+} // namespace toppeek::bench
