@@ -16,6 +16,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -25,7 +26,6 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -45,6 +45,11 @@ constexpr int kStatusBarHeight = 19;
 constexpr int kToolbarWidth = 308;
 constexpr int kButtonWidth = 47;
 constexpr int kButtonHeight = 36;
+constexpr int kButtonIconSize = 18;
+constexpr int kSeparatorWidth = 2;
+// The design's 8-point dialog font at the usual 96 dots per inch; the
+// design's positions and column widths are measured for it.
+constexpr int kFontPixelSize = 11;
 
 // Column widths; Subject takes what the other four leave.
 constexpr int kToWidth = 150;
@@ -110,19 +115,27 @@ QAction* addPopupItem(QMenu* menu, const char* name, const char* caption,
     return action;
 }
 
-QToolButton* makeButton(QToolBar* bar, const char* name, const char* caption, const char* hint,
-                        ToolbarIcon icon) {
+// Buttons sit side by side, each followed by a 2-pixel separator.
+QToolButton* makeButton(QWidget* bar, int& left, const char* name, const char* caption,
+                        const char* hint, ToolbarIcon icon) {
+    if (left > 0) {
+        auto* separator = new QFrame(bar);
+        separator->setFrameShape(QFrame::VLine);
+        separator->setFrameShadow(QFrame::Sunken);
+        separator->setGeometry(left, 4, kSeparatorWidth, kButtonHeight - 4);
+        left += kSeparatorWidth;
+    }
     auto* button = new QToolButton(bar);
     button->setObjectName(QString::fromLatin1(name));
     button->setText(QString::fromUtf8(caption));
     button->setToolTip(QString::fromUtf8(hint));
     button->setIcon(toolbarIcon(icon));
-    button->setIconSize(QSize(20, 20));
+    button->setIconSize(QSize(kButtonIconSize, kButtonIconSize));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
-    button->setFixedSize(kButtonWidth, kButtonHeight);
     button->setFocusPolicy(Qt::NoFocus);
-    bar->addWidget(button);
+    button->setGeometry(left, 2, kButtonWidth, kButtonHeight);
+    left += kButtonWidth;
     return button;
 }
 
@@ -194,6 +207,10 @@ TFMain::~TFMain() {
 }
 
 void TFMain::createControls() {
+    QFont designFont = font();
+    designFont.setPixelSize(kFontPixelSize);
+    setFont(designFont);
+
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("ClientArea"));
     auto* layout = new QVBoxLayout(central);
@@ -205,26 +222,20 @@ void TFMain::createControls() {
     BB->setFixedHeight(kPanelHeight);
     layout->addWidget(BB);
 
-    ToolBar1 = new QToolBar(BB);
+    ToolBar1 = new QWidget(BB);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setGeometry(0, 0, kToolbarWidth, kPanelHeight);
-    ToolBar1->setMovable(false);
-    ToolBar1->setFloatable(false);
-    ToolBar1->setContentsMargins(0, 0, 0, 0);
-    ToolBar1->layout()->setSpacing(0);
-    BConnect = makeButton(ToolBar1, "BConnect", "Connect", "Connect to server and get messages",
-                          ToolbarIcon::Connect);
-    ToolBar1->addSeparator();
-    BClose = makeButton(ToolBar1, "BClose", "Close", "Close conection", ToolbarIcon::Close);
-    ToolBar1->addSeparator();
-    BView = makeButton(ToolBar1, "BView", "View", "View Email message", ToolbarIcon::View);
-    ToolBar1->addSeparator();
-    BMark = makeButton(ToolBar1, "BMark", "Mark", "Mark/Unmark for delete", ToolbarIcon::Mark);
-    ToolBar1->addSeparator();
-    BRemove =
-        makeButton(ToolBar1, "BRemove", "Remove", "Delete marked messages.", ToolbarIcon::Remove);
-    ToolBar1->addSeparator();
-    BOptions = makeButton(ToolBar1, "BOptions", "options", "Preferences", ToolbarIcon::Options);
+    int left = 0;
+    BConnect = makeButton(ToolBar1, left, "BConnect", "Connect",
+                          "Connect to server and get messages", ToolbarIcon::Connect);
+    BClose = makeButton(ToolBar1, left, "BClose", "Close", "Close conection", ToolbarIcon::Close);
+    BView = makeButton(ToolBar1, left, "BView", "View", "View Email message", ToolbarIcon::View);
+    BMark =
+        makeButton(ToolBar1, left, "BMark", "Mark", "Mark/Unmark for delete", ToolbarIcon::Mark);
+    BRemove = makeButton(ToolBar1, left, "BRemove", "Remove", "Delete marked messages.",
+                         ToolbarIcon::Remove);
+    BOptions =
+        makeButton(ToolBar1, left, "BOptions", "options", "Preferences", ToolbarIcon::Options);
 
     CBAcc = new QComboBox(BB);
     CBAcc->setObjectName(QStringLiteral("CBAcc"));
@@ -236,9 +247,6 @@ void TFMain::createControls() {
     LBFilter->setObjectName(QStringLiteral("LBFilter"));
     LBFilter->setTextFormat(Qt::PlainText);
     LBFilter->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    QFont small = LBFilter->font();
-    small.setPixelSize(11);
-    LBFilter->setFont(small);
     LBFilter->setGeometry(524, 0, 170, kPanelHeight);
 
     GBMsg = new QGroupBox(central);

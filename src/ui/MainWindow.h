@@ -35,7 +35,6 @@ class QKeyEvent;
 class QLabel;
 class QMenu;
 class QStatusBar;
-class QToolBar;
 class QToolButton;
 
 class TFMain : public QMainWindow {
@@ -54,7 +53,7 @@ public:
 
     // --- Controls ---
     QWidget* BB = nullptr; // panel with the toolbar, the account selector and the filter label
-    QToolBar* ToolBar1 = nullptr;
+    QWidget* ToolBar1 = nullptr; // flat buttons with captions under their images
     QToolButton* BConnect = nullptr;
     QToolButton* BClose = nullptr;
     QToolButton* BView = nullptr;
