@@ -1,0 +1,556 @@
+// The account list names a variable `slots`, which Qt's keyword macro would
+// rewrite: the storage header comes before every Qt header.
+#include "storage/Settings.h"
+
+#include "ui/Options.h"
+
+#include "core/Text.h"
+#include "mail/Pop3.h"
+#include "messages/Address.h"
+#include "operations/MsgBox.h"
+#include "operations/ProgramInfo.h"
+#include "ui/ByteText.h"
+#include "ui/UpDown.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <tuple>
+#include <utility>
+
+using toppeek::operations::kMbInformation;
+using toppeek::operations::kProgramTitle;
+using toppeek::operations::msgBox;
+
+namespace {
+
+// Longest address text the check looks at; longer input is judged by its start.
+constexpr std::size_t kCheckedAddressLength = 254;
+
+template <class T> T* named(T* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QPushButton* dialogButton(QWidget* parent, const char* name, const QString& caption,
+                          QStyle::StandardPixmap image) {
+    auto* button = named(new QPushButton(caption, parent), name);
+    button->setIcon(parent->style()->standardIcon(image, nullptr, button));
+    button->setMinimumSize(89, 25);
+    return button;
+}
+
+// A dialog of fixed size with no resize grip.
+void makeFixedDialog(QDialog* dialog, int width, int height) {
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    dialog->setSizeGripEnabled(false);
+    dialog->setMinimumSize(width, height);
+    dialog->layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void centreOnScreen(QWidget* window) {
+    const QScreen* screen = window->screen();
+    if (screen == nullptr)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+bool isAsciiSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// One arrow click's step on a stored value, kept inside what the field holds.
+template <class T> T stepped(T value, UpDownButton button) {
+    const long long moved = static_cast<long long>(value) + (button == UpDownButton::Up ? 1 : -1);
+    return static_cast<T>(
+        std::clamp<long long>(moved, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+}
+
+QString accountRowText(const Account& account) {
+    return textFromBytes(account.address);
+}
+
+} // namespace
+
+std::int16_t countFromText(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && isAsciiSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        // Saturate early: the digits that follow cannot bring it back down.
+        value = std::min<long long>(value * 10 + (text[i] - '0'), kOptionsMaxCount + 1LL);
+    }
+    if (negative)
+        return 0;
+    return static_cast<std::int16_t>(std::min<long long>(value, kOptionsMaxCount));
+}
+
+bool isSendableCredential(std::string_view text) {
+    return text.size() <= toppeek::mail::kCredentialLimit &&
+           text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+std::string accountTextFromEdit(const QString& shown, const std::string& original) {
+    constexpr std::size_t limit = Account::maxTextLength;
+    if (shown == textFromBytes(original))
+        return original.substr(0, limit);
+    std::string bytes = shown.toUtf8().toStdString();
+    if (bytes.size() > limit) {
+        std::size_t cut = limit;
+        while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
+            --cut;
+        bytes.resize(cut);
+    }
+    return bytes;
+}
+
+// ---------------------------------------------------------------------------
+// TFAEdit
+
+TFAEdit::TFAEdit(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FAEdit"));
+    setWindowTitle(QStringLiteral("Account Information"));
+
+    Label1 = named(new QLabel(QStringLiteral("Email Address:"), this), "Label1");
+    EdDesc = named(new QLineEdit(this), "EdDesc");
+    Label2 = named(new QLabel(QStringLiteral("Host Address:"), this), "Label2");
+    EdHost = named(new QLineEdit(this), "EdHost");
+    Label3 = named(new QLabel(QStringLiteral("UserName:"), this), "Label3");
+    EdUser = named(new QLineEdit(this), "EdUser");
+    Label4 = named(new QLabel(QStringLiteral("Password:"), this), "Label4");
+    EdPass = named(new QLineEdit(this), "EdPass");
+    EdPass->setEchoMode(QLineEdit::Password);
+    EdPass->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // '*'
+    BOk = dialogButton(this, "BOk", QStringLiteral("&OK"), QStyle::SP_DialogOkButton);
+    BCancel =
+        dialogButton(this, "BCancel", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
+    BOk->setDefault(true);
+
+    const std::pair<QLabel*, QLineEdit*> rows[] = {
+        {Label1, EdDesc}, {Label2, EdHost}, {Label3, EdUser}, {Label4, EdPass}};
+    auto* fields = new QGridLayout;
+    fields->setVerticalSpacing(8);
+    int row = 0;
+    for (const auto& [label, edit] : rows) {
+        label->setBuddy(edit);
+        edit->setMinimumWidth(161);
+        // Edit boxes take text of any length; storing cuts it.
+        edit->setMaxLength(32767);
+        fields->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignVCenter);
+        fields->addWidget(edit, row, 1);
+        ++row;
+    }
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BOk);
+    buttons->addSpacing(12);
+    buttons->addWidget(BCancel);
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 12, 14, 10);
+    layout->addLayout(fields);
+    layout->addSpacing(20);
+    layout->addLayout(buttons);
+    makeFixedDialog(this, 273, 183);
+
+    connect(BOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BCancel, &QPushButton::clicked, this, &QDialog::reject);
+    setProperty("helpContext", helpContext_);
+}
+
+QString TFAEdit::addCaption() {
+    return QStringLiteral("Add Account");
+}
+
+QString TFAEdit::editCaption() {
+    return QStringLiteral("Edit Account");
+}
+
+bool TFAEdit::Execute(Account& account, const QString& caption, int helpContext) {
+    showAccount(account);
+    helpContext_ = helpContext;
+    setProperty("helpContext", helpContext_);
+    setWindowTitle(caption);
+    if (exec() != QDialog::Accepted)
+        return false;
+    storeAccount(account);
+    return true;
+}
+
+void TFAEdit::showAccount(const Account& account) {
+    address_ = account.address;
+    host_ = account.host;
+    userName_ = account.userName;
+    password_ = account.password;
+    EdDesc->setText(textFromBytes(address_));
+    EdHost->setText(textFromBytes(host_));
+    EdUser->setText(textFromBytes(userName_));
+    EdPass->setText(textFromBytes(password_));
+}
+
+void TFAEdit::storeAccount(Account& account) const {
+    account.address = accountTextFromEdit(EdDesc->text(), address_);
+    account.host = accountTextFromEdit(EdHost->text(), host_);
+    account.userName = accountTextFromEdit(EdUser->text(), userName_);
+    account.password = accountTextFromEdit(EdPass->text(), password_);
+}
+
+bool TFAEdit::FormCloseQuery() {
+    // The address is judged by what the account would keep, at its full
+    // checked length: the stored text is cut shorter still.
+    QString shownAddress = EdDesc->text();
+    std::string address =
+        shownAddress == textFromBytes(address_) ? address_ : shownAddress.toUtf8().toStdString();
+    address.resize(std::min(address.size(), kCheckedAddressLength));
+    if (address.empty()) {
+        msgBox(kMbInformation, kProgramTitle,
+               "Please enter the e-mail address of the account. It also names the account in "
+               "the list.");
+        EdDesc->setFocus();
+        return false;
+    }
+    if (!isValidAddress(address)) {
+        msgBox(kMbInformation, kProgramTitle,
+               "This is not a valid e-mail address. Please enter a complete address, such as "
+               "name@example.com.");
+        EdDesc->setFocus();
+        EdDesc->selectAll();
+        return false;
+    }
+    // A server never sees a name or password that cannot form one command
+    // line, so an account holding one could never log in.
+    const std::pair<QLineEdit*, const char*> credentials[] = {{EdUser, "user name"},
+                                                              {EdPass, "password"}};
+    for (const auto& [edit, what] : credentials) {
+        const std::string& original = edit == EdUser ? userName_ : password_;
+        if (!isSendableCredential(accountTextFromEdit(edit->text(), original))) {
+            msgBox(kMbInformation, kProgramTitle,
+                   "The %s cannot be sent to a POP3 server: it must not contain a line break "
+                   "and must not be longer than %d characters.",
+                   what, static_cast<int>(toppeek::mail::kCredentialLimit));
+            edit->setFocus();
+            edit->selectAll();
+            return false;
+        }
+    }
+    return true;
+}
+
+void TFAEdit::done(int result) {
+    if (result == QDialog::Accepted && !FormCloseQuery())
+        return;
+    QDialog::done(result);
+}
+
+void TFAEdit::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    centreOnScreen(this);
+}
+
+// ---------------------------------------------------------------------------
+// TFOptions
+
+TFOptions::TFOptions(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
+    setObjectName(QStringLiteral("FOptions"));
+    setWindowTitle(QStringLiteral("Preferences"));
+    setProperty("helpContext", kOptionsHelpContext);
+
+    PageControl1 = named(new QTabWidget(this), "PageControl1");
+    PageControl1->setMinimumSize(317, 205);
+
+    // Accounts
+    TabSheet1 = named(new QWidget(PageControl1), "TabSheet1");
+    LVAcc = named(new QTreeWidget(TabSheet1), "LVAcc");
+    LVAcc->setColumnCount(1);
+    LVAcc->setHeaderLabels({QStringLiteral("POP3 Accounts")});
+    LVAcc->setColumnWidth(0, 189);
+    LVAcc->header()->setSectionsClickable(false);
+    LVAcc->header()->setStretchLastSection(true);
+    LVAcc->setRootIsDecorated(false);
+    LVAcc->setItemsExpandable(false);
+    LVAcc->setUniformRowHeights(true);
+    LVAcc->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LVAcc->setSelectionMode(QAbstractItemView::SingleSelection);
+    LVAcc->setMinimumSize(193, 161);
+    // The selected account stays marked while a button has the focus.
+    QPalette palette = LVAcc->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    LVAcc->setPalette(palette);
+    LVAcc->viewport()->installEventFilter(this);
+
+    BAdd = named(new QPushButton(QStringLiteral("&Add"), TabSheet1), "BAdd");
+    BEdit = named(new QPushButton(QStringLiteral("&Edit"), TabSheet1), "BEdit");
+    BDelete = named(new QPushButton(QStringLiteral("&Delete"), TabSheet1), "BDelete");
+    auto* accountButtons = new QVBoxLayout;
+    accountButtons->setSpacing(15);
+    for (QPushButton* button : {BAdd, BEdit, BDelete}) {
+        button->setMinimumSize(65, 25);
+        button->setAutoDefault(false);
+        accountButtons->addWidget(button);
+    }
+    accountButtons->addStretch();
+    auto* accountsLayout = new QHBoxLayout(TabSheet1);
+    accountsLayout->setContentsMargins(12, 8, 12, 8);
+    accountsLayout->setSpacing(19);
+    accountsLayout->addWidget(LVAcc, 1);
+    accountsLayout->addLayout(accountButtons);
+    PageControl1->addTab(TabSheet1, QStringLiteral("Accounts"));
+
+    // General
+    TabSheet2 = named(new QWidget(PageControl1), "TabSheet2");
+    CBAbout =
+        named(new QCheckBox(QStringLiteral("Show About box at startup"), TabSheet2), "CBAbout");
+    Label1 = named(new QLabel(QStringLiteral("Lines of message to display:"), TabSheet2), "Label1");
+    EdLines = named(new QLineEdit(TabSheet2), "EdLines");
+    UpDownLines = named(new TUpDown(TabSheet2), "UpDownLines");
+    UpDownLines->setRange(0, 100);
+    UpDownLines->setIncrement(1);
+    Label2 = named(new QLabel(QStringLiteral("Max Messages to retrieve:"), TabSheet2), "Label2");
+    EdMaxMsg = named(new QLineEdit(TabSheet2), "EdMaxMsg");
+    UpDownMaxMsg = named(new TUpDown(TabSheet2), "UpDownMaxMsg");
+    UpDownMaxMsg->setRange(0, 1000);
+    UpDownMaxMsg->setIncrement(5);
+    CBApop = named(
+        new QCheckBox(QStringLiteral("Use APOP (secure) Authentication when possible"), TabSheet2),
+        "CBApop");
+
+    auto* general = new QGridLayout(TabSheet2);
+    general->setContentsMargins(16, 16, 16, 16);
+    general->setVerticalSpacing(18);
+    general->addWidget(CBAbout, 0, 0, 1, 2);
+    const std::tuple<QLabel*, QLineEdit*, TUpDown*> counts[] = {{Label1, EdLines, UpDownLines},
+                                                                {Label2, EdMaxMsg, UpDownMaxMsg}};
+    int row = 1;
+    for (const auto& [label, edit, arrows] : counts) {
+        label->setBuddy(edit);
+        // Room for the largest count the dialog stores.
+        edit->setFixedWidth(
+            std::max(33, edit->fontMetrics().horizontalAdvance(QStringLiteral("327670")) + 8));
+        arrows->setFixedSize(17, edit->sizeHint().height());
+        auto* box = new QHBoxLayout;
+        box->setSpacing(0);
+        box->addWidget(edit);
+        box->addWidget(arrows);
+        box->addStretch();
+        general->addWidget(label, row, 0);
+        general->addLayout(box, row, 1);
+        ++row;
+    }
+    general->addWidget(CBApop, row, 0, 1, 2);
+    general->setRowStretch(row + 1, 1);
+    general->setColumnStretch(1, 1);
+    PageControl1->addTab(TabSheet2, QStringLiteral("General"));
+    PageControl1->setCurrentWidget(TabSheet1);
+
+    BOk = dialogButton(this, "BOk", QStringLiteral("&OK"), QStyle::SP_DialogOkButton);
+    BCancel =
+        dialogButton(this, "BCancel", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
+    BOk->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BOk);
+    buttons->addSpacing(13);
+    buttons->addWidget(BCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 7, 10);
+    layout->setSpacing(11);
+    layout->addWidget(PageControl1);
+    layout->addLayout(buttons);
+    makeFixedDialog(this, 332, 259);
+
+    connect(BOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(BAdd, &QPushButton::clicked, this, &TFOptions::BAddClick);
+    connect(BEdit, &QPushButton::clicked, this, &TFOptions::BEditClick);
+    connect(BDelete, &QPushButton::clicked, this, &TFOptions::BDeleteClick);
+    connect(UpDownLines, &TUpDown::Click, this, &TFOptions::UpDownLinesClick);
+    connect(UpDownMaxMsg, &TUpDown::Click, this, &TFOptions::UpDownMaxMsgClick);
+
+    FormCreate();
+}
+
+int TFOptions::Execute(Settings& settings, QWidget* parent) {
+    // The dialog lives on the heap: a parent that goes away while it is open
+    // takes the dialog with it, and the guard then sees it gone.
+    QPointer<TFOptions> dialog = new TFOptions(settings, parent);
+    const int result = dialog->Execute();
+    delete dialog.data();
+    return result;
+}
+
+int TFOptions::Execute() {
+    showGeneral();
+    const bool accepted = exec() == QDialog::Accepted;
+    return finish(accepted);
+}
+
+void TFOptions::FormCreate() {
+    LVAcc->setSelectionBehavior(QAbstractItemView::SelectRows);
+    LVAcc->clear();
+    for (const Account* account : settings_.accounts) {
+        auto* item = new QTreeWidgetItem(LVAcc);
+        item->setText(0, accountRowText(*account));
+    }
+}
+
+void TFOptions::showGeneral() {
+    openedBodyLines_ = settings_.bodyLines;
+    openedMaxMessages_ = settings_.maxMessages;
+    UpDownLines->setPosition(settings_.bodyLines);
+    UpDownMaxMsg->setPosition(settings_.maxMessages);
+    EdLines->setText(QString::number(settings_.bodyLines));
+    EdMaxMsg->setText(QString::number(settings_.maxMessages));
+    CBAbout->setChecked(settings_.showAbout != 0);
+    CBApop->setChecked(settings_.useApop != 0);
+}
+
+int TFOptions::finish(bool accepted) {
+    if (!accepted) {
+        // The arrows wrote into the record while the dialog was open.
+        settings_.bodyLines = openedBodyLines_;
+        settings_.maxMessages = openedMaxMessages_;
+        return kOptionsCancelled;
+    }
+    settings_.bodyLines = countFromText(EdLines->text().toStdString());
+    settings_.showAbout = CBAbout->isChecked() ? 1 : 0;
+    settings_.useApop = CBApop->isChecked() ? 1 : 0;
+    settings_.maxMessages = countFromText(EdMaxMsg->text().toStdString());
+    return settings_.bodyLines != openedBodyLines_ ? kOptionsBodyLinesChanged : kOptionsSaved;
+}
+
+void TFOptions::takeCurrentRow() {
+    const QList<QTreeWidgetItem*> selected = LVAcc->selectedItems();
+    const int row = selected.isEmpty() ? 0 : LVAcc->indexOfTopLevelItem(selected.first());
+    settings_.selectedAccount = static_cast<std::int16_t>(std::max(row, 0));
+}
+
+void TFOptions::selectRow(int row) {
+    QTreeWidgetItem* item = LVAcc->topLevelItem(row);
+    if (item == nullptr)
+        return;
+    LVAcc->setCurrentItem(item);
+    LVAcc->scrollToItem(item);
+    LVAcc->setFocus();
+}
+
+bool TFOptions::editAccount(Account& account, const QString& caption) {
+    QPointer<TFAEdit> editor = new TFAEdit(this);
+    const bool accepted = editor->Execute(account, caption, kOptionsHelpContext);
+    delete editor.data();
+    return accepted;
+}
+
+void TFOptions::BAddClick() {
+    takeCurrentRow();
+    const std::unique_ptr<Account> blank = newAccount();
+    if (!editAccount(*blank, TFAEdit::addCaption()))
+        return;
+    std::unique_ptr<Account> clone = cloneAccount(*blank);
+    AccountList& accounts = settings_.accounts;
+    int index = 0;
+    if (accounts.count() == 0) {
+        index = accounts.insertAt(0, clone.get());
+    } else {
+        index = accounts.insertAt(settings_.selectedAccount + 1, clone.get());
+        if (index >= 0)
+            settings_.selectedAccount = static_cast<std::int16_t>(index);
+    }
+    if (index < 0)
+        return; // the list is full; the clone is released here
+    const Account& added = *clone.release();
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, accountRowText(added));
+    LVAcc->insertTopLevelItem(index, item);
+    selectRow(index);
+}
+
+void TFOptions::BEditClick() {
+    takeCurrentRow();
+    AccountList& accounts = settings_.accounts;
+    const int index = settings_.selectedAccount;
+    const Account* current = accounts.at(index);
+    if (current == nullptr)
+        return;
+    const std::unique_ptr<Account> copy = newAccount();
+    copyAccount(*copy, *current);
+    if (!editAccount(*copy, TFAEdit::editCaption()))
+        return;
+    std::unique_ptr<Account> clone = cloneAccount(*copy);
+    if (!accounts.replaceAt(index, clone.get()))
+        return;
+    const Account& edited = *clone.release();
+    if (QTreeWidgetItem* item = LVAcc->topLevelItem(index))
+        item->setText(0, accountRowText(edited));
+    selectRow(index);
+}
+
+void TFOptions::BDeleteClick() {
+    takeCurrentRow();
+    AccountList& accounts = settings_.accounts;
+    int index = settings_.selectedAccount;
+    Account* account = accounts.at(index);
+    if (account == nullptr)
+        return;
+    accounts.removeAt(index);
+    freeAccount(account);
+    delete LVAcc->takeTopLevelItem(index);
+    LVAcc->clearSelection();
+    adjustIndex(index, accounts.count(), 2, 0);
+    settings_.selectedAccount = static_cast<std::int16_t>(index);
+    if (accounts.count() > 0)
+        selectRow(index);
+}
+
+void TFOptions::LVAccDblClick() {
+    BEditClick();
+}
+
+void TFOptions::UpDownLinesClick(UpDownButton button) {
+    settings_.bodyLines = stepped(settings_.bodyLines, button);
+    EdLines->setText(QString::number(settings_.bodyLines));
+}
+
+void TFOptions::UpDownMaxMsgClick(UpDownButton button) {
+    settings_.maxMessages = stepped(settings_.maxMessages, button);
+    EdMaxMsg->setText(QString::number(settings_.maxMessages));
+}
+
+bool TFOptions::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == LVAcc->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        LVAccDblClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFOptions::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    centreOnScreen(this);
+}

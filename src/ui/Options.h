@@ -1,0 +1,183 @@
+// The preferences dialog (TFOptions) and the account editor (TFAEdit).
+//
+// Both work directly on the program's one Settings record. Adding, editing
+// and deleting an account changes the account list at once, and Cancel does
+// not take it back; the General tab's values reach the record only on OK.
+// The arrows beside the two numbers step the stored value at once; a
+// cancelled dialog puts both numbers back as they were when it opened, so
+// that Cancel never leaves a changed line count behind without the caller
+// hearing of it.
+//
+// The main window opens the preferences with
+//
+//     int TFOptions::Execute(Settings& settings, QWidget* parent);
+//
+// which creates the dialog, shows it modally, destroys it and returns
+// kOptionsCancelled (0), kOptionsSaved (1) or kOptionsBodyLinesChanged (2).
+// On anything but 0 the caller saves the settings file; on 2 it also forgets
+// every fetched message body, which was fetched with the old line count. In
+// every case it refills its account selector, since accounts may have changed
+// even when the dialog was cancelled.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct Account;
+struct Settings;
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTreeWidget;
+class QWidget;
+class TUpDown;
+enum class UpDownButton;
+
+// The help topic both dialogs open on the help key.
+inline constexpr int kOptionsHelpContext = 1301;
+
+// Results of TFOptions::Execute.
+inline constexpr int kOptionsCancelled = 0;
+inline constexpr int kOptionsSaved = 1;            // OK, bodyLines as before
+inline constexpr int kOptionsBodyLinesChanged = 2; // OK, bodyLines changed
+
+// The largest line count or message count the dialog stores.
+inline constexpr int kOptionsMaxCount = 32767;
+
+// A number typed into a count box: leading whitespace and a sign are
+// accepted, reading stops at the first non-digit, no digits give 0. The
+// result is clamped into 0..kOptionsMaxCount, so that a large number never
+// wraps into a negative count.
+std::int16_t countFromText(std::string_view text);
+
+// Whether a user name or password can go into a POP3 command line: no CR,
+// LF or NUL and no longer than the command line allows.
+bool isSendableCredential(std::string_view text);
+
+// The bytes an account keeps for an edit box's text: original itself when
+// the box still shows it unchanged (so that texts the program cannot show
+// exactly survive a visit to the editor), else the text as UTF-8; in both
+// cases at most Account::maxTextLength bytes, never ending in half of a
+// UTF-8 character that was typed.
+std::string accountTextFromEdit(const QString& shown, const std::string& original);
+
+// "Account Information": edits the four texts of one account.
+class TFAEdit : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TFAEdit(QWidget* parent = nullptr);
+
+    // Shows the editor modally for account under caption. On OK writes the
+    // four texts into account (at most Account::maxTextLength bytes each)
+    // and returns true; otherwise returns false with account unchanged.
+    bool Execute(Account& account, const QString& caption, int helpContext);
+
+    // The guard on closing with OK: false, after an information box, when
+    // the address is empty or invalid or the user name or password cannot be
+    // sent to a server. Closing any other way is always allowed.
+    bool FormCloseQuery();
+
+    int helpContext() const { return helpContext_; }
+
+    QLabel* Label1;
+    QLineEdit* EdDesc;
+    QLabel* Label2;
+    QLineEdit* EdHost;
+    QLabel* Label3;
+    QLineEdit* EdUser;
+    QLabel* Label4;
+    QLineEdit* EdPass;
+    QPushButton* BOk;
+    QPushButton* BCancel;
+
+    // The captions the preferences give the editor.
+    static QString addCaption();
+    static QString editCaption();
+
+protected:
+    void done(int result) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void showAccount(const Account& account);
+    void storeAccount(Account& account) const;
+
+    int helpContext_ = kOptionsHelpContext;
+    // The texts the edit boxes were filled from.
+    std::string address_;
+    std::string host_;
+    std::string userName_;
+    std::string password_;
+};
+
+// "Preferences": the account list and the general options.
+class TFOptions : public QDialog {
+    Q_OBJECT
+
+public:
+    // The dialog for settings, which must outlive it. Fills the account list.
+    explicit TFOptions(Settings& settings, QWidget* parent = nullptr);
+
+    // Shows the dialog modally; kOptionsCancelled, kOptionsSaved or
+    // kOptionsBodyLinesChanged.
+    int Execute();
+
+    // The main window's way in: a dialog for this one use, over parent.
+    static int Execute(Settings& settings, QWidget* parent);
+
+    int helpContext() const { return kOptionsHelpContext; }
+
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;
+    QTreeWidget* LVAcc;
+    QPushButton* BAdd;
+    QPushButton* BEdit;
+    QPushButton* BDelete;
+    QWidget* TabSheet2;
+    QCheckBox* CBAbout;
+    QLabel* Label1;
+    QLineEdit* EdLines;
+    TUpDown* UpDownLines;
+    QLabel* Label2;
+    QLineEdit* EdMaxMsg;
+    TUpDown* UpDownMaxMsg;
+    QCheckBox* CBApop;
+    QPushButton* BOk;
+    QPushButton* BCancel;
+
+public slots:
+    void FormCreate();
+    void BAddClick();
+    void BEditClick();
+    void BDeleteClick();
+    void LVAccDblClick();
+    void UpDownLinesClick(UpDownButton button);
+    void UpDownMaxMsgClick(UpDownButton button);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Sets selectedAccount to the selected row, 0 when none is selected.
+    void takeCurrentRow();
+    void selectRow(int row);
+    // Runs the account editor on account; true on OK.
+    bool editAccount(Account& account, const QString& caption);
+    // Fills the General tab from the record and remembers the two counts.
+    void showGeneral();
+    // Takes the General tab over on OK, or puts the counts back on Cancel.
+    int finish(bool accepted);
+
+    Settings& settings_;
+    std::int16_t openedBodyLines_ = 0;
+    std::int32_t openedMaxMessages_ = 0;
+};
