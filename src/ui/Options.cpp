@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -544,6 +545,11 @@ void TFOptions::UpDownMaxMsgClick(UpDownButton button) {
 
 bool TFOptions::eventFilter(QObject* watched, QEvent* event) {
     if (watched == LVAcc->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        // The row under the pointer is the one meant, whatever the first
+        // click of the pair did to the selection.
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (QTreeWidgetItem* item = LVAcc->itemAt(at))
+            LVAcc->setCurrentItem(item);
         LVAccDblClick();
         return true;
     }

@@ -181,6 +181,16 @@ void OptionsTest::noSelectionMeansTheFirstAccount() {
     dialog.LVAcc->clearSelection();
     dialog.BDeleteClick();
     QCOMPARE(addresses(*settings), (std::vector<std::string>{"cy@example.net", "bob@example.org"}));
+
+    // A double click edits the row clicked.
+    QString shownForDoubleClick;
+    const WhenModal<TFAEdit> doubleClick([&](TFAEdit& editor) {
+        shownForDoubleClick = editor.EdDesc->text();
+        editor.BCancel->click();
+    });
+    const QRect second = dialog.LVAcc->visualItemRect(dialog.LVAcc->topLevelItem(1));
+    QTest::mouseDClick(dialog.LVAcc->viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(shownForDoubleClick, QStringLiteral("bob@example.org"));
 }
 
 void OptionsTest::addingToAnEmptyList() {
