@@ -197,7 +197,8 @@ bool TFAEdit::Execute(Account& account, const QString& caption, int helpContext)
     helpContext_ = helpContext;
     setProperty("helpContext", helpContext_);
     setWindowTitle(caption);
-    if (exec() != QDialog::Accepted)
+    const QPointer<TFAEdit> alive(this);
+    if (exec() != QDialog::Accepted || alive.isNull())
         return false;
     storeAccount(account);
     return true;
@@ -408,7 +409,10 @@ int TFOptions::Execute(Settings& settings, QWidget* parent) {
 
 int TFOptions::Execute() {
     showGeneral();
+    const QPointer<TFOptions> alive(this);
     const bool accepted = exec() == QDialog::Accepted;
+    if (alive.isNull())
+        return kOptionsCancelled; // destroyed with its parent while open
     return finish(accepted);
 }
 
