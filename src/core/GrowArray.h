@@ -132,10 +132,10 @@ private:
     // Running out of memory ends the program whether or not the
     // new-handler has been installed yet.
     static T** allocateSlots(int n) {
-        T** slots = new (std::nothrow) T*[static_cast<std::size_t>(n)];
-        if (slots == nullptr)
+        T** block = new (std::nothrow) T*[static_cast<std::size_t>(n)];
+        if (block == nullptr)
             exitOutOfMemory();
-        return slots;
+        return block;
     }
 
     void reallocate(int newCapacity) {
