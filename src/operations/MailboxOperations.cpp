@@ -41,7 +41,7 @@ using Operation = void (*)(OperationRecord&, ConnectionControl&);
 // it keeps the dialog and the windows answering.
 class IdleStepInstalled {
 public:
-    IdleStepInstalled() { mail::setIdleStep(processPendingEvents); }
+    IdleStepInstalled() { mail::setIdleStep(idleStep); }
     ~IdleStepInstalled() { mail::setIdleStep({}); }
     IdleStepInstalled(const IdleStepInstalled&) = delete;
     IdleStepInstalled& operator=(const IdleStepInstalled&) = delete;

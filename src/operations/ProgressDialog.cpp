@@ -21,6 +21,12 @@ namespace {
 TTFPro3* gCurrent = nullptr;
 bool gBusy = false;
 bool gCancel = false;
+// When pending events were last processed.
+QElapsedTimer gEventsProcessed;
+// A pass of a wait that finds its socket ready comes back within microseconds; processing events
+// in each of those would cost more than the exchange itself and would not make the window answer
+// any sooner than once per millisecond does.
+constexpr qint64 kIdleIntervalNanoseconds = 1000000;
 
 constexpr int kTextBufferSize = kProgressTextLimit + 1;
 
@@ -240,6 +246,12 @@ void showConnectStatus(mail::ConnectionControl& control) {
 
 void processPendingEvents() {
     QCoreApplication::processEvents();
+    gEventsProcessed.start();
+}
+
+void idleStep() {
+    if (!gEventsProcessed.isValid() || gEventsProcessed.nsecsElapsed() >= kIdleIntervalNanoseconds)
+        processPendingEvents();
 }
 
 } // namespace toppeek::operations

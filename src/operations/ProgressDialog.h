@@ -104,7 +104,10 @@ void setCancelFlag(bool value);
 void showConnectStatus(mail::ConnectionControl& control);
 
 // Lets the application handle everything that is pending (input, painting, timers). The
-// operations call it between messages and install it as the connection layer's idle step.
+// operations call it between messages.
 void processPendingEvents();
+// The connection layer's idle step while an operation runs: processPendingEvents, unless that
+// ran less than a millisecond ago.
+void idleStep();
 
 } // namespace toppeek::operations
