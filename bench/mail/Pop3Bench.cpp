@@ -10,6 +10,7 @@
 // exchange, and whether client and server share one changes from run to run, which makes the
 // figures jump by a factor of three; on one processor they repeat within a few percent.
 
+#include "PoplibReference.h"
 #include "mail/Pop3.h"
 #include "support/DovecotServer.h"
 #include "support/MailutilsServer.h"
@@ -20,8 +21,6 @@
 #include <cstdlib>
 #include <memory>
 #include <random>
-#include <sched.h>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,60 +30,10 @@ using namespace toppeek::mail;
 using toppeek::test::DovecotServer;
 using toppeek::test::MailutilsServer;
 using toppeek::test::RealPop3Server;
+using namespace toppeek::bench;
 
 const char* const kUser = "bench";
 const char* const kPassword = "bench-password";
-
-// The same exchanges as timeOurs(), one session per run; prints each run's seconds.
-const char* const kPoplibScript = R"(
-import poplib, sys, time
-host, port, user, password, runs, limit = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], int(sys.argv[5]), int(sys.argv[6])
-for _ in range(runs):
-    start = time.perf_counter()
-    p = poplib.POP3(host, port)
-    p.user(user)
-    p.pass_(password)
-    count, octets = p.stat()
-    for n in range(1, min(count, limit) + 1):
-        p.list(n)
-        p.top(n, 0)
-    p.quit()
-    print(time.perf_counter() - start, flush=True)
-)";
-
-// A message of 2 to 5 KB with a header block like real mail's and a plain body.
-std::string makeMessage(int n, std::mt19937& random) {
-    std::uniform_int_distribution<int> sizes(2048, 5120);
-    const std::size_t target = static_cast<std::size_t>(sizes(random));
-    std::ostringstream out;
-    out << "Return-Path: <sender" << n << "@example.org>\n"
-        << "Received: from mail.example.org (mail.example.org [192.0.2." << n % 250 + 1
-        << "])\n\tby mx.example.com with ESMTP id " << 100000 + n
-        << "\n\tfor <bench@example.com>; Tue, 5 Mar 2024 10:00:00 +0100\n"
-        << "Message-ID: <" << n << ".bench@example.org>\n"
-        << "Date: Tue, 5 Mar 2024 10:" << n % 60 / 10 << n % 10 << ":00 +0100\n"
-        << "From: Sender " << n << " <sender" << n << "@example.org>\n"
-        << "To: Bench <bench@example.com>\n"
-        << "Subject: Benchmark message number " << n << "\n"
-        << "MIME-Version: 1.0\n"
-        << "Content-Type: text/plain; charset=us-ascii\n\n";
-    std::string text = out.str();
-    const std::string line =
-        "The quick brown fox jumps over the lazy dog while the mail server keeps counting.\n";
-    while (text.size() + line.size() <= target)
-        text += line;
-    if (text.size() < target) {
-        text.append(target - text.size() - 1, 'x');
-        text += '\n';
-    }
-    return text;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
 
 // One timed check with our client; returns seconds, or a negative value when an exchange
 // failed.
@@ -108,22 +57,6 @@ double timeOurs(const RealPop3Server& server, long limit) {
     closeConnection(session.socket);
     auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
     return ok ? elapsed.count() : -1;
-}
-
-std::vector<double> timePoplib(const RealPop3Server& server, int runs, long limit) {
-    std::string output;
-    if (!toppeek::test::runTool({"python3", "-c", kPoplibScript, "127.0.0.1",
-                                 std::to_string(server.port()), server.loginName(kUser), kPassword,
-                                 std::to_string(runs), std::to_string(limit)},
-                                output)) {
-        std::fprintf(stderr, "poplib run failed:\n%s\n", output.c_str());
-        return {};
-    }
-    std::vector<double> seconds;
-    std::istringstream in(output);
-    for (double s; in >> s;)
-        seconds.push_back(s);
-    return seconds;
 }
 
 struct Figures {
@@ -163,7 +96,8 @@ bool benchServer(const char* name, RealPop3Server& server, int messages, int run
             ours.push_back(s);
         }
         if (r < poplibRuns) {
-            std::vector<double> one = timePoplib(server, 1, poplibLimit);
+            std::vector<double> one =
+                timePoplibCheck(server.port(), server.loginName(kUser), kPassword, 1, poplibLimit);
             if (one.empty())
                 return false;
             poplib.push_back(one.front());
@@ -206,13 +140,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!spread) {
-        int cpu = ::sched_getcpu();
-        cpu_set_t one;
-        CPU_ZERO(&one);
-        CPU_SET(cpu < 0 ? 0 : cpu, &one);
-        if (::sched_setaffinity(0, sizeof one, &one) == 0)
+        int cpu = runOnOneProcessor();
+        if (cpu >= 0)
             std::printf("All processes run on processor %d (pass \"spread\" to let them spread).\n",
-                        cpu < 0 ? 0 : cpu);
+                        cpu);
     }
     startConnectionLayer();
     int status = 0;
