@@ -1,0 +1,274 @@
+#include "shell/Help.h"
+
+#include "core/Text.h"
+#include "operations/ProgramInfo.h"
+#include "shell/WebLinks.h"
+#include "ui/Efil.h"
+#include "ui/MainIcons.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeySequence>
+#include <QPointer>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QTextList>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace toppeek::shell {
+
+namespace {
+
+constexpr const char* kShortcutInstalledProperty = "toppeekHelpKey";
+constexpr int kTargetRole = Qt::UserRole;
+
+std::string gHelpFolder;
+QPointer<TFHelp> gHelp;
+
+template <typename Widget> Widget* named(Widget* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QString folderPath() {
+    return QString::fromStdString(helpFolder());
+}
+
+// The page a URL shows, without its fragment, so that sections of one page compare equal.
+QUrl pageOf(const QUrl& url) {
+    return url.adjusted(QUrl::RemoveFragment);
+}
+
+bool isWebAddress(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+           scheme == QLatin1String("mailto");
+}
+
+QString missingGuideText() {
+    return QStringLiteral("<h1>The user guide is missing</h1>"
+                          "<p>%1 looks for its guide in the folder</p><p><tt>%2</tt></p>"
+                          "<p>but finds no <tt>%3</tt> there. Install the program together "
+                          "with its help folder, or read the guide online from the Help "
+                          "menu's <i>Online Help...</i></p>")
+        .arg(QString::fromLatin1(operations::kProgramTitle), folderPath().toHtmlEscaped(),
+             QString::fromLatin1(kHelpContentsPage));
+}
+
+struct ContentsEntry {
+    QString title;
+    QString target;
+    int level = 0;
+};
+
+// The links of the contents page in order, with the nesting depth of the list each sits in.
+std::vector<ContentsEntry> contentsEntries(const QString& html) {
+    QTextDocument document;
+    document.setHtml(html);
+    std::vector<ContentsEntry> entries;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const int level = block.textList() != nullptr ? block.textList()->format().indent() : 0;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            if (!format.isAnchor() || format.anchorHref().isEmpty())
+                continue;
+            // A link written with inner markup comes in several fragments.
+            if (!entries.empty() && entries.back().target == format.anchorHref() &&
+                entries.back().level == level)
+                entries.back().title += fragment.text();
+            else
+                entries.push_back({fragment.text(), format.anchorHref(), level});
+        }
+    }
+    return entries;
+}
+
+} // namespace
+
+std::string helpFolder() {
+    return gHelpFolder.empty() ? programFilePath(kHelpFolderName) : gHelpFolder;
+}
+
+void setHelpFolder(std::string folder) {
+    gHelpFolder = std::move(folder);
+}
+
+QUrl helpContentsUrl() {
+    return QUrl::fromLocalFile(folderPath() + QLatin1Char('/') +
+                               QString::fromLatin1(kHelpContentsPage));
+}
+
+// ---------------------------------------------------------------- TFHelp
+
+TFHelp::TFHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("TFHelp"));
+    setWindowTitle(QStringLiteral("%1 Help").arg(operations::kProgramTitle));
+    setWindowIcon(programIcon());
+    setAttribute(Qt::WA_DeleteOnClose);
+    // Reading the guide never keeps the program running after its main window closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    resize(820, 560);
+
+    BContents = named(new QPushButton(QStringLiteral("&Contents"), this), "BContents");
+    BBack = named(new QPushButton(QStringLiteral("&Back"), this), "BBack");
+    BBack->setEnabled(false);
+
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    TVContents = named(new QTreeWidget(splitter), "TVContents");
+    TVContents->setHeaderHidden(true);
+    TVContents->setColumnCount(1);
+    HBPage = named(new QTextBrowser(splitter), "HBPage");
+    // Links are followed here, so that web addresses go to the browser and pages stay inside.
+    HBPage->setOpenLinks(false);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({230, 590});
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(BContents);
+    buttons->addWidget(BBack);
+    buttons->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(splitter, 1);
+
+    connect(BContents, &QPushButton::clicked, this, &TFHelp::showContents);
+    connect(BBack, &QPushButton::clicked, HBPage, &QTextBrowser::backward);
+    connect(HBPage, &QTextBrowser::backwardAvailable, BBack, &QPushButton::setEnabled);
+    connect(HBPage, &QTextBrowser::anchorClicked, this, &TFHelp::HBPageAnchorClicked);
+    connect(HBPage, &QTextBrowser::sourceChanged, this, &TFHelp::HBPageSourceChanged);
+    connect(TVContents, &QTreeWidget::itemActivated, this, &TFHelp::TVContentsItemActivated);
+    connect(TVContents, &QTreeWidget::itemClicked, this, &TFHelp::TVContentsItemActivated);
+
+    fillContents();
+}
+
+void TFHelp::fillContents() {
+    TVContents->clear();
+    QFile file(helpContentsUrl().toLocalFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QString html = QString::fromUtf8(file.readAll());
+    const QUrl base = helpContentsUrl();
+
+    auto* top = new QTreeWidgetItem(TVContents, {QStringLiteral("Contents")});
+    top->setData(0, kTargetRole, base);
+    // The innermost open item of every depth so far.
+    std::vector<QTreeWidgetItem*> open{top};
+    for (const ContentsEntry& entry : contentsEntries(html)) {
+        const auto depth = static_cast<std::size_t>(std::max(entry.level, 1));
+        if (open.size() > depth)
+            open.resize(depth);
+        auto* item = new QTreeWidgetItem(open.back(), {entry.title.simplified()});
+        item->setData(0, kTargetRole, base.resolved(QUrl(entry.target)));
+        open.push_back(item);
+    }
+    TVContents->expandAll();
+}
+
+void TFHelp::showContents() {
+    showPage(helpContentsUrl());
+}
+
+void TFHelp::showPage(const QUrl& url) {
+    if (!QFileInfo::exists(pageOf(url).toLocalFile())) {
+        HBPage->setHtml(missingGuideText());
+        return;
+    }
+    HBPage->setSource(url);
+}
+
+void TFHelp::HBPageAnchorClicked(const QUrl& url) {
+    const QUrl target = HBPage->source().resolved(url);
+    if (isWebAddress(target))
+        openWebLink(target.toString().toUtf8().constData());
+    else
+        showPage(target);
+}
+
+void TFHelp::TVContentsItemActivated(QTreeWidgetItem* item) {
+    if (item == nullptr)
+        return;
+    const QUrl target = item->data(0, kTargetRole).toUrl();
+    if (target.isValid() && target != HBPage->source())
+        showPage(target);
+}
+
+void TFHelp::HBPageSourceChanged(const QUrl& url) {
+    // The contents follow the page: the entry of the page shown, or of its first section.
+    QTreeWidgetItem* best = nullptr;
+    for (QTreeWidgetItemIterator it(TVContents); *it != nullptr; ++it) {
+        const QUrl target = (*it)->data(0, kTargetRole).toUrl();
+        if (target == url) {
+            best = *it;
+            break;
+        }
+        if (best == nullptr && pageOf(target) == pageOf(url))
+            best = *it;
+    }
+    if (best != nullptr)
+        TVContents->setCurrentItem(best);
+}
+
+// ---------------------------------------------------------------- opening
+
+TFHelp* showHelpContents(QWidget* from, int context) {
+    static_cast<void>(context); // one book: every context opens its contents
+    static_cast<void>(from);
+    // A modal dialog blocks every window but its own: the guide opened from one must be its.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (gHelp != nullptr && gHelp->parentWidget() != owner)
+        closeHelp();
+    if (gHelp == nullptr)
+        gHelp = new TFHelp(owner);
+    gHelp->showContents();
+    gHelp->show();
+    gHelp->raise();
+    gHelp->activateWindow();
+    return gHelp.data();
+}
+
+TFHelp* currentHelp() {
+    return gHelp.data();
+}
+
+void closeHelp() {
+    if (gHelp != nullptr)
+        delete gHelp.data();
+    gHelp = nullptr;
+}
+
+void installHelpShortcut(QWidget* window) {
+    if (window == nullptr || window->property(kShortcutInstalledProperty).toBool())
+        return;
+    window->setProperty(kShortcutInstalledProperty, true);
+    const QKeySequence f1(Qt::Key_F1);
+    auto open = [window] { showHelpContents(window, helpContext(window)); };
+    for (QAction* action : window->findChildren<QAction*>()) {
+        if (action->shortcuts().contains(f1)) {
+            QObject::connect(action, &QAction::triggered, window, open);
+            return;
+        }
+    }
+    auto* shortcut = new QShortcut(f1, window);
+    shortcut->setObjectName(QStringLiteral("HelpShortcut"));
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, window, open);
+}
+
+} // namespace toppeek::shell

@@ -1,0 +1,80 @@
+// The two small windows that appear by themselves: the notice shown while the program starts
+// (TFWaitNotice) and the About box (TFAbout).
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+
+class QLabel;
+class QPushButton;
+
+namespace toppeek::shell {
+
+// --- Start-up notice ---
+
+// A small always-on-top window with one line of text. It takes no input: it is painted once
+// when shown and stays as it is while the start-up work runs on the same thread.
+class TFWaitNotice : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kClientWidth = 316;
+    static constexpr int kClientHeight = 70;
+
+    TFWaitNotice();
+
+    QLabel* LBText = nullptr;
+};
+
+// The notice text shown while the program starts.
+QString startupNoticeText();
+
+// Shows the notice with title as its caption and text in LBText, and has it painted before
+// returning. A notice that is already up is replaced.
+void showNotice(const QString& title, const QString& text);
+// Removes the notice, if one is up.
+void removeNotice();
+// The notice that is up, or null.
+TFWaitNotice* currentNotice();
+
+// Shows the notice for as long as it lives.
+class NoticeScope {
+public:
+    NoticeScope(const QString& title, const QString& text) { showNotice(title, text); }
+    ~NoticeScope() { removeNotice(); }
+    NoticeScope(const NoticeScope&) = delete;
+    NoticeScope& operator=(const NoticeScope&) = delete;
+};
+
+// The start-up hook of the main window: the program's notice while the update check runs
+// (which often returns at once, when its interval has not passed).
+void runStartupUpdateCheck(std::uint32_t& lastUpdateCheckDay);
+
+// --- About box ---
+
+class TFAbout : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kClientWidth = 277;
+    static constexpr int kClientHeight = 248;
+    static constexpr int kHelpContext = 2;
+
+    // Without an owner, like every About box of the program; owner only places it.
+    explicit TFAbout(QWidget* owner = nullptr);
+
+    QLabel* Image1 = nullptr;
+    QLabel* Id1 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+};
+
+// The text of the About box: the program, its version and what it is for.
+QString aboutText();
+
+// Runs the About box modally; OK or Esc closes it.
+void showAbout(QWidget* owner = nullptr);
+
+} // namespace toppeek::shell
