@@ -146,6 +146,7 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
           std::string_view password, ConnectionControl& control, bool allowApop) {
     session.control = &control;
     session.socket = kInvalidSocket;
+    session.broken = false;
 
     std::optional<HostAndPort> target = splitHostAndPort(host);
     if (!target) {
@@ -328,6 +329,9 @@ int pop3Port() {
 }
 
 int sendCommand(Pop3Session& session, std::string_view line) {
+    if (session.broken) {
+        return -1;
+    }
     if (ConnectionControl* control = session.control; control != nullptr) {
         control->statusText = traceText(line);
         control->status = ConnectStatus::CommandSent;
@@ -335,12 +339,18 @@ int sendCommand(Pop3Session& session, std::string_view line) {
             control->statusCallback(*control);
         }
     }
-    return sendAll(session.socket, line.data(), static_cast<int>(line.size()), kSendChunk,
-                   session.control);
+    int sent = sendAll(session.socket, line.data(), static_cast<int>(line.size()), kSendChunk,
+                       session.control);
+    if (sent == -1) {
+        session.broken = true;
+    }
+    return sent;
 }
 
 bool readStatusReply(Pop3Session& session, char* buffer, int size) {
-    if (!readUntil(session.socket, buffer, size, findStatusLineEnd, 0, session.control)) {
+    if (session.broken ||
+        !readUntil(session.socket, buffer, size, findStatusLineEnd, 0, session.control)) {
+        session.broken = true;
         return false;
     }
     return equalsNoCase(firstToken(replyText(buffer, size)), "+OK");
@@ -393,9 +403,15 @@ bool pop3Top(Pop3Session& session, long number, int lines, char* buffer, int siz
         return false;
     }
     if (firstToken(replyText(buffer, size)) != "+OK") {
+        // The body that follows such a reply stays unread, so the next reply would be misread.
+        session.broken = true;
         return false;
     }
-    return readUntil(session.socket, buffer, size, findTopBodyEnd, 0, session.control);
+    if (!readUntil(session.socket, buffer, size, findTopBodyEnd, 0, session.control)) {
+        session.broken = true;
+        return false;
+    }
+    return true;
 }
 
 bool pop3Dele(Pop3Session& session, long number) {

@@ -18,6 +18,10 @@ namespace toppeek::mail {
 struct Pop3Session {
     Socket socket = kInvalidSocket;
     ConnectionControl* control = nullptr;
+    // Set once a send or a read failed (time-out, cancel, a closed or garbled connection): the
+    // conversation is out of step, so every later command fails at once instead of waiting out
+    // another time-out on a server that stopped answering.
+    bool broken = false;
 };
 
 // Login results.

@@ -282,8 +282,8 @@ TEST_F(Pop3SessionTest, AFourByteReplyNeverCompletes) {
 
     EXPECT_EQ(logIn(server), kLoginRefused);
     EXPECT_TRUE(server.waitUntilDone(5s));
-    // USER waited for more and timed out; the QUIT attempt followed.
-    EXPECT_EQ(server.received(), (Lines{"USER alice\r\n", "QUIT\r\n"}));
+    // USER waited for more and timed out; a QUIT would only wait out a second time-out.
+    EXPECT_EQ(server.received(), (Lines{"USER alice\r\n"}));
 }
 
 TEST_F(Pop3SessionTest, FiveByteStatusLinesAndLowerCaseIndicators) {
@@ -498,8 +498,28 @@ TEST_F(Pop3SessionTest, ASilentServerTimesTheLoginOut) {
     EXPECT_EQ(pop3Login(session, server.hostAndPort(), "alice", "secret", control), kLoginRefused);
     EXPECT_EQ(session.socket, kInvalidSocket);
     EXPECT_TRUE(server.waitUntilDone(5s));
-    // The QUIT attempt went out; its reply never came.
-    EXPECT_EQ(server.received(), Lines{"QUIT\r\n"});
+    // Nothing is sent to a server that never greeted.
+    EXPECT_TRUE(server.received().empty());
+}
+
+TEST_F(Pop3SessionTest, AfterATimedOutReplyLaterCommandsFailAtOnce) {
+    ScriptedPop3Server server;
+    loggingIn(server).expect("DELE 1", {}, AfterReply::StaySilent);
+    ASSERT_EQ(logIn(server), kLoginOk);
+    control.timeoutSeconds = 1;
+
+    EXPECT_FALSE(pop3Dele(session, 1));
+    EXPECT_TRUE(session.broken);
+    // A removal goes on with its other marked messages: each must fail without another
+    // time-out, and nothing more reaches the wire.
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(pop3Dele(session, 2));
+    EXPECT_FALSE(pop3Dele(session, 3));
+    EXPECT_FALSE(pop3Quit(session));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    closeConnection(session.socket);
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    EXPECT_EQ(server.received().back(), "DELE 1\r\n");
 }
 
 TEST_F(Pop3SessionTest, ACancelDuringAReadSendsNothingMore) {
