@@ -351,6 +351,22 @@ private slots:
         QCOMPARE(window->windowTitle(), QString("TopPeek - Not connected"));
     }
 
+    void altF4WhileConnectedAsksOnceAndAnyAnswerCloses() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        ScriptedPop3Server check;
+        scriptCheck(check, kThree);
+        QVERIFY(connectTo(*window, check));
+        window->messageList().at(1)->mark = MarkState::MarkedForDelete;
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        boxes_->answer(kIdCancel);
+        QTest::keyClick(window->LVMsg->activeView(), Qt::Key_F4, Qt::AltModifier);
+        QVERIFY(!window->isVisible());
+        QVERIFY(!window->connected());
+        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
+    }
+
     void closingDuringACheckCancelsItAndClosesAfterwards() {
         auto window = startWindow({"127.0.0.1:1"});
         QVERIFY(window);
