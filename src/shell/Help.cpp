@@ -34,6 +34,7 @@ namespace toppeek::shell {
 namespace {
 
 constexpr const char* kShortcutInstalledProperty = "toppeekHelpKey";
+constexpr const char* kInstallerName = "toppeekHelpKeyInstaller";
 constexpr int kTargetRole = Qt::UserRole;
 
 std::string gHelpFolder;
@@ -97,6 +98,25 @@ std::vector<ContentsEntry> contentsEntries(const QString& html) {
     }
     return entries;
 }
+
+// Gives every window the help key as it is shown the first time.
+class HelpKeyInstaller : public QObject {
+public:
+    explicit HelpKeyInstaller(QObject* parent) : QObject(parent) {
+        setObjectName(QString::fromLatin1(kInstallerName));
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto* widget = static_cast<QWidget*>(watched);
+            const Qt::WindowType type = widget->windowType();
+            if (widget->isWindow() && (type == Qt::Window || type == Qt::Dialog))
+                installHelpShortcut(widget);
+        }
+        return false;
+    }
+};
 
 } // namespace
 
@@ -269,6 +289,15 @@ void installHelpShortcut(QWidget* window) {
     shortcut->setObjectName(QStringLiteral("HelpShortcut"));
     shortcut->setContext(Qt::WindowShortcut);
     QObject::connect(shortcut, &QShortcut::activated, window, open);
+}
+
+void installHelpKeyInEveryWindow() {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr ||
+        application->findChild<QObject*>(QString::fromLatin1(kInstallerName),
+                                         Qt::FindDirectChildrenOnly) != nullptr)
+        return;
+    application->installEventFilter(new HelpKeyInstaller(application));
 }
 
 } // namespace toppeek::shell

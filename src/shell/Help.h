@@ -67,4 +67,9 @@ void closeHelp();
 // otherwise the window gets an F1 shortcut of its own. Installing twice does nothing more.
 void installHelpShortcut(QWidget* window);
 
+// Installs the F1 key in every main window and dialog of the program as it is first shown, also
+// in the dialogs of the layers below that cannot know about the help. Call once after the
+// application was created; later calls do nothing.
+void installHelpKeyInEveryWindow();
+
 } // namespace toppeek::shell

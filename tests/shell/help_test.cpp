@@ -196,6 +196,18 @@ private Q_SLOTS:
         QCOMPARE(currentHelp(), help);
     }
 
+    void everyWindowShownGetsTheHelpKey() {
+        toppeek::shell::installHelpKeyInEveryWindow();
+        toppeek::shell::installHelpKeyInEveryWindow(); // once is enough
+        QCOMPARE(qApp->findChildren<QObject*>(QStringLiteral("toppeekHelpKeyInstaller")).size(), 1);
+        // The rule editor knows nothing of the help; showing it is enough.
+        TFERule editor;
+        QVERIFY(showActive(editor));
+        QTest::keyClick(&editor, Qt::Key_F1);
+        QTRY_VERIFY(currentHelp() != nullptr);
+        QCOMPARE(currentHelp()->HBPage->source(), helpContentsUrl());
+    }
+
     void f1InAModalDialogGivesTheGuideToThatDialog() {
         QDialog dialog;
         dialog.setObjectName(QStringLiteral("ModalDialog"));
