@@ -142,7 +142,7 @@ TFHelp::TFHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     // Reading the guide never keeps the program running after its main window closed.
     setAttribute(Qt::WA_QuitOnClose, false);
-    resize(820, 560);
+    resize(860, 580);
 
     BContents = named(new QPushButton(QStringLiteral("&Contents"), this), "BContents");
     BBack = named(new QPushButton(QStringLiteral("&Back"), this), "BBack");
@@ -157,7 +157,7 @@ TFHelp::TFHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
     HBPage->setOpenLinks(false);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({230, 590});
+    splitter->setSizes({270, 590});
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(BContents);

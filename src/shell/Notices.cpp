@@ -134,9 +134,7 @@ QString aboutText() {
                        "and deletes it before your mail\n"
                        "program downloads it.\n\n"
                        "Press F1 for the user guide.\n\n"
-                       "Home page:\n%3\n\n"
-                       "Free software without any\n"
-                       "warranty.")
+                       "%3")
             .arg(QString::fromLatin1(operations::kProgramTitle),
                  QString::fromLatin1(programVersion()), QString::fromLatin1(kProgramHomePageUrl));
     return text.left(kAboutTextLimit);

@@ -104,6 +104,9 @@ private Q_SLOTS:
             QVERIFY(!about->Id1->wordWrap());
             QCOMPARE(about->Id1->pos(), QPoint(64, 20));
             QVERIFY(about->Id1->width() >= about->Id1->sizeHint().width());
+            // The whole text fits above the button and inside the box.
+            QVERIFY(about->Id1->geometry().bottom() < about->BitBtn1->y());
+            QVERIFY(about->Id1->geometry().right() < about->width());
             QCOMPARE(about->BitBtn1->text(), QStringLiteral("&OK"));
             QVERIFY(about->BitBtn1->isDefault());
             QCOMPARE(about->BitBtn1->geometry(), QRect(190, 212, 75, 25));
