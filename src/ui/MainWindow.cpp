@@ -10,6 +10,7 @@
 #include "ui/ByteText.h"
 #include "ui/Efil.h"
 #include "ui/MainIcons.h"
+#include "ui/Options.h"
 #include "ui/ViewMsg.h"
 
 #include <QAction>
@@ -655,6 +656,7 @@ void TFMain::discardList() {
     enterBusy();
     messages_->clear();
     connected_ = false;
+    listedAccount_.reset();
     leaveBusy();
     refreshList();
     setConnectedCommands(false);
@@ -696,11 +698,16 @@ void TFMain::OpenConnection() {
     }
     setConnectedCommands(true);
     connected_ = true;
+    listedAccount_ = account;
     updateCaption();
     updateGroupCaption();
 }
 
 void TFMain::CloseConnection() {
+    closeConnectionOf(nullptr);
+}
+
+void TFMain::closeConnectionOf(const Account* account) {
     if (busy())
         return;
     if (connected_) {
@@ -709,7 +716,7 @@ void TFMain::CloseConnection() {
             msgBox(kMbAskYesNoCancel, kProgramTitle,
                    "%d messages are marked for deletion.\nRemove them from the server now?",
                    marked) == kIdYes)
-            removeMarkedStep();
+            removeMarkedStep(account);
     }
     if (connected_)
         discardList();
@@ -722,14 +729,14 @@ void TFMain::Exit() {
     close();
 }
 
-void TFMain::removeMarkedStep() {
-    const Account* current = currentAccount();
+void TFMain::removeMarkedStep(const Account* account) {
+    const Account* current = account != nullptr ? account : currentAccount();
     if (current == nullptr || !connected_ || messages_->count() == 0)
         return;
-    const Account account = *current;
+    const Account target = *current;
     enterBusy();
     removeMarkedMessages(
-        account, *settings_, *messages_, [this](int index) { LVMsg->lvdRemove(index); },
+        target, *settings_, *messages_, [this](int index) { LVMsg->lvdRemove(index); },
         operationOptions_);
     refreshList();
     leaveBusy();
@@ -897,7 +904,33 @@ void TFMain::EditFilters() {
     ApplyFilters();
 }
 
-void TFMain::Preferences() {}
+void TFMain::Preferences() {
+    if (busy())
+        return;
+    int result = TFOptions::Execute(*settings_, this);
+    if (result != kOptionsCancelled) {
+        if (!saveSettings(settingsPath_, *settings_))
+            msgBox(kMbWarning, kProgramTitle, "Could not save the settings to %s.",
+                   settingsPath_.c_str());
+        if (result == kOptionsBodyLinesChanged)
+            setBodyLoadedAll(*messages_, false);
+    }
+    fillAccountSelector();
+    // The list belongs to the account it was read from. When the dialog
+    // removed that account, changed its server or made another one current,
+    // commands on the list would reach the wrong mailbox: it is closed as an
+    // account change closes it, and marked messages are removed, if the
+    // user wants, from the mailbox they were listed from.
+    if (connected_ && !isListedAccount(currentAccount())) {
+        const Account listed = *listedAccount_;
+        closeConnectionOf(&listed);
+    }
+}
+
+bool TFMain::isListedAccount(const Account* account) const {
+    return account != nullptr && listedAccount_ && account->address == listedAccount_->address &&
+           account->host == listedAccount_->host && account->userName == listedAccount_->userName;
+}
 
 void TFMain::Sort(SortKey key) {
     if (!busy() && connected_ && messages_->count() > 0) {

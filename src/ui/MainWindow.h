@@ -15,17 +15,17 @@
 
 #include "messages/MessageList.h"
 #include "operations/MailboxOperations.h"
+#include "storage/Settings.h"
 #include "ui/Lvdata.h"
 
 #include <QMainWindow>
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 
 struct Filters;
-struct Settings;
-struct Account;
 
 class QAction;
 class QActionGroup;
@@ -200,13 +200,16 @@ private:
                      void (TFMain::*command)());
 
     const Account* currentAccount() const;
+    bool isListedAccount(const Account* account) const;
     void enterBusy();
     void leaveBusy();
     void setConnectedCommands(bool connected);
     void updateCaption();
     void updateGroupCaption();
     void showFilterLabel();
-    void removeMarkedStep();
+    // The removal step, on account's mailbox; null means the current account.
+    void removeMarkedStep(const Account* account = nullptr);
+    void closeConnectionOf(const Account* account);
     void discardList();
     void groupCommand(bool select);
     void syncSortChecks();
@@ -224,6 +227,9 @@ private:
     QActionGroup* sortGroup_ = nullptr;
 
     bool connected_ = false;
+    // While connected: the account the list was read from, to tell whether
+    // the preferences left it the current one.
+    std::optional<Account> listedAccount_;
     bool firstActivation_ = true;
     int sortKey_ = -1;
     bool sortAscending_ = true;

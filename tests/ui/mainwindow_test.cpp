@@ -15,6 +15,7 @@
 #include "support/ScriptedPop3Server.h"
 #include "ui/Efil.h"
 #include "ui/MainWindow.h"
+#include "ui/Options.h"
 #include "ui/ViewMsg.h"
 
 #include <QAbstractItemModel>
@@ -241,6 +242,48 @@ private slots:
         window->List1->trigger();
         QCOMPARE(window->LVMsg->viewStyle(), TViewStyle::List);
         QVERIFY(window->List1->isChecked() && !window->Details1->isChecked());
+    }
+
+    void firstStartWithoutAccountsOpensThePreferences() {
+        WhenTrue cancel(
+            [] { return qobject_cast<TFOptions*>(QApplication::activeModalWidget()); },
+            [] { qobject_cast<TFOptions*>(QApplication::activeModalWidget())->BCancel->click(); });
+        auto window = startWindow({});
+        QVERIFY(window);
+        QVERIFY(cancel.fired());
+        QCOMPARE(window->CBAcc->count(), 0);
+        window->OpenConnection(); // no account: nothing to open
+        QVERIFY(boxes_->shown().empty());
+        QVERIFY(!progressBusy());
+    }
+
+    void preferencesRemovingTheListedAccountCloseTheList() {
+        auto window = startWindow({"127.0.0.1:1", "127.0.0.1:2"});
+        QVERIFY(window);
+        ScriptedPop3Server check;
+        scriptCheck(check, kThree);
+        QVERIFY(connectTo(*window, check));
+        window->messageList().at(0)->mark = MarkState::MarkedForDelete;
+        // With no row chosen, Delete removes the first account, the listed one.
+        WhenTrue deleteFirst(
+            [] { return qobject_cast<TFOptions*>(QApplication::activeModalWidget()); },
+            [] {
+                auto* dialog = qobject_cast<TFOptions*>(QApplication::activeModalWidget());
+                dialog->BDelete->click();
+                dialog->BOk->click();
+            });
+        boxes_->answer(kIdNo);
+        window->BOptions->click();
+        QVERIFY(deleteFirst.fired());
+        QCOMPARE(window->CBAcc->count(), 1);
+        QCOMPARE(window->CBAcc->currentText(), QString("alice1@example.com"));
+        // The marked-messages question of Close connection, answered No.
+        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
+        QVERIFY(!window->connected());
+        QCOMPARE(window->LVMsg->lvdGetCount(), 0);
+        auto saved = createDefaultSettings();
+        QVERIFY(loadSettings(settingsPath_, *saved));
+        QCOMPARE(saved->accounts.count(), 1);
     }
 
     void cellFormats() {
@@ -656,6 +699,38 @@ private slots:
         QVERIFY(loadSettings(settingsPath_, *saved));
         QCOMPARE(saved->selectedAccount, 0);
         QCOMPARE(saved->accounts.count(), 1);
+    }
+
+    void preferencesLeavingTheListRemoveFromTheListedMailbox() {
+        DovecotServer server;
+        server.addUser("alice", "secret");
+        for (const char* subject : {"one", "two", "three"})
+            server.addMessage("alice", std::string("From: bob@example.org\nSubject: ") + subject +
+                                           "\n\nText\n");
+        QVERIFY2(server.start(), server.failure().c_str());
+        auto window = startWindow({server.hostAndPort(), "127.0.0.1:1"});
+        QVERIFY(window);
+        window->settings().accounts.at(0)->userName = server.loginName("alice");
+        window->OpenConnection();
+        QVERIFY(window->connected());
+        window->LVMsg->lvdGoto(0);
+        window->MarkOrUnmark();
+
+        // Deleting the listed account makes the other one current; the marked
+        // message still goes from the mailbox it was listed from.
+        WhenTrue deleteFirst(
+            [] { return qobject_cast<TFOptions*>(QApplication::activeModalWidget()); },
+            [] {
+                auto* dialog = qobject_cast<TFOptions*>(QApplication::activeModalWidget());
+                dialog->BDelete->click();
+                dialog->BOk->click();
+            });
+        boxes_->answer(kIdYes);
+        window->Options1->trigger();
+        QVERIFY(deleteFirst.fired());
+        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
+        QVERIFY(!window->connected());
+        QCOMPARE(server.messageCount("alice"), std::size_t{2});
     }
 };
 
