@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the built program on a virtual X display from a temporary copy with
 # a prepared settings file, closes it with Alt+F4 and checks that it exited
-# with status 0 after writing its settings file.
+# with status 0 after writing its settings file; and that without any display
+# it refuses to start with a one-line message.
 #
 #   desktop_smoke.sh PROGRAM SETTINGS_TOOL
 set -euo pipefail
@@ -66,6 +67,17 @@ cp "$program" "$dir/toppeek"
 settings="$dir/$("$tool" filename)"
 "$tool" write "$settings" 127.0.0.1:1
 before=$("$tool" selected "$settings")
+
+# Without any display the program says so in one line and fails.
+if message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$dir/toppeek" 2>&1); then
+    echo "FAIL: the program started without a display"
+    exit 1
+fi
+if [ "$(printf '%s\n' "$message" | grep -c .)" -ne 1 ]; then
+    echo "FAIL: without a display the program said more than one line:"
+    printf '%s\n' "$message"
+    exit 1
+fi
 
 # The tests run on the offscreen platform; this one needs the real X one.
 unset QT_QPA_PLATFORM
