@@ -33,6 +33,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 using namespace toppeek::operations;
 
@@ -794,12 +796,17 @@ void TFMain::ViewHeaders() {
 void TFMain::PrintHeaders() {
     if (busy() || !connected_)
         return;
+    // The box names the file's full path either way, so the user knows where
+    // to look; only its wording tells whether the file is there.
+    std::error_code error;
+    std::filesystem::path fullPath = std::filesystem::absolute(headerListingPath_, error);
+    const std::string shownPath = error ? headerListingPath_ : fullPath.string();
     if (writeHeaderListing(headerListingPath_, *messages_))
         msgBox(kMbInformation, kProgramTitle, "The headers of the listed messages are in %s.",
-               headerListingPath_.c_str());
+               shownPath.c_str());
     else
-        msgBox(kMbWarning, kProgramTitle, "Could not write the header listing file %s.",
-               headerListingPath_.c_str());
+        msgBox(kMbInformation, kProgramTitle, "Could not write the header listing file %s.",
+               shownPath.c_str());
 }
 
 void TFMain::MarkOrUnmark() {
