@@ -15,6 +15,7 @@
 #include "support/ScriptedPop3Server.h"
 #include "ui/Efil.h"
 #include "ui/MainWindow.h"
+#include "ui/MainWindowHarness.h"
 #include "ui/Options.h"
 #include "ui/ViewMsg.h"
 
@@ -46,44 +47,20 @@
 using namespace toppeek::operations;
 using namespace std::chrono_literals;
 using toppeek::test::AfterReply;
+using toppeek::test::clickColumn;
+using toppeek::test::columnTexts;
+using toppeek::test::connectTo;
 using toppeek::test::DovecotServer;
+using toppeek::test::headerOf;
+using toppeek::test::listed;
+using toppeek::test::loggedIn;
+using toppeek::test::Mail;
+using toppeek::test::scriptCheck;
 using toppeek::test::ScriptedMessageBoxes;
 using toppeek::test::ScriptedPop3Server;
+using toppeek::test::WhenTrue;
 
 namespace {
-
-struct Mail {
-    std::string from;
-    std::string to;
-    std::string subject;
-    int size;
-};
-
-std::string headerOf(const Mail& mail) {
-    return "From: " + mail.from + "\r\nTo: " + mail.to + "\r\nSubject: " + mail.subject +
-           "\r\nDate: Fri, 5 Mar 2010 09:07:09 +0100\r\n";
-}
-
-ScriptedPop3Server& loggedIn(ScriptedPop3Server& server) {
-    return server.greeting("+OK ready\r\n")
-        .expect("USER alice", "+OK\r\n")
-        .expect("PASS secret", "+OK logged in\r\n");
-}
-
-ScriptedPop3Server& listed(ScriptedPop3Server& server, int n, const Mail& mail) {
-    const std::string number = std::to_string(n);
-    return server
-        .expect("LIST " + number, "+OK " + number + " " + std::to_string(mail.size) + "\r\n")
-        .expect("TOP " + number + " 0", "+OK\r\n" + headerOf(mail) + "\r\n.\r\n");
-}
-
-// A whole check of a mailbox holding mails.
-void scriptCheck(ScriptedPop3Server& server, const std::vector<Mail>& mails) {
-    loggedIn(server).expect("STAT", "+OK " + std::to_string(mails.size()) + " 9999\r\n");
-    for (std::size_t i = 0; i < mails.size(); ++i)
-        listed(server, static_cast<int>(i + 1), mails[i]);
-    server.expect("QUIT", "+OK bye\r\n");
-}
 
 // A check of five messages whose server falls silent after listing two.
 void scriptStallingCheck(ScriptedPop3Server& server) {
@@ -96,44 +73,6 @@ void scriptStallingCheck(ScriptedPop3Server& server) {
 const std::vector<Mail> kThree = {{"zed@example.org", "alice@example.com", "beta", 3000},
                                   {"amy@example.org", "alice@example.com", "gamma", 100},
                                   {"kim@spam.test", "bulk@example.net", "alpha", 2000}};
-
-// Runs action from a timer, inside whatever loop processes events next,
-// once condition holds.
-class WhenTrue {
-public:
-    WhenTrue(std::function<bool()> condition, std::function<void()> action)
-        : condition_(std::move(condition)), action_(std::move(action)) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (!condition_())
-                return;
-            timer_.stop();
-            fired_ = true;
-            action_();
-        });
-        timer_.start(2);
-    }
-    bool fired() const { return fired_; }
-
-private:
-    std::function<bool()> condition_;
-    std::function<void()> action_;
-    QTimer timer_;
-    bool fired_ = false;
-};
-
-QStringList columnTexts(TFMain& window, int column) {
-    QStringList texts;
-    QAbstractItemModel* model = window.LVMsg->activeView()->model();
-    for (int row = 0; row < window.LVMsg->lvdGetCount(); ++row)
-        texts << model->index(row, column).data().toString();
-    return texts;
-}
-
-void clickColumn(TFMain& window, int column) {
-    QHeaderView* header = window.LVMsg->headerView();
-    QPoint at(header->sectionViewportPosition(column) + 10, header->height() / 2);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
-}
 
 } // namespace
 
@@ -150,32 +89,7 @@ private:
     // and a window started on it, past its first activation.
     std::unique_ptr<TFMain> startWindow(const std::vector<std::string>& hosts,
                                         std::int16_t selected = 0) {
-        std::unique_ptr<Settings> settings = createDefaultSettings();
-        for (std::size_t i = 0; i < hosts.size(); ++i) {
-            std::unique_ptr<Account> account = newAccount();
-            account->address = "alice" + std::to_string(i) + "@example.com";
-            account->host = hosts[i];
-            account->userName = "alice";
-            account->password = "secret";
-            settings->accounts.append(account.release());
-        }
-        settings->selectedAccount = selected;
-        if (!saveSettings(settingsPath_, *settings))
-            return nullptr;
-        auto window = std::make_unique<TFMain>(settingsPath_, filtersPath_);
-        window->setOperationOptions(OperationOptions{2});
-        window->show();
-        if (!QTest::qWaitFor([&] { return window->firstActivationDone(); }, 5000))
-            return nullptr;
-        return window;
-    }
-
-    static bool connectTo(TFMain& window, ScriptedPop3Server& server) {
-        server.start();
-        window.settings().accounts.at(window.settings().selectedAccount)->host =
-            server.hostAndPort();
-        window.OpenConnection();
-        return server.waitUntilDone(5s) && server.problems().empty() && window.connected();
+        return toppeek::test::startMainWindow(settingsPath_, filtersPath_, hosts, selected);
     }
 
 private slots:

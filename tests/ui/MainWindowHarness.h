@@ -1,0 +1,140 @@
+// Shared set-up of the main window tests: scripted mailboxes, a window
+// started on a settings file of its own, and timers that act inside the
+// event loops the window's commands run.
+#pragma once
+
+#include "operations/MailboxOperations.h"
+#include "storage/Settings.h"
+#include "support/ScriptedPop3Server.h"
+#include "ui/MainWindow.h"
+
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
+#include <QHeaderView>
+#include <QObject>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace toppeek::test {
+
+struct Mail {
+    std::string from;
+    std::string to;
+    std::string subject;
+    int size;
+};
+
+inline std::string headerOf(const Mail& mail) {
+    return "From: " + mail.from + "\r\nTo: " + mail.to + "\r\nSubject: " + mail.subject +
+           "\r\nDate: Fri, 5 Mar 2010 09:07:09 +0100\r\n";
+}
+
+inline ScriptedPop3Server& loggedIn(ScriptedPop3Server& server) {
+    return server.greeting("+OK ready\r\n")
+        .expect("USER alice", "+OK\r\n")
+        .expect("PASS secret", "+OK logged in\r\n");
+}
+
+inline ScriptedPop3Server& listed(ScriptedPop3Server& server, int n, const Mail& mail) {
+    const std::string number = std::to_string(n);
+    return server
+        .expect("LIST " + number, "+OK " + number + " " + std::to_string(mail.size) + "\r\n")
+        .expect("TOP " + number + " 0", "+OK\r\n" + headerOf(mail) + "\r\n.\r\n");
+}
+
+// A whole check of a mailbox holding mails.
+inline void scriptCheck(ScriptedPop3Server& server, const std::vector<Mail>& mails) {
+    loggedIn(server).expect("STAT", "+OK " + std::to_string(mails.size()) + " 9999\r\n");
+    for (std::size_t i = 0; i < mails.size(); ++i)
+        listed(server, static_cast<int>(i + 1), mails[i]);
+    server.expect("QUIT", "+OK bye\r\n");
+}
+
+// Runs action from a timer, inside whatever loop processes events next,
+// once condition holds.
+class WhenTrue {
+public:
+    WhenTrue(std::function<bool()> condition, std::function<void()> action)
+        : condition_(std::move(condition)), action_(std::move(action)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (!condition_())
+                return;
+            timer_.stop();
+            fired_ = true;
+            action_();
+        });
+        timer_.start(2);
+    }
+    bool fired() const { return fired_; }
+
+private:
+    std::function<bool()> condition_;
+    std::function<void()> action_;
+    QTimer timer_;
+    bool fired_ = false;
+};
+
+inline QStringList columnTexts(TFMain& window, int column) {
+    QStringList texts;
+    QAbstractItemModel* model = window.LVMsg->activeView()->model();
+    for (int row = 0; row < window.LVMsg->lvdGetCount(); ++row)
+        texts << model->index(row, column).data().toString();
+    return texts;
+}
+
+inline void clickColumn(TFMain& window, int column) {
+    QHeaderView* header = window.LVMsg->headerView();
+    QPoint at(header->sectionViewportPosition(column) + 10, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+// A settings file with one account per host (user alice, password secret),
+// changed by adjust if given, and a window started on it, past its first
+// activation. Null when that could not be done.
+inline std::unique_ptr<TFMain> startMainWindow(const std::string& settingsPath,
+                                               const std::string& filtersPath,
+                                               const std::vector<std::string>& hosts,
+                                               std::int16_t selected = 0,
+                                               const std::function<void(Settings&)>& adjust = {}) {
+    std::unique_ptr<Settings> settings = createDefaultSettings();
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        std::unique_ptr<Account> account = newAccount();
+        account->address = "alice" + std::to_string(i) + "@example.com";
+        account->host = hosts[i];
+        account->userName = "alice";
+        account->password = "secret";
+        settings->accounts.append(account.release());
+    }
+    settings->selectedAccount = selected;
+    if (adjust)
+        adjust(*settings);
+    if (!saveSettings(settingsPath, *settings))
+        return nullptr;
+    auto window = std::make_unique<TFMain>(settingsPath, filtersPath);
+    // Short waits: a scripted server that falls silent ends the operation soon.
+    window->setOperationOptions(toppeek::operations::OperationOptions{2});
+    window->show();
+    if (!QTest::qWaitFor([&] { return window->firstActivationDone(); }, 5000))
+        return nullptr;
+    return window;
+}
+
+// Points the current account at server and opens the connection; true when
+// the conversation went as scripted and the window is connected.
+inline bool connectTo(TFMain& window, ScriptedPop3Server& server) {
+    using namespace std::chrono_literals;
+    server.start();
+    window.settings().accounts.at(window.settings().selectedAccount)->host = server.hostAndPort();
+    window.OpenConnection();
+    return server.waitUntilDone(5s) && server.problems().empty() && window.connected();
+}
+
+} // namespace toppeek::test

@@ -1,0 +1,512 @@
+// The main window's list commands as a user gives them: sorting with the
+// cursor, the Delete key, the group dialogs, viewing after the preferences,
+// the header listing's box, and the whole day's work against a real Dovecot.
+
+#include "messages/Filters.h"
+#include "operations/MsgBox.h"
+#include "operations/ProgressDialog.h"
+#include "storage/FiltersFile.h"
+#include "storage/Settings.h"
+#include "support/DovecotServer.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/ScriptedPop3Server.h"
+#include "ui/Efil.h"
+#include "ui/MainWindow.h"
+#include "ui/MainWindowHarness.h"
+#include "ui/Options.h"
+#include "ui/ViewMsg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace toppeek::operations;
+using namespace std::chrono_literals;
+using toppeek::test::clickColumn;
+using toppeek::test::columnTexts;
+using toppeek::test::connectTo;
+using toppeek::test::DovecotServer;
+using toppeek::test::headerOf;
+using toppeek::test::loggedIn;
+using toppeek::test::Mail;
+using toppeek::test::scriptCheck;
+using toppeek::test::ScriptedMessageBoxes;
+using toppeek::test::ScriptedPop3Server;
+using toppeek::test::WhenTrue;
+
+namespace {
+
+const std::vector<Mail> kThree = {{"zed@example.org", "alice@example.com", "beta", 3000},
+                                  {"amy@example.org", "alice@example.com", "gamma", 100},
+                                  {"kim@spam.test", "bulk@example.net", "alpha", 2000}};
+
+QString marksOf(TFMain& window) {
+    QString text;
+    for (const MessageEntry* entry : window.messageList())
+        text += entry->mark == MarkState::Unmarked ? '-' : 'x';
+    return text;
+}
+
+// Handles the next modal dialog of type Dialog with act, once it is up.
+template <typename Dialog> std::unique_ptr<WhenTrue> onDialog(std::function<void(Dialog*)> act) {
+    return std::make_unique<WhenTrue>(
+        [] { return qobject_cast<Dialog*>(QApplication::activeModalWidget()) != nullptr; },
+        [act = std::move(act)] { act(qobject_cast<Dialog*>(QApplication::activeModalWidget())); });
+}
+
+// Closes the next viewer and keeps what it showed.
+std::unique_ptr<WhenTrue> readViewer(QStringList& shown) {
+    return onDialog<TFViewMsg>([&shown](TFViewMsg* viewer) {
+        shown << viewer->MMsg->toPlainText();
+        viewer->BOk->click();
+    });
+}
+
+// Answers the fetch of message 1 with lines lines of the message text.
+void scriptFetch(ScriptedPop3Server& server, int lines, const std::string& body) {
+    loggedIn(server)
+        .expect("TOP 1 " + std::to_string(lines),
+                "+OK\r\n" + headerOf(kThree[0]) + "\r\n" + body + ".\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// The header block of a stored message, with the CR LF line ends the
+// server sends it with.
+std::string storedHeaderBlock(const std::string& message) {
+    std::string header = message.substr(0, message.find("\n\n") + 1);
+    std::string crlf;
+    for (char c : header) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    return crlf;
+}
+
+} // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<ScriptedMessageBoxes> boxes_;
+    std::string settingsPath_;
+    std::string filtersPath_;
+
+    std::unique_ptr<TFMain> startWindow(const std::vector<std::string>& hosts,
+                                        const std::function<void(Settings&)>& adjust = {}) {
+        return toppeek::test::startMainWindow(settingsPath_, filtersPath_, hosts, 0, adjust);
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        settingsPath_ = dir_->filePath("settings.dat").toStdString();
+        filtersPath_ = dir_->filePath("filters.dat").toStdString();
+        boxes_ = std::make_unique<ScriptedMessageBoxes>();
+    }
+
+    void cleanup() {
+        QVERIFY(!progressBusy());
+        boxes_.reset();
+        dir_.reset();
+    }
+
+    void sortingFlipsOnTheSameKeyAndTheCursorFollowsItsMessage() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        // Nothing to sort while not connected: no key is taken, no item checked.
+        window->BySubject1->trigger();
+        QCOMPARE(window->sortKey(), -1);
+        QVERIFY(!window->BySubject1->isChecked());
+
+        ScriptedPop3Server check;
+        scriptCheck(check, {{"abe@example.org", "alice@example.com", "delta", 400},
+                            {"dan@example.org", "alice@example.com", "alpha", 100},
+                            {"bea@example.org", "alice@example.com", "charlie", 300},
+                            {"cal@example.org", "alice@example.com", "bravo", 200}});
+        QVERIFY(connectTo(*window, check));
+        TListViewData& list = *window->LVMsg;
+        list.lvdGoto(0); // "delta" has the cursor throughout
+        const auto cursorSubject = [&] {
+            return columnTexts(*window, 4).value(list.lvdIndexFocused());
+        };
+
+        window->BySubject1->trigger();
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"alpha", "bravo", "charlie", "delta"}));
+        QCOMPARE(list.lvdIndexFocused(), 3);
+        window->BySubject1->trigger();
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"delta", "charlie", "bravo", "alpha"}));
+        QCOMPARE(list.lvdIndexFocused(), 0);
+        QVERIFY(!window->sortAscending());
+
+        // Another key keeps the reversed direction.
+        window->ByFrom1->trigger();
+        QCOMPARE(columnTexts(*window, 1), (QStringList{"dan@example.org", "cal@example.org",
+                                                       "bea@example.org", "abe@example.org"}));
+        QCOMPARE(list.lvdIndexFocused(), 3);
+        QCOMPARE(cursorSubject(), QString("delta"));
+        window->BySize1->trigger();
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"delta", "charlie", "bravo", "alpha"}));
+        QCOMPARE(cursorSubject(), QString("delta"));
+        QVERIFY(window->BySize1->isChecked() && !window->ByFrom1->isChecked());
+        window->BySize1->trigger();
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"alpha", "bravo", "charlie", "delta"}));
+        QCOMPARE(cursorSubject(), QString("delta"));
+        QCOMPARE(window->sortKey(), static_cast<int>(SortKey::BySize));
+        QVERIFY(window->sortAscending());
+        // "By Position" is the date order.
+        window->ByPosition1->trigger();
+        QCOMPARE(window->sortKey(), static_cast<int>(SortKey::ByDate));
+        QCOMPARE(cursorSubject(), QString("delta"));
+        QVERIFY(boxes_->shown().empty());
+    }
+
+    void deleteKeyUnmarksASelectedMarkedMessageBeforeAskingAboutTheRest() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        ScriptedPop3Server check;
+        scriptCheck(check, kThree);
+        QVERIFY(connectTo(*window, check));
+        TListViewData& list = *window->LVMsg;
+        window->messageList().at(0)->mark = MarkState::MarkedForDelete;
+        list.lvdGoto(0);
+        list.lvdSetSelected(1, 1);
+
+        ScriptedPop3Server removal;
+        loggedIn(removal).expect("DELE 2", "+OK\r\n").expect("QUIT", "+OK bye\r\n");
+        removal.start();
+        window->settings().accounts.at(0)->host = removal.hostAndPort();
+        QString marksWhenAsked;
+        boxes_->whileShown(
+            [&](const ScriptedMessageBoxes::Request&) { marksWhenAsked = marksOf(*window); });
+        boxes_->answer(kIdYes);
+        QTest::keyClick(list.activeView(), Qt::Key_Delete);
+
+        QCOMPARE(marksWhenAsked, QString("-x-"));
+        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
+        QVERIFY(boxes_->shown()[0].text.find('1') != std::string::npos);
+        QVERIFY(removal.waitUntilDone(5s));
+        QCOMPARE(removal.problems(), std::vector<std::string>{});
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"beta", "alpha"}));
+        QCOMPARE(window->messageList().at(1)->messageNumber, 2);
+        QVERIFY(window->connected());
+    }
+
+    void groupDialogsShareTheirTextAndPutTheCursorBack() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        ScriptedPop3Server check;
+        scriptCheck(check, kThree);
+        QVERIFY(connectTo(*window, check));
+        TListViewData& list = *window->LVMsg;
+        QAbstractItemView* view = list.activeView();
+        list.lvdGoto(2);
+        QStringList offered;
+        const auto typeAndOk = [&](const QString& text) {
+            return onDialog<TFEdit>([&offered, text](TFEdit* dialog) {
+                offered << dialog->EdString->text();
+                dialog->EdString->setText(text);
+                dialog->BOk->click();
+            });
+        };
+
+        // A text that matches nothing changes nothing, and the cursor is back.
+        auto answer = typeAndOk("nothing like it");
+        QTest::keyClick(view, Qt::Key_Plus, Qt::KeypadModifier);
+        QVERIFY(answer->fired());
+        QCOMPARE(marksOf(*window), QString("---"));
+        QCOMPARE(list.lvdIndexFocused(), 2);
+
+        // Unselect group starts from the text Select group left; Cancel keeps it.
+        answer = onDialog<TFEdit>([&offered](TFEdit* dialog) {
+            offered << dialog->EdString->text();
+            dialog->EdString->setText("gamma");
+            dialog->BCancel->click();
+        });
+        QTest::keyClick(view, Qt::Key_Minus, Qt::KeypadModifier);
+        QVERIFY(answer->fired());
+        QCOMPARE(offered, (QStringList{"", "nothing like it"}));
+        QCOMPARE(list.lvdIndexFocused(), 2);
+
+        // A match in any letter case marks; unselecting with the same text unmarks.
+        answer = typeAndOk("GAM");
+        window->SelectGroup1->trigger();
+        QVERIFY(answer->fired());
+        QCOMPARE(marksOf(*window), QString("-x-"));
+        QCOMPARE(list.lvdIndexFocused(), 2);
+        answer = typeAndOk("gam");
+        window->UnselectGroup2->trigger();
+        QVERIFY(answer->fired());
+        QCOMPARE(marksOf(*window), QString("---"));
+        QCOMPARE(offered.last(), QString("GAM"));
+
+        // The pattern holds at most 198 characters.
+        answer = typeAndOk(QString(250, 'q'));
+        window->SelectGroup2->trigger();
+        QVERIFY(answer->fired());
+        answer = typeAndOk(QString());
+        window->UnSelectGroup1->trigger();
+        QVERIFY(answer->fired());
+        QCOMPARE(offered.last(), QString(198, 'q'));
+        QVERIFY(boxes_->shown().empty());
+    }
+
+    void viewingFetchesAgainOnlyAfterTheLinesPreferenceChanged() {
+        auto window = startWindow({"127.0.0.1:1"}, [](Settings& settings) {
+            settings.bodyLines = 2;
+            settings.showAbout = 0;
+        });
+        QVERIFY(window);
+        ScriptedPop3Server check;
+        scriptCheck(check, {kThree[0]});
+        QVERIFY(connectTo(*window, check));
+        window->LVMsg->lvdGoto(0);
+        QStringList shown;
+        // Each fetch has a server of its own; between fetches the account
+        // names the listed server again, so that the preferences see the
+        // list's own account (and nobody answers there any more).
+        std::string& host = window->settings().accounts.at(0)->host;
+        const std::string listedHost = host;
+
+        ScriptedPop3Server first;
+        scriptFetch(first, 2, "first\r\ntext\r\n");
+        first.start();
+        host = first.hostAndPort();
+        auto viewer = readViewer(shown);
+        window->BView->click();
+        QVERIFY(first.waitUntilDone(5s));
+        QCOMPARE(first.problems(), std::vector<std::string>{});
+        host = listedHost;
+
+        // Only a check box changed: saved, but the text is still good.
+        auto preferences = onDialog<TFOptions>([](TFOptions* dialog) {
+            dialog->CBAbout->setChecked(true);
+            dialog->BOk->click();
+        });
+        window->Options1->trigger();
+        QVERIFY(preferences->fired());
+        auto saved = createDefaultSettings();
+        QVERIFY(loadSettings(settingsPath_, *saved));
+        QCOMPARE(saved->showAbout, 1);
+        viewer = readViewer(shown);
+        window->ViewEmail1->trigger(); // the server is gone: a fetch would fail loudly
+
+        // Lines changed but the dialog cancelled: nothing saved, nothing stale.
+        preferences = onDialog<TFOptions>([](TFOptions* dialog) {
+            dialog->EdLines->setText("9");
+            dialog->BCancel->click();
+        });
+        window->BOptions->click();
+        QVERIFY(preferences->fired());
+        QCOMPARE(window->settings().bodyLines, 2);
+        viewer = readViewer(shown);
+        window->ViewMessage1->trigger();
+
+        // Lines changed and confirmed: the next view fetches with the new count.
+        preferences = onDialog<TFOptions>([](TFOptions* dialog) {
+            dialog->EdLines->setText("5");
+            dialog->BOk->click();
+        });
+        window->BOptions->click();
+        QVERIFY(preferences->fired());
+        QVERIFY(loadSettings(settingsPath_, *saved));
+        QCOMPARE(saved->bodyLines, 5);
+        ScriptedPop3Server second;
+        scriptFetch(second, 5, "second\r\ntext\r\n");
+        second.start();
+        host = second.hostAndPort();
+        viewer = readViewer(shown);
+        window->BView->click();
+        QVERIFY(second.waitUntilDone(5s));
+        QCOMPARE(second.problems(), std::vector<std::string>{});
+        viewer.reset();
+
+        QCOMPARE(shown.size(), 4);
+        QVERIFY(shown[0].startsWith("first\ntext"));
+        QCOMPARE(shown[1], shown[0]);
+        QCOMPARE(shown[2], shown[0]);
+        QVERIFY(shown[3].startsWith("second\ntext"));
+        QVERIFY(boxes_->shown().empty());
+        QVERIFY(window->connected());
+    }
+
+    void printHeadersNamesTheFullPathWhetherOrNotTheFileWasWritten() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        window->setHeaderListingPath(dir_->filePath("unused.txt").toStdString());
+        window->PrintHeaders(); // not connected: nothing
+        QVERIFY(boxes_->shown().empty());
+        QVERIFY(!QFile::exists(dir_->filePath("unused.txt")));
+
+        ScriptedPop3Server check;
+        scriptCheck(check, kThree);
+        QVERIFY(connectTo(*window, check));
+
+        // A file name without folder is named with the folder it went to.
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir_->path()));
+        window->setHeaderListingPath("listing.txt");
+        window->PrintHeaders1->trigger();
+        QVERIFY(QDir::setCurrent(previous));
+        const std::string written = QDir(dir_->path()).filePath("listing.txt").toStdString();
+        QVERIFY(QFile::exists(QString::fromStdString(written)));
+
+        // A folder that is not there: no file, and the same kind of box.
+        const std::string unwritable = dir_->filePath("missing/listing.txt").toStdString();
+        window->setHeaderListingPath(unwritable);
+        window->PrintHeaders1->trigger();
+        QVERIFY(!QFile::exists(QString::fromStdString(unwritable)));
+
+        QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x40, 0x40}));
+        QVERIFY2(boxes_->shown()[0].text.find(written) != std::string::npos,
+                 boxes_->shown()[0].text.c_str());
+        QVERIFY2(boxes_->shown()[1].text.find(unwritable) != std::string::npos,
+                 boxes_->shown()[1].text.c_str());
+    }
+
+    void realDovecotCheckFilterRemoveViewAndList() {
+        DovecotServer server;
+        server.addUser("alice", "secret");
+        std::string bodyLines;
+        for (int i = 1; i <= 12; ++i)
+            bodyLines += "line " + std::to_string(i) + "\n";
+        const std::vector<std::string> messages = {
+            "From: promo@junk.test\nTo: alice0@example.com\nSubject: Hello there\n"
+            "Date: Mon, 1 Mar 2010 10:00:00 +0000\n\nBuy now\n",
+            "From: bob@example.org\nTo: alice0@example.com\nSubject: Cheap PILLS today\n"
+            "Date: Tue, 2 Mar 2010 10:00:00 +0000\n\nOffer\n",
+            "From: carol@example.org\nTo: alice0@example.com\nSubject: Meeting notes\n"
+            "Date: Wed, 3 Mar 2010 10:00:00 +0000\n\n" +
+                bodyLines,
+            "From: dave@example.org\nTo: alice0@example.com\nSubject: Lunch\n"
+            "Date: Thu, 4 Mar 2010 10:00:00 +0000\n\nAt noon\n"};
+        for (const std::string& message : messages)
+            server.addMessage("alice", message);
+        QVERIFY2(server.start(), server.failure().c_str());
+
+        // The banned domain is on from the start; the subject rule is there but off.
+        {
+            auto filters = createFilters();
+            filters->bannedDomains.add("junk.test");
+            filters->bannedEnabled = 1;
+            auto rule = createFilterRule();
+            rule->kind = RuleKind::SubjectContains;
+            rule->subjectText = "pills";
+            filters->rules.append(rule.release());
+            QVERIFY(saveFilters(*filters, filtersPath_));
+        }
+        auto window =
+            startWindow({server.hostAndPort()}, [](Settings& settings) { settings.bodyLines = 3; });
+        QVERIFY(window);
+        window->settings().accounts.at(0)->userName = server.loginName("alice");
+        const QString listing = dir_->filePath("headers.txt");
+        window->setHeaderListingPath(listing.toStdString());
+
+        window->BConnect->click();
+        QVERIFY(window->connected());
+        QCOMPARE(columnTexts(*window, 4),
+                 (QStringList{"Hello there", "Cheap PILLS today", "Meeting notes", "Lunch"}));
+        QCOMPARE(marksOf(*window), QString("x---"));
+
+        // Switching the rules on in the editor saves the filters and applies them.
+        auto editor = onDialog<TFEFil>([](TFEFil* dialog) {
+            dialog->CBRules->setChecked(true);
+            dialog->BOk->click();
+        });
+        window->EditFilters2->trigger();
+        QVERIFY(editor->fired());
+        QCOMPARE(marksOf(*window), QString("xx--"));
+        QVERIFY(window->LBFilter->text().contains("Rejection rules: on"));
+        auto stored = createFilters();
+        QVERIFY(loadFilters(*stored, filtersPath_));
+        QCOMPARE(stored->rulesEnabled, 1);
+
+        // Apply filters marks again what was unmarked by hand.
+        window->LVMsg->lvdSelectAll(0);
+        window->LVMsg->lvdGoto(1);
+        window->MarkOrUnmark();
+        QCOMPARE(marksOf(*window), QString("x---"));
+        window->ApplyFilterstoCurrentMessages1->trigger();
+        QCOMPARE(marksOf(*window), QString("xx--"));
+
+        boxes_->answer(kIdYes);
+        window->BRemove->click();
+        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
+        QVERIFY(boxes_->shown()[0].text.find('2') != std::string::npos);
+        QCOMPARE(server.messageCount("alice"), std::size_t{2});
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"Meeting notes", "Lunch"}));
+
+        // The message's first lines come from the server, as many as set.
+        QStringList shown;
+        window->LVMsg->lvdGoto(0);
+        auto viewer = readViewer(shown);
+        window->BView->click();
+        QVERIFY(viewer->fired());
+        viewer = readViewer(shown);
+        window->ViewHeaders1->trigger();
+        QVERIFY(viewer->fired());
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown[0].startsWith("line 1\nline 2\nline 3\n"), qPrintable(shown[0]));
+        QVERIFY(!shown[0].contains("line 4"));
+        QVERIFY(shown[1].contains("Subject: Meeting notes"));
+        QVERIFY(!shown[1].contains("line 1"));
+
+        // The listing holds exactly the header blocks of the messages left on
+        // the server, in list order.
+        window->PrintHeaders1->trigger();
+        QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x23, 0x40}));
+        QVERIFY(boxes_->shown()[1].text.find(listing.toStdString()) != std::string::npos);
+        const std::string written = readFile(listing.toStdString());
+        std::string expected;
+        for (const MessageEntry* entry : window->messageList())
+            expected += entry->headerText + "\n\n";
+        QCOMPARE(written, expected);
+        std::vector<std::string> onServer;
+        for (const auto& item : std::filesystem::recursive_directory_iterator(server.directory())) {
+            const std::string folder = item.path().parent_path().filename().string();
+            if (item.is_regular_file() && (folder == "cur" || folder == "new"))
+                onServer.push_back(readFile(item.path()));
+        }
+        QCOMPARE(onServer.size(), std::size_t{2});
+        std::size_t meeting = std::string::npos;
+        std::size_t lunch = std::string::npos;
+        for (const std::string& message : onServer) {
+            const std::size_t at = written.find(storedHeaderBlock(message));
+            QVERIFY2(at != std::string::npos, message.c_str());
+            (message.find("Subject: Lunch") != std::string::npos ? lunch : meeting) = at;
+        }
+        QVERIFY(meeting < lunch);
+        QVERIFY(written.find("junk.test") == std::string::npos);
+        QVERIFY(written.find("PILLS") == std::string::npos);
+    }
+};
+
+QTEST_MAIN(CommandsTest)
+#include "commands_test.moc"
