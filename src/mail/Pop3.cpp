@@ -213,15 +213,19 @@ int findStatusLineEnd(const char* buffer, int count, int /*argument*/) {
         return 0;
     }
     std::string_view text(buffer, static_cast<std::size_t>(count));
-    std::string token = firstToken(text);
+    std::size_t tokenEnd = 0;
+    std::string token = nextReplyToken(text, tokenEnd);
     if (!equalsNoCase(token, "+OK") && !equalsNoCase(token, "-ERR")) {
         // Not a status line we know: everything received so far is the reply.
         return count;
     }
-    if (std::size_t end = text.find("\r\n"); end != std::string_view::npos) {
+    // The line end is looked for behind the indicator: a stray line end in front of it may
+    // arrive, and be taken from the socket, before the indicator does, and an end placed there
+    // would lose the bytes taken since.
+    if (std::size_t end = text.find("\r\n", tokenEnd); end != std::string_view::npos) {
         return static_cast<int>(end + 2);
     }
-    if (std::size_t end = text.find('\n'); end != std::string_view::npos) {
+    if (std::size_t end = text.find('\n', tokenEnd); end != std::string_view::npos) {
         return static_cast<int>(end + 1);
     }
     return 0;
