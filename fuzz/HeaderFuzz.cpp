@@ -1,0 +1,43 @@
+// Header blocks as servers send them. The first input byte picks the field looked up (one of
+// the fields the program reads, or a name taken from the input itself); the rest is the block.
+#include "FuzzSupport.h"
+
+#include "messages/MessageEntry.h"
+
+#include <string>
+
+namespace {
+
+constexpr const char* kNames[] = {"Date", "To", "From", "Subject", "Received", "Cc", "Message-ID"};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    toppeek::fuzz::InputReader input(data, size);
+    const std::uint8_t choice = input.byte();
+    std::string name;
+    if (choice % 8 < std::size(kNames)) {
+        name = kNames[choice % 8];
+    } else {
+        name = std::string(input.untilNul());
+    }
+    const std::string_view text = input.rest();
+
+    std::string value = "left over";
+    if (findHeaderField(name.c_str(), text, value)) {
+        FUZZ_CHECK(value.size() <= static_cast<std::size_t>(maxHeaderValueLength));
+    } else {
+        FUZZ_CHECK(value.empty());
+    }
+
+    const int bodyStart = findBodyStart(text);
+    FUZZ_CHECK(bodyStart >= -1 && bodyStart <= static_cast<int>(text.size()));
+
+    std::unique_ptr<MessageEntry> entry = createMessageEntry(text);
+    FUZZ_CHECK(entry != nullptr);
+    FUZZ_CHECK(entry->headerText == text);
+    // A missing Date field leaves the date all zero; any other gives a real month.
+    FUZZ_CHECK(entry->date == MailDate{} || (entry->date.month >= 1 && entry->date.month <= 12));
+    destroyMessageEntry(entry.release());
+    return 0;
+}
