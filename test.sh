@@ -12,8 +12,16 @@ cmake -S . -B "$build" -G Ninja \
   -DTOPPEEK_SANITIZE=ON -DTOPPEEK_WERROR=ON -DTOPPEEK_TESTS=ON -DTOPPEEK_BENCH=ON
 cmake --build "$build" -j "$(nproc)"
 
+# A short run of every fuzz target, before ctest so that its summary stays the last thing shown.
+fuzz_status=0
+./scripts/fuzz.sh 10 || fuzz_status=$?
+
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd "$build"
 ctest --output-on-failure --timeout 600 -j "$(nproc)"
+if [ "$fuzz_status" -ne 0 ]; then
+  echo "The fuzz targets failed (see above)." >&2
+  exit "$fuzz_status"
+fi

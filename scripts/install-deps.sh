@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgtest-dev libgmock-dev libssl-dev libcurl4-openssl-dev
   fonts-dejavu-core xauth xvfb xdotool
   dovecot-core dovecot-pop3d mailutils-pop3d python3
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
