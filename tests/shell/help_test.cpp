@@ -8,6 +8,7 @@
 #include "shell/WebLinks.h"
 #include "support/ModalDialogDriver.h"
 #include "ui/Efil.h"
+#include "ui/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QShortcut>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTreeWidget>
@@ -205,6 +207,19 @@ private Q_SLOTS:
         QVERIFY(showActive(editor));
         QTest::keyClick(&editor, Qt::Key_F1);
         QTRY_VERIFY(currentHelp() != nullptr);
+        QCOMPARE(currentHelp()->HBPage->source(), helpContentsUrl());
+    }
+
+    void theMainWindowsIndexItemOpensTheContents() {
+        QTemporaryDir dir;
+        TFMain window(dir.filePath(QStringLiteral("settings")).toStdString(),
+                      dir.filePath(QStringLiteral("filters")).toStdString());
+        QCOMPARE(window.Index1->shortcut(), QKeySequence(Qt::Key_F1));
+        installHelpShortcut(&window);
+        // F1 stays the Index item's key alone.
+        QVERIFY(window.findChildren<QShortcut*>(QStringLiteral("HelpShortcut")).isEmpty());
+        window.Index1->trigger();
+        QVERIFY(currentHelp() != nullptr);
         QCOMPARE(currentHelp()->HBPage->source(), helpContentsUrl());
     }
 
