@@ -435,7 +435,15 @@ bool readUntil(Socket socket, char* buffer, int size, ReplyEndFinder finder, int
     const int capacity = size - 1;
     int position = 0;
     int want = capacity;
+    // Each wait has its own clock, so a server that keeps sending never times a wait out. A
+    // reply that has outgrown its buffer and is still coming after a whole time-out is one that
+    // will never end (an endless line or body): give up on it rather than read forever.
+    const std::uint32_t start = nowSeconds();
+    bool overflowed = false;
     for (;;) {
+        if (overflowed && isTimedOut(control, start)) {
+            return false;
+        }
         int peeked = recvTimed(socket, buffer + position, want, kPeek, control);
         if (peeked <= 0) {
             return false;
@@ -458,6 +466,7 @@ bool readUntil(Socket socket, char* buffer, int size, ReplyEndFinder finder, int
             // Keep the first half, where a status line's indicator and numbers are, and let
             // the rest of the reply stream through the second half.
             position = capacity / 2;
+            overflowed = true;
         }
         want = capacity - position;
     }
