@@ -107,6 +107,18 @@ int clampToInt(long value) {
     return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
 }
 
+// A size from LIST is the server's word: a negative one, or one beyond the entry's 32-bit field,
+// would show as nonsense and throw the total off.
+std::int32_t messageSize(long listed) {
+    return static_cast<std::int32_t>(std::clamp<long>(listed, 0, INT32_MAX));
+}
+
+// The total stops at its largest value rather than wrapping to a small one.
+std::uint32_t addBytes(std::uint32_t total, std::int32_t size) {
+    std::uint64_t sum = std::uint64_t{total} + static_cast<std::uint64_t>(std::max(size, 0));
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, UINT32_MAX));
+}
+
 void checkStep(OperationRecord& record, ConnectionControl& control) {
     const Settings& settings = record.settings;
     *record.mailboxBytes = 0;
@@ -129,11 +141,11 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
         std::unique_ptr<MessageEntry> entry = createMessageEntry(buffer.get());
         entry->accountTag = static_cast<std::uint16_t>(record.account.accountTag);
         entry->messageNumber = static_cast<std::int32_t>(i);
-        entry->size = static_cast<std::int32_t>(size);
+        entry->size = messageSize(size);
         entry->mark = MarkState::Unmarked;
         entry->bodyLoaded = false;
         evaluateFilters(*entry, *record.filters);
-        *record.mailboxBytes += static_cast<std::uint32_t>(size);
+        *record.mailboxBytes = addBytes(*record.mailboxBytes, entry->size);
         if (record.list->append(entry.get()) < 0)
             break;
         entry.release();
@@ -198,7 +210,7 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
     // part-way leaves the right total too.
     std::uint32_t bytes = 0;
     for (const MessageEntry* entry : list)
-        bytes += static_cast<std::uint32_t>(entry->size);
+        bytes = addBytes(bytes, entry->size);
     *record.mailboxBytes = bytes;
     // Without an acknowledged QUIT the server keeps every message under its old number, and so
     // do the entries; the removed ones come back with the next check.
