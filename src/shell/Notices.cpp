@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QThread>
 #include <QWindow>
 
 namespace toppeek::shell {
@@ -76,10 +77,12 @@ void showNotice(const QString& title, const QString& text) {
     // that maps windows asynchronously the notice may need a moment before it can be painted.
     QElapsedTimer waited;
     waited.start();
-    do {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    while (gNotice != nullptr && gNotice->windowHandle() != nullptr &&
+           !gNotice->windowHandle()->isExposed() && waited.elapsed() < kNoticeExposeWaitMs) {
+        QThread::msleep(1);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    } while (gNotice != nullptr && gNotice->windowHandle() != nullptr &&
-             !gNotice->windowHandle()->isExposed() && waited.elapsed() < kNoticeExposeWaitMs);
+    }
     if (gNotice != nullptr)
         gNotice->repaint();
 }
