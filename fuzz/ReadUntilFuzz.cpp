@@ -96,6 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t seed = input.byte();
     const std::string_view reply = input.rest();
 
+    // The smallest buffer here that has room to carry the start of a terminating line across a
+    // fold; smaller ones cannot always tell where a long body ends.
+    constexpr int kFoldSafeSize = 16;
     const ReplyEndFinder finder = (mode & 1) != 0 ? findTopBodyEnd : findStatusLineEnd;
     // Small buffers make the reader fold long replies; the largest is the one of a TOP.
     static constexpr int kSizes[] = {1, 2, 3, 5, 8, 16, 64, kStatusBufferSize, 256, 20000};
@@ -139,9 +142,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 taken < reply.size() && finder(reply.data(), end + 1, 0) == end;
             FUZZ_CHECK(endSeen || endSeenAhead);
         }
+        if (finder == findTopBodyEnd && bufferSize >= kFoldSafeSize) {
+            // Also when a long body was folded into the buffer, it ends at a terminating line
+            // that the server really sent.
+            const int end = static_cast<int>(taken);
+            FUZZ_CHECK(finder(reply.data(), end, 0) > 0 ||
+                       (taken < reply.size() && finder(reply.data(), end + 1, 0) > 0));
+        }
     } else {
         // A failed read means the server closed before a reply was complete.
         FUZZ_CHECK(rest.empty() || bufferSize == 1);
+        if (finder == findTopBodyEnd && bufferSize >= kFoldSafeSize) {
+            FUZZ_CHECK(finder(reply.data(), static_cast<int>(reply.size()), 0) == 0);
+        }
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <future>
 #include <memory>
@@ -183,6 +184,12 @@ bool waitForConnect(Socket socket, const sockaddr_in& address, ConnectionControl
 }
 
 // Takes count bytes that a peek has shown to be waiting.
+// When a long reply folds its buffer (see readUntil), the bytes carried over from before the
+// fold: one less than the longest reply end a finder looks for ("\n.\r\n").
+constexpr int kFoldCarry = 3;
+// Put between the kept first half and the rest of a folded reply; no reply end contains it.
+constexpr char kFoldSeparator = ' ';
+
 bool take(Socket socket, char* buffer, int count, ConnectionControl* control) {
     while (count > 0) {
         int received = recvTimed(socket, buffer, count, 0, control);
@@ -465,7 +472,17 @@ bool readUntil(Socket socket, char* buffer, int size, ReplyEndFinder finder, int
         if (position >= capacity) {
             // Keep the first half, where a status line's indicator and numbers are, and let
             // the rest of the reply stream through the second half.
-            position = capacity / 2;
+            const int head = capacity / 2;
+            if (capacity - head > kFoldCarry + 1) {
+                // A reply end may straddle the point where the buffer filled, so its first
+                // bytes go along. The separator keeps the last bytes of the first half from
+                // forming an end with them that the server never sent.
+                std::memmove(buffer + head + 1, buffer + capacity - kFoldCarry, kFoldCarry);
+                buffer[head] = kFoldSeparator;
+                position = head + 1 + kFoldCarry;
+            } else {
+                position = head;
+            }
             overflowed = true;
         }
         want = capacity - position;

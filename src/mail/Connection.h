@@ -91,9 +91,9 @@ using ReplyEndFinder = int (*)(const char* buffer, int count, int argument);
 
 // Reads exactly one reply (as told by the finder) into buffer and zero-terminates it; bytes
 // after the reply's end stay in the socket. A reply longer than size - 1 bytes keeps its first
-// (size - 1) / 2 bytes and its tail, and fails when it has not ended within one time-out of
-// its start (each wait still has its own clock, so a slow reply that fits is never cut short).
-// True when a complete reply was read.
+// (size - 1) / 2 bytes and its tail, joined by a space, and fails when it has not ended within one
+// time-out of its start (each wait still has its own clock, so a slow reply that fits is never cut
+// short). True when a complete reply was read.
 bool readUntil(Socket socket, char* buffer, int size, ReplyEndFinder finder, int argument,
                ConnectionControl* control);
 

@@ -28,6 +28,10 @@ public:
                 const std::string& piece = pieces_[next_++];
                 EXPECT_EQ(::send(ends_[1], piece.data(), piece.size(), MSG_NOSIGNAL),
                           static_cast<ssize_t>(piece.size()));
+            } else if (next_ == pieces_.size()) {
+                // Then the server closes: a read still waiting fails at once.
+                ::shutdown(ends_[1], SHUT_WR);
+                ++next_;
             }
             return false;
         };
@@ -78,6 +82,45 @@ TEST(StatusLineEndTest, SameRepliesWhateverTheCuts) {
         EXPECT_EQ(reply.read(findStatusLineEnd), "\n+OK one\r\n") << "cut at " << cut;
         EXPECT_EQ(reply.read(findStatusLineEnd), "-ERR two\r\n") << "cut at " << cut;
         EXPECT_EQ(reply.read(findStatusLineEnd), "+ok three\r\n") << "cut at " << cut;
+    }
+}
+
+// A TOP body longer than the 20000-byte buffer of the operations, filled with header lines.
+std::string longBody(std::size_t length) {
+    std::string body;
+    while (body.size() < length) {
+        body += "X-Filler: " + std::string(60, 'f') + "\r\n";
+    }
+    return body.substr(0, length);
+}
+
+constexpr int kTopBufferSize = 20000;
+constexpr std::size_t kCapacity = kTopBufferSize - 1;
+
+TEST(FoldedReplyTest, FindsATerminatorThatStraddlesTheFold) {
+    // The buffer fills between the terminator's "\n." and its "\r\n".
+    std::string stream = longBody(kCapacity - 3) + "\r\n.\r\n";
+    ASSERT_EQ(stream.substr(kCapacity - 2, 2), "\n.");
+    PiecedReply reply({stream.substr(0, kCapacity), stream.substr(kCapacity) + "+OK next\r\n"});
+    const std::string body = reply.read(findTopBodyEnd, kTopBufferSize);
+    EXPECT_EQ(body, stream.substr(0, kCapacity / 2) + " " + stream.substr(kCapacity - 3));
+    EXPECT_EQ(reply.read(findStatusLineEnd), "+OK next\r\n");
+}
+
+TEST(FoldedReplyTest, NoTerminatorMadeOfBytesFromBothSidesOfTheFold) {
+    // The kept first half ends with a line end, and a line ending in "." lies around the point
+    // where the buffer fills: its ".\r\n" right behind that line end would read as the end.
+    for (std::size_t dotAt = kCapacity - 3; dotAt <= kCapacity; ++dotAt) {
+        std::string stream = longBody(kCapacity / 2 - 2) + "\r\n";
+        stream += longBody(dotAt - 2 - stream.size()) + "ab.\r\n";
+        ASSERT_EQ(stream[kCapacity / 2 - 1], '\n');
+        ASSERT_EQ(stream[dotAt], '.');
+        stream += "more\r\n.\r\n";
+        PiecedReply reply({stream.substr(0, kCapacity), stream.substr(kCapacity) + "+OK next\r\n"});
+        const std::string body = reply.read(findTopBodyEnd, kTopBufferSize);
+        ASSERT_GE(body.size(), 9u);
+        EXPECT_EQ(body.substr(body.size() - 9), "more\r\n.\r\n") << "dot at " << dotAt;
+        EXPECT_EQ(reply.read(findStatusLineEnd), "+OK next\r\n") << "dot at " << dotAt;
     }
 }
 
