@@ -2,6 +2,8 @@
 // and the event loop, which runs until the window closes.
 
 #include "core/Memory.h"
+#include "shell/Help.h"
+#include "shell/MainWindowHooks.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -27,7 +29,8 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     installOutOfMemoryHandler();
-    TFMain window;
+    toppeek::shell::installHelpKeyInEveryWindow();
+    TFMain window(nullptr, toppeek::shell::mainWindowHooks());
     window.show();
     return application.exec();
 }

@@ -1,4 +1,5 @@
 #include "shell/Help.h"
+#include "ui/MainWindow.h"
 
 #include "core/Text.h"
 #include "operations/ProgramInfo.h"
@@ -8,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -33,7 +35,7 @@ namespace toppeek::shell {
 
 namespace {
 
-constexpr const char* kShortcutInstalledProperty = "toppeekHelpKey";
+constexpr const char* kShortcutInstalledProperty = kHelpKeyInstalledProperty;
 constexpr const char* kInstallerName = "toppeekHelpKeyInstaller";
 constexpr int kTargetRole = Qt::UserRole;
 
@@ -121,7 +123,18 @@ protected:
 } // namespace
 
 std::string helpFolder() {
-    return gHelpFolder.empty() ? programFilePath(kHelpFolderName) : gHelpFolder;
+    if (!gHelpFolder.empty())
+        return gHelpFolder;
+    // Beside the executable in a build tree or a portable copy; an installed program finds it
+    // in share/toppeek/help next to its bin folder. The guide that is in neither place is
+    // reported missing under the first name.
+    const std::string beside = programFilePath(kHelpFolderName);
+    const QString contents = QLatin1Char('/') + QString::fromLatin1(kHelpContentsPage);
+    if (beside.empty() || QFileInfo::exists(QString::fromStdString(beside) + contents))
+        return beside;
+    const QString installed = QDir::cleanPath(
+        QString::fromStdString(beside) + QStringLiteral("/../../share/toppeek/help"));
+    return QFileInfo::exists(installed + contents) ? installed.toStdString() : beside;
 }
 
 void setHelpFolder(std::string folder) {

@@ -146,16 +146,19 @@ QToolButton* makeButton(QWidget* bar, int& left, const char* name, const char* c
 
 // --- Creation and shutdown ---
 
-TFMain::TFMain(QWidget* parent) : TFMain(settingsFilePath(), filtersFilePath(), parent) {}
+TFMain::TFMain(QWidget* parent, ShellHooks hooks)
+    : TFMain(settingsFilePath(), filtersFilePath(), parent, std::move(hooks)) {}
 
-TFMain::TFMain(std::string settingsPath, std::string filtersPath, QWidget* parent)
-    : QMainWindow(parent), settingsPath_(std::move(settingsPath)),
+TFMain::TFMain(std::string settingsPath, std::string filtersPath, QWidget* parent, ShellHooks hooks)
+    : QMainWindow(parent), hooks_(std::move(hooks)), settingsPath_(std::move(settingsPath)),
       filtersPath_(std::move(filtersPath)), headerListingPath_(headerListingPath()) {
     FormCreate();
 }
 
 void TFMain::FormCreate() {
     setObjectName(QStringLiteral("FMain"));
+    setProperty("helpContext", 1);
+    setProperty(kHelpKeyInstalledProperty, true);
     toppeek::mail::startConnectionLayer();
     updateCaption();
 
@@ -190,6 +193,9 @@ void TFMain::FormCreate() {
     resize(kDesignWidth, kDesignHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+
+    if (hooks_.startupUpdateCheck)
+        hooks_.startupUpdateCheck(settings_->lastUpdateCheckDay);
 }
 
 TFMain::~TFMain() {
@@ -202,6 +208,8 @@ TFMain::~TFMain() {
     LVMsg->OnContextPopup = nullptr;
     LVMsg->lvdClearAll();
 
+    if (hooks_.closeHelp)
+        hooks_.closeHelp();
     saveSettings(settingsPath_, *settings_);
     messages_.reset();
     destroyFilters(std::move(filters_));
@@ -993,15 +1001,30 @@ void TFMain::ToggleStatusBar() {
 
 // --- Help ---
 
-void TFMain::HelpIndex() {}
+void TFMain::HelpIndex() {
+    if (hooks_.helpIndex)
+        hooks_.helpIndex(this);
+}
 
-void TFMain::OnlineHelp() {}
+void TFMain::OnlineHelp() {
+    if (hooks_.onlineHelp)
+        hooks_.onlineHelp();
+}
 
-void TFMain::ProgramHomePage() {}
+void TFMain::ProgramHomePage() {
+    if (hooks_.programHomePage)
+        hooks_.programHomePage();
+}
 
-void TFMain::AuthorHomePage() {}
+void TFMain::AuthorHomePage() {
+    if (hooks_.authorHomePage)
+        hooks_.authorHomePage();
+}
 
-void TFMain::About() {}
+void TFMain::About() {
+    if (hooks_.about)
+        hooks_.about(this);
+}
 
 // --- List events ---
 

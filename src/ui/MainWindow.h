@@ -20,6 +20,8 @@
 
 #include <QMainWindow>
 
+#include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -37,14 +39,34 @@ class QMenu;
 class QStatusBar;
 class QToolButton;
 
+// A window with this property set to true handles F1 itself; the help layer adds no key of its
+// own to it. The main window's F1 is its Help "&Index" item.
+inline constexpr const char* kHelpKeyInstalledProperty = "toppeekHelpKey";
+
+// What the layer above the windows does for the main window: help, web links, About and the
+// start-up update check. The program fills it in when it starts the window; a window without
+// hooks (as in the tests) leaves those steps out and never reaches the network.
+struct ShellHooks {
+    std::function<void(QWidget* from)> helpIndex;
+    std::function<void()> onlineHelp;
+    std::function<void()> programHomePage;
+    std::function<void()> authorHomePage;
+    std::function<void(QWidget* owner)> about;
+    // Shows the start-up notice, checks for a newer release when it is due, removes the notice.
+    std::function<void(std::uint32_t& lastUpdateCheckDay)> startupUpdateCheck;
+    // First step of the shutdown.
+    std::function<void()> closeHelp;
+};
+
 class TFMain : public QMainWindow {
     Q_OBJECT
 
 public:
     // Reads and writes the settings and filters files beside the executable.
-    explicit TFMain(QWidget* parent = nullptr);
+    explicit TFMain(QWidget* parent = nullptr, ShellHooks hooks = {});
     // Reads and writes the given files instead.
-    TFMain(std::string settingsPath, std::string filtersPath, QWidget* parent = nullptr);
+    TFMain(std::string settingsPath, std::string filtersPath, QWidget* parent = nullptr,
+           ShellHooks hooks = {});
     // The shutdown: saves the settings, frees the state, stops the connection layer.
     ~TFMain() override;
 
@@ -215,6 +237,7 @@ private:
     void syncSortChecks();
     void closeAfterOperation();
 
+    ShellHooks hooks_;
     std::string settingsPath_;
     std::string filtersPath_;
     std::string headerListingPath_;

@@ -106,6 +106,45 @@ private slots:
         dir_.reset();
     }
 
+    void shellHooksRunAtStartAndFromTheHelpMenu() {
+        {
+            std::unique_ptr<Settings> settings = createDefaultSettings();
+            settings->lastUpdateCheckDay = 700000;
+            QVERIFY(saveSettings(settingsPath_, *settings));
+        }
+        std::vector<std::string> calls;
+        std::uint32_t daySeen = 0;
+        ShellHooks hooks;
+        hooks.startupUpdateCheck = [&](std::uint32_t& day) {
+            daySeen = day;
+            day = 700002;
+            calls.push_back("update");
+        };
+        hooks.helpIndex = [&](QWidget*) { calls.push_back("index"); };
+        hooks.onlineHelp = [&] { calls.push_back("online"); };
+        hooks.programHomePage = [&] { calls.push_back("program"); };
+        hooks.authorHomePage = [&] { calls.push_back("author"); };
+        hooks.about = [&](QWidget*) { calls.push_back("about"); };
+        hooks.closeHelp = [&] { calls.push_back("close"); };
+        {
+            TFMain window(settingsPath_, filtersPath_, nullptr, hooks);
+            // The check runs while the window is created, on the day read from the file.
+            QCOMPARE(calls, std::vector<std::string>{"update"});
+            QCOMPARE(daySeen, 700000u);
+            window.Index1->trigger();
+            window.OnlineHelp1->trigger();
+            window.ProgramHomePage1->trigger();
+            window.AuthorHomePage1->trigger();
+            window.About1->trigger();
+        }
+        QCOMPARE(calls, (std::vector<std::string>{"update", "index", "online", "program", "author",
+                                                  "about", "close"}));
+        // The day the check recorded is saved at shutdown.
+        std::unique_ptr<Settings> saved = createDefaultSettings();
+        QVERIFY(loadSettings(settingsPath_, *saved));
+        QCOMPARE(saved->lastUpdateCheckDay, 700002u);
+    }
+
     void layoutCaptionsAndStartState() {
         auto window = startWindow({"127.0.0.1:1", "127.0.0.1:2"}, 7);
         QVERIFY(window);

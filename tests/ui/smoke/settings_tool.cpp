@@ -7,8 +7,10 @@
 //   settings_tool filename          prints the name the program gives the
 //                                   file beside its executable
 
+#include "core/Text.h"
 #include "storage/Settings.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -26,6 +28,9 @@ int main(int argc, char** argv) {
         // The program clamps it into the list when it fills its account
         // selector, so the file it writes at exit says 0.
         settings->selectedAccount = 5;
+        // Checked today already: the program must not look for an update on the network
+        // while it is tested.
+        settings->lastUpdateCheckDay = static_cast<std::uint32_t>(todayNumber());
         return saveSettings(argv[2], *settings) ? 0 : 1;
     }
     if (argc == 3 && std::strcmp(argv[1], "selected") == 0) {
