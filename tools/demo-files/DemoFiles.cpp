@@ -1,0 +1,60 @@
+#include "DemoFiles.h"
+
+#include "core/Text.h"
+
+namespace toppeek::demo {
+
+namespace {
+
+void addRule(Filters& filters, RuleKind kind, const char* text) {
+    std::unique_ptr<FilterRule> rule = createFilterRule();
+    rule->kind = kind;
+    switch (kind) {
+    case RuleKind::FromContains:
+        rule->fromText = text;
+        break;
+    case RuleKind::SubjectContains:
+        rule->subjectText = text;
+        break;
+    case RuleKind::HeadersContain:
+        rule->headersText = text;
+        break;
+    }
+    if (filters.rules.append(rule.get()) >= 0)
+        rule.release();
+}
+
+} // namespace
+
+std::unique_ptr<Settings> demoSettings(const std::string& host) {
+    std::unique_ptr<Settings> settings = createDefaultSettings();
+    std::unique_ptr<Account> account = newAccount();
+    account->address = kDemoAddress;
+    account->host = host;
+    account->userName = kDemoUser;
+    account->password = kDemoPassword;
+    settings->accounts.append(account.release());
+    settings->selectedAccount = 0;
+    settings->useApop = 1;
+    settings->bodyLines = 40;
+    settings->showAbout = 0;
+    const int today = todayNumber();
+    settings->lastUpdateCheckDay = today > 0 ? static_cast<std::uint32_t>(today) : 0;
+    return settings;
+}
+
+std::unique_ptr<Filters> demoFilters() {
+    std::unique_ptr<Filters> filters = createFilters();
+    addRule(*filters, RuleKind::SubjectContains, "lottery");
+    addRule(*filters, RuleKind::FromContains, "casino");
+    addRule(*filters, RuleKind::HeadersContain, "X-Spam-Flag: YES");
+    filters->bannedDomains.add("cheap-pills.example");
+    filters->bannedDomains.add("bulk-offers.example");
+    filters->friendlyDomains.add("friends.example");
+    filters->rulesEnabled = 1;
+    filters->bannedEnabled = 1;
+    filters->friendlyEnabled = 1;
+    return filters;
+}
+
+} // namespace toppeek::demo
