@@ -43,7 +43,7 @@ bool longRun() {
 constexpr std::uint32_t kTimeoutSeconds = 1;
 // A wait fails once more than the time-out has passed in whole seconds, so up to one second
 // later; the rest is room for a loaded machine running sanitizers.
-constexpr auto kReturnBound = std::chrono::seconds(kTimeoutSeconds + 1) + 2s;
+constexpr auto kReturnBound = std::chrono::seconds(kTimeoutSeconds + 1) + 3s;
 
 // A literal's bytes, NUL bytes included.
 template <std::size_t N> std::string bytes(const char (&literal)[N]) {
@@ -486,6 +486,41 @@ TEST_F(HostileServerTest, NulBytesInsideAHeaderEndTheTextTheyCut) {
     EXPECT_EQ(list->at(0)->subject, "before");
     EXPECT_FALSE(list->at(0)->from.has_value());
     EXPECT_EQ(list->at(1)->subject, "Message 2");
+}
+
+// The time stamp is taken from whatever the greeting holds; the APOP line must still be one
+// well-formed line, whatever the greeting looked like.
+TEST_F(HostileServerTest, GreetingsThatAreNoTimeStamps) {
+    const std::string greetings[] = {
+        "+OK <" + std::string(300, 'a') + "\r\n",
+        bytes("+OK <\0>\r\n"),
+        bytes("+OK <a\0b> <c>\r\n"),
+        "+OK " + std::string(10000, '<') + "\r\n",
+        "+OK <>\r\n",
+        "+OK <\r\n\r\n>\r\n",
+    };
+    settings->useApop = 1;
+    for (const std::string& greeting : greetings) {
+        SCOPED_TRACE(greeting.substr(0, 20));
+        Script script = checkScript();
+        script[0].reply = greeting;
+        script.erase(script.begin() + 1); // APOP, answered with USER's reply; no PASS
+        script[1].command = "APOP\r\n";
+        HostileServer server(
+            [&](HostilePeer& peer) { play(peer, Replay{conversationOf(script)}); });
+        Outcome outcome = run(Op::Check, server);
+        expectConsistent(Op::Check, outcome);
+        std::string sent = server.received();
+        std::string first = sent.substr(0, sent.find('\n') + 1);
+        ASSERT_EQ(first.size(), 45u) << first;
+        EXPECT_EQ(first.substr(0, 11), "APOP alice ");
+        EXPECT_EQ(first.find_first_not_of("0123456789abcdef", 11), 43u);
+        // A line end inside the greeting leaves the rest to be taken for the APOP reply.
+        if (std::count(greeting.begin(), greeting.end(), '\n') == 1) {
+            EXPECT_EQ(list->count(), 2);
+        }
+    }
+    settings->useApop = 0;
 }
 
 // ---- Enormous and endless replies ----
