@@ -551,6 +551,27 @@ TEST_F(HostileServerTest, TenMegabyteLines) {
     }
 }
 
+// Of a header longer than the reply buffer only the beginning and the end are kept; the end of
+// the reply must be found wherever it falls, also split by the point where the buffer filled.
+TEST_F(HostileServerTest, HeadersLongerThanTheReplyBuffer) {
+    for (std::size_t length = kReplyBufferSize - 12; length <= kReplyBufferSize + 12; ++length) {
+        SCOPED_TRACE("a TOP body of " + std::to_string(length) + " bytes");
+        std::string header = "Subject: Long\r\nX-Pad: ";
+        header += std::string(length - header.size() - 7, 'x') + "\r\n\r\n.\r\n";
+        ASSERT_EQ(header.size(), length);
+        Script script = checkScript();
+        script[3].reply = "+OK 1 5000\r\n";
+        script.erase(script.begin() + 6, script.begin() + 8);
+        script[5].reply = "+OK\r\n" + header;
+        Replay replay{conversationOf(script)};
+        Outcome outcome = run(Op::Check, [&](HostilePeer& peer) { play(peer, replay); });
+        expectConsistent(Op::Check, outcome);
+        ASSERT_EQ(list->count(), 1);
+        EXPECT_EQ(list->at(0)->subject, "Long");
+        EXPECT_LT(outcome.elapsed, std::chrono::seconds(kTimeoutSeconds)) << "waited for more";
+    }
+}
+
 // Sends the opening of the script, then bytes over and over until the client goes away (or
 // for at most 30 s, so that a client that never gives up fails the test instead of hanging it).
 HostileServer::Behaviour endless(Script opening, std::string begin, std::string repeated) {
