@@ -120,8 +120,17 @@ void refill(const std::string& filler, std::mt19937& random, long most) {
             const bool ok = file == 0 ? saveSettings(path, *settings[version])
                                       : saveFilters(*filters[version], path);
             (ok ? shared.saved : shared.failed)++;
-            if (!filler.empty() && readAll(path) != (ok ? wanted : before)) {
-                shared.violation = 1 + file;
+            if (filler.empty())
+                continue;
+            if (readAll(path) != (ok ? wanted : before)) {
+                shared.violation = 1;
+                ::_exit(3);
+            }
+            // A save that ran out of space takes its temporary file away again.
+            if (std::distance(
+                    std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()),
+                    std::filesystem::directory_iterator()) != 3) {
+                shared.violation = 2;
                 ::_exit(3);
             }
         }
@@ -196,7 +205,8 @@ void killRepeatedly(const std::string& dir, const std::string& scratchDir,
         ::kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_EQ(shared.violation, 0) << "a save left neither the old nor the new file";
+        ASSERT_NE(shared.violation, 1) << "a save left neither the old nor the new file";
+        ASSERT_NE(shared.violation, 2) << "a failed save left its temporary file behind";
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
             << "the saving process ended on its own, status " << status;
 
