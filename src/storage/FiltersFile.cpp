@@ -148,5 +148,5 @@ bool loadFilters(Filters& filters, const std::string& path) {
 }
 
 std::string filtersFilePath() {
-    return programFilePath(filtersFileName);
+    return dataFilePath(filtersFileName);
 }

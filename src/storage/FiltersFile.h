@@ -28,5 +28,5 @@ void writeFilterRule(RecordStream& stream, const FilterRule& rule);
 // One rule record, or null when the file ends inside it.
 std::unique_ptr<FilterRule> readFilterRule(RecordStream& stream);
 
-// The filters file beside the executable.
+// The filters file, where dataFilePath puts the program's files.
 std::string filtersFilePath();

@@ -185,5 +185,5 @@ std::unique_ptr<Account> readAccount(RecordStream& stream) {
 }
 
 std::string settingsFilePath() {
-    return programFilePath(settingsFileName);
+    return dataFilePath(settingsFileName);
 }

@@ -90,5 +90,6 @@ bool writeAccount(RecordStream& stream, const Account& account);
 // password (a cut-off password reads as the empty text).
 std::unique_ptr<Account> readAccount(RecordStream& stream);
 
-// The settings file beside the executable.
+// The settings file: beside the executable, or in the user's configuration folder when the
+// program cannot write there (dataFilePath).
 std::string settingsFilePath();

@@ -150,5 +150,5 @@ bool writeHeaderListing(const std::string& path, const MessageList& list) {
 }
 
 std::string headerListingPath() {
-    return programFilePath(kHeaderListingName);
+    return dataFilePath(kHeaderListingName);
 }

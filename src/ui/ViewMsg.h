@@ -64,5 +64,5 @@ void viewText(QWidget* owner, std::string_view text, const QString& title);
 // False when the file could not be written.
 bool writeHeaderListing(const std::string& path, const MessageList& list);
 
-// The header listing file beside the executable.
+// The header listing file, where dataFilePath puts the program's files.
 std::string headerListingPath();
