@@ -48,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::unique_ptr<Settings> loaded = createDefaultSettings();
     if (!loadSettings(input, *loaded)) {
+        // A file that is not a settings file leaves the record alone.
+        FUZZ_CHECK(sameSettings(*loaded, *createDefaultSettings()));
         return 0;
     }
     for (const Account* account : loaded->accounts) {
