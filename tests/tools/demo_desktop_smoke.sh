@@ -34,8 +34,17 @@ if [ "${1:-}" = "--inside" ]; then
         cat "$log" 2>/dev/null || true
         exit 1
     }
+    # The first visible window of the program whose whole title matches $1 (xdotool's own
+    # search also matches other names of a window).
     find_window() {
-        window=$(xdotool search --pid "$pid" --name "$1" 2>/dev/null | head -n 1 || true)
+        window=
+        local candidate
+        for candidate in $(xdotool search --onlyvisible --pid "$pid" --name "$1" 2>/dev/null); do
+            if xdotool getwindowname "$candidate" 2>/dev/null | grep -qE -- "$1"; then
+                window=$candidate
+                break
+            fi
+        done
         [ -n "$window" ] || ! kill -0 "$pid" 2>/dev/null
     }
     find_window '^TopPeek - ' || true
