@@ -11,21 +11,16 @@
 //
 // Unless "spread" is given, everything runs on one processor, as in the POP3 client's benchmark.
 
+#include "OperationsProbe.h"
 #include "PoplibReference.h"
-#include "operations/MailboxOperations.h"
-#include "operations/ProgressDialog.h"
+#include "mail/Connection.h"
 #include "support/DovecotServer.h"
-#include "support/ScriptedMessageBoxes.h"
 
 #include <QApplication>
-#include <QPushButton>
-#include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -33,71 +28,10 @@
 namespace {
 
 using namespace toppeek::operations;
-using Clock = std::chrono::steady_clock;
 using toppeek::bench::median;
 
 const char* const kUser = "bench";
 const char* const kPassword = "bench-password";
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-struct Bench {
-    Account account;
-    std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
-    toppeek::test::ScriptedMessageBoxes boxes;
-    int messages = 0;
-
-    // One whole check; seconds, or a negative value when it did not list every message.
-    double timedCheck() {
-        auto list = createMessageList();
-        auto start = Clock::now();
-        bool ok = checkMailbox(account, *settings, *filters, *list, {});
-        double seconds = secondsSince(start);
-        return ok && list->count() == messages && boxes.shown().empty() ? seconds : -1;
-    }
-
-    // A check with a zero-interval timer that fires in every pass of event processing; returns
-    // the longest time between two passes, in seconds.
-    double longestGap(long& passes) {
-        auto list = createMessageList();
-        Clock::time_point last{};
-        double longest = 0;
-        passes = 0;
-        QTimer probe;
-        probe.setInterval(0);
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            auto now = Clock::now();
-            if (passes++ > 0)
-                longest = std::max(longest, std::chrono::duration<double>(now - last).count());
-            last = now;
-        });
-        probe.start();
-        bool ok = checkMailbox(account, *settings, *filters, *list, {});
-        probe.stop();
-        return ok && list->count() == messages ? longest : -1;
-    }
-
-    // Presses Cancel after delay and answers Yes; seconds from the answer to the check's return.
-    double cancelLatency(int delayMilliseconds) {
-        auto list = createMessageList();
-        Clock::time_point confirmed{};
-        boxes.answer(kIdYes);
-        boxes.whileShown([&](const auto&) { confirmed = Clock::now(); });
-        QTimer::singleShot(delayMilliseconds, [] {
-            if (TTFPro3* dialog = currentProgressDialog())
-                dialog->BCancel->click();
-        });
-        bool ok = checkMailbox(account, *settings, *filters, *list, {});
-        auto returned = Clock::now();
-        boxes.whileShown({});
-        if (ok || confirmed == Clock::time_point{})
-            return -1;
-        return std::chrono::duration<double>(returned - confirmed).count();
-    }
-};
 
 void printRuns(const char* name, const std::vector<double>& values, double scale,
                const char* unit) {
@@ -141,7 +75,7 @@ int main(int argc, char** argv) {
     std::printf("Dovecot on %s, %d messages, %d runs\n", server.hostAndPort().c_str(), messages,
                 runs);
 
-    Bench bench;
+    toppeek::bench::OperationsProbe bench;
     bench.messages = messages;
     bench.account.host = server.hostAndPort();
     bench.account.userName = server.loginName(kUser);

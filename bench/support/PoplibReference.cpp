@@ -11,21 +11,55 @@ namespace toppeek::bench {
 
 namespace {
 
+// Each session is timed from the connection on. "login" stops the clock when PASS is accepted
+// (QUIT follows untimed); the others stop it when QUIT is answered.
 const char* const kPoplibScript = R"(
 import poplib, sys, time
-host, port, user, password, runs, limit = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], int(sys.argv[5]), int(sys.argv[6])
+mode, host, port, user, password, runs = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4], sys.argv[5], int(sys.argv[6])
+args = [int(a) for a in sys.argv[7:]]
 for _ in range(runs):
     start = time.perf_counter()
     p = poplib.POP3(host, port)
     p.user(user)
     p.pass_(password)
-    count, octets = p.stat()
-    for n in range(1, min(count, limit) + 1):
-        p.list(n)
-        p.top(n, 0)
-    p.quit()
-    print(time.perf_counter() - start, flush=True)
+    if mode == 'login':
+        elapsed = time.perf_counter() - start
+        p.quit()
+    else:
+        if mode == 'check':
+            count, octets = p.stat()
+            for n in range(1, min(count, args[0]) + 1):
+                p.list(n)
+                p.top(n, 0)
+        elif mode == 'top':
+            p.top(args[0], args[1])
+        elif mode == 'dele':
+            for n in args:
+                p.dele(n)
+        p.quit()
+        elapsed = time.perf_counter() - start
+    print(elapsed, flush=True)
 )";
+
+std::vector<double> runPoplib(const char* mode, int port, const std::string& user,
+                              const std::string& password, int runs,
+                              const std::vector<long>& args) {
+    std::vector<std::string> argv{"python3", "-c",        kPoplibScript,
+                                  mode,      "127.0.0.1", std::to_string(port),
+                                  user,      password,    std::to_string(runs)};
+    for (long a : args)
+        argv.push_back(std::to_string(a));
+    std::string output;
+    if (!toppeek::test::runTool(argv, output)) {
+        std::fprintf(stderr, "poplib run failed:\n%s\n", output.c_str());
+        return {};
+    }
+    std::vector<double> seconds;
+    std::istringstream in(output);
+    for (double s; in >> s;)
+        seconds.push_back(s);
+    return seconds;
+}
 
 } // namespace
 
@@ -76,18 +110,22 @@ int runOnOneProcessor() {
 
 std::vector<double> timePoplibCheck(int port, const std::string& user, const std::string& password,
                                     int runs, long limit) {
-    std::string output;
-    if (!toppeek::test::runTool({"python3", "-c", kPoplibScript, "127.0.0.1", std::to_string(port),
-                                 user, password, std::to_string(runs), std::to_string(limit)},
-                                output)) {
-        std::fprintf(stderr, "poplib run failed:\n%s\n", output.c_str());
-        return {};
-    }
-    std::vector<double> seconds;
-    std::istringstream in(output);
-    for (double s; in >> s;)
-        seconds.push_back(s);
-    return seconds;
+    return runPoplib("check", port, user, password, runs, {limit});
+}
+
+std::vector<double> timePoplibLogin(int port, const std::string& user, const std::string& password,
+                                    int runs) {
+    return runPoplib("login", port, user, password, runs, {});
+}
+
+std::vector<double> timePoplibTop(int port, const std::string& user, const std::string& password,
+                                  int runs, long message, long lines) {
+    return runPoplib("top", port, user, password, runs, {message, lines});
+}
+
+std::vector<double> timePoplibDele(int port, const std::string& user, const std::string& password,
+                                   const std::vector<long>& messages) {
+    return runPoplib("dele", port, user, password, 1, messages);
 }
 
 } // namespace toppeek::bench

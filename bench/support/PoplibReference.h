@@ -1,7 +1,7 @@
 #pragma once
 
 // Pieces that the benchmarks against real servers share: the test mail, the median, and python3's
-// poplib doing the same check as ours, as the reference measured in the same run.
+// poplib doing the same exchanges as ours, as the reference measured in the same run.
 
 #include <random>
 #include <string>
@@ -25,5 +25,19 @@ int runOnOneProcessor();
 // reason is on the standard error stream).
 std::vector<double> timePoplibCheck(int port, const std::string& user, const std::string& password,
                                     int runs, long limit);
+
+// Sessions of poplib that connect and log in (USER/PASS); the seconds up to the accepted PASS
+// of each. QUIT follows, untimed.
+std::vector<double> timePoplibLogin(int port, const std::string& user, const std::string& password,
+                                    int runs);
+
+// Sessions of poplib that log in, read TOP message lines and QUIT; the seconds of each.
+std::vector<double> timePoplibTop(int port, const std::string& user, const std::string& password,
+                                  int runs, long message, long lines);
+
+// One session of poplib that logs in, sends DELE for each of messages and QUIT, so that the
+// server removes them; its seconds, in a vector of one.
+std::vector<double> timePoplibDele(int port, const std::string& user, const std::string& password,
+                                   const std::vector<long>& messages);
 
 } // namespace toppeek::bench

@@ -1,0 +1,39 @@
+#pragma once
+
+// Mailbox operations timed the way the program runs them: the progress dialog shown (offscreen),
+// the idle step processing events in every pass of every wait, message boxes answered by script.
+// Needs a QApplication and the connection layer started.
+
+#include "operations/MailboxOperations.h"
+#include "support/ScriptedMessageBoxes.h"
+
+#include <chrono>
+#include <memory>
+
+namespace toppeek::bench {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start);
+
+struct OperationsProbe {
+    Account account;
+    std::unique_ptr<Settings> settings = createDefaultSettings();
+    std::unique_ptr<Filters> filters = createFilters();
+    toppeek::test::ScriptedMessageBoxes boxes;
+    int messages = 0; // the count a whole check must list
+
+    // One whole check; seconds, or a negative value when it did not list every message.
+    double timedCheck();
+
+    // A check with a zero-interval timer that fires in every pass of event processing; returns
+    // the longest time between two passes, in seconds, or a negative value when the check
+    // failed.
+    double longestGap(long& passes);
+
+    // Presses Cancel after delay and answers Yes; seconds from the answer to the check's return,
+    // or a negative value when the check did not end as cancelled.
+    double cancelLatency(int delayMilliseconds);
+};
+
+} // namespace toppeek::bench
