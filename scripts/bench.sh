@@ -21,6 +21,7 @@ cmake --build "$build" -j "$(nproc)" --target bench_all
 
 echo "Machine: $(nproc) processors, $(lscpu | sed -n 's/^Model name: *//p' | head -n 1)"
 echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "Load average before the run: $(cut -d " " -f 1-3 /proc/loadavg)"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 # Qt's notes about the offscreen platform are not figures.
 "$build/bin/bench_all" "$@" 2> >(grep -v -e propagateSizeHints -e XDG_RUNTIME_DIR >&2)
