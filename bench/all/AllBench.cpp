@@ -3,7 +3,8 @@
 //
 //   connection + login          our client up to the accepted PASS, poplib the same
 //   check of 1000 messages      checkMailbox under the progress dialog; poplib STAT, LIST, TOP n 0
-//   first 200 lines of one      fetchMessageText; poplib TOP n 200 in a session of its own
+//   first 200 lines of one      fetchMessageText, and our client alone doing the same login,
+//                               TOP n 200 and QUIT; poplib TOP n 200 in a session of its own
 //   remove 100 marked of 1000   removeMarkedMessages; poplib DELE for the same 100 and QUIT
 //   idle-step gap, cancel       the longest pause in event processing, a confirmed cancel's return
 //   start-up                    a fresh process of this program up to the main window's first
