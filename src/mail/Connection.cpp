@@ -190,9 +190,9 @@ constexpr int kFoldCarry = 3;
 // Put between the kept first half and the rest of a folded reply; no reply end contains it.
 constexpr char kFoldSeparator = ' ';
 
-bool take(Socket socket, char* buffer, int count, ConnectionControl* control) {
+bool take(Transport& transport, char* buffer, int count, ConnectionControl* control) {
     while (count > 0) {
-        int received = recvTimed(socket, buffer, count, 0, control);
+        int received = transport.receive(buffer, count, 0, control);
         if (received <= 0) {
             return false;
         }
@@ -407,7 +407,35 @@ int sendTimed(Socket socket, const char* data, int length, int flags, Connection
     }
 }
 
+int PlainTransport::receive(char* buffer, int size, int flags, ConnectionControl* control) {
+    return recvTimed(socket_, buffer, size, flags, control);
+}
+
+int PlainTransport::send(const char* data, int length, ConnectionControl* control) {
+    return sendTimed(socket_, data, length, 0, control);
+}
+
+int waitPass(Socket socket, bool forWriting, ConnectionControl* control,
+             std::uint32_t startSecond) {
+    int ready = waitOnePass(socket, forWriting ? POLLOUT : POLLIN);
+    runIdleStep();
+    if (cancelRequested(control) || isTimedOut(control, startSecond) || ready < 0) {
+        return -1;
+    }
+    return ready > 0 ? 1 : 0;
+}
+
+bool stopRequested(ConnectionControl* control) {
+    return cancelRequested(control);
+}
+
 int sendAll(Socket socket, const char* data, int length, int chunk, ConnectionControl* control) {
+    PlainTransport transport(socket);
+    return sendAll(transport, data, length, chunk, control);
+}
+
+int sendAll(Transport& transport, const char* data, int length, int chunk,
+            ConnectionControl* control) {
     if (length < 0) {
         return -1;
     }
@@ -419,7 +447,7 @@ int sendAll(Socket socket, const char* data, int length, int chunk, ConnectionCo
     int sent = 0;
     bool failed = false;
     while (!cancelRequested(control) && !failed && sent < length) {
-        int result = sendTimed(socket, data + sent, piece, 0, control);
+        int result = transport.send(data + sent, piece, control);
         if (result <= 0) {
             failed = true;
         } else {
@@ -434,6 +462,12 @@ int sendAll(Socket socket, const char* data, int length, int chunk, ConnectionCo
 }
 
 bool readUntil(Socket socket, char* buffer, int size, ReplyEndFinder finder, int argument,
+               ConnectionControl* control) {
+    PlainTransport transport(socket);
+    return readUntil(transport, buffer, size, finder, argument, control);
+}
+
+bool readUntil(Transport& transport, char* buffer, int size, ReplyEndFinder finder, int argument,
                ConnectionControl* control) {
     if (buffer == nullptr || size < 1 || finder == nullptr) {
         return false;
@@ -451,7 +485,7 @@ bool readUntil(Socket socket, char* buffer, int size, ReplyEndFinder finder, int
         if (overflowed && isTimedOut(control, start)) {
             return false;
         }
-        int peeked = recvTimed(socket, buffer + position, want, kPeek, control);
+        int peeked = transport.receive(buffer + position, want, kPeek, control);
         if (peeked <= 0) {
             return false;
         }
@@ -459,13 +493,13 @@ bool readUntil(Socket socket, char* buffer, int size, ReplyEndFinder finder, int
         if (end > 0) {
             // Never take more than was seen: the rest may belong to the next reply.
             end = std::min(end, position + peeked);
-            if (end > position && !take(socket, buffer + position, end - position, control)) {
+            if (end > position && !take(transport, buffer + position, end - position, control)) {
                 return false;
             }
             buffer[end] = '\0';
             return true;
         }
-        if (!take(socket, buffer + position, peeked, control)) {
+        if (!take(transport, buffer + position, peeked, control)) {
             return false;
         }
         position += peeked;

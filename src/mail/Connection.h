@@ -28,6 +28,8 @@ enum class ConnectStatus : int {
     Connecting = 2,  // statusText: unchanged
     Connected = 3,   // statusText: the remote address, dotted; port: the remote port
     CommandSent = 7, // statusText: the command line as traced, password masked
+    Securing = 8,    // statusText: the whole line to show ("Securing connection…", then the
+                     // protocol and cipher once the connection is secured)
 };
 
 // One per mailbox operation; the operation fills it in and hands it down to every call.
@@ -48,6 +50,9 @@ struct ConnectionControl {
     ConnectStatus status{};
     // Asked on every pass of every wait; true means stop now. May be empty (never stop).
     std::function<bool(ConnectionControl&)> cancelQuery;
+    // Why the last connection could not be made, in one line, when the layer knows better than
+    // "no connection" (a certificate that failed verification, say); empty otherwise.
+    std::string failureReason;
 };
 
 // Runs once in every pass of every wait. The default does nothing; the user interface installs
@@ -96,6 +101,43 @@ using ReplyEndFinder = int (*)(const char* buffer, int count, int argument);
 // short). True when a complete reply was read.
 bool readUntil(Socket socket, char* buffer, int size, ReplyEndFinder finder, int argument,
                ConnectionControl* control);
+
+// Where the bytes of a connection go through: the socket itself or a secure channel over it.
+// Both keep the layer's waiting rules (idle step, cancel query and time-out on every pass).
+class Transport {
+public:
+    virtual ~Transport() = default;
+    // As recvTimed: bytes received (> 0), 0 when the peer closed or size is 0, -1 on failure,
+    // time-out or cancel. flags: 0 or kPeek.
+    virtual int receive(char* buffer, int size, int flags, ConnectionControl* control) = 0;
+    // As sendTimed: bytes sent or -1.
+    virtual int send(const char* data, int length, ConnectionControl* control) = 0;
+};
+
+// The socket as it is.
+class PlainTransport final : public Transport {
+public:
+    explicit PlainTransport(Socket socket) : socket_(socket) {}
+    int receive(char* buffer, int size, int flags, ConnectionControl* control) override;
+    int send(const char* data, int length, ConnectionControl* control) override;
+
+private:
+    Socket socket_;
+};
+
+int sendAll(Transport& transport, const char* data, int length, int chunk,
+            ConnectionControl* control);
+bool readUntil(Transport& transport, char* buffer, int size, ReplyEndFinder finder, int argument,
+               ConnectionControl* control);
+
+// One pass of a wait as every wait of this layer makes them, for transports of their own: waits
+// a moment for the socket to become readable (or writable), runs the idle step, then asks the
+// cancel query and the time-out of the wait that began at startSecond. Returns 1 when the
+// socket is ready (or in error, which the next call on it will tell), 0 when another pass is
+// needed, -1 when the wait must stop.
+int waitPass(Socket socket, bool forWriting, ConnectionControl* control, std::uint32_t startSecond);
+// True when the control's cancel query says stop.
+bool stopRequested(ConnectionControl* control);
 
 // Abortive close: unsent data is discarded and the connection reset. Ignores kInvalidSocket.
 void closeConnection(Socket socket);

@@ -1,5 +1,7 @@
 #include "mail/Pop3.h"
 
+#include "mail/Tls.h"
+
 #include <array>
 #include <climits>
 #include <cstdio>
@@ -139,7 +141,29 @@ bool quitAndClose(Pop3Session& session) {
     transact(session, "QUIT\r\n", reply.data(), static_cast<int>(reply.size()));
     closeConnection(session.socket);
     session.socket = kInvalidSocket;
+    session.transport.reset();
     return false;
+}
+
+// Puts TLS over the session's connection; on failure closes it (the conversation cannot go on
+// in the clear, so no QUIT is sent).
+bool secure(Pop3Session& session, const std::string& name) {
+    session.transport = secureConnection(session.socket, name, *session.control);
+    if (!session.transport) {
+        closeConnection(session.socket);
+        session.socket = kInvalidSocket;
+        return false;
+    }
+    return true;
+}
+
+// The channel the session's commands go through.
+Transport& channelOf(Pop3Session& session, PlainTransport& plain) {
+    return session.transport ? *session.transport : plain;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && equalsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 int logIn(Pop3Session& session, std::string_view host, std::string_view user,
@@ -148,19 +172,41 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
     session.socket = kInvalidSocket;
     session.broken = false;
 
-    std::optional<HostAndPort> target = splitHostAndPort(host);
-    if (!target) {
+    session.transport.reset();
+    control.failureReason.clear();
+
+    std::optional<ServerAddress> address = parseServerAddress(host);
+    if (!address) {
         return kLoginNoConnection;
     }
-    int port = target->port != 0 ? target->port : rememberedPop3Port(host, control);
+    const HostAndPort& target = address->target;
+    int port = target.port;
+    if (port == 0) {
+        port = address->security == Security::Tls ? kPop3sPort
+                                                  : rememberedPop3Port(target.name, control);
+    }
 
     auto buffer = std::make_unique<char[]>(kLoginBufferSize);
-    session.socket = connectToHost(target->name, port, control);
+    session.socket = connectToHost(target.name, port, control);
     if (session.socket == kInvalidSocket) {
+        return kLoginNoConnection;
+    }
+    if (address->security == Security::Tls && !secure(session, target.name)) {
         return kLoginNoConnection;
     }
 
     bool ok = readStatusReply(session, buffer.get(), kLoginBufferSize);
+    if (ok && address->security == Security::StartTls) {
+        // The credentials must never go out in the clear: a server that will not secure the
+        // connection is not logged in to.
+        if (!transact(session, "STLS\r\n", buffer.get(), kLoginBufferSize)) {
+            quitAndClose(session);
+            return kLoginRefused;
+        }
+        if (!secure(session, target.name)) {
+            return kLoginNoConnection;
+        }
+    }
     std::optional<std::string> stamp;
     if (ok && allowApop) {
         stamp = apopTimestamp(replyText(buffer.get(), kLoginBufferSize));
@@ -324,6 +370,27 @@ std::optional<HostAndPort> splitHostAndPort(std::string_view host) {
     return HostAndPort{std::string(host.substr(0, colon)), port};
 }
 
+std::optional<ServerAddress> parseServerAddress(std::string_view host) {
+    ServerAddress address;
+    constexpr std::string_view kTlsScheme = "pop3s://";
+    constexpr std::string_view kStartTlsScheme = "pop3+stls://";
+    if (startsWithNoCase(host, kTlsScheme)) {
+        address.security = Security::Tls;
+        host.remove_prefix(kTlsScheme.size());
+    } else if (startsWithNoCase(host, kStartTlsScheme)) {
+        address.security = Security::StartTls;
+        host.remove_prefix(kStartTlsScheme.size());
+    } else if (host.find("://") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::optional<HostAndPort> target = splitHostAndPort(host);
+    if (!target || (address.security != Security::None && target->name.empty())) {
+        return std::nullopt;
+    }
+    address.target = std::move(*target);
+    return address;
+}
+
 int pop3Port() {
     std::lock_guard lock(gPortMutex);
     if (gPop3Port == 0) {
@@ -343,8 +410,9 @@ int sendCommand(Pop3Session& session, std::string_view line) {
             control->statusCallback(*control);
         }
     }
-    int sent = sendAll(session.socket, line.data(), static_cast<int>(line.size()), kSendChunk,
-                       session.control);
+    PlainTransport plain(session.socket);
+    int sent = sendAll(channelOf(session, plain), line.data(), static_cast<int>(line.size()),
+                       kSendChunk, session.control);
     if (sent == -1) {
         session.broken = true;
     }
@@ -352,8 +420,9 @@ int sendCommand(Pop3Session& session, std::string_view line) {
 }
 
 bool readStatusReply(Pop3Session& session, char* buffer, int size) {
-    if (session.broken ||
-        !readUntil(session.socket, buffer, size, findStatusLineEnd, 0, session.control)) {
+    PlainTransport plain(session.socket);
+    if (session.broken || !readUntil(channelOf(session, plain), buffer, size, findStatusLineEnd, 0,
+                                     session.control)) {
         session.broken = true;
         return false;
     }
@@ -411,7 +480,8 @@ bool pop3Top(Pop3Session& session, long number, int lines, char* buffer, int siz
         session.broken = true;
         return false;
     }
-    if (!readUntil(session.socket, buffer, size, findTopBodyEnd, 0, session.control)) {
+    PlainTransport plain(session.socket);
+    if (!readUntil(channelOf(session, plain), buffer, size, findTopBodyEnd, 0, session.control)) {
         session.broken = true;
         return false;
     }

@@ -7,6 +7,7 @@
 #include "mail/Connection.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ struct Pop3Session {
     // conversation is out of step, so every later command fails at once instead of waiting out
     // another time-out on a server that stopped answering.
     bool broken = false;
+    // What the commands go through once logged in: the socket itself, or TLS over it. Empty
+    // means the socket itself.
+    std::unique_ptr<Transport> transport = nullptr;
 };
 
 // Login results.
@@ -41,10 +45,14 @@ inline constexpr std::size_t kTimestampLimit = 199;
 inline constexpr std::size_t kCredentialLimit = 112;
 
 // The host may be written "name:port" to reach a server on another port; without a colon the
-// remembered POP3 port is used. Both log-ins return kLoginOk, kLoginNoConnection (also for a
-// bad port) or kLoginRefused (greeting or login refused or failed, or a user name or password
-// that cannot be sent safely: CR, LF or NUL in it, or longer than kCredentialLimit). On
-// failure session.socket is kInvalidSocket and the connection is closed.
+// remembered POP3 port is used. "pop3s://name[:port]" secures the connection right after it is
+// made (port 995 unless given); "pop3+stls://name[:port]" asks a plain connection to be secured
+// with STLS before any credential is sent, and a server that refuses gives kLoginRefused. A
+// connection that cannot be secured gives kLoginNoConnection with control.failureReason set. Both
+// log-ins return kLoginOk, kLoginNoConnection (also for a bad port) or kLoginRefused (greeting or
+// login refused or failed, or a user name or password that cannot be sent safely: CR, LF or NUL in
+// it, or longer than kCredentialLimit). On failure session.socket is kInvalidSocket and the
+// connection is closed.
 int pop3Login(Pop3Session& session, std::string_view host, std::string_view user,
               std::string_view password, ConnectionControl& control);
 // Uses APOP when the greeting carries a time stamp, otherwise USER/PASS.
@@ -92,6 +100,18 @@ struct HostAndPort {
     int port = 0;
 };
 std::optional<HostAndPort> splitHostAndPort(std::string_view host);
+
+// How an account's connection is secured, as its host text says.
+enum class Security { None, Tls, StartTls };
+inline constexpr int kPop3sPort = 995;
+
+// The host text with its scheme: the security, then the name and port as splitHostAndPort gives
+// them. Nothing for an unknown scheme, an empty name or a bad port.
+struct ServerAddress {
+    Security security = Security::None;
+    HostAndPort target;
+};
+std::optional<ServerAddress> parseServerAddress(std::string_view host);
 
 // The POP3 port: looked up once per run in the services database, else 110.
 int pop3Port();

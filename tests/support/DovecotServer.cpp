@@ -21,7 +21,7 @@ instance_name = toppeek-@NAME@
 log_path = @DIR@/dovecot.log
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
+@SSL@
 disable_plaintext_auth = no
 auth_mechanisms = plain login apop
 auth_failure_delay = 1 secs
@@ -42,7 +42,8 @@ service pop3-login {
     port = @PORT@
   }
   inet_listener pop3s {
-    port = 0
+    address = 127.0.0.1
+    port = @PORT2@
   }
 }
 service anvil {
@@ -54,7 +55,8 @@ service anvil {
 
 } // namespace
 
-DovecotServer::DovecotServer() : RealPop3Server("dovecot") {}
+DovecotServer::DovecotServer(std::optional<DovecotTls> tls)
+    : RealPop3Server("dovecot"), tls_(std::move(tls)) {}
 
 fs::path DovecotServer::maildirOf(const std::string& user) const {
     return homeOf(user) / "Maildir";
@@ -86,9 +88,22 @@ std::string DovecotServer::prepare(int port) {
     std::error_code ignored;
     fs::remove(dir / "base" / "anvil-auth-penalty", ignored);
 
-    writeFile(dir / "dovecot.conf", substitute(kConfiguration, {{"DIR", dir.string()},
-                                                                {"NAME", dir.filename().string()},
-                                                                {"PORT", std::to_string(port)}}));
+    std::string ssl = "ssl = no";
+    pop3sPort_ = 0;
+    if (tls_) {
+        // A fresh port per attempt: start() tries again when the server could not bind.
+        pop3sPort_ = freeLoopbackPort();
+        if (pop3sPort_ == 0 || pop3sPort_ == port)
+            return "no second free port on 127.0.0.1";
+        ssl = "ssl = required\nssl_cert = <" + tls_->certificate.string() + "\nssl_key = <" +
+              tls_->key.string();
+    }
+    writeFile(dir / "dovecot.conf",
+              substitute(kConfiguration, {{"DIR", dir.string()},
+                                          {"NAME", dir.filename().string()},
+                                          {"PORT", std::to_string(port)},
+                                          {"PORT2", std::to_string(pop3sPort_)},
+                                          {"SSL", ssl}}));
     return {};
 }
 

@@ -2,20 +2,38 @@
 
 #include "support/RealPop3Server.h"
 
+#include <filesystem>
+#include <optional>
+
 namespace toppeek::test {
 
 // Dovecot's POP3 server with a configuration of its own: plain passwords (so APOP works and the
 // greeting carries a time stamp), Maildirs at HOME/Maildir, and no penalty or long delay after a
 // refused login, so that tests may refuse passwords without slowing the ones that follow.
+//
+// Given a certificate and its key (PEM files), the server takes secured logins only
+// (ssl = required): STLS on the plain port, and POP3 over TLS on a second port.
+struct DovecotTls {
+    std::filesystem::path certificate;
+    std::filesystem::path key;
+};
+
 class DovecotServer : public RealPop3Server {
 public:
-    DovecotServer();
+    explicit DovecotServer(std::optional<DovecotTls> tls = std::nullopt);
+
+    // The port of POP3 over TLS; 0 without TLS.
+    int pop3sPort() const { return tls_ ? pop3sPort_ : 0; }
 
 protected:
     std::string prepare(int port) override;
     std::vector<std::string> commandLine() const override;
     std::filesystem::path maildirOf(const std::string& user) const override;
     std::vector<std::filesystem::path> logFiles() const override;
+
+private:
+    std::optional<DovecotTls> tls_;
+    int pop3sPort_ = 0;
 };
 
 } // namespace toppeek::test

@@ -312,6 +312,10 @@ std::size_t RealPop3Server::messageCount(const std::string& user) const {
     return countFiles(maildir / "new") + countFiles(maildir / "cur");
 }
 
+int freeLoopbackPort() {
+    return freePort();
+}
+
 std::string RealPop3Server::hostAndPort() const {
     return "127.0.0.1:" + std::to_string(port_);
 }

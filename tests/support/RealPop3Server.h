@@ -99,6 +99,9 @@ private:
 std::string substitute(std::string text,
                        const std::vector<std::pair<std::string, std::string>>& values);
 
+// A loopback port that was free a moment ago (another process may take it before it is bound).
+int freeLoopbackPort();
+
 // Full path of a program on PATH or in the sbin folders, or the empty path.
 std::filesystem::path findProgram(const std::string& name);
 

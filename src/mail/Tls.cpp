@@ -1,0 +1,270 @@
+#include "mail/Tls.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdint>
+#include <netinet/in.h>
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
+#include <string>
+#include <sys/socket.h>
+
+namespace toppeek::mail {
+
+namespace {
+
+struct SslFree {
+    void operator()(SSL* ssl) const { SSL_free(ssl); }
+};
+struct SslContextFree {
+    void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
+};
+using SslPointer = std::unique_ptr<SSL, SslFree>;
+using SslContextPointer = std::unique_ptr<SSL_CTX, SslContextFree>;
+
+bool retryable(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+
+Socket socketOf(BIO* bio) {
+    return static_cast<Socket>(reinterpret_cast<std::intptr_t>(BIO_get_data(bio)));
+}
+
+// OpenSSL's own socket BIO writes with write(), which raises SIGPIPE on a connection the server
+// has reset; this one sends with MSG_NOSIGNAL like the plain path does.
+int bioWrite(BIO* bio, const char* data, int length) {
+    BIO_clear_retry_flags(bio);
+    ssize_t sent = ::send(socketOf(bio), data, static_cast<std::size_t>(length), MSG_NOSIGNAL);
+    if (sent < 0 && retryable(errno)) {
+        BIO_set_retry_write(bio);
+    }
+    return static_cast<int>(sent);
+}
+
+int bioRead(BIO* bio, char* buffer, int size) {
+    BIO_clear_retry_flags(bio);
+    ssize_t received = ::recv(socketOf(bio), buffer, static_cast<std::size_t>(size), 0);
+    if (received < 0 && retryable(errno)) {
+        BIO_set_retry_read(bio);
+    }
+    return static_cast<int>(received);
+}
+
+long bioControl(BIO* /*bio*/, int command, long /*number*/, void* /*pointer*/) {
+    return command == BIO_CTRL_FLUSH ? 1 : 0;
+}
+
+int bioCreate(BIO* bio) {
+    BIO_set_init(bio, 1);
+    return 1;
+}
+
+// Made once and kept for the run, as OpenSSL's own methods are.
+const BIO_METHOD* socketMethod() {
+    static BIO_METHOD* method = [] {
+        BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "toppeek socket");
+        if (m != nullptr) {
+            BIO_meth_set_write(m, bioWrite);
+            BIO_meth_set_read(m, bioRead);
+            BIO_meth_set_ctrl(m, bioControl);
+            BIO_meth_set_create(m, bioCreate);
+        }
+        return m;
+    }();
+    return method;
+}
+
+bool isAddress(const std::string& name) {
+    in_addr v4{};
+    in6_addr v6{};
+    return ::inet_pton(AF_INET, name.c_str(), &v4) == 1 ||
+           ::inet_pton(AF_INET6, name.c_str(), &v6) == 1;
+}
+
+std::string verificationFailure(long code) {
+    switch (code) {
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+        return "The server's certificate has expired.";
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        return "The server's certificate is not valid yet.";
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+        return "The server's certificate is for another name.";
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+        return "The server's certificate comes from an unknown issuer.";
+    default:
+        return std::string("The server's certificate could not be verified: ") +
+               X509_verify_cert_error_string(code) + ".";
+    }
+}
+
+// Why the handshake failed, in one line.
+std::string handshakeFailure(SSL* ssl, int error) {
+    long verified = SSL_get_verify_result(ssl);
+    if (verified != X509_V_OK) {
+        return verificationFailure(verified);
+    }
+    unsigned long queued = ERR_peek_last_error();
+    if (error == SSL_ERROR_SSL && queued != 0) {
+        const char* reason = ERR_reason_error_string(queued);
+        return std::string("The secure connection could not be set up: ") +
+               (reason != nullptr ? reason : "unknown error") + ".";
+    }
+    return "The server ended the connection while it was being secured.";
+}
+
+class TlsTransport final : public Transport {
+public:
+    TlsTransport(Socket socket, SslPointer ssl) : socket_(socket), ssl_(std::move(ssl)) {}
+
+    int receive(char* buffer, int size, int flags, ConnectionControl* control) override {
+        if (failed_ || size < 0 || stopRequested(control)) {
+            return -1;
+        }
+        const std::uint32_t start = nowSeconds();
+        if (size == 0) {
+            return waitPass(socket_, false, control, start) < 0 ? -1 : 0;
+        }
+        // OpenSSL may hold decrypted bytes that the socket no longer shows, so the call comes
+        // first and the poll only when it asks for more.
+        for (;;) {
+            std::size_t received = 0;
+            ERR_clear_error();
+            int result =
+                (flags & kPeek) != 0
+                    ? SSL_peek_ex(ssl_.get(), buffer, static_cast<std::size_t>(size), &received)
+                    : SSL_read_ex(ssl_.get(), buffer, static_cast<std::size_t>(size), &received);
+            if (result == 1) {
+                return static_cast<int>(received);
+            }
+            int error = SSL_get_error(ssl_.get(), result);
+            if (error == SSL_ERROR_ZERO_RETURN) {
+                return 0;
+            }
+            if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) {
+                failed_ = true;
+                return -1;
+            }
+            if (waitPass(socket_, error == SSL_ERROR_WANT_WRITE, control, start) < 0) {
+                return -1;
+            }
+        }
+    }
+
+    int send(const char* data, int length, ConnectionControl* control) override {
+        if (failed_ || length < 0) {
+            return -1;
+        }
+        if (length == 0) {
+            return 0;
+        }
+        const std::uint32_t start = nowSeconds();
+        for (;;) {
+            std::size_t sent = 0;
+            ERR_clear_error();
+            int result = SSL_write_ex(ssl_.get(), data, static_cast<std::size_t>(length), &sent);
+            if (result == 1) {
+                return static_cast<int>(sent);
+            }
+            int error = SSL_get_error(ssl_.get(), result);
+            if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) {
+                failed_ = true;
+                return -1;
+            }
+            if (waitPass(socket_, error == SSL_ERROR_WANT_WRITE, control, start) < 0) {
+                return -1;
+            }
+        }
+    }
+
+private:
+    Socket socket_;
+    SslPointer ssl_;
+    // After a fatal error OpenSSL allows no further reads or writes on the connection.
+    bool failed_ = false;
+};
+
+void reportSecuring(ConnectionControl& control, std::string text) {
+    control.statusText = std::move(text);
+    control.status = ConnectStatus::Securing;
+    if (control.statusCallback) {
+        control.statusCallback(control);
+    }
+}
+
+} // namespace
+
+std::unique_ptr<Transport> secureConnection(Socket socket, std::string_view hostName,
+                                            ConnectionControl& control) {
+    control.failureReason.clear();
+    reportSecuring(control, std::string(kSecuringText));
+    const std::string name(hostName);
+
+    SslContextPointer context(SSL_CTX_new(TLS_client_method()));
+    const BIO_METHOD* method = socketMethod();
+    if (!context || method == nullptr ||
+        SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1 ||
+        SSL_CTX_set_default_verify_paths(context.get()) != 1) {
+        control.failureReason = "The secure connection could not be prepared.";
+        return nullptr;
+    }
+    SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
+    SslPointer ssl(SSL_new(context.get()));
+    BIO* bio = ssl ? BIO_new(method) : nullptr;
+    if (bio == nullptr) {
+        control.failureReason = "The secure connection could not be prepared.";
+        return nullptr;
+    }
+    BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(socket)));
+    SSL_set_bio(ssl.get(), bio, bio);
+    // A write may be retried from a moved buffer and may go out in parts, as with the socket.
+    SSL_set_mode(ssl.get(), SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+
+    // The certificate must name the host the user wrote: an address is checked as an address
+    // and is never sent as the server name, which must be a DNS name.
+    bool named = false;
+    if (isAddress(name)) {
+        named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl.get()), name.c_str()) == 1;
+    } else {
+        named = SSL_set_tlsext_host_name(ssl.get(), name.c_str()) == 1 &&
+                SSL_set1_host(ssl.get(), name.c_str()) == 1;
+    }
+    if (!named) {
+        control.failureReason = "The server's name cannot be checked against its certificate.";
+        return nullptr;
+    }
+
+    // The whole handshake is one wait with one clock.
+    const std::uint32_t start = nowSeconds();
+    for (;;) {
+        ERR_clear_error();
+        int result = SSL_connect(ssl.get());
+        if (result == 1) {
+            break;
+        }
+        int error = SSL_get_error(ssl.get(), result);
+        if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) {
+            control.failureReason = handshakeFailure(ssl.get(), error);
+            return nullptr;
+        }
+        if (waitPass(socket, error == SSL_ERROR_WANT_WRITE, &control, start) < 0) {
+            if (!stopRequested(&control)) {
+                control.failureReason = "The server did not finish securing the connection.";
+            }
+            return nullptr;
+        }
+    }
+
+    const char* cipher = SSL_get_cipher_name(ssl.get());
+    reportSecuring(control, std::string(kSecuringText) + " " + SSL_get_version(ssl.get()) + ", " +
+                                (cipher != nullptr ? cipher : "unknown cipher"));
+    return std::make_unique<TlsTransport>(socket, std::move(ssl));
+}
+
+} // namespace toppeek::mail

@@ -1,0 +1,321 @@
+// Secured POP3: host texts with their schemes, POP3 over TLS and STLS against a Dovecot that
+// takes secured logins only, certificates that must be refused, a server without STLS, and a
+// cancel while the handshake waits. The certificates come from an authority made up by the test,
+// which the client trusts through SSL_CERT_FILE in this process only.
+
+#include "mail/Pop3.h"
+#include "mail/Tls.h"
+#include "support/DovecotServer.h"
+#include "support/ScriptedPop3Server.h"
+#include "support/TestCertificates.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace toppeek::mail;
+using namespace std::chrono_literals;
+using toppeek::test::AfterReply;
+using toppeek::test::DovecotServer;
+using toppeek::test::DovecotTls;
+using toppeek::test::IssuedCertificate;
+using toppeek::test::ScriptedPop3Server;
+using toppeek::test::TestAuthority;
+namespace fs = std::filesystem;
+
+TEST(ServerAddress, SchemesPortsAndPlainHosts) {
+    auto tls = parseServerAddress("pop3s://mail.example.com");
+    ASSERT_TRUE(tls);
+    EXPECT_EQ(tls->security, Security::Tls);
+    EXPECT_EQ(tls->target.name, "mail.example.com");
+    EXPECT_EQ(tls->target.port, 0);
+
+    auto startTls = parseServerAddress("POP3+STLS://mail.example.com:1110");
+    ASSERT_TRUE(startTls);
+    EXPECT_EQ(startTls->security, Security::StartTls);
+    EXPECT_EQ(startTls->target.name, "mail.example.com");
+    EXPECT_EQ(startTls->target.port, 1110);
+
+    // Without a scheme the text means what it always did.
+    auto plain = parseServerAddress("mail.example.com:2110");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->security, Security::None);
+    EXPECT_EQ(plain->target.name, "mail.example.com");
+    EXPECT_EQ(plain->target.port, 2110);
+
+    EXPECT_FALSE(parseServerAddress("imaps://mail.example.com"));
+    EXPECT_FALSE(parseServerAddress("pop3s://"));
+    EXPECT_FALSE(parseServerAddress("pop3s://mail.example.com:0"));
+    EXPECT_FALSE(parseServerAddress("pop3+stls://mail.example.com:pop"));
+}
+
+const std::string kPassword = "s3cret-Pw";
+
+std::string message(int n) {
+    return "From: Sender <sender@example.org>\nTo: alice@example.com\nSubject: Secured " +
+           std::to_string(n) + "\n\nBody of message " + std::to_string(n) + "\n";
+}
+
+void writeText(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// The certificates of the run and the servers that present them; made once per process.
+struct Fixture {
+    fs::path dir;
+    std::string failure;
+    std::unique_ptr<DovecotServer> good;
+    // By kind of bad certificate: "expired", "other name", "untrusted".
+    std::map<std::string, std::unique_ptr<DovecotServer>> bad;
+
+    ~Fixture() {
+        good.reset();
+        bad.clear();
+        std::error_code ignored;
+        if (!dir.empty())
+            fs::remove_all(dir, ignored);
+    }
+
+    std::unique_ptr<DovecotServer> server(const std::string& name,
+                                          const IssuedCertificate& issued) {
+        if (issued.key.empty() || issued.certificate.empty()) {
+            failure = "could not issue the certificate \"" + name + "\"";
+            return nullptr;
+        }
+        DovecotTls tls{dir / (name + ".pem"), dir / (name + ".key")};
+        writeText(tls.certificate, issued.certificate);
+        writeText(tls.key, issued.key);
+        return std::make_unique<DovecotServer>(tls);
+    }
+
+    bool make() {
+        char pattern[] = "/tmp/toppeek-tls-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr) {
+            failure = "no temporary directory";
+            return false;
+        }
+        dir = pattern;
+        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+        TestAuthority authority("TopPeek Test Authority");
+        TestAuthority stranger("Some Other Authority");
+        if (!authority.valid() || !stranger.valid()) {
+            failure = "could not make the test authorities";
+            return false;
+        }
+        const fs::path trusted = dir / "trusted.pem";
+        writeText(trusted, authority.certificatePem());
+        // Only this process trusts the test authority, and only it.
+        ::setenv("SSL_CERT_FILE", trusted.c_str(), 1);
+        ::setenv("SSL_CERT_DIR", (dir / "no-such-folder").c_str(), 1);
+
+        const std::vector<std::string> local = {"DNS:localhost", "IP:127.0.0.1"};
+        good = server("good", authority.issue("localhost", local));
+        auto expired = server("expired", authority.issue("localhost", local, -7200, -3600));
+        auto otherName =
+            server("other-name", authority.issue("mail.example.org", {"DNS:mail.example.org"}));
+        auto untrusted = server("untrusted", stranger.issue("localhost", local));
+        if (!good || !expired || !otherName || !untrusted)
+            return false;
+
+        good->addUser("reader", kPassword);
+        good->addUser("viatls", kPassword);
+        good->addUser("viastls", kPassword);
+        for (const char* user : {"reader", "viatls", "viastls"})
+            for (int n = 1; n <= 3; ++n)
+                good->addMessage(user, message(n));
+        bad["expired"] = std::move(expired);
+        bad["other name"] = std::move(otherName);
+        bad["untrusted"] = std::move(untrusted);
+        if (!good->start()) {
+            failure = good->failure();
+            return false;
+        }
+        for (auto& [name, server] : bad) {
+            if (!server->start()) {
+                failure = name + ": " + server->failure();
+                return false;
+            }
+        }
+        return true;
+    }
+};
+
+Fixture& fixture() {
+    static Fixture shared;
+    static bool made = shared.make();
+    (void)made;
+    return shared;
+}
+
+class TlsLogin : public testing::Test {
+protected:
+    static void SetUpTestSuite() { startConnectionLayer(); }
+
+    void SetUp() override {
+        ASSERT_TRUE(fixture().failure.empty()) << fixture().failure;
+        control_.timeoutSeconds = 15;
+        control_.statusCallback = [this](ConnectionControl& c) {
+            if (c.status == ConnectStatus::CommandSent || c.status == ConnectStatus::Securing)
+                trace_.push_back(c.statusText);
+        };
+    }
+
+    void TearDown() override {
+        if (session_.socket != kInvalidSocket) {
+            pop3Quit(session_);
+            closeConnection(session_.socket);
+            session_.socket = kInvalidSocket;
+        }
+    }
+
+    static std::string pop3s(const DovecotServer& server, const std::string& name = "localhost") {
+        return "pop3s://" + name + ":" + std::to_string(server.pop3sPort());
+    }
+    static std::string stls(const DovecotServer& server, const std::string& name = "localhost") {
+        return "pop3+stls://" + name + ":" + std::to_string(server.port());
+    }
+
+    // Log in, read, delete the first message and quit; the server must have committed it.
+    void checkAndRemove(const std::string& host, const std::string& user) {
+        DovecotServer& server = *fixture().good;
+        ASSERT_EQ(pop3Login(session_, host, user, kPassword, control_), kLoginOk)
+            << control_.failureReason;
+        long count = -1;
+        long octets = -1;
+        ASSERT_TRUE(pop3Stat(session_, count, octets));
+        EXPECT_EQ(count, 3);
+        std::vector<char> buffer(20000);
+        ASSERT_TRUE(pop3Top(session_, 2, 1, buffer.data(), static_cast<int>(buffer.size())));
+        std::string top = buffer.data();
+        EXPECT_NE(top.find("Subject: Secured 2\r\n"), std::string::npos) << top;
+        EXPECT_TRUE(top.ends_with("\r\nBody of message 2\r\n.\r\n")) << top;
+        ASSERT_TRUE(pop3Dele(session_, 1));
+        EXPECT_TRUE(pop3Quit(session_));
+        closeConnection(session_.socket);
+        session_.socket = kInvalidSocket;
+        EXPECT_EQ(server.messageCount(user), 2u);
+    }
+
+    // Where in the trace a line is, or -1.
+    long traced(const std::string& line) const {
+        for (std::size_t i = 0; i < trace_.size(); ++i)
+            if (trace_[i] == line)
+                return static_cast<long>(i);
+        return -1;
+    }
+
+    ConnectionControl control_;
+    Pop3Session session_;
+    std::vector<std::string> trace_;
+};
+
+TEST_F(TlsLogin, Pop3sChecksFetchesAndRemoves) {
+    checkAndRemove(pop3s(*fixture().good), "viatls");
+    // The handshake is traced before the first command, and tells what it agreed on.
+    ASSERT_GE(trace_.size(), 3u);
+    EXPECT_EQ(trace_[0], kSecuringText);
+    EXPECT_TRUE(trace_[1].starts_with(std::string(kSecuringText) + " TLSv1.")) << trace_[1];
+    EXPECT_EQ(trace_[2], "USER viatls\r\n");
+}
+
+TEST_F(TlsLogin, StlsSecuresBeforeAnyCredential) {
+    checkAndRemove(stls(*fixture().good), "viastls");
+    long stlsAt = traced("STLS\r\n");
+    long securedAt = traced(std::string(kSecuringText));
+    long userAt = traced("USER viastls\r\n");
+    ASSERT_GE(stlsAt, 0);
+    EXPECT_LT(stlsAt, securedAt);
+    EXPECT_LT(securedAt, userAt);
+}
+
+TEST_F(TlsLogin, AnAddressIsCheckedAgainstTheCertificatesAddressesAndApopWorks) {
+    ASSERT_EQ(
+        pop3LoginApop(session_, pop3s(*fixture().good, "127.0.0.1"), "reader", kPassword, control_),
+        kLoginOk)
+        << control_.failureReason;
+    EXPECT_EQ(trace_.back().substr(0, 5), "APOP ");
+    long count = -1;
+    long octets = -1;
+    ASSERT_TRUE(pop3Stat(session_, count, octets));
+    EXPECT_EQ(count, 3);
+}
+
+TEST_F(TlsLogin, BadCertificatesFailTheConnectionWithTheirReason) {
+    const std::map<std::string, std::string> reasons = {
+        {"expired", "expired"}, {"other name", "another name"}, {"untrusted", "unknown issuer"}};
+    for (const auto& [kind, reason] : reasons) {
+        SCOPED_TRACE(kind);
+        DovecotServer& server = *fixture().bad.at(kind);
+        for (const std::string& host : {pop3s(server), stls(server)}) {
+            trace_.clear();
+            EXPECT_EQ(pop3Login(session_, host, "reader", kPassword, control_), kLoginNoConnection);
+            EXPECT_EQ(session_.socket, kInvalidSocket);
+            EXPECT_NE(control_.failureReason.find(reason), std::string::npos)
+                << host << ": " << control_.failureReason;
+            EXPECT_EQ(control_.failureReason.find('\n'), std::string::npos);
+            for (const auto& line : trace_)
+                EXPECT_FALSE(line.starts_with("USER") || line.starts_with("PASS")) << line;
+        }
+    }
+}
+
+TEST_F(TlsLogin, AServerWithoutStlsNeverSeesTheCredentials) {
+    ScriptedPop3Server server;
+    server.greeting("+OK ready <1.2@example.org>\r\n")
+        .expect("STLS", "-ERR not offered here\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    server.start();
+    const std::string host = "pop3+stls://" + server.hostAndPort();
+    EXPECT_EQ(pop3Login(session_, host, "alice", "secret", control_), kLoginRefused);
+    EXPECT_EQ(session_.socket, kInvalidSocket);
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    EXPECT_EQ(server.received(), (std::vector<std::string>{"STLS\r\n", "QUIT\r\n"}));
+    EXPECT_EQ(server.receivedBytes().find("secret"), std::string::npos);
+    EXPECT_EQ(server.problems(), std::vector<std::string>{});
+
+    // APOP would not send the password, but it is a credential all the same.
+    ScriptedPop3Server apopServer;
+    apopServer.greeting("+OK ready <1.2@example.org>\r\n")
+        .expect("STLS", "-ERR not offered here\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    apopServer.start();
+    EXPECT_EQ(pop3LoginApop(session_, "pop3+stls://" + apopServer.hostAndPort(), "alice", "secret",
+                            control_),
+              kLoginRefused);
+    EXPECT_TRUE(apopServer.waitUntilDone(5s));
+    EXPECT_EQ(apopServer.received(), (std::vector<std::string>{"STLS\r\n", "QUIT\r\n"}));
+}
+
+TEST_F(TlsLogin, ACancelDuringTheHandshakeReturnsAtOnce) {
+    ScriptedPop3Server server;
+    server.greeting({}, AfterReply::StaySilent);
+    server.start();
+    control_.timeoutSeconds = 60;
+    int asked = 0;
+    control_.cancelQuery = [&](ConnectionControl& c) {
+        return c.status == ConnectStatus::Securing && ++asked > 20;
+    };
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(pop3Login(session_, "pop3s://" + server.hostAndPort(), "alice", "secret", control_),
+              kLoginNoConnection);
+    // Far below the time-out: the handshake's wait saw the cancel.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
+    EXPECT_GT(asked, 20);
+    EXPECT_EQ(session_.socket, kInvalidSocket);
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    // What reached the server is the start of a handshake, never a command.
+    EXPECT_EQ(server.receivedBytes().find("USER"), std::string::npos);
+}
+
+} // namespace
