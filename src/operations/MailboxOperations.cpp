@@ -79,7 +79,10 @@ bool logIn(const OperationRecord& record, Pop3Session& session, ConnectionContro
             ? mail::pop3LoginApop(session, account.host, account.userName, account.password,
                                   control)
             : mail::pop3Login(session, account.host, account.userName, account.password, control);
-    if (result == mail::kLoginNoConnection)
+    if (result == mail::kLoginNoConnection && !control.failureReason.empty())
+        msgBox(kMbInformation, kProgramTitle, "Could not connect to the mail server %s.\n%s",
+               account.host.c_str(), control.failureReason.c_str());
+    else if (result == mail::kLoginNoConnection)
         msgBox(kMbInformation, kProgramTitle, "Could not connect to the mail server %s.",
                account.host.c_str());
     else if (result == mail::kLoginRefused)

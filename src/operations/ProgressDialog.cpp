@@ -237,6 +237,7 @@ void showConnectStatus(mail::ConnectionControl& control) {
         setStatusLine("Connected to %s, port %d", control.statusText.c_str(), control.port);
         break;
     case ConnectStatus::CommandSent:
+    case ConnectStatus::Securing:
         setStatusLine("%s", control.statusText.c_str());
         break;
     default:

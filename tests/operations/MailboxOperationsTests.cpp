@@ -441,6 +441,26 @@ TEST_F(MailboxOperationsTest, FailedConnectionIsShownAndChangesNothing) {
     EXPECT_NE(boxes.shown()[0].text.find(account.host), std::string::npos);
 }
 
+TEST_F(MailboxOperationsTest, AConnectionThatCannotBeSecuredIsShownWithTheReason) {
+    // A plain server where TLS was asked for: the handshake fails on its greeting.
+    ScriptedPop3Server server;
+    server.greeting("+OK ready, but in the clear\r\n");
+    server.start();
+    account.host = "pop3s://" + server.hostAndPort();
+    EXPECT_TRUE(checkMailbox(account, *settings, *filters, *list, {}, options));
+    EXPECT_EQ(list->count(), 0);
+    ASSERT_EQ(boxes.flags(), std::vector<unsigned>{0x40});
+    const std::string& text = boxes.shown()[0].text;
+    std::size_t lineEnd = text.find('\n');
+    ASSERT_NE(lineEnd, std::string::npos) << text;
+    EXPECT_NE(text.find(account.host), std::string::npos) << text;
+    // The reason is one line of its own.
+    EXPECT_GT(text.size(), lineEnd + 1);
+    EXPECT_EQ(text.find('\n', lineEnd + 1), std::string::npos) << text;
+    EXPECT_NE(text.find("secure", lineEnd), std::string::npos) << text;
+    EXPECT_EQ(server.receivedBytes().find("USER"), std::string::npos);
+}
+
 TEST_F(MailboxOperationsTest, RefusedLoginIsShownWithItsOwnText) {
     ScriptedPop3Server server;
     server.greeting("+OK ready\r\n")

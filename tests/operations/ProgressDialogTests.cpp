@@ -334,6 +334,14 @@ TEST_F(ProgressDialogTest, ConnectionStatusOnTheStatusLine) {
             showConnectStatus(control);
             EXPECT_EQ(status.text(), "PASS xxxx");
 
+            control.statusText = "Securing connection\u2026 TLSv1.3, TLS_AES_256_GCM_SHA384";
+            control.status = ConnectStatus::Securing;
+            showConnectStatus(control);
+            EXPECT_EQ(status.text(), QString::fromUtf8(control.statusText.c_str()));
+            control.statusText = "PASS xxxx";
+            control.status = ConnectStatus::CommandSent;
+            showConnectStatus(control);
+
             // A status the display does not know leaves the line alone.
             control.statusText = "something else";
             control.status = static_cast<ConnectStatus>(5);
