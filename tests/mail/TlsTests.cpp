@@ -318,4 +318,33 @@ TEST_F(TlsLogin, ACancelDuringTheHandshakeReturnsAtOnce) {
     EXPECT_EQ(server.receivedBytes().find("USER"), std::string::npos);
 }
 
+TEST_F(TlsLogin, AHandshakeThatNeverFinishesTimesOutWithAReason) {
+    ScriptedPop3Server server;
+    server.greeting("+OK ready\r\n").expect("STLS", {{"+OK go ahead\r\n"}}, AfterReply::StaySilent);
+    server.start();
+    control_.timeoutSeconds = 1;
+    EXPECT_EQ(
+        pop3Login(session_, "pop3+stls://" + server.hostAndPort(), "alice", "secret", control_),
+        kLoginNoConnection);
+    EXPECT_EQ(session_.socket, kInvalidSocket);
+    EXPECT_NE(control_.failureReason.find("did not finish"), std::string::npos)
+        << control_.failureReason;
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    EXPECT_EQ(server.receivedBytes().find("secret"), std::string::npos);
+
+    // The session is fit for the next login, which is plain again.
+    trace_.clear();
+    ScriptedPop3Server plain;
+    plain.greeting("+OK ready\r\n")
+        .expect("USER alice", "+OK\r\n")
+        .expect("PASS secret", "+OK\r\n");
+    plain.start();
+    control_.timeoutSeconds = 15;
+    ASSERT_EQ(pop3Login(session_, plain.hostAndPort(), "alice", "secret", control_), kLoginOk);
+    EXPECT_TRUE(control_.failureReason.empty());
+    EXPECT_EQ(traced(std::string(kSecuringText)), -1);
+    closeConnection(session_.socket);
+    session_.socket = kInvalidSocket;
+}
+
 } // namespace
