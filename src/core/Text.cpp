@@ -387,7 +387,7 @@ std::string dataFilePathIn(const char* name, const DataFileSurroundings& surroun
         return fitted(surroundings.programFolder + file);
 
     std::string base;
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // Per the XDG base directory rules, a relative XDG_CONFIG_HOME is ignored.
     if (surroundings.configHome && surroundings.configHome->starts_with('/'))
         base = *surroundings.configHome;
     else if (surroundings.home && !surroundings.home->empty())

@@ -75,7 +75,7 @@ TEST_F(DataFilePath, WithoutAnAbsoluteXdgConfigHomeTheHomesConfigFolderIsUsed) {
               (folder / "toppeek-filters.dat").string());
     EXPECT_EQ(modeOf(folder), 0700u);
 
-    // The base directory specification says a relative value is to be ignored.
+    // The XDG base directory rules say a relative value is to be ignored.
     surroundings.configHome = "relative/config";
     EXPECT_EQ(dataFilePathIn("toppeek-filters.dat", surroundings),
               (folder / "toppeek-filters.dat").string());
