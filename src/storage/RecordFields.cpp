@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -53,6 +54,40 @@ void syncDirectoryOf(const std::string& path) {
         return;
     ::fsync(fd);
     ::close(fd);
+}
+
+// What mkstemp puts in place of the six X of the template.
+bool isTemporarySuffix(std::string_view suffix) {
+    return suffix.size() == 6 && std::all_of(suffix.begin(), suffix.end(), [](char c) {
+               return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+           });
+}
+
+// A save that was killed or lost its power half-way leaves its temporary file
+// behind; without this they would pile up beside the file, each holding a copy
+// of the passwords. Only files of this user that have not changed for a while
+// go, so that a save running at the same moment in another instance keeps its
+// file.
+void removeStaleTemporaries(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    fs::path dir = target.parent_path();
+    if (dir.empty())
+        dir = ".";
+    const std::string prefix = target.filename().string() + ".";
+    const ::time_t now = ::time(nullptr);
+    std::error_code error;
+    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
+            !isTemporarySuffix(std::string_view(name).substr(prefix.size())))
+            continue;
+        struct stat info {};
+        if (::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid() || now - info.st_mtime < staleTemporaryAge)
+            continue;
+        ::unlink(it->path().c_str());
+    }
 }
 
 } // namespace
@@ -121,6 +156,7 @@ void writeCount(RecordStream& stream, int count) {
 }
 
 bool saveReplacing(const std::string& path, const std::function<void(RecordStream&)>& writeFields) {
+    removeStaleTemporaries(path);
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)

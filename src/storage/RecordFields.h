@@ -45,6 +45,10 @@ void writeCount(RecordStream& stream, int count);
 // which replaces path only when every byte, the flush and the fsync
 // succeeded. On failure path keeps its old content, the temporary file is
 // removed and the result is false. New files get permissions 0600.
+// Temporary files of earlier saves that were cut off (path + "." + six
+// characters, this user's, unchanged for staleTemporaryAge seconds) are
+// removed first.
+inline constexpr int staleTemporaryAge = 60;
 bool saveReplacing(const std::string& path, const std::function<void(RecordStream&)>& writeFields);
 
 } // namespace storage

@@ -11,8 +11,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace storage_test;
@@ -125,4 +127,41 @@ TEST(Durability, FullFileSystemKeepsTheOldFilesAndReportsFailure) {
     auto loaded = createFilters();
     ASSERT_TRUE(loadFilters(*loaded, filtersPath));
     EXPECT_EQ(loaded->bannedDomains.count(), 1);
+}
+
+// Temporary files that killed saves left behind go with the next save; files that merely look
+// alike, and a save that may still be running elsewhere, are left alone.
+TEST(Durability, ASaveRemovesTheStaleTemporariesOfCutOffSaves) {
+    TempDir dir;
+    const std::string path = dir.file("settings.dat");
+    const auto make = [&](const std::string& name, bool old) {
+        const std::string file = dir.file(name);
+        std::FILE* out = std::fopen(file.c_str(), "w");
+        ASSERT_NE(out, nullptr);
+        std::fputs("half a save", out);
+        std::fclose(out);
+        if (old) {
+            const timespec times[2] = {{::time(nullptr) - storage::staleTemporaryAge - 5, 0},
+                                       {::time(nullptr) - storage::staleTemporaryAge - 5, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+        }
+    };
+    make("settings.dat.a1B2c3", true);
+    make("settings.dat.ZZZZZZ", true);
+    make("settings.dat.Fresh1", false); // another instance saving right now
+    make("settings.dat.a1B2c", true);   // not what a save leaves
+    make("settings.dat.a1B2c34", true);
+    make("settings.dat.a1-2c3", true);
+    make("filters.dat.a1B2c3", true); // another file's, removed by that file's save
+    std::filesystem::create_directory(dir.file("settings.dat.dir123"));
+
+    ASSERT_TRUE(saveSettings(path, *createDefaultSettings()));
+    EXPECT_EQ(dir.names(),
+              (std::set<std::string>{"settings.dat", "settings.dat.Fresh1", "settings.dat.a1B2c",
+                                     "settings.dat.a1B2c34", "settings.dat.a1-2c3",
+                                     "filters.dat.a1B2c3", "settings.dat.dir123"}));
+
+    ASSERT_TRUE(saveFilters(*createFilters(), dir.file("filters.dat")));
+    EXPECT_EQ(dir.names().count("filters.dat.a1B2c3"), 0u);
+    EXPECT_EQ(dir.names().count("settings.dat.Fresh1"), 1u);
 }
