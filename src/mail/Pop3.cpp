@@ -18,6 +18,8 @@ namespace {
 
 constexpr int kSendChunk = 512;
 constexpr int kDefaultPop3Port = 110;
+constexpr std::string_view kTlsScheme = "pop3s://";
+constexpr std::string_view kStartTlsScheme = "pop3+stls://";
 
 std::mutex gPortMutex;
 int gPop3Port = 0; // 0 until looked up
@@ -345,12 +347,7 @@ std::string apopDigest(std::string_view timestamp, std::string_view password) {
     return hex;
 }
 
-std::optional<HostAndPort> splitHostAndPort(std::string_view host) {
-    std::size_t colon = host.rfind(':');
-    if (colon == std::string_view::npos) {
-        return HostAndPort{std::string(host), 0};
-    }
-    std::string_view digits = host.substr(colon + 1);
+std::optional<int> parsePort(std::string_view digits) {
     if (digits.empty()) {
         return std::nullopt;
     }
@@ -367,13 +364,23 @@ std::optional<HostAndPort> splitHostAndPort(std::string_view host) {
     if (port < 1) {
         return std::nullopt;
     }
-    return HostAndPort{std::string(host.substr(0, colon)), port};
+    return port;
+}
+
+std::optional<HostAndPort> splitHostAndPort(std::string_view host) {
+    std::size_t colon = host.rfind(':');
+    if (colon == std::string_view::npos) {
+        return HostAndPort{std::string(host), 0};
+    }
+    std::optional<int> port = parsePort(host.substr(colon + 1));
+    if (!port) {
+        return std::nullopt;
+    }
+    return HostAndPort{std::string(host.substr(0, colon)), *port};
 }
 
 std::optional<ServerAddress> parseServerAddress(std::string_view host) {
     ServerAddress address;
-    constexpr std::string_view kTlsScheme = "pop3s://";
-    constexpr std::string_view kStartTlsScheme = "pop3+stls://";
     if (startsWithNoCase(host, kTlsScheme)) {
         address.security = Security::Tls;
         host.remove_prefix(kTlsScheme.size());
@@ -389,6 +396,34 @@ std::optional<ServerAddress> parseServerAddress(std::string_view host) {
     }
     address.target = std::move(*target);
     return address;
+}
+
+int defaultServerPort(Security security) {
+    return security == Security::Tls ? kPop3sPort : pop3Port();
+}
+
+int serverPort(const ServerAddress& address) {
+    return address.target.port != 0 ? address.target.port : defaultServerPort(address.security);
+}
+
+std::optional<std::string> formatServerAddress(Security security, std::string_view name, int port) {
+    // A colon anywhere in the name would be read back as the port's separator.
+    if (name.find(':') != std::string_view::npos || port < 1 || port > 65535 ||
+        (security != Security::None && name.empty())) {
+        return std::nullopt;
+    }
+    std::string text;
+    if (security == Security::Tls) {
+        text = kTlsScheme;
+    } else if (security == Security::StartTls) {
+        text = kStartTlsScheme;
+    }
+    text += name;
+    if (port != defaultServerPort(security)) {
+        text += ':';
+        text += std::to_string(port);
+    }
+    return text;
 }
 
 int pop3Port() {

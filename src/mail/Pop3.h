@@ -113,6 +113,19 @@ struct ServerAddress {
 };
 std::optional<ServerAddress> parseServerAddress(std::string_view host);
 
+// The port a connection with this security goes to when its host text names none: kPop3sPort
+// for TLS, else the POP3 port.
+int defaultServerPort(Security security);
+// The port a host text stands for: the one it names, else the default of its security.
+int serverPort(const ServerAddress& address);
+// A port written on its own: all digits (leading zeros allowed), 1..65535.
+std::optional<int> parsePort(std::string_view digits);
+// The host text for a security, a server name and a port: the scheme ("pop3s://" or
+// "pop3+stls://", none for a plain connection), the name, and ":port" only when the port differs
+// from defaultServerPort(security). Nothing when the text would not parse back to the same three:
+// a name with a colon in it (the port's separator), an empty name with a scheme, a bad port.
+std::optional<std::string> formatServerAddress(Security security, std::string_view name, int port);
+
 // The POP3 port: looked up once per run in the services database, else 110.
 int pop3Port();
 

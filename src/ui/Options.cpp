@@ -13,6 +13,7 @@
 #include "ui/UpDown.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -22,18 +23,24 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <utility>
 
+using toppeek::mail::Security;
 using toppeek::operations::kMbInformation;
 using toppeek::operations::kProgramTitle;
 using toppeek::operations::msgBox;
@@ -88,6 +95,27 @@ QString accountRowText(const Account& account) {
     return textFromBytes(account.address);
 }
 
+// The Security box lists the choices in this order.
+constexpr Security kSecurityChoices[] = {Security::None, Security::Tls, Security::StartTls};
+
+Security securityAt(int index) {
+    return index >= 0 && index < static_cast<int>(std::size(kSecurityChoices))
+               ? kSecurityChoices[index]
+               : Security::None;
+}
+
+int indexOfSecurity(Security security) {
+    const auto* found =
+        std::find(std::begin(kSecurityChoices), std::end(kSecurityChoices), security);
+    return found == std::end(kSecurityChoices)
+               ? 0
+               : static_cast<int>(found - std::begin(kSecurityChoices));
+}
+
+QString defaultPortText(Security security) {
+    return QString::number(toppeek::mail::defaultServerPort(security));
+}
+
 } // namespace
 
 std::int16_t countFromText(std::string_view text) {
@@ -139,6 +167,18 @@ TFAEdit::TFAEdit(QWidget* parent) : QDialog(parent) {
     EdDesc = named(new QLineEdit(this), "EdDesc");
     Label2 = named(new QLabel(QStringLiteral("Host Address:"), this), "Label2");
     EdHost = named(new QLineEdit(this), "EdHost");
+    Label5 = named(new QLabel(QStringLiteral("Security:"), this), "Label5");
+    CBSecurity = named(new QComboBox(this), "CBSecurity");
+    CBSecurity->addItems(
+        {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
+    Label6 = named(new QLabel(QStringLiteral("Port:"), this), "Label6");
+    EdPort = named(new QLineEdit(this), "EdPort");
+    // Digits only as the user types; OK still checks the range, since the
+    // box can hold 0, a number beyond 65535 or nothing.
+    EdPort->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), EdPort));
+    EdPort->setFixedWidth(
+        std::max(40, EdPort->fontMetrics().horizontalAdvance(QStringLiteral("655350")) + 8));
     Label3 = named(new QLabel(QStringLiteral("UserName:"), this), "Label3");
     EdUser = named(new QLineEdit(this), "EdUser");
     Label4 = named(new QLabel(QStringLiteral("Password:"), this), "Label4");
@@ -163,7 +203,28 @@ TFAEdit::TFAEdit(QWidget* parent) : QDialog(parent) {
         fields->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignVCenter);
         fields->addWidget(edit, row, 1);
         ++row;
+        if (edit == EdHost) {
+            // Security and port belong to the host: one row just below it.
+            Label5->setBuddy(CBSecurity);
+            Label6->setBuddy(EdPort);
+            auto* connection = new QHBoxLayout;
+            connection->setSpacing(6);
+            connection->addWidget(CBSecurity, 1);
+            connection->addSpacing(6);
+            connection->addWidget(Label6);
+            connection->addWidget(EdPort);
+            fields->addWidget(Label5, row, 0, Qt::AlignRight | Qt::AlignVCenter);
+            fields->addLayout(connection, row, 1);
+            ++row;
+        }
     }
+    setTabOrder(EdDesc, EdHost);
+    setTabOrder(EdHost, CBSecurity);
+    setTabOrder(CBSecurity, EdPort);
+    setTabOrder(EdPort, EdUser);
+    setTabOrder(EdUser, EdPass);
+    setTabOrder(EdPass, BOk);
+    setTabOrder(BOk, BCancel);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -181,7 +242,20 @@ TFAEdit::TFAEdit(QWidget* parent) : QDialog(parent) {
 
     connect(BOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(BCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(CBSecurity, &QComboBox::currentIndexChanged, this, &TFAEdit::CBSecurityChange);
+    connect(EdHost, &QLineEdit::editingFinished, this, &TFAEdit::EdHostExit);
     setProperty("helpContext", helpContext_);
+
+    // A blank account: plain, on the usual port.
+    EdPort->setText(defaultPortText(Security::None));
+    shownPort_ = EdPort->text();
+}
+
+TFAEdit::~TFAEdit() {
+    // The host field loses the focus while the dialog's base is torn down,
+    // when this part of it is gone already.
+    disconnect(EdHost, nullptr, this, nullptr);
+    disconnect(CBSecurity, nullptr, this, nullptr);
 }
 
 QString TFAEdit::addCaption() {
@@ -210,14 +284,36 @@ void TFAEdit::showAccount(const Account& account) {
     userName_ = account.userName;
     password_ = account.password;
     EdDesc->setText(textFromBytes(address_));
-    EdHost->setText(textFromBytes(host_));
     EdUser->setText(textFromBytes(userName_));
     EdPass->setText(textFromBytes(password_));
+
+    // A host text that would not come back the same from its parts is shown
+    // whole, as a plain name on the usual port.
+    Security security = Security::None;
+    int port = toppeek::mail::defaultServerPort(security);
+    shownHostName_ = host_;
+    if (const auto address = toppeek::mail::parseServerAddress(host_);
+        address && toppeek::mail::formatServerAddress(address->security, address->target.name,
+                                                      toppeek::mail::serverPort(*address))) {
+        security = address->security;
+        port = toppeek::mail::serverPort(*address);
+        shownHostName_ = address->target.name;
+    }
+    shownSecurity_ = indexOfSecurity(security);
+    portSecurity_ = shownSecurity_;
+    {
+        const QSignalBlocker quiet(CBSecurity);
+        CBSecurity->setCurrentIndex(shownSecurity_);
+    }
+    EdHost->setText(textFromBytes(shownHostName_));
+    EdPort->setText(QString::number(port));
+    shownPort_ = EdPort->text();
+    hostText_ = host_;
 }
 
 void TFAEdit::storeAccount(Account& account) const {
     account.address = accountTextFromEdit(EdDesc->text(), address_);
-    account.host = accountTextFromEdit(EdHost->text(), host_);
+    account.host = hostText_;
     account.userName = accountTextFromEdit(EdUser->text(), userName_);
     account.password = accountTextFromEdit(EdPass->text(), password_);
 }
@@ -244,6 +340,8 @@ bool TFAEdit::FormCloseQuery() {
         EdDesc->selectAll();
         return false;
     }
+    if (!composeHost())
+        return false;
     // A server never sees a name or password that cannot form one command
     // line, so an account holding one could never log in.
     const std::pair<QLineEdit*, const char*> credentials[] = {{EdUser, "user name"},
@@ -260,6 +358,107 @@ bool TFAEdit::FormCloseQuery() {
             return false;
         }
     }
+    return true;
+}
+
+Security TFAEdit::chosenSecurity() const {
+    return securityAt(CBSecurity->currentIndex());
+}
+
+bool TFAEdit::hostControlsChanged() const {
+    return EdHost->text() != textFromBytes(shownHostName_) ||
+           CBSecurity->currentIndex() != shownSecurity_ || EdPort->text() != shownPort_;
+}
+
+std::string TFAEdit::hostNameBytes() const {
+    const QString shown = EdHost->text();
+    if (shown == textFromBytes(shownHostName_))
+        return shownHostName_;
+    return shown.trimmed().toUtf8().toStdString();
+}
+
+void TFAEdit::CBSecurityChange() {
+    const Security previous = securityAt(portSecurity_);
+    portSecurity_ = CBSecurity->currentIndex();
+    const QString portText = EdPort->text().trimmed();
+    const std::optional<int> port = toppeek::mail::parsePort(portText.toStdString());
+    if (portText.isEmpty() || port == toppeek::mail::defaultServerPort(previous))
+        EdPort->setText(defaultPortText(chosenSecurity()));
+}
+
+void TFAEdit::EdHostExit() {
+    // Text that is no host address waits for OK, which says so; a box here
+    // would fight the user over the focus.
+    takeHostApart();
+}
+
+bool TFAEdit::takeHostApart() {
+    if (EdHost->text() == textFromBytes(shownHostName_))
+        return true; // as the account had it, whatever it holds
+    const QString typed = EdHost->text().trimmed();
+    if (!typed.contains(QLatin1Char(':')))
+        return true;
+    const auto address = toppeek::mail::parseServerAddress(typed.toUtf8().toStdString());
+    if (!address || address->target.name.find(':') != std::string::npos)
+        return false;
+    // A scheme chooses the security, moving a default port along; a port
+    // given stays whatever the scheme.
+    if (address->security != Security::None)
+        CBSecurity->setCurrentIndex(indexOfSecurity(address->security));
+    if (address->target.port != 0)
+        EdPort->setText(QString::number(address->target.port));
+    EdHost->setText(QString::fromStdString(address->target.name));
+    return true;
+}
+
+bool TFAEdit::composeHost() {
+    auto refuse = [](QLineEdit* edit, const char* text) {
+        msgBox(kMbInformation, kProgramTitle, "%s", text);
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    };
+    constexpr const char* kNotAHost =
+        "This host address cannot be used. Please enter the server's name alone, such as "
+        "pop.example.com, and choose the security and the port in their own boxes.";
+    if (hostControlsChanged() && !takeHostApart())
+        return refuse(EdHost, kNotAHost);
+    constexpr std::size_t limit = Account::maxTextLength;
+    if (!hostControlsChanged()) {
+        // Untouched, or typed back to what it was: the account keeps its text.
+        hostText_ = host_.substr(0, limit);
+        return true;
+    }
+    const std::optional<int> port =
+        toppeek::mail::parsePort(EdPort->text().trimmed().toStdString());
+    if (!port) {
+        msgBox(kMbInformation, kProgramTitle,
+               "The port must be a number from 1 to 65535. Each security choice fills in its "
+               "usual port: %d for None and STARTTLS, %d for SSL/TLS.",
+               toppeek::mail::defaultServerPort(Security::None),
+               toppeek::mail::defaultServerPort(Security::Tls));
+        EdPort->setFocus();
+        EdPort->selectAll();
+        return false;
+    }
+    const Security security = chosenSecurity();
+    const std::string name = hostNameBytes();
+    if (security != Security::None && name.empty())
+        return refuse(EdHost, "Please enter the host address of the server. A secure "
+                              "connection checks the server's certificate against this name.");
+    const std::optional<std::string> text =
+        toppeek::mail::formatServerAddress(security, name, *port);
+    if (!text)
+        return refuse(EdHost, kNotAHost);
+    if (text->size() > limit) {
+        msgBox(kMbInformation, kProgramTitle,
+               "The host address is too long: an account keeps at most %d characters of it, "
+               "security and port included.",
+               static_cast<int>(Account::maxTextLength));
+        EdHost->setFocus();
+        return false;
+    }
+    hostText_ = *text;
     return true;
 }
 

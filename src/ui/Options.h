@@ -31,6 +31,7 @@ struct Account;
 struct Settings;
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -39,6 +40,10 @@ class QTreeWidget;
 class QWidget;
 class TUpDown;
 enum class UpDownButton;
+
+namespace toppeek::mail {
+enum class Security;
+} // namespace toppeek::mail
 
 // The help topic both dialogs open on the help key.
 inline constexpr int kOptionsHelpContext = 1301;
@@ -68,12 +73,19 @@ bool isSendableCredential(std::string_view text);
 // UTF-8 character that was typed.
 std::string accountTextFromEdit(const QString& shown, const std::string& original);
 
-// "Account Information": edits the four texts of one account.
+// "Account Information": edits the four texts of one account. The host
+// text may carry a scheme and a port ("pop3s://name:port"); the editor shows
+// them apart, the name in EdHost, the scheme in CBSecurity and the port in
+// EdPort, and puts them together again on OK. The port is written into the
+// host text only when it differs from the chosen security's default, and a
+// host text whose three controls were left as shown is kept byte for byte,
+// even one that the controls cannot represent.
 class TFAEdit : public QDialog {
     Q_OBJECT
 
 public:
     explicit TFAEdit(QWidget* parent = nullptr);
+    ~TFAEdit() override;
 
     // Shows the editor modally for account under caption. On OK writes the
     // four texts into account (at most Account::maxTextLength bytes each)
@@ -81,9 +93,21 @@ public:
     bool Execute(Account& account, const QString& caption, int helpContext);
 
     // The guard on closing with OK: false, after an information box, when
-    // the address is empty or invalid or the user name or password cannot be
-    // sent to a server. Closing any other way is always allowed.
+    // the address is empty or invalid, the host controls do not make a host
+    // text (a host field that is not a server name, a port outside 1..65535,
+    // a secure connection without a name, a text too long to keep), or the
+    // user name or password cannot be sent to a server. Closing any other way
+    // is always allowed.
     bool FormCloseQuery();
+
+    // A new security moves the port to its default when the port still
+    // shows the previous security's default (or nothing); a port the user
+    // chose stays.
+    void CBSecurityChange();
+    // A scheme or port typed into the host field moves into the Security and
+    // Port boxes when the user leaves it; text that is no host address stays
+    // for OK to refuse.
+    void EdHostExit();
 
     int helpContext() const { return helpContext_; }
 
@@ -91,6 +115,10 @@ public:
     QLineEdit* EdDesc;
     QLabel* Label2;
     QLineEdit* EdHost;
+    QLabel* Label5;
+    QComboBox* CBSecurity;
+    QLabel* Label6;
+    QLineEdit* EdPort;
     QLabel* Label3;
     QLineEdit* EdUser;
     QLabel* Label4;
@@ -109,6 +137,18 @@ protected:
 private:
     void showAccount(const Account& account);
     void storeAccount(Account& account) const;
+    toppeek::mail::Security chosenSecurity() const;
+    // Whether the host field, the Security box or the Port box differs from
+    // what the account showed.
+    bool hostControlsChanged() const;
+    // The bytes of the server name in the host field.
+    std::string hostNameBytes() const;
+    // Moves a scheme and port typed into the host field into their boxes;
+    // false when the field holds text that is no host address.
+    bool takeHostApart();
+    // Puts the host text together into hostText_; false after an
+    // information box when the controls do not make one.
+    bool composeHost();
 
     int helpContext_ = kOptionsHelpContext;
     // The texts the edit boxes were filled from.
@@ -116,6 +156,15 @@ private:
     std::string host_;
     std::string userName_;
     std::string password_;
+    // How the host controls were filled: the name's bytes (the whole host
+    // text when the controls cannot represent it), the security and port.
+    std::string shownHostName_;
+    int shownSecurity_ = 0;
+    QString shownPort_;
+    // The security whose default port the Port box follows.
+    int portSecurity_ = 0;
+    // The host text that OK stores.
+    std::string hostText_;
 };
 
 // "Preferences": the account list and the general options.

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPointer>
@@ -118,6 +119,15 @@ private slots:
     void longAddressJudgedByItsStart();
     void arrowsStepTheStoredValue();
     void executeResults();
+    void hostControlsShowTheHostText_data();
+    void hostControlsShowTheHostText();
+    void securityMovesOnlyADefaultPort();
+    void savingComposesTheHostText_data();
+    void savingComposesTheHostText();
+    void typedSchemeMovesIntoTheControls();
+    void editorRefusesABadHost_data();
+    void editorRefusesABadHost();
+    void unusableHostTextIsNeverRewritten();
 };
 
 void OptionsTest::countsAreClampedNotWrapped_data() {
@@ -394,6 +404,286 @@ void OptionsTest::executeResults() {
         QCOMPARE(TFOptions::Execute(*settings, nullptr), kOptionsBodyLinesChanged);
     }
     QCOMPARE(settings->bodyLines, 32767);
+}
+
+namespace {
+
+// The host controls as the editor showed them.
+struct HostControls {
+    QString name;
+    QString security;
+    QString port;
+};
+
+HostControls hostControls(const TFAEdit& editor) {
+    return {editor.EdHost->text(), editor.CBSecurity->currentText(), editor.EdPort->text()};
+}
+
+// The control that Tab moves to from widget.
+QWidget* nextTabStop(QWidget* widget) {
+    QWidget* next = widget->nextInFocusChain();
+    while (next != widget && (next->focusPolicy() & Qt::TabFocus) == 0)
+        next = next->nextInFocusChain();
+    return next;
+}
+
+QString orNull(const char* text) {
+    return text == nullptr ? QString() : QString::fromUtf8(text);
+}
+
+std::unique_ptr<Account> accountWithHost(const std::string& host) {
+    std::unique_ptr<Account> account = newAccount();
+    account->address = "user@example.com";
+    account->host = host;
+    return account;
+}
+
+} // namespace
+
+// Each form of host text fills the three controls, and OK with them left
+// alone keeps the text byte for byte, even where putting the parts together
+// again would write it differently (or could not write it at all).
+void OptionsTest::hostControlsShowTheHostText_data() {
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("security");
+    QTest::addColumn<QString>("port");
+    const struct {
+        const char* tag;
+        const char* host;
+        const char* name;
+        const char* security;
+        const char* port;
+    } rows[] = {
+        {"plain", "mail.example.org", "mail.example.org", "None", "110"},
+        {"plain, own port", "mail.example.org:2110", "mail.example.org", "None", "2110"},
+        {"plain, default port written", "mail.example.org:0110", "mail.example.org", "None", "110"},
+        {"no host", "", "", "None", "110"},
+        {"Latin-1 name", "m\xe4il.example.org:2110", "mäil.example.org", "None", "2110"},
+        {"TLS", "pop3s://mail.example.org", "mail.example.org", "SSL/TLS", "995"},
+        {"TLS, capitals, own port", "POP3S://Mail.Example.org:1995", "Mail.Example.org", "SSL/TLS",
+         "1995"},
+        {"STARTTLS", "pop3+stls://10.0.0.1", "10.0.0.1", "STARTTLS", "110"},
+        {"STARTTLS, own port", "pop3+stls://10.0.0.1:1110", "10.0.0.1", "STARTTLS", "1110"},
+        {"unknown scheme", "imaps://mail.example.org", "imaps://mail.example.org", "None", "110"},
+        {"port not a number", "mail.example.org:pop", "mail.example.org:pop", "None", "110"},
+        {"IPv6 literal", "::1", "::1", "None", "110"},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row.tag) << QByteArray(row.host) << QString::fromUtf8(row.name)
+                               << QString::fromUtf8(row.security) << QString::fromUtf8(row.port);
+}
+
+void OptionsTest::hostControlsShowTheHostText() {
+    QFETCH(QByteArray, host);
+    QFETCH(QString, name);
+    QFETCH(QString, security);
+    QFETCH(QString, port);
+    const std::string bytes = host.toStdString();
+    toppeek::test::ScriptedMessageBoxes boxes;
+    std::unique_ptr<Account> account = accountWithHost(bytes);
+    account->userName = "old";
+    TFAEdit editor;
+    HostControls shown;
+    const WhenModal<TFAEdit> drive([&](TFAEdit& open) {
+        shown = hostControls(open);
+        open.EdUser->setText(QStringLiteral("new")); // another field may change
+        open.BOk->click();
+    });
+    QVERIFY(editor.Execute(*account, TFAEdit::editCaption(), 1301));
+    QCOMPARE(shown.name, name);
+    QCOMPARE(shown.security, security);
+    QCOMPARE(shown.port, port);
+    QVERIFY(boxes.shown().empty());
+    QCOMPARE(account->host, bytes);
+    QCOMPARE(account->userName, "new");
+}
+
+void OptionsTest::securityMovesOnlyADefaultPort() {
+    std::unique_ptr<Account> account = accountWithHost("mail.example.org");
+    TFAEdit editor;
+    QStringList ports;
+    const WhenModal<TFAEdit> drive([&](TFAEdit& open) {
+        QCOMPARE(open.CBSecurity->count(), 3);
+        QCOMPARE(open.CBSecurity->itemText(0), QStringLiteral("None"));
+        QCOMPARE(open.CBSecurity->itemText(1), QStringLiteral("SSL/TLS"));
+        QCOMPARE(open.CBSecurity->itemText(2), QStringLiteral("STARTTLS"));
+        // The security row sits between the host and the user name.
+        QCOMPARE(nextTabStop(open.EdHost), open.CBSecurity);
+        QCOMPARE(nextTabStop(open.CBSecurity), open.EdPort);
+        QCOMPARE(nextTabStop(open.EdPort), open.EdUser);
+
+        auto choose = [&](int index) {
+            open.CBSecurity->setCurrentIndex(index);
+            ports << open.EdPort->text();
+        };
+        choose(1);                                    // 110 was None's default
+        choose(2);                                    // 995 was SSL/TLS's default
+        open.EdPort->setText(QStringLiteral("2110")); // the user's own port
+        choose(1);
+        choose(0);
+        open.EdPort->clear(); // an empty box takes the default
+        choose(1);
+        open.BOk->click();
+    });
+    QVERIFY(editor.Execute(*account, TFAEdit::editCaption(), 1301));
+    QCOMPARE(ports, (QStringList{"995", "110", "2110", "2110", "995"}));
+    QCOMPARE(account->host, "pop3s://mail.example.org");
+}
+
+// What OK writes after the host, the security or the port was changed.
+void OptionsTest::savingComposesTheHostText_data() {
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("security");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("stored");
+    const char* plain = "mail.example.org";
+    const char* tls = "pop3s://mail.example.org";
+    const struct {
+        const char* tag;
+        const char* host;
+        const char* typed;
+        int security;
+        const char* port;
+        const char* stored;
+    } rows[] = {
+        {"to SSL/TLS", plain, nullptr, 1, nullptr, "pop3s://mail.example.org"},
+        {"to STARTTLS", plain, nullptr, 2, nullptr, "pop3+stls://mail.example.org"},
+        {"STARTTLS, own port", plain, nullptr, 2, "1110", "pop3+stls://mail.example.org:1110"},
+        {"own port", plain, nullptr, -1, "2110", "mail.example.org:2110"},
+        {"default port again", "mail.example.org:2110", nullptr, -1, "110", "mail.example.org"},
+        {"TLS back to None", tls, nullptr, 0, nullptr, "mail.example.org"},
+        {"TLS on the plain port", tls, nullptr, -1, "110", "pop3s://mail.example.org:110"},
+        {"new name keeps the security", tls, "pop.example.net", -1, nullptr,
+         "pop3s://pop.example.net"},
+        {"typed scheme and port", plain, "pop3s://pop.example.net:1995", -1, nullptr,
+         "pop3s://pop.example.net:1995"},
+        {"typed scheme, capitals", plain, " POP3+STLS://pop.example.net", -1, nullptr,
+         "pop3+stls://pop.example.net"},
+        {"typed port with SSL/TLS chosen", plain, "pop.example.net:995", 1, nullptr,
+         "pop3s://pop.example.net"},
+        {"typed back to what it was", "mail.example.org:0110", "mail.example.org:110", -1, nullptr,
+         "mail.example.org:0110"},
+    };
+    // A null text leaves its control alone, and so does security -1.
+    for (const auto& row : rows)
+        QTest::newRow(row.tag) << QString::fromUtf8(row.host) << orNull(row.typed) << row.security
+                               << orNull(row.port) << QString::fromUtf8(row.stored);
+}
+
+void OptionsTest::savingComposesTheHostText() {
+    QFETCH(QString, host);
+    QFETCH(QString, typed);
+    QFETCH(int, security);
+    QFETCH(QString, port);
+    QFETCH(QString, stored);
+    toppeek::test::ScriptedMessageBoxes boxes;
+    std::unique_ptr<Account> account = accountWithHost(host.toStdString());
+    TFAEdit editor;
+    const WhenModal<TFAEdit> drive([&](TFAEdit& open) {
+        if (!typed.isNull())
+            open.EdHost->setText(typed);
+        if (security >= 0)
+            open.CBSecurity->setCurrentIndex(security);
+        if (!port.isNull())
+            open.EdPort->setText(port);
+        open.BOk->click();
+    });
+    QVERIFY(editor.Execute(*account, TFAEdit::editCaption(), 1301));
+    QVERIFY(boxes.shown().empty());
+    QCOMPARE(QString::fromStdString(account->host), stored);
+}
+
+// Leaving the host field moves what was typed into the controls at once.
+void OptionsTest::typedSchemeMovesIntoTheControls() {
+    TFAEdit editor;
+    editor.show();
+    editor.EdPort->setText(QStringLiteral("110"));
+    editor.EdHost->setText(QStringLiteral("pop3s://pop.example.net"));
+    emit editor.EdHost->editingFinished();
+    QCOMPARE(editor.EdHost->text(), QStringLiteral("pop.example.net"));
+    QCOMPARE(editor.CBSecurity->currentText(), QStringLiteral("SSL/TLS"));
+    QCOMPARE(editor.EdPort->text(), QStringLiteral("995"));
+
+    editor.EdHost->setText(QStringLiteral("pop3+stls://pop.example.net:1110"));
+    emit editor.EdHost->editingFinished();
+    QCOMPARE(editor.EdHost->text(), QStringLiteral("pop.example.net"));
+    QCOMPARE(editor.CBSecurity->currentText(), QStringLiteral("STARTTLS"));
+    QCOMPARE(editor.EdPort->text(), QStringLiteral("1110"));
+
+    // Text that is no host address stays for OK to refuse.
+    editor.EdHost->setText(QStringLiteral("imap://pop.example.net"));
+    emit editor.EdHost->editingFinished();
+    QCOMPARE(editor.EdHost->text(), QStringLiteral("imap://pop.example.net"));
+    QCOMPARE(editor.CBSecurity->currentText(), QStringLiteral("STARTTLS"));
+}
+
+void OptionsTest::editorRefusesABadHost_data() {
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("security");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("focus");
+    const std::string tooLong(192, 'h'); // 200 characters with its scheme
+    const struct {
+        const char* tag;
+        const char* host;
+        int security;
+        const char* port;
+        const char* focus;
+    } rows[] = {
+        {"port 0", "pop.example.net", 0, "0", "EdPort"},
+        {"port beyond 65535", "pop.example.net", 1, "70000", "EdPort"},
+        {"no port", "pop.example.net", 2, "", "EdPort"},
+        {"SSL/TLS without a name", "  ", 1, "995", "EdHost"},
+        {"unknown scheme", "imaps://pop.example.net", 0, "110", "EdHost"},
+        {"typed port not a number", "pop.example.net:pop", 0, "110", "EdHost"},
+        {"IPv6 literal", "::1", 0, "110", "EdHost"},
+        {"too long to keep", tooLong.c_str(), 1, "995", "EdHost"},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row.tag) << QString::fromUtf8(row.host) << row.security
+                               << QString::fromUtf8(row.port) << QString::fromUtf8(row.focus);
+}
+
+void OptionsTest::editorRefusesABadHost() {
+    QFETCH(QString, host);
+    QFETCH(int, security);
+    QFETCH(QString, port);
+    QFETCH(QString, focus);
+    toppeek::test::ScriptedMessageBoxes boxes;
+    TFAEdit editor;
+    editor.show();
+    QApplication::setActiveWindow(&editor);
+    editor.EdDesc->setText(QStringLiteral("user@example.com"));
+    editor.EdHost->setText(host);
+    editor.CBSecurity->setCurrentIndex(security);
+    editor.EdPort->setText(port);
+    editor.BOk->click();
+    QVERIFY(editor.isVisible());
+    QCOMPARE(boxes.shown().size(), 1u);
+    QCOMPARE(boxes.shown()[0].flags, 0x40u);
+    QCOMPARE(boxes.shown()[0].title, "TopPeek");
+    QTRY_COMPARE(
+        QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString(), focus);
+}
+
+// A host text the controls cannot represent is never put together anew
+// behind the user's back: changing the port asks for a usable host first.
+void OptionsTest::unusableHostTextIsNeverRewritten() {
+    toppeek::test::ScriptedMessageBoxes boxes;
+    std::unique_ptr<Account> account = accountWithHost("imaps://mail.example.org");
+    TFAEdit editor;
+    bool refused = false;
+    const WhenModal<TFAEdit> drive([&](TFAEdit& open) {
+        open.EdPort->setText(QStringLiteral("2110"));
+        open.BOk->click();
+        refused = open.isVisible() && boxes.shown().size() == 1;
+        open.BCancel->click();
+    });
+    QVERIFY(!editor.Execute(*account, TFAEdit::editCaption(), 1301));
+    QVERIFY(refused);
+    QCOMPARE(account->host, "imaps://mail.example.org");
 }
 
 QTEST_MAIN(OptionsTest)

@@ -1,0 +1,86 @@
+// The account's host text as the account editor writes it: security, name and port composed
+// into the one text that the log-in reads back.
+
+#include "mail/Pop3.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+
+namespace {
+
+using namespace toppeek::mail;
+
+// The port is written only when it is not the one the security goes to anyway, so that a
+// plain account on the usual port keeps the bare name it always had.
+TEST(ServerAddressTest, WritesTheSchemeAndOnlyAPortThatDiffers) {
+    const int plain = defaultServerPort(Security::None);
+    EXPECT_EQ(formatServerAddress(Security::None, "mail.example.org", plain), "mail.example.org");
+    EXPECT_EQ(formatServerAddress(Security::None, "mail.example.org", 995), "mail.example.org:995");
+    EXPECT_EQ(formatServerAddress(Security::Tls, "mail.example.org", 995),
+              "pop3s://mail.example.org");
+    EXPECT_EQ(formatServerAddress(Security::Tls, "mail.example.org", plain),
+              "pop3s://mail.example.org:" + std::to_string(plain));
+    EXPECT_EQ(formatServerAddress(Security::StartTls, "10.0.0.1", plain), "pop3+stls://10.0.0.1");
+    EXPECT_EQ(formatServerAddress(Security::StartTls, "10.0.0.1", 1110),
+              "pop3+stls://10.0.0.1:1110");
+    // A plain account may have no host at all.
+    EXPECT_EQ(formatServerAddress(Security::None, "", plain), "");
+}
+
+TEST(ServerAddressTest, RefusesWhatWouldReadBackDifferently) {
+    // The last colon would be taken for the port's separator, or spoil the port.
+    EXPECT_FALSE(formatServerAddress(Security::None, "::1", 110));
+    EXPECT_FALSE(formatServerAddress(Security::None, "mail:2110", 110));
+    EXPECT_FALSE(formatServerAddress(Security::Tls, "pop3s://mail", 995));
+    // A secured connection needs a name to check the certificate against.
+    EXPECT_FALSE(formatServerAddress(Security::Tls, "", 995));
+    EXPECT_FALSE(formatServerAddress(Security::StartTls, "", 1110));
+    EXPECT_FALSE(formatServerAddress(Security::None, "mail", 0));
+    EXPECT_FALSE(formatServerAddress(Security::None, "mail", 65536));
+    EXPECT_FALSE(formatServerAddress(Security::None, "mail", -110));
+}
+
+TEST(ServerAddressTest, EveryFormReadsBackAsWritten) {
+    const int plain = defaultServerPort(Security::None);
+    for (Security security : {Security::None, Security::Tls, Security::StartTls}) {
+        for (const char* name : {"mail.example.org", "127.0.0.1", "x", ""}) {
+            for (int port : {1, plain, kPop3sPort, 2110, 65535}) {
+                std::optional<std::string> text = formatServerAddress(security, name, port);
+                if (security != Security::None && *name == '\0') {
+                    EXPECT_FALSE(text);
+                    continue;
+                }
+                ASSERT_TRUE(text) << name << ' ' << port;
+                std::optional<ServerAddress> parsed = parseServerAddress(*text);
+                ASSERT_TRUE(parsed) << *text;
+                EXPECT_EQ(parsed->security, security) << *text;
+                EXPECT_EQ(parsed->target.name, name) << *text;
+                EXPECT_EQ(serverPort(*parsed), port) << *text;
+            }
+        }
+    }
+}
+
+// Texts written by hand, in any of the forms the log-in reads, come back to the same text once
+// their parts are composed again, up to the case of the scheme and a port that says the default.
+TEST(ServerAddressTest, HandWrittenTextsComposeToTheirCanonicalForm) {
+    const std::tuple<const char*, const char*> cases[] = {
+        {"mail.example.org", "mail.example.org"},
+        {"mail.example.org:2110", "mail.example.org:2110"},
+        {"POP3S://Mail.Example.org", "pop3s://Mail.Example.org"},
+        {"pop3s://mail.example.org:995", "pop3s://mail.example.org"},
+        {"pop3s://mail.example.org:0995", "pop3s://mail.example.org"},
+        {"Pop3+Stls://mail.example.org:1110", "pop3+stls://mail.example.org:1110"},
+    };
+    for (const auto& [written, composed] : cases) {
+        std::optional<ServerAddress> parsed = parseServerAddress(written);
+        ASSERT_TRUE(parsed) << written;
+        EXPECT_EQ(formatServerAddress(parsed->security, parsed->target.name, serverPort(*parsed)),
+                  composed)
+            << written;
+    }
+}
+
+} // namespace
