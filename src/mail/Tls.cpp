@@ -111,6 +111,14 @@ std::string handshakeFailure(SSL* ssl, int error) {
         return verificationFailure(verified);
     }
     unsigned long queued = ERR_peek_last_error();
+    if (error == SSL_ERROR_SSL && queued != 0 && ERR_GET_LIB(queued) == ERR_LIB_SSL) {
+        // Bytes that are no TLS record at all: a plain POP3 server behind a pop3s:// address,
+        // say, whose greeting OpenSSL can only call a "wrong version number".
+        int code = ERR_GET_REASON(queued);
+        if (code == SSL_R_WRONG_VERSION_NUMBER || code == SSL_R_PACKET_LENGTH_TOO_LONG) {
+            return "The server did not answer in TLS.";
+        }
+    }
     if (error == SSL_ERROR_SSL && queued != 0) {
         const char* reason = ERR_reason_error_string(queued);
         return std::string("The secure connection could not be set up: ") +

@@ -297,6 +297,24 @@ TEST_F(TlsLogin, AServerWithoutStlsNeverSeesTheCredentials) {
     EXPECT_EQ(apopServer.received(), (std::vector<std::string>{"STLS\r\n", "QUIT\r\n"}));
 }
 
+// A plain server behind a pop3s:// address (the plain port, say) answers the ClientHello with its
+// greeting; OpenSSL calls that a wrong version number, which tells the user nothing.
+TEST_F(TlsLogin, APlainServerBehindPop3sIsToldApartFromABrokenHandshake) {
+    for (const char* greeting : {"+OK POP3 ready\r\n", "-ERR TLS, please\r\n"}) {
+        SCOPED_TRACE(greeting);
+        ScriptedPop3Server server;
+        server.greeting(greeting);
+        server.start();
+        EXPECT_EQ(
+            pop3Login(session_, "pop3s://" + server.hostAndPort(), "alice", "secret", control_),
+            kLoginNoConnection);
+        EXPECT_EQ(session_.socket, kInvalidSocket);
+        EXPECT_EQ(control_.failureReason, "The server did not answer in TLS.");
+        EXPECT_TRUE(server.waitUntilDone(5s));
+        EXPECT_EQ(server.receivedBytes().find("alice"), std::string::npos);
+    }
+}
+
 TEST_F(TlsLogin, ACancelDuringTheHandshakeReturnsAtOnce) {
     ScriptedPop3Server server;
     server.greeting({}, AfterReply::StaySilent);

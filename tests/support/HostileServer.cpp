@@ -1,5 +1,6 @@
 #include "support/HostileServer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -103,6 +104,25 @@ std::optional<std::string> HostilePeer::readLine(std::size_t most) {
             return line;
     }
     return line;
+}
+
+std::optional<std::string> HostilePeer::readSome(std::size_t most) {
+    auto deadline = Clock::now() + limit_;
+    std::string bytes(std::max<std::size_t>(most, 1), '\0');
+    for (;;) {
+        if (socket_ < 0 || stopping() || Clock::now() >= deadline)
+            return std::nullopt;
+        if (!ready(socket_, POLLIN))
+            continue;
+        ssize_t count = ::recv(socket_, bytes.data(), bytes.size(), 0);
+        if (count < 0 && retryable(errno))
+            continue;
+        if (count <= 0)
+            return std::nullopt;
+        bytes.resize(static_cast<std::size_t>(count));
+        received_ += bytes;
+        return bytes;
+    }
 }
 
 void HostilePeer::waitForClose() {

@@ -28,6 +28,9 @@ public:
     // Reads up to and including the next '\n', but no more than most bytes. Nothing when the
     // client closed or nothing came within the limit; the bytes read so far are in partial.
     std::optional<std::string> readLine(std::size_t most = std::string::npos);
+    // Waits for bytes and takes what is there, at most most of them, lines or not (a TLS record,
+    // say). Nothing when the client closed or nothing came within the limit.
+    std::optional<std::string> readSome(std::size_t most = 65536);
     // Waits until the client closes, throwing away whatever it sends meanwhile.
     void waitForClose();
     // Ends the connection gracefully: the client reads everything sent, then the end.
