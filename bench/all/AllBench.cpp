@@ -3,6 +3,10 @@
 //
 //   connection + login          our client up to the accepted PASS, poplib the same
 //   check of 1000 messages      checkMailbox under the progress dialog; poplib STAT, LIST, TOP n 0
+//   the same two over TLS       pop3s://127.0.0.1:port on a second Dovecot that holds the same
+//                               mailbox behind a certificate from a CA made up for the run; our
+//                               side trusts it through SSL_CERT_FILE, poplib.POP3_SSL through an
+//                               ssl context that trusts it alone and checks the host name
 //   first 200 lines of one      fetchMessageText, and our client alone doing the same login,
 //                               TOP n 200 and QUIT; poplib TOP n 200 in a session of its own
 //   remove 100 marked of 1000   removeMarkedMessages; poplib DELE for the same 100 and QUIT
@@ -27,6 +31,7 @@
 #include "shell/Notices.h"
 #include "shell/UpdateCheck.h"
 #include "support/DovecotServer.h"
+#include "support/TestCertificates.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -366,6 +371,72 @@ double timeOurLogin(const toppeek::test::RealPop3Server& server) {
     return seconds;
 }
 
+// The certificates of the TLS server, made for the run in a directory of their own that the
+// object removes. This process (and so python3 started from it) trusts the made-up CA alone.
+struct TlsFiles {
+    std::filesystem::path dir;
+    std::filesystem::path caFile;
+    toppeek::test::DovecotTls server;
+
+    TlsFiles() = default;
+    TlsFiles(const TlsFiles&) = delete;
+    TlsFiles& operator=(const TlsFiles&) = delete;
+    ~TlsFiles() {
+        std::error_code ignored;
+        if (!dir.empty())
+            std::filesystem::remove_all(dir, ignored);
+    }
+
+    // Empty on success, else why it failed.
+    std::string make() {
+        namespace fs = std::filesystem;
+        char pattern[] = "/tmp/toppeek-bench-tls-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr)
+            return "no temporary directory for the certificates";
+        dir = pattern;
+        // Dovecot reads the files under users of its own.
+        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+        toppeek::test::TestAuthority authority("TopPeek Bench Authority");
+        if (!authority.valid())
+            return "could not make the certificate authority";
+        const toppeek::test::IssuedCertificate issued =
+            authority.issue("localhost", {"DNS:localhost", "IP:127.0.0.1"});
+        if (issued.key.empty() || issued.certificate.empty())
+            return "could not issue the server's certificate";
+        caFile = dir / "ca.pem";
+        server = {dir / "server.pem", dir / "server.key"};
+        std::ofstream(caFile, std::ios::binary) << authority.certificatePem();
+        std::ofstream(server.certificate, std::ios::binary) << issued.certificate;
+        std::ofstream(server.key, std::ios::binary) << issued.key;
+        ::setenv("SSL_CERT_FILE", caFile.c_str(), 1);
+        ::setenv("SSL_CERT_DIR", (dir / "no-such-folder").c_str(), 1);
+        return {};
+    }
+};
+
+std::string pop3sHost(const toppeek::test::DovecotServer& server) {
+    return "pop3s://127.0.0.1:" + std::to_string(server.pop3sPort());
+}
+
+// Our client's connection, handshake and login over TLS; seconds up to the accepted PASS,
+// negative on failure.
+double timeOurTlsLogin(const toppeek::test::DovecotServer& server) {
+    toppeek::mail::ConnectionControl control;
+    toppeek::mail::Pop3Session session;
+    auto start = Clock::now();
+    const int result = toppeek::mail::pop3Login(session, pop3sHost(server),
+                                                server.loginName(kCheckUser), kPassword, control);
+    const double seconds = secondsSince(start);
+    if (result != toppeek::mail::kLoginOk) {
+        std::fprintf(stderr, "bench_all: TLS login: %s\n", control.failureReason.c_str());
+        return -1;
+    }
+    toppeek::mail::pop3Quit(session);
+    toppeek::mail::closeConnection(session.socket);
+    return seconds;
+}
+
 // Our client alone doing what fetchMessageText does (login, TOP n lines, QUIT), without the
 // operation around it; seconds, negative on failure.
 double timeOurClientTop(const toppeek::test::RealPop3Server& server) {
@@ -584,8 +655,12 @@ int main(int argc, char** argv) {
     int nextMessage = 1;
     for (const char* user : {kCheckUser, kFetchUser, kRemoveUser})
         server.addUser(user, kPassword);
-    for (int n = 1; n <= kMailboxMessages; ++n)
-        server.addMessage(kCheckUser, toppeek::bench::makeMessage(n, random));
+    // The TLS server gets the same mailbox.
+    std::vector<std::string> checkMailboxTexts;
+    for (int n = 1; n <= kMailboxMessages; ++n) {
+        checkMailboxTexts.push_back(toppeek::bench::makeMessage(n, random));
+        server.addMessage(kCheckUser, checkMailboxTexts.back());
+    }
     server.addMessage(kFetchUser, longMessage());
     if (!server.start()) {
         std::fprintf(stderr, "%s\n", server.failure().c_str());
@@ -595,13 +670,42 @@ int main(int argc, char** argv) {
                 kMailboxMessages, runs);
     const int port = server.port();
 
+    // A second Dovecot that takes only secured logins.
+    TlsFiles tlsFiles;
+    if (const std::string failure = tlsFiles.make(); !failure.empty()) {
+        fail(failure.c_str());
+        return 1;
+    }
+    toppeek::test::DovecotServer tlsServer(tlsFiles.server);
+    tlsServer.addUser(kCheckUser, kPassword);
+    for (const std::string& text : checkMailboxTexts)
+        tlsServer.addMessage(kCheckUser, text);
+    checkMailboxTexts.clear();
+    if (!tlsServer.start()) {
+        std::fprintf(stderr, "%s\n", tlsServer.failure().c_str());
+        return 1;
+    }
+    std::printf("Dovecot over TLS on %s, the same %d messages\n", pop3sHost(tlsServer).c_str(),
+                kMailboxMessages);
+    const std::string caFile = tlsFiles.caFile.string();
+
     toppeek::bench::OperationsProbe probe;
     probe.messages = kMailboxMessages;
     probe.account = accountFor(server, kCheckUser);
     probe.settings->maxMessages = kMailboxMessages;
 
+    Account tlsAccount = probe.account;
+    tlsAccount.host = pop3sHost(tlsServer);
+    const Account plainAccount = probe.account;
+    auto timedTlsCheck = [&] {
+        probe.account = tlsAccount;
+        const double seconds = probe.timedCheck();
+        probe.account = plainAccount;
+        return seconds;
+    };
+
     // The first session makes the server index the new mail; it is not timed.
-    if (probe.timedCheck() < 0) {
+    if (probe.timedCheck() < 0 || timedTlsCheck() < 0) {
         fail("a check failed");
         return 1;
     }
@@ -634,6 +738,34 @@ int main(int argc, char** argv) {
     }
     const std::vector<double> loginPoplib =
         toppeek::bench::timePoplibLogin(port, server.loginName(kCheckUser), kPassword, runs);
+
+    // The same over TLS, in a loop of its own so that both check rows see the load of their
+    // own moment alike on both sides.
+    const int tlsPort = tlsServer.pop3sPort();
+    std::vector<double> tlsLoginOurs;
+    std::vector<double> tlsCheckOurs;
+    std::vector<double> tlsCheckPoplib;
+    for (int r = 0; r < checkRuns; ++r) {
+        if (r < runs) {
+            double login = timeOurTlsLogin(tlsServer);
+            if (login < 0) {
+                fail("a login over TLS failed");
+                return 1;
+            }
+            tlsLoginOurs.push_back(login);
+        }
+        double check = timedTlsCheck();
+        std::vector<double> one = toppeek::bench::timePoplibCheck(
+            tlsPort, tlsServer.loginName(kCheckUser), kPassword, 1, kMailboxMessages, caFile);
+        if (check < 0 || one.empty()) {
+            fail("a check over TLS failed");
+            return 1;
+        }
+        tlsCheckOurs.push_back(check);
+        tlsCheckPoplib.push_back(one.front());
+    }
+    const std::vector<double> tlsLoginPoplib = toppeek::bench::timePoplibLogin(
+        tlsPort, tlsServer.loginName(kCheckUser), kPassword, runs, caFile);
 
     std::vector<double> fetchOurs;
     std::vector<double> fetchClient;
@@ -702,7 +834,7 @@ int main(int argc, char** argv) {
         }
         cancels.push_back(latency);
     }
-    if (loginPoplib.empty() || fetchPoplib.empty()) {
+    if (loginPoplib.empty() || fetchPoplib.empty() || tlsLoginPoplib.empty()) {
         fail("a poplib run failed");
         return 1;
     }
@@ -713,6 +845,10 @@ int main(int argc, char** argv) {
     printRuns("login, poplib:", loginPoplib, 1000, "ms");
     printRuns("check, ours:", checkOurs, 1, "s");
     printRuns("check, poplib:", checkPoplib, 1, "s");
+    printRuns("TLS login, ours:", tlsLoginOurs, 1000, "ms");
+    printRuns("TLS login, poplib:", tlsLoginPoplib, 1000, "ms");
+    printRuns("TLS check, ours:", tlsCheckOurs, 1, "s");
+    printRuns("TLS check, poplib:", tlsCheckPoplib, 1, "s");
     printRuns("fetch, ours:", fetchOurs, 1000, "ms");
     printRuns("fetch, our client alone:", fetchClient, 1000, "ms");
     printRuns("fetch, poplib:", fetchPoplib, 1000, "ms");
@@ -726,6 +862,7 @@ int main(int argc, char** argv) {
     printRuns("  its update check done:", startSilentCheck, 1000, "ms");
 
     const double checkRatio = median(checkOurs) / median(checkPoplib);
+    const double tlsCheckRatio = median(tlsCheckOurs) / median(tlsCheckPoplib);
     const double fetchTimeout = static_cast<double>(toppeek::shell::FetchLimits{}.totalTimeoutMs);
     // The silent start may take the fetch time-out on top of what a start with a refused check
     // takes, with the same 300 ms allowance.
@@ -740,7 +877,7 @@ int main(int argc, char** argv) {
     std::snprintf(silentTarget, sizeof silentTarget, "<= %.0f ms", silentBound);
 
     std::printf(
-        "\nMedians of %d runs (the check: %d runs; the start with a silent update check: %d "
+        "\nMedians of %d runs (the checks: %d runs; the start with a silent update check: %d "
         "runs; the worst run where the target is a bound)\n\n",
         runs, checkRuns, silentRuns);
     rowText("Figure", "TopPeek", "poplib", "ratio", "target", "result");
@@ -752,6 +889,12 @@ int main(int argc, char** argv) {
         "ratio <= 1.3", verdict(checkRatio <= 1.3));
     row("Check of 1000 messages, fastest runs", shortest(checkOurs) * 1000,
         shortest(checkPoplib) * 1000, "", "");
+    row("Connection + login over TLS", median(tlsLoginOurs) * 1000, median(tlsLoginPoplib) * 1000,
+        "", "");
+    row("Check of 1000 messages over TLS", median(tlsCheckOurs) * 1000,
+        median(tlsCheckPoplib) * 1000, "ratio <= 1.3", verdict(tlsCheckRatio <= 1.3));
+    row("Check of 1000 messages over TLS, fastest runs", shortest(tlsCheckOurs) * 1000,
+        shortest(tlsCheckPoplib) * 1000, "", "");
     row("First 200 lines of one message", median(fetchOurs) * 1000, median(fetchPoplib) * 1000, "",
         "");
     row("First 200 lines, our POP3 client alone", median(fetchClient) * 1000,
