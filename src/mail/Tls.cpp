@@ -116,7 +116,7 @@ std::string handshakeFailure(SSL* ssl, int error) {
         // say, whose greeting OpenSSL can only call a "wrong version number".
         int code = ERR_GET_REASON(queued);
         if (code == SSL_R_WRONG_VERSION_NUMBER || code == SSL_R_PACKET_LENGTH_TOO_LONG) {
-            return "The server did not answer in TLS.";
+            return "The connection could not be secured: the server did not answer in TLS.";
         }
     }
     if (error == SSL_ERROR_SSL && queued != 0) {

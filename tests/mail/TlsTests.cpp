@@ -309,7 +309,8 @@ TEST_F(TlsLogin, APlainServerBehindPop3sIsToldApartFromABrokenHandshake) {
             pop3Login(session_, "pop3s://" + server.hostAndPort(), "alice", "secret", control_),
             kLoginNoConnection);
         EXPECT_EQ(session_.socket, kInvalidSocket);
-        EXPECT_EQ(control_.failureReason, "The server did not answer in TLS.");
+        EXPECT_EQ(control_.failureReason,
+                  "The connection could not be secured: the server did not answer in TLS.");
         EXPECT_TRUE(server.waitUntilDone(5s));
         EXPECT_EQ(server.receivedBytes().find("alice"), std::string::npos);
     }
