@@ -1,7 +1,9 @@
 // The demo as a user meets it: the shipped demo mailbox served by the demo server on a thread,
 // checked with the program's own mailbox operations under the demo's settings and filters. The
 // filters must mark the spam and nothing else; removing the marked messages must leave the rest
-// on the server, numbered afresh, as the next session sees them.
+// on the server, numbered afresh, as the next session sees them. The demo's second account
+// reaches the same mailbox over STLS, trusting the authority the server made at its start as
+// ./run.sh --demo does (through SSL_CERT_FILE).
 
 #include "DemoFiles.h"
 #include "DemoServer.h"
@@ -13,9 +15,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -42,9 +49,18 @@ protected:
             names.push_back(message.name);
         server =
             std::make_unique<DemoServer>(std::move(*loaded), Credentials{kDemoUser, kDemoPassword});
+        std::optional<DemoIdentity> identity = makeDemoIdentity(error);
+        ASSERT_TRUE(identity) << error;
+        ASSERT_TRUE(server->offerStartTls(*identity, error)) << error;
+        authority = identity->authorityCertificate;
+        server->log = [this](const std::string& line) {
+            std::lock_guard lock(logMutex);
+            log.push_back(line);
+        };
         ASSERT_TRUE(server->listen(0, error)) << error;
         thread = std::thread([this] { server->run(); });
-        settings = demoSettings("127.0.0.1:" + std::to_string(server->port()));
+        const std::string port = std::to_string(server->port());
+        settings = demoSettings("127.0.0.1:" + port, "pop3+stls://127.0.0.1:" + port);
     }
 
     void TearDown() override {
@@ -54,10 +70,15 @@ protected:
         EXPECT_TRUE(boxes.shown().empty()) << boxes.shown().front().text;
     }
 
-    const Account& account() const { return *settings->accounts.at(0); }
+    const Account& account(int index = 0) const { return *settings->accounts.at(index); }
 
-    bool check(MessageList& list) {
-        return checkMailbox(account(), *settings, *filters, list, [](int) {});
+    bool check(MessageList& list, int accountIndex = 0) {
+        return checkMailbox(account(accountIndex), *settings, *filters, list, [](int) {});
+    }
+
+    std::vector<std::string> logged() {
+        std::lock_guard lock(logMutex);
+        return log;
     }
 
     Names marked(const MessageList& list, const std::vector<std::string>& onServer) const {
@@ -74,6 +95,41 @@ protected:
     std::unique_ptr<Settings> settings;
     std::unique_ptr<Filters> filters = demoFilters();
     toppeek::test::ScriptedMessageBoxes boxes;
+    std::string authority;
+    std::mutex logMutex;
+    std::vector<std::string> log;
+};
+
+// Trusts the PEM text through SSL_CERT_FILE while it lives, as the demo's start script makes the
+// program do.
+class TrustFile {
+public:
+    explicit TrustFile(const std::string& pem) {
+        char pattern[] = "/tmp/toppeek-demo-trust-XXXXXX";
+        int fd = ::mkstemp(pattern);
+        if (fd >= 0) {
+            ::close(fd);
+            path_ = pattern;
+            std::ofstream(path_, std::ios::binary) << pem;
+        }
+        if (const char* before = std::getenv("SSL_CERT_FILE"))
+            previous_ = before;
+        ::setenv("SSL_CERT_FILE", path_.c_str(), 1);
+    }
+    ~TrustFile() {
+        if (previous_)
+            ::setenv("SSL_CERT_FILE", previous_->c_str(), 1);
+        else
+            ::unsetenv("SSL_CERT_FILE");
+        if (!path_.empty())
+            std::remove(path_.c_str());
+    }
+    TrustFile(const TrustFile&) = delete;
+    TrustFile& operator=(const TrustFile&) = delete;
+
+private:
+    std::string path_;
+    std::optional<std::string> previous_;
 };
 
 TEST_F(DemoMailboxCheck, TheDemoFiltersMarkTheSpamAndRemovingItLeavesTheRest) {
@@ -116,6 +172,46 @@ TEST_F(DemoMailboxCheck, TheDemoFiltersMarkTheSpamAndRemovingItLeavesTheRest) {
     EXPECT_EQ(marked(*again, left), Names{});
     for (int i = 0; i < again->count(); ++i)
         EXPECT_EQ(again->at(i)->headerText, list->at(i)->headerText);
+}
+
+TEST_F(DemoMailboxCheck, TheStarttlsAccountReadsAndCleansTheSameMailboxSecured) {
+    ASSERT_EQ(settings->accounts.count(), 2);
+    EXPECT_EQ(settings->selectedAccount, 0);
+    EXPECT_EQ(account(0).host.find("://"), std::string::npos) << "the first account stays plain";
+    EXPECT_EQ(account(1).address, kDemoSecuredAddress);
+    TrustFile trust(authority);
+
+    auto plain = createMessageList();
+    ASSERT_TRUE(check(*plain));
+    auto secured = createMessageList();
+    ASSERT_TRUE(check(*secured, 1));
+    ASSERT_EQ(secured->count(), plain->count());
+    for (int i = 0; i < secured->count(); ++i) {
+        EXPECT_EQ(secured->at(i)->headerText, plain->at(i)->headerText);
+        EXPECT_EQ(secured->at(i)->mark, plain->at(i)->mark);
+    }
+    EXPECT_EQ(marked(*secured, names), kSpam);
+
+    // The second session was secured before any credential came.
+    std::vector<std::string> lines = logged();
+    auto at = [&](const std::string& prefix) {
+        return std::find_if(lines.begin(), lines.end(),
+                            [&](const std::string& line) { return line.starts_with(prefix); });
+    };
+    auto securedAt = at("2 secured with TLSv1.");
+    ASSERT_NE(securedAt, lines.end());
+    EXPECT_LT(at("2 STLS"), securedAt);
+    auto firstCredential = std::min(at("2 USER"), at("2 APOP"));
+    ASSERT_NE(firstCredential, lines.end());
+    EXPECT_LT(securedAt, firstCredential);
+
+    ASSERT_TRUE(removeMarkedMessages(account(1), *settings, *secured, [](int) {}));
+    auto again = createMessageList();
+    ASSERT_TRUE(check(*again));
+    EXPECT_EQ(again->count(), static_cast<int>(names.size() - kSpam.size()));
+
+    // The account's name still gives the domain that Mark No Addressed Messages compares.
+    EXPECT_EQ(markNotAddressed(*again, kDemoSecuredAddress), 1);
 }
 
 } // namespace

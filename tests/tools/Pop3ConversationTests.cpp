@@ -169,4 +169,44 @@ TEST_F(Pop3ConversationTest, OverlongCommandLinesAreRefused) {
     EXPECT_FALSE(talk.loggedIn());
 }
 
+TEST_F(Pop3ConversationTest, WithoutStlsOfferedCapaAndStlsAreAsBefore) {
+    EXPECT_EQ(talk.handle("CAPA").bytes,
+              "+OK capability list follows\r\nUSER\r\nTOP\r\nUIDL\r\n.\r\n");
+    Reply refused = talk.handle("STLS");
+    EXPECT_EQ(refused.bytes, "-ERR not allowed before logging in\r\n");
+    EXPECT_FALSE(refused.startTls);
+}
+
+TEST_F(Pop3ConversationTest, StlsIsOfferedOnceBeforeLoginAndForgetsWhatCameBefore) {
+    talk.offerStartTls();
+    EXPECT_NE(talk.handle("CAPA").bytes.find("\r\nSTLS\r\n.\r\n"), std::string::npos);
+    EXPECT_FALSE(talk.handle("STLS now").startTls);
+    // A USER given in the clear must not count once the connection is secured (RFC 2595).
+    ASSERT_TRUE(positive(talk.handle("USER demo")));
+    Reply upgrade = talk.handle("STLS");
+    EXPECT_TRUE(positive(upgrade));
+    EXPECT_TRUE(upgrade.startTls);
+    EXPECT_FALSE(upgrade.close);
+    talk.secured();
+    EXPECT_TRUE(talk.isSecured());
+    EXPECT_EQ(talk.handle("PASS demo").bytes, "-ERR send USER first\r\n");
+    EXPECT_EQ(talk.handle("CAPA").bytes.find("STLS"), std::string::npos);
+    Reply again = talk.handle("STLS");
+    EXPECT_FALSE(positive(again));
+    EXPECT_FALSE(again.startTls);
+    // The greeting's stamp still serves APOP after the upgrade.
+    EXPECT_TRUE(positive(talk.handle("APOP demo " + apopDigestOf(kStamp, "demo"))));
+    EXPECT_FALSE(talk.handle("STLS").startTls);
+}
+
+TEST_F(Pop3ConversationTest, StlsAfterLoginIsRefused) {
+    talk.offerStartTls();
+    logIn();
+    Reply late = talk.handle("STLS");
+    EXPECT_FALSE(positive(late));
+    EXPECT_FALSE(late.startTls);
+    // STLS belongs to the authorization state alone, and so does its mention (RFC 2595).
+    EXPECT_EQ(talk.handle("CAPA").bytes.find("STLS"), std::string::npos);
+}
+
 } // namespace

@@ -24,16 +24,24 @@ void addRule(Filters& filters, RuleKind kind, const char* text) {
         rule.release();
 }
 
-} // namespace
-
-std::unique_ptr<Settings> demoSettings(const std::string& host) {
-    std::unique_ptr<Settings> settings = createDefaultSettings();
+void addAccount(Settings& settings, const char* address, const std::string& host) {
     std::unique_ptr<Account> account = newAccount();
-    account->address = kDemoAddress;
+    account->address = address;
     account->host = host;
     account->userName = kDemoUser;
     account->password = kDemoPassword;
-    settings->accounts.append(account.release());
+    if (settings.accounts.append(account.get()) >= 0)
+        account.release();
+}
+
+} // namespace
+
+std::unique_ptr<Settings> demoSettings(const std::string& host,
+                                       const std::optional<std::string>& securedHost) {
+    std::unique_ptr<Settings> settings = createDefaultSettings();
+    addAccount(*settings, kDemoAddress, host);
+    if (securedHost)
+        addAccount(*settings, kDemoSecuredAddress, *securedHost);
     settings->selectedAccount = 0;
     settings->useApop = 1;
     settings->bodyLines = 40;

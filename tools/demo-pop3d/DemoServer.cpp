@@ -83,8 +83,14 @@ void DemoServer::stop() {
     }
 }
 
-bool DemoServer::waitReadable(int fd, std::chrono::milliseconds limit) {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+bool DemoServer::offerStartTls(const DemoIdentity& identity, std::string& error) {
+    tls_ = TlsServer::create(identity, error);
+    return tls_ != nullptr;
+}
+
+bool DemoServer::waitReady(int fd, bool forWriting, std::chrono::milliseconds limit) {
+    const short events = forWriting ? POLLOUT : POLLIN;
+    pollfd fds[2] = {{fd, events, 0}, {wake_[0], POLLIN, 0}};
     for (;;) {
         const int n = ::poll(fds, 2, static_cast<int>(limit.count()));
         if (n < 0 && errno == EINTR)
@@ -102,7 +108,7 @@ void DemoServer::note(int session, const std::string& text) {
 
 void DemoServer::run() {
     int session = 0;
-    while (listener_ >= 0 && waitReadable(listener_, std::chrono::milliseconds(-1))) {
+    while (listener_ >= 0 && waitReady(listener_, false, std::chrono::milliseconds(-1))) {
         const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0)
             continue;
@@ -116,7 +122,17 @@ void DemoServer::serve(int client, int session) {
     const std::string stamp = "<" + std::to_string(::getpid()) + "." + std::to_string(session) +
                               "." + std::to_string(std::time(nullptr)) + "@toppeek.demo>";
     Pop3Conversation conversation(mailbox_, credentials_, stamp);
-    if (!sendAll(client, conversation.greeting()))
+    if (tls_)
+        conversation.offerStartTls();
+    // Once STLS has secured the session, every byte goes through it.
+    std::unique_ptr<TlsSession> secured;
+    const SocketWait wait = [&](bool forWriting) {
+        return waitReady(client, forWriting, idleLimit);
+    };
+    auto send = [&](const std::string& bytes) {
+        return secured ? secured->send(bytes, wait) : sendAll(client, bytes);
+    };
+    if (!send(conversation.greeting()))
         return;
     std::string pending;
     bool discarding = false; // the rest of an overlong line
@@ -124,19 +140,27 @@ void DemoServer::serve(int client, int session) {
         std::size_t end = pending.find('\n');
         if (end == std::string::npos) {
             if (pending.size() > kMaxCommandLine) {
-                if (!discarding && !sendAll(client, "-ERR command line too long\r\n"))
+                if (!discarding && !send("-ERR command line too long\r\n"))
                     return;
                 discarding = true;
                 pending.clear();
             }
-            if (!waitReadable(client, idleLimit)) {
+            // Decrypted bytes that OpenSSL holds do not show on the socket.
+            if (!(secured && secured->buffered()) && !wait(false)) {
                 note(session, "ended without QUIT (idle or stopped)");
                 return;
             }
             char buffer[4096];
-            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-            if (n < 0 && errno == EINTR)
-                continue;
+            long n = 0;
+            if (secured) {
+                n = secured->receive(buffer, sizeof buffer);
+                if (n == TlsSession::kWantMore)
+                    continue;
+            } else {
+                n = ::recv(client, buffer, sizeof buffer, 0);
+                if (n < 0 && errno == EINTR)
+                    continue;
+            }
             if (n <= 0) {
                 note(session, "closed by the client without QUIT");
                 return;
@@ -154,10 +178,27 @@ void DemoServer::serve(int client, int session) {
             line.pop_back();
         note(session, masked(line));
         const Reply reply = conversation.handle(line);
-        if (!sendAll(client, reply.bytes) || reply.close) {
+        if (!send(reply.bytes) || reply.close) {
             if (reply.close)
                 note(session, "ended with QUIT, " + std::to_string(mailbox_.size()) + " left");
             return;
+        }
+        if (reply.startTls) {
+            // Bytes that came behind the STLS line were sent in the clear before the handshake:
+            // taking them as the secured conversation's first command would let anyone on the
+            // way inject one (RFC 2595), so the session ends instead.
+            if (!pending.empty()) {
+                note(session, "ended: bytes came before the TLS handshake");
+                return;
+            }
+            std::string error;
+            secured = tls_->accept(client, wait, error);
+            if (!secured) {
+                note(session, "ended: " + error);
+                return;
+            }
+            conversation.secured();
+            note(session, "secured with " + secured->description());
         }
     }
 }

@@ -4,10 +4,12 @@
 #pragma once
 
 #include "DemoMailbox.h"
+#include "DemoTls.h"
 #include "Pop3Conversation.h"
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace toppeek::demo {
@@ -23,6 +25,10 @@ public:
     // reason in error when that fails.
     bool listen(int port, std::string& error);
     int port() const { return port_; }
+
+    // Offers STLS with the identity's server certificate from the next session on. False, with
+    // the reason in error, when OpenSSL does not take it.
+    bool offerStartTls(const DemoIdentity& identity, std::string& error);
 
     // Serves sessions one after another until stop() is called. A session whose client stays
     // silent for the idle limit is ended without its deletions, as RFC 1939's autologout timer
@@ -41,8 +47,9 @@ public:
 
 private:
     void serve(int client, int session);
-    // Waits until fd is readable; false when stop() was called or the limit ran out.
-    bool waitReadable(int fd, std::chrono::milliseconds limit);
+    // Waits until fd is readable (or writable); false when stop() was called or the limit ran
+    // out.
+    bool waitReady(int fd, bool forWriting, std::chrono::milliseconds limit);
     void note(int session, const std::string& text);
 
     DemoMailbox mailbox_;
@@ -50,6 +57,7 @@ private:
     int listener_ = -1;
     int port_ = 0;
     int wake_[2] = {-1, -1}; // stop() writes to wake_[1]
+    std::unique_ptr<TlsServer> tls_;
 };
 
 } // namespace toppeek::demo

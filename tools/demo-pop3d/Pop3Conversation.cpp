@@ -120,11 +120,29 @@ Reply Pop3Conversation::handle(std::string_view line) {
     const std::string_view arguments =
         space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
     if (keyword == "CAPA")
-        return {"+OK capability list follows\r\nUSER\r\nTOP\r\nUIDL\r\n.\r\n"};
+        return {
+            std::string("+OK capability list follows\r\nUSER\r\nTOP\r\nUIDL\r\n") +
+            (startTlsOffered_ && !secured_ && state_ == State::Authorization ? "STLS\r\n" : "") +
+            ".\r\n"};
+    if (keyword == "STLS" && startTlsOffered_) {
+        if (secured_)
+            return err("the connection is secured already");
+        if (state_ != State::Authorization || !arguments.empty())
+            return err("STLS takes no argument and comes before logging in");
+        Reply reply = ok("begin TLS negotiation");
+        reply.startTls = true;
+        return reply;
+    }
     if (keyword == "NOOP" && state_ == State::Transaction)
         return ok();
     return state_ == State::Authorization ? authorization(keyword, arguments)
                                           : transaction(keyword, arguments);
+}
+
+void Pop3Conversation::secured() {
+    secured_ = true;
+    haveUser_ = false;
+    user_.clear();
 }
 
 Reply Pop3Conversation::authorization(const std::string& keyword, std::string_view arguments) {

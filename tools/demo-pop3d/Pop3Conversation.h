@@ -1,8 +1,9 @@
 // The server side of one POP3 session (RFC 1939) over the demo mailbox: the greeting with its
 // APOP time stamp, the authorization state (USER/PASS, APOP), the transaction state (STAT, LIST,
 // UIDL, TOP, RETR, DELE, RSET, NOOP, CAPA) and the update state entered by QUIT, which is the
-// only place where messages marked with DELE leave the mailbox. It only turns command lines
-// into replies; the socket belongs to the caller.
+// only place where messages marked with DELE leave the mailbox; STLS (RFC 2595) when the server
+// offers it. It only turns command lines into replies; the socket, and the TLS over it, belong to
+// the caller.
 #pragma once
 
 #include "DemoMailbox.h"
@@ -22,8 +23,9 @@ struct Credentials {
 inline constexpr std::size_t kMaxCommandLine = 255;
 
 struct Reply {
-    std::string bytes;  // the whole reply, CR LF line ends, a multi-line one dot-stuffed
-    bool close = false; // the session ends once the reply is out
+    std::string bytes;     // the whole reply, CR LF line ends, a multi-line one dot-stuffed
+    bool close = false;    // the session ends once the reply is out
+    bool startTls = false; // the handshake starts once the reply is out (see secured())
 };
 
 // The lowercase hexadecimal MD5 of stamp followed by password, as APOP expects it.
@@ -39,6 +41,12 @@ public:
     Pop3Conversation(DemoMailbox& mailbox, Credentials credentials, std::string stamp);
 
     std::string greeting() const;
+    // Lists STLS in CAPA and accepts it in the authorization state, once per session.
+    void offerStartTls() { startTlsOffered_ = true; }
+    // The handshake that a STLS reply started has finished: what the client said before it is
+    // forgotten (a USER waiting for its PASS), and STLS is offered no more.
+    void secured();
+    bool isSecured() const { return secured_; }
     // line is one command line without its line end.
     Reply handle(std::string_view line);
 
@@ -63,6 +71,8 @@ private:
     std::string user_; // given by USER, waiting for PASS
     bool haveUser_ = false;
     std::vector<bool> deleted_;
+    bool startTlsOffered_ = false;
+    bool secured_ = false;
 };
 
 } // namespace toppeek::demo

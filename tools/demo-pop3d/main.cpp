@@ -2,11 +2,14 @@
 // demo of ./run.sh --demo and for the tests.
 //
 //   toppeek-demo-server [--port N] [--port-file FILE] [--log FILE] [--user NAME]
-//                       [--password TEXT] MAILBOX_FOLDER
+//                       [--password TEXT] [--tls-authority FILE] MAILBOX_FOLDER
 //
 // Without --port (or with 0) the system picks a free port; it is printed on the standard output
-// and, with --port-file, written to that file once the server listens. The server ends on
-// SIGTERM or SIGINT, and when the process that started it ends.
+// and, with --port-file, written to that file once the server listens. With --tls-authority the
+// server also offers STLS, with a certificate for localhost and 127.0.0.1 from an authority made
+// at start, whose certificate it writes to FILE (before the port file) for the client to trust;
+// when OpenSSL cannot make them it says so and serves without STLS, and FILE is not written. The
+// server ends on SIGTERM or SIGINT, and when the process that started it ends.
 
 #include "DemoServer.h"
 
@@ -31,17 +34,17 @@ void stopServer(int) {
 
 int usage() {
     std::fputs("usage: toppeek-demo-server [--port N] [--port-file FILE] [--log FILE] "
-               "[--user NAME] [--password TEXT] MAILBOX_FOLDER\n",
+               "[--user NAME] [--password TEXT] [--tls-authority FILE] MAILBOX_FOLDER\n",
                stderr);
     return 2;
 }
 
-// Written under another name first, so that a reader never sees half a number.
-bool writePortFile(const std::string& path, int port) {
+// Written under another name first, so that a reader never sees half of it.
+bool writeWhole(const std::string& path, const std::string& text) {
     const std::string temporary = path + ".tmp";
     {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << port << '\n';
+        std::ofstream out(temporary, std::ios::trunc | std::ios::binary);
+        out << text;
         if (!out.flush())
             return false;
     }
@@ -61,6 +64,7 @@ int main(int argc, char** argv) {
     int port = 0;
     std::string portFile;
     std::string logFile;
+    std::string authorityFile;
     toppeek::demo::Credentials credentials{"demo", "demo"};
     std::string folder;
     for (int i = 1; i < argc; ++i) {
@@ -82,6 +86,8 @@ int main(int argc, char** argv) {
             credentials.user = argv[++i];
         } else if (arg == "--password" && hasValue) {
             credentials.password = argv[++i];
+        } else if (arg == "--tls-authority" && hasValue) {
+            authorityFile = argv[++i];
         } else if (!arg.starts_with("-") && folder.empty()) {
             folder = arg;
         } else {
@@ -99,6 +105,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     toppeek::demo::DemoServer server(std::move(*mailbox), credentials);
+    if (!authorityFile.empty()) {
+        // The plain demo must go on without it: STLS is an extra.
+        std::optional<toppeek::demo::DemoIdentity> identity =
+            toppeek::demo::makeDemoIdentity(error);
+        if (!identity || !server.offerStartTls(*identity, error)) {
+            std::fprintf(stderr, "toppeek-demo-server: no STLS: %s\n", error.c_str());
+        } else if (!writeWhole(authorityFile, identity->authorityCertificate)) {
+            std::fprintf(stderr, "toppeek-demo-server: cannot write %s\n", authorityFile.c_str());
+            return 1;
+        }
+    }
     if (!server.listen(port, error)) {
         std::fprintf(stderr, "toppeek-demo-server: %s\n", error.c_str());
         return 1;
@@ -126,7 +143,7 @@ int main(int argc, char** argv) {
 
     std::printf("%d\n", server.port());
     std::fflush(stdout);
-    if (!portFile.empty() && !writePortFile(portFile, server.port())) {
+    if (!portFile.empty() && !writeWhole(portFile, std::to_string(server.port()) + "\n")) {
         std::fprintf(stderr, "toppeek-demo-server: cannot write %s\n", portFile.c_str());
         return 1;
     }
