@@ -3,8 +3,10 @@
 # program starts from a temporary copy with the demo's settings and filters, checks the
 # mailbox on F2, and on Alt+F4 asks whether to remove the messages its filters marked; the
 # answer Yes must delete exactly the spam on the server before the program exits with 0.
+# With "stls" the account reaches the server over STLS, trusting the authority the demo server
+# made at its start through SSL_CERT_FILE, as ./run.sh --demo does for its second account.
 #
-#   demo_desktop_smoke.sh PROGRAM DEMO_SERVER DEMO_SETUP MAILBOX_FOLDER
+#   demo_desktop_smoke.sh PROGRAM DEMO_SERVER DEMO_SETUP MAILBOX_FOLDER [stls]
 set -euo pipefail
 
 # Waits up to 60 s for a command to succeed.
@@ -78,6 +80,7 @@ program=$1
 server=$2
 setup=$3
 mailbox=$4
+secured=${5:-}
 for needed in xvfb-run xdotool; do
     if ! command -v "$needed" >/dev/null; then
         echo "SKIP: $needed is not installed"
@@ -96,11 +99,21 @@ cleanup() {
 }
 trap cleanup EXIT
 cp "$program" "$dir/toppeek"
-"$server" --port-file "$dir/port" --log "$dir/server.log" "$mailbox" >/dev/null &
+tls=()
+if [ "$secured" = stls ]; then
+    tls=(--tls-authority "$dir/demo-ca.pem")
+fi
+"$server" --port-file "$dir/port" --log "$dir/server.log" "${tls[@]}" "$mailbox" >/dev/null &
 server_pid=$!
 wait_for test -s "$dir/port" || { echo "FAIL: the demo server did not start"; exit 1; }
 port=$(cat "$dir/port")
-"$setup" "$dir" "127.0.0.1:$port"
+if [ "$secured" = stls ]; then
+    [ -s "$dir/demo-ca.pem" ] || { echo "FAIL: the demo server made no authority"; exit 1; }
+    export SSL_CERT_FILE=$dir/demo-ca.pem
+    "$setup" "$dir" "pop3+stls://127.0.0.1:$port"
+else
+    "$setup" "$dir" "127.0.0.1:$port"
+fi
 
 # The tests run on the offscreen platform; this one needs the real X one.
 unset QT_QPA_PLATFORM
@@ -117,7 +130,16 @@ fail() {
     cat "$log"
     exit 1
 }
-grep -q '^1 APOP demo ' "$log" || fail "the demo account did not log in with APOP"
+if [ "$secured" = stls ]; then
+    # Secured before the first credential, and again for the removal.
+    for session in 1 2; do
+        sed -n "s/^$session \(STLS\|secured with TLS.*\|USER.*\|APOP.*\)$/\1/p" "$log" | head -3 |
+            sed 's/ .*//' | tr '\n' ' ' | grep -qE '^STLS secured (USER|APOP) $' ||
+            fail "session $session was not secured before it logged in"
+    done
+else
+    grep -q '^1 APOP demo ' "$log" || fail "the demo account did not log in with APOP"
+fi
 checked=$(grep -c '^1 TOP [0-9]* 0$' "$log" || true)
 total=$(ls "$mailbox"/*.eml | wc -l)
 [ "$checked" -eq "$total" ] || fail "the check read $checked of $total headers"
