@@ -198,6 +198,11 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
     }
 
     bool ok = readStatusReply(session, buffer.get(), kLoginBufferSize);
+    // Taken now: the STLS reply that may follow overwrites the greeting.
+    std::optional<std::string> stamp;
+    if (ok && allowApop) {
+        stamp = apopTimestamp(replyText(buffer.get(), kLoginBufferSize));
+    }
     if (ok && address->security == Security::StartTls) {
         // The credentials must never go out in the clear: a server that will not secure the
         // connection is not logged in to.
@@ -208,10 +213,6 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
         if (!secure(session, target.name)) {
             return kLoginNoConnection;
         }
-    }
-    std::optional<std::string> stamp;
-    if (ok && allowApop) {
-        stamp = apopTimestamp(replyText(buffer.get(), kLoginBufferSize));
     }
     if (ok && stamp) {
         ok = isSendable(user);

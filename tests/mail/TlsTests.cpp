@@ -251,6 +251,24 @@ TEST_F(TlsLogin, AnAddressIsCheckedAgainstTheCertificatesAddressesAndApopWorks) 
     EXPECT_EQ(count, 3);
 }
 
+// The time stamp is the greeting's; the STLS reply that comes between must not take its place.
+TEST_F(TlsLogin, ApopAfterStlsSignsTheGreetingsTimeStamp) {
+    ASSERT_EQ(pop3LoginApop(session_, stls(*fixture().good), "reader", kPassword, control_),
+              kLoginOk)
+        << control_.failureReason;
+    long securedAt = traced(std::string(kSecuringText));
+    ASSERT_GE(securedAt, 0);
+    ASSERT_FALSE(trace_.empty());
+    EXPECT_EQ(trace_.back().substr(0, 12), "APOP reader ") << trace_.back();
+    EXPECT_LT(securedAt, static_cast<long>(trace_.size()) - 1);
+    for (const auto& line : trace_)
+        EXPECT_FALSE(line.starts_with("USER") || line.starts_with("PASS")) << line;
+    long count = -1;
+    long octets = -1;
+    ASSERT_TRUE(pop3Stat(session_, count, octets));
+    EXPECT_EQ(count, 3);
+}
+
 TEST_F(TlsLogin, BadCertificatesFailTheConnectionWithTheirReason) {
     const std::map<std::string, std::string> reasons = {
         {"expired", "expired"}, {"other name", "another name"}, {"untrusted", "unknown issuer"}};
