@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The long version of the hostile-server suite and of the crash-safe-files test, under
 # AddressSanitizer and UBSan: every cut of the recorded conversations also as a reset and with the
-# replies arriving byte by byte, whole conversations trickled, more garbage, and many more saves
-# killed at random moments. ./test.sh runs the short version of both.
+# replies arriving byte by byte, whole conversations trickled, more garbage, TLS handshakes cut at
+# every byte, and many more saves killed at random moments. ./test.sh runs the short version of
+# both.
 #
 # Usage: scripts/hostile.sh [kill-trials]   (default 1000 kills per crash test)
 # TOPPEEK_BUILD_DIR chooses the build tree (default build-test, the one ./test.sh uses).
@@ -23,6 +24,6 @@ export TOPPEEK_HOSTILE_LONG=1
 export TOPPEEK_KILL_TRIALS="$trials"
 
 status=0
-"$build/bin/operations_tests" --gtest_filter='HostileServerTest.*' || status=1
+"$build/bin/operations_tests" --gtest_filter='HostileServerTest.*:HostileTlsServerTest.*' || status=1
 "$build/bin/storage_tests" --gtest_filter='CrashSafeFiles.*' || status=1
 exit $status
