@@ -5,6 +5,7 @@
 
 #include "operations/MailboxOperations.h"
 #include "storage/Settings.h"
+#include "support/ScriptedMessageBoxes.h"
 #include "support/ScriptedPop3Server.h"
 #include "ui/MainWindow.h"
 
@@ -13,6 +14,7 @@
 #include <QHeaderView>
 #include <QObject>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -136,5 +138,27 @@ inline bool connectTo(TFMain& window, ScriptedPop3Server& server) {
     window.OpenConnection();
     return server.waitUntilDone(5s) && server.problems().empty() && window.connected();
 }
+
+// What every main window test starts from: its own settings and filters files and scripted
+// message boxes. A test class derives from it and calls these from its init() and cleanup().
+class WindowTestFiles {
+protected:
+    void setUpFiles() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        settingsPath_ = dir_->filePath("settings.dat").toStdString();
+        filtersPath_ = dir_->filePath("filters.dat").toStdString();
+        boxes_ = std::make_unique<ScriptedMessageBoxes>();
+    }
+
+    void tearDownFiles() {
+        boxes_.reset();
+        dir_.reset();
+    }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<ScriptedMessageBoxes> boxes_;
+    std::string settingsPath_;
+    std::string filtersPath_;
+};
 
 } // namespace toppeek::test

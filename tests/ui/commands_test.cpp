@@ -110,32 +110,21 @@ std::string storedHeaderBlock(const std::string& message) {
 
 } // namespace
 
-class CommandsTest : public QObject {
+class CommandsTest : public QObject, private toppeek::test::WindowTestFiles {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<ScriptedMessageBoxes> boxes_;
-    std::string settingsPath_;
-    std::string filtersPath_;
-
     std::unique_ptr<TFMain> startWindow(const std::vector<std::string>& hosts,
                                         const std::function<void(Settings&)>& adjust = {}) {
         return toppeek::test::startMainWindow(settingsPath_, filtersPath_, hosts, 0, adjust);
     }
 
 private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        settingsPath_ = dir_->filePath("settings.dat").toStdString();
-        filtersPath_ = dir_->filePath("filters.dat").toStdString();
-        boxes_ = std::make_unique<ScriptedMessageBoxes>();
-    }
+    void init() { setUpFiles(); }
 
     void cleanup() {
         QVERIFY(!progressBusy());
-        boxes_.reset();
-        dir_.reset();
+        tearDownFiles();
     }
 
     void sortingFlipsOnTheSameKeyAndTheCursorFollowsItsMessage() {

@@ -76,15 +76,10 @@ const std::vector<Mail> kThree = {{"zed@example.org", "alice@example.com", "beta
 
 } // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, private toppeek::test::WindowTestFiles {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<ScriptedMessageBoxes> boxes_;
-    std::string settingsPath_;
-    std::string filtersPath_;
-
     // A settings file with the given accounts (user alice, password secret)
     // and a window started on it, past its first activation.
     std::unique_ptr<TFMain> startWindow(const std::vector<std::string>& hosts,
@@ -93,17 +88,11 @@ private:
     }
 
 private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        settingsPath_ = dir_->filePath("settings.dat").toStdString();
-        filtersPath_ = dir_->filePath("filters.dat").toStdString();
-        boxes_ = std::make_unique<ScriptedMessageBoxes>();
-    }
+    void init() { setUpFiles(); }
 
     void cleanup() {
         QVERIFY(!progressBusy());
-        boxes_.reset();
-        dir_.reset();
+        tearDownFiles();
     }
 
     void shellHooksRunAtStartAndFromTheHelpMenu() {
