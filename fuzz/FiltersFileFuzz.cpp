@@ -4,18 +4,7 @@
 
 #include "storage/FiltersFile.h"
 
-#include <fstream>
-
 namespace {
-
-void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!file) {
-        std::perror("write");
-        std::abort();
-    }
-}
 
 bool sameRule(const FilterRule& a, const FilterRule& b) {
     return a.active == b.active && a.kind == b.kind && a.fromText == b.fromText &&
@@ -64,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& directory = toppeek::fuzz::scratchDirectory();
     const std::string input = directory + "/input.fil";
     const std::string again = directory + "/again.fil";
-    writeFile(input, data, size);
+    toppeek::fuzz::writeFile(input, data, size);
 
     std::unique_ptr<Filters> loaded = createFilters();
     if (!loadFilters(*loaded, input)) {

@@ -1,6 +1,7 @@
 #include "FuzzSupport.h"
 
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include <unistd.h>
@@ -33,6 +34,15 @@ const std::string& scratchDirectory() {
         return made;
     }();
     return *directory;
+}
+
+void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (!file) {
+        std::perror("write");
+        std::abort();
+    }
 }
 
 } // namespace toppeek::fuzz

@@ -56,6 +56,9 @@ private:
 // A scratch directory of this process, removed at exit.
 const std::string& scratchDirectory();
 
+// Replaces the file at path with the input; aborts when it cannot, which is no finding.
+void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size);
+
 } // namespace toppeek::fuzz
 
 #define FUZZ_CHECK(condition)                                                                      \

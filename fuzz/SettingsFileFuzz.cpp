@@ -4,18 +4,7 @@
 
 #include "storage/Settings.h"
 
-#include <fstream>
-
 namespace {
-
-void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!file) {
-        std::perror("write");
-        std::abort();
-    }
-}
 
 bool sameAccount(const Account& a, const Account& b) {
     return a.accountTag == b.accountTag && a.address == b.address && a.host == b.host &&
@@ -44,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& directory = toppeek::fuzz::scratchDirectory();
     const std::string input = directory + "/input.cnf";
     const std::string again = directory + "/again.cnf";
-    writeFile(input, data, size);
+    toppeek::fuzz::writeFile(input, data, size);
 
     std::unique_ptr<Settings> loaded = createDefaultSettings();
     if (!loadSettings(input, *loaded)) {
