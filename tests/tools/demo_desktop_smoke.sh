@@ -21,7 +21,7 @@ wait_for() {
 }
 
 if [ "${1:-}" = "--inside" ]; then
-    # Runs under xvfb-run, with DISPLAY set to the virtual display.
+    # Runs on a virtual display of its own, with DISPLAY set to it.
     dir=$2
     log=$dir/server.log
     "$dir/toppeek" >"$dir/output.txt" 2>&1 &
@@ -81,7 +81,7 @@ server=$2
 setup=$3
 mailbox=$4
 secured=${5:-}
-for needed in xvfb-run xdotool; do
+for needed in Xvfb xdotool; do
     if ! command -v "$needed" >/dev/null; then
         echo "SKIP: $needed is not installed"
         exit 77
@@ -122,7 +122,7 @@ if [ -n "${ASAN_OPTIONS:-}" ]; then
     export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
 fi
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")/../ui/smoke/lsan.supp"
-xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$dir"
+"$(dirname "$0")/../support/virtual-display.sh" "$0" --inside "$dir"
 
 log=$dir/server.log
 fail() {

@@ -8,7 +8,7 @@
 set -euo pipefail
 
 if [ "${1:-}" = "--inside" ]; then
-    # Runs under xvfb-run, with DISPLAY set to the virtual display.
+    # Runs on a virtual display of its own, with DISPLAY set to it.
     dir=$2
     "$dir/toppeek" >"$dir/output.txt" 2>&1 &
     pid=$!
@@ -54,7 +54,7 @@ fi
 
 program=$1
 tool=$2
-for needed in xvfb-run xdotool; do
+for needed in Xvfb xdotool; do
     if ! command -v "$needed" >/dev/null; then
         echo "SKIP: $needed is not installed"
         exit 77
@@ -88,7 +88,7 @@ if [ -n "${ASAN_OPTIONS:-}" ]; then
     export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
 fi
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")/lsan.supp"
-xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$dir"
+"$(dirname "$0")/../../support/virtual-display.sh" "$0" --inside "$dir"
 
 after=$("$tool" selected "$settings")
 if [ "$before" = "$after" ] || [ "$after" != "0" ]; then
