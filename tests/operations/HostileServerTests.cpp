@@ -8,6 +8,7 @@
 // TOPPEEK_HOSTILE_LONG=1 runs the long version (scripts/hostile.sh): every cut also with a reset
 // and with the replies in single bytes, whole conversations trickled, more garbage.
 
+#include "HostileCases.h"
 #include "operations/MailboxOperations.h"
 #include "operations/ProgressDialog.h"
 #include "support/HostileServer.h"
@@ -35,20 +36,12 @@ using toppeek::test::HostileServer;
 using toppeek::test::ScriptedMessageBoxes;
 using Clock = std::chrono::steady_clock;
 
-bool longRun() {
-    const char* value = std::getenv("TOPPEEK_HOSTILE_LONG");
-    return value != nullptr && *value != '\0' && std::string(value) != "0";
-}
-
-constexpr std::uint32_t kTimeoutSeconds = 1;
-// A wait fails once more than the time-out has passed in whole seconds, so up to one second
-// later; the rest is room for a loaded machine running sanitizers.
-constexpr auto kReturnBound = std::chrono::seconds(kTimeoutSeconds + 1) + 3s;
-
-// A literal's bytes, NUL bytes included.
-template <std::size_t N> std::string bytes(const char (&literal)[N]) {
-    return std::string(literal, N - 1);
-}
+using toppeek::test::hostile::bytes;
+using toppeek::test::hostile::Exchange;
+using toppeek::test::hostile::kReturnBound;
+using toppeek::test::hostile::kTimeoutSeconds;
+using toppeek::test::hostile::longRun;
+using toppeek::test::hostile::Script;
 
 // ---- The mailbox and its conversations ----
 
@@ -70,12 +63,6 @@ struct Segment {
 using Conversation = std::vector<Segment>;
 
 // The greeting (no command) or one command line with its reply.
-struct Exchange {
-    std::string command;
-    std::string reply;
-};
-using Script = std::vector<Exchange>;
-
 Script loginScript() {
     return {{"", "+OK hostile server ready\r\n"},
             {"USER alice\r\n", "+OK\r\n"},

@@ -10,6 +10,7 @@
 //
 // TOPPEEK_HOSTILE_LONG=1 cuts the handshake at every byte instead of a few places per record.
 
+#include "HostileCases.h"
 #include "operations/MailboxOperations.h"
 #include "operations/ProgressDialog.h"
 #include "support/HostileServer.h"
@@ -49,19 +50,12 @@ using toppeek::test::TlsVersion;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-bool longRun() {
-    const char* value = std::getenv("TOPPEEK_HOSTILE_LONG");
-    return value != nullptr && *value != '\0' && std::string(value) != "0";
-}
-
-constexpr std::uint32_t kTimeoutSeconds = 1;
-// A wait fails once more than the time-out has passed in whole seconds, so up to one second
-// later; the rest is room for a loaded machine running sanitizers.
-constexpr auto kReturnBound = std::chrono::seconds(kTimeoutSeconds + 1) + 3s;
-
-template <std::size_t N> std::string bytes(const char (&literal)[N]) {
-    return std::string(literal, N - 1);
-}
+using toppeek::test::hostile::bytes;
+using toppeek::test::hostile::Exchange;
+using toppeek::test::hostile::kReturnBound;
+using toppeek::test::hostile::kTimeoutSeconds;
+using toppeek::test::hostile::longRun;
+using toppeek::test::hostile::Script;
 
 std::string randomBytes(std::mt19937& random, std::size_t count) {
     std::string noise;
@@ -82,12 +76,6 @@ IssuedCertificate& identity() {
     static IssuedCertificate issued;
     return issued;
 }
-
-struct Exchange {
-    std::string command;
-    std::string reply;
-};
-using Script = std::vector<Exchange>;
 
 std::string headerOf(int n) {
     return "From: Bob <bob@example.org>\r\nTo: alice@example.com\r\nSubject: Secured " +
