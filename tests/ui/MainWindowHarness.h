@@ -11,6 +11,7 @@
 
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QHeaderView>
 #include <QObject>
 #include <QStringList>
@@ -33,6 +34,11 @@ struct Mail {
     std::string subject;
     int size;
 };
+
+// Three messages, two for the account and one for another address, in no order of any column.
+inline const std::vector<Mail> kThree = {{"zed@example.org", "alice@example.com", "beta", 3000},
+                                         {"amy@example.org", "alice@example.com", "gamma", 100},
+                                         {"kim@spam.test", "bulk@example.net", "alpha", 2000}};
 
 inline std::string headerOf(const Mail& mail) {
     return "From: " + mail.from + "\r\nTo: " + mail.to + "\r\nSubject: " + mail.subject +
@@ -83,6 +89,13 @@ private:
     QTimer timer_;
     bool fired_ = false;
 };
+
+// Handles the next modal dialog of type Dialog with act, once it is up.
+template <typename Dialog> std::unique_ptr<WhenTrue> onDialog(std::function<void(Dialog*)> act) {
+    return std::make_unique<WhenTrue>(
+        [] { return qobject_cast<Dialog*>(QApplication::activeModalWidget()) != nullptr; },
+        [act = std::move(act)] { act(qobject_cast<Dialog*>(QApplication::activeModalWidget())); });
+}
 
 inline QStringList columnTexts(TFMain& window, int column) {
     QStringList texts;

@@ -45,8 +45,10 @@ using toppeek::test::columnTexts;
 using toppeek::test::connectTo;
 using toppeek::test::DovecotServer;
 using toppeek::test::headerOf;
+using toppeek::test::kThree;
 using toppeek::test::loggedIn;
 using toppeek::test::Mail;
+using toppeek::test::onDialog;
 using toppeek::test::scriptCheck;
 using toppeek::test::ScriptedMessageBoxes;
 using toppeek::test::ScriptedPop3Server;
@@ -54,22 +56,11 @@ using toppeek::test::WhenTrue;
 
 namespace {
 
-const std::vector<Mail> kThree = {{"zed@example.org", "alice@example.com", "beta", 3000},
-                                  {"amy@example.org", "alice@example.com", "gamma", 100},
-                                  {"kim@spam.test", "bulk@example.net", "alpha", 2000}};
-
 QString marksOf(TFMain& window) {
     QString text;
     for (const MessageEntry* entry : window.messageList())
         text += entry->mark == MarkState::Unmarked ? '-' : 'x';
     return text;
-}
-
-// Handles the next modal dialog of type Dialog with act, once it is up.
-template <typename Dialog> std::unique_ptr<WhenTrue> onDialog(std::function<void(Dialog*)> act) {
-    return std::make_unique<WhenTrue>(
-        [] { return qobject_cast<Dialog*>(QApplication::activeModalWidget()) != nullptr; },
-        [act = std::move(act)] { act(qobject_cast<Dialog*>(QApplication::activeModalWidget())); });
 }
 
 // Closes the next viewer and keeps what it showed.

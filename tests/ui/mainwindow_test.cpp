@@ -52,9 +52,11 @@ using toppeek::test::columnTexts;
 using toppeek::test::connectTo;
 using toppeek::test::DovecotServer;
 using toppeek::test::headerOf;
+using toppeek::test::kThree;
 using toppeek::test::listed;
 using toppeek::test::loggedIn;
 using toppeek::test::Mail;
+using toppeek::test::onDialog;
 using toppeek::test::scriptCheck;
 using toppeek::test::ScriptedMessageBoxes;
 using toppeek::test::ScriptedPop3Server;
@@ -69,10 +71,6 @@ void scriptStallingCheck(ScriptedPop3Server& server) {
     listed(server, 2, {"carol@example.org", "alice@example.com", "two", 200});
     server.expect("LIST 3", std::vector<toppeek::test::ReplyPiece>{}, AfterReply::StaySilent);
 }
-
-const std::vector<Mail> kThree = {{"zed@example.org", "alice@example.com", "beta", 3000},
-                                  {"amy@example.org", "alice@example.com", "gamma", 100},
-                                  {"kim@spam.test", "bulk@example.net", "alpha", 2000}};
 
 } // namespace
 
@@ -207,16 +205,13 @@ private slots:
         QVERIFY(connectTo(*window, check));
         window->messageList().at(0)->mark = MarkState::MarkedForDelete;
         // With no row chosen, Delete removes the first account, the listed one.
-        WhenTrue deleteFirst(
-            [] { return qobject_cast<TFOptions*>(QApplication::activeModalWidget()); },
-            [] {
-                auto* dialog = qobject_cast<TFOptions*>(QApplication::activeModalWidget());
-                dialog->BDelete->click();
-                dialog->BOk->click();
-            });
+        auto deleteFirst = onDialog<TFOptions>([](TFOptions* dialog) {
+            dialog->BDelete->click();
+            dialog->BOk->click();
+        });
         boxes_->answer(kIdNo);
         window->BOptions->click();
-        QVERIFY(deleteFirst.fired());
+        QVERIFY(deleteFirst->fired());
         QCOMPARE(window->CBAcc->count(), 1);
         QCOMPARE(window->CBAcc->currentText(), QString("alice1@example.com"));
         // The marked-messages question of Close connection, answered No.
@@ -486,16 +481,13 @@ private slots:
         QVERIFY(boxes_->shown().empty());
 
         // Group commands take their text from the one-line dialog.
-        WhenTrue typeGroup([] { return qobject_cast<TFEdit*>(QApplication::activeModalWidget()); },
-                           [] {
-                               auto* dialog =
-                                   qobject_cast<TFEdit*>(QApplication::activeModalWidget());
-                               dialog->EdString->setText("gam*");
-                               dialog->BOk->click();
-                           });
+        auto typeGroup = onDialog<TFEdit>([](TFEdit* dialog) {
+            dialog->EdString->setText("gam*");
+            dialog->BOk->click();
+        });
         list.lvdGoto(0);
         window->SelectGroup2->trigger();
-        QVERIFY(typeGroup.fired());
+        QVERIFY(typeGroup->fired());
         QCOMPARE(marks(), QString("-xx"));
         QCOMPARE(list.lvdIndexFocused(), 0);
 
@@ -660,16 +652,13 @@ private slots:
 
         // Deleting the listed account makes the other one current; the marked
         // message still goes from the mailbox it was listed from.
-        WhenTrue deleteFirst(
-            [] { return qobject_cast<TFOptions*>(QApplication::activeModalWidget()); },
-            [] {
-                auto* dialog = qobject_cast<TFOptions*>(QApplication::activeModalWidget());
-                dialog->BDelete->click();
-                dialog->BOk->click();
-            });
+        auto deleteFirst = onDialog<TFOptions>([](TFOptions* dialog) {
+            dialog->BDelete->click();
+            dialog->BOk->click();
+        });
         boxes_->answer(kIdYes);
         window->Options1->trigger();
-        QVERIFY(deleteFirst.fired());
+        QVERIFY(deleteFirst->fired());
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
         QVERIFY(!window->connected());
         QCOMPARE(server.messageCount("alice"), std::size_t{2});
