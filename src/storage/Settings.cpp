@@ -150,6 +150,8 @@ void copyAccount(Account& destination, const Account& source) {
     destination.port = source.port;
     destination.userName = cut(source.userName, Account::maxTextLength);
     destination.password = cut(source.password, Account::maxTextLength);
+    destination.keyringItem = source.keyringItem;
+    destination.passwordKnown = source.passwordKnown;
 }
 
 void freeAccount(Account* account) {
@@ -162,8 +164,11 @@ bool writeAccount(RecordStream& stream, const Account& account) {
     storage::writeText(stream, account.host, Account::maxTextLength);
     stream.writeU16(account.port);
     storage::writeText(stream, account.userName, Account::maxTextLength);
-    stream.writeScrambledText(std::string_view(account.password).substr(0, Account::maxTextLength),
-                              passwordKey());
+    const std::string_view password =
+        fileKeepsMarker(account)
+            ? std::string_view(keyringPasswordMarker())
+            : std::string_view(account.password).substr(0, Account::maxTextLength);
+    stream.writeScrambledText(password, passwordKey());
     return true;
 }
 
@@ -181,7 +186,33 @@ std::unique_ptr<Account> readAccount(RecordStream& stream) {
     account->userName = std::move(*userName);
     account->password =
         storage::readScrambledText(stream, accountTextReadSize, passwordKey()).value_or("");
+    if (account->password == keyringPasswordMarker()) {
+        account->password.clear();
+        account->passwordKnown = false;
+        account->keyringItem = keyringItemFor(*account);
+    }
     return account;
+}
+
+const std::string& keyringPasswordMarker() {
+    static const std::string marker = "\x01TopPeek: the password is in the desktop keyring\x01";
+    return marker;
+}
+
+KeyringItem keyringItemFor(const Account& account) {
+    KeyringItem item;
+    item.label =
+        "TopPeek: " + account.address + " (" + account.userName + " at " + account.host + ")";
+    // Line breaks cannot occur in a host, a user name a server accepts or a
+    // valid address, so the three fields stay apart.
+    item.key = account.address + "\n" + account.host + "\n" + account.userName;
+    return item;
+}
+
+bool fileKeepsMarker(const Account& account) {
+    if (!account.passwordKnown)
+        return true;
+    return account.keyringItem && *account.keyringItem == keyringItemFor(account);
 }
 
 std::string settingsFilePath() {

@@ -3,10 +3,13 @@
 #pragma once
 
 #include "core/GrowArray.h"
+#include "storage/PasswordStore.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class RecordStream;
 
@@ -25,6 +28,14 @@ struct Account {
     std::int16_t port = defaultPort;
     std::string userName;
     std::string password;
+
+    // Run time only. The keyring item that holds this account's password,
+    // when one does; the file then keeps only a marker in its place. After a
+    // rename it still names the old item until the password has moved.
+    std::optional<KeyringItem> keyringItem;
+    // False for a password kept in the keyring and not read from it yet:
+    // password is empty then and must be looked up before a login.
+    bool passwordKnown = true;
 };
 
 using AccountList = GrowArray<Account>;
@@ -53,6 +64,9 @@ struct Settings {
     std::string reservedText3 = defaultReservedText3;
     std::string reservedText4 = defaultReservedText4;
     std::uint32_t lastUpdateCheckDay = 0; // dayNumber of the last update check, 0 never
+    // Run time only: items of removed accounts and replaced passwords, for
+    // the next save to take out of the keyring.
+    std::vector<KeyringItem> staleKeyringItems;
 };
 
 // A record with the defaults and no accounts.
@@ -84,10 +98,26 @@ void copyAccount(Account& destination, const Account& source);
 // The release function of the account list; null is ignored.
 void freeAccount(Account* account);
 
-// One account record; texts longer than the limit are written cut.
+// The text an account's password field holds when the keyring has the
+// password. Older versions read it as an ordinary password: a fixed text
+// that tells nothing about the real one. No password the program keeps can
+// equal it, since it starts with a control character no editor produces.
+const std::string& keyringPasswordMarker();
+
+// The keyring item named after the program and the account's address, host
+// and user name.
+KeyringItem keyringItemFor(const Account& account);
+
+// Whether the file keeps only the marker for this account: its keyring item
+// holds its password under its own name, or its password is not known here.
+bool fileKeepsMarker(const Account& account);
+
+// One account record; texts longer than the limit are written cut. The
+// password field holds the marker when fileKeepsMarker says so.
 bool writeAccount(RecordStream& stream, const Account& account);
 // One account record, or null when the file ends before the account's
-// password (a cut-off password reads as the empty text).
+// password (a cut-off password reads as the empty text). A marker gives an
+// account whose password is still to be read from its keyring item.
 std::unique_ptr<Account> readAccount(RecordStream& stream);
 
 // The settings file: beside the executable, or in the user's configuration folder when the

@@ -16,8 +16,12 @@ const std::string signature = "\x1AVARROWCKRCnf";
 Account* makeAccount(std::int16_t tag, std::string address, std::string host, std::int16_t port,
                      std::string user, std::string password) {
     Account* account = newAccount().release();
-    *account = Account{tag,  std::move(address), std::move(host),
-                       port, std::move(user),    std::move(password)};
+    account->accountTag = tag;
+    account->address = std::move(address);
+    account->host = std::move(host);
+    account->port = port;
+    account->userName = std::move(user);
+    account->password = std::move(password);
     return account;
 }
 
