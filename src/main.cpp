@@ -2,6 +2,7 @@
 // and the event loop, which runs until the window closes.
 
 #include "core/Memory.h"
+#include "operations/SecretServiceStore.h"
 #include "shell/Help.h"
 #include "shell/MainWindowHooks.h"
 #include "ui/MainWindow.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -31,6 +33,7 @@ int main(int argc, char** argv) {
     installOutOfMemoryHandler();
     toppeek::shell::installHelpKeyInEveryWindow();
     TFMain window(nullptr, toppeek::shell::mainWindowHooks());
+    window.setPasswordStore(std::make_unique<toppeek::operations::SecretServiceStore>());
     window.show();
     return application.exec();
 }

@@ -210,6 +210,9 @@ TFMain::~TFMain() {
 
     if (hooks_.closeHelp)
         hooks_.closeHelp();
+    // Keyring answers still to come would find the window gone.
+    keyringSync_.reset();
+    passwords_.reset();
     saveSettings(settingsPath_, *settings_);
     messages_.reset();
     destroyFilters(std::move(filters_));
@@ -514,6 +517,16 @@ void TFMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TFMain::FormCloseQuery() {
+    if (waitingForKeyring() && closePending_) {
+        // Asked twice while the keyring keeps the window waiting: leave it
+        // be. What it has not taken stays in the settings file.
+        keyringSync_.reset();
+        passwords_.reset();
+        keyringState_ = KeyringState::Unusable;
+        closePending_ = false;
+        while (waitingForKeyring())
+            leaveKeyringWait();
+    }
     if (busy()) {
         // The operation's stack lies below this call: the window must stay
         // until it has returned. Ask its cancel question; once the cancel
@@ -533,6 +546,11 @@ bool TFMain::FormCloseQuery() {
         else
             CloseConnection();
     }
+    // The passwords go into the keyring before the window does; it closes
+    // once the keyring has answered.
+    closePending_ = true;
+    if (keyringSaveBeforeClose())
+        return false;
     closePending_ = false;
     quietClose_ = false;
     return true;
@@ -679,7 +697,7 @@ void TFMain::OpenConnection() {
     if (busy() || closePending_)
         return;
     const Account* current = currentAccount();
-    if (current == nullptr || connected_)
+    if (current == nullptr || connected_ || !passwordReady(&TFMain::OpenConnection))
         return;
     // A copy: the operation must not depend on the account list while the
     // window answers events.
@@ -743,7 +761,10 @@ void TFMain::removeMarkedStep(const Account* account) {
     const Account* current = account != nullptr ? account : currentAccount();
     if (current == nullptr || !connected_ || messages_->count() == 0)
         return;
-    const Account target = *current;
+    Account target = *current;
+    // The list was read with this password; the keyring need not be asked again.
+    if (!target.passwordKnown && isListedAccount(&target))
+        target.password = listedAccount_->password;
     enterBusy();
     removeMarkedMessages(
         target, *settings_, *messages_, [this](int index) { LVMsg->lvdRemove(index); },
@@ -776,7 +797,8 @@ void TFMain::ViewMessage() {
     const Account* current = currentAccount();
     int focused = LVMsg->lvdIndexFocused();
     MessageEntry* entry = messages_->at(focused);
-    if (current == nullptr || !connected_ || entry == nullptr)
+    if (current == nullptr || !connected_ || entry == nullptr ||
+        !passwordReady(&TFMain::ViewMessage))
         return;
     const Account account = *current;
     // A text fetched with another number of lines is fetched again.
@@ -922,14 +944,9 @@ void TFMain::EditFilters() {
 void TFMain::Preferences() {
     if (busy())
         return;
-    int result = TFOptions::Execute(*settings_, this);
-    if (result != kOptionsCancelled) {
-        if (!saveSettings(settingsPath_, *settings_))
-            msgBox(kMbWarning, kProgramTitle, "Could not save the settings to %s.",
-                   settingsPath_.c_str());
-        if (result == kOptionsBodyLinesChanged)
-            setBodyLoadedAll(*messages_, false);
-    }
+    int result = TFOptions::Execute(*settings_, this, passwordNote());
+    if (result == kOptionsBodyLinesChanged)
+        setBodyLoadedAll(*messages_, false);
     fillAccountSelector();
     // The list belongs to the account it was read from. When the dialog
     // removed that account, changed its server or made another one current,
@@ -940,6 +957,13 @@ void TFMain::Preferences() {
         const Account listed = *listedAccount_;
         closeConnectionOf(&listed);
     }
+    // Last, since the keyring may keep the window waiting.
+    if (result != kOptionsCancelled)
+        saveSettingsFile([this](bool saved) {
+            if (!saved)
+                msgBox(kMbWarning, kProgramTitle, "Could not save the settings to %s.",
+                       settingsPath_.c_str());
+        });
 }
 
 bool TFMain::isListedAccount(const Account* account) const {

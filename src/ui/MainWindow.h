@@ -15,6 +15,7 @@
 
 #include "messages/MessageList.h"
 #include "operations/MailboxOperations.h"
+#include "storage/KeyringPasswords.h"
 #include "storage/Settings.h"
 #include "ui/Lvdata.h"
 
@@ -196,6 +197,13 @@ public:
     void setOperationOptions(const toppeek::operations::OperationOptions& options) {
         operationOptions_ = options;
     }
+    // The desktop's keyring, which takes the account passwords from the
+    // settings file at the next save; without one they stay in the file.
+    void setPasswordStore(std::unique_ptr<PasswordStore> store);
+    // True while the window waits for the keyring to answer.
+    bool waitingForKeyring() const { return keyringWaits_ > 0; }
+    // Where the Preferences say the passwords are kept.
+    QString passwordNote() const;
 
     // The list refresh after a change of the message list as a whole.
     void refreshList();
@@ -237,6 +245,23 @@ private:
     void syncSortChecks();
     void closeAfterOperation();
 
+    // Keyring (MainWindowPasswords.cpp).
+    enum class KeyringState { Unknown, Usable, Unusable };
+    // True when the current account's password is at hand. Otherwise reads
+    // it from the keyring (asking the user when the keyring has none to
+    // give) and runs command again once it is there.
+    bool passwordReady(void (TFMain::*command)());
+    // The password prompt; true when the user gave one.
+    bool askPassword(Account& account, KeyringResult why);
+    // Writes the settings file once the keyring has taken what it can, then
+    // calls then with the outcome of the write.
+    void saveSettingsFile(std::function<void(bool saved)> then);
+    // Starts the keyring's part of the save at exit; false when it has none.
+    bool keyringSaveBeforeClose();
+    void enterKeyringWait();
+    void leaveKeyringWait();
+    void noteKeyringAnswer(KeyringResult result);
+
     ShellHooks hooks_;
     std::string settingsPath_;
     std::string filtersPath_;
@@ -265,4 +290,10 @@ private:
     bool closePending_ = false;
     // Set for the close that follows a cancelled operation: it asks nothing more.
     bool quietClose_ = false;
+
+    std::unique_ptr<PasswordStore> passwords_;
+    std::unique_ptr<KeyringSync> keyringSync_;
+    KeyringState keyringState_ = KeyringState::Unknown;
+    int keyringWaits_ = 0;
+    QString statusBeforeWait_;
 };

@@ -1,5 +1,6 @@
 // The account list names a variable `slots`, which Qt's keyword macro would
 // rewrite: the storage header comes before every Qt header.
+#include "storage/KeyringPasswords.h"
 #include "storage/Settings.h"
 
 #include "ui/Options.h"
@@ -286,6 +287,10 @@ void TFAEdit::showAccount(const Account& account) {
     EdDesc->setText(textFromBytes(address_));
     EdUser->setText(textFromBytes(userName_));
     EdPass->setText(textFromBytes(password_));
+    // A password still in the keyring is not read for the editor: left
+    // empty, it stays there.
+    EdPass->setPlaceholderText(account.passwordKnown ? QString()
+                                                     : QStringLiteral("(kept in the keyring)"));
 
     // A host text that would not come back the same from its parts is shown
     // whole, as a plain name on the usual port.
@@ -476,7 +481,8 @@ void TFAEdit::showEvent(QShowEvent* event) {
 // ---------------------------------------------------------------------------
 // TFOptions
 
-TFOptions::TFOptions(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
+TFOptions::TFOptions(Settings& settings, QWidget* parent, const QString& passwordNote)
+    : QDialog(parent), settings_(settings) {
     setObjectName(QStringLiteral("FOptions"));
     setWindowTitle(QStringLiteral("Preferences"));
     setProperty("helpContext", kOptionsHelpContext);
@@ -516,11 +522,17 @@ TFOptions::TFOptions(Settings& settings, QWidget* parent) : QDialog(parent), set
         accountButtons->addWidget(button);
     }
     accountButtons->addStretch();
-    auto* accountsLayout = new QHBoxLayout(TabSheet1);
+    LBPasswords = named(new QLabel(passwordNote, TabSheet1), "LBPasswords");
+    LBPasswords->setWordWrap(true);
+    LBPasswords->setVisible(!passwordNote.isEmpty());
+    auto* accountsRow = new QHBoxLayout;
+    accountsRow->setSpacing(19);
+    accountsRow->addWidget(LVAcc, 1);
+    accountsRow->addLayout(accountButtons);
+    auto* accountsLayout = new QVBoxLayout(TabSheet1);
     accountsLayout->setContentsMargins(12, 8, 12, 8);
-    accountsLayout->setSpacing(19);
-    accountsLayout->addWidget(LVAcc, 1);
-    accountsLayout->addLayout(accountButtons);
+    accountsLayout->addLayout(accountsRow, 1);
+    accountsLayout->addWidget(LBPasswords);
     PageControl1->addTab(TabSheet1, QStringLiteral("Accounts"));
 
     // General
@@ -597,10 +609,10 @@ TFOptions::TFOptions(Settings& settings, QWidget* parent) : QDialog(parent), set
     FormCreate();
 }
 
-int TFOptions::Execute(Settings& settings, QWidget* parent) {
+int TFOptions::Execute(Settings& settings, QWidget* parent, const QString& passwordNote) {
     // The dialog lives on the heap: a parent that goes away while it is open
     // takes the dialog with it, and the guard then sees it gone.
-    QPointer<TFOptions> dialog = new TFOptions(settings, parent);
+    QPointer<TFOptions> dialog = new TFOptions(settings, parent, passwordNote);
     const int result = dialog->Execute();
     delete dialog.data();
     return result;
@@ -707,6 +719,7 @@ void TFOptions::BEditClick() {
     if (!editAccount(*copy, TFAEdit::editCaption()))
         return;
     std::unique_ptr<Account> clone = cloneAccount(*copy);
+    noteAccountEdited(settings_, *current, *clone);
     if (!accounts.replaceAt(index, clone.get()))
         return;
     const Account& edited = *clone.release();
@@ -723,6 +736,7 @@ void TFOptions::BDeleteClick() {
     if (account == nullptr)
         return;
     accounts.removeAt(index);
+    noteAccountRemoved(settings_, *account);
     freeAccount(account);
     delete LVAcc->takeTopLevelItem(index);
     LVAcc->clearSelection();

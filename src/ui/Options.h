@@ -173,14 +173,17 @@ class TFOptions : public QDialog {
 
 public:
     // The dialog for settings, which must outlive it. Fills the account list.
-    explicit TFOptions(Settings& settings, QWidget* parent = nullptr);
+    // passwordNote says under the list where passwords are kept.
+    explicit TFOptions(Settings& settings, QWidget* parent = nullptr,
+                       const QString& passwordNote = QString());
 
     // Shows the dialog modally; kOptionsCancelled, kOptionsSaved or
     // kOptionsBodyLinesChanged.
     int Execute();
 
     // The main window's way in: a dialog for this one use, over parent.
-    static int Execute(Settings& settings, QWidget* parent);
+    static int Execute(Settings& settings, QWidget* parent,
+                       const QString& passwordNote = QString());
 
     int helpContext() const { return kOptionsHelpContext; }
 
@@ -190,6 +193,7 @@ public:
     QPushButton* BAdd;
     QPushButton* BEdit;
     QPushButton* BDelete;
+    QLabel* LBPasswords;
     QWidget* TabSheet2;
     QCheckBox* CBAbout;
     QLabel* Label1;

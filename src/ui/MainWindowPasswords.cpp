@@ -1,0 +1,167 @@
+// The main window's side of keeping passwords in the desktop's keyring:
+// reading a password before a login, the prompt when the keyring has none,
+// and the save that lets the keyring take the passwords before the settings
+// file is written. Every keyring request answers through the event loop;
+// meanwhile the window is busy (commands refused, busy cursor, a status
+// text), never frozen.
+
+// The account list names a variable `slots`, which Qt's keyword macro would
+// rewrite: the storage header comes before every Qt header.
+#include "storage/KeyringPasswords.h"
+
+#include "operations/MsgBox.h"
+#include "operations/ProgramInfo.h"
+#include "ui/ByteText.h"
+#include "ui/MainWindow.h"
+#include "ui/Options.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
+
+#include <utility>
+
+using toppeek::operations::kMbWarning;
+using toppeek::operations::kProgramTitle;
+using toppeek::operations::msgBox;
+
+void TFMain::setPasswordStore(std::unique_ptr<PasswordStore> store) {
+    keyringSync_.reset();
+    passwords_ = std::move(store);
+    keyringState_ = KeyringState::Unknown;
+    if (!passwords_)
+        return;
+    // Whether a keyring answers, for the Preferences to say where passwords
+    // go. Looking for an item nobody stores never asks to unlock anything.
+    KeyringItem probe;
+    probe.label = "TopPeek";
+    probe.key = "keyring probe";
+    passwords_->load(probe, [this](KeyringResult result, const std::string&) {
+        if (keyringState_ == KeyringState::Unknown)
+            noteKeyringAnswer(result);
+    });
+}
+
+void TFMain::noteKeyringAnswer(KeyringResult result) {
+    keyringState_ =
+        result == KeyringResult::Unavailable ? KeyringState::Unusable : KeyringState::Usable;
+}
+
+QString TFMain::passwordNote() const {
+    if (!passwords_ || keyringState_ == KeyringState::Unusable)
+        return QStringLiteral("No keyring of the desktop can be used, so passwords are kept in "
+                              "the settings file, scrambled but not encrypted.");
+    if (keyringState_ == KeyringState::Usable)
+        return QStringLiteral("Passwords are kept in the desktop's keyring, not in the settings "
+                              "file.");
+    return QStringLiteral("Passwords are kept in the desktop's keyring when it can be reached, "
+                          "otherwise in the settings file.");
+}
+
+void TFMain::enterKeyringWait() {
+    enterBusy();
+    if (keyringWaits_++ == 0) {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        statusBeforeWait_ = StatusText->text();
+        StatusText->setText(QStringLiteral("Waiting for the desktop's keyring..."));
+    }
+}
+
+void TFMain::leaveKeyringWait() {
+    if (--keyringWaits_ == 0) {
+        QApplication::restoreOverrideCursor();
+        StatusText->setText(statusBeforeWait_);
+    }
+    leaveBusy();
+}
+
+bool TFMain::askPassword(Account& account, KeyringResult why) {
+    const QString address = textFromBytes(account.address);
+    const QString text =
+        why == KeyringResult::NotFound
+            ? QStringLiteral("The desktop's keyring holds no password for %1.\nPlease enter the "
+                             "password:")
+                  .arg(address)
+            : QStringLiteral("The desktop's keyring did not give the password for %1.\nPlease "
+                             "enter the password:")
+                  .arg(address);
+    QPointer<QInputDialog> dialog = new QInputDialog(this);
+    dialog->setObjectName(QStringLiteral("PasswordPrompt"));
+    dialog->setWindowTitle(QString::fromLatin1(kProgramTitle));
+    dialog->setLabelText(text);
+    dialog->setTextEchoMode(QLineEdit::Password);
+    const bool entered = dialog->exec() == QDialog::Accepted && !dialog.isNull();
+    if (!entered) {
+        delete dialog.data();
+        return false;
+    }
+    account.password = accountTextFromEdit(dialog->textValue(), std::string());
+    delete dialog.data();
+    account.passwordKnown = true;
+    // The next save puts it into the keyring under the account's own item,
+    // replacing whatever an unreadable item there held.
+    account.keyringItem.reset();
+    return true;
+}
+
+bool TFMain::passwordReady(void (TFMain::*command)()) {
+    Account* account = settings_->accounts.at(settings_->selectedAccount);
+    if (account == nullptr || account->passwordKnown)
+        return true;
+    if (!passwords_)
+        return askPassword(*account, KeyringResult::Unavailable);
+    const KeyringItem item = account->keyringItem.value_or(keyringItemFor(*account));
+    enterKeyringWait();
+    passwords_->load(item,
+                     [this, item, command](KeyringResult result, const std::string& password) {
+                         leaveKeyringWait();
+                         noteKeyringAnswer(result);
+                         // The window was busy while it waited, so the list is as it was.
+                         Account* waiting = nullptr;
+                         for (Account* candidate : settings_->accounts)
+                             if (!candidate->passwordKnown && candidate->keyringItem == item)
+                                 waiting = candidate;
+                         if (waiting == nullptr)
+                             return;
+                         if (result == KeyringResult::Done) {
+                             waiting->password = password;
+                             waiting->passwordKnown = true;
+                         } else if (closePending_ || !askPassword(*waiting, result)) {
+                             return;
+                         }
+                         QTimer::singleShot(0, this, command);
+                     });
+    return false;
+}
+
+void TFMain::saveSettingsFile(std::function<void(bool saved)> then) {
+    auto write = [this, then = std::move(then)] {
+        const bool saved = saveSettings(settingsPath_, *settings_);
+        if (then)
+            then(saved);
+    };
+    if (!passwords_ || keyringState_ == KeyringState::Unusable || !keyringWorkPending(*settings_)) {
+        write();
+        return;
+    }
+    enterKeyringWait();
+    keyringSync_ = std::make_unique<KeyringSync>(*settings_, *passwords_);
+    keyringSync_->start([this, write = std::move(write)](bool usable) {
+        noteKeyringAnswer(usable ? KeyringResult::Done : KeyringResult::Unavailable);
+        // The passwords the keyring did not take stay in the file, as they
+        // were before there was a keyring.
+        write();
+        leaveKeyringWait();
+    });
+}
+
+bool TFMain::keyringSaveBeforeClose() {
+    if (!passwords_ || keyringState_ == KeyringState::Unusable || !keyringWorkPending(*settings_))
+        return false;
+    // The file itself is written when the window goes.
+    saveSettingsFile(nullptr);
+    return true;
+}
