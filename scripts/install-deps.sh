@@ -9,6 +9,7 @@ packages=(
   fonts-dejavu-core xauth xvfb xdotool
   dovecot-core dovecot-pop3d mailutils-pop3d python3
   clang-14 libclang-rt-14-dev
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus libsecret-tools
 )
 
 missing=()
