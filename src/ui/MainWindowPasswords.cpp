@@ -28,6 +28,13 @@ using toppeek::operations::kMbWarning;
 using toppeek::operations::kProgramTitle;
 using toppeek::operations::msgBox;
 
+namespace {
+
+// How long leaving the program waits for the keyring to take the passwords.
+constexpr int kKeyringExitWaitMs = 15000;
+
+} // namespace
+
 void TFMain::setPasswordStore(std::unique_ptr<PasswordStore> store) {
     keyringSync_.reset();
     passwords_ = std::move(store);
@@ -163,5 +170,14 @@ bool TFMain::keyringSaveBeforeClose() {
         return false;
     // The file itself is written when the window goes.
     saveSettingsFile(nullptr);
+    if (!waitingForKeyring())
+        return true;
+    // A keyring that never answers (an unlock prompt nobody sees, a service
+    // that hangs) must not keep the program from ending: after a while it
+    // ends as if closed twice, the passwords left staying in the file.
+    QTimer::singleShot(kKeyringExitWaitMs, this, [this] {
+        if (waitingForKeyring() && closePending_)
+            close();
+    });
     return true;
 }
