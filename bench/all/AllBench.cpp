@@ -963,7 +963,7 @@ int main(int argc, char** argv) {
     row("Check of 1000 messages over TLS, fastest runs", shortest(tlsCheckOurs) * 1000,
         shortest(tlsCheckPoplib) * 1000, "", "");
     // The reference column holds the same check with the re-arming switched off.
-    rowText("TLS check of 50, replies in 2 records (ref: no re-arm)",
+    rowText("TLS check of 50, 2 records a reply (ref: no re-arm)",
             format("%.2f ms", median(twoRecordsQuick) * 1000),
             format("%.2f ms", median(twoRecordsDelayed) * 1000),
             format("%.2f", median(twoRecordsQuick) / median(twoRecordsDelayed)),
