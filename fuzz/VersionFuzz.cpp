@@ -3,7 +3,7 @@
 // the two versions compared.
 #include "FuzzSupport.h"
 
-#include "shell/UpdateCheck.h"
+#include "shell/UpdateFetch.h"
 
 #include <algorithm>
 #include <climits>

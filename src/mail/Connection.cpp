@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -28,6 +29,7 @@ namespace {
 std::unique_ptr<HostCache> gHostCache;
 IdleStep gIdleStep;
 NameLookup gNameLookup;
+std::atomic<bool> gQuickAckAfterReads{true};
 
 // Longest a pass waits for readiness: short enough that a cancel is seen at once and the idle
 // step runs often, long enough that a waiting operation uses next to no processor time.
@@ -71,8 +73,6 @@ bool retryable(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
 }
 
-// Linux leaves quick-acknowledgement mode on its own; servers that write a reply in several
-// pieces would otherwise wait for our delayed acknowledgement between the pieces.
 void keepQuickAck(Socket socket) {
     int on = 1;
     ::setsockopt(socket, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
@@ -98,39 +98,66 @@ bool setNonBlocking(Socket socket) {
     return flags >= 0 && ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-Ipv4Address systemLookup(const std::string& name) {
+std::optional<IpAddress> addressOf(const sockaddr* address) {
+    if (address == nullptr) {
+        return std::nullopt;
+    }
+    IpAddress result;
+    if (address->sa_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
+        std::memcpy(result.bytes.data(), &v4->sin_addr, sizeof v4->sin_addr);
+        return result;
+    }
+    if (address->sa_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
+        result.family = IpAddress::Family::V6;
+        std::memcpy(result.bytes.data(), &v6->sin6_addr, sizeof v6->sin6_addr);
+        result.scope = v6->sin6_scope_id;
+        return result;
+    }
+    return std::nullopt;
+}
+
+// Every address of the name, of either family, in the order the system ranks them (RFC 6724),
+// each once.
+AddressList lookUp(const std::string& name, int flags) {
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = flags;
     addrinfo* found = nullptr;
     if (::getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        return kNoAddress;
+        return {};
     }
-    Ipv4Address address = kNoAddress;
+    AddressList addresses;
     for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
-            address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr;
-            break;
+        std::optional<IpAddress> address = addressOf(entry->ai_addr);
+        if (address && std::find(addresses.begin(), addresses.end(), *address) == addresses.end()) {
+            addresses.push_back(*address);
         }
     }
     ::freeaddrinfo(found);
-    return address;
+    return addresses;
+}
+
+AddressList systemLookup(const std::string& name) {
+    return lookUp(name, 0);
 }
 
 // Runs the lookup on a helper thread so that the wait can keep the window alive and notice a
 // cancel. An abandoned lookup finishes on its own; its answer is dropped.
-Ipv4Address lookUpWhileWaiting(const std::string& name, ConnectionControl* control) {
+AddressList lookUpWhileWaiting(const std::string& name, ConnectionControl* control) {
     NameLookup lookup = gNameLookup ? gNameLookup : NameLookup(systemLookup);
-    auto answer = std::make_shared<std::promise<Ipv4Address>>();
-    std::future<Ipv4Address> pending = answer->get_future();
+    auto answer = std::make_shared<std::promise<AddressList>>();
+    std::future<AddressList> pending = answer->get_future();
     try {
         std::thread([answer, lookup, name] {
-            Ipv4Address address = kNoAddress;
+            AddressList addresses;
             try {
-                address = lookup(name);
+                addresses = lookup(name);
             } catch (...) {
             }
-            answer->set_value(address);
+            answer->set_value(std::move(addresses));
         }).detach();
     } catch (const std::system_error&) {
         return lookup(name);
@@ -142,7 +169,7 @@ Ipv4Address lookUpWhileWaiting(const std::string& name, ConnectionControl* contr
                     std::future_status::ready;
         runIdleStep();
         if (cancelRequested(control) || isTimedOut(control, start)) {
-            return kNoAddress;
+            return {};
         }
         if (done) {
             return pending.get();
@@ -154,15 +181,16 @@ bool isAsciiLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// Connects the non-blocking socket. A cancel ends the wait as a failure.
-bool waitForConnect(Socket socket, const sockaddr_in& address, ConnectionControl* control) {
-    if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+// Connects the non-blocking socket, within the time-out of the wait that began at start. A
+// cancel ends the wait as a failure.
+bool waitForConnect(Socket socket, const sockaddr* address, socklen_t length,
+                    ConnectionControl* control, std::uint32_t start) {
+    if (::connect(socket, address, length) == 0) {
         return true;
     }
     if (errno != EINPROGRESS && errno != EINTR) {
         return false;
     }
-    std::uint32_t start = nowSeconds();
     for (;;) {
         int ready = waitOnePass(socket, POLLOUT);
         runIdleStep();
@@ -202,7 +230,106 @@ bool take(Transport& transport, char* buffer, int count, ConnectionControl* cont
     return true;
 }
 
+// The socket address of address and port.
+socklen_t socketAddressOf(const IpAddress& address, int port, sockaddr_storage& storage) {
+    storage = {};
+    const auto networkPort = htons(static_cast<std::uint16_t>(port));
+    if (address.family == IpAddress::Family::V6) {
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = networkPort;
+        std::memcpy(&v6->sin6_addr, address.bytes.data(), sizeof v6->sin6_addr);
+        v6->sin6_scope_id = address.scope;
+        return sizeof *v6;
+    }
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
+    v4->sin_family = AF_INET;
+    v4->sin_port = networkPort;
+    std::memcpy(&v4->sin_addr, address.bytes.data(), sizeof v4->sin_addr);
+    return sizeof *v4;
+}
+
+Socket openConnectionWithin(const IpAddress& address, int port, ConnectionControl* control,
+                            std::uint32_t start) {
+    if (port < 1 || port > 65535) {
+        return kInvalidSocket;
+    }
+    const int family = address.family == IpAddress::Family::V6 ? AF_INET6 : AF_INET;
+    Socket socket = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (socket < 0) {
+        return kInvalidSocket;
+    }
+    applySocketSettings(socket);
+    if (!setNonBlocking(socket)) {
+        closeConnection(socket);
+        return kInvalidSocket;
+    }
+    if (control != nullptr) {
+        report(*control, ConnectStatus::Connecting);
+    }
+
+    sockaddr_storage remote{};
+    const socklen_t length = socketAddressOf(address, port, remote);
+    if (!waitForConnect(socket, reinterpret_cast<const sockaddr*>(&remote), length, control,
+                        start)) {
+        closeConnection(socket);
+        return kInvalidSocket;
+    }
+    if (control != nullptr) {
+        control->statusText = addressText(address);
+        control->port = port;
+        report(*control, ConnectStatus::Connected);
+    }
+    return socket;
+}
+
 } // namespace
+
+IpAddress IpAddress::fromIpv4(Ipv4Address networkOrder) {
+    IpAddress address;
+    std::memcpy(address.bytes.data(), &networkOrder, sizeof networkOrder);
+    return address;
+}
+
+std::string addressText(const IpAddress& address) {
+    char text[INET6_ADDRSTRLEN] = {};
+    const int family = address.family == IpAddress::Family::V6 ? AF_INET6 : AF_INET;
+    if (::inet_ntop(family, address.bytes.data(), text, sizeof text) == nullptr) {
+        return {};
+    }
+    return text;
+}
+
+std::optional<IpAddress> parseIpv6Literal(std::string_view text) {
+    // Brackets, spaces and NULs are no part of a literal, though getaddrinfo might pass some.
+    if (text.find_first_of(std::string_view("[] \0", 4)) != std::string_view::npos ||
+        text.find(':') == std::string_view::npos) {
+        return std::nullopt;
+    }
+    // A numeric lookup never waits for the network; it also reads a zone into the scope.
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* found = nullptr;
+    const std::string name(text);
+    if (::getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<IpAddress> address = addressOf(found->ai_addr);
+    ::freeaddrinfo(found);
+    return address;
+}
+
+void rearmQuickAck(Socket socket) {
+    if (gQuickAckAfterReads.load(std::memory_order_relaxed)) {
+        keepQuickAck(socket);
+    }
+}
+
+void setQuickAckAfterReads(bool on) {
+    gQuickAckAfterReads = on;
+}
 
 void setIdleStep(IdleStep step) {
     gIdleStep = std::move(step);
@@ -226,22 +353,22 @@ HostCache* processHostCache() {
     return gHostCache.get();
 }
 
-std::optional<Ipv4Address> HostCache::lookup(std::string_view name) const {
+std::optional<AddressList> HostCache::lookup(std::string_view name) const {
     std::lock_guard lock(mutex_);
     auto hit = std::find_if(entries_.begin(), entries_.end(),
                             [name](const Entry& entry) { return entry.name == name; });
     if (hit == entries_.end()) {
         return std::nullopt;
     }
-    return hit->address;
+    return hit->addresses;
 }
 
-void HostCache::insert(std::string_view name, Ipv4Address address) {
+void HostCache::insert(std::string_view name, AddressList addresses) {
     std::lock_guard lock(mutex_);
     if (entries_.size() < kCapacity) {
-        entries_.push_back(Entry{std::string(name), address});
+        entries_.push_back(Entry{std::string(name), std::move(addresses)});
     } else {
-        entries_.front() = Entry{std::string(name), address};
+        entries_.front() = Entry{std::string(name), std::move(addresses)};
     }
 }
 
@@ -258,14 +385,20 @@ std::optional<std::string> HostCache::nameAt(std::size_t index) const {
     return entries_[index].name;
 }
 
-Ipv4Address resolveHost(std::string_view name, ConnectionControl* control) {
+AddressList resolveHost(std::string_view name, ConnectionControl* control) {
     std::string host(name);
     if (control != nullptr) {
         control->statusText = host;
         report(*control, ConnectStatus::Resolving);
     }
     if (host.find('\0') != std::string::npos) {
-        return kNoAddress;
+        return {};
+    }
+
+    // A name with a colon can only be an IPv6 literal: no host name has one.
+    if (host.find(':') != std::string::npos) {
+        std::optional<IpAddress> literal = parseIpv6Literal(host);
+        return literal ? AddressList{*literal} : AddressList{};
     }
 
     // A name whose last label does not start with a letter may be a dotted address.
@@ -274,76 +407,60 @@ Ipv4Address resolveHost(std::string_view name, ConnectionControl* control) {
     if (probe >= host.size() || !isAsciiLetter(host[probe])) {
         in_addr_t address = ::inet_addr(host.c_str());
         if (address != kNoAddress) {
-            return address;
+            return {IpAddress::fromIpv4(address)};
         }
     }
 
     HostCache* cache = gHostCache.get();
     if (cache != nullptr) {
-        std::optional<Ipv4Address> hit = cache->lookup(host);
-        if (hit && *hit != kNoAddress) {
+        std::optional<AddressList> hit = cache->lookup(host);
+        if (hit && !hit->empty()) {
             return *hit;
         }
     }
     if (cancelRequested(control)) {
-        return kNoAddress;
+        return {};
     }
-    Ipv4Address address = lookUpWhileWaiting(host, control);
+    AddressList addresses = lookUpWhileWaiting(host, control);
     // The cache may have been freed while the lookup ran.
     cache = gHostCache.get();
-    if (address != kNoAddress && cache != nullptr) {
-        cache->insert(host, address);
+    if (!addresses.empty() && cache != nullptr) {
+        cache->insert(host, addresses);
     }
-    return address;
+    return addresses;
 }
 
 Socket connectToHost(std::string_view name, int port, ConnectionControl& control) {
-    Ipv4Address address = resolveHost(name, &control);
-    if (address == kNoAddress) {
+    AddressList addresses = resolveHost(name, &control);
+    if (addresses.empty()) {
         return kInvalidSocket;
     }
     Socket result = kInvalidSocket;
     for (int tries = 0;
          !cancelRequested(&control) && result == kInvalidSocket && tries < control.connectTries;
          ++tries) {
-        result = openConnection(address, port, &control);
+        result = connectToAny(addresses, port, &control);
     }
     return result;
 }
 
-Socket openConnection(Ipv4Address address, int port, ConnectionControl* control) {
-    if (port < 1 || port > 65535) {
-        return kInvalidSocket;
+Socket connectToAny(const AddressList& addresses, int port, ConnectionControl* control) {
+    const std::uint32_t start = nowSeconds();
+    for (std::size_t index = 0; index < addresses.size(); ++index) {
+        // The attempt before may have ended on a cancel or on the shared time-out.
+        if (index > 0 && (cancelRequested(control) || isTimedOut(control, start))) {
+            break;
+        }
+        Socket socket = openConnectionWithin(addresses[index], port, control, start);
+        if (socket != kInvalidSocket) {
+            return socket;
+        }
     }
-    Socket socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (socket < 0) {
-        return kInvalidSocket;
-    }
-    applySocketSettings(socket);
-    if (!setNonBlocking(socket)) {
-        closeConnection(socket);
-        return kInvalidSocket;
-    }
-    if (control != nullptr) {
-        report(*control, ConnectStatus::Connecting);
-    }
+    return kInvalidSocket;
+}
 
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(static_cast<std::uint16_t>(port));
-    remote.sin_addr.s_addr = address;
-    if (!waitForConnect(socket, remote, control)) {
-        closeConnection(socket);
-        return kInvalidSocket;
-    }
-    if (control != nullptr) {
-        char dotted[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, &remote.sin_addr, dotted, sizeof dotted);
-        control->statusText = dotted;
-        control->port = ntohs(remote.sin_port);
-        report(*control, ConnectStatus::Connected);
-    }
-    return socket;
+Socket openConnection(const IpAddress& address, int port, ConnectionControl* control) {
+    return openConnectionWithin(address, port, control, nowSeconds());
 }
 
 int recvTimed(Socket socket, char* buffer, int size, int flags, ConnectionControl* control) {
@@ -357,7 +474,7 @@ int recvTimed(Socket socket, char* buffer, int size, int flags, ConnectionContro
         ssize_t received =
             ::recv(socket, buffer, static_cast<std::size_t>(size), flags | MSG_DONTWAIT);
         if (received >= 0 || !retryable(errno)) {
-            keepQuickAck(socket);
+            rearmQuickAck(socket);
             return static_cast<int>(received);
         }
     }
@@ -379,7 +496,7 @@ int recvTimed(Socket socket, char* buffer, int size, int flags, ConnectionContro
             if (received < 0 && retryable(errno)) {
                 continue;
             }
-            keepQuickAck(socket);
+            rearmQuickAck(socket);
             return static_cast<int>(received);
         }
     }

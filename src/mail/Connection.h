@@ -4,10 +4,13 @@
 // sequence of short passes, each of which runs the idle step and asks the operation's cancel
 // query, so that a waiting operation never freezes the window and stops within one pass.
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace toppeek::mail {
 
@@ -19,6 +22,26 @@ inline constexpr Socket kInvalidSocket = -1;
 using Ipv4Address = std::uint32_t;
 inline constexpr Ipv4Address kNoAddress = 0xFFFFFFFFu;
 
+// One address of a host, IPv4 or IPv6, as the connection layer connects to it.
+struct IpAddress {
+    enum class Family : std::uint8_t { V4, V6 };
+    Family family = Family::V4;
+    // In network order: the first 4 bytes for IPv4, all 16 for IPv6.
+    std::array<std::uint8_t, 16> bytes{};
+    // The interface of a link-local IPv6 address written with a zone ("fe80::1%eth0"); else 0.
+    std::uint32_t scope = 0;
+
+    static IpAddress fromIpv4(Ipv4Address networkOrder);
+    friend bool operator==(const IpAddress&, const IpAddress&) = default;
+};
+// A host's addresses in the order they are tried.
+using AddressList = std::vector<IpAddress>;
+
+// The address written as text: dotted for IPv4, RFC 5952 form for IPv6 (no brackets).
+std::string addressText(const IpAddress& address);
+// An IPv6 literal ("::1", "2001:db8::1", "fe80::1%eth0"; no brackets), or nothing.
+std::optional<IpAddress> parseIpv6Literal(std::string_view text);
+
 // The flag of recvTimed that copies waiting bytes without taking them from the socket
 // (the value of MSG_PEEK).
 inline constexpr int kPeek = 2;
@@ -26,7 +49,7 @@ inline constexpr int kPeek = 2;
 enum class ConnectStatus : int {
     Resolving = 1,   // statusText: the host name being looked up
     Connecting = 2,  // statusText: unchanged
-    Connected = 3,   // statusText: the remote address, dotted; port: the remote port
+    Connected = 3,   // statusText: the remote address (addressText); port: the remote port
     CommandSent = 7, // statusText: the command line as traced, password masked
     Securing = 8,    // statusText: the whole line to show ("Securing connection…", then the
                      // protocol and cipher once the connection is secured)
@@ -61,10 +84,10 @@ struct ConnectionControl {
 using IdleStep = std::function<void()>;
 void setIdleStep(IdleStep step);
 
-// Turns a host name into an IPv4 address (network order), or kNoAddress. Used instead of the
-// system lookup when set; meant for tests. It runs on a helper thread. An empty function
-// restores the system lookup (getaddrinfo, IPv4).
-using NameLookup = std::function<Ipv4Address(const std::string& name)>;
+// Turns a host name into its addresses in the order they are to be tried; none on failure. Used
+// instead of the system lookup when set; meant for tests. It runs on a helper thread. An empty
+// function restores the system lookup (getaddrinfo for any address family, in its order).
+using NameLookup = std::function<AddressList(const std::string& name)>;
 void setNameLookup(NameLookup lookup);
 
 // Creates the process-wide host cache; calling it again does nothing.
@@ -72,15 +95,20 @@ void startConnectionLayer();
 // Frees the host cache. Lookups still running are abandoned; their answers are dropped.
 void stopConnectionLayer();
 
-// Dotted addresses are converted directly; other names are looked up once and then answered
-// from the host cache. The lookup runs on a helper thread while this wait keeps running idle
-// steps and watching cancel and time-out. Returns kNoAddress on failure or cancel.
-Ipv4Address resolveHost(std::string_view name, ConnectionControl* control);
+// Dotted IPv4 addresses and IPv6 literals (a name with a colon, without brackets) are converted
+// directly; other names are looked up once and then answered from the host cache. The lookup
+// runs on a helper thread while this wait keeps running idle steps and watching cancel and
+// time-out. Returns no address on failure or cancel.
+AddressList resolveHost(std::string_view name, ConnectionControl* control);
 
-// Resolves the name and makes up to control.connectTries attempts. Returns a connected,
-// non-blocking socket or kInvalidSocket.
+// Resolves the name and makes up to control.connectTries attempts, each trying the addresses in
+// turn. Returns a connected, non-blocking socket or kInvalidSocket.
 Socket connectToHost(std::string_view name, int port, ConnectionControl& control);
-Socket openConnection(Ipv4Address address, int port, ConnectionControl* control);
+// Tries the addresses in order until one connects: one refused or unreachable moves on to the
+// next at once. All of them share one clock, so the whole sequence ends within one time-out.
+// Returns a connected, non-blocking socket or kInvalidSocket.
+Socket connectToAny(const AddressList& addresses, int port, ConnectionControl* control);
+Socket openConnection(const IpAddress& address, int port, ConnectionControl* control);
 
 // Waits until the socket is readable, then receives once. Returns the bytes received (> 0),
 // 0 when the peer closed or size is 0, -1 on failure, time-out or cancel. flags: 0 or kPeek.
@@ -138,6 +166,13 @@ bool readUntil(Transport& transport, char* buffer, int size, ReplyEndFinder find
 int waitPass(Socket socket, bool forWriting, ConnectionControl* control, std::uint32_t startSecond);
 // True when the control's cancel query says stop.
 bool stopRequested(ConnectionControl* control);
+
+// Linux leaves TCP's quick-acknowledgement mode on its own, after which a reply a server writes in
+// several pieces waits for our delayed acknowledgement between them. Every read, plain or through
+// TLS, sets the mode again. Switching the re-arming off is for the benchmark, which measures what
+// it saves; it is on unless switched off.
+void rearmQuickAck(Socket socket);
+void setQuickAckAfterReads(bool on);
 
 // Abortive close: unsent data is discarded and the connection reset. Ignores kInvalidSocket.
 void closeConnection(Socket socket);

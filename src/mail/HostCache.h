@@ -18,9 +18,9 @@ class HostCache {
 public:
     static constexpr std::size_t kCapacity = 500;
 
-    // The address of the first entry whose name equals name byte for byte.
-    std::optional<Ipv4Address> lookup(std::string_view name) const;
-    void insert(std::string_view name, Ipv4Address address);
+    // The addresses of the first entry whose name equals name byte for byte, in their order.
+    std::optional<AddressList> lookup(std::string_view name) const;
+    void insert(std::string_view name, AddressList addresses);
 
     std::size_t size() const;
     // The name stored at index, or nothing past the end.
@@ -29,7 +29,7 @@ public:
 private:
     struct Entry {
         std::string name;
-        Ipv4Address address;
+        AddressList addresses;
     };
 
     mutable std::mutex mutex_;

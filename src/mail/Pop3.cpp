@@ -369,8 +369,29 @@ std::optional<int> parsePort(std::string_view digits) {
 }
 
 std::optional<HostAndPort> splitHostAndPort(std::string_view host) {
+    if (!host.empty() && host.front() == '[') {
+        // "[literal]" or "[literal]:port": the brackets keep the literal's colons from the port's.
+        const std::size_t close = host.find(']');
+        if (close == std::string_view::npos || !parseIpv6Literal(host.substr(1, close - 1))) {
+            return std::nullopt;
+        }
+        std::string name(host.substr(1, close - 1));
+        std::string_view rest = host.substr(close + 1);
+        if (rest.empty()) {
+            return HostAndPort{std::move(name), 0};
+        }
+        std::optional<int> port = rest.front() == ':' ? parsePort(rest.substr(1)) : std::nullopt;
+        if (!port) {
+            return std::nullopt;
+        }
+        return HostAndPort{std::move(name), *port};
+    }
     std::size_t colon = host.rfind(':');
     if (colon == std::string_view::npos) {
+        return HostAndPort{std::string(host), 0};
+    }
+    // Two colons or more: an IPv6 literal written without brackets, which cannot carry a port.
+    if (host.find(':') != colon) {
         return HostAndPort{std::string(host), 0};
     }
     std::optional<int> port = parsePort(host.substr(colon + 1));
@@ -408,8 +429,10 @@ int serverPort(const ServerAddress& address) {
 }
 
 std::optional<std::string> formatServerAddress(Security security, std::string_view name, int port) {
-    // A colon anywhere in the name would be read back as the port's separator.
-    if (name.find(':') != std::string_view::npos || port < 1 || port > 65535 ||
+    // A colon in the name would be read back as the port's separator, unless the name is an IPv6
+    // literal, which goes in brackets.
+    const bool literal = name.find(':') != std::string_view::npos;
+    if ((literal && !parseIpv6Literal(name)) || port < 1 || port > 65535 ||
         (security != Security::None && name.empty())) {
         return std::nullopt;
     }
@@ -419,7 +442,13 @@ std::optional<std::string> formatServerAddress(Security security, std::string_vi
     } else if (security == Security::StartTls) {
         text = kStartTlsScheme;
     }
-    text += name;
+    if (literal) {
+        text += '[';
+        text += name;
+        text += ']';
+    } else {
+        text += name;
+    }
     if (port != defaultServerPort(security)) {
         text += ':';
         text += std::to_string(port);

@@ -44,15 +44,16 @@ inline constexpr std::size_t kTimestampLimit = 199;
 // Longest user name or password that fits its command line.
 inline constexpr std::size_t kCredentialLimit = 112;
 
-// The host may be written "name:port" to reach a server on another port; without a colon the
-// remembered POP3 port is used. "pop3s://name[:port]" secures the connection right after it is
-// made (port 995 unless given); "pop3+stls://name[:port]" asks a plain connection to be secured
-// with STLS before any credential is sent, and a server that refuses gives kLoginRefused. A
-// connection that cannot be secured gives kLoginNoConnection with control.failureReason set. Both
-// log-ins return kLoginOk, kLoginNoConnection (also for a bad port) or kLoginRefused (greeting or
-// login refused or failed, or a user name or password that cannot be sent safely: CR, LF or NUL in
-// it, or longer than kCredentialLimit). On failure session.socket is kInvalidSocket and the
-// connection is closed.
+// The host may be written "name:port" to reach a server on another port; without a port the
+// remembered POP3 port is used. An IPv6 literal goes in brackets ("[::1]", "[::1]:1110"); written
+// without them ("::1") it is taken whole as the name, with no port. "pop3s://name[:port]" secures
+// the connection right after it is made (port 995 unless given); "pop3+stls://name[:port]" asks a
+// plain connection to be secured with STLS before any credential is sent, and a server that refuses
+// gives kLoginRefused. A connection that cannot be secured gives kLoginNoConnection with
+// control.failureReason set. Both log-ins return kLoginOk, kLoginNoConnection (also for a bad port)
+// or kLoginRefused (greeting or login refused or failed, or a user name or password that cannot be
+// sent safely: CR, LF or NUL in it, or longer than kCredentialLimit). On failure session.socket is
+// kInvalidSocket and the connection is closed.
 int pop3Login(Pop3Session& session, std::string_view host, std::string_view user,
               std::string_view password, ConnectionControl& control);
 // Uses APOP when the greeting carries a time stamp, otherwise USER/PASS.
@@ -93,8 +94,11 @@ std::optional<std::string> apopTimestamp(std::string_view greeting);
 // The APOP digest of a time stamp and a password: 32 lowercase hex digits.
 std::string apopDigest(std::string_view timestamp, std::string_view password);
 
-// The host part and port of an account's host text. port is 0 when the text has no colon;
-// nothing when the port is not all digits or outside 1..65535.
+// The host part and port of an account's host text. port is 0 when the text names none; nothing
+// when the port is not all digits or outside 1..65535. "[literal]" and "[literal]:port" give the
+// IPv6 literal without its brackets (nothing when the brackets hold no IPv6 literal or something
+// other than ":port" follows them); a text with more than one colon and no brackets is an IPv6
+// literal with no port, taken whole as the name.
 struct HostAndPort {
     std::string name;
     int port = 0;
@@ -122,8 +126,9 @@ int serverPort(const ServerAddress& address);
 std::optional<int> parsePort(std::string_view digits);
 // The host text for a security, a server name and a port: the scheme ("pop3s://" or
 // "pop3+stls://", none for a plain connection), the name, and ":port" only when the port differs
-// from defaultServerPort(security). Nothing when the text would not parse back to the same three:
-// a name with a colon in it (the port's separator), an empty name with a scheme, a bad port.
+// from defaultServerPort(security). An IPv6 literal is written in brackets. Nothing when the text
+// would not parse back to the same three: a name with a colon in it that is no IPv6 literal (the
+// colon would be the port's separator), an empty name with a scheme, a bad port.
 std::optional<std::string> formatServerAddress(Security security, std::string_view name, int port);
 
 // The POP3 port: looked up once per run in the services database, else 110.

@@ -45,9 +45,14 @@ int bioWrite(BIO* bio, const char* data, int length) {
 
 int bioRead(BIO* bio, char* buffer, int size) {
     BIO_clear_retry_flags(bio);
-    ssize_t received = ::recv(socketOf(bio), buffer, static_cast<std::size_t>(size), 0);
+    const Socket socket = socketOf(bio);
+    ssize_t received = ::recv(socket, buffer, static_cast<std::size_t>(size), 0);
     if (received < 0 && retryable(errno)) {
         BIO_set_retry_read(bio);
+    } else if (received > 0) {
+        // As on the plain path: a server that writes a reply in two records must not wait for
+        // our delayed acknowledgement of the first.
+        rearmQuickAck(socket);
     }
     return static_cast<int>(received);
 }
@@ -81,6 +86,11 @@ bool isAddress(const std::string& name) {
     in6_addr v6{};
     return ::inet_pton(AF_INET, name.c_str(), &v4) == 1 ||
            ::inet_pton(AF_INET6, name.c_str(), &v6) == 1;
+}
+
+// A certificate names an IPv6 address without the zone that tells the interface to reach it by.
+std::string withoutZone(const std::string& name) {
+    return name.find(':') != std::string::npos ? name.substr(0, name.find('%')) : name;
 }
 
 std::string verificationFailure(long code) {
@@ -212,7 +222,7 @@ std::unique_ptr<Transport> secureConnection(Socket socket, std::string_view host
                                             ConnectionControl& control) {
     control.failureReason.clear();
     reportSecuring(control, std::string(kSecuringText));
-    const std::string name(hostName);
+    const std::string name = withoutZone(std::string(hostName));
 
     SslContextPointer context(SSL_CTX_new(TLS_client_method()));
     const BIO_METHOD* method = socketMethod();

@@ -16,6 +16,7 @@ ShellHooks mainWindowHooks() {
     hooks.startupUpdateCheck = [](std::uint32_t& lastUpdateCheckDay) {
         runStartupUpdateCheck(lastUpdateCheckDay);
     };
+    hooks.stopStartupUpdateCheck = [] { endStartupUpdateCheck(); };
     hooks.closeHelp = [] { closeHelp(); };
     return hooks;
 }

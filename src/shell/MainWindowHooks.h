@@ -7,7 +7,7 @@
 namespace toppeek::shell {
 
 // Every hook filled in. The start-up update check reaches the program's version address when a
-// check is due.
+// check is due, in the background; the window's shutdown stops it.
 ShellHooks mainWindowHooks();
 
 } // namespace toppeek::shell

@@ -98,8 +98,11 @@ TFWaitNotice* currentNotice() {
 }
 
 void runStartupUpdateCheck(std::uint32_t& lastUpdateCheckDay) {
-    const NoticeScope notice(QString::fromLatin1(operations::kProgramTitle), startupNoticeText());
-    checkForProgramUpdate(lastUpdateCheckDay);
+    startProgramUpdateCheck(lastUpdateCheckDay);
+}
+
+void endStartupUpdateCheck() {
+    stopProgramUpdateCheck();
 }
 
 // ---------------------------------------------------------------- About

@@ -49,9 +49,13 @@ public:
     NoticeScope& operator=(const NoticeScope&) = delete;
 };
 
-// The start-up hook of the main window: the program's notice while the update check runs
-// (which often returns at once, when its interval has not passed).
+// The start-up hook of the main window: starts the program's update check when it is due and
+// returns at once. The transfer runs in the background, with no notice in front of the window;
+// the day is recorded and the question asked when the answer arrives (see
+// BackgroundUpdateCheck), so lastUpdateCheckDay must stay until endStartupUpdateCheck.
 void runStartupUpdateCheck(std::uint32_t& lastUpdateCheckDay);
+// The shutdown hook: stops a check still waiting for its answer, within a moment.
+void endStartupUpdateCheck();
 
 // --- About box ---
 

@@ -5,217 +5,111 @@
 #include "operations/ProgramInfo.h"
 #include "shell/WebLinks.h"
 
-#include <curl/curl.h>
+#include <QMetaObject>
+#include <QPointer>
 
-#include <algorithm>
-#include <array>
-#include <climits>
-#include <cstddef>
-#include <cstring>
-#include <memory>
-#include <mutex>
-
-#ifndef TOPPEEK_VERSION
-#define TOPPEEK_VERSION "0"
-#endif
+#include <optional>
+#include <utility>
 
 namespace toppeek::shell {
 
 namespace {
 
-constexpr int kMaxVersionFields = 4;
-constexpr int kVersionTokenSize = 50;
-// Whatever the status query cannot tell counts as a client error, so that no check is recorded.
-constexpr long kUnknownStatus = 400;
-
 constexpr const char* kUpdateQuestion =
     "A newer version of TopPeek is available.\n\nDo you want to open the program's home page "
     "to download it?";
 
-// The fields of a version text, at most kMaxVersionFields of them.
-struct VersionFields {
-    std::array<long, kMaxVersionFields> value{};
-    int count = 0;
-};
-
-// The leading decimal digits of text as a number; past LONG_MAX it stays at LONG_MAX, which
-// still compares as larger than any smaller number.
-long leadingNumber(const char* text) {
-    long value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
-        const int digit = *text - '0';
-        if (value > (LONG_MAX - digit) / 10)
-            return LONG_MAX;
-        value = value * 10 + digit;
-    }
-    return value;
+// Asks the question when published is newer, and opens the home page on OK.
+void offerNewerVersion(const std::string& published, const char* ownVersion, const char* title,
+                       const char* question, const char* homePageUrl) {
+    if (compareVersions(published.c_str(), ownVersion) > 0 &&
+        operations::msgBox(operations::kMbAskOkCancel, title, "%s",
+                           question != nullptr ? question : "") == operations::kIdOk)
+        openUrl(homePageUrl);
 }
 
-VersionFields versionFields(const char* text) {
-    VersionFields fields;
-    if (text == nullptr)
-        return fields;
-    char token[kVersionTokenSize];
-    int pos = 0;
-    while (fields.count < kMaxVersionFields &&
-           nextToken(token, kVersionTokenSize, text, pos, ".") != 0)
-        fields.value[static_cast<std::size_t>(fields.count++)] = leadingNumber(token);
-    return fields;
-}
-
-// ---------------------------------------------------------------- libcurl
-
-// The first transfer of a run sets libcurl up; its clean-up is left to the process's end, as the
-// library may still be in use by then.
-void initialiseCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-
-// The caller's buffer while a transfer fills it.
-struct Sink {
-    char* buffer = nullptr;
-    std::size_t size = 0;
-    std::size_t total = 0;
-    bool full = false; // the transfer was stopped because the buffer was full
-};
-
-std::size_t keepData(char* data, std::size_t itemSize, std::size_t count, void* context) {
-    auto* sink = static_cast<Sink*>(context);
-    const std::size_t offered = itemSize * count;
-    const std::size_t room = sink->size - sink->total;
-    const std::size_t taken = std::min(offered, room);
-    if (taken > 0)
-        std::memcpy(sink->buffer + sink->total, data, taken);
-    sink->total += taken;
-    if (taken < offered) {
-        // Returning less than offered stops the transfer; the rest of a long reply is not waited
-        // for.
-        sink->full = true;
-    }
-    return taken;
-}
+std::unique_ptr<BackgroundUpdateCheck> gProgramCheck;
 
 } // namespace
-
-const char* programVersion() {
-    return TOPPEEK_VERSION;
-}
-
-int fetchUrl(const char* url, char* buffer, int& received, unsigned size,
-             const FetchLimits& limits) {
-    received = 0;
-    if (url == nullptr || (buffer == nullptr && size > 0))
-        return 0;
-    initialiseCurlOnce();
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    if (!easy)
-        return 0;
-    CURL* handle = easy.get();
-
-    // received is an int: a buffer beyond its range is used only as far as it reaches.
-    Sink sink{buffer, std::min<std::size_t>(size, INT_MAX), 0, false};
-
-    // Every cache on the way is asked for a fresh copy and to keep none: the text changes with
-    // every release and an old copy would hide the new one.
-    const std::unique_ptr<curl_slist, ListDeleter> headerList(
-        curl_slist_append(nullptr, "Cache-Control: no-cache, no-store"));
-    if (headerList) // appending keeps the list's head; a failure leaves the first line alone
-        static_cast<void>(curl_slist_append(headerList.get(), "Pragma: no-cache"));
-
-    curl_easy_setopt(handle, CURLOPT_URL, url);
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, "Mozilla");
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headerList.get());
-    curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L);
-    curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 10L);
-    // The time-outs must work without signals: the program is a GUI with more than one thread.
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, std::max(limits.connectTimeoutMs, 1L));
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, std::max(limits.totalTimeoutMs, 1L));
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, keepData);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
-
-    const CURLcode result = curl_easy_perform(handle);
-    received = static_cast<int>(sink.total);
-    const bool transferred = result == CURLE_OK || (result == CURLE_WRITE_ERROR && sink.full);
-    if (!transferred)
-        return 0;
-
-    long status = 0;
-    if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status <= 0)
-        status = kUnknownStatus;
-    return static_cast<int>(status / 100);
-}
-
-int compareVersions(const char* published, const char* own) {
-    const VersionFields theirs = versionFields(published);
-    const VersionFields ours = versionFields(own);
-    for (int i = 0; i < theirs.count && i < ours.count; ++i) {
-        const auto index = static_cast<std::size_t>(i);
-        if (ours.value[index] < theirs.value[index])
-            return 1;
-        if (ours.value[index] > theirs.value[index])
-            return -1;
-    }
-    if (theirs.count > ours.count)
-        return 1;
-    if (theirs.count < ours.count)
-        return -1;
-    return 0;
-}
-
-std::string versionTextOf(const char* reply, int length) {
-    std::string text;
-    for (int i = 0; reply != nullptr && i < length && text.size() < kMaxVersionTextLength; ++i) {
-        const char c = reply[i];
-        if ((c >= '0' && c <= '9') || c == '.')
-            text.push_back(c);
-    }
-    return text;
-}
 
 int checkForUpdate(const char* versionUrl, const char* ownVersion, const char* title,
                    const char* question, const char* homePageUrl, std::uint32_t& lastUpdateCheckDay,
                    int intervalDays, const UpdateCheckHooks& hooks) {
     const long long today = hooks.today ? hooks.today() : todayNumber();
-    long long elapsed = today - static_cast<long long>(lastUpdateCheckDay);
-    if (elapsed < 0) {
-        // The clock was set back: wait the interval from today rather than for the clock to
-        // catch up with the recorded day.
-        lastUpdateCheckDay = static_cast<std::uint32_t>(today);
-        elapsed = 0;
-    }
-    if (lastUpdateCheckDay != 0 && elapsed < intervalDays)
+    if (!updateCheckDue(lastUpdateCheckDay, today, intervalDays))
         return 1;
-
-    std::array<char, kVersionReplySize> reply{};
-    int received = 0;
-    if (fetchUrl(versionUrl, reply.data(), received, kVersionReplySize, hooks.limits) != 2)
+    const std::optional<std::string> published = fetchPublishedVersion(versionUrl, hooks.limits);
+    if (!published)
         return 1;
-
-    const std::string published = versionTextOf(reply.data(), received);
-    if (compareVersions(published.c_str(), ownVersion) > 0 &&
-        operations::msgBox(operations::kMbAskOkCancel, title, "%s",
-                           question != nullptr ? question : "") == operations::kIdOk)
-        openUrl(homePageUrl);
+    offerNewerVersion(*published, ownVersion, title, question, homePageUrl);
     lastUpdateCheckDay = static_cast<std::uint32_t>(today);
     return 1;
 }
 
 int checkForProgramUpdate(std::uint32_t& lastUpdateCheckDay) {
-    return checkForUpdate(kVersionUrl, programVersion(), operations::kProgramTitle, kUpdateQuestion,
-                          kProgramHomePageUrl, lastUpdateCheckDay, kUpdateCheckInterval);
+    const UpdateCheckRequest request = programUpdateRequest();
+    return checkForUpdate(request.versionUrl.c_str(), request.ownVersion.c_str(),
+                          request.title.c_str(), request.question.c_str(),
+                          request.homePageUrl.c_str(), lastUpdateCheckDay, request.intervalDays);
+}
+
+UpdateCheckRequest programUpdateRequest() {
+    return {kVersionUrl,     programVersion(),    operations::kProgramTitle,
+            kUpdateQuestion, kProgramHomePageUrl, kUpdateCheckInterval};
+}
+
+BackgroundUpdateCheck::BackgroundUpdateCheck(UpdateCheckRequest request,
+                                             std::uint32_t& lastUpdateCheckDay,
+                                             UpdateCheckHooks hooks)
+    : request_(std::move(request)), lastUpdateCheckDay_(&lastUpdateCheckDay) {
+    today_ = hooks.today ? hooks.today() : todayNumber();
+    if (!updateCheckDue(lastUpdateCheckDay, today_, request_.intervalDays))
+        return;
+    pending_ = true;
+    FetchLimits limits = hooks.limits;
+    limits.stop = &stop_;
+    transfer_ = std::thread([this, url = request_.versionUrl, limits] {
+        std::optional<std::string> published = fetchPublishedVersion(url.c_str(), limits);
+        if (stop_.load())
+            return;
+        // Delivered on the object's own thread; dropped if the object is gone by then.
+        QMetaObject::invokeMethod(
+            this, [this, published = std::move(published)] { answered(published); },
+            Qt::QueuedConnection);
+    });
+}
+
+BackgroundUpdateCheck::~BackgroundUpdateCheck() {
+    stop_ = true;
+    if (transfer_.joinable())
+        transfer_.join();
+}
+
+void BackgroundUpdateCheck::answered(const std::optional<std::string>& published) {
+    if (published) {
+        *lastUpdateCheckDay_ = static_cast<std::uint32_t>(today_);
+        // The program may close, and so destroy this object, while the question is up: what the
+        // question needs afterwards is copied, and nothing of the object is touched once it went.
+        const QPointer<QObject> alive(this);
+        const UpdateCheckRequest request = request_;
+        offerNewerVersion(*published, request.ownVersion.c_str(), request.title.c_str(),
+                          request.question.c_str(), request.homePageUrl.c_str());
+        if (!alive)
+            return;
+    }
+    pending_ = false;
+    if (onFinished)
+        onFinished();
+}
+
+void startProgramUpdateCheck(std::uint32_t& lastUpdateCheckDay) {
+    if (!gProgramCheck)
+        gProgramCheck =
+            std::make_unique<BackgroundUpdateCheck>(programUpdateRequest(), lastUpdateCheckDay);
+}
+
+void stopProgramUpdateCheck() {
+    gProgramCheck.reset();
 }
 
 } // namespace toppeek::shell

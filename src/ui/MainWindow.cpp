@@ -199,6 +199,8 @@ void TFMain::FormCreate() {
 }
 
 TFMain::~TFMain() {
+    if (hooks_.stopStartupUpdateCheck)
+        hooks_.stopStartupUpdateCheck();
     // The list may still be asked to paint while the widgets go; it must
     // not reach the state freed below.
     LVMsg->OnLVFastDisplay = nullptr;

@@ -53,8 +53,12 @@ struct ShellHooks {
     std::function<void()> programHomePage;
     std::function<void()> authorHomePage;
     std::function<void(QWidget* owner)> about;
-    // Shows the start-up notice, checks for a newer release when it is due, removes the notice.
+    // Checks for a newer release when it is due. It may answer later, from the event loop,
+    // recording the day in lastUpdateCheckDay, which stays valid until stopStartupUpdateCheck.
     std::function<void(std::uint32_t& lastUpdateCheckDay)> startupUpdateCheck;
+    // Stops a start-up check still running; the first step of the shutdown, before the settings
+    // are saved.
+    std::function<void()> stopStartupUpdateCheck;
     // First step of the shutdown.
     std::function<void()> closeHelp;
 };

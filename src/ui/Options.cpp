@@ -404,7 +404,10 @@ bool TFAEdit::takeHostApart() {
     if (!typed.contains(QLatin1Char(':')))
         return true;
     const auto address = toppeek::mail::parseServerAddress(typed.toUtf8().toStdString());
-    if (!address || address->target.name.find(':') != std::string::npos)
+    // A name may hold colons only as an IPv6 literal, which the host box shows without its
+    // brackets (they go back in when the host text is composed).
+    if (!address || (address->target.name.find(':') != std::string::npos &&
+                     !toppeek::mail::parseIpv6Literal(address->target.name)))
         return false;
     // A scheme chooses the security, moving a default port along; a port
     // given stays whatever the scheme.

@@ -13,9 +13,16 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
+
+namespace toppeek::mail {
+void PrintTo(const IpAddress& address, std::ostream* out) {
+    *out << addressText(address);
+}
+} // namespace toppeek::mail
 
 namespace {
 
@@ -28,7 +35,13 @@ using toppeek::test::StalledListener;
 using toppeek::test::unusedLoopbackPort;
 using Clock = std::chrono::steady_clock;
 
-const Ipv4Address kLoopback = htonl(INADDR_LOOPBACK);
+AddressList ipv4(Ipv4Address networkOrder) {
+    return {IpAddress::fromIpv4(networkOrder)};
+}
+
+const AddressList kLoopback = ipv4(htonl(INADDR_LOOPBACK));
+const AddressList kNoAddresses;
+const IpAddress kIpv6Loopback = *parseIpv6Literal("::1");
 
 // A name lookup that answers from a fixed table and counts its calls.
 struct FakeLookup {
@@ -39,9 +52,12 @@ struct FakeLookup {
         setNameLookup([calls = calls, delay = delay](const std::string& name) {
             ++*calls;
             std::this_thread::sleep_for(delay);
+            if (name == "both.example") {
+                return AddressList{kIpv6Loopback, kLoopback.front()};
+            }
             return name == "mail.example" || name == "host.123abc" || name == "localhost"
                        ? kLoopback
-                       : kNoAddress;
+                       : kNoAddresses;
         });
     }
 };
@@ -79,12 +95,12 @@ std::chrono::milliseconds since(Clock::time_point start) {
 
 TEST(HostCacheTest, LooksUpExactNamesFromTheFirstEntry) {
     HostCache cache;
-    cache.insert("Mail.Example", 1);
-    cache.insert("mail.example", 2);
-    cache.insert("mail.example", 3);
+    cache.insert("Mail.Example", ipv4(1));
+    cache.insert("mail.example", {IpAddress::fromIpv4(2), kIpv6Loopback});
+    cache.insert("mail.example", ipv4(3));
 
-    EXPECT_EQ(cache.lookup("mail.example"), 2u);
-    EXPECT_EQ(cache.lookup("Mail.Example"), 1u);
+    EXPECT_EQ(cache.lookup("mail.example"), (AddressList{IpAddress::fromIpv4(2), kIpv6Loopback}));
+    EXPECT_EQ(cache.lookup("Mail.Example"), ipv4(1));
     EXPECT_FALSE(cache.lookup("MAIL.EXAMPLE"));
     EXPECT_FALSE(cache.lookup("mail.example."));
 }
@@ -92,23 +108,23 @@ TEST(HostCacheTest, LooksUpExactNamesFromTheFirstEntry) {
 TEST(HostCacheTest, WhenFullANewNameReplacesTheFirstEntryOnly) {
     HostCache cache;
     for (std::size_t i = 0; i < HostCache::kCapacity; ++i) {
-        cache.insert("host" + std::to_string(i), static_cast<Ipv4Address>(i));
+        cache.insert("host" + std::to_string(i), ipv4(static_cast<Ipv4Address>(i)));
     }
     ASSERT_EQ(cache.size(), 500u);
 
-    cache.insert("newcomer", 777);
+    cache.insert("newcomer", ipv4(777));
 
     EXPECT_EQ(cache.size(), 500u);
     EXPECT_EQ(cache.nameAt(0), "newcomer");
-    EXPECT_EQ(cache.lookup("newcomer"), 777u);
+    EXPECT_EQ(cache.lookup("newcomer"), ipv4(777));
     EXPECT_FALSE(cache.lookup("host0"));
     EXPECT_EQ(cache.nameAt(1), "host1");
-    EXPECT_EQ(cache.lookup("host499"), 499u);
+    EXPECT_EQ(cache.lookup("host499"), ipv4(499));
 
-    cache.insert("second newcomer", 778);
+    cache.insert("second newcomer", ipv4(778));
     EXPECT_EQ(cache.nameAt(0), "second newcomer");
     EXPECT_FALSE(cache.lookup("newcomer"));
-    EXPECT_EQ(cache.lookup("host1"), 1u);
+    EXPECT_EQ(cache.lookup("host1"), ipv4(1));
 }
 
 TEST_F(ConnectionTest, DottedAddressesAreConvertedWithoutALookup) {
@@ -117,7 +133,17 @@ TEST_F(ConnectionTest, DottedAddressesAreConvertedWithoutALookup) {
 
     EXPECT_EQ(resolveHost("127.0.0.1", &control), kLoopback);
     EXPECT_EQ(resolveHost("127.1", &control), kLoopback);
-    EXPECT_EQ(resolveHost("10.0.0.1", &control), htonl(0x0A000001));
+    EXPECT_EQ(resolveHost("10.0.0.1", &control), ipv4(htonl(0x0A000001)));
+    EXPECT_EQ(*lookup.calls, 0);
+    // A colon makes an IPv6 literal, converted as well; one that is not is never looked up.
+    EXPECT_EQ(resolveHost("::1", &control), AddressList{kIpv6Loopback});
+    const std::array<std::uint8_t, 16> documentation{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0,
+                                                     0,    0,    0,    0,    0, 0, 0, 1};
+    ASSERT_EQ(resolveHost("2001:DB8::1", &control).size(), 1u);
+    EXPECT_EQ(resolveHost("2001:DB8::1", &control).front().bytes, documentation);
+    EXPECT_EQ(addressText(resolveHost("2001:DB8::1", &control).front()), "2001:db8::1");
+    EXPECT_EQ(resolveHost("[::1]", &control), kNoAddresses);
+    EXPECT_EQ(resolveHost("mail.example:110", &control), kNoAddresses);
     EXPECT_EQ(*lookup.calls, 0);
 
     // A last label that starts with a digit is tried as an address first, then looked up.
@@ -127,7 +153,7 @@ TEST_F(ConnectionTest, DottedAddressesAreConvertedWithoutALookup) {
     EXPECT_EQ(resolveHost("localhost", &control), kLoopback);
     EXPECT_EQ(*lookup.calls, 2);
     // The broadcast address is the failure value, so it falls through to the lookup.
-    EXPECT_EQ(resolveHost("255.255.255.255", &control), kNoAddress);
+    EXPECT_EQ(resolveHost("255.255.255.255", &control), kNoAddresses);
     EXPECT_EQ(*lookup.calls, 3);
 }
 
@@ -146,8 +172,8 @@ TEST_F(ConnectionTest, ResolvingReportsTheNameAndLooksEachNameUpOnce) {
     EXPECT_EQ(processHostCache()->lookup("mail.example"), kLoopback);
 
     // Failed lookups are not cached: the next try asks again.
-    EXPECT_EQ(resolveHost("nowhere.example", &control), kNoAddress);
-    EXPECT_EQ(resolveHost("nowhere.example", &control), kNoAddress);
+    EXPECT_EQ(resolveHost("nowhere.example", &control), kNoAddresses);
+    EXPECT_EQ(resolveHost("nowhere.example", &control), kNoAddresses);
     EXPECT_EQ(*lookup.calls, 3);
 }
 
@@ -156,7 +182,7 @@ TEST_F(ConnectionTest, ACancelBeforeTheLookupSkipsIt) {
     lookup.install();
     control.cancelQuery = [](ConnectionControl&) { return true; };
 
-    EXPECT_EQ(resolveHost("mail.example", &control), kNoAddress);
+    EXPECT_EQ(resolveHost("mail.example", &control), kNoAddresses);
     EXPECT_EQ(*lookup.calls, 0);
     EXPECT_EQ(connectToHost("mail.example", 110, control), kInvalidSocket);
     EXPECT_EQ(*lookup.calls, 0);
@@ -183,7 +209,7 @@ TEST_F(ConnectionTest, ACancelDuringASlowLookupReturnsAtOnce) {
     control.cancelQuery = [&asked](ConnectionControl&) { return ++asked > 20; };
 
     auto start = Clock::now();
-    EXPECT_EQ(resolveHost("mail.example", &control), kNoAddress);
+    EXPECT_EQ(resolveHost("mail.example", &control), kNoAddresses);
     EXPECT_LT(since(start), 2s);
     EXPECT_EQ(asked, 21);
 }
@@ -203,6 +229,46 @@ TEST_F(ConnectionTest, ConnectingReportsEachStep) {
     EXPECT_EQ(statuses[2], ConnectStatus::Connected);
     EXPECT_EQ(texts[2], "127.0.0.1");
     EXPECT_EQ(control.port, server.port());
+}
+
+// The addresses of a name are tried in their order: one that refuses (here ::1, where nothing
+// listens on the port, or that does not exist without IPv6) hands over to the next at once.
+TEST_F(ConnectionTest, ARefusedAddressMovesOnToTheNextOne) {
+    FakeLookup lookup;
+    lookup.install();
+    ScriptedPop3Server server;
+    server.greeting("+OK\r\n");
+    server.start();
+    control.timeoutSeconds = 30;
+
+    auto start = Clock::now();
+    Socket socket = connectToHost("both.example", server.port(), control);
+    EXPECT_LT(since(start), 10s);
+    ASSERT_NE(socket, kInvalidSocket);
+    closeConnection(socket);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), ConnectStatus::Connecting), 2);
+    EXPECT_EQ(statuses.back(), ConnectStatus::Connected);
+    EXPECT_EQ(texts.back(), "127.0.0.1");
+
+    // None of them answering fails the connection, each address tried once per attempt.
+    statuses.clear();
+    control.connectTries = 2;
+    EXPECT_EQ(connectToAny({kIpv6Loopback, kLoopback.front()}, unusedLoopbackPort(), &control),
+              kInvalidSocket);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), ConnectStatus::Connecting), 2);
+    EXPECT_EQ(connectToAny({}, server.port(), &control), kInvalidSocket);
+}
+
+// A first address that never answers uses up the one time-out the whole sequence has.
+TEST_F(ConnectionTest, AllAddressesShareOneTimeOut) {
+    StalledListener stalled;
+    ASSERT_TRUE(stalled.ready());
+    control.timeoutSeconds = 1;
+    auto start = Clock::now();
+    EXPECT_EQ(connectToAny({kLoopback.front(), kLoopback.front()}, stalled.port(), &control),
+              kInvalidSocket);
+    EXPECT_LT(since(start), 2500ms);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), ConnectStatus::Connecting), 1);
 }
 
 TEST_F(ConnectionTest, ARefusedConnectionFailsWithoutWaitingForTheTimeOut) {

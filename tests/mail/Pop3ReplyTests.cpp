@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -145,6 +146,29 @@ TEST(HostAndPortTest, SplitsAPortOffTheHost) {
     EXPECT_EQ(splitHostAndPort("h:00110")->port, 110);
     EXPECT_EQ(splitHostAndPort("h:65535")->port, 65535);
     EXPECT_EQ(splitHostAndPort("h:1")->port, 1);
+}
+
+// Brackets set an IPv6 literal's colons apart from the port's; without them a text with more than
+// one colon is a literal with no port.
+TEST(HostAndPortTest, ReadsIpv6Literals) {
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"[::1]", "::1", 0},
+        {"[::1]:1110", "::1", 1110},
+        {"[2001:db8::1]:995", "2001:db8::1", 995},
+        {"[fe80::1%lo]:110", "fe80::1%lo", 110},
+        {"::1", "::1", 0},
+        {"2001:db8::1:110", "2001:db8::1:110", 0},
+    };
+    for (const auto& [text, name, port] : cases) {
+        auto split = splitHostAndPort(text);
+        ASSERT_TRUE(split) << text;
+        EXPECT_EQ(split->name, name) << text;
+        EXPECT_EQ(split->port, port) << text;
+    }
+    for (const char* text : {"[::1", "[::1]x", "[::1]:", "[::1]:0", "[::1]:110:", "[]", "[]:110",
+                             "[mail.example]", "[127.0.0.1]:110", "[::1]]:110", "[[::1]]"}) {
+        EXPECT_FALSE(splitHostAndPort(text)) << text;
+    }
 }
 
 TEST(HostAndPortTest, RefusesPortsThatAreNotAllDigitsOrOutOfRange) {

@@ -30,9 +30,11 @@ TEST(ServerAddressTest, WritesTheSchemeAndOnlyAPortThatDiffers) {
 }
 
 TEST(ServerAddressTest, RefusesWhatWouldReadBackDifferently) {
-    // The last colon would be taken for the port's separator, or spoil the port.
-    EXPECT_FALSE(formatServerAddress(Security::None, "::1", 110));
+    // The last colon would be taken for the port's separator, or spoil the port; only an IPv6
+    // literal may hold colons (it is written in brackets).
     EXPECT_FALSE(formatServerAddress(Security::None, "mail:2110", 110));
+    EXPECT_FALSE(formatServerAddress(Security::None, "::1:x", 110));
+    EXPECT_FALSE(formatServerAddress(Security::None, "[::1]", 110));
     EXPECT_FALSE(formatServerAddress(Security::Tls, "pop3s://mail", 995));
     // A secured connection needs a name to check the certificate against.
     EXPECT_FALSE(formatServerAddress(Security::Tls, "", 995));
@@ -45,7 +47,7 @@ TEST(ServerAddressTest, RefusesWhatWouldReadBackDifferently) {
 TEST(ServerAddressTest, EveryFormReadsBackAsWritten) {
     const int plain = defaultServerPort(Security::None);
     for (Security security : {Security::None, Security::Tls, Security::StartTls}) {
-        for (const char* name : {"mail.example.org", "127.0.0.1", "x", ""}) {
+        for (const char* name : {"mail.example.org", "127.0.0.1", "x", "", "::1", "2001:db8::1"}) {
             for (int port : {1, plain, kPop3sPort, 2110, 65535}) {
                 std::optional<std::string> text = formatServerAddress(security, name, port);
                 if (security != Security::None && *name == '\0') {
@@ -73,6 +75,13 @@ TEST(ServerAddressTest, HandWrittenTextsComposeToTheirCanonicalForm) {
         {"pop3s://mail.example.org:995", "pop3s://mail.example.org"},
         {"pop3s://mail.example.org:0995", "pop3s://mail.example.org"},
         {"Pop3+Stls://mail.example.org:1110", "pop3+stls://mail.example.org:1110"},
+        {"[::1]:1110", "[::1]:1110"},
+        {"pop3s://[2001:db8::1]", "pop3s://[2001:db8::1]"},
+        {"pop3s://[2001:db8::1]:995", "pop3s://[2001:db8::1]"},
+        {"pop3+stls://[::1]", "pop3+stls://[::1]"},
+        // Without brackets an IPv6 literal takes the whole text and so the default port.
+        {"::1", "[::1]"},
+        {"pop3s://2001:db8::995", "pop3s://[2001:db8::995]"},
     };
     for (const auto& [written, composed] : cases) {
         std::optional<ServerAddress> parsed = parseServerAddress(written);

@@ -120,7 +120,10 @@ struct Fixture {
         ::setenv("SSL_CERT_DIR", (dir / "no-such-folder").c_str(), 1);
 
         const std::vector<std::string> local = {"DNS:localhost", "IP:127.0.0.1"};
-        good = server("good", authority.issue("localhost", local));
+        good = server("good",
+                      authority.issue("localhost", {"DNS:localhost", "IP:127.0.0.1", "IP:::1"}));
+        if (good && toppeek::test::hasIpv6Loopback())
+            good->alsoListenOnIpv6Loopback();
         auto expired = server("expired", authority.issue("localhost", local, -7200, -3600));
         auto otherName =
             server("other-name", authority.issue("mail.example.org", {"DNS:mail.example.org"}));
@@ -249,6 +252,26 @@ TEST_F(TlsLogin, AnAddressIsCheckedAgainstTheCertificatesAddressesAndApopWorks) 
     long octets = -1;
     ASSERT_TRUE(pop3Stat(session_, count, octets));
     EXPECT_EQ(count, 3);
+}
+
+// An IPv6 literal is checked as an address too (it is no DNS name to send or match), over both
+// schemes; the certificate of the other-name server holds no address at all.
+TEST_F(TlsLogin, AnIpv6LiteralIsCheckedAsAnAddressOverBothSchemes) {
+    if (!toppeek::test::hasIpv6Loopback())
+        GTEST_SKIP() << "this machine has no IPv6 loopback address ::1";
+    for (const std::string& host :
+         {"pop3s://[::1]:" + std::to_string(fixture().good->pop3sPort()),
+          "pop3+stls://[::1]:" + std::to_string(fixture().good->port())}) {
+        ASSERT_EQ(pop3LoginApop(session_, host, "reader", kPassword, control_), kLoginOk)
+            << host << ": " << control_.failureReason;
+        long count = -1;
+        long octets = -1;
+        EXPECT_TRUE(pop3Stat(session_, count, octets));
+        EXPECT_EQ(count, 3) << host;
+        EXPECT_TRUE(pop3Quit(session_));
+        closeConnection(session_.socket);
+        session_.socket = kInvalidSocket;
+    }
 }
 
 // The time stamp is the greeting's; the STLS reply that comes between must not take its place.

@@ -2,6 +2,10 @@
 
 #include <filesystem>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace toppeek::test {
@@ -20,7 +24,7 @@ state_dir = @DIR@/state
 instance_name = toppeek-@NAME@
 log_path = @DIR@/dovecot.log
 protocols = pop3
-listen = 127.0.0.1
+listen = @LISTEN@
 @SSL@
 disable_plaintext_auth = no
 auth_mechanisms = plain login apop
@@ -38,11 +42,11 @@ userdb {
 }
 service pop3-login {
   inet_listener pop3 {
-    address = 127.0.0.1
+    address = @LISTEN@
     port = @PORT@
   }
   inet_listener pop3s {
-    address = 127.0.0.1
+    address = @LISTEN@
     port = @PORT2@
   }
 }
@@ -98,13 +102,27 @@ std::string DovecotServer::prepare(int port) {
         ssl = "ssl = required\nssl_cert = <" + tls_->certificate.string() + "\nssl_key = <" +
               tls_->key.string();
     }
-    writeFile(dir / "dovecot.conf",
-              substitute(kConfiguration, {{"DIR", dir.string()},
-                                          {"NAME", dir.filename().string()},
-                                          {"PORT", std::to_string(port)},
-                                          {"PORT2", std::to_string(pop3sPort_)},
-                                          {"SSL", ssl}}));
+    writeFile(
+        dir / "dovecot.conf",
+        substitute(kConfiguration, {{"DIR", dir.string()},
+                                    {"NAME", dir.filename().string()},
+                                    {"PORT", std::to_string(port)},
+                                    {"PORT2", std::to_string(pop3sPort_)},
+                                    {"SSL", ssl},
+                                    {"LISTEN", ipv6Loopback_ ? "127.0.0.1, ::1" : "127.0.0.1"}}));
     return {};
+}
+
+bool hasIpv6Loopback() {
+    const int probe = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0)
+        return false;
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    const bool bound = ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(probe);
+    return bound;
 }
 
 } // namespace toppeek::test

@@ -25,6 +25,10 @@ public:
     // The port of POP3 over TLS; 0 without TLS.
     int pop3sPort() const { return tls_ ? pop3sPort_ : 0; }
 
+    // Listens on the IPv6 loopback ::1 as well, on the same ports; call before start(). Start-up
+    // still waits for the greeting on 127.0.0.1.
+    void alsoListenOnIpv6Loopback() { ipv6Loopback_ = true; }
+
 protected:
     std::string prepare(int port) override;
     std::vector<std::string> commandLine() const override;
@@ -34,6 +38,10 @@ protected:
 private:
     std::optional<DovecotTls> tls_;
     int pop3sPort_ = 0;
+    bool ipv6Loopback_ = false;
 };
+
+// True when this machine has the IPv6 loopback address ::1 to listen and connect on.
+bool hasIpv6Loopback();
 
 } // namespace toppeek::test

@@ -468,6 +468,8 @@ void OptionsTest::hostControlsShowTheHostText_data() {
         {"unknown scheme", "imaps://mail.example.org", "imaps://mail.example.org", "None", "110"},
         {"port not a number", "mail.example.org:pop", "mail.example.org:pop", "None", "110"},
         {"IPv6 literal", "::1", "::1", "None", "110"},
+        {"IPv6 in brackets, STARTTLS", "pop3+stls://[::1]", "::1", "STARTTLS", "110"},
+        {"IPv6 in brackets, own port", "[2001:db8::1]:1110", "2001:db8::1", "None", "1110"},
     };
     for (const auto& row : rows)
         QTest::newRow(row.tag) << QByteArray(row.host) << QString::fromUtf8(row.name)
@@ -565,6 +567,12 @@ void OptionsTest::savingComposesTheHostText_data() {
          "pop3s://pop.example.net"},
         {"typed back to what it was", "mail.example.org:0110", "mail.example.org:110", -1, nullptr,
          "mail.example.org:0110"},
+        {"IPv6 literal typed bare", plain, "::1", -1, nullptr, "[::1]"},
+        {"IPv6 literal typed with a port", plain, "[::1]:1110", -1, nullptr, "[::1]:1110"},
+        {"IPv6 literal typed with a scheme", plain, "pop3s://[2001:db8::1]", -1, nullptr,
+         "pop3s://[2001:db8::1]"},
+        {"IPv6 account, own port", "pop3+stls://[::1]", nullptr, -1, "1110",
+         "pop3+stls://[::1]:1110"},
     };
     // A null text leaves its control alone, and so does security -1.
     for (const auto& row : rows)
@@ -638,7 +646,8 @@ void OptionsTest::editorRefusesABadHost_data() {
         {"SSL/TLS without a name", "  ", 1, "995", "EdHost"},
         {"unknown scheme", "imaps://pop.example.net", 0, "110", "EdHost"},
         {"typed port not a number", "pop.example.net:pop", 0, "110", "EdHost"},
-        {"IPv6 literal", "::1", 0, "110", "EdHost"},
+        {"colons but no IPv6 literal", "mail:example:org", 0, "110", "EdHost"},
+        {"brackets around a name", "[pop.example.net]:110", 0, "110", "EdHost"},
         {"too long to keep", tooLong.c_str(), 1, "995", "EdHost"},
     };
     for (const auto& row : rows)

@@ -1,0 +1,237 @@
+#include "shell/UpdateFetch.h"
+
+#include "core/Text.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#ifndef TOPPEEK_VERSION
+#define TOPPEEK_VERSION "0"
+#endif
+
+namespace toppeek::shell {
+
+namespace {
+
+constexpr int kMaxVersionFields = 4;
+constexpr int kVersionTokenSize = 50;
+// Whatever the status query cannot tell counts as a client error, so that no check is recorded.
+constexpr long kUnknownStatus = 400;
+
+// The fields of a version text, at most kMaxVersionFields of them.
+struct VersionFields {
+    std::array<long, kMaxVersionFields> value{};
+    int count = 0;
+};
+
+// The leading decimal digits of text as a number; past LONG_MAX it stays at LONG_MAX, which
+// still compares as larger than any smaller number.
+long leadingNumber(const char* text) {
+    long value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        const int digit = *text - '0';
+        if (value > (LONG_MAX - digit) / 10)
+            return LONG_MAX;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+VersionFields versionFields(const char* text) {
+    VersionFields fields;
+    if (text == nullptr)
+        return fields;
+    char token[kVersionTokenSize];
+    int pos = 0;
+    while (fields.count < kMaxVersionFields &&
+           nextToken(token, kVersionTokenSize, text, pos, ".") != 0)
+        fields.value[static_cast<std::size_t>(fields.count++)] = leadingNumber(token);
+    return fields;
+}
+
+// ---------------------------------------------------------------- libcurl
+
+// The first transfer of a run sets libcurl up; its clean-up is left to the process's end, as the
+// library may still be in use by then.
+void initialiseCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct EasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+
+// Longest wait between two looks at the stop flag: a program that is closing waits no longer
+// for the transfer than this.
+constexpr int kStopPollMs = 20;
+
+// Runs the transfer to its end. Without a stop flag it is libcurl's own blocking transfer; with
+// one, the same transfer in short waits that look at the flag in between.
+CURLcode perform(CURL* handle, const std::atomic<bool>* stop) {
+    if (stop == nullptr)
+        return curl_easy_perform(handle);
+    const std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), handle) != CURLM_OK)
+        return CURLE_OUT_OF_MEMORY;
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    for (bool done = false; !done && !stop->load();) {
+        int running = 0;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        int queued = 0;
+        while (const CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == handle) {
+                result = message->data.result;
+                done = true;
+            }
+        }
+        if (!done && curl_multi_poll(multi.get(), nullptr, 0, kStopPollMs, nullptr) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi.get(), handle);
+    return result;
+}
+
+// The caller's buffer while a transfer fills it.
+struct Sink {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::size_t total = 0;
+    bool full = false; // the transfer was stopped because the buffer was full
+};
+
+std::size_t keepData(char* data, std::size_t itemSize, std::size_t count, void* context) {
+    auto* sink = static_cast<Sink*>(context);
+    const std::size_t offered = itemSize * count;
+    const std::size_t room = sink->size - sink->total;
+    const std::size_t taken = std::min(offered, room);
+    if (taken > 0)
+        std::memcpy(sink->buffer + sink->total, data, taken);
+    sink->total += taken;
+    if (taken < offered) {
+        // Returning less than offered stops the transfer; the rest of a long reply is not waited
+        // for.
+        sink->full = true;
+    }
+    return taken;
+}
+
+} // namespace
+
+const char* programVersion() {
+    return TOPPEEK_VERSION;
+}
+
+int fetchUrl(const char* url, char* buffer, int& received, unsigned size,
+             const FetchLimits& limits) {
+    received = 0;
+    if (url == nullptr || (buffer == nullptr && size > 0))
+        return 0;
+    initialiseCurlOnce();
+    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    if (!easy)
+        return 0;
+    CURL* handle = easy.get();
+
+    // received is an int: a buffer beyond its range is used only as far as it reaches.
+    Sink sink{buffer, std::min<std::size_t>(size, INT_MAX), 0, false};
+
+    // Every cache on the way is asked for a fresh copy and to keep none: the text changes with
+    // every release and an old copy would hide the new one.
+    const std::unique_ptr<curl_slist, ListDeleter> headerList(
+        curl_slist_append(nullptr, "Cache-Control: no-cache, no-store"));
+    if (headerList) // appending keeps the list's head; a failure leaves the first line alone
+        static_cast<void>(curl_slist_append(headerList.get(), "Pragma: no-cache"));
+
+    curl_easy_setopt(handle, CURLOPT_URL, url);
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, "Mozilla");
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headerList.get());
+    curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 10L);
+    // The time-outs must work without signals: the program is a GUI with more than one thread.
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, std::max(limits.connectTimeoutMs, 1L));
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, std::max(limits.totalTimeoutMs, 1L));
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, keepData);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
+
+    const CURLcode result = perform(handle, limits.stop);
+    received = static_cast<int>(sink.total);
+    const bool transferred = result == CURLE_OK || (result == CURLE_WRITE_ERROR && sink.full);
+    if (!transferred)
+        return 0;
+
+    long status = 0;
+    if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status <= 0)
+        status = kUnknownStatus;
+    return static_cast<int>(status / 100);
+}
+
+int compareVersions(const char* published, const char* own) {
+    const VersionFields theirs = versionFields(published);
+    const VersionFields ours = versionFields(own);
+    for (int i = 0; i < theirs.count && i < ours.count; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (ours.value[index] < theirs.value[index])
+            return 1;
+        if (ours.value[index] > theirs.value[index])
+            return -1;
+    }
+    if (theirs.count > ours.count)
+        return 1;
+    if (theirs.count < ours.count)
+        return -1;
+    return 0;
+}
+
+std::string versionTextOf(const char* reply, int length) {
+    std::string text;
+    for (int i = 0; reply != nullptr && i < length && text.size() < kMaxVersionTextLength; ++i) {
+        const char c = reply[i];
+        if ((c >= '0' && c <= '9') || c == '.')
+            text.push_back(c);
+    }
+    return text;
+}
+
+bool updateCheckDue(std::uint32_t& lastUpdateCheckDay, long long today, int intervalDays) {
+    long long elapsed = today - static_cast<long long>(lastUpdateCheckDay);
+    if (elapsed < 0) {
+        lastUpdateCheckDay = static_cast<std::uint32_t>(today);
+        elapsed = 0;
+    }
+    return lastUpdateCheckDay == 0 || elapsed >= intervalDays;
+}
+
+std::optional<std::string> fetchPublishedVersion(const char* versionUrl,
+                                                 const FetchLimits& limits) {
+    std::array<char, kVersionReplySize> reply{};
+    int received = 0;
+    if (fetchUrl(versionUrl, reply.data(), received, kVersionReplySize, limits) != 2)
+        return std::nullopt;
+    return versionTextOf(reply.data(), received);
+}
+
+} // namespace toppeek::shell
