@@ -501,7 +501,7 @@ double timeOurRemove(toppeek::test::RealPop3Server& server, std::mt19937& random
     for (int i = step - 1; i < list->count(); i += step)
         list->at(i)->mark = MarkState::MarkedForDelete;
     auto start = Clock::now();
-    const bool ok = removeMarkedMessages(account, *settings, *list, {});
+    const bool ok = static_cast<bool>(removeMarkedMessages(account, *settings, *list, {}));
     const double seconds = secondsSince(start);
     const bool removed = list->count() == kMailboxMessages - kRemovedMessages &&
                          server.messageCount(kRemoveUser) ==
@@ -777,7 +777,7 @@ int main(int argc, char** argv) {
             MessageEntry entry;
             entry.messageNumber = 1;
             auto start = Clock::now();
-            const bool ok = fetchMessageText(account, *settings, entry);
+            const bool ok = static_cast<bool>(fetchMessageText(account, *settings, entry));
             const double seconds = secondsSince(start);
             const long lines =
                 entry.body

@@ -67,7 +67,7 @@ protected:
         options.timeoutSeconds = 20;
     }
 
-    bool check(MessageList& into) {
+    OperationOutcome check(MessageList& into) {
         return checkMailbox(account, *settings, *filters, into, {}, options);
     }
 
