@@ -670,3 +670,212 @@ TEST_F(MailboxOperationsTest, EventsAreHandledWhileWaitingOnTheServer) {
 }
 
 } // namespace
+
+namespace {
+
+// The header block as the check keeps it: the TOP reply after its status line.
+std::string storedHeaderOf(int n) {
+    return headerOf(n, "bob@example.org") + "\r\n.\r\n";
+}
+
+// The confirmation of message n without unique-ids: its size, then its header block.
+ScriptedPop3Server& confirmed(ScriptedPop3Server& server, int number, int size,
+                              const std::string& header) {
+    return server
+        .expect("LIST " + std::to_string(number),
+                "+OK " + std::to_string(number) + " " + std::to_string(size) + "\r\n")
+        .expect("TOP " + std::to_string(number) + " 0", kTopReplyOk + header);
+}
+
+} // namespace
+
+// Entries 1 to 5 were listed, 2 and 4 marked; since then messages 1 and 3 went elsewhere and
+// message 6 arrived. Only the marked ones go, under the numbers they have now, and the list ends
+// up naming the server's messages.
+TEST_F(MailboxOperationsTest, RemovalFindsMarkedMessagesByUniqueIdAfterTheMailboxChanged) {
+    for (int n = 1; n <= 5; ++n)
+        addEntry(n, n == 2 || n == 4 ? MarkState::MarkedForDelete : MarkState::Unmarked);
+    ScriptedPop3Server server;
+    opened(server)
+        .expect("UIDL", uidListing({2, 4, 5, 6}))
+        .expect("DELE 1", "+OK\r\n")
+        .expect("DELE 2", "+OK\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    OperationOutcome outcome = remove(server);
+    expectScriptFollowed(server);
+    EXPECT_EQ(outcome.result, OperationResult::Completed);
+    EXPECT_EQ(outcome.removed, 2);
+    EXPECT_TRUE(outcome.quitAcknowledged);
+    EXPECT_EQ(subjects(), (Lines{"Message 5"}));
+    EXPECT_EQ(numbers(), (Numbers{1}));
+    EXPECT_EQ(settings->mailboxMessages, 2);
+    EXPECT_EQ(settings->mailboxBytes, sizesInList());
+    EXPECT_EQ(removalReport(outcome), "");
+
+    // A marked message already gone is taken out as done; a unique-id given twice is touched
+    // by neither DELE; without an acknowledged QUIT the entries take the numbers the server
+    // gives them now.
+    list->clear();
+    callbacks.clear();
+    for (int n = 1; n <= 4; ++n)
+        addEntry(n, n == 4 ? MarkState::Unmarked : MarkState::MarkedForDelete);
+    ScriptedPop3Server twice;
+    opened(twice)
+        .expect("UIDL", "+OK\r\n1 uid-2\r\n2 uid-3\r\n3 uid-4\r\n4 uid-3\r\n.\r\n")
+        .expect("DELE 1", "+OK\r\n")
+        .expect("QUIT", "-ERR mailbox locked\r\n");
+    outcome = remove(twice);
+    expectScriptFollowed(twice);
+    EXPECT_EQ(outcome.gone, 1);
+    EXPECT_EQ(outcome.removed, 1);
+    EXPECT_EQ(outcome.shared, 1);
+    EXPECT_EQ(outcome.result, OperationResult::BrokeOff);
+    EXPECT_EQ(subjects(), (Lines{"Message 3", "Message 4"}));
+    EXPECT_EQ(numbers(), (Numbers{3, 3})); // message 3's number is not its own to know
+    EXPECT_EQ(list->at(0)->mark, MarkState::MarkedForDelete);
+    const std::string report = removalReport(outcome);
+    EXPECT_NE(report.find("1 marked message was no longer on the server"), std::string::npos);
+    EXPECT_NE(report.find("same unique-id"), std::string::npos);
+    EXPECT_NE(report.find("keeps the 1 messages"), std::string::npos) << report;
+}
+
+// Without unique-ids (none at the check, or UIDL refused now) a marked message is deleted only
+// when its size and header block are still the ones listed.
+TEST_F(MailboxOperationsTest, RemovalWithoutUniqueIdsConfirmsSizeAndHeaderFirst) {
+    for (bool refusedNow : {false, true}) {
+        SCOPED_TRACE(refusedNow ? "UIDL refused now" : "no unique-ids at the check");
+        list->clear();
+        for (int n = 1; n <= 4; ++n) {
+            addEntry(n, n == 1 ? MarkState::Unmarked : MarkState::MarkedForDelete);
+            list->at(n - 1)->headerText = storedHeaderOf(n);
+            if (!refusedNow)
+                list->at(n - 1)->uniqueId.clear();
+        }
+        settings->mailboxMessages = 4;
+        ScriptedPop3Server server;
+        opened(server);
+        if (refusedNow)
+            server.expect("UIDL", "-ERR not supported\r\n");
+        server.expect("STAT", "+OK 4 9999\r\n");
+        // 2: another message of another size; 3: the same size, another header; 4: itself.
+        server.expect("LIST 2", "+OK 2 " + std::to_string(sizeOf(2) + 7) + "\r\n");
+        confirmed(server, 3, sizeOf(3), storedHeaderOf(5));
+        confirmed(server, 4, sizeOf(4), storedHeaderOf(4))
+            .expect("DELE 4", "+OK\r\n")
+            .expect("QUIT", "+OK bye\r\n");
+        OperationOutcome outcome = remove(server);
+        expectScriptFollowed(server);
+        EXPECT_EQ(outcome.removed, 1);
+        EXPECT_EQ(outcome.changed, 2);
+        EXPECT_EQ(subjects(), (Lines{"Message 1", "Message 2", "Message 3"}));
+        EXPECT_EQ(countMarked(*list), 2);
+        EXPECT_NE(removalReport(outcome).find("2 marked messages were not removed"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(MailboxOperationsTest, ViewingFetchesOnlyTheMessageListed) {
+    settings->bodyLines = 1;
+    struct Case {
+        const char* what;
+        std::string uniqueId;
+        bool shared;
+        std::function<void(ScriptedPop3Server&)> script;
+        MessageIdentity identity;
+        std::int32_t numberAfter;
+    };
+    const std::string body = "\r\nline\r\n.\r\n";
+    const Case cases[] = {
+        {"moved to number 1", "uid-3", false,
+         [&](ScriptedPop3Server& server) {
+             server.expect("UIDL 3", "-ERR no such message\r\n")
+                 .expect("UIDL", uidListing({3}))
+                 .expect("TOP 1 1", kTopReplyOk + headerOf(3, "x") + body);
+         },
+         MessageIdentity::Confirmed, 1},
+        {"gone", "uid-3", false,
+         [&](ScriptedPop3Server& server) {
+             server.expect("UIDL 3", "+OK 3 uid-9\r\n").expect("UIDL", uidListing({1, 2, 9}));
+         },
+         MessageIdentity::Gone, 3},
+        {"shared at the check", "uid-3", true, [](ScriptedPop3Server&) {}, MessageIdentity::Shared,
+         3},
+        {"without unique-ids, changed", "", false,
+         [&](ScriptedPop3Server& server) { confirmed(server, 3, sizeOf(3), storedHeaderOf(4)); },
+         MessageIdentity::Changed, 3},
+        {"without unique-ids, the same", "", false,
+         [&](ScriptedPop3Server& server) {
+             confirmed(server, 3, sizeOf(3), storedHeaderOf(3))
+                 .expect("TOP 3 1", kTopReplyOk + headerOf(3, "x") + body);
+         },
+         MessageIdentity::Confirmed, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto entry = createMessageEntry(storedHeaderOf(3));
+        entry->messageNumber = 3;
+        entry->size = sizeOf(3);
+        entry->uniqueId = c.uniqueId;
+        entry->uniqueIdShared = c.shared;
+        ScriptedPop3Server server;
+        opened(server);
+        c.script(server);
+        server.expect("QUIT", "+OK bye\r\n");
+        OperationOutcome outcome = fetch(server, *entry);
+        expectScriptFollowed(server);
+        EXPECT_EQ(outcome.identity, c.identity);
+        EXPECT_EQ(entry->bodyLoaded, c.identity == MessageIdentity::Confirmed);
+        EXPECT_EQ(entry->messageNumber, c.numberAfter);
+        EXPECT_EQ(fetchReport(outcome).empty(), c.identity == MessageIdentity::Confirmed);
+    }
+}
+
+// What the check tells: only the truth about how far it got.
+TEST_F(MailboxOperationsTest, CheckOutcomesSayHowFarTheCheckGot) {
+    ScriptedPop3Server refusing;
+    refusing.greeting("+OK ready\r\n")
+        .expect("USER alice", "+OK\r\n")
+        .expect("PASS secret", "-ERR wrong password\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    OperationOutcome outcome = check(refusing);
+    EXPECT_EQ(outcome.result, OperationResult::LoginRefused);
+    EXPECT_EQ(checkReport(outcome, "alice@example.com"), "");
+
+    ScriptedPop3Server silent;
+    silent.greeting({}, AfterReply::StaySilent);
+    options.timeoutSeconds = 1;
+    outcome = check(silent);
+    EXPECT_EQ(outcome.result, OperationResult::NoAnswer);
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_NE(boxes.shown()[1].text.find("is not answering: it fell silent"), std::string::npos);
+
+    ScriptedPop3Server partial;
+    mailbox(partial, 10, 4)
+        .expect("LIST 5", "-ERR no such message\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    outcome = check(partial);
+    EXPECT_EQ(outcome.result, OperationResult::BrokeOff);
+    EXPECT_EQ(checkReport(outcome, "a@b"),
+              "Only 4 of 10 messages of the mailbox of a@b were listed: the server refused to "
+              "list message 5.");
+    EXPECT_EQ(list->at(1)->uniqueId, "uid-2");
+
+    list->clear();
+    ScriptedPop3Server empty;
+    mailbox(empty, 0, 0).expect("QUIT", "+OK bye\r\n");
+    EXPECT_EQ(checkReport(check(empty), "a@b"), "There are no messages in the mailbox of a@b.");
+
+    // A unique-id given to two messages names neither; the others keep theirs.
+    ScriptedPop3Server twice;
+    opened(twice)
+        .expect("STAT", "+OK 3 999\r\n")
+        .expect("UIDL", "+OK\r\n1 same\r\n2 other\r\n3 same\r\n.\r\n");
+    for (int n = 1; n <= 3; ++n)
+        listed(twice, n);
+    twice.expect("QUIT", "+OK bye\r\n");
+    EXPECT_EQ(check(twice).result, OperationResult::Completed);
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_TRUE(list->at(0)->uniqueIdShared);
+    EXPECT_FALSE(list->at(1)->uniqueIdShared);
+    EXPECT_TRUE(list->at(2)->uniqueIdShared);
+}
