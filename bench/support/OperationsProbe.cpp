@@ -19,7 +19,7 @@ double secondsSince(Clock::time_point start) {
 double OperationsProbe::timedCheck() {
     auto list = createMessageList();
     auto start = Clock::now();
-    bool ok = checkMailbox(account, *settings, *filters, *list, {});
+    bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}));
     double seconds = secondsSince(start);
     return ok && list->count() == messages && boxes.shown().empty() ? seconds : -1;
 }
@@ -38,7 +38,7 @@ double OperationsProbe::longestGap(long& passes) {
         last = now;
     });
     probe.start();
-    bool ok = checkMailbox(account, *settings, *filters, *list, {});
+    bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}));
     probe.stop();
     return ok && list->count() == messages ? longest : -1;
 }
@@ -52,7 +52,7 @@ double OperationsProbe::cancelLatency(int delayMilliseconds) {
         if (TTFPro3* dialog = currentProgressDialog())
             dialog->BCancel->click();
     });
-    bool ok = checkMailbox(account, *settings, *filters, *list, {});
+    bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}));
     auto returned = Clock::now();
     boxes.whileShown({});
     if (ok || confirmed == Clock::time_point{})

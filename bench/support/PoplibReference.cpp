@@ -33,8 +33,12 @@ for _ in range(runs):
         elapsed = time.perf_counter() - start
         p.quit()
     else:
-        if mode == 'check':
+        if mode in ('check', 'checkplain'):
+            if mode == 'check':
+                p.capa()
             count, octets = p.stat()
+            if mode == 'check' and min(count, args[0]) > 0:
+                p.uidl()
             for n in range(1, min(count, args[0]) + 1):
                 p.list(n)
                 p.top(n, 0)
@@ -116,8 +120,10 @@ int runOnOneProcessor() {
 }
 
 std::vector<double> timePoplibCheck(int port, const std::string& user, const std::string& password,
-                                    int runs, long limit, const std::string& caFile) {
-    return runPoplib("check", port, user, password, runs, {limit}, caFile);
+                                    int runs, long limit, const std::string& caFile,
+                                    bool withUniqueIds) {
+    return runPoplib(withUniqueIds ? "check" : "checkplain", port, user, password, runs, {limit},
+                     caFile);
 }
 
 std::vector<double> timePoplibLogin(int port, const std::string& user, const std::string& password,

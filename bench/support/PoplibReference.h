@@ -20,13 +20,15 @@ double median(std::vector<double> values);
 // repeat. Returns the processor, or -1 when the binding failed.
 int runOnOneProcessor();
 
-// runs sessions of poplib on 127.0.0.1:port, each: USER/PASS, STAT, then LIST n and TOP n 0 for
-// n = 1 .. min(count, limit), QUIT. The seconds of each session; empty when python3 failed (the
+// runs sessions of poplib on 127.0.0.1:port, each: USER/PASS, CAPA, STAT, UIDL, then LIST n and
+// TOP n 0 for n = 1 .. min(count, limit), QUIT, as the check does; without unique-ids, the same
+// without CAPA and UIDL. The seconds of each session; empty when python3 failed (the
 // reason is on the standard error stream). Given caFile (a PEM file), the sessions are POP3 over
 // TLS (poplib.POP3_SSL) with a context that trusts that CA alone and checks the host name
 // 127.0.0.1; the context is made once per call, outside the timed sessions.
 std::vector<double> timePoplibCheck(int port, const std::string& user, const std::string& password,
-                                    int runs, long limit, const std::string& caFile = {});
+                                    int runs, long limit, const std::string& caFile = {},
+                                    bool withUniqueIds = true);
 
 // Sessions of poplib that connect and log in (USER/PASS); the seconds up to the accepted PASS
 // of each. QUIT follows, untimed. caFile as for timePoplibCheck.

@@ -39,6 +39,15 @@ bool cancelRequested(ConnectionControl* control) {
     return control != nullptr && control->cancelQuery && control->cancelQuery(*control);
 }
 
+// isTimedOut, remembered in the control when it says yes.
+bool waitTimedOut(ConnectionControl* control, std::uint32_t startSecond) {
+    if (!isTimedOut(control, startSecond)) {
+        return false;
+    }
+    control->timedOut = true;
+    return true;
+}
+
 void runIdleStep() {
     if (gIdleStep) {
         gIdleStep();
@@ -168,7 +177,7 @@ AddressList lookUpWhileWaiting(const std::string& name, ConnectionControl* contr
         bool done = pending.wait_for(std::chrono::milliseconds(kPassMilliseconds)) ==
                     std::future_status::ready;
         runIdleStep();
-        if (cancelRequested(control) || isTimedOut(control, start)) {
+        if (cancelRequested(control) || waitTimedOut(control, start)) {
             return {};
         }
         if (done) {
@@ -194,7 +203,7 @@ bool waitForConnect(Socket socket, const sockaddr* address, socklen_t length,
     for (;;) {
         int ready = waitOnePass(socket, POLLOUT);
         runIdleStep();
-        if (cancelRequested(control) || isTimedOut(control, start) || ready < 0) {
+        if (cancelRequested(control) || waitTimedOut(control, start) || ready < 0) {
             return false;
         }
         if (ready > 0) {
@@ -448,7 +457,7 @@ Socket connectToAny(const AddressList& addresses, int port, ConnectionControl* c
     const std::uint32_t start = nowSeconds();
     for (std::size_t index = 0; index < addresses.size(); ++index) {
         // The attempt before may have ended on a cancel or on the shared time-out.
-        if (index > 0 && (cancelRequested(control) || isTimedOut(control, start))) {
+        if (index > 0 && (cancelRequested(control) || waitTimedOut(control, start))) {
             break;
         }
         Socket socket = openConnectionWithin(addresses[index], port, control, start);
@@ -482,7 +491,7 @@ int recvTimed(Socket socket, char* buffer, int size, int flags, ConnectionContro
     for (;;) {
         int ready = size > 0 ? waitOnePass(socket, POLLIN) : 0;
         runIdleStep();
-        if (cancelRequested(control) || isTimedOut(control, start)) {
+        if (cancelRequested(control) || waitTimedOut(control, start)) {
             return -1;
         }
         if (size == 0) {
@@ -510,7 +519,7 @@ int sendTimed(Socket socket, const char* data, int length, int flags, Connection
     for (;;) {
         int ready = waitOnePass(socket, POLLOUT);
         runIdleStep();
-        if (cancelRequested(control) || isTimedOut(control, start) || ready < 0) {
+        if (cancelRequested(control) || waitTimedOut(control, start) || ready < 0) {
             return -1;
         }
         if (ready > 0) {
@@ -536,7 +545,7 @@ int waitPass(Socket socket, bool forWriting, ConnectionControl* control,
              std::uint32_t startSecond) {
     int ready = waitOnePass(socket, forWriting ? POLLOUT : POLLIN);
     runIdleStep();
-    if (cancelRequested(control) || isTimedOut(control, startSecond) || ready < 0) {
+    if (cancelRequested(control) || waitTimedOut(control, startSecond) || ready < 0) {
         return -1;
     }
     return ready > 0 ? 1 : 0;
@@ -599,7 +608,7 @@ bool readUntil(Transport& transport, char* buffer, int size, ReplyEndFinder find
     const std::uint32_t start = nowSeconds();
     bool overflowed = false;
     for (;;) {
-        if (overflowed && isTimedOut(control, start)) {
+        if (overflowed && waitTimedOut(control, start)) {
             return false;
         }
         int peeked = transport.receive(buffer + position, want, kPeek, control);

@@ -76,6 +76,9 @@ struct ConnectionControl {
     // Why the last connection could not be made, in one line, when the layer knows better than
     // "no connection" (a certificate that failed verification, say); empty otherwise.
     std::string failureReason;
+    // Set when a wait gave up because its time-out passed, so that a caller can tell a server
+    // that stopped answering from a connection that was closed; never cleared by the layer.
+    bool timedOut = false;
 };
 
 // Runs once in every pass of every wait. The default does nothing; the user interface installs

@@ -20,6 +20,12 @@ constexpr int kSendChunk = 512;
 constexpr int kDefaultPop3Port = 110;
 constexpr std::string_view kTlsScheme = "pop3s://";
 constexpr std::string_view kStartTlsScheme = "pop3+stls://";
+// What one read of a multi-line listing looks at; lines run on across reads.
+constexpr int kListingChunk = 16384;
+// Longest listing line kept whole: no CAPA or UIDL line comes near it, so a longer one is garbage
+// and is passed on marked as such instead of growing without bound.
+constexpr std::size_t kListingLineLimit = 1024;
+constexpr std::size_t kCapaReplyLimit = 64 * 1024;
 
 std::mutex gPortMutex;
 int gPop3Port = 0; // 0 until looked up
@@ -166,6 +172,86 @@ Transport& channelOf(Pop3Session& session, PlainTransport& plain) {
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && equalsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// Takes count bytes that a peek has already seen.
+bool takeSeen(Transport& channel, char* buffer, int count, ConnectionControl* control) {
+    while (count > 0) {
+        int received = channel.receive(buffer, count, 0, control);
+        if (received <= 0) {
+            return false;
+        }
+        count -= received;
+    }
+    return true;
+}
+
+// Reads the body of a multi-line reply up to and including its terminating line, and not a byte
+// further: what follows belongs to the next reply. Each line goes to onLine(text, overlong)
+// without its line end and dot-unstuffed; a line longer than kListingLineLimit goes as its first
+// bytes with overlong set. Every wait is one of the connection layer's, with its time-out and
+// cancel. A failed read, or a reply longer than limit, leaves the conversation out of step.
+template <typename OnLine>
+bool readListing(Pop3Session& session, std::size_t limit, OnLine&& onLine) {
+    if (session.broken) {
+        return false;
+    }
+    PlainTransport plain(session.socket);
+    Transport& channel = channelOf(session, plain);
+    auto chunk = std::make_unique<char[]>(kListingChunk);
+    std::string line;
+    bool overlong = false;
+    std::size_t total = 0;
+    for (;;) {
+        int peeked = channel.receive(chunk.get(), kListingChunk, kPeek, session.control);
+        if (peeked <= 0) {
+            break;
+        }
+        int used = peeked;
+        bool ended = false;
+        for (int i = 0; i < peeked; ++i) {
+            char c = chunk[static_cast<std::size_t>(i)];
+            if (c != '\n') {
+                if (line.size() < kListingLineLimit) {
+                    line += c;
+                } else {
+                    overlong = true;
+                }
+                continue;
+            }
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            if (!overlong && line == ".") {
+                ended = true;
+                used = i + 1;
+                break;
+            }
+            std::string_view text(line);
+            if (text.size() > 1 && text[0] == '.') {
+                text.remove_prefix(1);
+            }
+            onLine(text, overlong);
+            line.clear();
+            overlong = false;
+        }
+        total += static_cast<std::size_t>(used);
+        if (!takeSeen(channel, chunk.get(), used, session.control)) {
+            break;
+        }
+        if (ended) {
+            return true;
+        }
+        if (total > limit) {
+            break;
+        }
+    }
+    session.broken = true;
+    return false;
+}
+
+bool isUniqueIdCharacter(char c) {
+    return c >= 0x21 && c <= 0x7E;
 }
 
 int logIn(Pop3Session& session, std::string_view host, std::string_view user,
@@ -558,6 +644,101 @@ bool pop3Dele(Pop3Session& session, long number) {
     std::array<char, kStatusBufferSize> reply{};
     return transact(session, formatLine(line, "DELE %ld\r\n", number), reply.data(),
                     kStatusBufferSize);
+}
+
+bool pop3Capa(Pop3Session& session) {
+    session.capabilities.clear();
+    std::array<char, kStatusBufferSize> reply{};
+    if (!transact(session, "CAPA\r\n", reply.data(), kStatusBufferSize)) {
+        return false;
+    }
+    std::set<std::string> names;
+    bool read = readListing(session, kCapaReplyLimit, [&](std::string_view line, bool overlong) {
+        std::size_t position = 0;
+        std::string name = nextReplyToken(line, position);
+        for (char& c : name) {
+            c = upper(c);
+        }
+        if (!overlong && !name.empty()) {
+            names.insert(std::move(name));
+        }
+    });
+    if (read) {
+        session.capabilities = std::move(names);
+    }
+    return read;
+}
+
+std::optional<std::pair<long, std::string>> parseUniqueIdLine(std::string_view line) {
+    std::size_t i = 0;
+    long number = 0;
+    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
+        int digit = line[i] - '0';
+        if (number > (LONG_MAX - digit) / 10) {
+            return std::nullopt;
+        }
+        number = number * 10 + digit;
+    }
+    if (i == 0 || number < 1 || i >= line.size() || (line[i] != ' ' && line[i] != '\t')) {
+        return std::nullopt;
+    }
+    // One space is what the protocol says; more blanks cost nothing to accept.
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
+        ++i;
+    }
+    std::size_t begin = i;
+    while (i < line.size() && isUniqueIdCharacter(line[i])) {
+        ++i;
+    }
+    std::size_t length = i - begin;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
+        ++i;
+    }
+    if (length == 0 || length > kUniqueIdLimit || i != line.size()) {
+        return std::nullopt;
+    }
+    return std::pair<long, std::string>(number, std::string(line.substr(begin, length)));
+}
+
+bool pop3Uidl(Pop3Session& session, UniqueIdListing& listing) {
+    listing = {};
+    std::array<char, kStatusBufferSize> reply{};
+    if (!transact(session, "UIDL\r\n", reply.data(), kStatusBufferSize)) {
+        return false;
+    }
+    return readListing(session, kUidlReplyLimit, [&](std::string_view line, bool overlong) {
+        std::optional<std::pair<long, std::string>> parsed =
+            overlong ? std::nullopt : parseUniqueIdLine(line);
+        if (!parsed || !listing.byNumber.emplace(parsed->first, std::move(parsed->second)).second) {
+            listing.malformed = true;
+        }
+    });
+}
+
+bool pop3UidlOne(Pop3Session& session, long number, std::string& uniqueId) {
+    uniqueId.clear();
+    std::array<char, kCommandLineSize> line{};
+    std::array<char, kStatusBufferSize> reply{};
+    if (!transact(session, formatLine(line, "UIDL %ld\r\n", number), reply.data(),
+                  kStatusBufferSize)) {
+        return false;
+    }
+    std::string_view text = replyText(reply.data(), kStatusBufferSize);
+    std::size_t position = 0;
+    nextReplyToken(text, position); // the status indicator
+    while (position < text.size() && isSkipped(text[position])) {
+        ++position;
+    }
+    std::string_view rest = text.substr(position);
+    while (!rest.empty() && (rest.back() == '\n' || rest.back() == '\r')) {
+        rest.remove_suffix(1);
+    }
+    std::optional<std::pair<long, std::string>> parsed = parseUniqueIdLine(rest);
+    if (!parsed || parsed->first != number) {
+        return false;
+    }
+    uniqueId = std::move(parsed->second);
+    return true;
 }
 
 bool pop3Quit(Pop3Session& session) {

@@ -1,14 +1,17 @@
 #pragma once
 
 // The client side of POP3 (RFC 1939) as the mailbox operations need it: log in with USER/PASS
-// or APOP, then STAT, LIST for one message, TOP, DELE and QUIT. Each command is one line and
-// one status reply (plus a body for TOP), read strictly in turn.
+// or APOP, then CAPA, STAT, UIDL, LIST for one message, TOP, DELE and QUIT. Each command is one
+// line and one status reply (plus a body for CAPA, TOP and the whole mailbox's UIDL), read
+// strictly in turn.
 
 #include "mail/Connection.h"
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -26,6 +29,9 @@ struct Pop3Session {
     // What the commands go through once logged in: the socket itself, or TLS over it. Empty
     // means the socket itself.
     std::unique_ptr<Transport> transport = nullptr;
+    // What the server said it can do in its CAPA reply (each line's first word, upper case),
+    // learnt once per session; empty when it was not asked or did not answer.
+    std::set<std::string> capabilities = {};
 };
 
 // Login results.
@@ -68,6 +74,30 @@ bool pop3List(Pop3Session& session, long number, long& size);
 // to and including the terminating ".", zero-terminated; dot-stuffed lines are left as sent.
 bool pop3Top(Pop3Session& session, long number, int lines, char* buffer, int size);
 bool pop3Dele(Pop3Session& session, long number);
+
+// CAPA (RFC 2449): on success session.capabilities holds the names the server listed. A server
+// that does not know the command answers "-ERR" and the session goes on.
+bool pop3Capa(Pop3Session& session);
+
+// The unique-ids of a whole mailbox, as one UIDL reply gave them.
+struct UniqueIdListing {
+    std::map<long, std::string> byNumber;
+    // A line that is no "n unique-id" (RFC 1939: a message number, one space, 1 to 70 characters
+    // from 0x21 to 0x7E), or a number given twice: the listing cannot be trusted as a whole.
+    bool malformed = false;
+};
+// The longest unique-id RFC 1939 allows.
+inline constexpr std::size_t kUniqueIdLimit = 70;
+// Most bytes a whole mailbox's UIDL reply may take; a longer one fails the command (and the
+// session, since the rest of it stays unread). Room for several hundred thousand messages.
+inline constexpr std::size_t kUidlReplyLimit = 32u * 1024 * 1024;
+// UIDL for the whole mailbox, read line by line however long the mailbox. False on a negative
+// reply (the session goes on) or a failed read (session.broken is set).
+bool pop3Uidl(Pop3Session& session, UniqueIdListing& listing);
+// UIDL for one message: its unique-id, or false on a negative or malformed reply.
+bool pop3UidlOne(Pop3Session& session, long number, std::string& uniqueId);
+// One line of a UIDL listing ("n unique-id", line end already taken off), or nothing.
+std::optional<std::pair<long, std::string>> parseUniqueIdLine(std::string_view line);
 bool pop3Quit(Pop3Session& session);
 
 // The steps every command goes through.

@@ -32,6 +32,12 @@ struct MessageEntry {
     std::optional<std::string> body; // absent until the message is viewed
     std::string headerText;          // the whole header block as received
     bool bodyLoaded = false;
+    // The server's unique-id of the message (UIDL), kept only while the program runs; empty when
+    // the server gave none. It is what tells the message apart once the server has renumbered.
+    std::string uniqueId;
+    // The server gave this unique-id to more than one message, so it names none of them for
+    // sure: such a message is neither viewed nor removed.
+    bool uniqueIdShared = false;
 };
 
 // Builds an entry from a header block with CRLF line ends: Date, To, From

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace toppeek::operations {
@@ -27,12 +29,14 @@ struct OperationRecord {
     const Settings& settings;
     // Where the check and the removal leave the total size of the listed messages.
     std::uint32_t* mailboxBytes = nullptr;
+    // Where the check and the removal leave the mailbox's message count.
+    std::int32_t* mailboxMessages = nullptr;
     MessageList* list = nullptr;
     const Filters* filters = nullptr;
     MessageEntry* entry = nullptr;
     const EntryCallback* callback = nullptr;
     std::uint32_t timeoutSeconds = kConnectionTimeoutSeconds;
-    int removed = 0;
+    OperationOutcome outcome = {};
 };
 
 using Operation = void (*)(OperationRecord&, ConnectionControl&);
@@ -58,37 +62,81 @@ void runOperation(OperationRecord& record, Operation operation) {
     operation(record, control);
 }
 
-bool start(OperationRecord& record, Operation operation) {
+OperationOutcome start(OperationRecord& record, Operation operation) {
     // An operation started from an event handler while another runs is refused before it
     // touches anything: clearing the cancel flag or the idle step here would take the running
     // operation's cancel and its event processing away.
-    if (progressBusy())
-        return false;
+    if (progressBusy()) {
+        record.outcome.result = OperationResult::Busy;
+        return record.outcome;
+    }
     setCancelFlag(false);
     IdleStepInstalled idle;
-    return runWithProgress([&] { runOperation(record, operation); },
-                           [] { return confirmCancel(); });
+    if (!runWithProgress([&] { runOperation(record, operation); }, [] { return confirmCancel(); }))
+        record.outcome.result = OperationResult::Cancelled;
+    return record.outcome;
 }
 
-// Logs in as the operations share it. A failure is shown whatever caused it, a cancel included,
-// because the user must know that the mailbox was not read.
-bool logIn(const OperationRecord& record, Pop3Session& session, ConnectionControl& control) {
+// Logs in as the operations share it, then learns what the server can do. A connection that
+// could not be made is shown whatever caused it, a cancel included, because the user must know
+// that the mailbox was not read; a cancel during the log-in is the user's own doing and is not
+// shown as a refusal, nor is a server that stopped answering.
+bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& control) {
     const Account& account = record.account;
     int result =
         record.settings.useApop != 0
             ? mail::pop3LoginApop(session, account.host, account.userName, account.password,
                                   control)
             : mail::pop3Login(session, account.host, account.userName, account.password, control);
-    if (result == mail::kLoginNoConnection && !control.failureReason.empty())
-        msgBox(kMbInformation, kProgramTitle, "Could not connect to the mail server %s.\n%s",
-               account.host.c_str(), control.failureReason.c_str());
-    else if (result == mail::kLoginNoConnection)
-        msgBox(kMbInformation, kProgramTitle, "Could not connect to the mail server %s.",
-               account.host.c_str());
-    else if (result == mail::kLoginRefused)
+    OperationResult& outcome = record.outcome.result;
+    if (result == mail::kLoginOk) {
+        mail::pop3Capa(session);
+        return true;
+    }
+    if (result == mail::kLoginNoConnection) {
+        outcome = OperationResult::NoConnection;
+        if (!control.failureReason.empty())
+            msgBox(kMbInformation, kProgramTitle, "Could not connect to the mail server %s.\n%s",
+                   account.host.c_str(), control.failureReason.c_str());
+        else
+            msgBox(kMbInformation, kProgramTitle, "Could not connect to the mail server %s.",
+                   account.host.c_str());
+    } else if (cancelRequested(&control)) {
+        outcome = OperationResult::Cancelled;
+    } else if (session.broken) {
+        outcome = OperationResult::NoAnswer;
+        msgBox(kMbInformation, kProgramTitle,
+               "The mail server %s is not answering: %s before the log-in.", account.host.c_str(),
+               control.timedOut ? "it fell silent" : "the connection ended");
+    } else {
+        outcome = OperationResult::LoginRefused;
         msgBox(kMbInformation, kProgramTitle, "Could not log in to the mail server %s as %s.",
                account.host.c_str(), account.userName.c_str());
-    return result == mail::kLoginOk;
+    }
+    return false;
+}
+
+// Why a conversation that had logged in ended early; refused names what the server refused when
+// it answered with a negative reply, and is empty otherwise.
+std::string failureReason(const ConnectionControl& control, const std::string& refused) {
+    if (!refused.empty())
+        return "the server refused " + refused;
+    if (control.timedOut)
+        return "the server stopped answering";
+    return "the connection was lost";
+}
+
+void brokeOff(OperationOutcome& outcome, std::string reason) {
+    outcome.result = OperationResult::BrokeOff;
+    outcome.reason = std::move(reason);
+}
+
+std::string numbered(const char* what, long number) {
+    return std::string(what) + " " + std::to_string(number);
+}
+
+bool isNegativeReply(const char* reply) {
+    return std::strncmp(reply, "-ERR", 4) == 0;
 }
 
 // Ends the conversation. True only when the server acknowledged QUIT, which is when it carries
@@ -122,9 +170,65 @@ std::uint32_t addBytes(std::uint32_t total, std::int32_t size) {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, UINT32_MAX));
 }
 
+// The unique-ids of the whole mailbox as one UIDL reply gave them, and the numbers each one
+// stands for now.
+struct ServerIdentities {
+    bool usable = false;
+    mail::UniqueIdListing listing;
+    std::unordered_map<std::string, std::vector<long>> numbersOf;
+};
+
+// Asks for the mailbox's unique-ids. A server without UIDL, or one whose listing cannot be
+// trusted, leaves them unusable and the conversation goes on; false only when it broke.
+bool learnIdentities(Pop3Session& session, ServerIdentities& identities) {
+    identities = {};
+    if (!mail::pop3Uidl(session, identities.listing) || identities.listing.malformed) {
+        identities.listing.byNumber.clear();
+        return !session.broken;
+    }
+    identities.usable = true;
+    for (const auto& [number, uniqueId] : identities.listing.byNumber)
+        identities.numbersOf[uniqueId].push_back(number);
+    return true;
+}
+
+struct Location {
+    MessageIdentity identity = MessageIdentity::Unknown;
+    long number = 0;
+};
+
+Location locateByUniqueId(const MessageEntry& entry, const ServerIdentities& identities) {
+    if (entry.uniqueIdShared)
+        return {MessageIdentity::Shared};
+    auto found = identities.numbersOf.find(entry.uniqueId);
+    if (found == identities.numbersOf.end())
+        return {MessageIdentity::Gone};
+    if (found->second.size() > 1)
+        return {MessageIdentity::Shared};
+    return {MessageIdentity::Confirmed, found->second.front()};
+}
+
+// Without unique-ids the message under the entry's number is the one listed only when its size
+// and its header block, byte for byte, are the ones the check read. The caller looks at
+// session.broken to tell a broken conversation from a message that changed.
+Location confirmByContent(Pop3Session& session, const MessageEntry& entry, char* buffer,
+                          long mailboxCount) {
+    const long number = entry.messageNumber;
+    if (number < 1 || (mailboxCount >= 0 && number > mailboxCount))
+        return {MessageIdentity::Changed};
+    long size = 0;
+    if (!mail::pop3List(session, number, size) || messageSize(size) != entry.size ||
+        !mail::pop3Top(session, number, 0, buffer, kReplyBufferSize) ||
+        std::string_view(buffer) != entry.headerText)
+        return {MessageIdentity::Changed};
+    return {MessageIdentity::Confirmed, number};
+}
+
 void checkStep(OperationRecord& record, ConnectionControl& control) {
     const Settings& settings = record.settings;
+    OperationOutcome& outcome = record.outcome;
     *record.mailboxBytes = 0;
+    *record.mailboxMessages = -1;
     Pop3Session session;
     if (!logIn(record, session, control))
         return;
@@ -132,46 +236,107 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
     long count = 0;
     long octets = 0;
     bool ok = mail::pop3Stat(session, count, octets);
+    std::string refused = session.broken ? "" : "to tell the mailbox's size";
+    if (ok) {
+        count = std::max(count, 0L);
+        outcome.mailboxCount = count;
+        outcome.toList = std::min<long>(count, std::max<std::int32_t>(settings.maxMessages, 0));
+        *record.mailboxMessages = static_cast<std::int32_t>(std::min<long>(count, INT32_MAX));
+    }
+    // One listing for the whole mailbox: a unique-id given to several messages names none of
+    // them for sure.
+    ServerIdentities identities;
+    if (ok && outcome.toList > 0)
+        ok = learnIdentities(session, identities);
     for (long i = 1; ok && i <= count && i <= settings.maxMessages && progressRunning(); ++i) {
         setProgressLine("Reading message %ld of %ld", i, count);
         setProgressBar(clampToInt(i), clampToInt(count));
         processPendingEvents();
         long size = 0;
-        ok = mail::pop3List(session, i, size) &&
-             mail::pop3Top(session, i, 0, buffer.get(), kReplyBufferSize);
-        if (!ok)
+        ok = mail::pop3List(session, i, size);
+        if (!ok) {
+            refused = session.broken ? "" : numbered("to list message", i);
             break;
+        }
+        ok = mail::pop3Top(session, i, 0, buffer.get(), kReplyBufferSize);
+        if (!ok) {
+            refused = isNegativeReply(buffer.get()) ? numbered("to send message", i) : "";
+            break;
+        }
         std::unique_ptr<MessageEntry> entry = createMessageEntry(buffer.get());
         entry->accountTag = static_cast<std::uint16_t>(record.account.accountTag);
         entry->messageNumber = static_cast<std::int32_t>(i);
         entry->size = messageSize(size);
         entry->mark = MarkState::Unmarked;
         entry->bodyLoaded = false;
+        if (auto found = identities.listing.byNumber.find(i);
+            found != identities.listing.byNumber.end()) {
+            entry->uniqueId = found->second;
+            entry->uniqueIdShared = identities.numbersOf[found->second].size() > 1;
+        }
         evaluateFilters(*entry, *record.filters);
         *record.mailboxBytes = addBytes(*record.mailboxBytes, entry->size);
-        if (record.list->append(entry.get()) < 0)
+        if (record.list->append(entry.get()) < 0) {
+            ok = false;
+            refused.clear();
+            brokeOff(outcome, "there was no memory left for more");
             break;
+        }
         entry.release();
+        ++outcome.listed;
         if (*record.callback)
             (*record.callback)(static_cast<int>(i - 1));
     }
+    if (!ok && outcome.result == OperationResult::Completed)
+        brokeOff(outcome, failureReason(control, refused));
     buffer.reset();
     finish(session);
 }
 
 void fetchStep(OperationRecord& record, ConnectionControl& control) {
+    OperationOutcome& outcome = record.outcome;
     Pop3Session session;
     if (!logIn(record, session, control))
         return;
     auto buffer = newReplyBuffer();
     processPendingEvents();
     MessageEntry& entry = *record.entry;
-    if (mail::pop3Top(session, entry.messageNumber, record.settings.bodyLines, buffer.get(),
-                      kReplyBufferSize)) {
-        std::string_view text(buffer.get());
-        int bodyStart = findBodyStart(text);
-        entry.body = bodyStart < 0 ? std::string() : std::string(text.substr(bodyStart));
-        entry.bodyLoaded = true;
+    Location where;
+    if (entry.uniqueIdShared) {
+        where.identity = MessageIdentity::Shared;
+    } else if (entry.uniqueId.empty()) {
+        where = confirmByContent(session, entry, buffer.get(), -1);
+    } else {
+        // Most often the message still has its number: one short exchange tells. Otherwise the
+        // whole listing says where it went, or that it is gone.
+        std::string now;
+        if (mail::pop3UidlOne(session, entry.messageNumber, now) && now == entry.uniqueId) {
+            where = {MessageIdentity::Confirmed, entry.messageNumber};
+        } else if (!session.broken) {
+            ServerIdentities identities;
+            if (learnIdentities(session, identities))
+                where = identities.usable ? locateByUniqueId(entry, identities)
+                                          : confirmByContent(session, entry, buffer.get(), -1);
+        }
+    }
+    if (session.broken) {
+        brokeOff(outcome, failureReason(control, ""));
+    } else {
+        outcome.identity = where.identity;
+    }
+    if (outcome.identity == MessageIdentity::Confirmed) {
+        const int lines = record.settings.bodyLines;
+        if (mail::pop3Top(session, where.number, lines, buffer.get(), kReplyBufferSize)) {
+            std::string_view text(buffer.get());
+            int bodyStart = findBodyStart(text);
+            entry.body = bodyStart < 0 ? std::string() : std::string(text.substr(bodyStart));
+            entry.bodyLoaded = true;
+            entry.messageNumber =
+                static_cast<std::int32_t>(std::min<long>(where.number, INT32_MAX));
+        } else {
+            brokeOff(outcome,
+                     failureReason(control, isNegativeReply(buffer.get()) ? "to send it" : ""));
+        }
     }
     buffer.reset();
     finish(session);
@@ -179,35 +344,145 @@ void fetchStep(OperationRecord& record, ConnectionControl& control) {
 
 // Each entry's new number is its old one less the deleted messages numbered below it: the
 // numbering the server gives the remaining messages once it has carried out the deletions.
-void renumber(MessageList& list, std::vector<std::int32_t> deleted) {
-    std::sort(deleted.begin(), deleted.end());
-    for (MessageEntry* entry : list) {
-        auto below = std::lower_bound(deleted.begin(), deleted.end(), entry->messageNumber);
-        entry->messageNumber -= static_cast<std::int32_t>(below - deleted.begin());
+void renumber(MessageEntry& entry, const std::vector<long>& deleted) {
+    auto below = std::lower_bound(deleted.begin(), deleted.end(), entry.messageNumber);
+    entry.messageNumber -= static_cast<std::int32_t>(below - deleted.begin());
+}
+
+// Takes the entry at index out of the list and tells the list view.
+void takeOut(OperationRecord& record, int index, MessageEntry* entry) {
+    record.list->removeAt(index);
+    destroyMessageEntry(entry);
+    if (*record.callback)
+        (*record.callback)(index);
+}
+
+// Numbers every entry from the server's listing: the numbers the listed messages have once the
+// deletions are carried out (none when they are not). Entries whose messages have gone leave the
+// list; those without a unique-id of their own can only be worked out from the deletions.
+void renumberFromServer(OperationRecord& record, const ServerIdentities& identities,
+                        const std::vector<long>& deleted) {
+    std::vector<long> remaining;
+    for (const auto& [number, uniqueId] : identities.listing.byNumber)
+        if (!std::binary_search(deleted.begin(), deleted.end(), number))
+            remaining.push_back(number);
+    MessageList& list = *record.list;
+    for (int i = 0; i < list.count(); ++i) {
+        MessageEntry* entry = list.at(i);
+        if (entry->uniqueId.empty() || entry->uniqueIdShared) {
+            renumber(*entry, deleted);
+            continue;
+        }
+        Location where = locateByUniqueId(*entry, identities);
+        if (where.identity == MessageIdentity::Gone) {
+            takeOut(record, i, entry);
+            --i;
+        } else if (where.identity == MessageIdentity::Confirmed) {
+            auto at = std::lower_bound(remaining.begin(), remaining.end(), where.number);
+            entry->messageNumber = static_cast<std::int32_t>(at - remaining.begin() + 1);
+        }
     }
 }
 
 void removeStep(OperationRecord& record, ConnectionControl& control) {
+    OperationOutcome& outcome = record.outcome;
     Pop3Session session;
     if (!logIn(record, session, control))
         return;
     MessageList& list = *record.list;
     setProgressLine("Removing marked messages");
-    std::vector<std::int32_t> deleted;
-    for (int i = 0; progressRunning() && i < list.count(); ++i) {
+    auto buffer = newReplyBuffer();
+    // Entries that were listed with unique-ids are found by them; the rest, or all of them when
+    // the server no longer gives unique-ids, by their size and header block.
+    ServerIdentities identities;
+    long mailboxCount = -1;
+    bool ok = true;
+    if (std::any_of(list.begin(), list.end(),
+                    [](const MessageEntry* entry) { return !entry->uniqueId.empty(); }))
+        ok = learnIdentities(session, identities);
+    if (ok && !identities.usable) {
+        long octets = 0;
+        if (!mail::pop3Stat(session, mailboxCount, octets))
+            mailboxCount = -1;
+        ok = !session.broken;
+    }
+    std::vector<long> deleted;
+    std::string refused;
+    for (int i = 0; i < list.count(); ++i) {
         MessageEntry* entry = list.at(i);
+        if (entry->mark != MarkState::MarkedForDelete)
+            continue;
         processPendingEvents();
-        if (entry->mark == MarkState::MarkedForDelete &&
-            mail::pop3Dele(session, entry->messageNumber)) {
-            entry->mark = MarkState::Deleted;
-            deleted.push_back(entry->messageNumber);
-            ++record.removed;
-            list.removeAt(i);
-            destroyMessageEntry(entry);
-            if (*record.callback)
-                (*record.callback)(i);
-            --i;
+        if (!ok || !progressRunning()) {
+            ++outcome.notReached;
+            continue;
         }
+        Location where;
+        if (entry->uniqueIdShared)
+            where.identity = MessageIdentity::Shared;
+        else if (identities.usable && !entry->uniqueId.empty())
+            where = locateByUniqueId(*entry, identities);
+        else
+            where = confirmByContent(session, *entry, buffer.get(), mailboxCount);
+        if (session.broken) {
+            ok = false;
+            ++outcome.notReached;
+            continue;
+        }
+        switch (where.identity) {
+        case MessageIdentity::Gone:
+            // Already done by other hands, which is what the user wanted.
+            ++outcome.gone;
+            takeOut(record, i, entry);
+            --i;
+            break;
+        case MessageIdentity::Changed:
+            ++outcome.changed;
+            break;
+        case MessageIdentity::Shared:
+            ++outcome.shared;
+            break;
+        case MessageIdentity::Confirmed:
+            if (mail::pop3Dele(session, where.number)) {
+                entry->mark = MarkState::Deleted;
+                deleted.push_back(where.number);
+                ++outcome.removed;
+                takeOut(record, i, entry);
+                --i;
+            } else if (session.broken) {
+                ok = false;
+                ++outcome.notReached;
+            } else {
+                ++outcome.refused;
+            }
+            break;
+        case MessageIdentity::Unknown:
+            break;
+        }
+    }
+    buffer.reset();
+    std::sort(deleted.begin(), deleted.end());
+    // Without an acknowledged QUIT the server keeps every message under the number it has now;
+    // the deleted entries come back with the next check.
+    outcome.quitAcknowledged = ok && finish(session);
+    if (!outcome.quitAcknowledged) {
+        if (ok && !session.broken)
+            refused = "to end the session";
+        ok = false;
+        mail::closeConnection(session.socket);
+        session.socket = mail::kInvalidSocket;
+    }
+    const std::vector<long> carriedOut = outcome.quitAcknowledged ? deleted : std::vector<long>{};
+    if (identities.usable) {
+        renumberFromServer(record, identities, carriedOut);
+        *record.mailboxMessages = static_cast<std::int32_t>(std::min<std::size_t>(
+            identities.listing.byNumber.size() - carriedOut.size(), INT32_MAX));
+    } else {
+        for (MessageEntry* entry : list)
+            renumber(*entry, carriedOut);
+        if (mailboxCount >= 0)
+            *record.mailboxMessages = static_cast<std::int32_t>(
+                std::min<long>(mailboxCount - static_cast<long>(carriedOut.size()), INT32_MAX));
     }
     // Counted over the whole list rather than the entries the loop looked at, so that a cancel
     // part-way leaves the right total too.
@@ -215,19 +490,18 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
     for (const MessageEntry* entry : list)
         bytes = addBytes(bytes, entry->size);
     *record.mailboxBytes = bytes;
-    // Without an acknowledged QUIT the server keeps every message under its old number, and so
-    // do the entries; the removed ones come back with the next check.
-    if (finish(session))
-        renumber(list, std::move(deleted));
+    if (!ok)
+        brokeOff(outcome, failureReason(control, refused));
 }
 
 } // namespace
 
-bool checkMailbox(const Account& account, Settings& settings, const Filters& filters,
-                  MessageList& list, const EntryCallback& onEntry,
-                  const OperationOptions& options) {
+OperationOutcome checkMailbox(const Account& account, Settings& settings, const Filters& filters,
+                              MessageList& list, const EntryCallback& onEntry,
+                              const OperationOptions& options) {
     OperationRecord record{account, settings};
     record.mailboxBytes = &settings.mailboxBytes;
+    record.mailboxMessages = &settings.mailboxMessages;
     record.list = &list;
     record.filters = &filters;
     record.callback = &onEntry;
@@ -235,22 +509,110 @@ bool checkMailbox(const Account& account, Settings& settings, const Filters& fil
     return start(record, checkStep);
 }
 
-bool fetchMessageText(const Account& account, const Settings& settings, MessageEntry& entry,
-                      const OperationOptions& options) {
+OperationOutcome fetchMessageText(const Account& account, const Settings& settings,
+                                  MessageEntry& entry, const OperationOptions& options) {
     OperationRecord record{account, settings};
     record.entry = &entry;
     record.timeoutSeconds = options.timeoutSeconds;
     return start(record, fetchStep);
 }
 
-bool removeMarkedMessages(const Account& account, Settings& settings, MessageList& list,
-                          const EntryCallback& onRemoved, const OperationOptions& options) {
+OperationOutcome removeMarkedMessages(const Account& account, Settings& settings, MessageList& list,
+                                      const EntryCallback& onRemoved,
+                                      const OperationOptions& options) {
     OperationRecord record{account, settings};
     record.mailboxBytes = &settings.mailboxBytes;
+    record.mailboxMessages = &settings.mailboxMessages;
     record.list = &list;
     record.callback = &onRemoved;
     record.timeoutSeconds = options.timeoutSeconds;
     return start(record, removeStep);
+}
+
+namespace {
+
+// "1 marked message was" / "3 marked messages were".
+std::string howMany(int count, const char* what) {
+    return std::to_string(count) + " " + what + (count == 1 ? " was" : "s were");
+}
+
+} // namespace
+
+std::string checkReport(const OperationOutcome& outcome, const std::string& address) {
+    switch (outcome.result) {
+    case OperationResult::Completed:
+        if (outcome.listed > 0)
+            return {};
+        if (outcome.mailboxCount == 0)
+            return "There are no messages in the mailbox of " + address + ".";
+        return "The mailbox of " + address + " holds " + std::to_string(outcome.mailboxCount) +
+               " messages, but the preferences list none of them.";
+    case OperationResult::BrokeOff:
+        if (outcome.listed == 0)
+            return "Could not read the mailbox of " + address + ": " + outcome.reason + ".";
+        return "Only " + std::to_string(outcome.listed) + " of " + std::to_string(outcome.toList) +
+               " messages of the mailbox of " + address + " were listed: " + outcome.reason + ".";
+    default:
+        return {};
+    }
+}
+
+std::string removalReport(const OperationOutcome& outcome) {
+    std::string text;
+    auto line = [&text](const std::string& sentence) {
+        if (!text.empty())
+            text += '\n';
+        text += sentence;
+    };
+    if (outcome.gone > 0)
+        line(howMany(outcome.gone, "marked message") +
+             " no longer on the server and left the list.");
+    if (outcome.changed > 0)
+        line(howMany(outcome.changed, "marked message") +
+             " not removed: the mailbox changed since the check and they could not be told "
+             "apart. Check the mailbox again.");
+    if (outcome.shared > 0)
+        line(howMany(outcome.shared, "marked message") +
+             " not removed: the server gives the same unique-id to more than one message.");
+    if (outcome.refused > 0)
+        line(howMany(outcome.refused, "marked message") +
+             " not removed: the server refused to delete them.");
+    const bool endedEarly = outcome.result == OperationResult::BrokeOff ||
+                            (outcome.result == OperationResult::Cancelled &&
+                             (outcome.removed > 0 || outcome.notReached > 0));
+    if (endedEarly) {
+        std::string why =
+            outcome.result == OperationResult::Cancelled ? "it was cancelled" : outcome.reason;
+        line("The removal did not end properly (" + why + ").");
+        if (!outcome.quitAcknowledged && outcome.removed > 0)
+            line("The server keeps the " + std::to_string(outcome.removed) +
+                 " messages it was asked to delete; they left the list but the next check lists "
+                 "them again.");
+        if (outcome.notReached > 0)
+            line(howMany(outcome.notReached, "marked message") +
+                 " not tried and stay marked in the list.");
+    }
+    return text;
+}
+
+std::string fetchReport(const OperationOutcome& outcome) {
+    if (outcome.result == OperationResult::BrokeOff)
+        return "The message could not be read: " + outcome.reason + ".";
+    if (outcome.result != OperationResult::Completed)
+        return {};
+    switch (outcome.identity) {
+    case MessageIdentity::Gone:
+        return "This message is no longer on the server: it was deleted or moved since the "
+               "check. Nothing was fetched; check the mailbox again to see what it holds now.";
+    case MessageIdentity::Changed:
+        return "This message is no longer on the server as it was listed: the mailbox changed "
+               "since the check. Nothing was fetched; check the mailbox again.";
+    case MessageIdentity::Shared:
+        return "The server gives this message's unique-id to more than one message, so it "
+               "cannot tell which one to show. Nothing was fetched.";
+    default:
+        return {};
+    }
 }
 
 } // namespace toppeek::operations

@@ -6,10 +6,15 @@
 //   fetchMessageText     reads the first lines of one listed message into its body;
 //   removeMarkedMessages deletes the entries marked for deletion and takes them out of the list.
 //
-// Each returns true when it ran to its end, false when the user cancelled it or another
-// operation was already running. Server failures are not part of the result: a failed login is
-// shown in a message box; a later failure ends the conversation early without a message, and the
-// caller sees what was done in the list and the entry.
+// Between the check and a later operation the mailbox may have changed under other hands (a mail
+// client that downloads and deletes, another device, a server that renumbers), so the removal and
+// the fetch first make sure each message is still the one listed: by its unique-id (UIDL) when the
+// server gives them, else by its size and its header block. A message that cannot be confirmed is
+// never deleted or shown.
+//
+// Each returns an outcome that says what happened, so that the caller reports only what is true.
+// A failed connection or log-in is shown in a message box by the operation itself; everything
+// else is for the caller to tell (see the report functions below).
 #pragma once
 
 #include "messages/Filters.h"
@@ -19,6 +24,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace toppeek::operations {
 
@@ -32,27 +38,86 @@ struct OperationOptions {
     std::uint32_t timeoutSeconds = kConnectionTimeoutSeconds;
 };
 
+enum class OperationResult {
+    Completed,    // ran to its end
+    Cancelled,    // the user cancelled it
+    Busy,         // another operation was running; nothing was done
+    NoConnection, // no connection could be made (shown in a box)
+    LoginRefused, // the server refused the log-in (shown in a box)
+    NoAnswer,     // the server stopped answering or hung up during the log-in (shown in a box)
+    BrokeOff,     // the conversation ended early after the log-in; reason says why
+};
+
+// Whether the message an entry was listed as is still on the server under a number.
+enum class MessageIdentity {
+    Unknown,   // not looked at (the operation ended before)
+    Confirmed, // found, by its unique-id or by its size and header block
+    Gone,      // its unique-id is no longer on the server
+    Changed,   // without unique-ids: the message under its number is not the one listed
+    Shared,    // the server gives its unique-id to more than one message
+};
+
+struct OperationOutcome {
+    OperationResult result = OperationResult::Completed;
+    // Why the conversation broke off, in a few words ("the connection was lost").
+    std::string reason;
+    // Check: the messages listed, how many it was to list (-1 when STAT did not answer) and how
+    // many the server said the mailbox holds (-1 likewise).
+    long listed = 0;
+    long toList = -1;
+    long mailboxCount = -1;
+    // Removal: what became of the marked entries.
+    int removed = 0;    // DELE accepted; carried out by the server only with quitAcknowledged
+    int gone = 0;       // no longer on the server; taken out of the list
+    int changed = 0;    // could not be confirmed as the listed message; kept, still marked
+    int shared = 0;     // unique-id shared by several messages; kept, still marked
+    int refused = 0;    // DELE refused; kept, still marked
+    int notReached = 0; // not tried because the removal ended early; kept, still marked
+    bool quitAcknowledged = false;
+    // Fetch: what was found of the entry's message.
+    MessageIdentity identity = MessageIdentity::Unknown;
+
+    // The old meaning of the result: true unless cancelled or refused as a second operation.
+    explicit operator bool() const {
+        return result != OperationResult::Cancelled && result != OperationResult::Busy;
+    }
+};
+
 // Called with an index, so that the list view can keep in step.
 using EntryCallback = std::function<void(int)>;
 
 // Empties nothing: new entries are appended. Lists the messages 1 to the smaller of the mailbox's
-// count and settings.maxMessages, in order; onEntry is called after each append with the message
-// number - 1. settings.mailboxBytes becomes the total size of the messages listed.
-bool checkMailbox(const Account& account, Settings& settings, const Filters& filters,
-                  MessageList& list, const EntryCallback& onEntry,
-                  const OperationOptions& options = {});
+// count and settings.maxMessages, in order, each with its unique-id when the server gives them;
+// onEntry is called after each append with the message number - 1. settings.mailboxBytes becomes
+// the total size of the messages listed, settings.mailboxMessages the mailbox's count.
+OperationOutcome checkMailbox(const Account& account, Settings& settings, const Filters& filters,
+                              MessageList& list, const EntryCallback& onEntry,
+                              const OperationOptions& options = {});
 
-// Reads the entry's message with TOP and settings.bodyLines lines; on success its body becomes
-// what follows the header's blank line (empty without one) and bodyLoaded is set.
-bool fetchMessageText(const Account& account, const Settings& settings, MessageEntry& entry,
-                      const OperationOptions& options = {});
+// Finds the entry's message on the server (outcome.identity) and only when it is confirmed reads
+// it with TOP and settings.bodyLines lines: its body becomes what follows the header's blank line
+// (empty without one), bodyLoaded is set, and messageNumber becomes the number it has now.
+OperationOutcome fetchMessageText(const Account& account, const Settings& settings,
+                                  MessageEntry& entry, const OperationOptions& options = {});
 
-// Sends DELE for every entry marked MarkedForDelete, in list order; each accepted one is taken
-// out of the list and released, and onRemoved is called with the index it had. When the server
-// acknowledges QUIT (and so carries out the deletions), the remaining entries are renumbered the
-// way the server now numbers them; otherwise they keep their numbers, which still name the same
-// messages. settings.mailboxBytes becomes the total size of the entries left in the list.
-bool removeMarkedMessages(const Account& account, Settings& settings, MessageList& list,
-                          const EntryCallback& onRemoved, const OperationOptions& options = {});
+// Sends DELE for every entry marked MarkedForDelete whose message is confirmed, under the number
+// it has now, in list order; each accepted one is taken out of the list and released, and
+// onRemoved is called with the index it had. A marked message that is no longer on the server is
+// taken out the same way. With unique-ids, the entries left are numbered from the server's
+// listing: as it numbers them after the deletions when it acknowledges QUIT (and so carries them
+// out), as it numbers them now otherwise; entries whose messages have gone leave the list, and
+// mail that arrived since the check is not listed. Without unique-ids the numbers are worked out
+// from the deletions. settings.mailboxBytes becomes the total size of the entries left in the
+// list.
+OperationOutcome removeMarkedMessages(const Account& account, Settings& settings, MessageList& list,
+                                      const EntryCallback& onRemoved,
+                                      const OperationOptions& options = {});
+
+// The texts the caller shows after an operation; empty when nothing needs saying (a failed log-in
+// was shown already, a cancel needs no word, a complete removal or fetch speaks for itself).
+// address names the mailbox.
+std::string checkReport(const OperationOutcome& outcome, const std::string& address);
+std::string removalReport(const OperationOutcome& outcome);
+std::string fetchReport(const OperationOutcome& outcome);
 
 } // namespace toppeek::operations

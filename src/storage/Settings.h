@@ -58,8 +58,11 @@ struct Settings {
     std::int32_t maxMessages = defaultMaxMessages;
     std::uint8_t useApop = 0;       // flag: 0 off
     std::uint32_t mailboxBytes = 0; // run time only, never stored
-    std::uint8_t reservedFlag = 1;  // kept and stored, nothing reads it
-    std::string reservedText1;      // kept and stored, nothing reads them
+    // Run time only, never stored: how many messages the server said the mailbox held at the last
+    // check (less those a removal has deleted since); -1 when unknown.
+    std::int32_t mailboxMessages = -1;
+    std::uint8_t reservedFlag = 1; // kept and stored, nothing reads it
+    std::string reservedText1;     // kept and stored, nothing reads them
     std::string reservedText2;
     std::string reservedText3 = defaultReservedText3;
     std::string reservedText4 = defaultReservedText4;

@@ -642,9 +642,15 @@ void TFMain::updateGroupCaption() {
     else
         std::snprintf(total, sizeof total, "%ld.%ld Kb", bytes / 1024,
                       ((bytes % 1024) * 10) / 1024);
-    GBMsg->setTitle(QStringLiteral("Messages: %1 (%2)")
-                        .arg(messages_->count())
-                        .arg(QString::fromLatin1(total)));
+    if (meantToList_ > messages_->count())
+        GBMsg->setTitle(QStringLiteral("Messages: %1 of %2 (%3)")
+                            .arg(messages_->count())
+                            .arg(meantToList_)
+                            .arg(QString::fromLatin1(total)));
+    else
+        GBMsg->setTitle(QStringLiteral("Messages: %1 (%2)")
+                            .arg(messages_->count())
+                            .arg(QString::fromLatin1(total)));
 }
 
 void TFMain::showFilterLabel() {
@@ -687,6 +693,7 @@ void TFMain::discardList() {
     messages_->clear();
     connected_ = false;
     listedAccount_.reset();
+    meantToList_ = -1;
     leaveBusy();
     refreshList();
     setConnectedCommands(false);
@@ -708,7 +715,7 @@ void TFMain::OpenConnection() {
     refreshList();
 
     enterBusy();
-    checkMailbox(
+    const OperationOutcome outcome = checkMailbox(
         account, *settings_, *filters_, *messages_,
         [this](int) {
             int last = messages_->count() - 1;
@@ -721,14 +728,16 @@ void TFMain::OpenConnection() {
     refreshList();
     if (closePending_)
         return;
-    if (messages_->count() == 0) {
-        msgBox(kMbInformation, kProgramTitle, "There are no messages in the mailbox of %s.",
-               account.address.c_str());
+    // Only what is true: a check that failed says nothing of the mailbox's contents, one that
+    // ended early says how far it got.
+    if (std::string report = checkReport(outcome, account.address); !report.empty())
+        msgBox(kMbInformation, kProgramTitle, "%s", report.c_str());
+    if (messages_->count() == 0)
         return;
-    }
     setConnectedCommands(true);
     connected_ = true;
     listedAccount_ = account;
+    meantToList_ = outcome.listed < outcome.toList ? outcome.toList : -1;
     updateCaption();
     updateGroupCaption();
 }
@@ -767,12 +776,18 @@ void TFMain::removeMarkedStep(const Account* account) {
     // The list was read with this password; the keyring need not be asked again.
     if (!target.passwordKnown && isListedAccount(&target))
         target.password = listedAccount_->password;
+    const int listedBefore = messages_->count();
     enterBusy();
-    removeMarkedMessages(
+    const OperationOutcome outcome = removeMarkedMessages(
         target, *settings_, *messages_, [this](int index) { LVMsg->lvdRemove(index); },
         operationOptions_);
+    // The messages a partial list leaves out are still left out.
+    if (meantToList_ >= 0)
+        meantToList_ -= listedBefore - messages_->count();
     refreshList();
     leaveBusy();
+    if (std::string report = removalReport(outcome); !report.empty() && !closePending_)
+        msgBox(kMbInformation, kProgramTitle, "%s", report.c_str());
 }
 
 void TFMain::CBAccChange() {
@@ -808,11 +823,16 @@ void TFMain::ViewMessage() {
         entry->body.reset();
     if (!entry->body) {
         enterBusy();
-        bool ranToEnd = fetchMessageText(account, *settings_, *entry, operationOptions_);
-        if (ranToEnd)
-            entry->bodyLoaded = true;
+        const OperationOutcome outcome =
+            fetchMessageText(account, *settings_, *entry, operationOptions_);
         leaveBusy();
-        if (!ranToEnd || closePending_)
+        if (closePending_)
+            return;
+        // A message that is gone, or could not be read, is said so; nothing else is shown under
+        // the listed headers.
+        if (std::string report = fetchReport(outcome); !report.empty())
+            msgBox(kMbInformation, kProgramTitle, "%s", report.c_str());
+        if (!entry->body)
             return;
     }
     viewText(this, entry->body.value_or(std::string()), QStringLiteral("Message"));

@@ -282,6 +282,10 @@ private:
     // While connected: the account the list was read from, to tell whether
     // the preferences left it the current one.
     std::optional<Account> listedAccount_;
+    // While connected after a check that ended early: how many messages the list would hold had
+    // it run to its end, so that the caption never shows a partial list as the whole; -1 when
+    // the list is complete.
+    long meantToList_ = -1;
     bool firstActivation_ = true;
     int sortKey_ = -1;
     bool sortAscending_ = true;

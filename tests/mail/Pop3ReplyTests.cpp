@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -179,3 +181,17 @@ TEST(HostAndPortTest, RefusesPortsThatAreNotAllDigitsOrOutOfRange) {
 }
 
 } // namespace
+
+TEST(UniqueIdLineTest, AcceptsOnlyANumberAndAUniqueIdOfPrintableCharacters) {
+    using Parsed = std::optional<std::pair<long, std::string>>;
+    EXPECT_EQ(parseUniqueIdLine("1 whqtswO00WBw418f9t5JxYwZ"),
+              Parsed({1, "whqtswO00WBw418f9t5JxYwZ"}));
+    EXPECT_EQ(parseUniqueIdLine("12  a~!\t"), Parsed({12, "a~!"}));
+    EXPECT_EQ(parseUniqueIdLine("3 " + std::string(70, 'u')), Parsed({3, std::string(70, 'u')}));
+    for (std::string bad :
+         {std::string("3 ") + std::string(71, 'u'), std::string("0 a"), std::string("-1 a"),
+          std::string("x a"), std::string("1"), std::string("1 "), std::string("1 a b"),
+          std::string("1 a\x7f"), std::string("1 \xc3\xa9"), std::string("99999999999999999999 a"),
+          std::string("1 a\0b", 5)})
+        EXPECT_EQ(parseUniqueIdLine(bad), std::nullopt) << bad;
+}

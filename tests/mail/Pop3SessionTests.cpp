@@ -554,3 +554,44 @@ TEST_F(Pop3SessionTest, ACancelDuringTheLoginSendsNoQuit) {
 }
 
 } // namespace
+
+namespace {
+
+// The listings are read line by line: a long one in pieces that split lines anywhere, with
+// the next reply close behind it, must come out whole and leave the conversation in step.
+TEST_F(Pop3SessionTest, CapabilitiesAndUniqueIdListingsOfAnyLength) {
+    std::string listing = "+OK\r\n";
+    for (int n = 1; n <= 20000; ++n)
+        listing += std::to_string(n) + " id-" + std::to_string(n * 7) + "\r\n";
+    listing += ".\r\n";
+    std::vector<ReplyPiece> pieces;
+    for (std::size_t at = 0; at < listing.size(); at += 7777)
+        pieces.push_back({listing.substr(at, 7777)});
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("CAPA", "+OK list follows\r\nTOP\r\nuidl\r\nSASL PLAIN\r\n.\r\n")
+        .expect("UIDL", pieces)
+        .expect("UIDL", "+OK\r\n1 a\r\n..b c\r\n2 a\r\n1 d\r\n.\r\n")
+        .expect("UIDL 3", "+OK 3 id-21\r\n")
+        .expect("STAT", "+OK 20000 1\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+    EXPECT_TRUE(pop3Capa(session));
+    EXPECT_EQ(session.capabilities, (std::set<std::string>{"SASL", "TOP", "UIDL"}));
+    UniqueIdListing ids;
+    ASSERT_TRUE(pop3Uidl(session, ids));
+    EXPECT_FALSE(ids.malformed);
+    ASSERT_EQ(ids.byNumber.size(), 20000u);
+    EXPECT_EQ(ids.byNumber.at(20000), "id-140000");
+    // A dot-stuffed line is no "n unique-id" line, nor is a number given twice.
+    ASSERT_TRUE(pop3Uidl(session, ids));
+    EXPECT_TRUE(ids.malformed);
+    std::string one;
+    EXPECT_TRUE(pop3UidlOne(session, 3, one));
+    EXPECT_EQ(one, "id-21");
+    long count = 0, octets = 0;
+    EXPECT_TRUE(pop3Stat(session, count, octets));
+    EXPECT_EQ(count, 20000);
+    finish(server);
+}
+
+} // namespace

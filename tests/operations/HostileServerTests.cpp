@@ -69,9 +69,27 @@ Script loginScript() {
             {"PASS secret\r\n", "+OK logged in\r\n"}};
 }
 
-Script checkScript() {
+// Every operation asks for the capabilities right after the log-in.
+Script openingScript() {
     Script script = loginScript();
+    script.push_back({"CAPA\r\n", "+OK\r\nTOP\r\nUIDL\r\n.\r\n"});
+    return script;
+}
+
+std::string uidListing(int count) {
+    std::string reply = "+OK\r\n";
+    for (int n = 1; n <= count; ++n)
+        reply += std::to_string(n) + " uid-" + std::to_string(n) + "\r\n";
+    return reply + ".\r\n";
+}
+
+// Indexes of the check script's exchanges.
+constexpr std::size_t kStatAt = 4, kList1At = 6, kTop1At = 7, kList2At = 8;
+
+Script checkScript() {
+    Script script = openingScript();
     script.push_back({"STAT\r\n", "+OK 2 2003\r\n"});
+    script.push_back({"UIDL\r\n", uidListing(2)});
     for (int n = 1; n <= 2; ++n) {
         std::string number = std::to_string(n);
         script.push_back({"LIST " + number + "\r\n",
@@ -83,7 +101,8 @@ Script checkScript() {
 }
 
 Script fetchScript() {
-    Script script = loginScript();
+    Script script = openingScript();
+    script.push_back({"UIDL 2\r\n", "+OK 2 uid-2\r\n"});
     script.push_back({"TOP 2 3\r\n", "+OK\r\n" + headerOf(2) + "\r\n" + kBodyOfTwo});
     script.push_back({"QUIT\r\n", "+OK bye\r\n"});
     return script;
@@ -91,7 +110,8 @@ Script fetchScript() {
 
 // The removal starts from entries 1 to 4 with 1 and 3 marked.
 Script removeScript() {
-    Script script = loginScript();
+    Script script = openingScript();
+    script.push_back({"UIDL\r\n", uidListing(4)});
     script.push_back({"DELE 1\r\n", "+OK deleted\r\n"});
     script.push_back({"DELE 3\r\n", "+OK deleted\r\n"});
     script.push_back({"QUIT\r\n", "+OK bye\r\n"});
@@ -179,6 +199,7 @@ std::uint32_t saturatedTotal(const MessageList& list) {
 }
 
 struct Outcome {
+    OperationOutcome operation;
     bool result = false;
     Clock::duration elapsed{};
     std::size_t boxes = 0;
@@ -205,6 +226,7 @@ protected:
         list = createMessageList();
         entry = MessageEntry{};
         entry.messageNumber = 2;
+        entry.uniqueId = "uid-2";
         // The check must start its total afresh; a removal whose login fails keeps it.
         settings->mailboxBytes = op == Op::Remove ? 4010 : 12345;
         settings->bodyLines = 3;
@@ -214,6 +236,7 @@ protected:
                 added->messageNumber = n;
                 added->size = sizeOf(n);
                 added->mark = n == 1 || n == 3 ? MarkState::MarkedForDelete : MarkState::Unmarked;
+                added->uniqueId = "uid-" + std::to_string(n);
                 list->append(added.release());
             }
         }
@@ -227,12 +250,13 @@ protected:
         auto start = Clock::now();
         auto ignore = [](int) {};
         if (op == Op::Check)
-            outcome.result = checkMailbox(account, *settings, *filters, *list, ignore, options);
+            outcome.operation = checkMailbox(account, *settings, *filters, *list, ignore, options);
         else if (op == Op::Fetch)
-            outcome.result = fetchMessageText(account, *settings, entry, options);
+            outcome.operation = fetchMessageText(account, *settings, entry, options);
         else
-            outcome.result = removeMarkedMessages(account, *settings, *list, ignore, options);
+            outcome.operation = removeMarkedMessages(account, *settings, *list, ignore, options);
         outcome.elapsed = Clock::now() - start;
+        outcome.result = static_cast<bool>(outcome.operation);
         outcome.boxes = boxes.shown().size() - boxesBefore;
         return outcome;
     }
@@ -465,7 +489,7 @@ TEST_F(HostileServerTest, GarbageAndNulBytesInsteadOfEachReply) {
 
 TEST_F(HostileServerTest, NulBytesInsideAHeaderEndTheTextTheyCut) {
     Script script = checkScript();
-    script[5].reply = bytes("+OK\r\nSubject: before\r\n\0From: x\r\n\r\n.\r\n");
+    script[kTop1At].reply = bytes("+OK\r\nSubject: before\r\n\0From: x\r\n\r\n.\r\n");
     Replay replay{conversationOf(script)};
     Outcome outcome = run(Op::Check, [&](HostilePeer& peer) { play(peer, replay); });
     expectConsistent(Op::Check, outcome);
@@ -523,9 +547,9 @@ TEST_F(HostileServerTest, TenMegabyteLines) {
     };
     const Case cases[] = {
         {"greeting", 0, "+OK " + kTenMegabytes + "\r\n", false},
-        {"STAT reply", 3, "+OK 2 " + kTenMegabytes + "\r\n", false},
-        {"header line", 5, "+OK\r\nSubject: " + kTenMegabytes + "\r\n\r\n.\r\n", false},
-        {"garbage without a line end", 4, kTenMegabytes, true},
+        {"STAT reply", kStatAt, "+OK 2 " + kTenMegabytes + "\r\n", false},
+        {"header line", kTop1At, "+OK\r\nSubject: " + kTenMegabytes + "\r\n\r\n.\r\n", false},
+        {"garbage without a line end", kList1At, kTenMegabytes, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -547,9 +571,9 @@ TEST_F(HostileServerTest, HeadersLongerThanTheReplyBuffer) {
         header += std::string(length - header.size() - 7, 'x') + "\r\n\r\n.\r\n";
         ASSERT_EQ(header.size(), length);
         Script script = checkScript();
-        script[3].reply = "+OK 1 5000\r\n";
-        script.erase(script.begin() + 6, script.begin() + 8);
-        script[5].reply = "+OK\r\n" + header;
+        script[kStatAt].reply = "+OK 1 5000\r\n";
+        script.erase(script.begin() + kList2At, script.begin() + kList2At + 2);
+        script[kTop1At].reply = "+OK\r\n" + header;
         Replay replay{conversationOf(script)};
         Outcome outcome = run(Op::Check, [&](HostilePeer& peer) { play(peer, replay); });
         expectConsistent(Op::Check, outcome);
@@ -578,8 +602,8 @@ HostileServer::Behaviour endless(Script opening, std::string begin, std::string 
 
 TEST_F(HostileServerTest, RepliesThatNeverEnd) {
     const Script check = checkScript(), fetch = fetchScript();
-    const Script toStat(check.begin(), check.begin() + 3), toTop(check.begin(), check.begin() + 5),
-        toFetch(fetch.begin(), fetch.begin() + 3);
+    const Script toStat(check.begin(), check.begin() + kStatAt),
+        toTop(check.begin(), check.begin() + kTop1At), toFetch(fetch.begin(), fetch.begin() + 5);
     {
         SCOPED_TRACE("a TOP body that never ends");
         expectConsistent(Op::Check, run(Op::Check, endless(toTop, "+OK\r\n", "X-Junk: more\r\n")));
@@ -623,8 +647,8 @@ TEST_F(HostileServerTest, RepliesTrickledAByteEvery100Milliseconds) {
             for (std::size_t i = 1; i < script.size(); ++i) {
                 if (!peer.readLine())
                     return;
-                bool sent =
-                    i == 3 ? peer.trickle(script[i].reply, 100ms) : peer.send(script[i].reply);
+                bool sent = i == kStatAt ? peer.trickle(script[i].reply, 100ms)
+                                         : peer.send(script[i].reply);
                 if (!sent)
                     return;
             }
@@ -682,13 +706,13 @@ TEST_F(HostileServerTest, AbsurdMessageCounts) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count);
         Script script = checkScript();
-        script[3].reply = "+OK " + c.count + " 2003\r\n";
+        script[kStatAt].reply = "+OK " + c.count + " 2003\r\n";
         Script tail(script.end() - 1, script.end());
         script.pop_back();
         if (c.listed == 2 && c.maxMessages > 2)
             script.push_back({"LIST 3\r\n", "-ERR no such message\r\n"});
         if (c.listed == 0)
-            script.resize(4);
+            script.resize(kStatAt + 1);
         script.push_back(tail.front());
         settings->maxMessages = c.maxMessages;
         Replay replay{conversationOf(script)};
@@ -704,8 +728,9 @@ TEST_F(HostileServerTest, SizesThatDoNotFit32Bits) {
                                             "-5",         "2147483648",
                                             "2147483647", "-9223372036854775809"};
     const std::vector<std::int32_t> expected = {INT32_MAX, INT32_MAX, 0, INT32_MAX, INT32_MAX, 0};
-    Script script = loginScript();
+    Script script = openingScript();
     script.push_back({"STAT\r\n", "+OK 6 99999999999999999999999\r\n"});
+    script.push_back({"UIDL\r\n", uidListing(6)});
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         std::string number = std::to_string(i + 1);
         script.push_back({"LIST " + number + "\r\n", "+OK " + number + " " + sizes[i] + "\r\n"});
@@ -723,7 +748,8 @@ TEST_F(HostileServerTest, SizesThatDoNotFit32Bits) {
 
     // The removal's total saturates the same way.
     list->at(1)->mark = MarkState::MarkedForDelete;
-    Script removal = loginScript();
+    Script removal = openingScript();
+    removal.push_back({"UIDL\r\n", uidListing(6)});
     removal.push_back({"DELE 2\r\n", "+OK\r\n"});
     removal.push_back({"QUIT\r\n", "+OK\r\n"});
     Replay removing{conversationOf(removal)};
@@ -750,9 +776,10 @@ TEST_F(HostileServerTest, SilenceEndsEachOperationWithinTheTimeOut) {
         {"after the greeting", Op::Fetch, fetchScript(), 1, "", 1},
         {"after the greeting", Op::Remove, removeScript(), 1, "", 1},
         {"in the middle of the greeting", Op::Check, checkScript(), 0, "+OK hos", 1},
-        {"after STAT", Op::Check, checkScript(), 4, "", 0},
-        {"in the middle of a TOP body", Op::Check, checkScript(), 5, "+OK\r\nFrom: Bob", 0},
-        {"after a DELE", Op::Remove, removeScript(), 4, "", 0},
+        {"after STAT", Op::Check, checkScript(), kStatAt + 1, "", 0},
+        {"in the middle of a UIDL listing", Op::Check, checkScript(), kStatAt + 1, "+OK\r\n1 u", 0},
+        {"in the middle of a TOP body", Op::Check, checkScript(), kTop1At, "+OK\r\nFrom: Bob", 0},
+        {"after a DELE", Op::Remove, removeScript(), 6, "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

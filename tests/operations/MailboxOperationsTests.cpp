@@ -61,8 +61,35 @@ ScriptedPop3Server& loggedIn(ScriptedPop3Server& server) {
         .expect("PASS secret", "+OK logged in\r\n");
 }
 
+// The unique-id the scripted servers give message n.
+std::string uniqueIdOf(int n) {
+    return "uid-" + std::to_string(n);
+}
+
+// A UIDL reply whose message k + 1 is the message numbered messages[k] at the check.
+std::string uidListing(const Numbers& messages) {
+    std::string reply = "+OK\r\n";
+    for (std::size_t k = 0; k < messages.size(); ++k)
+        reply += std::to_string(k + 1) + " " + uniqueIdOf(messages[k]) + "\r\n";
+    return reply + ".\r\n";
+}
+
+Numbers oneTo(int count) {
+    Numbers all;
+    for (int n = 1; n <= count; ++n)
+        all.push_back(n);
+    return all;
+}
+
+// Logged in, and the server's capabilities asked for, as every operation does.
+ScriptedPop3Server& opened(ScriptedPop3Server& server) {
+    return loggedIn(server).expect("CAPA", "+OK\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n");
+}
+
 ScriptedPop3Server& mailbox(ScriptedPop3Server& server, int count, int listedCount) {
-    loggedIn(server).expect("STAT", "+OK " + std::to_string(count) + " 99999\r\n");
+    opened(server).expect("STAT", "+OK " + std::to_string(count) + " 99999\r\n");
+    if (listedCount > 0)
+        server.expect("UIDL", uidListing(oneTo(count)));
     for (int n = 1; n <= listedCount; ++n)
         listed(server, n);
     return server;
@@ -108,21 +135,21 @@ protected:
         }
     }
 
-    bool check(ScriptedPop3Server& server) {
+    OperationOutcome check(ScriptedPop3Server& server) {
         server.start();
         account.host = server.hostAndPort();
         return checkMailbox(
             account, *settings, *filters, *list, [this](int index) { called(index); }, options);
     }
 
-    bool remove(ScriptedPop3Server& server) {
+    OperationOutcome remove(ScriptedPop3Server& server) {
         server.start();
         account.host = server.hostAndPort();
         return removeMarkedMessages(
             account, *settings, *list, [this](int index) { called(index); }, options);
     }
 
-    bool fetch(ScriptedPop3Server& server, MessageEntry& entry) {
+    OperationOutcome fetch(ScriptedPop3Server& server, MessageEntry& entry) {
         server.start();
         account.host = server.hostAndPort();
         return fetchMessageText(account, *settings, entry, options);
@@ -140,6 +167,7 @@ protected:
         entry->messageNumber = number;
         entry->size = sizeOf(number);
         entry->mark = mark;
+        entry->uniqueId = uniqueIdOf(number);
         list->append(entry.release());
     }
 
@@ -274,7 +302,7 @@ TEST_F(MailboxOperationsTest, FilterMarksARejectedMessageAsItArrives) {
     filters->rulesEnabled = 1;
 
     ScriptedPop3Server server;
-    loggedIn(server).expect("STAT", "+OK 4 99999\r\n");
+    opened(server).expect("STAT", "+OK 4 99999\r\n").expect("UIDL", uidListing(oneTo(4)));
     listed(server, 1);
     listed(server, 2);
     listed(server, 3, "Spammer <offers@spammer.example>");
@@ -307,12 +335,14 @@ TEST_F(MailboxOperationsTest, FetchStoresWhatFollowsTheHeader) {
     };
     for (const Case& c : cases) {
         ScriptedPop3Server server;
-        loggedIn(server)
+        opened(server)
+            .expect("UIDL 4", "+OK 4 uid-4\r\n")
             .expect("TOP 4 " + std::to_string(c.bodyLines), kTopReplyOk + c.reply)
             .expect("QUIT", "+OK bye\r\n");
         settings->bodyLines = static_cast<std::int16_t>(c.bodyLines);
         MessageEntry entry;
         entry.messageNumber = 4;
+        entry.uniqueId = uniqueIdOf(4);
         EXPECT_TRUE(fetch(server, entry));
         expectScriptFollowed(server);
         EXPECT_EQ(entry.body, c.expectedBody);
@@ -322,9 +352,13 @@ TEST_F(MailboxOperationsTest, FetchStoresWhatFollowsTheHeader) {
 
 TEST_F(MailboxOperationsTest, RefusedFetchLeavesTheEntryAlone) {
     ScriptedPop3Server server;
-    loggedIn(server).expect("TOP 9 0", "-ERR gone\r\n").expect("QUIT", "+OK bye\r\n");
+    opened(server)
+        .expect("UIDL 9", "+OK 9 uid-9\r\n")
+        .expect("TOP 9 0", "-ERR gone\r\n")
+        .expect("QUIT", "+OK bye\r\n");
     MessageEntry entry;
     entry.messageNumber = 9;
+    entry.uniqueId = uniqueIdOf(9);
     EXPECT_TRUE(fetch(server, entry));
     expectScriptFollowed(server);
     EXPECT_FALSE(entry.body.has_value());
@@ -336,7 +370,8 @@ TEST_F(MailboxOperationsTest, RemovalDeletesMarkedEntriesAndRenumbers) {
     for (int n = 1; n <= 5; ++n)
         addEntry(n, n == 2 || n == 3 ? MarkState::MarkedForDelete : MarkState::Unmarked);
     ScriptedPop3Server server;
-    loggedIn(server)
+    opened(server)
+        .expect("UIDL", uidListing(oneTo(5)))
         .expect("DELE 2", "+OK\r\n")
         .expect("DELE 3", "+OK\r\n")
         .expect("QUIT", "+OK bye\r\n");
@@ -353,7 +388,8 @@ TEST_F(MailboxOperationsTest, RemovalKeepsTheOrderOfASortedList) {
     for (int n : {5, 3, 1, 4, 2})
         addEntry(n, n == 3 || n == 4 ? MarkState::MarkedForDelete : MarkState::Unmarked);
     ScriptedPop3Server server;
-    loggedIn(server)
+    opened(server)
+        .expect("UIDL", uidListing(oneTo(5)))
         .expect("DELE 3", "+OK\r\n")
         .expect("DELE 4", "+OK\r\n")
         .expect("QUIT", "+OK bye\r\n");
@@ -370,7 +406,8 @@ TEST_F(MailboxOperationsTest, RefusedDeleKeepsTheEntryItsMarkAndItsSize) {
     addEntry(2);
     addEntry(3, MarkState::MarkedForDelete);
     ScriptedPop3Server server;
-    loggedIn(server)
+    opened(server)
+        .expect("UIDL", uidListing(oneTo(3)))
         .expect("DELE 1", "-ERR locked\r\n")
         .expect("DELE 3", "+OK\r\n")
         .expect("QUIT", "+OK bye\r\n");
@@ -391,7 +428,7 @@ TEST_F(MailboxOperationsTest, NumbersStayWhenQuitIsNotAcknowledged) {
         for (int n = 1; n <= 4; ++n)
             addEntry(n, n == 2 ? MarkState::MarkedForDelete : MarkState::Unmarked);
         ScriptedPop3Server server;
-        loggedIn(server);
+        opened(server).expect("UIDL", uidListing(oneTo(4)));
         if (cut)
             server.expect("DELE 2", {ReplyPiece{"+OK\r\n"}}, AfterReply::Close);
         else
@@ -409,7 +446,9 @@ TEST_F(MailboxOperationsTest, ApopWhenAllowedAndOffered) {
     ScriptedPop3Server server;
     server.greeting("+OK POP3 server ready " + stamp + "\r\n")
         .expect("APOP alice " + toppeek::mail::apopDigest(stamp, "secret"), "+OK\r\n")
-        .expect("STAT", "+OK 1 99\r\n");
+        .expect("CAPA", "-ERR unknown command\r\n")
+        .expect("STAT", "+OK 1 99\r\n")
+        .expect("UIDL", "-ERR unknown command\r\n");
     listed(server, 1).expect("QUIT", "+OK bye\r\n");
     settings->useApop = 1;
     EXPECT_TRUE(check(server));
@@ -532,24 +571,25 @@ TEST_F(MailboxOperationsTest, CancelDuringTheConnectionShowsTheConnectionFailure
     EXPECT_NE(boxes.shown()[1].text.find("connect"), std::string::npos);
 }
 
-TEST_F(MailboxOperationsTest, CancelDuringTheLoginShowsTheLoginFailure) {
+// The user's own cancel is no refused log-in: the question is the only box.
+TEST_F(MailboxOperationsTest, CancelDuringTheLoginIsNotShownAsARefusal) {
     ScriptedPop3Server server;
     server.greeting({ReplyPiece{"+OK ready\r\n", 20s}}).waitLimit(30s);
     options.timeoutSeconds = 30;
     boxes.answer(kIdYes);
     PressCancelWhen press(
         [](TTFPro3& dialog) { return dialog.Label2->text().startsWith("Connected"); });
-    EXPECT_FALSE(check(server));
+    OperationOutcome outcome = check(server);
+    EXPECT_EQ(outcome.result, OperationResult::Cancelled);
     EXPECT_TRUE(press.pressed());
-    EXPECT_EQ(boxes.flags(), (std::vector<unsigned>{0x24, 0x40}));
-    EXPECT_NE(boxes.shown()[1].text.find("log in"), std::string::npos);
+    EXPECT_EQ(boxes.flags(), (std::vector<unsigned>{0x24}));
 }
 
 TEST_F(MailboxOperationsTest, CancelDuringRemovalKeepsNumbersAndCountsWhatStays) {
     for (int n = 1; n <= 4; ++n)
         addEntry(n, MarkState::MarkedForDelete);
     ScriptedPop3Server server;
-    loggedIn(server).expect("DELE 1", "+OK\r\n");
+    opened(server).expect("UIDL", uidListing(oneTo(4))).expect("DELE 1", "+OK\r\n");
     boxes.answer(kIdYes);
     pressCancelAfterEntry = 0;
     EXPECT_FALSE(remove(server));
@@ -575,7 +615,8 @@ TEST_F(MailboxOperationsTest, SecondOperationIsRefusedAndLeavesTheFirstAlone) {
             // As if a click had been handled with the cancel just confirmed.
             setCancelFlag(true);
             auto other = createMessageList();
-            secondResult = checkMailbox(account, *settings, *filters, *other, {}, options);
+            secondResult =
+                static_cast<bool>(checkMailbox(account, *settings, *filters, *other, {}, options));
             cancelFlagAfter = cancelRequested();
             setCancelFlag(false);
             for (QWidget* widget : QApplication::topLevelWidgets())
@@ -616,11 +657,10 @@ TEST_F(MailboxOperationsTest, EventsAreHandledWhileWaitingOnTheServer) {
             // Fires while LIST 2 waits for its late reply.
             click = std::make_unique<QTimer>();
             click->setSingleShot(true);
-            QObject::connect(click.get(), &QTimer::timeout,
-                             [] {
-                                 if (TTFPro3* dialog = currentProgressDialog())
-                                     dialog->BCancel->click();
-                             });
+            QObject::connect(click.get(), &QTimer::timeout, [] {
+                if (TTFPro3* dialog = currentProgressDialog())
+                    dialog->BCancel->click();
+            });
             click->start(200);
         },
         options));
@@ -630,3 +670,212 @@ TEST_F(MailboxOperationsTest, EventsAreHandledWhileWaitingOnTheServer) {
 }
 
 } // namespace
+
+namespace {
+
+// The header block as the check keeps it: the TOP reply after its status line.
+std::string storedHeaderOf(int n) {
+    return headerOf(n, "bob@example.org") + "\r\n.\r\n";
+}
+
+// The confirmation of message n without unique-ids: its size, then its header block.
+ScriptedPop3Server& confirmed(ScriptedPop3Server& server, int number, int size,
+                              const std::string& header) {
+    return server
+        .expect("LIST " + std::to_string(number),
+                "+OK " + std::to_string(number) + " " + std::to_string(size) + "\r\n")
+        .expect("TOP " + std::to_string(number) + " 0", kTopReplyOk + header);
+}
+
+} // namespace
+
+// Entries 1 to 5 were listed, 2 and 4 marked; since then messages 1 and 3 went elsewhere and
+// message 6 arrived. Only the marked ones go, under the numbers they have now, and the list ends
+// up naming the server's messages.
+TEST_F(MailboxOperationsTest, RemovalFindsMarkedMessagesByUniqueIdAfterTheMailboxChanged) {
+    for (int n = 1; n <= 5; ++n)
+        addEntry(n, n == 2 || n == 4 ? MarkState::MarkedForDelete : MarkState::Unmarked);
+    ScriptedPop3Server server;
+    opened(server)
+        .expect("UIDL", uidListing({2, 4, 5, 6}))
+        .expect("DELE 1", "+OK\r\n")
+        .expect("DELE 2", "+OK\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    OperationOutcome outcome = remove(server);
+    expectScriptFollowed(server);
+    EXPECT_EQ(outcome.result, OperationResult::Completed);
+    EXPECT_EQ(outcome.removed, 2);
+    EXPECT_TRUE(outcome.quitAcknowledged);
+    EXPECT_EQ(subjects(), (Lines{"Message 5"}));
+    EXPECT_EQ(numbers(), (Numbers{1}));
+    EXPECT_EQ(settings->mailboxMessages, 2);
+    EXPECT_EQ(settings->mailboxBytes, sizesInList());
+    EXPECT_EQ(removalReport(outcome), "");
+
+    // A marked message already gone is taken out as done; a unique-id given twice is touched
+    // by neither DELE; without an acknowledged QUIT the entries take the numbers the server
+    // gives them now.
+    list->clear();
+    callbacks.clear();
+    for (int n = 1; n <= 4; ++n)
+        addEntry(n, n == 4 ? MarkState::Unmarked : MarkState::MarkedForDelete);
+    ScriptedPop3Server twice;
+    opened(twice)
+        .expect("UIDL", "+OK\r\n1 uid-2\r\n2 uid-3\r\n3 uid-4\r\n4 uid-3\r\n.\r\n")
+        .expect("DELE 1", "+OK\r\n")
+        .expect("QUIT", "-ERR mailbox locked\r\n");
+    outcome = remove(twice);
+    expectScriptFollowed(twice);
+    EXPECT_EQ(outcome.gone, 1);
+    EXPECT_EQ(outcome.removed, 1);
+    EXPECT_EQ(outcome.shared, 1);
+    EXPECT_EQ(outcome.result, OperationResult::BrokeOff);
+    EXPECT_EQ(subjects(), (Lines{"Message 3", "Message 4"}));
+    EXPECT_EQ(numbers(), (Numbers{3, 3})); // message 3's number is not its own to know
+    EXPECT_EQ(list->at(0)->mark, MarkState::MarkedForDelete);
+    const std::string report = removalReport(outcome);
+    EXPECT_NE(report.find("1 marked message was no longer on the server"), std::string::npos);
+    EXPECT_NE(report.find("same unique-id"), std::string::npos);
+    EXPECT_NE(report.find("keeps the 1 messages"), std::string::npos) << report;
+}
+
+// Without unique-ids (none at the check, or UIDL refused now) a marked message is deleted only
+// when its size and header block are still the ones listed.
+TEST_F(MailboxOperationsTest, RemovalWithoutUniqueIdsConfirmsSizeAndHeaderFirst) {
+    for (bool refusedNow : {false, true}) {
+        SCOPED_TRACE(refusedNow ? "UIDL refused now" : "no unique-ids at the check");
+        list->clear();
+        for (int n = 1; n <= 4; ++n) {
+            addEntry(n, n == 1 ? MarkState::Unmarked : MarkState::MarkedForDelete);
+            list->at(n - 1)->headerText = storedHeaderOf(n);
+            if (!refusedNow)
+                list->at(n - 1)->uniqueId.clear();
+        }
+        settings->mailboxMessages = 4;
+        ScriptedPop3Server server;
+        opened(server);
+        if (refusedNow)
+            server.expect("UIDL", "-ERR not supported\r\n");
+        server.expect("STAT", "+OK 4 9999\r\n");
+        // 2: another message of another size; 3: the same size, another header; 4: itself.
+        server.expect("LIST 2", "+OK 2 " + std::to_string(sizeOf(2) + 7) + "\r\n");
+        confirmed(server, 3, sizeOf(3), storedHeaderOf(5));
+        confirmed(server, 4, sizeOf(4), storedHeaderOf(4))
+            .expect("DELE 4", "+OK\r\n")
+            .expect("QUIT", "+OK bye\r\n");
+        OperationOutcome outcome = remove(server);
+        expectScriptFollowed(server);
+        EXPECT_EQ(outcome.removed, 1);
+        EXPECT_EQ(outcome.changed, 2);
+        EXPECT_EQ(subjects(), (Lines{"Message 1", "Message 2", "Message 3"}));
+        EXPECT_EQ(countMarked(*list), 2);
+        EXPECT_NE(removalReport(outcome).find("2 marked messages were not removed"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(MailboxOperationsTest, ViewingFetchesOnlyTheMessageListed) {
+    settings->bodyLines = 1;
+    struct Case {
+        const char* what;
+        std::string uniqueId;
+        bool shared;
+        std::function<void(ScriptedPop3Server&)> script;
+        MessageIdentity identity;
+        std::int32_t numberAfter;
+    };
+    const std::string body = "\r\nline\r\n.\r\n";
+    const Case cases[] = {
+        {"moved to number 1", "uid-3", false,
+         [&](ScriptedPop3Server& server) {
+             server.expect("UIDL 3", "-ERR no such message\r\n")
+                 .expect("UIDL", uidListing({3}))
+                 .expect("TOP 1 1", kTopReplyOk + headerOf(3, "x") + body);
+         },
+         MessageIdentity::Confirmed, 1},
+        {"gone", "uid-3", false,
+         [&](ScriptedPop3Server& server) {
+             server.expect("UIDL 3", "+OK 3 uid-9\r\n").expect("UIDL", uidListing({1, 2, 9}));
+         },
+         MessageIdentity::Gone, 3},
+        {"shared at the check", "uid-3", true, [](ScriptedPop3Server&) {}, MessageIdentity::Shared,
+         3},
+        {"without unique-ids, changed", "", false,
+         [&](ScriptedPop3Server& server) { confirmed(server, 3, sizeOf(3), storedHeaderOf(4)); },
+         MessageIdentity::Changed, 3},
+        {"without unique-ids, the same", "", false,
+         [&](ScriptedPop3Server& server) {
+             confirmed(server, 3, sizeOf(3), storedHeaderOf(3))
+                 .expect("TOP 3 1", kTopReplyOk + headerOf(3, "x") + body);
+         },
+         MessageIdentity::Confirmed, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto entry = createMessageEntry(storedHeaderOf(3));
+        entry->messageNumber = 3;
+        entry->size = sizeOf(3);
+        entry->uniqueId = c.uniqueId;
+        entry->uniqueIdShared = c.shared;
+        ScriptedPop3Server server;
+        opened(server);
+        c.script(server);
+        server.expect("QUIT", "+OK bye\r\n");
+        OperationOutcome outcome = fetch(server, *entry);
+        expectScriptFollowed(server);
+        EXPECT_EQ(outcome.identity, c.identity);
+        EXPECT_EQ(entry->bodyLoaded, c.identity == MessageIdentity::Confirmed);
+        EXPECT_EQ(entry->messageNumber, c.numberAfter);
+        EXPECT_EQ(fetchReport(outcome).empty(), c.identity == MessageIdentity::Confirmed);
+    }
+}
+
+// What the check tells: only the truth about how far it got.
+TEST_F(MailboxOperationsTest, CheckOutcomesSayHowFarTheCheckGot) {
+    ScriptedPop3Server refusing;
+    refusing.greeting("+OK ready\r\n")
+        .expect("USER alice", "+OK\r\n")
+        .expect("PASS secret", "-ERR wrong password\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    OperationOutcome outcome = check(refusing);
+    EXPECT_EQ(outcome.result, OperationResult::LoginRefused);
+    EXPECT_EQ(checkReport(outcome, "alice@example.com"), "");
+
+    ScriptedPop3Server silent;
+    silent.greeting({}, AfterReply::StaySilent);
+    options.timeoutSeconds = 1;
+    outcome = check(silent);
+    EXPECT_EQ(outcome.result, OperationResult::NoAnswer);
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_NE(boxes.shown()[1].text.find("is not answering: it fell silent"), std::string::npos);
+
+    ScriptedPop3Server partial;
+    mailbox(partial, 10, 4)
+        .expect("LIST 5", "-ERR no such message\r\n")
+        .expect("QUIT", "+OK bye\r\n");
+    outcome = check(partial);
+    EXPECT_EQ(outcome.result, OperationResult::BrokeOff);
+    EXPECT_EQ(checkReport(outcome, "a@b"),
+              "Only 4 of 10 messages of the mailbox of a@b were listed: the server refused to "
+              "list message 5.");
+    EXPECT_EQ(list->at(1)->uniqueId, "uid-2");
+
+    list->clear();
+    ScriptedPop3Server empty;
+    mailbox(empty, 0, 0).expect("QUIT", "+OK bye\r\n");
+    EXPECT_EQ(checkReport(check(empty), "a@b"), "There are no messages in the mailbox of a@b.");
+
+    // A unique-id given to two messages names neither; the others keep theirs.
+    ScriptedPop3Server twice;
+    opened(twice)
+        .expect("STAT", "+OK 3 999\r\n")
+        .expect("UIDL", "+OK\r\n1 same\r\n2 other\r\n3 same\r\n.\r\n");
+    for (int n = 1; n <= 3; ++n)
+        listed(twice, n);
+    twice.expect("QUIT", "+OK bye\r\n");
+    EXPECT_EQ(check(twice).result, OperationResult::Completed);
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_TRUE(list->at(0)->uniqueIdShared);
+    EXPECT_FALSE(list->at(1)->uniqueIdShared);
+    EXPECT_TRUE(list->at(2)->uniqueIdShared);
+}

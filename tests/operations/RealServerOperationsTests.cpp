@@ -6,6 +6,7 @@
 #include "operations/MailboxOperations.h"
 #include "operations/ProgressDialog.h"
 #include "support/DovecotServer.h"
+#include "support/MailutilsServer.h"
 #include "support/ScriptedMessageBoxes.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@ namespace {
 
 using namespace toppeek::operations;
 using toppeek::test::DovecotServer;
+using toppeek::test::MailutilsServer;
+using toppeek::test::RealPop3Server;
 using toppeek::test::ScriptedMessageBoxes;
 
 constexpr int kMessages = 300;
@@ -67,7 +70,7 @@ protected:
         options.timeoutSeconds = 20;
     }
 
-    bool check(MessageList& into) {
+    OperationOutcome check(MessageList& into) {
         return checkMailbox(account, *settings, *filters, into, {}, options);
     }
 
@@ -146,6 +149,112 @@ TEST_P(RealServerOperations, WrongPasswordIsShownAsRefusedLogin) {
 INSTANTIATE_TEST_SUITE_P(Dovecot, RealServerOperations, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Apop" : "UserPass");
+                         });
+
+// Another client changes the mailbox between the check and the next operation, as a mail client
+// beside the checker does: it downloads and deletes messages below and above the marked one, and
+// new mail arrives. Viewing shows the marked message itself, the removal deletes exactly it, and
+// the list then names the server's messages under their numbers.
+class ChangedMailbox : public testing::TestWithParam<bool> {
+protected:
+    static void SetUpTestSuite() { toppeek::mail::startConnectionLayer(); }
+    static void TearDownTestSuite() { toppeek::mail::stopConnectionLayer(); }
+
+    void SetUp() override {
+        if (GetParam())
+            server = std::make_unique<MailutilsServer>();
+        else
+            server = std::make_unique<DovecotServer>();
+        server->addUser(kUser, kPassword);
+        for (int n = 1; n <= 8; ++n)
+            server->addMessage(kUser, messageText(n));
+        ASSERT_TRUE(server->start()) << server->failure();
+        account.host = server->hostAndPort();
+        account.userName = server->loginName(kUser);
+        account.password = kPassword;
+        options.timeoutSeconds = 20;
+    }
+
+    OperationOutcome check(MessageList& into) {
+        return checkMailbox(account, *settings, *filters, into, {}, options);
+    }
+
+    // A second client (python3's poplib) deletes the messages under these numbers.
+    void deleteElsewhere(const std::vector<int>& numbers) {
+        std::vector<std::string> argv = {"python3",
+                                         "-c",
+                                         "import poplib, sys\n"
+                                         "p = poplib.POP3(sys.argv[1], int(sys.argv[2]))\n"
+                                         "p.user(sys.argv[3]); p.pass_(sys.argv[4])\n"
+                                         "for n in sys.argv[5:]: p.dele(int(n))\n"
+                                         "p.quit()\n",
+                                         "127.0.0.1",
+                                         std::to_string(server->port()),
+                                         account.userName,
+                                         kPassword};
+        for (int n : numbers)
+            argv.push_back(std::to_string(n));
+        std::string output;
+        ASSERT_TRUE(toppeek::test::runTool(argv, output)) << output;
+    }
+
+    std::unique_ptr<RealPop3Server> server;
+    Account account;
+    std::unique_ptr<Settings> settings = createDefaultSettings();
+    std::unique_ptr<Filters> filters = createFilters();
+    OperationOptions options;
+    ScriptedMessageBoxes boxes;
+};
+
+TEST_P(ChangedMailbox, ViewAndRemoveTouchOnlyTheMarkedMessage) {
+    auto list = createMessageList();
+    ASSERT_EQ(check(*list).result, OperationResult::Completed);
+    ASSERT_EQ(list->count(), 8);
+    MessageEntry& marked = *list->at(4);
+    ASSERT_FALSE(marked.uniqueId.empty());
+    marked.mark = MarkState::MarkedForDelete;
+
+    deleteElsewhere({2, 7});
+    server->addMessage(kUser, messageText(9));
+
+    settings->bodyLines = 1;
+    OperationOutcome viewed = fetchMessageText(account, *settings, marked, options);
+    EXPECT_EQ(viewed.identity, MessageIdentity::Confirmed);
+    // (mailutils puts a blank line of its own before the body)
+    EXPECT_NE(marked.body.value_or("").find("Body line 0 of message 5\r\n.\r\n"),
+              std::string::npos);
+    EXPECT_EQ(marked.messageNumber, 4);
+
+    OperationOutcome removed = removeMarkedMessages(account, *settings, *list, {}, options);
+    EXPECT_EQ(removed.result, OperationResult::Completed);
+    EXPECT_EQ(removed.removed, 1);
+    EXPECT_TRUE(removed.quitAcknowledged);
+    // Messages 2 and 7 left the list with the server; message 9 is for the next check.
+    EXPECT_EQ(subjectsOf(*list), (std::vector<std::string>{"Message 1", "Message 3", "Message 4",
+                                                           "Message 6", "Message 8"}));
+
+    auto now = createMessageList();
+    ASSERT_EQ(check(*now).result, OperationResult::Completed);
+    EXPECT_EQ(subjectsOf(*now), (std::vector<std::string>{"Message 1", "Message 3", "Message 4",
+                                                          "Message 6", "Message 8", "Message 9"}));
+    for (int i = 0; i < list->count(); ++i) {
+        EXPECT_EQ(list->at(i)->messageNumber, now->at(i)->messageNumber);
+        EXPECT_EQ(list->at(i)->uniqueId, now->at(i)->uniqueId);
+    }
+    EXPECT_EQ(settings->mailboxMessages, 6);
+    EXPECT_TRUE(boxes.shown().empty());
+
+    // The deleted messages are gone for a viewer holding the old list too.
+    MessageEntry& stale = *now->at(3);
+    deleteElsewhere({4});
+    OperationOutcome gone = fetchMessageText(account, *settings, stale, options);
+    EXPECT_EQ(gone.identity, MessageIdentity::Gone);
+    EXPECT_FALSE(stale.bodyLoaded);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, ChangedMailbox, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Mailutils" : "Dovecot");
                          });
 
 } // namespace

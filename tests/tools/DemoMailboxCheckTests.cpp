@@ -73,7 +73,8 @@ protected:
     const Account& account(int index = 0) const { return *settings->accounts.at(index); }
 
     bool check(MessageList& list, int accountIndex = 0) {
-        return checkMailbox(account(accountIndex), *settings, *filters, list, [](int) {});
+        return static_cast<bool>(
+            checkMailbox(account(accountIndex), *settings, *filters, list, [](int) {}));
     }
 
     std::vector<std::string> logged() {

@@ -51,6 +51,19 @@ inline ScriptedPop3Server& loggedIn(ScriptedPop3Server& server) {
         .expect("PASS secret", "+OK logged in\r\n");
 }
 
+// Logged in and the capabilities asked for, as every operation begins.
+inline ScriptedPop3Server& opened(ScriptedPop3Server& server) {
+    return loggedIn(server).expect("CAPA", "+OK\r\nTOP\r\nUIDL\r\n.\r\n");
+}
+
+// The UIDL reply of a mailbox of count messages, message n with the unique-id "uid-n".
+inline std::string uidListing(int count) {
+    std::string reply = "+OK\r\n";
+    for (int n = 1; n <= count; ++n)
+        reply += std::to_string(n) + " uid-" + std::to_string(n) + "\r\n";
+    return reply + ".\r\n";
+}
+
 inline ScriptedPop3Server& listed(ScriptedPop3Server& server, int n, const Mail& mail) {
     const std::string number = std::to_string(n);
     return server
@@ -60,7 +73,9 @@ inline ScriptedPop3Server& listed(ScriptedPop3Server& server, int n, const Mail&
 
 // A whole check of a mailbox holding mails.
 inline void scriptCheck(ScriptedPop3Server& server, const std::vector<Mail>& mails) {
-    loggedIn(server).expect("STAT", "+OK " + std::to_string(mails.size()) + " 9999\r\n");
+    opened(server).expect("STAT", "+OK " + std::to_string(mails.size()) + " 9999\r\n");
+    if (!mails.empty())
+        server.expect("UIDL", uidListing(static_cast<int>(mails.size())));
     for (std::size_t i = 0; i < mails.size(); ++i)
         listed(server, static_cast<int>(i + 1), mails[i]);
     server.expect("QUIT", "+OK bye\r\n");

@@ -49,9 +49,11 @@ using toppeek::test::kThree;
 using toppeek::test::loggedIn;
 using toppeek::test::Mail;
 using toppeek::test::onDialog;
+using toppeek::test::opened;
 using toppeek::test::scriptCheck;
 using toppeek::test::ScriptedMessageBoxes;
 using toppeek::test::ScriptedPop3Server;
+using toppeek::test::uidListing;
 using toppeek::test::WhenTrue;
 
 namespace {
@@ -73,7 +75,8 @@ std::unique_ptr<WhenTrue> readViewer(QStringList& shown) {
 
 // Answers the fetch of message 1 with lines lines of the message text.
 void scriptFetch(ScriptedPop3Server& server, int lines, const std::string& body) {
-    loggedIn(server)
+    opened(server)
+        .expect("UIDL 1", "+OK 1 uid-1\r\n")
         .expect("TOP 1 " + std::to_string(lines),
                 "+OK\r\n" + headerOf(kThree[0]) + "\r\n" + body + ".\r\n")
         .expect("QUIT", "+OK bye\r\n");
@@ -180,7 +183,10 @@ private slots:
         list.lvdSetSelected(1, 1);
 
         ScriptedPop3Server removal;
-        loggedIn(removal).expect("DELE 2", "+OK\r\n").expect("QUIT", "+OK bye\r\n");
+        opened(removal)
+            .expect("UIDL", uidListing(3))
+            .expect("DELE 2", "+OK\r\n")
+            .expect("QUIT", "+OK bye\r\n");
         removal.start();
         window->settings().accounts.at(0)->host = removal.hostAndPort();
         QString marksWhenAsked;

@@ -57,16 +57,18 @@ using toppeek::test::listed;
 using toppeek::test::loggedIn;
 using toppeek::test::Mail;
 using toppeek::test::onDialog;
+using toppeek::test::opened;
 using toppeek::test::scriptCheck;
 using toppeek::test::ScriptedMessageBoxes;
 using toppeek::test::ScriptedPop3Server;
+using toppeek::test::uidListing;
 using toppeek::test::WhenTrue;
 
 namespace {
 
 // A check of five messages whose server falls silent after listing two.
 void scriptStallingCheck(ScriptedPop3Server& server) {
-    loggedIn(server).expect("STAT", "+OK 5 9999\r\n");
+    opened(server).expect("STAT", "+OK 5 9999\r\n").expect("UIDL", uidListing(5));
     listed(server, 1, {"bob@example.org", "alice@example.com", "one", 100});
     listed(server, 2, {"carol@example.org", "alice@example.com", "two", 200});
     server.expect("LIST 3", std::vector<toppeek::test::ReplyPiece>{}, AfterReply::StaySilent);
@@ -285,8 +287,9 @@ private slots:
         emit window->CBAcc->activated(1);
         QCOMPARE(window->settings().selectedAccount, 1);
         QVERIFY(!window->connected());
-        // The failed connection, then "no messages".
-        QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x40, 0x40}));
+        // The failed connection, and nothing said of a mailbox that was never read.
+        QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x40}));
+        QVERIFY(boxes_->shown()[0].text.find("Could not connect") != std::string::npos);
     }
 
     void checkThenRemovingEveryMessageStaysConnected() {
@@ -306,7 +309,8 @@ private slots:
         QCOMPARE(countMarked(window->messageList()), 3);
 
         ScriptedPop3Server removal;
-        loggedIn(removal)
+        opened(removal)
+            .expect("UIDL", uidListing(3))
             .expect("DELE 1", "+OK\r\n")
             .expect("DELE 2", "+OK\r\n")
             .expect("DELE 3", "+OK\r\n")
@@ -391,7 +395,12 @@ private slots:
         QVERIFY(!window->closePending());
         QVERIFY(window->connected());
         QCOMPARE(window->messageList().count(), 2);
-        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x24});
+        // The question, then word that the list is incomplete and why.
+        QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x24, 0x40}));
+        const std::string& report = boxes_->shown()[1].text;
+        QVERIFY(report.find("Only 2 of 5 messages") == 0);
+        QVERIFY(report.find("the server stopped answering") != std::string::npos);
+        QCOMPARE(window->GBMsg->title(), QString("Messages: 2 of 5 (300 bytes)"));
     }
 
     void listHandlersDoNothingDuringAnOperation() {
@@ -424,7 +433,8 @@ private slots:
         window->OpenConnection();
         QVERIFY(meddle.fired());
         QCOMPARE(markedAfter, (std::vector<int>{0, 0, 0}));
-        QVERIFY(boxes_->shown().empty());
+        // Only the word that the check ended early.
+        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x40});
         QVERIFY(window->connected());
         QCOMPARE(window->messageList().count(), 2);
         QCOMPARE(countMarked(window->messageList()), 0);
@@ -534,7 +544,8 @@ private slots:
                 });
         };
         auto fetchServer = [](ScriptedPop3Server& server, const std::string& body) {
-            loggedIn(server)
+            opened(server)
+                .expect("UIDL 1", "+OK 1 uid-1\r\n")
                 .expect("TOP 1 0", "+OK\r\n" + headerOf(kThree[0]) + "\r\n" + body + ".\r\n")
                 .expect("QUIT", "+OK bye\r\n");
         };
