@@ -1,6 +1,7 @@
 #include "messages/MessageEntry.h"
 
 #include "core/Text.h"
+#include "messages/MailText.h"
 
 #include <cstring>
 
@@ -99,7 +100,30 @@ std::unique_ptr<MessageEntry> createMessageEntry(std::string_view text) {
     if (findHeaderField("Subject", text, value))
         entry->subject = value;
     entry->headerText.assign(text);
+    auto decoded = [](const std::optional<std::string>& value) {
+        return value ? decodeHeaderText(*value) : std::string();
+    };
+    entry->shown = MessageEntry::ShownFields{decoded(entry->to), decoded(entry->from),
+                                             decoded(entry->subject)};
     return entry;
+}
+
+std::string_view shownText(const MessageEntry& entry, ShownField field, std::string& scratch) {
+    if (entry.shown) {
+        switch (field) {
+        case ShownField::To:
+            return entry.shown->to;
+        case ShownField::From:
+            return entry.shown->from;
+        case ShownField::Subject:
+            return entry.shown->subject;
+        }
+    }
+    const std::optional<std::string>& raw = field == ShownField::To     ? entry.to
+                                            : field == ShownField::From ? entry.from
+                                                                        : entry.subject;
+    scratch = raw ? decodeHeaderText(*raw) : std::string();
+    return scratch;
 }
 
 void destroyMessageEntry(MessageEntry* entry) {

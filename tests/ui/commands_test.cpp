@@ -329,10 +329,11 @@ private slots:
         viewer.reset();
 
         QCOMPARE(shown.size(), 4);
-        QVERIFY(shown[0].startsWith("first\ntext"));
+        // The message's header fields, then its lines, without the reply's terminating line.
+        QVERIFY2(shown[0].endsWith("\n\nfirst\ntext\n"), qPrintable(shown[0]));
         QCOMPARE(shown[1], shown[0]);
         QCOMPARE(shown[2], shown[0]);
-        QVERIFY(shown[3].startsWith("second\ntext"));
+        QVERIFY2(shown[3].endsWith("\n\nsecond\ntext\n"), qPrintable(shown[3]));
         QVERIFY(boxes_->shown().empty());
         QVERIFY(window->connected());
     }
@@ -453,10 +454,13 @@ private slots:
         window->ViewHeaders1->trigger();
         QVERIFY(viewer->fired());
         QCOMPARE(shown.size(), 2);
-        QVERIFY2(shown[0].startsWith("line 1\nline 2\nline 3\n"), qPrintable(shown[0]));
+        QVERIFY2(shown[0].contains("Subject: Meeting notes\n\nline 1\nline 2\nline 3\n"),
+                 qPrintable(shown[0]));
+        QVERIFY(!shown[0].endsWith("\n.\n"));
         QVERIFY(!shown[0].contains("line 4"));
         QVERIFY(shown[1].contains("Subject: Meeting notes"));
         QVERIFY(!shown[1].contains("line 1"));
+        QVERIFY(!shown[1].endsWith(".\n"));
 
         // The listing holds exactly the header blocks of the messages left on
         // the server, in list order.
