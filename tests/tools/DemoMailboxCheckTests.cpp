@@ -11,6 +11,10 @@
 #include "messages/Filters.h"
 #include "operations/MailboxOperations.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "ui/Options.h"
+
+#include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -215,3 +219,22 @@ TEST_F(DemoMailboxCheck, TheStarttlsAccountReadsAndCleansTheSameMailboxSecured) 
 }
 
 } // namespace
+
+// The demo must survive its own account editor: OK on an untouched account keeps it as it is.
+TEST_F(DemoMailboxCheck, EveryDemoAccountPassesTheAccountEditorUnchanged) {
+    ASSERT_EQ(settings->accounts.count(), 2);
+    for (int i = 0; i < settings->accounts.count(); ++i) {
+        Account edited = account(i);
+        toppeek::test::ScriptedMessageBoxes boxes;
+        TFAEdit editor;
+        QTimer::singleShot(0, &editor, [&editor] {
+            editor.BOk->click();
+            if (editor.isVisible()) // refused: the box has been answered, leave
+                editor.BCancel->click();
+        });
+        EXPECT_TRUE(editor.Execute(edited, QStringLiteral("Account"), 0)) << edited.address;
+        EXPECT_TRUE(boxes.shown().empty()) << (boxes.shown().empty() ? "" : boxes.shown()[0].text);
+        EXPECT_EQ(edited.address, account(i).address);
+        EXPECT_EQ(edited.host, account(i).host);
+    }
+}
