@@ -34,8 +34,9 @@ struct MessageEntry {
     bool bodyLoaded = false;
 
     // To, From and Subject as a person reads them (encoded words decoded, UTF-8), made once by
-    // createMessageEntry for the list to show and sort by; absent in an entry put together
-    // otherwise, for which shownText decodes when asked.
+    // createMessageEntry for the list to show and sort by; a field that reads as it is stored
+    // is left empty here. Absent in an entry put together otherwise, for which shownText
+    // decodes when asked.
     struct ShownFields {
         std::string to;
         std::string from;
