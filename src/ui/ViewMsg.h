@@ -16,9 +16,10 @@ class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 
-// Shows one text (a message as fetched, or a header block) read-only. The
-// size the user leaves a viewer at is what the next viewer of the same run
-// opens with; it is not kept across runs.
+// Shows one text read-only: a message or a header block decoded for reading,
+// with "Show raw lines" switching to the lines as fetched, or any plain text.
+// The size the user leaves a viewer at is what the next viewer of the same
+// run opens with; it is not kept across runs.
 class TFViewMsg : public QDialog {
     Q_OBJECT
 
