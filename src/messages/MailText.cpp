@@ -213,6 +213,16 @@ bool nameIs(std::string_view name, std::string_view wanted) {
            g_ascii_strncasecmp(name.data(), wanted.data(), name.size()) == 0;
 }
 
+// Where "</name" starts at or after from (any letter case), or the end of html.
+std::size_t findEndTag(std::string_view html, std::string_view name, std::size_t from) {
+    for (std::size_t at = html.find("</", from); at != std::string_view::npos;
+         at = html.find("</", at + 2)) {
+        if (nameIs(html.substr(at + 2, name.size()), name))
+            return at;
+    }
+    return html.size();
+}
+
 bool breaksLine(std::string_view name) {
     for (std::string_view block : {"br", "p", "div", "tr", "li", "h1", "h2", "h3", "h4", "h5", "h6",
                                    "table", "ul", "ol", "blockquote", "pre", "hr", "title"})
@@ -437,11 +447,7 @@ std::string plainTextFromHtml(std::string_view html) {
                     if (!nameIs(name, hidden))
                         continue;
                     // Skip to the matching end tag, whatever case it is written in.
-                    std::string lowered(html.substr(at));
-                    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                                   [](char ch) { return g_ascii_tolower(ch); });
-                    const std::size_t end = lowered.find("</" + std::string(hidden));
-                    at = end == std::string::npos ? html.size() : at + end;
+                    at = findEndTag(html, hidden, at);
                     break;
                 }
             }
