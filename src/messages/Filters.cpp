@@ -1,6 +1,7 @@
 #include "messages/Filters.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "core/Text.h"
 #include "messages/Address.h"
@@ -112,9 +113,12 @@ const char* ruleName(RuleKind kind) {
     return "Rule: ";
 }
 
-} // namespace
+// The header block decoded once for all the rules tried on one entry.
+struct DecodedHeaders {
+    std::optional<std::string> text;
+};
 
-bool ruleMatches(const MessageEntry& entry, const FilterRule& rule) {
+bool matches(const MessageEntry& entry, const FilterRule& rule, DecodedHeaders& decoded) {
     if (rule.active == 0)
         return false;
     const std::string* text = nullptr;
@@ -145,10 +149,20 @@ bool ruleMatches(const MessageEntry& entry, const FilterRule& rule) {
     if (!decodes(*text))
         return false;
     const std::string wantedShown = utf8FromBytes(*wanted);
-    if (rule.kind == RuleKind::HeadersContain)
-        return containsText(decodeHeaderBlock(*text), wantedShown);
+    if (rule.kind == RuleKind::HeadersContain) {
+        if (!decoded.text)
+            decoded.text = decodeHeaderBlock(*text);
+        return containsText(*decoded.text, wantedShown);
+    }
     std::string scratch;
     return containsText(shownText(entry, shown, scratch), wantedShown);
+}
+
+} // namespace
+
+bool ruleMatches(const MessageEntry& entry, const FilterRule& rule) {
+    DecodedHeaders decoded;
+    return matches(entry, rule, decoded);
 }
 
 std::string ruleMarkReason(const FilterRule& rule) {
@@ -159,8 +173,9 @@ std::string ruleMarkReason(const FilterRule& rule) {
 }
 
 bool firstMatchingRule(MessageEntry& entry, const FilterRuleList& rules) {
+    DecodedHeaders decoded;
     for (const FilterRule* rule : rules) {
-        if (ruleMatches(entry, *rule)) {
+        if (matches(entry, *rule, decoded)) {
             entry.mark = MarkState::MarkedForDelete;
             entry.markReason = ruleMarkReason(*rule);
             return true;
