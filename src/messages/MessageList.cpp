@@ -87,8 +87,19 @@ int markGroup(MessageList& list, const std::string& pattern, MarkState value) {
     const std::optional<std::string> wanted = pattern;
     int marked = 0;
     for (MessageEntry* entry : list) {
+        // As stored, or as the list shows it.
+        std::string scratch;
+        const auto shownMatches = [&](ShownField field) {
+            const std::optional<std::string>& stored =
+                field == ShownField::From ? entry->from : entry->subject;
+            if (!stored)
+                return false; // an absent text never matches
+            const std::string_view shown = shownText(*entry, field, scratch);
+            return shown != *stored && groupPatternMatches(std::string(shown), wanted);
+        };
         if (groupPatternMatches(entry->from, wanted) ||
-            groupPatternMatches(entry->subject, wanted)) {
+            groupPatternMatches(entry->subject, wanted) || shownMatches(ShownField::From) ||
+            shownMatches(ShownField::Subject)) {
             entry->mark = value;
             entry->markReason = (value == MarkState::Unmarked ? "Unmarked by group text: "
                                                               : "Marked by group text: ") +

@@ -32,8 +32,9 @@ void setBodyLoadedAll(MessageList& list, bool value);
 // A key outside the five values leaves the list as it is. Always true.
 bool sortMessages(MessageList& list, SortKey key, bool ascending);
 
-// Sets the mark of every entry whose From or Subject matches pattern and
-// returns how many were set; other entries keep their marks.
+// Sets the mark of every entry whose From or Subject, as stored or as shown,
+// matches pattern and returns how many were set; other entries keep their
+// marks.
 // The entries set say that the group text set their mark.
 int markGroup(MessageList& list, const std::string& pattern, MarkState value);
 

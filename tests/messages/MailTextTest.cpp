@@ -204,6 +204,9 @@ TEST(DecodedEntries, ListShowsSortsAndRulesMatchDecodedText) {
     rule->kind = RuleKind::HeadersContain;
     rule->headersText = "Subject: Zebra";
     EXPECT_TRUE(ruleMatches(*list->at(1), *rule));
+    // So does marking a group by text.
+    EXPECT_EQ(markGroup(*list, "*\xC3\x84pfel*", MarkState::MarkedForDelete), 1);
+    EXPECT_EQ(list->at(2)->mark, MarkState::MarkedForDelete);
 }
 
 TEST(MarkReasons, EachKindOfMarkSaysWhatMarkedIt) {
