@@ -1,7 +1,9 @@
-// Header blocks as servers send them. The first input byte picks the field looked up (one of
-// the fields the program reads, or a name taken from the input itself); the rest is the block.
+// Header blocks as servers send them, and what the program decodes of them for reading. The first
+// input byte picks the field looked up (one of the fields the program reads, or a name taken from
+// the input itself); the rest is the block.
 #include "FuzzSupport.h"
 
+#include "messages/MailText.h"
 #include "messages/MessageEntry.h"
 
 #include <string>
@@ -39,5 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A missing Date field leaves the date all zero; any other gives a real month.
     FUZZ_CHECK(entry->date == MailDate{} || (entry->date.month >= 1 && entry->date.month <= 12));
     destroyMessageEntry(entry.release());
+
+    // What the list, the viewer and View headers show of the same bytes is always UTF-8.
+    FUZZ_CHECK(isValidUtf8(decodeHeaderText(value)));
+    FUZZ_CHECK(isValidUtf8(decodeHeaderBlock(text)));
+    const std::size_t split = bodyStart < 0 ? text.size() : static_cast<std::size_t>(bodyStart);
+    const ReadableMessage message = readableMessage(text.substr(0, split), text.substr(split));
+    FUZZ_CHECK(isValidUtf8(message.text) && isValidUtf8(message.raw));
     return 0;
 }

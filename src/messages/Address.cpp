@@ -115,6 +115,21 @@ bool isValidAddress(const std::string& text) {
     return isValidLocalPart(text.substr(0, at)) && isValidDomain(text.substr(at + 1));
 }
 
+bool isValidAccountAddress(const std::string& text) {
+    const std::size_t open = text.find('(');
+    if (open == std::string::npos)
+        return isValidAddress(text);
+    std::size_t end = open;
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+        --end;
+    // One comment, closed at the very end, on one line, with no comment inside it.
+    const std::string comment = text.substr(open + 1);
+    if (end == 0 || comment.empty() || comment.back() != ')' ||
+        comment.find_first_of("()\r\n") != comment.size() - 1)
+        return false;
+    return isValidAddress(text.substr(0, end));
+}
+
 bool domainOf(std::string& domain, int size, const std::string& address) {
     domain.clear();
     const std::size_t at = address.find('@');

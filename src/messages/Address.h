@@ -23,6 +23,10 @@ bool findFirstAddress(std::string& address, int size, const std::string& text,
                       std::size_t& position);
 
 bool isValidAddress(const std::string& text);
+// An account's address as the user names it: a valid address, optionally
+// followed by a comment in parentheses ("demo@example.org (STARTTLS)"), as
+// an address field may carry one.
+bool isValidAccountAddress(const std::string& text);
 bool isValidLocalPart(const std::string& text);
 bool isValidDomain(const std::string& text);
 bool isValidLabel(const std::string& text);

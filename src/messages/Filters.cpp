@@ -1,7 +1,11 @@
 #include "messages/Filters.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "core/Text.h"
 #include "messages/Address.h"
+#include "messages/MailText.h"
 
 namespace {
 
@@ -82,11 +86,44 @@ void destroyFilterRule(FilterRule* rule) {
     delete rule;
 }
 
-bool ruleMatches(const MessageEntry& entry, const FilterRule& rule) {
+namespace {
+
+bool containsText(std::string_view text, std::string_view wanted) {
+    // Searched over the full lengths: a header block may hold zero bytes.
+    return findTextN(text.data(), static_cast<unsigned>(text.size()), wanted.data(),
+                     static_cast<unsigned>(wanted.size()), false) >= 0;
+}
+
+// Whether a text reads differently once decoded; plain ASCII without encoded words does not.
+bool decodes(std::string_view text) {
+    return text.find("=?") != std::string_view::npos ||
+           std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+const char* ruleName(RuleKind kind) {
+    switch (kind) {
+    case RuleKind::FromContains:
+        return "From rule: ";
+    case RuleKind::SubjectContains:
+        return "Subject rule: ";
+    case RuleKind::HeadersContain:
+        return "Headers rule: ";
+    }
+    return "Rule: ";
+}
+
+// The header block decoded once for all the rules tried on one entry.
+struct DecodedHeaders {
+    std::optional<std::string> text;
+};
+
+bool matches(const MessageEntry& entry, const FilterRule& rule, DecodedHeaders& decoded) {
     if (rule.active == 0)
         return false;
     const std::string* text = nullptr;
     const std::string* wanted = nullptr;
+    ShownField shown = ShownField::From;
     switch (rule.kind) {
     case RuleKind::FromContains:
         text = entry.from ? &*entry.from : nullptr;
@@ -95,6 +132,7 @@ bool ruleMatches(const MessageEntry& entry, const FilterRule& rule) {
     case RuleKind::SubjectContains:
         text = entry.subject ? &*entry.subject : nullptr;
         wanted = &rule.subjectText;
+        shown = ShownField::Subject;
         break;
     case RuleKind::HeadersContain:
         text = &entry.headerText;
@@ -105,15 +143,41 @@ bool ruleMatches(const MessageEntry& entry, const FilterRule& rule) {
     }
     if (!text)
         return false;
-    // Searched over the full lengths: a header block may hold zero bytes.
-    return findTextN(text->data(), static_cast<unsigned>(text->size()), wanted->data(),
-                     static_cast<unsigned>(wanted->size()), false) >= 0;
+    if (containsText(*text, *wanted))
+        return true;
+    // A rule typed as the user reads the text matches the decoded text too.
+    if (!decodes(*text))
+        return false;
+    const std::string wantedShown = utf8FromBytes(*wanted);
+    if (rule.kind == RuleKind::HeadersContain) {
+        if (!decoded.text)
+            decoded.text = decodeHeaderBlock(*text);
+        return containsText(*decoded.text, wantedShown);
+    }
+    std::string scratch;
+    return containsText(shownText(entry, shown, scratch), wantedShown);
+}
+
+} // namespace
+
+bool ruleMatches(const MessageEntry& entry, const FilterRule& rule) {
+    DecodedHeaders decoded;
+    return matches(entry, rule, decoded);
+}
+
+std::string ruleMarkReason(const FilterRule& rule) {
+    const std::string& text = rule.kind == RuleKind::FromContains      ? rule.fromText
+                              : rule.kind == RuleKind::SubjectContains ? rule.subjectText
+                                                                       : rule.headersText;
+    return ruleName(rule.kind) + utf8FromBytes(text);
 }
 
 bool firstMatchingRule(MessageEntry& entry, const FilterRuleList& rules) {
+    DecodedHeaders decoded;
     for (const FilterRule* rule : rules) {
-        if (ruleMatches(entry, *rule)) {
+        if (matches(entry, *rule, decoded)) {
             entry.mark = MarkState::MarkedForDelete;
+            entry.markReason = ruleMarkReason(*rule);
             return true;
         }
     }
@@ -124,10 +188,12 @@ bool evaluateFilters(MessageEntry& entry, const Filters& filters) {
     const std::string domain = senderDomain(entry);
     if (filters.friendlyEnabled && filters.friendlyDomains.find(domain) >= 0) {
         entry.mark = MarkState::Unmarked;
+        entry.markReason = "Friendly domain: " + utf8FromBytes(domain) + ", kept unmarked";
         return false;
     }
     if (filters.bannedEnabled && filters.bannedDomains.find(domain) >= 0) {
         entry.mark = MarkState::MarkedForDelete;
+        entry.markReason = "Banned domain: " + utf8FromBytes(domain);
         return true;
     }
     return filters.rulesEnabled && firstMatchingRule(entry, filters.rules);
@@ -153,6 +219,8 @@ int markNotAddressed(MessageList& list, const std::string& accountAddress) {
         const bool addressed = entry->to && firstAddressDomain(*entry->to, domain) &&
                                compareNoCase(domain.c_str(), accountDomain.c_str()) == 0;
         entry->mark = addressed ? MarkState::Unmarked : MarkState::MarkedForDelete;
+        entry->markReason =
+            addressed ? std::string() : "Not addressed to " + utf8FromBytes(accountDomain);
         if (!addressed)
             ++marked;
     }

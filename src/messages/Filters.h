@@ -73,6 +73,9 @@ void destroyFilterRule(FilterRule* rule);
 // Friendly domain first (clears the mark, also a hand-set one), then banned
 // domain, then the rules (either sets the mark); with no match the mark
 // stays. True when the entry was marked by a domain or a rule.
+// Each sets the entry's markReason to what decided ("Banned domain:
+// example.biz", "Subject rule: lottery", "Friendly domain: example.org,
+// kept unmarked"); with no match the reason stays with the mark.
 bool evaluateFilters(MessageEntry& entry, const Filters& filters);
 
 // evaluateFilters on every entry, first to last; returns how many entries
@@ -80,8 +83,12 @@ bool evaluateFilters(MessageEntry& entry, const Filters& filters);
 int applyFilters(MessageList& list, const Filters& filters);
 
 // True when an active rule's text occurs (ASCII case-insensitive) in the
-// entry text its kind names.
+// entry text its kind names, as stored or as decoded for reading (From and
+// Subject as the list shows them, the header block by decodeHeaderBlock).
 bool ruleMatches(const MessageEntry& entry, const FilterRule& rule);
+
+// What a mark by rule says: "Subject rule: lottery".
+std::string ruleMarkReason(const FilterRule& rule);
 
 // Marks the entry and returns true at the first rule that matches.
 bool firstMatchingRule(MessageEntry& entry, const FilterRuleList& rules);

@@ -1,6 +1,7 @@
 #include "messages/MessageEntry.h"
 
 #include "core/Text.h"
+#include "messages/MailText.h"
 
 #include <cstring>
 
@@ -99,7 +100,32 @@ std::unique_ptr<MessageEntry> createMessageEntry(std::string_view text) {
     if (findHeaderField("Subject", text, value))
         entry->subject = value;
     entry->headerText.assign(text);
+    // Most fields read as they are stored: those keep no second copy.
+    auto decoded = [](const std::optional<std::string>& value) {
+        if (!value)
+            return std::string();
+        std::string text = decodeHeaderText(*value);
+        return text == *value ? std::string() : text;
+    };
+    entry->shown = MessageEntry::ShownFields{decoded(entry->to), decoded(entry->from),
+                                             decoded(entry->subject)};
     return entry;
+}
+
+std::string_view shownText(const MessageEntry& entry, ShownField field, std::string& scratch) {
+    const std::optional<std::string>& raw = field == ShownField::To     ? entry.to
+                                            : field == ShownField::From ? entry.from
+                                                                        : entry.subject;
+    if (entry.shown) {
+        const std::string& kept = field == ShownField::To     ? entry.shown->to
+                                  : field == ShownField::From ? entry.shown->from
+                                                              : entry.shown->subject;
+        if (!kept.empty() || !raw)
+            return kept;
+        return *raw;
+    }
+    scratch = raw ? decodeHeaderText(*raw) : std::string();
+    return scratch;
 }
 
 void destroyMessageEntry(MessageEntry* entry) {

@@ -38,7 +38,27 @@ struct MessageEntry {
     // The server gave this unique-id to more than one message, so it names none of them for
     // sure: such a message is neither viewed nor removed.
     bool uniqueIdShared = false;
+
+    // To, From and Subject as a person reads them (encoded words decoded, UTF-8), made once by
+    // createMessageEntry for the list to show and sort by; a field that reads as it is stored
+    // is left empty here. Absent in an entry put together otherwise, for which shownText
+    // decodes when asked.
+    struct ShownFields {
+        std::string to;
+        std::string from;
+        std::string subject;
+    };
+    std::optional<ShownFields> shown;
+    // Why the entry carries its mark ("Subject rule: lottery", "Marked by hand"), or why a
+    // friendly domain kept it unmarked; empty when nothing has said. UTF-8.
+    std::string markReason;
 };
+
+enum class ShownField : std::uint8_t { To, From, Subject };
+
+// The text shown for field: the one kept in entry.shown, else the field decoded now into scratch.
+// An absent field is the empty text.
+std::string_view shownText(const MessageEntry& entry, ShownField field, std::string& scratch);
 
 // Builds an entry from a header block with CRLF line ends: Date, To, From
 // and Subject are looked up, the block itself is kept as headerText. An

@@ -2,12 +2,15 @@
 
 #include "core/Text.h"
 #include "core/TextList.h"
+#include "messages/MailText.h"
 
 namespace {
 
-int compareTexts(const std::optional<std::string>& a, const std::optional<std::string>& b) {
-    return compareBytes(a ? std::string_view(*a) : std::string_view(),
-                        b ? std::string_view(*b) : std::string_view());
+// Compares what the list shows for field, byte-wise on the UTF-8 text.
+int compareShown(const MessageEntry& a, const MessageEntry& b, ShownField field) {
+    std::string scratchA;
+    std::string scratchB;
+    return compareBytes(shownText(a, field, scratchA), shownText(b, field, scratchB));
 }
 
 int compareSizes(std::int32_t a, std::int32_t b) {
@@ -43,18 +46,18 @@ void setBodyLoadedAll(MessageList& list, bool value) {
 bool sortMessages(MessageList& list, SortKey key, bool ascending) {
     switch (key) {
     case SortKey::ByTo:
-        list.sort(
-            [](const MessageEntry& a, const MessageEntry& b) { return compareTexts(a.to, b.to); },
-            ascending);
+        list.sort([](const MessageEntry& a,
+                     const MessageEntry& b) { return compareShown(a, b, ShownField::To); },
+                  ascending);
         break;
     case SortKey::ByFrom:
         list.sort([](const MessageEntry& a,
-                     const MessageEntry& b) { return compareTexts(a.from, b.from); },
+                     const MessageEntry& b) { return compareShown(a, b, ShownField::From); },
                   ascending);
         break;
     case SortKey::BySubject:
         list.sort([](const MessageEntry& a,
-                     const MessageEntry& b) { return compareTexts(a.subject, b.subject); },
+                     const MessageEntry& b) { return compareShown(a, b, ShownField::Subject); },
                   ascending);
         break;
     case SortKey::BySize:
@@ -84,9 +87,23 @@ int markGroup(MessageList& list, const std::string& pattern, MarkState value) {
     const std::optional<std::string> wanted = pattern;
     int marked = 0;
     for (MessageEntry* entry : list) {
+        // As stored, or as the list shows it.
+        std::string scratch;
+        const auto shownMatches = [&](ShownField field) {
+            const std::optional<std::string>& stored =
+                field == ShownField::From ? entry->from : entry->subject;
+            if (!stored)
+                return false; // an absent text never matches
+            const std::string_view shown = shownText(*entry, field, scratch);
+            return shown != *stored && groupPatternMatches(std::string(shown), wanted);
+        };
         if (groupPatternMatches(entry->from, wanted) ||
-            groupPatternMatches(entry->subject, wanted)) {
+            groupPatternMatches(entry->subject, wanted) || shownMatches(ShownField::From) ||
+            shownMatches(ShownField::Subject)) {
             entry->mark = value;
+            entry->markReason = (value == MarkState::Unmarked ? "Unmarked by group text: "
+                                                              : "Marked by group text: ") +
+                                utf8FromBytes(pattern);
             ++marked;
         }
     }

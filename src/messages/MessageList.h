@@ -25,14 +25,17 @@ int indexOfEntry(const MessageList& list, const MessageEntry* entry);
 
 void setBodyLoadedAll(MessageList& list, bool value);
 
-// Sorts in place with the list's Shell sort. Texts compare byte-wise and
-// case-sensitively, an absent text as the empty text; sizes as signed
+// Sorts in place with the list's Shell sort. To, From and Subject compare as
+// the list shows them (decoded, UTF-8), byte-wise and case-sensitively, an
+// absent text as the empty text; sizes as signed
 // numbers; dates with compareMailDate. Equal keys keep no particular order.
 // A key outside the five values leaves the list as it is. Always true.
 bool sortMessages(MessageList& list, SortKey key, bool ascending);
 
-// Sets the mark of every entry whose From or Subject matches pattern and
-// returns how many were set; other entries keep their marks.
+// Sets the mark of every entry whose From or Subject, as stored or as shown,
+// matches pattern and returns how many were set; other entries keep their
+// marks.
+// The entries set say that the group text set their mark.
 int markGroup(MessageList& list, const std::string& pattern, MarkState value);
 
 // A pattern with '*' must describe the whole text (matchWildcard); any other

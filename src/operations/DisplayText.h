@@ -13,9 +13,12 @@ namespace toppeek::operations {
 // cut, when given, tells whether the text was cut.
 std::string formatBounded(int size, const char* format, va_list args, bool* cut = nullptr);
 
-// How bytes from servers and files are shown: well-formed UTF-8 as UTF-8, anything else byte for
-// byte as Latin-1. When the bytes may have been cut, a multi-byte sequence left incomplete at the
-// very end is dropped rather than turning the whole text into Latin-1.
+// The one way bytes from servers and files become text on screen: utf8FromBytes's rule (well-formed
+// UTF-8 as UTF-8, anything else byte for byte as Latin-1). When the bytes may have been cut, a
+// multi-byte sequence left incomplete at the very end of UTF-8 text is dropped rather than turning
+// the whole text into Latin-1. Header values are decoded (decodeHeaderText) before they come here.
 QString displayText(std::string_view bytes, bool mayBeCut = false);
+// The same for a zero-terminated text; a null pointer is the empty text.
+QString displayText(const char* text);
 
 } // namespace toppeek::operations

@@ -44,6 +44,10 @@ public:
         if (role == Qt::DecorationRole && index.column() == 0) {
             return iconVariant(owner_.askOwner(index.row(), 0, LvifImage).image);
         }
+        if (role == Qt::ToolTipRole && owner_.OnToolTip) {
+            const QString tip = owner_.OnToolTip(&owner_, index.row());
+            return tip.isEmpty() ? QVariant() : QVariant(tip);
+        }
         return {};
     }
 
@@ -584,6 +588,16 @@ void TListViewData::setColumnWidth(int column, int width) {
     if (column >= 0 && column < columnCount()) {
         report_->setColumnWidth(column, std::max(0, width));
     }
+}
+
+void TListViewData::setStretchLastColumn(bool on) {
+    report_->horizontalHeader()->setStretchLastSection(on);
+}
+
+void TListViewData::setSortIndicator(int column, bool ascending) {
+    QHeaderView* header = report_->horizontalHeader();
+    header->setSortIndicatorShown(column >= 0);
+    header->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 // --- Appearance ---

@@ -96,6 +96,9 @@ public:
     using NotifyEvent = std::function<void(TListViewData* Sender)>;
     // Returns true when the key is consumed; the list then does nothing with it.
     using KeyDownEvent = std::function<bool(TListViewData* Sender, QKeyEvent* event)>;
+    // The tooltip of a row, asked for only when one is about to show; an
+    // empty text shows none.
+    using ToolTipEvent = std::function<QString(TListViewData* Sender, int row)>;
     // pos is in the control's coordinates; setting handled keeps the pop-up
     // menu from showing.
     using ContextPopupEvent = std::function<void(TListViewData* Sender, QPoint pos, bool& handled)>;
@@ -124,6 +127,8 @@ public:
     KeyDownEvent OnKeyDown;
     // The context menu was asked for (right click or the menu key).
     ContextPopupEvent OnContextPopup;
+    // A row's tooltip.
+    ToolTipEvent OnToolTip;
 
     explicit TListViewData(QWidget* parent = nullptr);
     ~TListViewData() override;
@@ -188,6 +193,10 @@ public:
     int columnWidth(int column) const;
     // Negative widths count as 0.
     void setColumnWidth(int column, int width);
+    // When on, the last column takes whatever width the others leave.
+    void setStretchLastColumn(bool on);
+    // Shows the sort arrow on column (ascending or descending); -1 shows none.
+    void setSortIndicator(int column, bool ascending);
 
     // --- Appearance ---
 

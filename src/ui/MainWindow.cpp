@@ -2,6 +2,7 @@
 
 #include "mail/Connection.h"
 #include "messages/Filters.h"
+#include "messages/MailText.h"
 #include "operations/MsgBox.h"
 #include "operations/ProgramInfo.h"
 #include "operations/ProgressDialog.h"
@@ -20,12 +21,15 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -54,17 +58,19 @@ constexpr int kSeparatorWidth = 2;
 // design's positions and column widths are measured for it.
 constexpr int kFontPixelSize = 11;
 
-// Column widths; Subject takes what the other four leave.
-constexpr int kToWidth = 150;
-constexpr int kFromWidth = 150;
-constexpr int kSizeWidth = 50;
-constexpr int kDateWidth = 90;
-constexpr int kFixedColumnsWidth = kToWidth + kFromWidth + kSizeWidth + kDateWidth;
-constexpr int kSubjectMargin = 440;
-// A list narrower than the four fixed columns still shows a usable Subject
-// column, reached by scrolling.
-constexpr int kMinSubjectWidth = 100;
-static_assert(kFixedColumnsWidth == kSubjectMargin);
+// What the columns are sized to show whole, in the font in use: a typical
+// sender or recipient, the longest size and date texts. Subject takes the
+// rest, and at least kMinSubjectChars average characters at the start.
+constexpr const char* kAddressSample = "Anna Berg <anna.berg@example.com>";
+constexpr const char* kSizeSample = "9999.9 Kb";
+constexpr const char* kDateSample = "30 Dec 2026 - 23:59:59";
+constexpr int kMinSubjectChars = 32;
+constexpr int kSizedColumns = 4; // the columns before Subject
+
+// Where the main window keeps what the settings file has no room for: the
+// column widths the user set. Beside the settings file, named after it
+// ("toppeek-settings-view.ini"), so that the settings file keeps its layout.
+const char* const kViewStateSuffix = "-view.ini";
 
 // The group pattern's buffer: at most 198 characters come back.
 constexpr int kGroupPatternSize = 200;
@@ -85,17 +91,24 @@ const char* onOff(std::uint8_t flag) {
 void flipMark(MessageEntry& entry) {
     entry.mark =
         entry.mark == MarkState::Unmarked ? MarkState::MarkedForDelete : MarkState::Unmarked;
+    entry.markReason = entry.mark == MarkState::Unmarked ? "Unmarked by hand" : "Marked by hand";
 }
 
-// Copies at most size - 1 bytes of text and a terminator; absent is empty.
-void copyCell(char* buffer, int size, const std::optional<std::string>& text) {
+// What a row says about its mark: what set it, or what kept it off.
+QString markReasonText(const MessageEntry& entry) {
+    if (!entry.markReason.empty())
+        return QString::fromStdString(entry.markReason);
+    if (entry.mark != MarkState::Unmarked)
+        return QStringLiteral("Marked for deletion");
+    return {};
+}
+
+void copyCell(char* buffer, int size, std::string_view text) {
     if (size <= 0)
         return;
-    std::size_t length = 0;
-    if (text)
-        length = std::min(text->size(), static_cast<std::size_t>(size - 1));
+    const std::size_t length = std::min(text.size(), static_cast<std::size_t>(size - 1));
     if (length > 0)
-        std::memcpy(buffer, text->data(), length);
+        std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
 }
 
@@ -190,7 +203,8 @@ void TFMain::FormCreate() {
     updateGroupCaption();
 
     setWindowIcon(programIcon());
-    resize(kDesignWidth, kDesignHeight);
+    loadColumnWidths();
+    resize(std::max(kDesignWidth, widthForColumns()), kDesignHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -208,6 +222,8 @@ TFMain::~TFMain() {
     LVMsg->OnDblClick = nullptr;
     LVMsg->OnKeyDown = nullptr;
     LVMsg->OnContextPopup = nullptr;
+    LVMsg->OnToolTip = nullptr;
+    LVMsg->OnLVDChange = nullptr;
     LVMsg->lvdClearAll();
 
     if (hooks_.closeHelp)
@@ -216,6 +232,7 @@ TFMain::~TFMain() {
     keyringSync_.reset();
     passwords_.reset();
     saveSettings(settingsPath_, *settings_);
+    saveColumnWidths();
     messages_.reset();
     destroyFilters(std::move(filters_));
     freeSettings(std::move(settings_));
@@ -274,15 +291,31 @@ void TFMain::createControls() {
     LVMsg = new TListViewData(GBMsg);
     LVMsg->setObjectName(QStringLiteral("LVMsg"));
     groupLayout->addWidget(LVMsg);
-    LVMsg->addColumn(QStringLiteral("To:"), kToWidth);
-    LVMsg->addColumn(QStringLiteral("From:"), kFromWidth);
-    LVMsg->addColumn(QStringLiteral("Size"), kSizeWidth);
-    LVMsg->addColumn(QStringLiteral("Date"), kDateWidth);
-    LVMsg->addColumn(QStringLiteral("Subject"), 500);
+    LVMsg->addColumn(QStringLiteral("To:"), 0);
+    LVMsg->addColumn(QStringLiteral("From:"), 0);
+    LVMsg->addColumn(QStringLiteral("Size"), 0);
+    LVMsg->addColumn(QStringLiteral("Date"), 0);
+    LVMsg->addColumn(QStringLiteral("Subject"), 0);
+    LVMsg->setStretchLastColumn(true);
+    applyColumnWidths();
+    // Only widths the user sets by dragging are remembered; those the
+    // program sets pass by while applyingWidths_ is on.
+    connect(LVMsg->headerView(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) {
+                if (!applyingWidths_ && column >= 0 && column < kSizedColumns)
+                    userColumnWidths_[static_cast<std::size_t>(column)] = width;
+            });
+    LVMsg->OnToolTip = [this](TListViewData*, int row) {
+        const MessageEntry* entry = messages_ ? messages_->at(row) : nullptr;
+        return entry != nullptr ? markReasonText(*entry) : QString();
+    };
+    LVMsg->OnLVDChange = [this](TListViewData*, const LVDChange* change) {
+        if (change->changed == LvisFocused)
+            showMarkReason();
+    };
     LVMsg->setMultiSelect(true);
     LVMsg->setSmallImages(messageImages(TListViewData::kSmallIconSize));
     LVMsg->setLargeImages(messageImages(TListViewData::kLargeIconSize));
-    LVMsg->installEventFilter(this);
 
     setCentralWidget(central);
 
@@ -498,17 +531,73 @@ void TFMain::FormActivate() {
 }
 
 bool TFMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == LVMsg && event->type() == QEvent::Resize)
-        FormResize();
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TFMain::FormResize() {
-    LVMsg->setColumnWidth(0, kToWidth);
-    LVMsg->setColumnWidth(1, kFromWidth);
-    LVMsg->setColumnWidth(2, kSizeWidth);
-    LVMsg->setColumnWidth(3, kDateWidth);
-    LVMsg->setColumnWidth(4, std::max(LVMsg->width() - kSubjectMargin, kMinSubjectWidth));
+// --- Columns ---
+
+int TFMain::fittingColumnWidth(int column) const {
+    const QFontMetrics metrics(LVMsg->font());
+    // A cell's text sits inside the style's focus frame margins on both sides, plus a pixel each
+    // for the grid; the first column also holds the mark icon.
+    const int padding =
+        2 * (LVMsg->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, LVMsg) + 1) + 6;
+    const char* sample = column == 2 ? kSizeSample : column == 3 ? kDateSample : kAddressSample;
+    int width = std::max(metrics.horizontalAdvance(QString::fromLatin1(sample)),
+                         metrics.horizontalAdvance(LVMsg->columnCaption(column)) + 16);
+    if (column == 0)
+        width += TListViewData::kSmallIconSize + 4;
+    return width + padding;
+}
+
+void TFMain::applyColumnWidths() {
+    applyingWidths_ = true;
+    for (int column = 0; column < kSizedColumns; ++column) {
+        const int chosen = userColumnWidths_[static_cast<std::size_t>(column)];
+        LVMsg->setColumnWidth(column, chosen > 0 ? chosen : fittingColumnWidth(column));
+    }
+    applyingWidths_ = false;
+}
+
+int TFMain::widthForColumns() const {
+    int width = QFontMetrics(LVMsg->font()).averageCharWidth() * kMinSubjectChars;
+    for (int column = 0; column < kSizedColumns; ++column)
+        width += LVMsg->columnWidth(column);
+    // The list's frame, the group box around it and the vertical scroll bar.
+    return width + 2 * LVMsg->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 16 +
+           LVMsg->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+}
+
+QString TFMain::viewStatePath() const {
+    std::filesystem::path path(settingsPath_);
+    path.replace_filename(path.stem().string() + kViewStateSuffix);
+    return QString::fromStdString(path.string());
+}
+
+void TFMain::loadColumnWidths() {
+    const QSettings state(viewStatePath(), QSettings::IniFormat);
+    const QStringList widths = state.value(QStringLiteral("Columns/widths")).toStringList();
+    for (int column = 0; column < kSizedColumns && column < widths.size(); ++column) {
+        bool ok = false;
+        const int width = widths[column].toInt(&ok);
+        // A width no screen would show is a damaged file's, not the user's.
+        userColumnWidths_[static_cast<std::size_t>(column)] =
+            ok && width > 0 && width < 10000 ? width : 0;
+    }
+    applyColumnWidths();
+}
+
+void TFMain::saveColumnWidths() const {
+    const bool anySet = std::any_of(userColumnWidths_.begin(), userColumnWidths_.end(),
+                                    [](int width) { return width > 0; });
+    if (!anySet)
+        return;
+    QSettings state(viewStatePath(), QSettings::IniFormat);
+    QStringList widths;
+    for (int width : userColumnWidths_)
+        widths << QString::number(width);
+    state.setValue(QStringLiteral("Columns/widths"), widths);
+    state.sync();
 }
 
 void TFMain::closeEvent(QCloseEvent* event) {
@@ -686,6 +775,13 @@ void TFMain::refreshList() {
         LVMsg->lvdGoto(std::clamp(focused, 0, count - 1));
     updateGroupCaption();
     showFilterLabel();
+    showMarkReason();
+}
+
+void TFMain::showMarkReason() {
+    const MessageEntry* entry = messages_ ? messages_->at(LVMsg->lvdIndexFocused()) : nullptr;
+    const QString reason = entry != nullptr ? markReasonText(*entry) : QString();
+    StatusText->setText(reason.isEmpty() ? QStringLiteral("For Help Press F1") : reason);
 }
 
 void TFMain::discardList() {
@@ -835,14 +931,22 @@ void TFMain::ViewMessage() {
         if (!entry->body)
             return;
     }
-    viewText(this, entry->body.value_or(std::string()), QStringLiteral("Message"));
+    const ReadableMessage message =
+        readableMessage(entry->headerText, entry->body.value_or(std::string()));
+    std::string scratch;
+    const std::string_view subject = shownText(*entry, ShownField::Subject, scratch);
+    QString title = QStringLiteral("Message");
+    if (!subject.empty())
+        title += QStringLiteral(" - ") + QString::fromUtf8(subject.data(), subject.size());
+    viewReadable(this, message.text, message.raw, title);
 }
 
 void TFMain::ViewHeaders() {
     if (busy())
         return;
     if (const MessageEntry* entry = messages_->at(LVMsg->lvdIndexFocused()))
-        viewText(this, entry->headerText, QStringLiteral("Message headers"));
+        viewReadable(this, decodeHeaderBlock(entry->headerText), replyText(entry->headerText),
+                     QStringLiteral("Message headers"));
 }
 
 void TFMain::PrintHeaders() {
@@ -873,12 +977,15 @@ void TFMain::MarkOrUnmark() {
         flipMark(*messages_->at(i));
         LVMsg->lvdUpdate(i);
     }
-    if (anySelected)
+    if (anySelected) {
+        showMarkReason();
         return;
+    }
     int focused = LVMsg->lvdIndexFocused();
     if (MessageEntry* entry = messages_->at(focused)) {
         flipMark(*entry);
         LVMsg->lvdUpdate(focused);
+        showMarkReason();
         return;
     }
     msgBox(kMbInformation, kProgramTitle, "No message is selected.");
@@ -1019,6 +1126,11 @@ void TFMain::syncSortChecks() {
                                                   {BySubject1, SortKey::BySubject}};
     for (auto [item, key] : items)
         item->setChecked(static_cast<int>(key) == sortKey_);
+    const auto* column =
+        std::find(std::begin(kColumnKeys), std::end(kColumnKeys), static_cast<SortKey>(sortKey_));
+    LVMsg->setSortIndicator(
+        column == std::end(kColumnKeys) ? -1 : static_cast<int>(column - std::begin(kColumnKeys)),
+        sortAscending_);
 }
 
 // --- View commands ---
@@ -1101,7 +1213,18 @@ bool TFMain::LVMsgKeyDown(QKeyEvent* event) {
             LVMsg->lvdUpdate(focused);
             if (focused < messages_->count() - 1)
                 LVMsg->lvdGoto(focused + 1);
+            showMarkReason();
         }
+        return true;
+    }
+    case Qt::Key_Home:
+    case Qt::Key_End: {
+        // The first and the last message, whatever column the cursor is in.
+        if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        const int count = LVMsg->lvdGetCount();
+        if (count > 0)
+            LVMsg->lvdGoto(event->key() == Qt::Key_Home ? 0 : count - 1);
         return true;
     }
     case Qt::Key_Plus:
@@ -1143,12 +1266,13 @@ void TFMain::LVMsgLVFastDisplay(TListViewData* /*Sender*/, int nmask, char* szte
     if (entry == nullptr)
         return;
     if ((nmask & LvifText) != 0) {
+        std::string scratch;
         switch (xcol) {
         case 0:
-            copyCell(sztext, maxtext, entry->to);
+            copyCell(sztext, maxtext, shownText(*entry, ShownField::To, scratch));
             break;
         case 1:
-            copyCell(sztext, maxtext, entry->from);
+            copyCell(sztext, maxtext, shownText(*entry, ShownField::From, scratch));
             break;
         case 2:
             copyCell(sztext, maxtext, sizeText(entry->size));
@@ -1157,7 +1281,7 @@ void TFMain::LVMsgLVFastDisplay(TListViewData* /*Sender*/, int nmask, char* szte
             copyCell(sztext, maxtext, dateText(entry->date));
             break;
         case 4:
-            copyCell(sztext, maxtext, entry->subject);
+            copyCell(sztext, maxtext, shownText(*entry, ShownField::Subject, scratch));
             break;
         default:
             break;

@@ -21,6 +21,7 @@
 
 #include <QMainWindow>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -172,7 +173,6 @@ public:
 
     // --- Events ---
     void FormActivate();
-    void FormResize();
     bool FormCloseQuery();
     void CBAccChange();
     void LVMsgDblClick();
@@ -248,6 +248,17 @@ private:
     void groupCommand(bool select);
     void syncSortChecks();
     void closeAfterOperation();
+    // The status bar tells why the current message is marked (or kept unmarked).
+    void showMarkReason();
+
+    // Columns: the width that shows a column's typical text whole in the list's font, the
+    // user's widths where set, and the window width that shows them all beside Subject.
+    int fittingColumnWidth(int column) const;
+    void applyColumnWidths();
+    int widthForColumns() const;
+    QString viewStatePath() const;
+    void loadColumnWidths();
+    void saveColumnWidths() const;
 
     // Keyring (MainWindowPasswords.cpp).
     enum class KeyringState { Unknown, Usable, Unusable };
@@ -292,6 +303,11 @@ private:
     std::string groupPattern_; // shared by Select group and Unselect group
     int toolbarHeight_ = 41;
     int statusBarHeight_ = 19;
+
+    // Widths the user dragged the columns before Subject to (0: never), kept across runs in
+    // the view state file.
+    std::array<int, 4> userColumnWidths_{};
+    bool applyingWidths_ = false;
 
     int busyDepth_ = 0;
     bool shown_ = false;

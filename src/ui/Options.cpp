@@ -337,7 +337,7 @@ bool TFAEdit::FormCloseQuery() {
         EdDesc->setFocus();
         return false;
     }
-    if (!isValidAddress(address)) {
+    if (!isValidAccountAddress(address)) {
         msgBox(kMbInformation, kProgramTitle,
                "This is not a valid e-mail address. Please enter a complete address, such as "
                "name@example.com.");

@@ -4,10 +4,12 @@
 #include "storage/RecordFields.h"
 #include "ui/ByteText.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -58,8 +60,14 @@ TFViewMsg::TFViewMsg(QWidget* owner) : QDialog(owner) {
     BOk->setFixedSize(kButtonWidth, kButtonHeight);
     BOk->setDefault(true);
     connect(BOk, &QPushButton::clicked, this, &TFViewMsg::BOkClick);
+    CBRaw = new QCheckBox(QStringLiteral("Show &raw lines"), Panel1);
+    CBRaw->setObjectName(QStringLiteral("CBRaw"));
+    CBRaw->setToolTip(QStringLiteral("The lines as the server sent them, encodings and all"));
+    CBRaw->setVisible(false);
+    connect(CBRaw, &QCheckBox::toggled, this, &TFViewMsg::showChosenForm);
     auto* panel = new QHBoxLayout(Panel1);
-    panel->setContentsMargins(0, 8, 8, 0);
+    panel->setContentsMargins(8, 8, 8, 0);
+    panel->addWidget(CBRaw, 0, Qt::AlignTop);
     panel->addStretch(1);
     panel->addWidget(BOk, 0, Qt::AlignTop);
 
@@ -73,10 +81,30 @@ TFViewMsg::TFViewMsg(QWidget* owner) : QDialog(owner) {
 
 void TFViewMsg::ShowText(std::string_view text, const QString& title) {
     setWindowTitle(title);
+    readable_.clear();
+    raw_.clear();
+    CBRaw->setVisible(false);
     MMsg->clear();
     MMsg->setPlainText(linesForDisplay(text));
     if (gRememberedWidth != -1 && gRememberedHeight != -1)
         resize(gRememberedWidth, gRememberedHeight);
+}
+
+void TFViewMsg::ShowReadable(std::string_view readable, std::string_view raw,
+                             const QString& title) {
+    ShowText({}, title);
+    readable_ = linesForDisplay(readable);
+    raw_ = linesForDisplay(raw);
+    CBRaw->setVisible(true);
+    {
+        const QSignalBlocker quiet(CBRaw);
+        CBRaw->setChecked(false);
+    }
+    showChosenForm();
+}
+
+void TFViewMsg::showChosenForm() {
+    MMsg->setPlainText(CBRaw->isChecked() ? raw_ : readable_);
 }
 
 int TFViewMsg::Execute(std::string_view text, const QString& title) {
@@ -130,6 +158,13 @@ void TFViewMsg::FormClose() {
 void viewText(QWidget* owner, std::string_view text, const QString& title) {
     TFViewMsg viewer(owner);
     viewer.Execute(text, title);
+}
+
+void viewReadable(QWidget* owner, std::string_view readable, std::string_view raw,
+                  const QString& title) {
+    TFViewMsg viewer(owner);
+    viewer.ShowReadable(readable, raw, title);
+    viewer.exec();
 }
 
 bool writeHeaderListing(const std::string& path, const MessageList& list) {

@@ -10,14 +10,16 @@
 #include <string>
 #include <string_view>
 
+class QCheckBox;
 class QKeyEvent;
 class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 
-// Shows one text (a message as fetched, or a header block) read-only. The
-// size the user leaves a viewer at is what the next viewer of the same run
-// opens with; it is not kept across runs.
+// Shows one text read-only: a message or a header block decoded for reading,
+// with "Show raw lines" switching to the lines as fetched, or any plain text.
+// The size the user leaves a viewer at is what the next viewer of the same
+// run opens with; it is not kept across runs.
 class TFViewMsg : public QDialog {
     Q_OBJECT
 
@@ -32,6 +34,9 @@ public:
     void ShowText(std::string_view text, const QString& title);
     // ShowText, then runs the window modally.
     int Execute(std::string_view text, const QString& title);
+    // Shows readable (UTF-8, already decoded for reading) with a check box that switches to raw
+    // (the lines as fetched, bytes by the 8-bit rule) and back. Does not show the window.
+    void ShowReadable(std::string_view readable, std::string_view raw, const QString& title);
 
     // The remembered size; -1 by -1 while no viewer has closed in this run.
     static QSize rememberedSize();
@@ -40,6 +45,7 @@ public:
     QPlainTextEdit* MMsg;
     QWidget* Panel1;
     QPushButton* BOk;
+    QCheckBox* CBRaw; // "Show raw lines", on show only for a text that has a raw form
 
     void BOkClick();
 
@@ -53,11 +59,19 @@ protected:
 private:
     bool MMsgKeyDown(QKeyEvent* event);
     void FormClose();
+    void showChosenForm();
+
+    QString readable_;
+    QString raw_;
 };
 
 // Creates a viewer owned by owner, shows text under title and releases the
 // viewer when it is closed.
 void viewText(QWidget* owner, std::string_view text, const QString& title);
+
+// The same with a readable form and a raw one (TFViewMsg::ShowReadable).
+void viewReadable(QWidget* owner, std::string_view readable, std::string_view raw,
+                  const QString& title);
 
 // Writes every entry's header text, in list order, each followed by "\n\n",
 // to path (replacing an earlier file only once the new one is complete).

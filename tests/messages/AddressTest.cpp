@@ -33,6 +33,14 @@ TEST(Addresses, Validity) {
         EXPECT_FALSE(isValidAddress(bad)) << bad;
 }
 
+TEST(Addresses, AccountAddressMayCarryAComment) {
+    for (const char* good : {"demo@example.org (STARTTLS)", "a@b.co(work)", "a@b.co", "a@b.co ()"})
+        EXPECT_TRUE(isValidAccountAddress(good)) << good;
+    for (const char* bad : {"(STARTTLS)", "demo (x)", "a@b.co (x", "a@b.co (x) y", "a@b.co (x(y))",
+                            "a@b.co (x\r\ny)", "a@b (x)"})
+        EXPECT_FALSE(isValidAccountAddress(bad)) << bad;
+}
+
 TEST(Addresses, OverlongTokenContinuesAsNextToken) {
     const std::string text = "abcdefghij@x.org next";
     std::string token;

@@ -1,6 +1,7 @@
 // The program's message box: the real box for every flag combination in use (a timer presses
 // the button, so nothing waits on a person), and the responder that tests put in its place.
 
+#include "operations/DisplayText.h"
 #include "operations/MsgBox.h"
 #include "support/ScriptedMessageBoxes.h"
 
@@ -109,6 +110,17 @@ TEST(MessageBox, TextIsPlainAndShownAsItsBytesDecode) {
     ASSERT_TRUE(seen.found);
     EXPECT_EQ(seen.format, Qt::PlainText);
     EXPECT_EQ(seen.text, QString::fromUtf8("<b>mail.example.com</b> caf\xC3\xA9"));
+}
+
+// A text cut right behind a Latin-1 byte shows that byte as the list would, not a shorter text.
+TEST(MessageBox, CutTextDecodesAsTheListDoes) {
+    SeenBox seen;
+    const std::string text = std::string(3995, 'x') + "caf\xE9 and more";
+    showAndPress(0x40, QMessageBox::Ok, seen, text.c_str());
+    ASSERT_TRUE(seen.found);
+    EXPECT_TRUE(seen.text.endsWith(QString::fromUtf8("xcaf\xC3\xA9")))
+        << seen.text.right(8).toStdString();
+    EXPECT_EQ(seen.text, displayText(text.substr(0, 3999), true));
 }
 
 TEST(MessageBox, ResponderSeesTheFormattedBoxCutTo3999Bytes) {

@@ -11,6 +11,10 @@
 #include "messages/Filters.h"
 #include "operations/MailboxOperations.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "ui/Options.h"
+
+#include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -34,7 +38,8 @@ using Names = std::set<std::string>;
 
 const Names kSpam = {"04-cheap-meds.eml",      "06-free-spins.eml",     "08-lottery-win.eml",
                      "11-exclusive-offer.eml", "14-work-from-home.eml", "17-your-order.eml",
-                     "20-payout-pending.eml",  "23-crypto-gains.eml",   "26-double-deposit.eml"};
+                     "20-payout-pending.eml",  "23-crypto-gains.eml",   "26-double-deposit.eml",
+                     "33-prize-notice.eml"};
 
 class DemoMailboxCheck : public testing::Test {
 protected:
@@ -153,6 +158,18 @@ TEST_F(DemoMailboxCheck, TheDemoFiltersMarkTheSpamAndRemovingItLeavesTheRest) {
     ASSERT_TRUE(oddEntry.subject.has_value());
     EXPECT_NE(oddEntry.subject->find("three lines"), std::string::npos);
 
+    // The encoded messages read decoded; the friendly sender's says what kept it.
+    const auto entryNamed = [&](const char* name) -> const MessageEntry& {
+        const auto at = std::find(names.begin(), names.end(), name);
+        return *list->at(static_cast<int>(at - names.begin()));
+    };
+    std::string scratch;
+    EXPECT_EQ(shownText(entryNamed("31-invoice.eml"), ShownField::Subject, scratch),
+              "Ihre Rechnung f\xC3\xBCr Dezember \xE2\x80\x93 Nr. 4711");
+    EXPECT_EQ(entryNamed("30-greetings-from-munich.eml").markReason,
+              "Friendly domain: friends.example, kept unmarked");
+    EXPECT_EQ(entryNamed("33-prize-notice.eml").markReason, "Subject rule: lottery");
+
     // Only the team list's message is addressed elsewhere.
     auto notAddressed = createMessageList();
     ASSERT_TRUE(check(*notAddressed));
@@ -216,3 +233,22 @@ TEST_F(DemoMailboxCheck, TheStarttlsAccountReadsAndCleansTheSameMailboxSecured) 
 }
 
 } // namespace
+
+// The demo must survive its own account editor: OK on an untouched account keeps it as it is.
+TEST_F(DemoMailboxCheck, EveryDemoAccountPassesTheAccountEditorUnchanged) {
+    ASSERT_EQ(settings->accounts.count(), 2);
+    for (int i = 0; i < settings->accounts.count(); ++i) {
+        Account edited = account(i);
+        toppeek::test::ScriptedMessageBoxes boxes;
+        TFAEdit editor;
+        QTimer::singleShot(0, &editor, [&editor] {
+            editor.BOk->click();
+            if (editor.isVisible()) // refused: the box has been answered, leave
+                editor.BCancel->click();
+        });
+        EXPECT_TRUE(editor.Execute(edited, QStringLiteral("Account"), 0)) << edited.address;
+        EXPECT_TRUE(boxes.shown().empty()) << (boxes.shown().empty() ? "" : boxes.shown()[0].text);
+        EXPECT_EQ(edited.address, account(i).address);
+        EXPECT_EQ(edited.host, account(i).host);
+    }
+}

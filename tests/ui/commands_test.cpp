@@ -335,10 +335,11 @@ private slots:
         viewer.reset();
 
         QCOMPARE(shown.size(), 4);
-        QVERIFY(shown[0].startsWith("first\ntext"));
+        // The message's header fields, then its lines, without the reply's terminating line.
+        QVERIFY2(shown[0].endsWith("\n\nfirst\ntext\n"), qPrintable(shown[0]));
         QCOMPARE(shown[1], shown[0]);
         QCOMPARE(shown[2], shown[0]);
-        QVERIFY(shown[3].startsWith("second\ntext"));
+        QVERIFY2(shown[3].endsWith("\n\nsecond\ntext\n"), qPrintable(shown[3]));
         QVERIFY(boxes_->shown().empty());
         QVERIFY(window->connected());
     }
@@ -375,6 +376,85 @@ private slots:
                  boxes_->shown()[0].text.c_str());
         QVERIFY2(boxes_->shown()[1].text.find(unwritable) != std::string::npos,
                  boxes_->shown()[1].text.c_str());
+    }
+
+    // Encoded mail through a real Dovecot: the list shows decoded names and subjects, a rule typed
+    // as the subject reads marks its message and says so, and the viewer shows the decoded text
+    // with the raw lines a click away.
+    void realDovecotEncodedMailReadsDecoded() {
+        DovecotServer server;
+        server.addUser("alice", "secret");
+        server.addMessage("alice",
+                          "From: =?UTF-8?Q?J=C3=BCrgen_M=C3=BCller?= <jm@example.de>\n"
+                          "To: alice0@example.com\n"
+                          "Subject: =?ISO-8859-1?Q?Gr=FC=DFe_aus_?=\n =?UTF-8?B?TcO8bmNoZW4=?=\n"
+                          "Date: Mon, 1 Mar 2010 10:00:00 +0000\nMIME-Version: 1.0\n"
+                          "Content-Type: text/plain; charset=iso-8859-1\n"
+                          "Content-Transfer-Encoding: quoted-printable\n\n"
+                          "Sch=F6ne Gr=FC=DFe!\n.Punkt\nZeile drei\n");
+        server.addMessage("alice", "From: =?UTF-8?B?TG90dG8gQsO8cm8=?= <win@lotto.test>\n"
+                                   "To: alice0@example.com\n"
+                                   "Subject: =?UTF-8?Q?Gewinn_f=C3=BCr_Sie?=\n"
+                                   "Date: Tue, 2 Mar 2010 10:00:00 +0000\n\nJetzt!\n");
+        QVERIFY2(server.start(), server.failure().c_str());
+        {
+            auto filters = createFilters();
+            auto rule = createFilterRule();
+            rule->kind = RuleKind::SubjectContains;
+            rule->subjectText = "Gewinn f\xC3\xBCr";
+            filters->rules.append(rule.release());
+            filters->rulesEnabled = 1;
+            QVERIFY(saveFilters(*filters, filtersPath_));
+        }
+        auto window =
+            startWindow({server.hostAndPort()}, [](Settings& settings) { settings.bodyLines = 2; });
+        QVERIFY(window);
+        window->settings().accounts.at(0)->userName = server.loginName("alice");
+
+        window->BConnect->click();
+        QVERIFY(window->connected());
+        QCOMPARE(columnTexts(*window, 4), (QStringList{QString::fromUtf8("Grüße aus München"),
+                                                       QString::fromUtf8("Gewinn für Sie")}));
+        QCOMPARE(columnTexts(*window, 1),
+                 (QStringList{QString::fromUtf8("Jürgen Müller <jm@example.de>"),
+                              QString::fromUtf8("Lotto Büro <win@lotto.test>")}));
+        QCOMPARE(marksOf(*window), QString("-x"));
+        QAbstractItemModel* model = window->LVMsg->activeView()->model();
+        QCOMPARE(model->index(1, 4).data(Qt::ToolTipRole).toString(),
+                 QString::fromUtf8("Subject rule: Gewinn für"));
+
+        QStringList shown;
+        window->LVMsg->lvdGoto(0);
+        auto viewer = onDialog<TFViewMsg>([&shown](TFViewMsg* dialog) {
+            shown << dialog->windowTitle() << dialog->MMsg->toPlainText();
+            dialog->CBRaw->click();
+            shown << dialog->MMsg->toPlainText();
+            dialog->BOk->click();
+        });
+        window->BView->click();
+        QVERIFY(viewer->fired());
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown[0], QString::fromUtf8("Message - Grüße aus München"));
+        QVERIFY2(shown[1].endsWith(QString::fromUtf8("Subject: Grüße aus München\n\n"
+                                                     "Schöne Grüße!\n.Punkt\n")),
+                 qPrintable(shown[1]));
+        QVERIFY2(shown[2].endsWith("\n\nSch=F6ne Gr=FC=DFe!\n.Punkt\n"), qPrintable(shown[2]));
+
+        // View headers: the decoded form first, the raw one behind the same switch.
+        shown.clear();
+        viewer = onDialog<TFViewMsg>([&shown](TFViewMsg* dialog) {
+            shown << dialog->MMsg->toPlainText();
+            dialog->CBRaw->click();
+            shown << dialog->MMsg->toPlainText();
+            dialog->BOk->click();
+        });
+        window->ViewHeaders1->trigger();
+        QVERIFY(viewer->fired());
+        QVERIFY2(shown[0].contains(QString::fromUtf8("\nSubject: Grüße aus München\n")),
+                 qPrintable(shown[0]));
+        QVERIFY(shown[1].contains("Subject: =?ISO-8859-1?Q?Gr=FC=DFe_aus_?=\n =?UTF-8?B?"));
+        for (const QString& text : shown)
+            QVERIFY2(!text.endsWith("\n.\n") && !text.endsWith("\n.\n\n"), qPrintable(text));
     }
 
     void realDovecotCheckFilterRemoveViewAndList() {
@@ -459,10 +539,13 @@ private slots:
         window->ViewHeaders1->trigger();
         QVERIFY(viewer->fired());
         QCOMPARE(shown.size(), 2);
-        QVERIFY2(shown[0].startsWith("line 1\nline 2\nline 3\n"), qPrintable(shown[0]));
+        QVERIFY2(shown[0].contains("Subject: Meeting notes\n\nline 1\nline 2\nline 3\n"),
+                 qPrintable(shown[0]));
+        QVERIFY(!shown[0].endsWith("\n.\n"));
         QVERIFY(!shown[0].contains("line 4"));
         QVERIFY(shown[1].contains("Subject: Meeting notes"));
         QVERIFY(!shown[1].contains("line 1"));
+        QVERIFY(!shown[1].endsWith(".\n"));
 
         // The listing holds exactly the header blocks of the messages left on
         // the server, in list order.
