@@ -7,6 +7,7 @@
 #include "mail/Connection.h"
 #include "messages/Filters.h"
 #include "operations/MsgBox.h"
+#include "operations/PressCancel.h"
 #include "operations/ProgressDialog.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
@@ -436,6 +437,25 @@ private slots:
         const std::string& report = boxes_->shown()[1].text;
         QVERIFY(report.find("Only 2 of 5 messages") == 0);
         QVERIFY(report.find("the server stopped answering") != std::string::npos);
+        QCOMPARE(window->GBMsg->title(), QString("Messages: 2 of 5 (300 bytes)"));
+    }
+
+    void cancelledCheckNamesItsPartialListInTheCaption() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        ScriptedPop3Server server;
+        scriptStallingCheck(server);
+        server.start();
+        window->settings().accounts.at(0)->host = server.hostAndPort();
+        toppeek::test::PressCancelWhen cancel(
+            [&](toppeek::operations::TTFPro3&) { return window->LVMsg->lvdGetCount() == 2; });
+        boxes_->answer(kIdYes);
+        window->OpenConnection();
+        QVERIFY(cancel.pressed());
+        QCOMPARE(window->messageList().count(), 2);
+        // The user asked for it: only the cancel question, no report, yet the list never looks
+        // complete.
+        QCOMPARE(boxes_->shown().size(), std::size_t{1});
         QCOMPARE(window->GBMsg->title(), QString("Messages: 2 of 5 (300 bytes)"));
     }
 
