@@ -24,6 +24,7 @@
 
 #include "OperationsProbe.h"
 #include "PoplibReference.h"
+#include "ScreenCheck.h"
 #include "TwoRecordServer.h"
 #include "core/Memory.h"
 #include "mail/Pop3.h"
@@ -610,6 +611,39 @@ void row(const char* what, double oursMs, double referenceMs, const std::string&
             reference ? format("%.2f", oursMs / referenceMs) : "-", target, result);
 }
 
+// The main window's check on a virtual X display at 1280x1000 and offscreen, each in a child of
+// its own; empty figures when a display or a check failed.
+struct ScreenChecks {
+    std::vector<double> onScreen;
+    std::vector<double> offscreen;
+};
+
+ScreenChecks timeScreenChecks(const toppeek::test::RealPop3Server& server, int runs) {
+    const toppeek::bench::ScreenCheckAccount account{
+        server.hostAndPort(), server.loginName(kCheckUser), kPassword, kMailboxMessages};
+    ScreenChecks checks;
+    const toppeek::bench::VirtualDisplay display;
+    if (display.display().empty())
+        return checks;
+    checks.onScreen = toppeek::bench::timeWindowChecks(account, runs, "xcb", display.display());
+    checks.offscreen = toppeek::bench::timeWindowChecks(account, runs, "offscreen", "");
+    return checks;
+}
+
+void screenRows(const ScreenChecks& checks, double poplibMs) {
+    if (checks.onScreen.empty() || checks.offscreen.empty()) {
+        rowText("Check of 1000 on X at 1280x1000 (ref: offscreen)", "failed", "-", "-",
+                "<= 1.5 x offscreen", "missed");
+        return;
+    }
+    const double screenMs = median(checks.onScreen) * 1000;
+    const double offscreenMs = median(checks.offscreen) * 1000;
+    row("Check of 1000 on X at 1280x1000 (ref: offscreen)", screenMs, offscreenMs,
+        "<= 1.5 x offscreen", verdict(screenMs <= 1.5 * offscreenMs));
+    row("Check of 1000 on X at 1280x1000", screenMs, poplibMs, "ratio <= 1.0",
+        verdict(screenMs <= poplibMs));
+}
+
 bool fail(const char* what) {
     std::fprintf(stderr, "bench_all: %s\n", what);
     return false;
@@ -620,6 +654,8 @@ bool fail(const char* what) {
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], kStartupChildFlag) == 0)
         return startupChild(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], toppeek::bench::kScreenCheckChildFlag) == 0)
+        return toppeek::bench::screenCheckChild(argc, argv);
 
     const int runs = argc > 1 ? std::atoi(argv[1]) : 5;
     const bool spread = argc > 2 && std::string(argv[2]) == "spread";
@@ -789,6 +825,7 @@ int main(int argc, char** argv) {
         if (!plain.empty())
             checkPoplibPlain.push_back(plain.front());
     }
+    const ScreenChecks screenChecks = timeScreenChecks(server, runs);
     const std::vector<double> loginPoplib =
         toppeek::bench::timePoplibLogin(port, server.loginName(kCheckUser), kPassword, runs);
 
@@ -848,9 +885,17 @@ int main(int argc, char** argv) {
         const Account account = accountFor(server, kFetchUser);
         auto settings = createDefaultSettings();
         settings->bodyLines = kFetchedLines;
+        // A fetch confirms the message by the unique-id its check learnt.
+        auto listed = createMessageList();
+        if (!checkMailbox(account, *settings, *probe.filters, *listed, {}) ||
+            listed->count() != 1) {
+            fail("checking the mailbox of the long message failed");
+            return 1;
+        }
         for (int r = 0; r < runs; ++r) {
             MessageEntry entry;
             entry.messageNumber = 1;
+            entry.uniqueId = listed->at(0)->uniqueId;
             auto start = Clock::now();
             const bool ok = static_cast<bool>(fetchMessageText(account, *settings, entry));
             const double seconds = secondsSince(start);
@@ -920,6 +965,8 @@ int main(int argc, char** argv) {
     printRuns("login, poplib:", loginPoplib, 1000, "ms");
     printRuns("check, ours:", checkOurs, 1, "s");
     printRuns("check, poplib:", checkPoplib, 1, "s");
+    printRuns("check, window on X:", screenChecks.onScreen, 1, "s");
+    printRuns("check, window offscreen:", screenChecks.offscreen, 1, "s");
     printRuns("TLS login, ours:", tlsLoginOurs, 1000, "ms");
     printRuns("TLS login, poplib:", tlsLoginPoplib, 1000, "ms");
     printRuns("TLS check, ours:", tlsCheckOurs, 1, "s");
@@ -963,6 +1010,7 @@ int main(int argc, char** argv) {
         "ratio <= 1.3", verdict(checkRatio <= 1.3));
     row("Check of 1000 messages, fastest runs", shortest(checkOurs) * 1000,
         shortest(checkPoplib) * 1000, "", "");
+    screenRows(screenChecks, median(checkPoplib) * 1000);
     row("poplib's check without CAPA and UIDL", median(checkPoplibPlain) * 1000,
         median(checkPoplib) * 1000, "", "");
     row("Connection + login over TLS", median(tlsLoginOurs) * 1000, median(tlsLoginPoplib) * 1000,

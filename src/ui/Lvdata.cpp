@@ -233,6 +233,50 @@ protected:
 
     void keyboardSearch(const QString&) override {}
 
+public:
+    // Rows added at the end while a mailbox is read need only their own place painted: the
+    // rows above them did not change, and painting the whole list for every batch costs more,
+    // on a real screen, than reading the messages. Any other change of the rows or columns
+    // lays out and paints everything as before.
+    void doItemsLayout() override {
+        const int first = appendedFrom_;
+        const int columns = model() != nullptr ? model()->columnCount() : 0;
+        const bool onlyAppended = first >= 0 && !restructured_ && columns == laidOutColumns_;
+        appendedFrom_ = -1;
+        restructured_ = false;
+        laidOutColumns_ = columns;
+        if (!onlyAppended) {
+            QTableView::doItemsLayout();
+            return;
+        }
+        updateGeometries();
+        const int top = std::max(0, rowViewportPosition(first));
+        const int height = viewport()->height();
+        if (top < height) {
+            viewport()->update(QRect(0, top, viewport()->width(), height - top));
+        }
+    }
+
+    void reset() override {
+        restructured_ = true;
+        QTableView::reset();
+    }
+
+protected:
+    void rowsInserted(const QModelIndex& parent, int start, int end) override {
+        if (model() != nullptr && end == model()->rowCount(parent) - 1) {
+            appendedFrom_ = appendedFrom_ < 0 ? start : std::min(appendedFrom_, start);
+        } else {
+            restructured_ = true;
+        }
+        QTableView::rowsInserted(parent, start, end);
+    }
+
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override {
+        restructured_ = true;
+        QTableView::rowsAboutToBeRemoved(parent, start, end);
+    }
+
     // The cursor is a row, not a cell: Left and Right scroll the columns.
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
         if (action == MoveLeft || action == MoveRight) {
@@ -246,6 +290,11 @@ protected:
 
 private:
     TListViewData& owner_;
+    // What changed since the last layout: the first row appended at the end (-1: none), whether
+    // anything else changed the rows, and the columns the last layout had.
+    int appendedFrom_ = -1;
+    bool restructured_ = false;
+    int laidOutColumns_ = -1;
 };
 
 class LvdIconView final : public QListView {

@@ -198,6 +198,9 @@ void TFMain::FormCreate() {
     showFilterLabel();
     messages_ = createMessageList();
     connected_ = false;
+    listGrowth_.setSingleShot(true);
+    listGrowth_.setInterval(kListGrowthIntervalMs);
+    connect(&listGrowth_, &QTimer::timeout, this, &TFMain::showArrivedRows);
     setConnectedCommands(false);
     updateCaption();
     updateGroupCaption();
@@ -778,6 +781,12 @@ void TFMain::refreshList() {
     showMarkReason();
 }
 
+void TFMain::showArrivedRows() {
+    // Always the whole list as it is now; rows only ever join at the end while a check runs.
+    if (LVMsg->lvdGetCount() < messages_->count())
+        LVMsg->lvdSetCount(messages_->count());
+}
+
 void TFMain::showMarkReason() {
     const MessageEntry* entry = messages_ ? messages_->at(LVMsg->lvdIndexFocused()) : nullptr;
     const QString reason = entry != nullptr ? markReasonText(*entry) : QString();
@@ -814,11 +823,11 @@ void TFMain::OpenConnection() {
     const OperationOutcome outcome = checkMailbox(
         account, *settings_, *filters_, *messages_,
         [this](int) {
-            int last = messages_->count() - 1;
-            LVMsg->lvdAdd(last, 0);
-            LVMsg->lvdUpdate(last);
+            if (!listGrowth_.isActive())
+                listGrowth_.start();
         },
         operationOptions_);
+    listGrowth_.stop();
     leaveBusy();
 
     refreshList();

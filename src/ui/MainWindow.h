@@ -20,6 +20,7 @@
 #include "ui/Lvdata.h"
 
 #include <QMainWindow>
+#include <QTimer>
 
 #include <array>
 #include <cstdint>
@@ -308,6 +309,12 @@ private:
     // the view state file.
     std::array<int, 4> userColumnWidths_{};
     bool applyingWidths_ = false;
+
+    // Rows that arrive during a check join the list in batches, at most one batch per
+    // interval: adding each as it comes would have the window painted again for every message.
+    static constexpr int kListGrowthIntervalMs = 75;
+    QTimer listGrowth_;
+    void showArrivedRows();
 
     int busyDepth_ = 0;
     bool shown_ = false;

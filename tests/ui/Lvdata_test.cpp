@@ -6,7 +6,9 @@
 #include <QHeaderView>
 #include <QListView>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPixmap>
+#include <QRegion>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
@@ -99,6 +101,7 @@ private slots:
     void typingInTheListReadsNoRows();
     void everyViewStyleAsksOnlyForVisibleCells();
     void viewStyleSwitchesKeepRowsAndState();
+    void appendedRowsRepaintOnlyTheirPlace();
 
     void emptyListEdgeCases();
     void setSelectedTouchesOnlyTheSelection();
@@ -187,6 +190,67 @@ void LvdataTest::paintingAsksOnlyForVisibleCells() {
     for (const Request& r : log) {
         QVERIFY(r.row >= endFirst);
     }
+}
+
+// Rows added at the end, as a check adds them, paint only where they appear: the rows already on
+// screen are not asked for again, and rows below the screen paint nothing of the list. Any other
+// change of the rows paints the whole screen again.
+void LvdataTest::appendedRowsRepaintOnlyTheirPlace() {
+    std::vector<Request> log;
+    auto list = makeList(log);
+    QVERIFY(list->lvdSetCount(3));
+    list->show();
+    QVERIFY(QTest::qWaitForWindowExposed(list.get()));
+    QTRY_VERIFY(!log.empty());
+    QWidget* viewport = list->activeView()->viewport();
+    struct PaintLog : QObject {
+        QRegion painted;
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) {
+                painted += static_cast<QPaintEvent*>(event)->region();
+                ++paints;
+            }
+            return false;
+        }
+    } paints;
+    viewport->installEventFilter(&paints);
+    auto settle = [&] {
+        QTest::qWait(50);
+        log.clear();
+        paints.painted = QRegion();
+        paints.paints = 0;
+    };
+    settle();
+
+    QVERIFY(list->lvdSetCount(6));
+    QTRY_VERIFY(paints.paints > 0);
+    QTest::qWait(20);
+    auto* table = qobject_cast<QTableView*>(list->activeView());
+    QVERIFY(table != nullptr);
+    QVERIFY(paints.painted.boundingRect().top() >= table->rowViewportPosition(3));
+    QVERIFY(!log.empty());
+    for (const Request& r : log)
+        QVERIFY2(r.row >= 3 && r.row < 6, qPrintable(QString::number(r.row)));
+
+    // A full screen: rows added below it paint nothing of the list.
+    QVERIFY(list->lvdSetCount(40));
+    settle();
+    QVERIFY(list->lvdSetCount(80));
+    QTest::qWait(50);
+    QCOMPARE(paints.paints, 0);
+    QVERIFY(log.empty());
+    QCOMPARE(list->lvdGetCount(), 80);
+    QVERIFY(table->verticalScrollBar()->maximum() > table->verticalScrollBar()->pageStep() * 3 / 2);
+
+    // A removal moves rows on screen: all of them are asked for again.
+    settle();
+    QVERIFY(list->lvdRemove(0));
+    QTRY_VERIFY(paints.paints > 0);
+    QTest::qWait(20);
+    QVERIFY(std::any_of(log.begin(), log.end(), [](const Request& r) { return r.row == 0; }));
+    QVERIFY(paints.painted.boundingRect().top() <= table->rowViewportPosition(0));
+    viewport->removeEventFilter(&paints);
 }
 
 // Type-ahead search would read every row's text; the list has none.
