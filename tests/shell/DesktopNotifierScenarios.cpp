@@ -1,0 +1,140 @@
+// The new-mail notice against a notification service of the test's own on a private session
+// bus, and where the bus has no such service or there is no bus at all. Each scenario is run by
+// its own test, on the bus the wrapper script sets up.
+#include "shell/DesktopNotifier.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace toppeek::shell;
+
+namespace {
+
+const QString path = QStringLiteral("/org/freedesktop/Notifications");
+const QString interface = QStringLiteral("org.freedesktop.Notifications");
+
+// Serves the two calls the notifier makes, remembers what was sent, and sends the signals a
+// desktop sends when the user clicks or closes a notice.
+class TestNotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Notice {
+        uint replaces;
+        QString summary;
+        QString body;
+        QStringList actions;
+    };
+
+    explicit TestNotificationService(QStringList capabilities)
+        : bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                             QStringLiteral("test-notification-service"))),
+          capabilities_(std::move(capabilities)) {}
+    ~TestNotificationService() override {
+        QDBusConnection::disconnectFromBus(QStringLiteral("test-notification-service"));
+    }
+
+    bool start() {
+        return bus_.registerObject(path, this, QDBusConnection::ExportAllSlots) &&
+               bus_.registerService(interface);
+    }
+
+    void emitSignal(const QString& name, const QVariantList& arguments) {
+        QDBusMessage signal = QDBusMessage::createSignal(path, interface, name);
+        signal.setArguments(arguments);
+        bus_.send(signal);
+    }
+
+    QList<Notice> notices;
+
+public slots:
+    QStringList GetCapabilities() { return capabilities_; }
+    uint Notify(const QString&, uint replaces, const QString&, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap&, int) {
+        notices.push_back({replaces, summary, body, actions});
+        return replaces != 0 ? replaces : ++lastId_;
+    }
+
+private:
+    QDBusConnection bus_;
+    QStringList capabilities_;
+    uint lastId_ = 40;
+};
+
+NoticeText newMail() {
+    return *newMailNotice({{"a&b@example.org", 2, 1}, {"c@example.org", 1, 0}});
+}
+
+} // namespace
+
+class DesktopNotifierScenarios : public QObject {
+    Q_OBJECT
+private slots:
+    void sendsTheNoticeAndReportsTheClick() {
+        TestNotificationService service({"body", "body-markup", "actions"});
+        QVERIFY(service.start());
+        int clicks = 0;
+        DesktopNotifier notifier([&] { ++clicks; });
+        QSignalSpy finished(&notifier, &DesktopNotifier::finished);
+
+        notifier.show(newMail());
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.takeFirst().at(0).toBool(), true);
+        QCOMPARE(service.notices.size(), 1);
+        const auto& sent = service.notices.at(0);
+        QCOMPARE(sent.replaces, 0u);
+        QCOMPARE(sent.summary, QStringLiteral("3 new messages"));
+        // The service reads markup, so the address's ampersand is escaped.
+        QCOMPARE(sent.body,
+                 QStringLiteral("a&amp;b@example.org: 2, 1 marked as spam\nc@example.org: 1"));
+        QCOMPARE(sent.actions.value(0), QStringLiteral("default"));
+        QCOMPARE(sent.actions.size(), 2);
+
+        // Another notice's click, or another action of ours, is not the user asking for us.
+        service.emitSignal(QStringLiteral("ActionInvoked"), {41u + 1u, QStringLiteral("default")});
+        service.emitSignal(QStringLiteral("ActionInvoked"), {41u, QStringLiteral("other")});
+        service.emitSignal(QStringLiteral("ActionInvoked"), {41u, QStringLiteral("default")});
+        QTRY_COMPARE_WITH_TIMEOUT(clicks, 1, 10000);
+
+        // A notice still up is replaced; once closed, the next one is a notice of its own.
+        notifier.show(newMail());
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(service.notices.at(1).replaces, 41u);
+        service.emitSignal(QStringLiteral("NotificationClosed"), {41u, 2u});
+        service.emitSignal(QStringLiteral("ActionInvoked"), {41u, QStringLiteral("default")});
+        // The service sent both signals before it answers the next call, so they have arrived
+        // when the notice below is sent.
+        notifier.show(newMail());
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(service.notices.at(2).replaces, 0u);
+        QCOMPARE(clicks, 1);
+    }
+
+    void sendsPlainTextToAServiceWithoutMarkup() {
+        TestNotificationService service({"body", "actions"});
+        QVERIFY(service.start());
+        DesktopNotifier notifier([] {});
+        QSignalSpy finished(&notifier, &DesktopNotifier::finished);
+        notifier.show(newMail());
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(service.notices.value(0).body,
+                 QStringLiteral("a&b@example.org: 2, 1 marked as spam\nc@example.org: 1"));
+    }
+
+    // Run on a bus without the service, and with no bus at all.
+    void nothingIsShownWithoutAService() {
+        bool clicked = false;
+        DesktopNotifier notifier([&] { clicked = true; });
+        QSignalSpy finished(&notifier, &DesktopNotifier::finished);
+        notifier.show(newMail());
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.takeFirst().at(0).toBool(), false);
+        QVERIFY(!clicked);
+    }
+};
+
+QTEST_GUILESS_MAIN(DesktopNotifierScenarios)
+#include "DesktopNotifierScenarios.moc"
