@@ -32,7 +32,7 @@ protected:
             }
         };
     }
-    void TearDown() override { closeConnection(session.socket); }
+    void TearDown() override { session.close(); }
 
     // A server that greets and accepts alice with her password.
     static ScriptedPop3Server& loggingIn(ScriptedPop3Server& server) {
@@ -48,8 +48,7 @@ protected:
 
     // Ends the conversation and checks that the server saw exactly the script.
     void finish(ScriptedPop3Server& server) {
-        closeConnection(session.socket);
-        session.socket = kInvalidSocket;
+        session.close();
         EXPECT_TRUE(server.waitUntilDone(5s));
         EXPECT_EQ(server.problems(), Lines{});
     }
@@ -157,7 +156,7 @@ TEST_P(UnsafeCredentialTest, IsRefusedWithoutSendingIt) {
     auto [user, password] = GetParam();
 
     EXPECT_EQ(pop3Login(session, server.hostAndPort(), user, password, control), kLoginRefused);
-    EXPECT_EQ(session.socket, kInvalidSocket);
+    EXPECT_EQ(session.socket(), kInvalidSocket);
     EXPECT_TRUE(server.waitUntilDone(5s));
     EXPECT_EQ(server.receivedBytes(), "QUIT\r\n");
     EXPECT_EQ(server.problems(), Lines{});
@@ -227,7 +226,7 @@ TEST_F(Pop3SessionTest, ARefusedApopDoesNotFallBackToPassword) {
 
     EXPECT_EQ(pop3LoginApop(session, server.hostAndPort(), "alice", "secret", control),
               kLoginRefused);
-    EXPECT_EQ(session.socket, kInvalidSocket);
+    EXPECT_EQ(session.socket(), kInvalidSocket);
     EXPECT_TRUE(server.waitUntilDone(5s));
     EXPECT_EQ(server.problems(), Lines{});
     EXPECT_EQ(server.received().size(), 2u);
@@ -248,7 +247,7 @@ TEST_F(Pop3SessionTest, ARefusedGreetingOrPasswordEndsWithQuit) {
 
         EXPECT_EQ(pop3Login(session, server.hostAndPort(), "alice", "secret", control),
                   kLoginRefused);
-        EXPECT_EQ(session.socket, kInvalidSocket);
+        EXPECT_EQ(session.socket(), kInvalidSocket);
         EXPECT_TRUE(server.waitUntilDone(5s));
         EXPECT_EQ(server.problems(), Lines{});
         EXPECT_EQ(server.received().back(), "QUIT\r\n");
@@ -260,7 +259,7 @@ TEST_F(Pop3SessionTest, NoConnectionGivesMinusOne) {
     for (const std::string& host : {refused, std::string("127.0.0.1:0"),
                                     std::string("127.0.0.1:70000"), std::string("127.0.0.1:x")}) {
         EXPECT_EQ(pop3Login(session, host, "alice", "secret", control), kLoginNoConnection) << host;
-        EXPECT_EQ(session.socket, kInvalidSocket);
+        EXPECT_EQ(session.socket(), kInvalidSocket);
     }
 }
 
@@ -310,8 +309,7 @@ TEST_F(Pop3SessionTest, FiveByteStatusLinesAndLowerCaseIndicators) {
     EXPECT_FALSE(pop3Top(session, 1, 0, buffer, sizeof buffer));
     // The body is still in the socket; QUIT's reply reader takes it as a non-status reply.
     EXPECT_FALSE(pop3Quit(session));
-    closeConnection(session.socket);
-    session.socket = kInvalidSocket;
+    session.close();
 }
 
 TEST_F(Pop3SessionTest, StatWithOneNumberOrOddNumbers) {
@@ -389,8 +387,7 @@ TEST_F(Pop3SessionTest, TopBodyEndsAtAnUnstuffedDotAndKeepsStuffedDots) {
 
     EXPECT_TRUE(pop3Top(session, 1, 5, buffer, sizeof buffer));
     EXPECT_STREQ(buffer, "Subject: x\r\n\r\n..stuffed\r\n.\r\n");
-    closeConnection(session.socket);
-    session.socket = kInvalidSocket;
+    session.close();
 }
 
 TEST_F(Pop3SessionTest, AnEmptyTopBodyIsRecognisedAtOnce) {
@@ -496,7 +493,7 @@ TEST_F(Pop3SessionTest, ASilentServerTimesTheLoginOut) {
     control.timeoutSeconds = 1;
 
     EXPECT_EQ(pop3Login(session, server.hostAndPort(), "alice", "secret", control), kLoginRefused);
-    EXPECT_EQ(session.socket, kInvalidSocket);
+    EXPECT_EQ(session.socket(), kInvalidSocket);
     EXPECT_TRUE(server.waitUntilDone(5s));
     // Nothing is sent to a server that never greeted.
     EXPECT_TRUE(server.received().empty());
@@ -517,7 +514,7 @@ TEST_F(Pop3SessionTest, AfterATimedOutReplyLaterCommandsFailAtOnce) {
     EXPECT_FALSE(pop3Dele(session, 3));
     EXPECT_FALSE(pop3Quit(session));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
-    closeConnection(session.socket);
+    session.close();
     EXPECT_TRUE(server.waitUntilDone(5s));
     EXPECT_EQ(server.received().back(), "DELE 1\r\n");
 }
