@@ -289,6 +289,39 @@ TEST_F(MailboxOperationsTest, RefusedListEndsTheCheckQuietly) {
     EXPECT_TRUE(boxes.shown().empty());
 }
 
+// A server that does not pipeline answers one LIST for all sizes; one whose listing fails, or
+// cannot be read, is asked LIST n for each message instead.
+TEST_F(MailboxOperationsTest, WithoutPipeliningTheSizesComeFromOneListingOrEachList) {
+    const std::string goodListing = "+OK\r\n1 " + std::to_string(sizeOf(1)) + "\r\n2 " +
+                                    std::to_string(sizeOf(2)) + "\r\n.\r\n";
+    for (const std::string& listing :
+         {goodListing, std::string("-ERR no\r\n"), std::string("+OK\r\n1 x\r\n.\r\n")}) {
+        SCOPED_TRACE(listing);
+        list = createMessageList();
+        callbacks.clear();
+        const bool whole = listing == goodListing;
+        ScriptedPop3Server server;
+        loggedIn(server)
+            .expect("CAPA", "+OK\r\nUIDL\r\n.\r\n")
+            .expect("STAT", "+OK 2 99\r\n")
+            .expect("UIDL", uidListing(oneTo(2)))
+            .expect("LIST", listing);
+        for (int n = 1; n <= 2; ++n) {
+            if (whole)
+                server.expect("TOP " + std::to_string(n) + " 0",
+                              kTopReplyOk + headerOf(n, "Bob <bob@example.org>") + "\r\n.\r\n");
+            else
+                listed(server, n);
+        }
+        server.expect("QUIT", "+OK bye\r\n");
+        EXPECT_EQ(check(server).result, OperationResult::Completed);
+        expectScriptFollowed(server);
+        ASSERT_EQ(numbers(), (Numbers{1, 2}));
+        EXPECT_EQ(list->at(1)->size, sizeOf(2));
+        EXPECT_EQ(callbacks, (Numbers{0, 1}));
+    }
+}
+
 TEST_F(MailboxOperationsTest, ServerFallingSilentEndsTheCheckAfterTheTimeOut) {
     ScriptedPop3Server server;
     mailbox(server, 10, 2).expect("LIST 3", {}, AfterReply::StaySilent);
@@ -428,7 +461,7 @@ TEST_F(MailboxOperationsTest, RefusedDeleKeepsTheEntryItsMarkAndItsSize) {
 // numbers that still name their messages.
 TEST_F(MailboxOperationsTest, NumbersStayWhenQuitIsNotAcknowledged) {
     for (bool cut : {false, true}) {
-        list->clear();
+        list = createMessageList();
         callbacks.clear();
         for (int n = 1; n <= 4; ++n)
             addEntry(n, n == 2 ? MarkState::MarkedForDelete : MarkState::Unmarked);
@@ -757,7 +790,7 @@ TEST_F(MailboxOperationsTest, RemovalFindsMarkedMessagesByUniqueIdAfterTheMailbo
 TEST_F(MailboxOperationsTest, RemovalWithoutUniqueIdsConfirmsSizeAndHeaderFirst) {
     for (bool refusedNow : {false, true}) {
         SCOPED_TRACE(refusedNow ? "UIDL refused now" : "no unique-ids at the check");
-        list->clear();
+        list = createMessageList();
         for (int n = 1; n <= 4; ++n) {
             addEntry(n, n == 1 ? MarkState::Unmarked : MarkState::MarkedForDelete);
             list->at(n - 1)->headerText = storedHeaderOf(n);
