@@ -383,7 +383,7 @@ double timeOurLogin(const toppeek::test::RealPop3Server& server) {
     if (result != toppeek::mail::kLoginOk)
         return -1;
     toppeek::mail::pop3Quit(session);
-    toppeek::mail::closeConnection(session.socket);
+    session.close();
     return seconds;
 }
 
@@ -409,7 +409,7 @@ double timeTwoRecordCheck(const toppeek::bench::TwoRecordServer& server, bool qu
     }
     ok = ok && toppeek::mail::pop3Quit(session);
     const double seconds = secondsSince(start);
-    toppeek::mail::closeConnection(session.socket);
+    session.close();
     toppeek::mail::setQuickAckAfterReads(true);
     if (!ok)
         std::fprintf(stderr, "bench_all: check of the two-record server failed %s\n",
@@ -479,7 +479,7 @@ double timeOurTlsLogin(const toppeek::test::DovecotServer& server) {
         return -1;
     }
     toppeek::mail::pop3Quit(session);
-    toppeek::mail::closeConnection(session.socket);
+    session.close();
     return seconds;
 }
 
@@ -496,7 +496,7 @@ double timeOurClientTop(const toppeek::test::RealPop3Server& server) {
     const bool ok = toppeek::mail::pop3Top(session, 1, kFetchedLines, buffer.data(),
                                            static_cast<int>(buffer.size()));
     const bool quit = toppeek::mail::pop3Quit(session);
-    toppeek::mail::closeConnection(session.socket);
+    session.close();
     const double seconds = secondsSince(start);
     return ok && quit ? seconds : -1;
 }

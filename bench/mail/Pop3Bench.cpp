@@ -54,7 +54,7 @@ double timeOurs(const RealPop3Server& server, long limit) {
              pop3Top(session, n, 0, buffer.data(), static_cast<int>(buffer.size()));
     }
     ok = pop3Quit(session) && ok;
-    closeConnection(session.socket);
+    session.close();
     auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
     return ok ? elapsed.count() : -1;
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <future>
@@ -533,8 +534,74 @@ int sendTimed(Socket socket, const char* data, int length, int flags, Connection
     }
 }
 
+void Transport::queue(std::string_view bytes) {
+    if (outgoingSent_ == outgoing_.size()) {
+        outgoing_.clear();
+        outgoingSent_ = 0;
+    }
+    outgoing_.append(bytes);
+}
+
+bool Transport::flushQueued() {
+    while (outgoingSent_ < outgoing_.size()) {
+        const int left =
+            static_cast<int>(std::min<std::size_t>(outgoing_.size() - outgoingSent_, INT_MAX));
+        int sent = sendNow(outgoing_.data() + outgoingSent_, left);
+        if (sent < 0) {
+            return false;
+        }
+        if (sent == 0) {
+            return true;
+        }
+        outgoingSent_ += static_cast<std::size_t>(sent);
+    }
+    outgoing_.clear();
+    outgoingSent_ = 0;
+    return true;
+}
+
 int PlainTransport::receive(char* buffer, int size, int flags, ConnectionControl* control) {
+    if (queuedBytes() == 0) {
+        return recvTimed(socket_, buffer, size, flags, control);
+    }
+    if (size < 0 || cancelRequested(control)) {
+        return -1;
+    }
+    const std::uint32_t start = nowSeconds();
+    for (;;) {
+        if (!flushQueued()) {
+            return -1;
+        }
+        if (queuedBytes() == 0) {
+            // Everything is out: an ordinary read from here, on the clock already running.
+            break;
+        }
+        if (size > 0) {
+            ssize_t received =
+                ::recv(socket_, buffer, static_cast<std::size_t>(size), flags | MSG_DONTWAIT);
+            if (received >= 0 || !retryable(errno)) {
+                rearmQuickAck(socket_);
+                return static_cast<int>(received);
+            }
+        }
+        int pass = waitPassEither(socket_, true, control, start);
+        if (pass < 0) {
+            return -1;
+        }
+        if (size == 0) {
+            return 0;
+        }
+    }
     return recvTimed(socket_, buffer, size, flags, control);
+}
+
+int PlainTransport::sendNow(const char* data, int length) {
+    ssize_t sent =
+        ::send(socket_, data, static_cast<std::size_t>(length), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (sent < 0) {
+        return retryable(errno) ? 0 : -1;
+    }
+    return static_cast<int>(sent);
 }
 
 int PlainTransport::send(const char* data, int length, ConnectionControl* control) {
@@ -544,6 +611,16 @@ int PlainTransport::send(const char* data, int length, ConnectionControl* contro
 int waitPass(Socket socket, bool forWriting, ConnectionControl* control,
              std::uint32_t startSecond) {
     int ready = waitOnePass(socket, forWriting ? POLLOUT : POLLIN);
+    runIdleStep();
+    if (cancelRequested(control) || waitTimedOut(control, startSecond) || ready < 0) {
+        return -1;
+    }
+    return ready > 0 ? 1 : 0;
+}
+
+int waitPassEither(Socket socket, bool alsoWritable, ConnectionControl* control,
+                   std::uint32_t startSecond) {
+    int ready = waitOnePass(socket, static_cast<short>(POLLIN | (alsoWritable ? POLLOUT : 0)));
     runIdleStep();
     if (cancelRequested(control) || waitTimedOut(control, startSecond) || ready < 0) {
         return -1;

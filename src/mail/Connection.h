@@ -135,14 +135,34 @@ bool readUntil(Socket socket, char* buffer, int size, ReplyEndFinder finder, int
 
 // Where the bytes of a connection go through: the socket itself or a secure channel over it.
 // Both keep the layer's waiting rules (idle step, cancel query and time-out on every pass).
+//
+// Commands may also run ahead of their replies: bytes queued with queue() go out while receive
+// waits, in the same passes that wait for the replies, so the client never sits in a send while
+// the server's replies pile up unread (which, with both sides' buffers full, would be a deadlock).
 class Transport {
 public:
     virtual ~Transport() = default;
     // As recvTimed: bytes received (> 0), 0 when the peer closed or size is 0, -1 on failure,
-    // time-out or cancel. flags: 0 or kPeek.
+    // time-out or cancel. flags: 0 or kPeek. Queued bytes are sent as the socket takes them.
     virtual int receive(char* buffer, int size, int flags, ConnectionControl* control) = 0;
-    // As sendTimed: bytes sent or -1.
+    // As sendTimed: bytes sent or -1. Only when nothing is queued, else the order would change.
     virtual int send(const char* data, int length, ConnectionControl* control) = 0;
+
+    // Adds bytes to go out with the next reads, after those queued before.
+    void queue(std::string_view bytes);
+    // Queued bytes not yet sent.
+    std::size_t queuedBytes() const { return outgoing_.size() - outgoingSent_; }
+
+protected:
+    // Sends what the connection takes now of data, without waiting: the bytes taken (0 when it
+    // takes none at the moment), or -1 on failure.
+    virtual int sendNow(const char* data, int length) = 0;
+    // Sends what the connection takes now of the queued bytes. False on failure.
+    bool flushQueued();
+
+private:
+    std::string outgoing_;
+    std::size_t outgoingSent_ = 0;
 };
 
 // The socket as it is.
@@ -151,6 +171,9 @@ public:
     explicit PlainTransport(Socket socket) : socket_(socket) {}
     int receive(char* buffer, int size, int flags, ConnectionControl* control) override;
     int send(const char* data, int length, ConnectionControl* control) override;
+
+protected:
+    int sendNow(const char* data, int length) override;
 
 private:
     Socket socket_;
@@ -167,6 +190,9 @@ bool readUntil(Transport& transport, char* buffer, int size, ReplyEndFinder find
 // socket is ready (or in error, which the next call on it will tell), 0 when another pass is
 // needed, -1 when the wait must stop.
 int waitPass(Socket socket, bool forWriting, ConnectionControl* control, std::uint32_t startSecond);
+// As waitPass, waiting for the socket to become readable, or writable as well when alsoWritable.
+int waitPassEither(Socket socket, bool alsoWritable, ConnectionControl* control,
+                   std::uint32_t startSecond);
 // True when the control's cancel query says stop.
 bool stopRequested(ConnectionControl* control);
 

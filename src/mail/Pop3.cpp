@@ -11,6 +11,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <openssl/evp.h>
+#include <utility>
 
 namespace toppeek::mail {
 
@@ -147,27 +148,25 @@ std::string_view formatLine(std::array<char, N>& line, const char* format, Args.
 bool quitAndClose(Pop3Session& session) {
     std::array<char, kStatusBufferSize> reply{};
     transact(session, "QUIT\r\n", reply.data(), static_cast<int>(reply.size()));
-    closeConnection(session.socket);
-    session.socket = kInvalidSocket;
-    session.transport.reset();
+    session.close();
     return false;
 }
 
 // Puts TLS over the session's connection; on failure closes it (the conversation cannot go on
 // in the clear, so no QUIT is sent).
 bool secure(Pop3Session& session, const std::string& name) {
-    session.transport = secureConnection(session.socket, name, *session.control);
-    if (!session.transport) {
-        closeConnection(session.socket);
-        session.socket = kInvalidSocket;
+    std::unique_ptr<Transport> channel = secureConnection(session.socket(), name, *session.control);
+    if (!channel) {
+        session.close();
         return false;
     }
+    session.secureWith(std::move(channel));
     return true;
 }
 
-// The channel the session's commands go through.
-Transport& channelOf(Pop3Session& session, PlainTransport& plain) {
-    return session.transport ? *session.transport : plain;
+// A conversation can go on only while it is in step and its connection open.
+bool inStep(const Pop3Session& session) {
+    return !session.broken && session.socket() != kInvalidSocket;
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -193,11 +192,11 @@ bool takeSeen(Transport& channel, char* buffer, int count, ConnectionControl* co
 // cancel. A failed read, or a reply longer than limit, leaves the conversation out of step.
 template <typename OnLine>
 bool readListing(Pop3Session& session, std::size_t limit, OnLine&& onLine) {
-    if (session.broken) {
+    if (!inStep(session)) {
+        session.broken = true;
         return false;
     }
-    PlainTransport plain(session.socket);
-    Transport& channel = channelOf(session, plain);
+    Transport& channel = session.channel();
     auto chunk = std::make_unique<char[]>(kListingChunk);
     std::string line;
     bool overlong = false;
@@ -256,11 +255,10 @@ bool isUniqueIdCharacter(char c) {
 
 int logIn(Pop3Session& session, std::string_view host, std::string_view user,
           std::string_view password, ConnectionControl& control, bool allowApop) {
+    session.close();
     session.control = &control;
-    session.socket = kInvalidSocket;
     session.broken = false;
-
-    session.transport.reset();
+    session.capabilities.clear();
     control.failureReason.clear();
 
     std::optional<ServerAddress> address = parseServerAddress(host);
@@ -275,8 +273,8 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
     }
 
     auto buffer = std::make_unique<char[]>(kLoginBufferSize);
-    session.socket = connectToHost(target.name, port, control);
-    if (session.socket == kInvalidSocket) {
+    session.attach(connectToHost(target.name, port, control));
+    if (session.socket() == kInvalidSocket) {
         return kLoginNoConnection;
     }
     if (address->security == Security::Tls && !secure(session, target.name)) {
@@ -329,7 +327,78 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
     return kLoginOk;
 }
 
+void traceCommand(Pop3Session& session, std::string_view line) {
+    if (ConnectionControl* control = session.control; control != nullptr) {
+        control->statusText = traceText(line);
+        control->status = ConnectStatus::CommandSent;
+        if (control->statusCallback) {
+            control->statusCallback(*control);
+        }
+    }
+}
+
 } // namespace
+
+Pop3Session::Pop3Session(Pop3Session&& other) noexcept
+    : control(other.control), broken(other.broken), capabilities(std::move(other.capabilities)),
+      socket_(std::exchange(other.socket_, kInvalidSocket)),
+      transport_(std::move(other.transport_)), secured_(std::exchange(other.secured_, false)),
+      inFlight_(std::move(other.inFlight_)),
+      inFlightBytes_(std::exchange(other.inFlightBytes_, 0)) {
+    other.inFlight_.clear();
+}
+
+Pop3Session& Pop3Session::operator=(Pop3Session&& other) noexcept {
+    if (this != &other) {
+        close();
+        control = other.control;
+        broken = other.broken;
+        capabilities = std::move(other.capabilities);
+        socket_ = std::exchange(other.socket_, kInvalidSocket);
+        transport_ = std::move(other.transport_);
+        secured_ = std::exchange(other.secured_, false);
+        inFlight_ = std::move(other.inFlight_);
+        other.inFlight_.clear();
+        inFlightBytes_ = std::exchange(other.inFlightBytes_, 0);
+    }
+    return *this;
+}
+
+void Pop3Session::attach(Socket connected) {
+    close();
+    if (connected != kInvalidSocket) {
+        socket_ = connected;
+        transport_ = std::make_unique<PlainTransport>(connected);
+    }
+}
+
+void Pop3Session::secureWith(std::unique_ptr<Transport> channel) {
+    transport_ = std::move(channel);
+    secured_ = true;
+}
+
+void Pop3Session::close() {
+    // The channel goes first: a secure one borrows the socket.
+    transport_.reset();
+    closeConnection(socket_);
+    socket_ = kInvalidSocket;
+    secured_ = false;
+    inFlight_.clear();
+    inFlightBytes_ = 0;
+}
+
+void Pop3Session::sentAhead(std::size_t bytes) {
+    inFlight_.push_back(bytes);
+    inFlightBytes_ += bytes;
+}
+
+void Pop3Session::replyRead() {
+    // The greeting is a reply to no command.
+    if (!inFlight_.empty()) {
+        inFlightBytes_ -= inFlight_.front();
+        inFlight_.pop_front();
+    }
+}
 
 std::string nextReplyToken(std::string_view text, std::size_t& position) {
     while (position < text.size() && isSkipped(text[position])) {
@@ -551,32 +620,53 @@ int pop3Port() {
 }
 
 int sendCommand(Pop3Session& session, std::string_view line) {
-    if (session.broken) {
+    if (!inStep(session)) {
+        session.broken = true;
         return -1;
     }
-    if (ConnectionControl* control = session.control; control != nullptr) {
-        control->statusText = traceText(line);
-        control->status = ConnectStatus::CommandSent;
-        if (control->statusCallback) {
-            control->statusCallback(*control);
-        }
+    traceCommand(session, line);
+    Transport& channel = session.channel();
+    if (channel.queuedBytes() > 0) {
+        // Behind commands that are still going out: it follows them with the next read.
+        channel.queue(line);
+        return static_cast<int>(line.size());
     }
-    PlainTransport plain(session.socket);
-    int sent = sendAll(channelOf(session, plain), line.data(), static_cast<int>(line.size()),
-                       kSendChunk, session.control);
+    int sent =
+        sendAll(channel, line.data(), static_cast<int>(line.size()), kSendChunk, session.control);
     if (sent == -1) {
         session.broken = true;
+    } else {
+        session.sentAhead(line.size());
     }
     return sent;
 }
 
-bool readStatusReply(Pop3Session& session, char* buffer, int size) {
-    PlainTransport plain(session.socket);
-    if (session.broken || !readUntil(channelOf(session, plain), buffer, size, findStatusLineEnd, 0,
-                                     session.control)) {
+bool windowHasRoom(const Pop3Session& session, std::size_t length) {
+    if (session.commandsInFlight() == 0) {
+        return true;
+    }
+    return session.pipelines() && session.commandsInFlight() < kPipelineCommands &&
+           session.bytesInFlight() + length <= kPipelineBytes;
+}
+
+bool sendAhead(Pop3Session& session, std::string_view line) {
+    if (!inStep(session)) {
         session.broken = true;
         return false;
     }
+    traceCommand(session, line);
+    session.channel().queue(line);
+    session.sentAhead(line.size());
+    return true;
+}
+
+bool readStatusReply(Pop3Session& session, char* buffer, int size) {
+    if (!inStep(session) ||
+        !readUntil(session.channel(), buffer, size, findStatusLineEnd, 0, session.control)) {
+        session.broken = true;
+        return false;
+    }
+    session.replyRead();
     return equalsNoCase(firstToken(replyText(buffer, size)), "+OK");
 }
 
@@ -608,12 +698,10 @@ bool pop3Stat(Pop3Session& session, long& count, long& octets) {
     return true;
 }
 
-bool pop3List(Pop3Session& session, long number, long& size) {
+bool readListReply(Pop3Session& session, long& size) {
     size = 0;
-    std::array<char, kCommandLineSize> line{};
     std::array<char, kStatusBufferSize> reply{};
-    if (!transact(session, formatLine(line, "LIST %ld\r\n", number), reply.data(),
-                  kStatusBufferSize)) {
+    if (!readStatusReply(session, reply.data(), kStatusBufferSize)) {
         return false;
     }
     long ignored = 0;
@@ -621,9 +709,25 @@ bool pop3List(Pop3Session& session, long number, long& size) {
     return true;
 }
 
+bool pop3List(Pop3Session& session, long number, long& size) {
+    size = 0;
+    std::array<char, kCommandLineSize> line{};
+    if (sendCommand(session, formatLine(line, "LIST %ld\r\n", number)) == -1) {
+        return false;
+    }
+    return readListReply(session, size);
+}
+
 bool pop3Top(Pop3Session& session, long number, int lines, char* buffer, int size) {
     std::array<char, kCommandLineSize> line{};
-    if (!transact(session, formatLine(line, "TOP %ld %d\r\n", number, lines), buffer, size)) {
+    if (sendCommand(session, formatLine(line, "TOP %ld %d\r\n", number, lines)) == -1) {
+        return false;
+    }
+    return readTopReply(session, buffer, size);
+}
+
+bool readTopReply(Pop3Session& session, char* buffer, int size) {
+    if (!readStatusReply(session, buffer, size)) {
         return false;
     }
     if (firstToken(replyText(buffer, size)) != "+OK") {
@@ -631,8 +735,8 @@ bool pop3Top(Pop3Session& session, long number, int lines, char* buffer, int siz
         session.broken = true;
         return false;
     }
-    PlainTransport plain(session.socket);
-    if (!readUntil(channelOf(session, plain), buffer, size, findTopBodyEnd, 0, session.control)) {
+    if (!inStep(session) ||
+        !readUntil(session.channel(), buffer, size, findTopBodyEnd, 0, session.control)) {
         session.broken = true;
         return false;
     }
@@ -700,6 +804,41 @@ std::optional<std::pair<long, std::string>> parseUniqueIdLine(std::string_view l
     return std::pair<long, std::string>(number, std::string(line.substr(begin, length)));
 }
 
+namespace {
+
+// One line of a LIST listing: "n size", n a decimal number from 1; the size is read as the reply
+// to LIST n reads it, and more after it is allowed (RFC 1939 leaves room for it).
+std::optional<std::pair<long, long>> parseSizeLine(std::string_view line) {
+    std::size_t position = 0;
+    std::string number = nextReplyToken(line, position);
+    std::string size = nextReplyToken(line, position);
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos ||
+        size.find_first_of("0123456789") == std::string::npos) {
+        return std::nullopt;
+    }
+    long n = toNumber(number);
+    if (n < 1) {
+        return std::nullopt;
+    }
+    return std::pair<long, long>(n, toNumber(size));
+}
+
+} // namespace
+
+bool pop3ListAll(Pop3Session& session, SizeListing& listing) {
+    listing = {};
+    std::array<char, kStatusBufferSize> reply{};
+    if (!transact(session, "LIST\r\n", reply.data(), kStatusBufferSize)) {
+        return false;
+    }
+    return readListing(session, kListReplyLimit, [&](std::string_view line, bool overlong) {
+        std::optional<std::pair<long, long>> parsed = overlong ? std::nullopt : parseSizeLine(line);
+        if (!parsed || !listing.byNumber.emplace(parsed->first, parsed->second).second) {
+            listing.malformed = true;
+        }
+    });
+}
+
 bool pop3Uidl(Pop3Session& session, UniqueIdListing& listing) {
     listing = {};
     std::array<char, kStatusBufferSize> reply{};
@@ -742,6 +881,12 @@ bool pop3UidlOne(Pop3Session& session, long number, std::string& uniqueId) {
 }
 
 bool pop3Quit(Pop3Session& session) {
+    if (session.commandsInFlight() > 0) {
+        // Replies still unread would be taken for QUIT's: the conversation cannot end in step,
+        // and a server that is not told QUIT carries out nothing.
+        session.broken = true;
+        return false;
+    }
     std::array<char, kStatusBufferSize> reply{};
     return transact(session, "QUIT\r\n", reply.data(), kStatusBufferSize);
 }

@@ -1,13 +1,15 @@
 #pragma once
 
 // The client side of POP3 (RFC 1939) as the mailbox operations need it: log in with USER/PASS
-// or APOP, then CAPA, STAT, UIDL, LIST for one message, TOP, DELE and QUIT. Each command is one
-// line and one status reply (plus a body for CAPA, TOP and the whole mailbox's UIDL), read
-// strictly in turn.
+// or APOP, then CAPA, STAT, UIDL, LIST, TOP, DELE and QUIT. Each command is one line and one
+// status reply (plus a body for CAPA, TOP and the whole mailbox's UIDL and LIST), read in turn;
+// with a server that pipelines (RFC 2449) commands may go ahead of the replies in a bounded
+// window, the replies still read one by one in order.
 
 #include "mail/Connection.h"
 
 #include <cstddef>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,21 +19,55 @@
 
 namespace toppeek::mail {
 
-// A logged-in connection. Owned by the operation that opened it, which ends it with pop3Quit
-// followed by closeConnection(session.socket).
-struct Pop3Session {
-    Socket socket = kInvalidSocket;
+// A POP3 conversation and the connection it runs on. It owns the socket and the channel over it
+// and closes them when it goes (abortively: a conversation still open has broken off), so no path
+// can leave a connection open. Move-only. The log-in functions open it; pop3Quit ends the
+// conversation politely, after which close() or the destructor drops the connection.
+class Pop3Session {
+public:
+    Pop3Session() = default;
+    ~Pop3Session() { close(); }
+    Pop3Session(Pop3Session&& other) noexcept;
+    Pop3Session& operator=(Pop3Session&& other) noexcept;
+    Pop3Session(const Pop3Session&) = delete;
+    Pop3Session& operator=(const Pop3Session&) = delete;
+
+    // Takes a connected socket over as the plain channel, closing any connection held before.
+    void attach(Socket connected);
+    // Puts a secure channel over the socket in place of the plain one.
+    void secureWith(std::unique_ptr<Transport> channel);
+    // Drops the connection; kInvalidSocket from then on. Nothing is sent.
+    void close();
+    Socket socket() const { return socket_; }
+    // What the commands go through: the socket itself or TLS over it. Only while open.
+    Transport& channel() { return *transport_; }
+    bool isSecured() const { return secured_; }
+
+    // Whether the server said it takes commands ahead of their replies (RFC 2449 PIPELINING).
+    bool pipelines() const { return capabilities.contains("PIPELINING"); }
+    // Commands sent ahead whose replies have not been read, and their bytes.
+    int commandsInFlight() const { return static_cast<int>(inFlight_.size()); }
+    std::size_t bytesInFlight() const { return inFlightBytes_; }
+    // Bookkeeping of the pipelining functions below.
+    void sentAhead(std::size_t bytes);
+    void replyRead();
+
     ConnectionControl* control = nullptr;
     // Set once a send or a read failed (time-out, cancel, a closed or garbled connection): the
     // conversation is out of step, so every later command fails at once instead of waiting out
     // another time-out on a server that stopped answering.
     bool broken = false;
-    // What the commands go through once logged in: the socket itself, or TLS over it. Empty
-    // means the socket itself.
-    std::unique_ptr<Transport> transport = nullptr;
     // What the server said it can do in its CAPA reply (each line's first word, upper case),
     // learnt once per session; empty when it was not asked or did not answer.
     std::set<std::string> capabilities = {};
+
+private:
+    Socket socket_ = kInvalidSocket;
+    std::unique_ptr<Transport> transport_;
+    bool secured_ = false;
+    // The length of each command in flight, oldest first.
+    std::deque<std::size_t> inFlight_;
+    std::size_t inFlightBytes_ = 0;
 };
 
 // Login results.
@@ -58,13 +94,42 @@ inline constexpr std::size_t kCredentialLimit = 112;
 // gives kLoginRefused. A connection that cannot be secured gives kLoginNoConnection with
 // control.failureReason set. Both log-ins return kLoginOk, kLoginNoConnection (also for a bad port)
 // or kLoginRefused (greeting or login refused or failed, or a user name or password that cannot be
-// sent safely: CR, LF or NUL in it, or longer than kCredentialLimit). On failure session.socket is
-// kInvalidSocket and the connection is closed.
+// sent safely: CR, LF or NUL in it, or longer than kCredentialLimit). On failure the session
+// holds no connection (session.socket() is kInvalidSocket).
 int pop3Login(Pop3Session& session, std::string_view host, std::string_view user,
               std::string_view password, ConnectionControl& control);
 // Uses APOP when the greeting carries a time stamp, otherwise USER/PASS.
 int pop3LoginApop(Pop3Session& session, std::string_view host, std::string_view user,
                   std::string_view password, ConnectionControl& control);
+
+// How far commands may run ahead of their replies with a server that pipelines: the window is
+// full when either limit is reached. Only the server's input buffer holds what goes ahead (the
+// client reads while it sends), so the byte limit keeps within what any server buffers at once.
+inline constexpr int kPipelineCommands = 1024;
+inline constexpr std::size_t kPipelineBytes = 16 * 1024;
+// Whether one more command of length bytes fits the window now: with a server that does not
+// pipeline, only when no command is in flight.
+bool windowHasRoom(const Pop3Session& session, std::size_t length);
+// Traces the line and queues it to go out while the replies are read; the caller reads its reply
+// with the read functions below in the order the commands were queued. False on a broken
+// session.
+bool sendAhead(Pop3Session& session, std::string_view line);
+// The replies of commands sent ahead (or with sendCommand): one status line, as readStatusReply;
+// a LIST n reply with its size; a TOP reply with its body, as pop3Top.
+bool readListReply(Pop3Session& session, long& size);
+bool readTopReply(Pop3Session& session, char* buffer, int size);
+
+// The sizes of a whole mailbox, as one LIST reply gave them.
+struct SizeListing {
+    std::map<long, long> byNumber;
+    // A line that is no "n size", or a number given twice.
+    bool malformed = false;
+};
+// Most bytes a whole mailbox's LIST reply may take.
+inline constexpr std::size_t kListReplyLimit = 32u * 1024 * 1024;
+// LIST for the whole mailbox. False on a negative reply (the session goes on) or a failed read
+// (session.broken is set).
+bool pop3ListAll(Pop3Session& session, SizeListing& listing);
 
 // Message count and mailbox size; both 0 when the reply carries no numbers.
 bool pop3Stat(Pop3Session& session, long& count, long& octets);

@@ -152,6 +152,10 @@ public:
         // OpenSSL may hold decrypted bytes that the socket no longer shows, so the call comes
         // first and the poll only when it asks for more.
         for (;;) {
+            if (!flushQueued()) {
+                failed_ = true;
+                return -1;
+            }
             std::size_t received = 0;
             ERR_clear_error();
             int result =
@@ -169,7 +173,8 @@ public:
                 failed_ = true;
                 return -1;
             }
-            if (waitPass(socket_, error == SSL_ERROR_WANT_WRITE, control, start) < 0) {
+            if (waitPassEither(socket_, error == SSL_ERROR_WANT_WRITE || queuedBytes() > 0, control,
+                               start) < 0) {
                 return -1;
             }
         }
@@ -201,9 +206,37 @@ public:
         }
     }
 
+protected:
+    int sendNow(const char* data, int length) override {
+        if (failed_) {
+            return -1;
+        }
+        // A write that had to wait must be repeated with the same length (the queue only grows
+        // behind it, and the buffer may move: SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER).
+        if (retryLength_ > 0) {
+            length = retryLength_;
+        }
+        std::size_t sent = 0;
+        ERR_clear_error();
+        int result = SSL_write_ex(ssl_.get(), data, static_cast<std::size_t>(length), &sent);
+        if (result == 1) {
+            retryLength_ = 0;
+            return static_cast<int>(sent);
+        }
+        int error = SSL_get_error(ssl_.get(), result);
+        if (error == SSL_ERROR_WANT_WRITE || error == SSL_ERROR_WANT_READ) {
+            retryLength_ = length;
+            return 0;
+        }
+        failed_ = true;
+        return -1;
+    }
+
 private:
     Socket socket_;
     SslPointer ssl_;
+    // The length of a queued write that OpenSSL asked to be repeated; 0 when none is.
+    int retryLength_ = 0;
     // After a fatal error OpenSSL allows no further reads or writes on the connection.
     bool failed_ = false;
 };

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -143,8 +144,7 @@ bool isNegativeReply(const char* reply) {
 // out the deletions.
 bool finish(Pop3Session& session) {
     bool acknowledged = mail::pop3Quit(session);
-    mail::closeConnection(session.socket);
-    session.socket = mail::kInvalidSocket;
+    session.close();
     return acknowledged;
 }
 
@@ -224,6 +224,46 @@ Location confirmByContent(Pop3Session& session, const MessageEntry& entry, char*
     return {MessageIdentity::Confirmed, number};
 }
 
+// A listing of the whole mailbox's sizes is asked for when the mailbox holds at most this many
+// times the messages to list.
+constexpr long kWholeListingFactor = 4;
+
+// The check's commands for messages 1 to last, in order: LIST n unless its size is known, then
+// TOP n 0. Each goes out ahead of its reply as far as the session's window allows.
+class CheckCommands {
+public:
+    CheckCommands(long last, const mail::SizeListing& sizes) : last_(last), sizes_(sizes) {}
+    // Sends what fits the window now; at least the next command when none is in flight, so that
+    // the reply the caller reads next is on its way. False when the session broke.
+    bool sendAhead(Pop3Session& session) {
+        while (number_ <= last_) {
+            if (!listing_ && !topping_)
+                listing_ = !sizes_.byNumber.contains(number_);
+            const std::string line = listing_ ? "LIST " + std::to_string(number_) + "\r\n"
+                                              : "TOP " + std::to_string(number_) + " 0\r\n";
+            if (!mail::windowHasRoom(session, line.size()))
+                return true;
+            if (!mail::sendAhead(session, line))
+                return false;
+            if (listing_) {
+                listing_ = false;
+                topping_ = true;
+            } else {
+                topping_ = false;
+                ++number_;
+            }
+        }
+        return true;
+    }
+
+private:
+    const long last_;
+    const mail::SizeListing& sizes_;
+    long number_ = 1;
+    bool listing_ = false; // LIST of number_ is next
+    bool topping_ = false; // TOP of number_ is next
+};
+
 void checkStep(OperationRecord& record, ConnectionControl& control) {
     const Settings& settings = record.settings;
     OperationOutcome& outcome = record.outcome;
@@ -248,17 +288,36 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
     ServerIdentities identities;
     if (ok && outcome.toList > 0)
         ok = learnIdentities(session, identities);
-    for (long i = 1; ok && i <= count && i <= settings.maxMessages && progressRunning(); ++i) {
+    const long last = ok ? outcome.toList : 0;
+    // A server that takes no commands ahead costs a round trip per command, so one LIST gives the
+    // sizes of all messages at once unless the mailbox holds far more than are listed. A server
+    // whose LIST listing fails or cannot be read is asked message by message.
+    mail::SizeListing sizes;
+    if (ok && last > 0 && !session.pipelines() && count <= kWholeListingFactor * last) {
+        if (!mail::pop3ListAll(session, sizes) || sizes.malformed)
+            sizes.byNumber.clear();
+        ok = !session.broken;
+    }
+    auto knownSize = [&sizes](long number) { return sizes.byNumber.find(number); };
+    // The commands go out ahead of their replies as far as the session's window allows (with a
+    // server that does not pipeline, one at a time); the replies are read in the same order.
+    CheckCommands commands(last, sizes);
+    for (long i = 1; ok && i <= last && progressRunning(); ++i) {
         setProgressLine("Reading message %ld of %ld", i, count);
         setProgressBar(clampToInt(i), clampToInt(count));
         processPendingEvents();
         long size = 0;
-        ok = mail::pop3List(session, i, size);
-        if (!ok) {
-            refused = session.broken ? "" : numbered("to list message", i);
-            break;
+        if (auto known = knownSize(i); known != sizes.byNumber.end()) {
+            size = known->second;
+        } else {
+            ok = commands.sendAhead(session) && mail::readListReply(session, size);
+            if (!ok) {
+                refused = session.broken ? "" : numbered("to list message", i);
+                break;
+            }
         }
-        ok = mail::pop3Top(session, i, 0, buffer.get(), kReplyBufferSize);
+        ok = commands.sendAhead(session) &&
+             mail::readTopReply(session, buffer.get(), kReplyBufferSize);
         if (!ok) {
             refused = isNegativeReply(buffer.get()) ? numbered("to send message", i) : "";
             break;
@@ -408,6 +467,36 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
     }
     std::vector<long> deleted;
     std::string refused;
+    // DELEs of messages found by their unique-ids go out ahead of their replies as far as the
+    // session's window allows; each entry is settled when its reply is read, in order.
+    struct SentDele {
+        MessageEntry* entry;
+        long number;
+    };
+    std::deque<SentDele> sent;
+    // Reads the oldest DELE reply and settles its entry. True when the entry left the list.
+    auto settleOldest = [&] {
+        const SentDele dele = sent.front();
+        sent.pop_front();
+        // Replies already here are read without a wait, so without this a cancel would only be
+        // seen once the whole window was settled.
+        processPendingEvents();
+        std::array<char, mail::kStatusBufferSize> reply{};
+        if (mail::readStatusReply(session, reply.data(), mail::kStatusBufferSize)) {
+            dele.entry->mark = MarkState::Deleted;
+            deleted.push_back(dele.number);
+            ++outcome.removed;
+            takeOut(record, indexOfEntry(list, dele.entry), dele.entry);
+            return true;
+        }
+        if (session.broken) {
+            ok = false;
+            ++outcome.notReached;
+        } else {
+            ++outcome.refused;
+        }
+        return false;
+    };
     for (int i = 0; i < list.count(); ++i) {
         MessageEntry* entry = list.at(i);
         if (entry->mark != MarkState::MarkedForDelete)
@@ -417,13 +506,24 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
             ++outcome.notReached;
             continue;
         }
+        const bool byUniqueId =
+            !entry->uniqueIdShared && identities.usable && !entry->uniqueId.empty();
         Location where;
-        if (entry->uniqueIdShared)
+        if (entry->uniqueIdShared) {
             where.identity = MessageIdentity::Shared;
-        else if (identities.usable && !entry->uniqueId.empty())
+        } else if (byUniqueId) {
             where = locateByUniqueId(*entry, identities);
-        else
+        } else {
+            // Its LIST and TOP replies must not be taken for those of DELEs still in flight.
+            while (!sent.empty())
+                if (settleOldest())
+                    --i;
+            if (!ok) {
+                ++outcome.notReached;
+                continue;
+            }
             where = confirmByContent(session, *entry, buffer.get(), mailboxCount);
+        }
         if (session.broken) {
             ok = false;
             ++outcome.notReached;
@@ -443,7 +543,18 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
             ++outcome.shared;
             break;
         case MessageIdentity::Confirmed:
-            if (mail::pop3Dele(session, where.number)) {
+            if (byUniqueId) {
+                const std::string line = "DELE " + std::to_string(where.number) + "\r\n";
+                while (!sent.empty() && !mail::windowHasRoom(session, line.size()))
+                    if (settleOldest())
+                        --i;
+                if (ok && mail::sendAhead(session, line))
+                    sent.push_back({entry, where.number});
+                else {
+                    ok = false;
+                    ++outcome.notReached;
+                }
+            } else if (mail::pop3Dele(session, where.number)) {
                 entry->mark = MarkState::Deleted;
                 deleted.push_back(where.number);
                 ++outcome.removed;
@@ -460,6 +571,8 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
             break;
         }
     }
+    while (!sent.empty())
+        settleOldest();
     buffer.reset();
     std::sort(deleted.begin(), deleted.end());
     // Without an acknowledged QUIT the server keeps every message under the number it has now;
@@ -469,8 +582,7 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
         if (ok && !session.broken)
             refused = "to end the session";
         ok = false;
-        mail::closeConnection(session.socket);
-        session.socket = mail::kInvalidSocket;
+        session.close();
     }
     const std::vector<long> carriedOut = outcome.quitAcknowledged ? deleted : std::vector<long>{};
     if (identities.usable) {

@@ -467,9 +467,10 @@ TEST_P(OverflowTest, KeepsTheFirstHalfAndTheTail) {
     EXPECT_EQ(std::string(buffer), reply.substr(0, 59) + " " + reply.substr(200 - 30));
 
     // Nothing of what followed was taken.
-    Pop3Session session{socket, &control};
+    Pop3Session session;
+    session.attach(socket);
+    session.control = &control;
     EXPECT_TRUE(pop3Quit(session));
-    closeConnection(socket);
 }
 
 INSTANTIATE_TEST_SUITE_P(Arrival, OverflowTest, testing::Bool(),

@@ -52,7 +52,7 @@ TEST(Ipv6Login, ReachesDovecotOnTheIpv6Loopback) {
         ASSERT_TRUE(pop3Top(session, 1, 0, top.data(), static_cast<int>(top.size())));
         EXPECT_NE(std::string(top.data()).find("Subject: Over IPv6\r\n"), std::string::npos);
         EXPECT_TRUE(pop3Quit(session));
-        closeConnection(session.socket);
+        session.close();
     }
     setNameLookup({});
 }

@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,7 +36,7 @@ protected:
             }
         };
     }
-    void TearDown() override { closeConnection(session.socket); }
+    void TearDown() override { session.close(); }
 
     // A server that greets and accepts alice with her password.
     static ScriptedPop3Server& loggingIn(ScriptedPop3Server& server) {
@@ -48,8 +52,7 @@ protected:
 
     // Ends the conversation and checks that the server saw exactly the script.
     void finish(ScriptedPop3Server& server) {
-        closeConnection(session.socket);
-        session.socket = kInvalidSocket;
+        session.close();
         EXPECT_TRUE(server.waitUntilDone(5s));
         EXPECT_EQ(server.problems(), Lines{});
     }
@@ -157,7 +160,7 @@ TEST_P(UnsafeCredentialTest, IsRefusedWithoutSendingIt) {
     auto [user, password] = GetParam();
 
     EXPECT_EQ(pop3Login(session, server.hostAndPort(), user, password, control), kLoginRefused);
-    EXPECT_EQ(session.socket, kInvalidSocket);
+    EXPECT_EQ(session.socket(), kInvalidSocket);
     EXPECT_TRUE(server.waitUntilDone(5s));
     EXPECT_EQ(server.receivedBytes(), "QUIT\r\n");
     EXPECT_EQ(server.problems(), Lines{});
@@ -227,7 +230,7 @@ TEST_F(Pop3SessionTest, ARefusedApopDoesNotFallBackToPassword) {
 
     EXPECT_EQ(pop3LoginApop(session, server.hostAndPort(), "alice", "secret", control),
               kLoginRefused);
-    EXPECT_EQ(session.socket, kInvalidSocket);
+    EXPECT_EQ(session.socket(), kInvalidSocket);
     EXPECT_TRUE(server.waitUntilDone(5s));
     EXPECT_EQ(server.problems(), Lines{});
     EXPECT_EQ(server.received().size(), 2u);
@@ -248,7 +251,7 @@ TEST_F(Pop3SessionTest, ARefusedGreetingOrPasswordEndsWithQuit) {
 
         EXPECT_EQ(pop3Login(session, server.hostAndPort(), "alice", "secret", control),
                   kLoginRefused);
-        EXPECT_EQ(session.socket, kInvalidSocket);
+        EXPECT_EQ(session.socket(), kInvalidSocket);
         EXPECT_TRUE(server.waitUntilDone(5s));
         EXPECT_EQ(server.problems(), Lines{});
         EXPECT_EQ(server.received().back(), "QUIT\r\n");
@@ -260,7 +263,7 @@ TEST_F(Pop3SessionTest, NoConnectionGivesMinusOne) {
     for (const std::string& host : {refused, std::string("127.0.0.1:0"),
                                     std::string("127.0.0.1:70000"), std::string("127.0.0.1:x")}) {
         EXPECT_EQ(pop3Login(session, host, "alice", "secret", control), kLoginNoConnection) << host;
-        EXPECT_EQ(session.socket, kInvalidSocket);
+        EXPECT_EQ(session.socket(), kInvalidSocket);
     }
 }
 
@@ -310,8 +313,7 @@ TEST_F(Pop3SessionTest, FiveByteStatusLinesAndLowerCaseIndicators) {
     EXPECT_FALSE(pop3Top(session, 1, 0, buffer, sizeof buffer));
     // The body is still in the socket; QUIT's reply reader takes it as a non-status reply.
     EXPECT_FALSE(pop3Quit(session));
-    closeConnection(session.socket);
-    session.socket = kInvalidSocket;
+    session.close();
 }
 
 TEST_F(Pop3SessionTest, StatWithOneNumberOrOddNumbers) {
@@ -389,8 +391,7 @@ TEST_F(Pop3SessionTest, TopBodyEndsAtAnUnstuffedDotAndKeepsStuffedDots) {
 
     EXPECT_TRUE(pop3Top(session, 1, 5, buffer, sizeof buffer));
     EXPECT_STREQ(buffer, "Subject: x\r\n\r\n..stuffed\r\n.\r\n");
-    closeConnection(session.socket);
-    session.socket = kInvalidSocket;
+    session.close();
 }
 
 TEST_F(Pop3SessionTest, AnEmptyTopBodyIsRecognisedAtOnce) {
@@ -496,7 +497,7 @@ TEST_F(Pop3SessionTest, ASilentServerTimesTheLoginOut) {
     control.timeoutSeconds = 1;
 
     EXPECT_EQ(pop3Login(session, server.hostAndPort(), "alice", "secret", control), kLoginRefused);
-    EXPECT_EQ(session.socket, kInvalidSocket);
+    EXPECT_EQ(session.socket(), kInvalidSocket);
     EXPECT_TRUE(server.waitUntilDone(5s));
     // Nothing is sent to a server that never greeted.
     EXPECT_TRUE(server.received().empty());
@@ -517,7 +518,7 @@ TEST_F(Pop3SessionTest, AfterATimedOutReplyLaterCommandsFailAtOnce) {
     EXPECT_FALSE(pop3Dele(session, 3));
     EXPECT_FALSE(pop3Quit(session));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
-    closeConnection(session.socket);
+    session.close();
     EXPECT_TRUE(server.waitUntilDone(5s));
     EXPECT_EQ(server.received().back(), "DELE 1\r\n");
 }
@@ -595,3 +596,90 @@ TEST_F(Pop3SessionTest, CapabilitiesAndUniqueIdListingsOfAnyLength) {
 }
 
 } // namespace
+
+// Commands sent ahead are answered in order through the same reply reading; a server that hangs
+// up in the middle of the window fails the read of the first reply that did not arrive and
+// everything after it, no QUIT goes out behind unread replies, and the session's socket is
+// closed when the session goes, whatever path it took.
+TEST_F(Pop3SessionTest, PipelinedRepliesInOrderAndAFailureInTheWindow) {
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("CAPA", "+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n")
+        .expect("LIST 1", "+OK 1 120\r\n")
+        .expect("TOP 1 0", "+OK\r\nSubject: one\r\n\r\n.\r\n")
+        .expect("DELE 1", "-ERR locked\r\n")
+        .expect("TOP 2 0", {{"+OK\r\nSubject: cut"}}, toppeek::test::AfterReply::Close);
+    const auto openDescriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto before = openDescriptors();
+    {
+        Pop3Session moved;
+        {
+            Pop3Session local;
+            ASSERT_EQ(logIn(server), kLoginOk);
+            local = std::move(session);
+            moved = std::move(local);
+        }
+        ASSERT_TRUE(pop3Capa(moved));
+        ASSERT_TRUE(moved.pipelines());
+        for (const char* line :
+             {"LIST 1\r\n", "TOP 1 0\r\n", "DELE 1\r\n", "TOP 2 0\r\n", "LIST 3\r\n"}) {
+            ASSERT_TRUE(windowHasRoom(moved, std::strlen(line)));
+            ASSERT_TRUE(sendAhead(moved, line));
+        }
+        EXPECT_EQ(moved.commandsInFlight(), 5);
+        long size = 0;
+        EXPECT_TRUE(readListReply(moved, size));
+        EXPECT_EQ(size, 120);
+        char buffer[512];
+        ASSERT_TRUE(readTopReply(moved, buffer, sizeof buffer));
+        EXPECT_STREQ(buffer, "Subject: one\r\n\r\n.\r\n");
+        EXPECT_FALSE(readStatusReply(moved, buffer, sizeof buffer));
+        EXPECT_FALSE(moved.broken) << "a refusal keeps the conversation in step";
+        EXPECT_FALSE(readTopReply(moved, buffer, sizeof buffer));
+        EXPECT_TRUE(moved.broken);
+        EXPECT_FALSE(readListReply(moved, size));
+        EXPECT_FALSE(pop3Quit(moved));
+        EXPECT_EQ(session.socket(), kInvalidSocket);
+    }
+    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    EXPECT_EQ(trace, (Lines{"USER alice\r\n", "PASS xxxx", "CAPA\r\n", "LIST 1\r\n", "TOP 1 0\r\n",
+                            "DELE 1\r\n", "TOP 2 0\r\n", "LIST 3\r\n"}));
+    const Lines received = server.received();
+    EXPECT_EQ(std::count(received.begin(), received.end(), "QUIT\r\n"), 0);
+}
+
+// Without PIPELINING the window holds one command. The whole mailbox's LIST gives every size,
+// tells a listing it cannot read, and a refusal leaves the session in step.
+TEST_F(Pop3SessionTest, WithoutPipeliningOneCommandAtATimeAndWholeListings) {
+    ScriptedPop3Server server;
+    loggingIn(server)
+        .expect("CAPA", "+OK\r\nUIDL\r\n.\r\n")
+        .expect("LIST", "+OK 2 messages\r\n1 10\r\n2 20 extra\r\n.\r\n")
+        .expect("LIST", "+OK\r\n1 10\r\nnonsense\r\n1 12\r\n.\r\n")
+        .expect("LIST", "-ERR not here\r\n")
+        .expect("QUIT", "+OK\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+    ASSERT_TRUE(pop3Capa(session));
+    EXPECT_FALSE(session.pipelines());
+    SizeListing listing;
+    ASSERT_TRUE(windowHasRoom(session, 8));
+    ASSERT_TRUE(pop3ListAll(session, listing));
+    EXPECT_FALSE(listing.malformed);
+    EXPECT_EQ(listing.byNumber, (std::map<long, long>{{1, 10}, {2, 20}}));
+    ASSERT_TRUE(pop3ListAll(session, listing));
+    EXPECT_TRUE(listing.malformed);
+    EXPECT_FALSE(pop3ListAll(session, listing));
+    EXPECT_FALSE(session.broken);
+    ASSERT_TRUE(sendAhead(session, "QUIT\r\n"));
+    EXPECT_FALSE(windowHasRoom(session, 6));
+    char buffer[64];
+    EXPECT_TRUE(readStatusReply(session, buffer, sizeof buffer));
+    EXPECT_EQ(session.commandsInFlight(), 0);
+    session.close();
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    EXPECT_EQ(server.problems(), Lines{});
+}

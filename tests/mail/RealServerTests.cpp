@@ -153,9 +153,9 @@ protected:
     }
 
     void TearDown() override {
-        if (session_.socket != kInvalidSocket) {
+        if (session_.socket() != kInvalidSocket) {
             pop3Quit(session_);
-            closeConnection(session_.socket);
+            session_.close();
         }
     }
 
@@ -181,8 +181,7 @@ protected:
     // Ends the session politely, so that the server commits what it was told.
     void quit() {
         EXPECT_TRUE(pop3Quit(session_));
-        closeConnection(session_.socket);
-        session_.socket = kInvalidSocket;
+        session_.close();
     }
 
     std::string top(long number, int lines) {
@@ -201,7 +200,7 @@ protected:
 
 TEST_P(RealServer, UserPassLoginThenStatListAndTopWithZeroAndFiveLines) {
     ASSERT_EQ(login("reader", kPassword), kLoginOk);
-    ASSERT_NE(session_.socket, kInvalidSocket);
+    ASSERT_NE(session_.socket(), kInvalidSocket);
     ASSERT_GE(trace_.size(), 2u);
     EXPECT_EQ(trace_[0], "USER " + server_->loginName("reader") + "\r\n");
     EXPECT_EQ(trace_[1], "PASS xxxx");
@@ -249,11 +248,11 @@ TEST_P(RealServer, ApopLoginUsesTheGreetingsTimeStamp) {
 
 TEST_P(RealServer, RefusedLoginsGiveMinusTwoAndLeaveNoConnection) {
     EXPECT_EQ(login("reader", "wrong password"), kLoginRefused);
-    EXPECT_EQ(session_.socket, kInvalidSocket);
+    EXPECT_EQ(session_.socket(), kInvalidSocket);
     EXPECT_EQ(login("reader", "wrong-password", true), kLoginRefused);
-    EXPECT_EQ(session_.socket, kInvalidSocket);
+    EXPECT_EQ(session_.socket(), kInvalidSocket);
     EXPECT_EQ(login("nobody", kPassword), kLoginRefused);
-    EXPECT_EQ(session_.socket, kInvalidSocket);
+    EXPECT_EQ(session_.socket(), kInvalidSocket);
     // A refusal does not spoil the next attempt.
     EXPECT_EQ(login("reader", kPassword), kLoginOk);
 }
@@ -281,8 +280,7 @@ TEST_P(RealServer, DeleteWithoutQuitIsNotCommitted) {
     ASSERT_EQ(login(user, kPassword), kLoginOk);
     ASSERT_TRUE(pop3Dele(session_, 1));
     // Dropped without QUIT, as a cancelled operation does: the server must keep the message.
-    closeConnection(session_.socket);
-    session_.socket = kInvalidSocket;
+    session_.close();
 
     ASSERT_EQ(loginAfterDrop(user, kPassword), kLoginOk);
     long count = -1;

@@ -175,10 +175,9 @@ protected:
     }
 
     void TearDown() override {
-        if (session_.socket != kInvalidSocket) {
+        if (session_.socket() != kInvalidSocket) {
             pop3Quit(session_);
-            closeConnection(session_.socket);
-            session_.socket = kInvalidSocket;
+            session_.close();
         }
     }
 
@@ -205,8 +204,7 @@ protected:
         EXPECT_TRUE(top.ends_with("\r\nBody of message 2\r\n.\r\n")) << top;
         ASSERT_TRUE(pop3Dele(session_, 1));
         EXPECT_TRUE(pop3Quit(session_));
-        closeConnection(session_.socket);
-        session_.socket = kInvalidSocket;
+        session_.close();
         EXPECT_EQ(server.messageCount(user), 2u);
     }
 
@@ -269,8 +267,7 @@ TEST_F(TlsLogin, AnIpv6LiteralIsCheckedAsAnAddressOverBothSchemes) {
         EXPECT_TRUE(pop3Stat(session_, count, octets));
         EXPECT_EQ(count, 3) << host;
         EXPECT_TRUE(pop3Quit(session_));
-        closeConnection(session_.socket);
-        session_.socket = kInvalidSocket;
+        session_.close();
     }
 }
 
@@ -301,7 +298,7 @@ TEST_F(TlsLogin, BadCertificatesFailTheConnectionWithTheirReason) {
         for (const std::string& host : {pop3s(server), stls(server)}) {
             trace_.clear();
             EXPECT_EQ(pop3Login(session_, host, "reader", kPassword, control_), kLoginNoConnection);
-            EXPECT_EQ(session_.socket, kInvalidSocket);
+            EXPECT_EQ(session_.socket(), kInvalidSocket);
             EXPECT_NE(control_.failureReason.find(reason), std::string::npos)
                 << host << ": " << control_.failureReason;
             EXPECT_EQ(control_.failureReason.find('\n'), std::string::npos);
@@ -319,7 +316,7 @@ TEST_F(TlsLogin, AServerWithoutStlsNeverSeesTheCredentials) {
     server.start();
     const std::string host = "pop3+stls://" + server.hostAndPort();
     EXPECT_EQ(pop3Login(session_, host, "alice", "secret", control_), kLoginRefused);
-    EXPECT_EQ(session_.socket, kInvalidSocket);
+    EXPECT_EQ(session_.socket(), kInvalidSocket);
     EXPECT_TRUE(server.waitUntilDone(5s));
     EXPECT_EQ(server.received(), (std::vector<std::string>{"STLS\r\n", "QUIT\r\n"}));
     EXPECT_EQ(server.receivedBytes().find("secret"), std::string::npos);
@@ -349,7 +346,7 @@ TEST_F(TlsLogin, APlainServerBehindPop3sIsToldApartFromABrokenHandshake) {
         EXPECT_EQ(
             pop3Login(session_, "pop3s://" + server.hostAndPort(), "alice", "secret", control_),
             kLoginNoConnection);
-        EXPECT_EQ(session_.socket, kInvalidSocket);
+        EXPECT_EQ(session_.socket(), kInvalidSocket);
         EXPECT_EQ(control_.failureReason,
                   "The connection could not be secured: the server did not answer in TLS.");
         EXPECT_TRUE(server.waitUntilDone(5s));
@@ -372,7 +369,7 @@ TEST_F(TlsLogin, ACancelDuringTheHandshakeReturnsAtOnce) {
     // Far below the time-out: the handshake's wait saw the cancel.
     EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
     EXPECT_GT(asked, 20);
-    EXPECT_EQ(session_.socket, kInvalidSocket);
+    EXPECT_EQ(session_.socket(), kInvalidSocket);
     EXPECT_TRUE(server.waitUntilDone(5s));
     // What reached the server is the start of a handshake, never a command.
     EXPECT_EQ(server.receivedBytes().find("USER"), std::string::npos);
@@ -386,7 +383,7 @@ TEST_F(TlsLogin, AHandshakeThatNeverFinishesTimesOutWithAReason) {
     EXPECT_EQ(
         pop3Login(session_, "pop3+stls://" + server.hostAndPort(), "alice", "secret", control_),
         kLoginNoConnection);
-    EXPECT_EQ(session_.socket, kInvalidSocket);
+    EXPECT_EQ(session_.socket(), kInvalidSocket);
     EXPECT_NE(control_.failureReason.find("did not finish"), std::string::npos)
         << control_.failureReason;
     EXPECT_TRUE(server.waitUntilDone(5s));
@@ -403,8 +400,7 @@ TEST_F(TlsLogin, AHandshakeThatNeverFinishesTimesOutWithAReason) {
     ASSERT_EQ(pop3Login(session_, plain.hostAndPort(), "alice", "secret", control_), kLoginOk);
     EXPECT_TRUE(control_.failureReason.empty());
     EXPECT_EQ(traced(std::string(kSecuringText)), -1);
-    closeConnection(session_.socket);
-    session_.socket = kInvalidSocket;
+    session_.close();
 }
 
 } // namespace

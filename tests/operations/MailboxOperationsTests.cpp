@@ -9,6 +9,7 @@
 #include "operations/ProgressDialog.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ScriptedPop3Server.h"
+#include <algorithm>
 
 #include <QApplication>
 #include <QLabel>
@@ -251,7 +252,8 @@ TEST_F(MailboxOperationsTest, CheckListsTheFirstMaximumMessagesInOrder) {
     EXPECT_FALSE(caption.isEmpty());
     EXPECT_TRUE(progressLine.contains("3") && progressLine.contains("250"))
         << progressLine.toStdString();
-    EXPECT_EQ(statusLine, "TOP 3 0\r\n");
+    // The server pipelines: all 100 messages' commands went out ahead, the last one traced.
+    EXPECT_EQ(statusLine, "TOP 100 0\r\n");
     EXPECT_EQ(barPosition, 3);
     EXPECT_EQ(barMaximum, 250);
     EXPECT_TRUE(boxes.shown().empty());
@@ -274,14 +276,50 @@ TEST_F(MailboxOperationsTest, EmptyMailboxAndZeroMaximumStillEndWithQuit) {
 
 TEST_F(MailboxOperationsTest, RefusedListEndsTheCheckQuietly) {
     ScriptedPop3Server server;
-    mailbox(server, 10, 4)
-        .expect("LIST 5", "-ERR no such message\r\n")
-        .expect("QUIT", "+OK bye\r\n");
+    mailbox(server, 10, 4).expect("LIST 5", "-ERR no such message\r\n");
+    // The commands sent ahead of the refusal reach the server; their replies are never read, so
+    // the conversation cannot end in step and no QUIT follows.
+    server.expect("TOP 5 0", "+OK\r\n.\r\n");
+    for (int n = 6; n <= 10; ++n)
+        listed(server, n);
     EXPECT_TRUE(check(server));
     expectScriptFollowed(server);
     EXPECT_EQ(numbers(), (Numbers{1, 2, 3, 4}));
     EXPECT_EQ(callbacks, (Numbers{0, 1, 2, 3}));
     EXPECT_TRUE(boxes.shown().empty());
+}
+
+// A server that does not pipeline answers one LIST for all sizes; one whose listing fails, or
+// cannot be read, is asked LIST n for each message instead.
+TEST_F(MailboxOperationsTest, WithoutPipeliningTheSizesComeFromOneListingOrEachList) {
+    const std::string goodListing = "+OK\r\n1 " + std::to_string(sizeOf(1)) + "\r\n2 " +
+                                    std::to_string(sizeOf(2)) + "\r\n.\r\n";
+    for (const std::string& listing :
+         {goodListing, std::string("-ERR no\r\n"), std::string("+OK\r\n1 x\r\n.\r\n")}) {
+        SCOPED_TRACE(listing);
+        list = createMessageList();
+        callbacks.clear();
+        const bool whole = listing == goodListing;
+        ScriptedPop3Server server;
+        loggedIn(server)
+            .expect("CAPA", "+OK\r\nUIDL\r\n.\r\n")
+            .expect("STAT", "+OK 2 99\r\n")
+            .expect("UIDL", uidListing(oneTo(2)))
+            .expect("LIST", listing);
+        for (int n = 1; n <= 2; ++n) {
+            if (whole)
+                server.expect("TOP " + std::to_string(n) + " 0",
+                              kTopReplyOk + headerOf(n, "Bob <bob@example.org>") + "\r\n.\r\n");
+            else
+                listed(server, n);
+        }
+        server.expect("QUIT", "+OK bye\r\n");
+        EXPECT_EQ(check(server).result, OperationResult::Completed);
+        expectScriptFollowed(server);
+        ASSERT_EQ(numbers(), (Numbers{1, 2}));
+        EXPECT_EQ(list->at(1)->size, sizeOf(2));
+        EXPECT_EQ(callbacks, (Numbers{0, 1}));
+    }
 }
 
 TEST_F(MailboxOperationsTest, ServerFallingSilentEndsTheCheckAfterTheTimeOut) {
@@ -423,7 +461,7 @@ TEST_F(MailboxOperationsTest, RefusedDeleKeepsTheEntryItsMarkAndItsSize) {
 // numbers that still name their messages.
 TEST_F(MailboxOperationsTest, NumbersStayWhenQuitIsNotAcknowledged) {
     for (bool cut : {false, true}) {
-        list->clear();
+        list = createMessageList();
         callbacks.clear();
         for (int n = 1; n <= 4; ++n)
             addEntry(n, n == 2 ? MarkState::MarkedForDelete : MarkState::Unmarked);
@@ -448,8 +486,11 @@ TEST_F(MailboxOperationsTest, ApopWhenAllowedAndOffered) {
         .expect("APOP alice " + toppeek::mail::apopDigest(stamp, "secret"), "+OK\r\n")
         .expect("CAPA", "-ERR unknown command\r\n")
         .expect("STAT", "+OK 1 99\r\n")
-        .expect("UIDL", "-ERR unknown command\r\n");
-    listed(server, 1).expect("QUIT", "+OK bye\r\n");
+        .expect("UIDL", "-ERR unknown command\r\n")
+        // No PIPELINING: one LIST gives all sizes.
+        .expect("LIST", "+OK\r\n1 " + std::to_string(sizeOf(1)) + "\r\n.\r\n")
+        .expect("TOP 1 0", kTopReplyOk + headerOf(1, "Bob <bob@example.org>") + "\r\n.\r\n")
+        .expect("QUIT", "+OK bye\r\n");
     settings->useApop = 1;
     EXPECT_TRUE(check(server));
     expectScriptFollowed(server);
@@ -533,7 +574,8 @@ TEST_F(MailboxOperationsTest, CancelAnsweredNoLetsTheCheckGoOn) {
 
 TEST_F(MailboxOperationsTest, CancelAnsweredYesKeepsWhatWasListed) {
     ScriptedPop3Server server;
-    mailbox(server, 10, 2);
+    // All ten messages' commands go out ahead; the replies after the cancel are never read.
+    mailbox(server, 10, 10);
     boxes.answer(kIdYes);
     // The click is handled by the check's event processing before message 3.
     pressCancelAfterEntry = 1;
@@ -541,8 +583,9 @@ TEST_F(MailboxOperationsTest, CancelAnsweredYesKeepsWhatWasListed) {
     expectScriptFollowed(server);
     EXPECT_EQ(numbers(), (Numbers{1, 2}));
     EXPECT_EQ(settings->mailboxBytes, static_cast<std::uint32_t>(sizeOf(1) + sizeOf(2)));
-    // Every exchange fails once cancelled: no LIST 3 and no QUIT went out.
-    EXPECT_EQ(commands(server).back(), "TOP 2 0");
+    // Every exchange fails once cancelled: no QUIT went out.
+    const Lines received = commands(server);
+    EXPECT_EQ(std::count(received.begin(), received.end(), "QUIT"), 0);
     EXPECT_EQ(boxes.flags(), std::vector<unsigned>{0x24});
     EXPECT_TRUE(cancelRequested());
 
@@ -589,7 +632,10 @@ TEST_F(MailboxOperationsTest, CancelDuringRemovalKeepsNumbersAndCountsWhatStays)
     for (int n = 1; n <= 4; ++n)
         addEntry(n, MarkState::MarkedForDelete);
     ScriptedPop3Server server;
-    opened(server).expect("UIDL", uidListing(oneTo(4))).expect("DELE 1", "+OK\r\n");
+    // The DELEs go out ahead; the cancel is seen before the reply to DELE 2 is read.
+    opened(server).expect("UIDL", uidListing(oneTo(4)));
+    for (int n = 1; n <= 4; ++n)
+        server.expect("DELE " + std::to_string(n), "+OK\r\n");
     boxes.answer(kIdYes);
     pressCancelAfterEntry = 0;
     EXPECT_FALSE(remove(server));
@@ -744,7 +790,7 @@ TEST_F(MailboxOperationsTest, RemovalFindsMarkedMessagesByUniqueIdAfterTheMailbo
 TEST_F(MailboxOperationsTest, RemovalWithoutUniqueIdsConfirmsSizeAndHeaderFirst) {
     for (bool refusedNow : {false, true}) {
         SCOPED_TRACE(refusedNow ? "UIDL refused now" : "no unique-ids at the check");
-        list->clear();
+        list = createMessageList();
         for (int n = 1; n <= 4; ++n) {
             addEntry(n, n == 1 ? MarkState::Unmarked : MarkState::MarkedForDelete);
             list->at(n - 1)->headerText = storedHeaderOf(n);
