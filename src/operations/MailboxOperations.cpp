@@ -276,7 +276,7 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
     long count = 0;
     long octets = 0;
     bool ok = mail::pop3Stat(session, count, octets);
-    std::string refused = session.broken ? "" : "to tell the mailbox's size";
+    std::string refused = ok || session.broken ? "" : "to tell the mailbox's size";
     if (ok) {
         count = std::max(count, 0L);
         outcome.mailboxCount = count;

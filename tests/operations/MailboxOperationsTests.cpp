@@ -906,6 +906,17 @@ TEST_F(MailboxOperationsTest, CheckOutcomesSayHowFarTheCheckGot) {
               "list message 5.");
     EXPECT_EQ(list->at(1)->uniqueId, "uid-2");
 
+    // A connection lost inside the unique-id listing is not a refusal of the message count.
+    list->clear();
+    ScriptedPop3Server cut;
+    opened(cut)
+        .expect("STAT", "+OK 3 999\r\n")
+        .expect("UIDL", std::vector<ReplyPiece>{{"+OK\r\n1 uid-1\r\n"}}, AfterReply::Close);
+    outcome = check(cut);
+    EXPECT_EQ(outcome.result, OperationResult::BrokeOff);
+    EXPECT_EQ(checkReport(outcome, "a@b"),
+              "Could not read the mailbox of a@b: the connection was lost.");
+
     list->clear();
     ScriptedPop3Server empty;
     mailbox(empty, 0, 0).expect("QUIT", "+OK bye\r\n");

@@ -51,9 +51,10 @@ inline ScriptedPop3Server& loggedIn(ScriptedPop3Server& server) {
         .expect("PASS secret", "+OK logged in\r\n");
 }
 
-// Logged in and the capabilities asked for, as every operation begins.
+// Logged in and the capabilities asked for, as every operation begins: a server that takes
+// commands ahead of its replies, as most do.
 inline ScriptedPop3Server& opened(ScriptedPop3Server& server) {
-    return loggedIn(server).expect("CAPA", "+OK\r\nTOP\r\nUIDL\r\n.\r\n");
+    return loggedIn(server).expect("CAPA", "+OK\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n");
 }
 
 // The UIDL reply of a mailbox of count messages, message n with the unique-id "uid-n".
