@@ -600,6 +600,35 @@ TEST_F(MailboxOperationsTest, CancelAnsweredYesKeepsWhatWasListed) {
     EXPECT_FALSE(cancelRequested());
 }
 
+// A cancel while a large window is out: the check stops at once, keeps exactly the messages
+// whose replies arrived whole and leaves the rest of the window unread.
+TEST_F(MailboxOperationsTest, CancelInsideALargeWindowKeepsOnlyWholeMessages) {
+    ScriptedPop3Server server;
+    // Message 51's header comes half and then nothing: a server slowed down to a crawl.
+    mailbox(server, 200, 50)
+        .expect("LIST 51", "+OK 51 1051\r\n")
+        .expect("TOP 51 0", {ReplyPiece{kTopReplyOk + "From: Bob <bob@example.org>\r\nTo: al"}},
+                AfterReply::StaySilent)
+        .waitLimit(30s);
+    options.timeoutSeconds = 30;
+    settings->maxMessages = 200;
+    boxes.answer(kIdYes);
+    PressCancelWhen press([this](TTFPro3&) { return list->count() >= 50; });
+    const auto started = std::chrono::steady_clock::now();
+    OperationOutcome outcome = check(server);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 15s) << "waited for the server";
+    EXPECT_TRUE(press.pressed());
+    EXPECT_EQ(outcome.result, OperationResult::Cancelled);
+    EXPECT_EQ(boxes.flags(), std::vector<unsigned>{0x24});
+    EXPECT_TRUE(server.waitUntilDone(5s));
+    EXPECT_EQ(numbers(), oneTo(50));
+    EXPECT_EQ(settings->mailboxBytes, sizesInList());
+    const Lines received = commands(server);
+    // The window held all 200 messages' commands; nothing followed them.
+    EXPECT_EQ(std::count(received.begin(), received.end(), "TOP 200 0"), 1) << received.back();
+    EXPECT_EQ(std::count(received.begin(), received.end(), "QUIT"), 0);
+}
+
 TEST_F(MailboxOperationsTest, CancelDuringTheConnectionShowsTheConnectionFailure) {
     toppeek::test::StalledListener stalled;
     ASSERT_TRUE(stalled.ready());

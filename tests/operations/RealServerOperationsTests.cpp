@@ -1,17 +1,27 @@
 // The operations against a real Dovecot on 127.0.0.1: a check of a few hundred messages, spam
 // marked by a filter as the headers arrive, the removal, and a second check that must find the
 // removed messages gone and the others numbered as the server now numbers them. Once with
-// USER/PASS and once with APOP.
+// USER/PASS and once with APOP. Then the same over pop3s and against mailutils pop3d, both of
+// which take commands ahead of their replies.
 
+#include "mail/Pop3.h"
 #include "operations/MailboxOperations.h"
 #include "operations/ProgressDialog.h"
 #include "support/DovecotServer.h"
 #include "support/MailutilsServer.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/TestCertificates.h"
+
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -251,6 +261,154 @@ TEST_P(ChangedMailbox, ViewAndRemoveTouchOnlyTheMarkedMessage) {
     EXPECT_EQ(gone.identity, MessageIdentity::Gone);
     EXPECT_FALSE(stale.bodyLoaded);
 }
+
+// Both servers list PIPELINING, so the check sends every message's LIST and TOP ahead of the
+// replies and the removal its DELEs: Dovecot over pop3s, mailutils pop3d over a plain
+// connection. The check, a fetch, the removal and a second check must agree with the server.
+class PipelinedRealServer : public testing::TestWithParam<bool> {
+protected:
+    static constexpr int kCount = 120;
+
+    static void SetUpTestSuite() {
+        toppeek::mail::startConnectionLayer();
+        char pattern[] = "/tmp/toppeek-pipelined-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr)
+            return;
+        trustDir() = pattern;
+        std::filesystem::permissions(
+            trustDir(), std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+            std::filesystem::perm_options::add);
+        toppeek::test::TestAuthority authority("TopPeek Pipelining Test Authority");
+        auto issued = authority.issue("127.0.0.1", {"IP:127.0.0.1", "DNS:localhost"});
+        std::ofstream(trustDir() / "trusted.pem", std::ios::binary) << authority.certificatePem();
+        std::ofstream(trustDir() / "server.pem", std::ios::binary) << issued.certificate;
+        std::ofstream(trustDir() / "server.key", std::ios::binary) << issued.key;
+        if (const char* before = std::getenv("SSL_CERT_FILE"))
+            previousTrust() = before;
+        // The test authority is trusted by this process only, while this suite runs.
+        ::setenv("SSL_CERT_FILE", (trustDir() / "trusted.pem").c_str(), 1);
+    }
+
+    static void TearDownTestSuite() {
+        if (previousTrust())
+            ::setenv("SSL_CERT_FILE", previousTrust()->c_str(), 1);
+        else
+            ::unsetenv("SSL_CERT_FILE");
+        std::error_code ignored;
+        if (!trustDir().empty())
+            std::filesystem::remove_all(trustDir(), ignored);
+        toppeek::mail::stopConnectionLayer();
+    }
+
+    static std::filesystem::path& trustDir() {
+        static std::filesystem::path dir;
+        return dir;
+    }
+    static std::optional<std::string>& previousTrust() {
+        static std::optional<std::string> value;
+        return value;
+    }
+
+    void SetUp() override {
+        ASSERT_FALSE(trustDir().empty());
+        DovecotServer* dovecot = nullptr;
+        if (GetParam()) {
+            server = std::make_unique<MailutilsServer>();
+        } else {
+            server = std::make_unique<DovecotServer>(
+                toppeek::test::DovecotTls{trustDir() / "server.pem", trustDir() / "server.key"});
+            dovecot = static_cast<DovecotServer*>(server.get());
+        }
+        server->addUser(kUser, kPassword);
+        for (int n = 1; n <= kCount; ++n)
+            server->addMessage(kUser, messageText(n));
+        ASSERT_TRUE(server->start()) << server->failure();
+        account.host = dovecot == nullptr
+                           ? server->hostAndPort()
+                           : "pop3s://127.0.0.1:" + std::to_string(dovecot->pop3sPort());
+        account.userName = server->loginName(kUser);
+        account.password = kPassword;
+        settings->maxMessages = 1000;
+        options.timeoutSeconds = 20;
+    }
+
+    // The progress dialog's trace line when the operation's first entry is reported: the last
+    // command queued by then.
+    std::function<void(int)> traceAtFirst(std::string& line) {
+        return [&line](int) {
+            if (line.empty())
+                line = currentProgressDialog()->Label2->text().toStdString();
+        };
+    }
+
+    std::unique_ptr<RealPop3Server> server;
+    Account account;
+    std::unique_ptr<Settings> settings = createDefaultSettings();
+    std::unique_ptr<Filters> filters = createFilters();
+    OperationOptions options;
+    ScriptedMessageBoxes boxes;
+};
+
+TEST_P(PipelinedRealServer, CheckFetchRemoveAndCheckAgain) {
+    {
+        toppeek::mail::ConnectionControl control;
+        control.timeoutSeconds = 20;
+        toppeek::mail::Pop3Session session;
+        ASSERT_EQ(
+            toppeek::mail::pop3Login(session, account.host, account.userName, kPassword, control),
+            toppeek::mail::kLoginOk)
+            << control.failureReason;
+        ASSERT_TRUE(toppeek::mail::pop3Capa(session));
+        EXPECT_TRUE(session.pipelines());
+        EXPECT_EQ(session.isSecured(), !GetParam());
+        toppeek::mail::pop3Quit(session);
+    }
+
+    auto list = createMessageList();
+    std::string checkTrace;
+    ASSERT_EQ(
+        checkMailbox(account, *settings, *filters, *list, traceAtFirst(checkTrace), options).result,
+        OperationResult::Completed);
+    // Every message's commands went out before the first entry was reported.
+    EXPECT_EQ(checkTrace, "TOP 120 0\r\n");
+    ASSERT_EQ(list->count(), kCount) << server->logTail();
+    for (int i = 0; i < kCount; ++i) {
+        EXPECT_EQ(list->at(i)->messageNumber, i + 1);
+        EXPECT_EQ(list->at(i)->subject, "Message " + std::to_string(i + 1));
+    }
+
+    settings->bodyLines = 1;
+    MessageEntry& viewed = *list->at(40);
+    ASSERT_EQ(fetchMessageText(account, *settings, viewed, options).identity,
+              MessageIdentity::Confirmed);
+    EXPECT_NE(viewed.body.value_or("").find("Body line 0 of message 41\r\n.\r\n"),
+              std::string::npos);
+
+    for (int index : {2, 39, 76})
+        list->at(index)->mark = MarkState::MarkedForDelete;
+    std::string removeTrace;
+    OperationOutcome removed =
+        removeMarkedMessages(account, *settings, *list, traceAtFirst(removeTrace), options);
+    EXPECT_EQ(removed.result, OperationResult::Completed);
+    EXPECT_EQ(removed.removed, 3);
+    EXPECT_TRUE(removed.quitAcknowledged);
+    // The last DELE went out before the first one's reply was read.
+    EXPECT_EQ(removeTrace, "DELE 77\r\n");
+    EXPECT_EQ(server->messageCount(kUser), static_cast<std::size_t>(kCount - 3));
+
+    auto again = createMessageList();
+    ASSERT_EQ(checkMailbox(account, *settings, *filters, *again, {}, options).result,
+              OperationResult::Completed);
+    EXPECT_EQ(subjectsOf(*again), subjectsOf(*list));
+    for (int i = 0; i < again->count(); ++i)
+        EXPECT_EQ(again->at(i)->messageNumber, i + 1);
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, PipelinedRealServer, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "MailutilsPlain" : "DovecotPop3s");
+                         });
 
 INSTANTIATE_TEST_SUITE_P(RealServers, ChangedMailbox, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& info) {
