@@ -710,14 +710,20 @@ void proxyRows(const ProxyChecks& plain, const ProxyChecks& tls) {
     const double tlsLockStep = median(tls.ours) * 1000 / tls.lockStepScaledMs();
     row("Check of 1000 via 20 ms RTT (ref: pipelined)", median(plain.ours) * 1000,
         median(plain.pipelined) * 1000, "ratio <= 1.5", verdict(plainPipelined <= 1.5));
-    row("Check of 1000 via 20 ms RTT (ref: lock-step 200x5)", median(plain.ours) * 1000,
-        plain.lockStepScaledMs(), "ratio <= 0.1", verdict(plainLockStep <= 0.1));
+    // Against lock-step the ratio is small enough to need three places.
+    auto lockStepRow = [](const char* what, const ProxyChecks& checks, double ratio,
+                          const char* target, bool met) {
+        rowText(what, format("%.2f ms", median(checks.ours) * 1000),
+                format("%.2f ms", checks.lockStepScaledMs()), format("%.3f", ratio), target,
+                verdict(met));
+    };
+    lockStepRow("Check of 1000 via 20 ms RTT (ref: lock-step 200x5)", plain, plainLockStep,
+                "ratio <= 0.1", plainLockStep <= 0.1);
     row("TLS check of 1000 via 20 ms RTT (ref: pipelined)", median(tls.ours) * 1000,
         median(tls.pipelined) * 1000, "<= 1.2 x plain ratio",
         verdict(tlsPipelined <= 1.2 * plainPipelined));
-    row("TLS check via 20 ms RTT (ref: lock-step 200x5)", median(tls.ours) * 1000,
-        tls.lockStepScaledMs(), "<= 1.2 x plain ratio",
-        verdict(tlsLockStep <= 1.2 * plainLockStep));
+    lockStepRow("TLS check via 20 ms RTT (ref: lock-step 200x5)", tls, tlsLockStep,
+                "<= 1.2 x plain ratio", tlsLockStep <= 1.2 * plainLockStep);
 }
 
 } // namespace
@@ -928,11 +934,13 @@ int main(int argc, char** argv) {
     const std::vector<double> tlsLoginPoplib = toppeek::bench::timePoplibLogin(
         tlsPort, tlsServer.loginName(kCheckUser), kPassword, runs, caFile);
 
-    // Through a link with latency, where every round trip counts.
+    // Through a link with latency, where every round trip counts. A pair of these checks takes
+    // well under a second, so even a single run of the benchmark gets a median of three.
+    const int proxyRuns = std::max(3, runs);
     const ProxyChecks proxyChecks =
-        timeProxyChecks(probe, port, "127.0.0.1:", server.loginName(kCheckUser), runs, {});
+        timeProxyChecks(probe, port, "127.0.0.1:", server.loginName(kCheckUser), proxyRuns, {});
     const ProxyChecks tlsProxyChecks = timeProxyChecks(
-        probe, tlsPort, "pop3s://127.0.0.1:", tlsServer.loginName(kCheckUser), runs, caFile);
+        probe, tlsPort, "pop3s://127.0.0.1:", tlsServer.loginName(kCheckUser), proxyRuns, caFile);
     if (!proxyChecks.ok || !tlsProxyChecks.ok) {
         fail("a check through the latency proxy failed");
         return 1;
@@ -1086,8 +1094,9 @@ int main(int argc, char** argv) {
 
     std::printf(
         "\nMedians of %d runs (the checks: %d runs; the start with a silent update check: %d "
-        "runs; the worst run where the target is a bound)\n\n",
-        runs, checkRuns, silentRuns);
+        "runs; the checks through the latency proxy: %d runs; the worst run where the target is a "
+        "bound)\n\n",
+        runs, checkRuns, silentRuns, proxyRuns);
     rowText("Figure", "TopPeek", "poplib", "ratio", "target", "result");
     std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(52, '-').c_str(), std::string(14, '-').c_str(),
                 std::string(14, '-').c_str(), std::string(8, '-').c_str(),
@@ -1138,6 +1147,11 @@ int main(int argc, char** argv) {
                 static_cast<double>(memory.residentBytes) / 1e6,
                 static_cast<double>(memory.residentBytes) /
                     static_cast<double>(memory.headerBytes));
+    std::printf("Through the latency proxy: %lld ms each way; lock-step poplib checked %ld of the "
+                "%d messages once, its time x %ld standing for the whole check; pipelined poplib "
+                "logs in lock-step, then sends every command before reading a reply.\n",
+                static_cast<long long>(kProxyDelay.count()), kLockStepMessages, kMailboxMessages,
+                kMailboxMessages / kLockStepMessages);
     std::printf("Update check time-out: %ld ms to connect, %ld ms in all.\n",
                 toppeek::shell::FetchLimits{}.connectTimeoutMs,
                 toppeek::shell::FetchLimits{}.totalTimeoutMs);
