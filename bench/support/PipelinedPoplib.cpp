@@ -1,9 +1,6 @@
 #include "PipelinedPoplib.h"
 
-#include "support/RealPop3Server.h"
-
-#include <cstdio>
-#include <sstream>
+#include "PoplibReference.h"
 
 namespace toppeek::bench {
 
@@ -48,16 +45,7 @@ std::vector<double> timePipelinedPoplibCheck(int port, const std::string& user,
     const std::vector<std::string> argv{
         "python3", "-c",     kPipelinedScript,     "127.0.0.1", std::to_string(port),
         user,      password, std::to_string(runs), caFile,      std::to_string(messages)};
-    std::string output;
-    if (!toppeek::test::runTool(argv, output)) {
-        std::fprintf(stderr, "pipelined poplib run failed:\n%s\n", output.c_str());
-        return {};
-    }
-    std::vector<double> seconds;
-    std::istringstream in(output);
-    for (double s; in >> s;)
-        seconds.push_back(s);
-    return seconds;
+    return runTimedScript(argv, "pipelined poplib");
 }
 
 } // namespace toppeek::bench

@@ -9,6 +9,19 @@
 
 namespace toppeek::bench {
 
+std::vector<double> runTimedScript(const std::vector<std::string>& argv, const char* what) {
+    std::string output;
+    if (!toppeek::test::runTool(argv, output)) {
+        std::fprintf(stderr, "%s run failed:\n%s\n", what, output.c_str());
+        return {};
+    }
+    std::vector<double> seconds;
+    std::istringstream in(output);
+    for (double s; in >> s;)
+        seconds.push_back(s);
+    return seconds;
+}
+
 namespace {
 
 // Each session is timed from the connection on. "login" stops the clock when PASS is accepted
@@ -60,16 +73,7 @@ std::vector<double> runPoplib(const char* mode, int port, const std::string& use
         user,      password, std::to_string(runs), caFile};
     for (long a : args)
         argv.push_back(std::to_string(a));
-    std::string output;
-    if (!toppeek::test::runTool(argv, output)) {
-        std::fprintf(stderr, "poplib run failed:\n%s\n", output.c_str());
-        return {};
-    }
-    std::vector<double> seconds;
-    std::istringstream in(output);
-    for (double s; in >> s;)
-        seconds.push_back(s);
-    return seconds;
+    return runTimedScript(argv, "poplib");
 }
 
 } // namespace

@@ -14,6 +14,10 @@ std::string makeMessage(int n, std::mt19937& random);
 
 double median(std::vector<double> values);
 
+// Runs a reference script that prints the seconds of each of its runs, separated by white space;
+// empty (and the script's output on standard error, named by what) when it fails.
+std::vector<double> runTimedScript(const std::vector<std::string>& argv, const char* what);
+
 // Binds this process, and so every process it starts later, to the processor it runs on. On a
 // virtual machine a wake-up on another processor can cost more than a whole exchange, and
 // whether client and server share one changes from run to run; on one processor the figures
