@@ -161,28 +161,44 @@ INSTANTIATE_TEST_SUITE_P(Dovecot, RealServerOperations, testing::Values(false, t
                              return std::string(info.param ? "Apop" : "UserPass");
                          });
 
-// Another client changes the mailbox between the check and the next operation, as a mail client
-// beside the checker does: it downloads and deletes messages below and above the marked one, and
-// new mail arrives. Viewing shows the marked message itself, the removal deletes exactly it, and
-// the list then names the server's messages under their numbers.
-class ChangedMailbox : public testing::TestWithParam<bool> {
+// A real server chosen by the test's parameter (mailutils pop3d when true, else Dovecot), holding
+// kUser's messages 1..count, and an account that logs in to it.
+class OnEitherRealServer : public testing::TestWithParam<bool> {
 protected:
-    static void SetUpTestSuite() { toppeek::mail::startConnectionLayer(); }
-    static void TearDownTestSuite() { toppeek::mail::stopConnectionLayer(); }
-
-    void SetUp() override {
-        if (GetParam())
-            server = std::make_unique<MailutilsServer>();
-        else
-            server = std::make_unique<DovecotServer>();
+    void startServer(std::unique_ptr<RealPop3Server> chosen, int count) {
+        server = std::move(chosen);
         server->addUser(kUser, kPassword);
-        for (int n = 1; n <= 8; ++n)
+        for (int n = 1; n <= count; ++n)
             server->addMessage(kUser, messageText(n));
         ASSERT_TRUE(server->start()) << server->failure();
         account.host = server->hostAndPort();
         account.userName = server->loginName(kUser);
         account.password = kPassword;
         options.timeoutSeconds = 20;
+    }
+
+    std::unique_ptr<RealPop3Server> server;
+    Account account;
+    std::unique_ptr<Settings> settings = createDefaultSettings();
+    std::unique_ptr<Filters> filters = createFilters();
+    OperationOptions options;
+    ScriptedMessageBoxes boxes;
+};
+
+// Another client changes the mailbox between the check and the next operation, as a mail client
+// beside the checker does: it downloads and deletes messages below and above the marked one, and
+// new mail arrives. Viewing shows the marked message itself, the removal deletes exactly it, and
+// the list then names the server's messages under their numbers.
+class ChangedMailbox : public OnEitherRealServer {
+protected:
+    static void SetUpTestSuite() { toppeek::mail::startConnectionLayer(); }
+    static void TearDownTestSuite() { toppeek::mail::stopConnectionLayer(); }
+
+    void SetUp() override {
+        if (GetParam())
+            startServer(std::make_unique<MailutilsServer>(), 8);
+        else
+            startServer(std::make_unique<DovecotServer>(), 8);
     }
 
     OperationOutcome check(MessageList& into) {
@@ -207,13 +223,6 @@ protected:
         std::string output;
         ASSERT_TRUE(toppeek::test::runTool(argv, output)) << output;
     }
-
-    std::unique_ptr<RealPop3Server> server;
-    Account account;
-    std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
-    OperationOptions options;
-    ScriptedMessageBoxes boxes;
 };
 
 TEST_P(ChangedMailbox, ViewAndRemoveTouchOnlyTheMarkedMessage) {
@@ -265,7 +274,7 @@ TEST_P(ChangedMailbox, ViewAndRemoveTouchOnlyTheMarkedMessage) {
 // Both servers list PIPELINING, so the check sends every message's LIST and TOP ahead of the
 // replies and the removal its DELEs: Dovecot over pop3s, mailutils pop3d over a plain
 // connection. The check, a fetch, the removal and a second check must agree with the server.
-class PipelinedRealServer : public testing::TestWithParam<bool> {
+class PipelinedRealServer : public OnEitherRealServer {
 protected:
     static constexpr int kCount = 120;
 
@@ -311,25 +320,18 @@ protected:
 
     void SetUp() override {
         ASSERT_FALSE(trustDir().empty());
-        DovecotServer* dovecot = nullptr;
-        if (GetParam()) {
-            server = std::make_unique<MailutilsServer>();
-        } else {
-            server = std::make_unique<DovecotServer>(
-                toppeek::test::DovecotTls{trustDir() / "server.pem", trustDir() / "server.key"});
-            dovecot = static_cast<DovecotServer*>(server.get());
-        }
-        server->addUser(kUser, kPassword);
-        for (int n = 1; n <= kCount; ++n)
-            server->addMessage(kUser, messageText(n));
-        ASSERT_TRUE(server->start()) << server->failure();
-        account.host = dovecot == nullptr
-                           ? server->hostAndPort()
-                           : "pop3s://127.0.0.1:" + std::to_string(dovecot->pop3sPort());
-        account.userName = server->loginName(kUser);
-        account.password = kPassword;
         settings->maxMessages = 1000;
-        options.timeoutSeconds = 20;
+        if (GetParam()) {
+            startServer(std::make_unique<MailutilsServer>(), kCount);
+            return;
+        }
+        startServer(std::make_unique<DovecotServer>(toppeek::test::DovecotTls{
+                        trustDir() / "server.pem", trustDir() / "server.key"}),
+                    kCount);
+        if (HasFatalFailure())
+            return;
+        account.host = "pop3s://127.0.0.1:" +
+                       std::to_string(static_cast<DovecotServer*>(server.get())->pop3sPort());
     }
 
     // The progress dialog's trace line when the operation's first entry is reported: the last
@@ -340,13 +342,6 @@ protected:
                 line = currentProgressDialog()->Label2->text().toStdString();
         };
     }
-
-    std::unique_ptr<RealPop3Server> server;
-    Account account;
-    std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
-    OperationOptions options;
-    ScriptedMessageBoxes boxes;
 };
 
 TEST_P(PipelinedRealServer, CheckFetchRemoveAndCheckAgain) {
