@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     installOutOfMemoryHandler();
     toppeek::shell::installHelpKeyInEveryWindow();
-    TFMain window(nullptr, toppeek::shell::mainWindowHooks());
+    MainWindow window(nullptr, toppeek::shell::mainWindowHooks());
     window.setPasswordStore(std::make_unique<toppeek::operations::SecretServiceStore>());
     window.show();
     return application.exec();

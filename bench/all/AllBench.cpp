@@ -234,7 +234,7 @@ int startupChild(int argc, char** argv) {
     } firstPaint;
     application.installEventFilter(&firstPaint);
 
-    auto window = std::make_unique<TFMain>(
+    auto window = std::make_unique<MainWindow>(
         (dir / "toppeek.ini").string(), (dir / "filters.dat").string(), nullptr, std::move(hooks));
     firstPaint.window = window.get();
     window->show();

@@ -186,7 +186,7 @@ int screenCheckChild(int argc, char** argv) {
     }
     int status = 0;
     {
-        TFMain window(settingsPath, filtersPath);
+        MainWindow window(settingsPath, filtersPath);
         window.resize(kWindowWidth, kWindowHeight);
         window.show();
         if (!QTest::qWaitForWindowExposed(&window, 10000) ||
@@ -199,7 +199,7 @@ int screenCheckChild(int argc, char** argv) {
             window.OpenConnection();
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (window.LVMsg->lvdGetCount() != messages || !boxes.shown().empty()) {
+            if (window.messageView->lvdGetCount() != messages || !boxes.shown().empty()) {
                 status = 1;
                 break;
             }

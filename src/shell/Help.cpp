@@ -4,7 +4,7 @@
 #include "core/Text.h"
 #include "operations/ProgramInfo.h"
 #include "shell/WebLinks.h"
-#include "ui/Efil.h"
+#include "ui/HelpContext.h"
 #include "ui/MainIcons.h"
 
 #include <QAction>

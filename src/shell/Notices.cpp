@@ -4,7 +4,7 @@
 #include "shell/Help.h"
 #include "shell/UpdateCheck.h"
 #include "shell/WebLinks.h"
-#include "ui/Efil.h"
+#include "ui/HelpContext.h"
 #include "ui/MainIcons.h"
 
 #include <QApplication>

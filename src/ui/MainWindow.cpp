@@ -9,10 +9,13 @@
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
 #include "ui/ByteText.h"
-#include "ui/Efil.h"
+#include "ui/FilterEditor.h"
+#include "ui/HeaderListing.h"
+#include "ui/HelpContext.h"
 #include "ui/MainIcons.h"
-#include "ui/Options.h"
-#include "ui/ViewMsg.h"
+#include "ui/MessageViewer.h"
+#include "ui/PreferencesDialog.h"
+#include "ui/TextPrompt.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -159,18 +162,19 @@ QToolButton* makeButton(QWidget* bar, int& left, const char* name, const char* c
 
 // --- Creation and shutdown ---
 
-TFMain::TFMain(QWidget* parent, ShellHooks hooks)
-    : TFMain(settingsFilePath(), filtersFilePath(), parent, std::move(hooks)) {}
+MainWindow::MainWindow(QWidget* parent, ShellHooks hooks)
+    : MainWindow(settingsFilePath(), filtersFilePath(), parent, std::move(hooks)) {}
 
-TFMain::TFMain(std::string settingsPath, std::string filtersPath, QWidget* parent, ShellHooks hooks)
+MainWindow::MainWindow(std::string settingsPath, std::string filtersPath, QWidget* parent,
+                       ShellHooks hooks)
     : QMainWindow(parent), hooks_(std::move(hooks)), settingsPath_(std::move(settingsPath)),
       filtersPath_(std::move(filtersPath)), headerListingPath_(headerListingPath()) {
     FormCreate();
 }
 
-void TFMain::FormCreate() {
+void MainWindow::FormCreate() {
     setObjectName(QStringLiteral("FMain"));
-    setProperty("helpContext", 1);
+    setHelpContext(this, 1);
     setProperty(kHelpKeyInstalledProperty, true);
     toppeek::mail::startConnectionLayer();
     updateCaption();
@@ -187,20 +191,20 @@ void TFMain::FormCreate() {
 
     toolbarHeight_ = kPanelHeight;
     statusBarHeight_ = kStatusBarHeight;
-    ViewToolbar1->setChecked(true);
-    ViewStatusbar1->setChecked(true);
+    showToolbarItem->setChecked(true);
+    showStatusBarItem->setChecked(true);
 
-    LVMsg->setViewStyle(TViewStyle::Report);
-    LVMsg->setHideSelection(false);
-    LVMsg->lvdSetFullRow();
-    Details1->setChecked(true);
+    messageView->setViewStyle(TViewStyle::Report);
+    messageView->setHideSelection(false);
+    messageView->lvdSetFullRow();
+    detailsItem->setChecked(true);
 
     showFilterLabel();
     messages_ = createMessageList();
     connected_ = false;
     listGrowth_.setSingleShot(true);
     listGrowth_.setInterval(kListGrowthIntervalMs);
-    connect(&listGrowth_, &QTimer::timeout, this, &TFMain::showArrivedRows);
+    connect(&listGrowth_, &QTimer::timeout, this, &MainWindow::showArrivedRows);
     setConnectedCommands(false);
     updateCaption();
     updateGroupCaption();
@@ -215,19 +219,19 @@ void TFMain::FormCreate() {
         hooks_.startupUpdateCheck(settings_->lastUpdateCheckDay);
 }
 
-TFMain::~TFMain() {
+MainWindow::~MainWindow() {
     if (hooks_.stopStartupUpdateCheck)
         hooks_.stopStartupUpdateCheck();
     // The list may still be asked to paint while the widgets go; it must
     // not reach the state freed below.
-    LVMsg->OnLVFastDisplay = nullptr;
-    LVMsg->OnColumnClick = nullptr;
-    LVMsg->OnDblClick = nullptr;
-    LVMsg->OnKeyDown = nullptr;
-    LVMsg->OnContextPopup = nullptr;
-    LVMsg->OnToolTip = nullptr;
-    LVMsg->OnLVDChange = nullptr;
-    LVMsg->lvdClearAll();
+    messageView->OnLVFastDisplay = nullptr;
+    messageView->OnColumnClick = nullptr;
+    messageView->OnDblClick = nullptr;
+    messageView->OnKeyDown = nullptr;
+    messageView->OnContextPopup = nullptr;
+    messageView->OnToolTip = nullptr;
+    messageView->OnLVDChange = nullptr;
+    messageView->lvdClearAll();
 
     if (hooks_.closeHelp)
         hooks_.closeHelp();
@@ -242,7 +246,7 @@ TFMain::~TFMain() {
     toppeek::mail::stopConnectionLayer();
 }
 
-void TFMain::createControls() {
+void MainWindow::createControls() {
     QFont designFont = font();
     designFont.setPixelSize(kFontPixelSize);
     setFont(designFont);
@@ -253,199 +257,203 @@ void TFMain::createControls() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    BB = new QWidget(central);
-    BB->setObjectName(QStringLiteral("BB"));
-    BB->setFixedHeight(kPanelHeight);
-    layout->addWidget(BB);
+    toolbarPanel = new QWidget(central);
+    toolbarPanel->setObjectName(QStringLiteral("BB"));
+    toolbarPanel->setFixedHeight(kPanelHeight);
+    layout->addWidget(toolbarPanel);
 
-    ToolBar1 = new QWidget(BB);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setGeometry(0, 0, kToolbarWidth, kPanelHeight);
+    toolbar = new QWidget(toolbarPanel);
+    toolbar->setObjectName(QStringLiteral("ToolBar1"));
+    toolbar->setGeometry(0, 0, kToolbarWidth, kPanelHeight);
     int left = 0;
-    BConnect = makeButton(ToolBar1, left, "BConnect", "Connect",
-                          "Connect to server and get messages", ToolbarIcon::Connect);
-    BClose = makeButton(ToolBar1, left, "BClose", "Close", "Close conection", ToolbarIcon::Close);
-    BView = makeButton(ToolBar1, left, "BView", "View", "View Email message", ToolbarIcon::View);
-    BMark =
-        makeButton(ToolBar1, left, "BMark", "Mark", "Mark/Unmark for delete", ToolbarIcon::Mark);
-    BRemove = makeButton(ToolBar1, left, "BRemove", "Remove", "Delete marked messages.",
-                         ToolbarIcon::Remove);
-    BOptions =
-        makeButton(ToolBar1, left, "BOptions", "options", "Preferences", ToolbarIcon::Options);
+    connectButton = makeButton(toolbar, left, "BConnect", "Connect",
+                               "Connect to server and get messages", ToolbarIcon::Connect);
+    closeButton =
+        makeButton(toolbar, left, "BClose", "Close", "Close conection", ToolbarIcon::Close);
+    viewButton =
+        makeButton(toolbar, left, "BView", "View", "View Email message", ToolbarIcon::View);
+    markButton =
+        makeButton(toolbar, left, "BMark", "Mark", "Mark/Unmark for delete", ToolbarIcon::Mark);
+    removeButton = makeButton(toolbar, left, "BRemove", "Remove", "Delete marked messages.",
+                              ToolbarIcon::Remove);
+    preferencesButton =
+        makeButton(toolbar, left, "BOptions", "options", "Preferences", ToolbarIcon::Options);
 
-    CBAcc = new QComboBox(BB);
-    CBAcc->setObjectName(QStringLiteral("CBAcc"));
-    CBAcc->setGeometry(320, 8, 185, CBAcc->sizeHint().height());
-    CBAcc->setMaxVisibleItems(7);
-    CBAcc->setEditable(false);
+    accountSelector = new QComboBox(toolbarPanel);
+    accountSelector->setObjectName(QStringLiteral("CBAcc"));
+    accountSelector->setGeometry(320, 8, 185, accountSelector->sizeHint().height());
+    accountSelector->setMaxVisibleItems(7);
+    accountSelector->setEditable(false);
 
-    LBFilter = new QLabel(BB);
-    LBFilter->setObjectName(QStringLiteral("LBFilter"));
-    LBFilter->setTextFormat(Qt::PlainText);
-    LBFilter->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    LBFilter->setGeometry(524, 0, 170, kPanelHeight);
+    filterLabel = new QLabel(toolbarPanel);
+    filterLabel->setObjectName(QStringLiteral("LBFilter"));
+    filterLabel->setTextFormat(Qt::PlainText);
+    filterLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    filterLabel->setGeometry(524, 0, 170, kPanelHeight);
 
-    GBMsg = new QGroupBox(central);
-    GBMsg->setObjectName(QStringLiteral("GBMsg"));
-    layout->addWidget(GBMsg, 1);
-    auto* groupLayout = new QVBoxLayout(GBMsg);
+    messageGroup = new QGroupBox(central);
+    messageGroup->setObjectName(QStringLiteral("GBMsg"));
+    layout->addWidget(messageGroup, 1);
+    auto* groupLayout = new QVBoxLayout(messageGroup);
     groupLayout->setContentsMargins(4, 4, 4, 4);
 
-    LVMsg = new TListViewData(GBMsg);
-    LVMsg->setObjectName(QStringLiteral("LVMsg"));
-    groupLayout->addWidget(LVMsg);
-    LVMsg->addColumn(QStringLiteral("To:"), 0);
-    LVMsg->addColumn(QStringLiteral("From:"), 0);
-    LVMsg->addColumn(QStringLiteral("Size"), 0);
-    LVMsg->addColumn(QStringLiteral("Date"), 0);
-    LVMsg->addColumn(QStringLiteral("Subject"), 0);
-    LVMsg->setStretchLastColumn(true);
+    messageView = new TListViewData(messageGroup);
+    messageView->setObjectName(QStringLiteral("LVMsg"));
+    groupLayout->addWidget(messageView);
+    messageView->addColumn(QStringLiteral("To:"), 0);
+    messageView->addColumn(QStringLiteral("From:"), 0);
+    messageView->addColumn(QStringLiteral("Size"), 0);
+    messageView->addColumn(QStringLiteral("Date"), 0);
+    messageView->addColumn(QStringLiteral("Subject"), 0);
+    messageView->setStretchLastColumn(true);
     applyColumnWidths();
     // Only widths the user sets by dragging are remembered; those the
     // program sets pass by while applyingWidths_ is on.
-    connect(LVMsg->headerView(), &QHeaderView::sectionResized, this,
+    connect(messageView->headerView(), &QHeaderView::sectionResized, this,
             [this](int column, int, int width) {
                 if (!applyingWidths_ && column >= 0 && column < kSizedColumns)
                     userColumnWidths_[static_cast<std::size_t>(column)] = width;
             });
-    LVMsg->OnToolTip = [this](TListViewData*, int row) {
+    messageView->OnToolTip = [this](TListViewData*, int row) {
         const MessageEntry* entry = messages_ ? messages_->at(row) : nullptr;
         return entry != nullptr ? markReasonText(*entry) : QString();
     };
-    LVMsg->OnLVDChange = [this](TListViewData*, const LVDChange* change) {
+    messageView->OnLVDChange = [this](TListViewData*, const LVDChange* change) {
         if (change->changed == LvisFocused)
             showMarkReason();
     };
-    LVMsg->setMultiSelect(true);
-    LVMsg->setSmallImages(messageImages(TListViewData::kSmallIconSize));
-    LVMsg->setLargeImages(messageImages(TListViewData::kLargeIconSize));
+    messageView->setMultiSelect(true);
+    messageView->setSmallImages(messageImages(TListViewData::kSmallIconSize));
+    messageView->setLargeImages(messageImages(TListViewData::kLargeIconSize));
 
     setCentralWidget(central);
 
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setFixedHeight(kStatusBarHeight);
-    StatusBar1->setSizeGripEnabled(false);
-    StatusText = new QLabel(QStringLiteral("For Help Press F1"), StatusBar1);
-    StatusText->setObjectName(QStringLiteral("StatusText"));
-    StatusBar1->addWidget(StatusText, 1);
-    setStatusBar(StatusBar1);
+    statusPanel = new QStatusBar(this);
+    statusPanel->setObjectName(QStringLiteral("StatusBar1"));
+    statusPanel->setFixedHeight(kStatusBarHeight);
+    statusPanel->setSizeGripEnabled(false);
+    statusText = new QLabel(QStringLiteral("For Help Press F1"), statusPanel);
+    statusText->setObjectName(QStringLiteral("StatusText"));
+    statusPanel->addWidget(statusText, 1);
+    setStatusBar(statusPanel);
 }
 
-void TFMain::createMenus() {
+void MainWindow::createMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu"));
 
-    File1 = bar->addMenu(QStringLiteral("&File"));
-    File1->setObjectName(QStringLiteral("File1"));
-    OpenConnection1 = addItem(File1, "OpenConnection1", "&Open Connection", Qt::Key_F2);
-    CloseConnection1 = addItem(File1, "CloseConnection1", "&Close Connection", Qt::Key_F9);
-    File1->addSeparator();
+    fileMenu = bar->addMenu(QStringLiteral("&File"));
+    fileMenu->setObjectName(QStringLiteral("File1"));
+    openConnectionItem = addItem(fileMenu, "OpenConnection1", "&Open Connection", Qt::Key_F2);
+    closeConnectionItem = addItem(fileMenu, "CloseConnection1", "&Close Connection", Qt::Key_F9);
+    fileMenu->addSeparator();
     // Bound here rather than left to a window manager, so that the key
     // closes the program the same way everywhere.
-    Exit1 = addItem(File1, "Exit1", "&Exit", QKeySequence(Qt::ALT | Qt::Key_F4));
+    exitItem = addItem(fileMenu, "Exit1", "&Exit", QKeySequence(Qt::ALT | Qt::Key_F4));
 
-    Edit1 = bar->addMenu(QStringLiteral("&Edit"));
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    ViewEmail1 = addItem(Edit1, "ViewEmail1", "&View Email", Qt::Key_F3);
-    ViewHeaders1 =
-        addItem(Edit1, "ViewHeaders1", "View &Headers", QKeySequence(Qt::SHIFT | Qt::Key_F3));
-    PrintHeaders1 = addItem(Edit1, "PrintHeaders1", "&Print Headers...");
-    Edit1->addSeparator();
-    MarkUnmarkforDelete1 =
-        addItem(Edit1, "MarkUnmarkforDelete1", "&Mark/Unmark for Delete", Qt::Key_F4);
-    MarkNoAddressedMessages1 =
-        addItem(Edit1, "MarkNoAddressedMessages1", "Mark &No Addressed Messages", Qt::Key_F7);
-    RemoveEmail = addItem(Edit1, "RemoveEmail", "&Remove Marked Messages", Qt::Key_F8);
-    Edit1->addSeparator();
-    SelectGroup1 = addItem(Edit1, "SelectGroup1", "&Select Group");
-    UnSelectGroup1 = addItem(Edit1, "UnSelectGroup1", "&Unselect Group");
-    Edit1->addSeparator();
-    ApplyFilterstoCurrentMessages1 = addItem(Edit1, "ApplyFilterstoCurrentMessages1",
-                                             "&Apply Filters to Current Messages", Qt::Key_F5);
-    EditFilters1 =
-        addItem(Edit1, "EditFilters1", "&Edit Filters", QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    editMenu = bar->addMenu(QStringLiteral("&Edit"));
+    editMenu->setObjectName(QStringLiteral("Edit1"));
+    viewMessageItem = addItem(editMenu, "ViewEmail1", "&View Email", Qt::Key_F3);
+    viewHeadersItem =
+        addItem(editMenu, "ViewHeaders1", "View &Headers", QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    printHeadersItem = addItem(editMenu, "PrintHeaders1", "&Print Headers...");
+    editMenu->addSeparator();
+    markItem = addItem(editMenu, "MarkUnmarkforDelete1", "&Mark/Unmark for Delete", Qt::Key_F4);
+    markNotAddressedItem =
+        addItem(editMenu, "MarkNoAddressedMessages1", "Mark &No Addressed Messages", Qt::Key_F7);
+    removeMarkedItem = addItem(editMenu, "RemoveEmail", "&Remove Marked Messages", Qt::Key_F8);
+    editMenu->addSeparator();
+    selectGroupItem = addItem(editMenu, "SelectGroup1", "&Select Group");
+    unselectGroupItem = addItem(editMenu, "UnSelectGroup1", "&Unselect Group");
+    editMenu->addSeparator();
+    applyFiltersItem = addItem(editMenu, "ApplyFilterstoCurrentMessages1",
+                               "&Apply Filters to Current Messages", Qt::Key_F5);
+    editFiltersItem =
+        addItem(editMenu, "EditFilters1", "&Edit Filters", QKeySequence(Qt::SHIFT | Qt::Key_F5));
 
-    Options2 = bar->addMenu(QStringLiteral("&Options"));
-    Options2->setObjectName(QStringLiteral("Options2"));
-    Options1 = addItem(Options2, "Options1", "&Preferences", QKeySequence(Qt::CTRL | Qt::Key_O));
-    Options2->addSeparator();
-    LargeIcons1 = addItem(Options2, "LargeIcons1", "&Large Icons");
-    SmallIcons1 = addItem(Options2, "SmallIcons1", "&Small Icons");
-    List1 = addItem(Options2, "List1", "&List");
-    Details1 = addItem(Options2, "Details1", "&Details");
+    optionsMenu = bar->addMenu(QStringLiteral("&Options"));
+    optionsMenu->setObjectName(QStringLiteral("Options2"));
+    preferencesItem =
+        addItem(optionsMenu, "Options1", "&Preferences", QKeySequence(Qt::CTRL | Qt::Key_O));
+    optionsMenu->addSeparator();
+    largeIconsItem = addItem(optionsMenu, "LargeIcons1", "&Large Icons");
+    smallIconsItem = addItem(optionsMenu, "SmallIcons1", "&Small Icons");
+    listStyleItem = addItem(optionsMenu, "List1", "&List");
+    detailsItem = addItem(optionsMenu, "Details1", "&Details");
     viewStyleGroup_ = new QActionGroup(this);
     viewStyleGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (QAction* item : {LargeIcons1, SmallIcons1, List1, Details1}) {
+    for (QAction* item : {largeIconsItem, smallIconsItem, listStyleItem, detailsItem}) {
         item->setCheckable(true);
         viewStyleGroup_->addAction(item);
     }
-    Options2->addSeparator();
-    ArrangeIcons1 = Options2->addMenu(QStringLiteral("&Arrange Icons"));
-    ArrangeIcons1->setObjectName(QStringLiteral("ArrangeIcons1"));
-    ByTo1 = addItem(ArrangeIcons1, "ByTo1", "By &To:");
-    ByFrom1 = addItem(ArrangeIcons1, "ByFrom1", "By &From:");
-    BySize1 = addItem(ArrangeIcons1, "BySize1", "By &Size");
-    ByPosition1 = addItem(ArrangeIcons1, "ByPosition1", "By &Position");
-    BySubject1 = addItem(ArrangeIcons1, "BySubject1", "By S&ubject");
+    optionsMenu->addSeparator();
+    sortMenu = optionsMenu->addMenu(QStringLiteral("&Arrange Icons"));
+    sortMenu->setObjectName(QStringLiteral("ArrangeIcons1"));
+    sortByToItem = addItem(sortMenu, "ByTo1", "By &To:");
+    sortByFromItem = addItem(sortMenu, "ByFrom1", "By &From:");
+    sortBySizeItem = addItem(sortMenu, "BySize1", "By &Size");
+    sortByDateItem = addItem(sortMenu, "ByPosition1", "By &Position");
+    sortBySubjectItem = addItem(sortMenu, "BySubject1", "By S&ubject");
     sortGroup_ = new QActionGroup(this);
     sortGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (QAction* item : {ByTo1, ByFrom1, BySize1, ByPosition1, BySubject1}) {
+    for (QAction* item :
+         {sortByToItem, sortByFromItem, sortBySizeItem, sortByDateItem, sortBySubjectItem}) {
         item->setCheckable(true);
         sortGroup_->addAction(item);
     }
-    Options2->addSeparator();
-    ViewToolbar1 = addItem(Options2, "ViewToolbar1", "View &Toolbar");
-    ViewToolbar1->setCheckable(true);
-    ViewStatusbar1 = addItem(Options2, "ViewStatusbar1", "View &Status bar");
-    ViewStatusbar1->setCheckable(true);
+    optionsMenu->addSeparator();
+    showToolbarItem = addItem(optionsMenu, "ViewToolbar1", "View &Toolbar");
+    showToolbarItem->setCheckable(true);
+    showStatusBarItem = addItem(optionsMenu, "ViewStatusbar1", "View &Status bar");
+    showStatusBarItem->setCheckable(true);
 
-    Help1 = bar->addMenu(QStringLiteral("Help"));
-    Help1->setObjectName(QStringLiteral("Help1"));
-    Index1 = addItem(Help1, "Index1", "&Index", Qt::Key_F1);
-    OnlineHelp1 =
-        addItem(Help1, "OnlineHelp1", "Online Help...", QKeySequence(Qt::ALT | Qt::Key_F1));
-    Help1->addSeparator();
-    ProgramHomePage1 = addItem(Help1, "ProgramHomePage1", "&Program home page");
-    AuthorHomePage1 = addItem(Help1, "AuthorHomePage1", "&Author home Page");
-    Help1->addSeparator();
-    About1 = addItem(Help1, "About1", "&About ...", QKeySequence(Qt::CTRL | Qt::Key_A));
+    helpMenu = bar->addMenu(QStringLiteral("Help"));
+    helpMenu->setObjectName(QStringLiteral("Help1"));
+    helpIndexItem = addItem(helpMenu, "Index1", "&Index", Qt::Key_F1);
+    onlineHelpItem =
+        addItem(helpMenu, "OnlineHelp1", "Online Help...", QKeySequence(Qt::ALT | Qt::Key_F1));
+    helpMenu->addSeparator();
+    programHomePageItem = addItem(helpMenu, "ProgramHomePage1", "&Program home page");
+    authorHomePageItem = addItem(helpMenu, "AuthorHomePage1", "&Author home Page");
+    helpMenu->addSeparator();
+    aboutItem = addItem(helpMenu, "About1", "&About ...", QKeySequence(Qt::CTRL | Qt::Key_A));
 }
 
-void TFMain::buildPopupMenu() {
-    PopupMenu = new QMenu(this);
-    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
-    Connect1 = addPopupItem(PopupMenu, "Connect1", "&Open Connection", Qt::Key_F2);
-    CloseConnection2 = addPopupItem(PopupMenu, "CloseConnection2", "&Close Connection", Qt::Key_F9);
-    PopupMenu->addSeparator();
-    ViewMessage1 = addPopupItem(PopupMenu, "ViewMessage1", "&View Message", Qt::Key_F3);
-    POPViewHeaders = addPopupItem(PopupMenu, "POPViewHeaders", "View &Headers",
-                                  QKeySequence(Qt::SHIFT | Qt::Key_F3));
-    PopupMenu->addSeparator();
-    MarkUnmarkfordelete2 =
-        addPopupItem(PopupMenu, "MarkUnmarkfordelete2", "&Mark/Unmark for delete", Qt::Key_F4);
-    MarkNoAddressedMessages2 = addPopupItem(PopupMenu, "MarkNoAddressedMessages2",
-                                            "Mark &No Addressed Messages", Qt::Key_F7);
-    Removemarkedmessages1 =
-        addPopupItem(PopupMenu, "Removemarkedmessages1", "&Remove marked messages", Qt::Key_F8);
-    PopupMenu->addSeparator();
-    SelectGroup2 = addPopupItem(PopupMenu, "SelectGroup2", "&Select Group");
-    UnselectGroup2 = addPopupItem(PopupMenu, "UnselectGroup2", "&Unselect Group");
-    PopupMenu->addSeparator();
-    ApplyFilters1 = addPopupItem(PopupMenu, "ApplyFilters1", "&Apply Filters", Qt::Key_F5);
-    EditFilters2 = addPopupItem(PopupMenu, "EditFilters2", "&Edit Filters",
-                                QKeySequence(Qt::SHIFT | Qt::Key_F5));
-    LVMsg->setPopupMenu(PopupMenu);
+void MainWindow::buildPopupMenu() {
+    listMenu = new QMenu(this);
+    listMenu->setObjectName(QStringLiteral("PopupMenu"));
+    popupOpenConnection = addPopupItem(listMenu, "Connect1", "&Open Connection", Qt::Key_F2);
+    popupCloseConnection =
+        addPopupItem(listMenu, "CloseConnection2", "&Close Connection", Qt::Key_F9);
+    listMenu->addSeparator();
+    popupViewMessage = addPopupItem(listMenu, "ViewMessage1", "&View Message", Qt::Key_F3);
+    popupViewHeaders = addPopupItem(listMenu, "POPViewHeaders", "View &Headers",
+                                    QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    listMenu->addSeparator();
+    popupMark =
+        addPopupItem(listMenu, "MarkUnmarkfordelete2", "&Mark/Unmark for delete", Qt::Key_F4);
+    popupMarkNotAddressed = addPopupItem(listMenu, "MarkNoAddressedMessages2",
+                                         "Mark &No Addressed Messages", Qt::Key_F7);
+    popupRemoveMarked =
+        addPopupItem(listMenu, "Removemarkedmessages1", "&Remove marked messages", Qt::Key_F8);
+    listMenu->addSeparator();
+    popupSelectGroup = addPopupItem(listMenu, "SelectGroup2", "&Select Group");
+    popupUnselectGroup = addPopupItem(listMenu, "UnselectGroup2", "&Unselect Group");
+    listMenu->addSeparator();
+    popupApplyFilters = addPopupItem(listMenu, "ApplyFilters1", "&Apply Filters", Qt::Key_F5);
+    popupEditFilters = addPopupItem(listMenu, "EditFilters2", "&Edit Filters",
+                                    QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    messageView->setPopupMenu(listMenu);
 
     // The group commands mark and unmark by a text; their items say so.
-    for (QAction* item : {SelectGroup1, SelectGroup2})
+    for (QAction* item : {selectGroupItem, popupSelectGroup})
         item->setText(QStringLiteral("Mark &Group by Text..."));
-    for (QAction* item : {UnSelectGroup1, UnselectGroup2})
+    for (QAction* item : {unselectGroupItem, popupUnselectGroup})
         item->setText(QStringLiteral("&Unmark Group by Text..."));
 }
 
-void TFMain::bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
-                         void (TFMain::*command)()) {
+void MainWindow::bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
+                             void (MainWindow::*command)()) {
     for (QAction* action : actions)
         connect(action, &QAction::triggered, this, [this, command] { (this->*command)(); });
     if (button != nullptr)
@@ -453,71 +461,77 @@ void TFMain::bindCommand(std::initializer_list<QAction*> actions, QToolButton* b
 }
 
 // The one place where items, buttons, keys and list events meet their commands.
-void TFMain::wireCommands() {
-    bindCommand({OpenConnection1, Connect1}, BConnect, &TFMain::OpenConnection);
-    bindCommand({CloseConnection1, CloseConnection2}, BClose, &TFMain::CloseConnection);
-    bindCommand({Exit1}, nullptr, &TFMain::Exit);
-    bindCommand({ViewEmail1, ViewMessage1}, BView, &TFMain::ViewMessage);
-    bindCommand({ViewHeaders1, POPViewHeaders}, nullptr, &TFMain::ViewHeaders);
-    bindCommand({PrintHeaders1}, nullptr, &TFMain::PrintHeaders);
-    bindCommand({MarkUnmarkforDelete1, MarkUnmarkfordelete2}, BMark, &TFMain::MarkOrUnmark);
-    bindCommand({MarkNoAddressedMessages1, MarkNoAddressedMessages2}, nullptr,
-                &TFMain::MarkNotAddressed);
-    bindCommand({RemoveEmail, Removemarkedmessages1}, BRemove, &TFMain::RemoveMarked);
-    bindCommand({SelectGroup1, SelectGroup2}, nullptr, &TFMain::SelectGroup);
-    bindCommand({UnSelectGroup1, UnselectGroup2}, nullptr, &TFMain::UnselectGroup);
-    bindCommand({ApplyFilterstoCurrentMessages1, ApplyFilters1}, nullptr, &TFMain::ApplyFilters);
-    bindCommand({EditFilters1, EditFilters2}, nullptr, &TFMain::EditFilters);
-    bindCommand({Options1}, BOptions, &TFMain::Preferences);
-    bindCommand({ViewToolbar1}, nullptr, &TFMain::ToggleToolbar);
-    bindCommand({ViewStatusbar1}, nullptr, &TFMain::ToggleStatusBar);
-    bindCommand({Index1}, nullptr, &TFMain::HelpIndex);
-    bindCommand({OnlineHelp1}, nullptr, &TFMain::OnlineHelp);
-    bindCommand({ProgramHomePage1}, nullptr, &TFMain::ProgramHomePage);
-    bindCommand({AuthorHomePage1}, nullptr, &TFMain::AuthorHomePage);
-    bindCommand({About1}, nullptr, &TFMain::About);
+void MainWindow::wireCommands() {
+    bindCommand({openConnectionItem, popupOpenConnection}, connectButton,
+                &MainWindow::OpenConnection);
+    bindCommand({closeConnectionItem, popupCloseConnection}, closeButton,
+                &MainWindow::CloseConnection);
+    bindCommand({exitItem}, nullptr, &MainWindow::Exit);
+    bindCommand({viewMessageItem, popupViewMessage}, viewButton, &MainWindow::ViewMessage);
+    bindCommand({viewHeadersItem, popupViewHeaders}, nullptr, &MainWindow::ViewHeaders);
+    bindCommand({printHeadersItem}, nullptr, &MainWindow::PrintHeaders);
+    bindCommand({markItem, popupMark}, markButton, &MainWindow::MarkOrUnmark);
+    bindCommand({markNotAddressedItem, popupMarkNotAddressed}, nullptr,
+                &MainWindow::MarkNotAddressed);
+    bindCommand({removeMarkedItem, popupRemoveMarked}, removeButton, &MainWindow::RemoveMarked);
+    bindCommand({selectGroupItem, popupSelectGroup}, nullptr, &MainWindow::SelectGroup);
+    bindCommand({unselectGroupItem, popupUnselectGroup}, nullptr, &MainWindow::UnselectGroup);
+    bindCommand({applyFiltersItem, popupApplyFilters}, nullptr, &MainWindow::ApplyFilters);
+    bindCommand({editFiltersItem, popupEditFilters}, nullptr, &MainWindow::EditFilters);
+    bindCommand({preferencesItem}, preferencesButton, &MainWindow::Preferences);
+    bindCommand({showToolbarItem}, nullptr, &MainWindow::ToggleToolbar);
+    bindCommand({showStatusBarItem}, nullptr, &MainWindow::ToggleStatusBar);
+    bindCommand({helpIndexItem}, nullptr, &MainWindow::HelpIndex);
+    bindCommand({onlineHelpItem}, nullptr, &MainWindow::OnlineHelp);
+    bindCommand({programHomePageItem}, nullptr, &MainWindow::ProgramHomePage);
+    bindCommand({authorHomePageItem}, nullptr, &MainWindow::AuthorHomePage);
+    bindCommand({aboutItem}, nullptr, &MainWindow::About);
 
-    const std::pair<QAction*, TViewStyle> styles[] = {{LargeIcons1, TViewStyle::Icon},
-                                                      {SmallIcons1, TViewStyle::SmallIcon},
-                                                      {List1, TViewStyle::List},
-                                                      {Details1, TViewStyle::Report}};
+    const std::pair<QAction*, TViewStyle> styles[] = {{largeIconsItem, TViewStyle::Icon},
+                                                      {smallIconsItem, TViewStyle::SmallIcon},
+                                                      {listStyleItem, TViewStyle::List},
+                                                      {detailsItem, TViewStyle::Report}};
     for (auto [item, style] : styles)
         connect(item, &QAction::triggered, this, [this, style] { SetViewStyle(style); });
 
-    const std::pair<QAction*, SortKey> sorts[] = {{ByTo1, SortKey::ByTo},
-                                                  {ByFrom1, SortKey::ByFrom},
-                                                  {BySize1, SortKey::BySize},
-                                                  {ByPosition1, SortKey::ByDate},
-                                                  {BySubject1, SortKey::BySubject}};
+    const std::pair<QAction*, SortKey> sorts[] = {{sortByToItem, SortKey::ByTo},
+                                                  {sortByFromItem, SortKey::ByFrom},
+                                                  {sortBySizeItem, SortKey::BySize},
+                                                  {sortByDateItem, SortKey::ByDate},
+                                                  {sortBySubjectItem, SortKey::BySubject}};
     for (auto [item, key] : sorts)
         connect(item, &QAction::triggered, this, [this, key] { Sort(key); });
 
-    connect(CBAcc, &QComboBox::activated, this, [this] { CBAccChange(); });
+    connect(accountSelector, &QComboBox::activated, this, [this] { accountChosen(); });
 
-    LVMsg->OnLVFastDisplay = [this](TListViewData* sender, int nmask, char* sztext, int maxtext,
-                                    int xcol, int index, int* indeximage) {
+    messageView->OnLVFastDisplay = [this](TListViewData* sender, int nmask, char* sztext,
+                                          int maxtext, int xcol, int index, int* indeximage) {
         LVMsgLVFastDisplay(sender, nmask, sztext, maxtext, xcol, index, indeximage);
     };
-    LVMsg->OnColumnClick = [this](TListViewData*, int column) { LVMsgColumnClick(column); };
-    LVMsg->OnDblClick = [this](TListViewData*) { LVMsgDblClick(); };
-    LVMsg->OnKeyDown = [this](TListViewData*, QKeyEvent* event) { return LVMsgKeyDown(event); };
+    messageView->OnColumnClick = [this](TListViewData*, int column) { listColumnClicked(column); };
+    messageView->OnDblClick = [this](TListViewData*) { listDoubleClicked(); };
+    messageView->OnKeyDown = [this](TListViewData*, QKeyEvent* event) {
+        return listKeyPressed(event);
+    };
     // No pop-up menu while an operation runs: its commands would be refused anyway.
-    LVMsg->OnContextPopup = [this](TListViewData*, QPoint, bool& handled) { handled = busy(); };
+    messageView->OnContextPopup = [this](TListViewData*, QPoint, bool& handled) {
+        handled = busy();
+    };
 }
 
 // --- Window events ---
 
-void TFMain::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!shown_) {
         shown_ = true;
         // Once the window is up and the event loop runs, so that a dialog
         // opened by the first activation has its owner on screen.
-        QTimer::singleShot(0, this, &TFMain::FormActivate);
+        QTimer::singleShot(0, this, &MainWindow::FormActivate);
     }
 }
 
-void TFMain::FormActivate() {
+void MainWindow::FormActivate() {
     // Loading the filters would free rules that a running check evaluates;
     // leaving the busy state comes back here.
     if (!firstActivation_ || busy())
@@ -533,51 +547,53 @@ void TFMain::FormActivate() {
         About();
 }
 
-bool TFMain::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
 // --- Columns ---
 
-int TFMain::fittingColumnWidth(int column) const {
-    const QFontMetrics metrics(LVMsg->font());
+int MainWindow::fittingColumnWidth(int column) const {
+    const QFontMetrics metrics(messageView->font());
     // A cell's text sits inside the style's focus frame margins on both sides, plus a pixel each
     // for the grid; the first column also holds the mark icon.
     const int padding =
-        2 * (LVMsg->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, LVMsg) + 1) + 6;
+        2 * (messageView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, messageView) +
+             1) +
+        6;
     const char* sample = column == 2 ? kSizeSample : column == 3 ? kDateSample : kAddressSample;
     int width = std::max(metrics.horizontalAdvance(QString::fromLatin1(sample)),
-                         metrics.horizontalAdvance(LVMsg->columnCaption(column)) + 16);
+                         metrics.horizontalAdvance(messageView->columnCaption(column)) + 16);
     if (column == 0)
         width += TListViewData::kSmallIconSize + 4;
     return width + padding;
 }
 
-void TFMain::applyColumnWidths() {
+void MainWindow::applyColumnWidths() {
     applyingWidths_ = true;
     for (int column = 0; column < kSizedColumns; ++column) {
         const int chosen = userColumnWidths_[static_cast<std::size_t>(column)];
-        LVMsg->setColumnWidth(column, chosen > 0 ? chosen : fittingColumnWidth(column));
+        messageView->setColumnWidth(column, chosen > 0 ? chosen : fittingColumnWidth(column));
     }
     applyingWidths_ = false;
 }
 
-int TFMain::widthForColumns() const {
-    int width = QFontMetrics(LVMsg->font()).averageCharWidth() * kMinSubjectChars;
+int MainWindow::widthForColumns() const {
+    int width = QFontMetrics(messageView->font()).averageCharWidth() * kMinSubjectChars;
     for (int column = 0; column < kSizedColumns; ++column)
-        width += LVMsg->columnWidth(column);
+        width += messageView->columnWidth(column);
     // The list's frame, the group box around it and the vertical scroll bar.
-    return width + 2 * LVMsg->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 16 +
-           LVMsg->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    return width + 2 * messageView->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 16 +
+           messageView->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
 }
 
-QString TFMain::viewStatePath() const {
+QString MainWindow::viewStatePath() const {
     std::filesystem::path path(settingsPath_);
     path.replace_filename(path.stem().string() + kViewStateSuffix);
     return QString::fromStdString(path.string());
 }
 
-void TFMain::loadColumnWidths() {
+void MainWindow::loadColumnWidths() {
     const QSettings state(viewStatePath(), QSettings::IniFormat);
     const QStringList widths = state.value(QStringLiteral("Columns/widths")).toStringList();
     for (int column = 0; column < kSizedColumns && column < widths.size(); ++column) {
@@ -590,7 +606,7 @@ void TFMain::loadColumnWidths() {
     applyColumnWidths();
 }
 
-void TFMain::saveColumnWidths() const {
+void MainWindow::saveColumnWidths() const {
     const bool anySet = std::any_of(userColumnWidths_.begin(), userColumnWidths_.end(),
                                     [](int width) { return width > 0; });
     if (!anySet)
@@ -603,14 +619,14 @@ void TFMain::saveColumnWidths() const {
     state.sync();
 }
 
-void TFMain::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (FormCloseQuery())
         event->accept();
     else
         event->ignore();
 }
 
-bool TFMain::FormCloseQuery() {
+bool MainWindow::FormCloseQuery() {
     if (waitingForKeyring() && closePending_) {
         // Asked twice while the keyring keeps the window waiting: leave it
         // be. What it has not taken stays in the settings file.
@@ -650,7 +666,7 @@ bool TFMain::FormCloseQuery() {
     return true;
 }
 
-void TFMain::closeAfterOperation() {
+void MainWindow::closeAfterOperation() {
     if (!closePending_ || busy())
         return;
     closePending_ = false;
@@ -659,8 +675,8 @@ void TFMain::closeAfterOperation() {
     quietClose_ = false;
 }
 
-void TFMain::keyPressEvent(QKeyEvent* event) {
-    if (LVMsgKeyDown(event))
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (listKeyPressed(event))
         event->accept();
     else
         QMainWindow::keyPressEvent(event);
@@ -668,53 +684,53 @@ void TFMain::keyPressEvent(QKeyEvent* event) {
 
 // --- State ---
 
-bool TFMain::busy() const {
+bool MainWindow::busy() const {
     return busyDepth_ > 0 || progressBusy();
 }
 
-const Account* TFMain::currentAccount() const {
+const Account* MainWindow::currentAccount() const {
     return settings_->accounts.at(settings_->selectedAccount);
 }
 
-void TFMain::enterBusy() {
+void MainWindow::enterBusy() {
     ++busyDepth_;
-    for (QMenu* menu : {File1, Edit1, Options2})
+    for (QMenu* menu : {fileMenu, editMenu, optionsMenu})
         menu->menuAction()->setEnabled(false);
-    CBAcc->setEnabled(false);
-    BB->setEnabled(false);
+    accountSelector->setEnabled(false);
+    toolbarPanel->setEnabled(false);
 }
 
-void TFMain::leaveBusy() {
+void MainWindow::leaveBusy() {
     if (--busyDepth_ > 0)
         return;
-    for (QMenu* menu : {File1, Edit1, Options2})
+    for (QMenu* menu : {fileMenu, editMenu, optionsMenu})
         menu->menuAction()->setEnabled(true);
-    CBAcc->setEnabled(true);
-    BB->setEnabled(true);
+    accountSelector->setEnabled(true);
+    toolbarPanel->setEnabled(true);
     // Work that waited for the operation runs once the command that ran it
     // has finished.
     if (closePending_)
-        QTimer::singleShot(0, this, &TFMain::closeAfterOperation);
+        QTimer::singleShot(0, this, &MainWindow::closeAfterOperation);
     if (firstActivation_ && shown_)
-        QTimer::singleShot(0, this, &TFMain::FormActivate);
+        QTimer::singleShot(0, this, &MainWindow::FormActivate);
 }
 
-void TFMain::setConnectedCommands(bool connected) {
+void MainWindow::setConnectedCommands(bool connected) {
     for (QAction* item :
-         {CloseConnection1, CloseConnection2, ViewEmail1, ViewMessage1, ViewHeaders1,
-          POPViewHeaders, PrintHeaders1, MarkUnmarkforDelete1, MarkUnmarkfordelete2,
-          MarkNoAddressedMessages1, MarkNoAddressedMessages2, RemoveEmail, Removemarkedmessages1,
-          SelectGroup1, SelectGroup2, UnSelectGroup1, UnselectGroup2,
-          ApplyFilterstoCurrentMessages1, ApplyFilters1})
+         {closeConnectionItem, popupCloseConnection, viewMessageItem, popupViewMessage,
+          viewHeadersItem, popupViewHeaders, printHeadersItem, markItem, popupMark,
+          markNotAddressedItem, popupMarkNotAddressed, removeMarkedItem, popupRemoveMarked,
+          selectGroupItem, popupSelectGroup, unselectGroupItem, popupUnselectGroup,
+          applyFiltersItem, popupApplyFilters})
         item->setEnabled(connected);
-    for (QToolButton* button : {BClose, BView, BMark, BRemove})
+    for (QToolButton* button : {closeButton, viewButton, markButton, removeButton})
         button->setEnabled(connected);
-    OpenConnection1->setEnabled(!connected);
-    Connect1->setEnabled(!connected);
-    BConnect->setEnabled(!connected);
+    openConnectionItem->setEnabled(!connected);
+    popupOpenConnection->setEnabled(!connected);
+    connectButton->setEnabled(!connected);
 }
 
-void TFMain::updateCaption() {
+void MainWindow::updateCaption() {
     QString where = QString::fromLatin1(kNotConnectedCaption);
     if (connected_ && settings_)
         if (const Account* account = currentAccount())
@@ -722,9 +738,9 @@ void TFMain::updateCaption() {
     setWindowTitle(QStringLiteral("%1 - %2").arg(QString::fromLatin1(kProgramTitle), where));
 }
 
-void TFMain::updateGroupCaption() {
+void MainWindow::updateGroupCaption() {
     if (!connected_) {
-        GBMsg->setTitle(QString());
+        messageGroup->setTitle(QString());
         return;
     }
     long bytes = static_cast<long>(settings_->mailboxBytes);
@@ -735,65 +751,65 @@ void TFMain::updateGroupCaption() {
         std::snprintf(total, sizeof total, "%ld.%ld Kb", bytes / 1024,
                       ((bytes % 1024) * 10) / 1024);
     if (meantToList_ > messages_->count())
-        GBMsg->setTitle(QStringLiteral("Messages: %1 of %2 (%3)")
-                            .arg(messages_->count())
-                            .arg(meantToList_)
-                            .arg(QString::fromLatin1(total)));
+        messageGroup->setTitle(QStringLiteral("Messages: %1 of %2 (%3)")
+                                   .arg(messages_->count())
+                                   .arg(meantToList_)
+                                   .arg(QString::fromLatin1(total)));
     else
-        GBMsg->setTitle(QStringLiteral("Messages: %1 (%2)")
-                            .arg(messages_->count())
-                            .arg(QString::fromLatin1(total)));
+        messageGroup->setTitle(QStringLiteral("Messages: %1 (%2)")
+                                   .arg(messages_->count())
+                                   .arg(QString::fromLatin1(total)));
 }
 
-void TFMain::showFilterLabel() {
+void MainWindow::showFilterLabel() {
     char text[128];
     std::snprintf(text, sizeof text,
                   "Friendly domains: %s\nBanned domains: %s\nRejection rules: %s",
                   onOff(filters_->friendlyEnabled), onOff(filters_->bannedEnabled),
                   onOff(filters_->rulesEnabled));
-    LBFilter->setText(QString::fromLatin1(text));
+    filterLabel->setText(QString::fromLatin1(text));
 }
 
-void TFMain::fillAccountSelector() {
-    CBAcc->clear();
+void MainWindow::fillAccountSelector() {
+    accountSelector->clear();
     const AccountList& accounts = settings_->accounts;
     for (const Account* account : accounts)
-        CBAcc->addItem(textFromBytes(account->address));
+        accountSelector->addItem(textFromBytes(account->address));
     if (accounts.count() > 0) {
         int selected = std::clamp<int>(settings_->selectedAccount, 0, accounts.count() - 1);
         settings_->selectedAccount = static_cast<std::int16_t>(selected);
-        CBAcc->setCurrentIndex(selected);
+        accountSelector->setCurrentIndex(selected);
     }
 }
 
-void TFMain::refreshList() {
+void MainWindow::refreshList() {
     int count = messages_->count();
-    int focused = LVMsg->lvdIndexFocused();
-    LVMsg->lvdSetCount(count);
+    int focused = messageView->lvdIndexFocused();
+    messageView->lvdSetCount(count);
     if (count > 0)
-        LVMsg->lvdRedraw(count);
+        messageView->lvdRedraw(count);
     else
-        LVMsg->lvdClearAll();
+        messageView->lvdClearAll();
     if (focused != -1 && count > 0)
-        LVMsg->lvdGoto(std::clamp(focused, 0, count - 1));
+        messageView->lvdGoto(std::clamp(focused, 0, count - 1));
     updateGroupCaption();
     showFilterLabel();
     showMarkReason();
 }
 
-void TFMain::showArrivedRows() {
+void MainWindow::showArrivedRows() {
     // Always the whole list as it is now; rows only ever join at the end while a check runs.
-    if (LVMsg->lvdGetCount() < messages_->count())
-        LVMsg->lvdSetCount(messages_->count());
+    if (messageView->lvdGetCount() < messages_->count())
+        messageView->lvdSetCount(messages_->count());
 }
 
-void TFMain::showMarkReason() {
-    const MessageEntry* entry = messages_ ? messages_->at(LVMsg->lvdIndexFocused()) : nullptr;
+void MainWindow::showMarkReason() {
+    const MessageEntry* entry = messages_ ? messages_->at(messageView->lvdIndexFocused()) : nullptr;
     const QString reason = entry != nullptr ? markReasonText(*entry) : QString();
-    StatusText->setText(reason.isEmpty() ? QStringLiteral("For Help Press F1") : reason);
+    statusText->setText(reason.isEmpty() ? QStringLiteral("For Help Press F1") : reason);
 }
 
-void TFMain::discardList() {
+void MainWindow::discardList() {
     enterBusy();
     messages_->clear();
     connected_ = false;
@@ -807,11 +823,11 @@ void TFMain::discardList() {
 
 // --- Connection commands ---
 
-void TFMain::OpenConnection() {
+void MainWindow::OpenConnection() {
     if (busy() || closePending_)
         return;
     const Account* current = currentAccount();
-    if (current == nullptr || connected_ || !passwordReady(&TFMain::OpenConnection))
+    if (current == nullptr || connected_ || !passwordReady(&MainWindow::OpenConnection))
         return;
     // A copy: the operation must not depend on the account list while the
     // window answers events.
@@ -847,11 +863,11 @@ void TFMain::OpenConnection() {
     updateGroupCaption();
 }
 
-void TFMain::CloseConnection() {
+void MainWindow::CloseConnection() {
     closeConnectionOf(nullptr);
 }
 
-void TFMain::closeConnectionOf(const Account* account) {
+void MainWindow::closeConnectionOf(const Account* account) {
     if (busy())
         return;
     if (connected_) {
@@ -866,14 +882,14 @@ void TFMain::closeConnectionOf(const Account* account) {
         discardList();
 }
 
-void TFMain::Exit() {
+void MainWindow::Exit() {
     // During an operation this is the close request, which asks its cancel question.
     if (!busy())
         CloseConnection();
     close();
 }
 
-void TFMain::removeMarkedStep(const Account* account) {
+void MainWindow::removeMarkedStep(const Account* account) {
     const Account* current = account != nullptr ? account : currentAccount();
     if (current == nullptr || !connected_ || messages_->count() == 0)
         return;
@@ -884,7 +900,7 @@ void TFMain::removeMarkedStep(const Account* account) {
     const int listedBefore = messages_->count();
     enterBusy();
     const OperationOutcome outcome = removeMarkedMessages(
-        target, *settings_, *messages_, [this](int index) { LVMsg->lvdRemove(index); },
+        target, *settings_, *messages_, [this](int index) { messageView->lvdRemove(index); },
         operationOptions_);
     // The messages a partial list leaves out are still left out.
     if (meantToList_ >= 0)
@@ -895,12 +911,12 @@ void TFMain::removeMarkedStep(const Account* account) {
         msgBox(kMbInformation, kProgramTitle, "%s", report.c_str());
 }
 
-void TFMain::CBAccChange() {
-    int row = CBAcc->currentIndex();
+void MainWindow::accountChosen() {
+    int row = accountSelector->currentIndex();
     if (row < 0 || row >= settings_->accounts.count() || row == settings_->selectedAccount)
         return;
     if (busy()) {
-        CBAcc->setCurrentIndex(settings_->selectedAccount);
+        accountSelector->setCurrentIndex(settings_->selectedAccount);
         return;
     }
     if (connected_)
@@ -913,14 +929,14 @@ void TFMain::CBAccChange() {
 
 // --- List commands ---
 
-void TFMain::ViewMessage() {
+void MainWindow::ViewMessage() {
     if (busy())
         return;
     const Account* current = currentAccount();
-    int focused = LVMsg->lvdIndexFocused();
+    int focused = messageView->lvdIndexFocused();
     MessageEntry* entry = messages_->at(focused);
     if (current == nullptr || !connected_ || entry == nullptr ||
-        !passwordReady(&TFMain::ViewMessage))
+        !passwordReady(&MainWindow::ViewMessage))
         return;
     const Account account = *current;
     // A text fetched with another number of lines is fetched again.
@@ -950,15 +966,15 @@ void TFMain::ViewMessage() {
     viewReadable(this, message.text, message.raw, title);
 }
 
-void TFMain::ViewHeaders() {
+void MainWindow::ViewHeaders() {
     if (busy())
         return;
-    if (const MessageEntry* entry = messages_->at(LVMsg->lvdIndexFocused()))
+    if (const MessageEntry* entry = messages_->at(messageView->lvdIndexFocused()))
         viewReadable(this, decodeHeaderBlock(entry->headerText), replyText(entry->headerText),
                      QStringLiteral("Message headers"));
 }
 
-void TFMain::PrintHeaders() {
+void MainWindow::PrintHeaders() {
     if (busy() || !connected_)
         return;
     // The box names the file's full path either way, so the user knows where
@@ -974,33 +990,33 @@ void TFMain::PrintHeaders() {
                shownPath.c_str());
 }
 
-void TFMain::MarkOrUnmark() {
+void MainWindow::MarkOrUnmark() {
     if (busy())
         return;
     bool anySelected = false;
-    const int count = std::min(LVMsg->lvdGetCount(), messages_->count());
+    const int count = std::min(messageView->lvdGetCount(), messages_->count());
     for (int i = 0; i < count; ++i) {
-        if (LVMsg->lvdItemSelected(i) == 0)
+        if (messageView->lvdItemSelected(i) == 0)
             continue;
         anySelected = true;
         flipMark(*messages_->at(i));
-        LVMsg->lvdUpdate(i);
+        messageView->lvdUpdate(i);
     }
     if (anySelected) {
         showMarkReason();
         return;
     }
-    int focused = LVMsg->lvdIndexFocused();
+    int focused = messageView->lvdIndexFocused();
     if (MessageEntry* entry = messages_->at(focused)) {
         flipMark(*entry);
-        LVMsg->lvdUpdate(focused);
+        messageView->lvdUpdate(focused);
         showMarkReason();
         return;
     }
     msgBox(kMbInformation, kProgramTitle, "No message is selected.");
 }
 
-void TFMain::MarkNotAddressed() {
+void MainWindow::MarkNotAddressed() {
     if (busy())
         return;
     const Account* account = currentAccount();
@@ -1014,7 +1030,7 @@ void TFMain::MarkNotAddressed() {
                account->address.c_str());
 }
 
-void TFMain::RemoveMarked() {
+void MainWindow::RemoveMarked() {
     if (busy() || !connected_)
         return;
     int marked = countMarked(*messages_);
@@ -1027,18 +1043,18 @@ void TFMain::RemoveMarked() {
         removeMarkedStep();
 }
 
-void TFMain::SelectGroup() {
+void MainWindow::SelectGroup() {
     groupCommand(true);
 }
 
-void TFMain::UnselectGroup() {
+void MainWindow::UnselectGroup() {
     groupCommand(false);
 }
 
-void TFMain::groupCommand(bool select) {
+void MainWindow::groupCommand(bool select) {
     if (busy() || !connected_)
         return;
-    int focused = LVMsg->lvdIndexFocused();
+    int focused = messageView->lvdIndexFocused();
     std::string pattern = groupPattern_;
     bool confirmed =
         select ? askText(
@@ -1056,17 +1072,17 @@ void TFMain::groupCommand(bool select) {
             refreshList();
     }
     if (focused != -1)
-        LVMsg->lvdGoto(focused);
+        messageView->lvdGoto(focused);
 }
 
-void TFMain::ApplyFilters() {
+void MainWindow::ApplyFilters() {
     if (busy() || !connected_)
         return;
     applyFilters(*messages_, *filters_);
     refreshList();
 }
 
-void TFMain::EditFilters() {
+void MainWindow::EditFilters() {
     if (busy())
         return;
     if (!editFilters(*filters_, QStringLiteral("Filters"), kFiltersHelpContext, this))
@@ -1079,10 +1095,10 @@ void TFMain::EditFilters() {
     ApplyFilters();
 }
 
-void TFMain::Preferences() {
+void MainWindow::Preferences() {
     if (busy())
         return;
-    int result = TFOptions::Execute(*settings_, this, passwordNote());
+    int result = PreferencesDialog::Execute(*settings_, this, passwordNote());
     if (result == kOptionsBodyLinesChanged)
         setBodyLoadedAll(*messages_, false);
     fillAccountSelector();
@@ -1104,14 +1120,14 @@ void TFMain::Preferences() {
         });
 }
 
-bool TFMain::isListedAccount(const Account* account) const {
+bool MainWindow::isListedAccount(const Account* account) const {
     return account != nullptr && listedAccount_ && account->address == listedAccount_->address &&
            account->host == listedAccount_->host && account->userName == listedAccount_->userName;
 }
 
-void TFMain::Sort(SortKey key) {
+void MainWindow::Sort(SortKey key) {
     if (!busy() && connected_ && messages_->count() > 0) {
-        int focused = LVMsg->lvdIndexFocused();
+        int focused = messageView->lvdIndexFocused();
         const MessageEntry* focusedEntry = messages_->at(focused);
         if (static_cast<int>(key) == sortKey_)
             sortAscending_ = !sortAscending_;
@@ -1121,90 +1137,90 @@ void TFMain::Sort(SortKey key) {
         if (focusedEntry != nullptr) {
             int index = indexOfEntry(*messages_, focusedEntry);
             if (index >= 0)
-                LVMsg->lvdGoto(index);
+                messageView->lvdGoto(index);
         }
     }
     syncSortChecks();
 }
 
-void TFMain::syncSortChecks() {
-    const std::pair<QAction*, SortKey> items[] = {{ByTo1, SortKey::ByTo},
-                                                  {ByFrom1, SortKey::ByFrom},
-                                                  {BySize1, SortKey::BySize},
-                                                  {ByPosition1, SortKey::ByDate},
-                                                  {BySubject1, SortKey::BySubject}};
+void MainWindow::syncSortChecks() {
+    const std::pair<QAction*, SortKey> items[] = {{sortByToItem, SortKey::ByTo},
+                                                  {sortByFromItem, SortKey::ByFrom},
+                                                  {sortBySizeItem, SortKey::BySize},
+                                                  {sortByDateItem, SortKey::ByDate},
+                                                  {sortBySubjectItem, SortKey::BySubject}};
     for (auto [item, key] : items)
         item->setChecked(static_cast<int>(key) == sortKey_);
     const auto* column =
         std::find(std::begin(kColumnKeys), std::end(kColumnKeys), static_cast<SortKey>(sortKey_));
-    LVMsg->setSortIndicator(
+    messageView->setSortIndicator(
         column == std::end(kColumnKeys) ? -1 : static_cast<int>(column - std::begin(kColumnKeys)),
         sortAscending_);
 }
 
 // --- View commands ---
 
-void TFMain::SetViewStyle(TViewStyle style) {
-    LVMsg->setViewStyle(style);
-    LargeIcons1->setChecked(style == TViewStyle::Icon);
-    SmallIcons1->setChecked(style == TViewStyle::SmallIcon);
-    List1->setChecked(style == TViewStyle::List);
-    Details1->setChecked(style == TViewStyle::Report);
+void MainWindow::SetViewStyle(TViewStyle style) {
+    messageView->setViewStyle(style);
+    largeIconsItem->setChecked(style == TViewStyle::Icon);
+    smallIconsItem->setChecked(style == TViewStyle::SmallIcon);
+    listStyleItem->setChecked(style == TViewStyle::List);
+    detailsItem->setChecked(style == TViewStyle::Report);
 }
 
-void TFMain::ToggleToolbar() {
-    bool show = !BB->isVisibleTo(this);
-    ViewToolbar1->setChecked(show);
-    BB->setFixedHeight(show ? toolbarHeight_ : 0);
-    BB->setVisible(show);
+void MainWindow::ToggleToolbar() {
+    bool show = !toolbarPanel->isVisibleTo(this);
+    showToolbarItem->setChecked(show);
+    toolbarPanel->setFixedHeight(show ? toolbarHeight_ : 0);
+    toolbarPanel->setVisible(show);
 }
 
-void TFMain::ToggleStatusBar() {
-    bool show = !StatusBar1->isVisibleTo(this);
-    ViewStatusbar1->setChecked(show);
-    StatusBar1->setFixedHeight(show ? statusBarHeight_ : 0);
-    StatusBar1->setVisible(show);
+void MainWindow::ToggleStatusBar() {
+    bool show = !statusPanel->isVisibleTo(this);
+    showStatusBarItem->setChecked(show);
+    statusPanel->setFixedHeight(show ? statusBarHeight_ : 0);
+    statusPanel->setVisible(show);
 }
 
 // --- Help ---
 
-void TFMain::HelpIndex() {
+void MainWindow::HelpIndex() {
     if (hooks_.helpIndex)
         hooks_.helpIndex(this);
 }
 
-void TFMain::OnlineHelp() {
+void MainWindow::OnlineHelp() {
     if (hooks_.onlineHelp)
         hooks_.onlineHelp();
 }
 
-void TFMain::ProgramHomePage() {
+void MainWindow::ProgramHomePage() {
     if (hooks_.programHomePage)
         hooks_.programHomePage();
 }
 
-void TFMain::AuthorHomePage() {
+void MainWindow::AuthorHomePage() {
     if (hooks_.authorHomePage)
         hooks_.authorHomePage();
 }
 
-void TFMain::About() {
+void MainWindow::About() {
     if (hooks_.about)
         hooks_.about(this);
 }
 
 // --- List events ---
 
-void TFMain::LVMsgDblClick() {
+void MainWindow::listDoubleClicked() {
     MarkOrUnmark();
 }
 
-void TFMain::LVMsgColumnClick(int column) {
+void MainWindow::listColumnClicked(int column) {
     if (column >= 0 && column < static_cast<int>(std::size(kColumnKeys)))
         Sort(kColumnKeys[column]);
 }
 
-bool TFMain::LVMsgKeyDown(QKeyEvent* event) {
+bool MainWindow::listKeyPressed(QKeyEvent* event) {
     const bool keypad = (event->modifiers() & Qt::KeypadModifier) != 0;
     switch (event->key()) {
     case Qt::Key_Delete:
@@ -1216,12 +1232,12 @@ bool TFMain::LVMsgKeyDown(QKeyEvent* event) {
     case Qt::Key_Insert: {
         if (busy())
             return true;
-        int focused = LVMsg->lvdIndexFocused();
+        int focused = messageView->lvdIndexFocused();
         if (MessageEntry* entry = messages_->at(focused)) {
             flipMark(*entry);
-            LVMsg->lvdUpdate(focused);
+            messageView->lvdUpdate(focused);
             if (focused < messages_->count() - 1)
-                LVMsg->lvdGoto(focused + 1);
+                messageView->lvdGoto(focused + 1);
             showMarkReason();
         }
         return true;
@@ -1231,9 +1247,9 @@ bool TFMain::LVMsgKeyDown(QKeyEvent* event) {
         // The first and the last message, whatever column the cursor is in.
         if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
             return false;
-        const int count = LVMsg->lvdGetCount();
+        const int count = messageView->lvdGetCount();
         if (count > 0)
-            LVMsg->lvdGoto(event->key() == Qt::Key_Home ? 0 : count - 1);
+            messageView->lvdGoto(event->key() == Qt::Key_Home ? 0 : count - 1);
         return true;
     }
     case Qt::Key_Plus:
@@ -1251,7 +1267,7 @@ bool TFMain::LVMsgKeyDown(QKeyEvent* event) {
     }
 }
 
-std::string TFMain::sizeText(long size) {
+std::string MainWindow::sizeText(long size) {
     char text[64];
     if (size < 1024)
         std::snprintf(text, sizeof text, "%ld b", size);
@@ -1260,7 +1276,7 @@ std::string TFMain::sizeText(long size) {
     return text;
 }
 
-std::string TFMain::dateText(const MailDate& date) {
+std::string MainWindow::dateText(const MailDate& date) {
     if (date.month < 1 || date.month > 12)
         return kUnknownDateText;
     char text[80];
@@ -1269,8 +1285,8 @@ std::string TFMain::dateText(const MailDate& date) {
     return text;
 }
 
-void TFMain::LVMsgLVFastDisplay(TListViewData* /*Sender*/, int nmask, char* sztext, int maxtext,
-                                int xcol, int index, int* indeximage) {
+void MainWindow::LVMsgLVFastDisplay(TListViewData* /*Sender*/, int nmask, char* sztext, int maxtext,
+                                    int xcol, int index, int* indeximage) {
     const MessageEntry* entry = messages_ ? messages_->at(index) : nullptr;
     if (entry == nullptr)
         return;

@@ -1,6 +1,6 @@
-// TFMain: the program's main window. It owns the run-time state (settings,
+// MainWindow: the program's main window. It owns the run-time state (settings,
 // filters, the message list of the selected account, the connected flag),
-// shows the list through LVMsg, and turns every menu item, pop-up item,
+// shows the list through messageView, and turns every menu item, pop-up item,
 // toolbar button and key into one command member function.
 //
 // "Connected" means that a message list of the selected account has been
@@ -65,87 +65,88 @@ struct ShellHooks {
     std::function<void()> closeHelp;
 };
 
-class TFMain : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
     // Reads and writes the settings and filters files beside the executable.
-    explicit TFMain(QWidget* parent = nullptr, ShellHooks hooks = {});
+    explicit MainWindow(QWidget* parent = nullptr, ShellHooks hooks = {});
     // Reads and writes the given files instead.
-    TFMain(std::string settingsPath, std::string filtersPath, QWidget* parent = nullptr,
-           ShellHooks hooks = {});
+    MainWindow(std::string settingsPath, std::string filtersPath, QWidget* parent = nullptr,
+               ShellHooks hooks = {});
     // The shutdown: saves the settings, frees the state, stops the connection layer.
-    ~TFMain() override;
+    ~MainWindow() override;
 
-    TFMain(const TFMain&) = delete;
-    TFMain& operator=(const TFMain&) = delete;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
 
     // --- Controls ---
-    QWidget* BB = nullptr; // panel with the toolbar, the account selector and the filter label
-    QWidget* ToolBar1 = nullptr; // flat buttons with captions under their images
-    QToolButton* BConnect = nullptr;
-    QToolButton* BClose = nullptr;
-    QToolButton* BView = nullptr;
-    QToolButton* BMark = nullptr;
-    QToolButton* BRemove = nullptr;
-    QToolButton* BOptions = nullptr;
-    QComboBox* CBAcc = nullptr;
-    QLabel* LBFilter = nullptr;
-    QGroupBox* GBMsg = nullptr;
-    TListViewData* LVMsg = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-    QLabel* StatusText = nullptr; // the status bar's one panel
-    QMenu* PopupMenu = nullptr;
+    QWidget* toolbarPanel =
+        nullptr;                // panel with the toolbar, the account selector and the filter label
+    QWidget* toolbar = nullptr; // flat buttons with captions under their images
+    QToolButton* connectButton = nullptr;
+    QToolButton* closeButton = nullptr;
+    QToolButton* viewButton = nullptr;
+    QToolButton* markButton = nullptr;
+    QToolButton* removeButton = nullptr;
+    QToolButton* preferencesButton = nullptr;
+    QComboBox* accountSelector = nullptr;
+    QLabel* filterLabel = nullptr;
+    QGroupBox* messageGroup = nullptr;
+    TListViewData* messageView = nullptr;
+    QStatusBar* statusPanel = nullptr;
+    QLabel* statusText = nullptr; // the status bar's one panel
+    QMenu* listMenu = nullptr;
 
     // --- Main menu ---
-    QMenu* File1 = nullptr;
-    QAction* OpenConnection1 = nullptr;
-    QAction* CloseConnection1 = nullptr;
-    QAction* Exit1 = nullptr;
-    QMenu* Edit1 = nullptr;
-    QAction* ViewEmail1 = nullptr;
-    QAction* ViewHeaders1 = nullptr;
-    QAction* PrintHeaders1 = nullptr;
-    QAction* MarkUnmarkforDelete1 = nullptr;
-    QAction* MarkNoAddressedMessages1 = nullptr;
-    QAction* RemoveEmail = nullptr;
-    QAction* SelectGroup1 = nullptr;
-    QAction* UnSelectGroup1 = nullptr;
-    QAction* ApplyFilterstoCurrentMessages1 = nullptr;
-    QAction* EditFilters1 = nullptr;
-    QMenu* Options2 = nullptr;
-    QAction* Options1 = nullptr; // "&Preferences"
-    QAction* LargeIcons1 = nullptr;
-    QAction* SmallIcons1 = nullptr;
-    QAction* List1 = nullptr;
-    QAction* Details1 = nullptr;
-    QMenu* ArrangeIcons1 = nullptr;
-    QAction* ByTo1 = nullptr;
-    QAction* ByFrom1 = nullptr;
-    QAction* BySize1 = nullptr;
-    QAction* ByPosition1 = nullptr;
-    QAction* BySubject1 = nullptr;
-    QAction* ViewToolbar1 = nullptr;
-    QAction* ViewStatusbar1 = nullptr;
-    QMenu* Help1 = nullptr;
-    QAction* Index1 = nullptr;
-    QAction* OnlineHelp1 = nullptr;
-    QAction* ProgramHomePage1 = nullptr;
-    QAction* AuthorHomePage1 = nullptr;
-    QAction* About1 = nullptr;
+    QMenu* fileMenu = nullptr;
+    QAction* openConnectionItem = nullptr;
+    QAction* closeConnectionItem = nullptr;
+    QAction* exitItem = nullptr;
+    QMenu* editMenu = nullptr;
+    QAction* viewMessageItem = nullptr;
+    QAction* viewHeadersItem = nullptr;
+    QAction* printHeadersItem = nullptr;
+    QAction* markItem = nullptr;
+    QAction* markNotAddressedItem = nullptr;
+    QAction* removeMarkedItem = nullptr;
+    QAction* selectGroupItem = nullptr;
+    QAction* unselectGroupItem = nullptr;
+    QAction* applyFiltersItem = nullptr;
+    QAction* editFiltersItem = nullptr;
+    QMenu* optionsMenu = nullptr;
+    QAction* preferencesItem = nullptr; // "&Preferences"
+    QAction* largeIconsItem = nullptr;
+    QAction* smallIconsItem = nullptr;
+    QAction* listStyleItem = nullptr;
+    QAction* detailsItem = nullptr;
+    QMenu* sortMenu = nullptr;
+    QAction* sortByToItem = nullptr;
+    QAction* sortByFromItem = nullptr;
+    QAction* sortBySizeItem = nullptr;
+    QAction* sortByDateItem = nullptr;
+    QAction* sortBySubjectItem = nullptr;
+    QAction* showToolbarItem = nullptr;
+    QAction* showStatusBarItem = nullptr;
+    QMenu* helpMenu = nullptr;
+    QAction* helpIndexItem = nullptr;
+    QAction* onlineHelpItem = nullptr;
+    QAction* programHomePageItem = nullptr;
+    QAction* authorHomePageItem = nullptr;
+    QAction* aboutItem = nullptr;
 
     // --- Pop-up menu of the list ---
-    QAction* Connect1 = nullptr;
-    QAction* CloseConnection2 = nullptr;
-    QAction* ViewMessage1 = nullptr;
-    QAction* POPViewHeaders = nullptr;
-    QAction* MarkUnmarkfordelete2 = nullptr;
-    QAction* MarkNoAddressedMessages2 = nullptr;
-    QAction* Removemarkedmessages1 = nullptr;
-    QAction* SelectGroup2 = nullptr;
-    QAction* UnselectGroup2 = nullptr;
-    QAction* ApplyFilters1 = nullptr;
-    QAction* EditFilters2 = nullptr;
+    QAction* popupOpenConnection = nullptr;
+    QAction* popupCloseConnection = nullptr;
+    QAction* popupViewMessage = nullptr;
+    QAction* popupViewHeaders = nullptr;
+    QAction* popupMark = nullptr;
+    QAction* popupMarkNotAddressed = nullptr;
+    QAction* popupRemoveMarked = nullptr;
+    QAction* popupSelectGroup = nullptr;
+    QAction* popupUnselectGroup = nullptr;
+    QAction* popupApplyFilters = nullptr;
+    QAction* popupEditFilters = nullptr;
 
     // --- Commands: each is the one function behind its items, buttons and keys ---
     void OpenConnection();
@@ -175,11 +176,11 @@ public:
     // --- Events ---
     void FormActivate();
     bool FormCloseQuery();
-    void CBAccChange();
-    void LVMsgDblClick();
-    void LVMsgColumnClick(int column);
+    void accountChosen();
+    void listDoubleClicked();
+    void listColumnClicked(int column);
     // True when the key was one of the list's commands (the list then ignores it).
-    bool LVMsgKeyDown(QKeyEvent* event);
+    bool listKeyPressed(QKeyEvent* event);
     void LVMsgLVFastDisplay(TListViewData* Sender, int nmask, char* sztext, int maxtext, int xcol,
                             int index, int* indeximage);
 
@@ -212,7 +213,7 @@ public:
 
     // The list refresh after a change of the message list as a whole.
     void refreshList();
-    // Refills CBAcc from the accounts and selects selectedAccount, clamped.
+    // Refills accountSelector from the accounts and selects selectedAccount, clamped.
     void fillAccountSelector();
 
     // The texts the list shows for a size and a date.
@@ -232,7 +233,7 @@ private:
     void buildPopupMenu();
     void wireCommands();
     void bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
-                     void (TFMain::*command)());
+                     void (MainWindow::*command)());
 
     const Account* currentAccount() const;
     bool isListedAccount(const Account* account) const;
@@ -266,7 +267,7 @@ private:
     // True when the current account's password is at hand. Otherwise reads
     // it from the keyring (asking the user when the keyring has none to
     // give) and runs command again once it is there.
-    bool passwordReady(void (TFMain::*command)());
+    bool passwordReady(void (MainWindow::*command)());
     // The password prompt; true when the user gave one.
     bool askPassword(Account& account, KeyringResult why);
     // Writes the settings file once the keyring has taken what it can, then

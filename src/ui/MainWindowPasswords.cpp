@@ -11,9 +11,9 @@
 
 #include "operations/MsgBox.h"
 #include "operations/ProgramInfo.h"
+#include "ui/AccountEditor.h"
 #include "ui/ByteText.h"
 #include "ui/MainWindow.h"
-#include "ui/Options.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -35,7 +35,7 @@ constexpr int kKeyringExitWaitMs = 15000;
 
 } // namespace
 
-void TFMain::setPasswordStore(std::unique_ptr<PasswordStore> store) {
+void MainWindow::setPasswordStore(std::unique_ptr<PasswordStore> store) {
     keyringSync_.reset();
     passwords_ = std::move(store);
     keyringState_ = KeyringState::Unknown;
@@ -52,12 +52,12 @@ void TFMain::setPasswordStore(std::unique_ptr<PasswordStore> store) {
     });
 }
 
-void TFMain::noteKeyringAnswer(KeyringResult result) {
+void MainWindow::noteKeyringAnswer(KeyringResult result) {
     keyringState_ =
         result == KeyringResult::Unavailable ? KeyringState::Unusable : KeyringState::Usable;
 }
 
-QString TFMain::passwordNote() const {
+QString MainWindow::passwordNote() const {
     if (!passwords_ || keyringState_ == KeyringState::Unusable)
         return QStringLiteral("No keyring of the desktop can be used, so passwords are kept in "
                               "the settings file, scrambled but not encrypted.");
@@ -68,24 +68,24 @@ QString TFMain::passwordNote() const {
                           "otherwise in the settings file.");
 }
 
-void TFMain::enterKeyringWait() {
+void MainWindow::enterKeyringWait() {
     enterBusy();
     if (keyringWaits_++ == 0) {
         QApplication::setOverrideCursor(Qt::BusyCursor);
-        statusBeforeWait_ = StatusText->text();
-        StatusText->setText(QStringLiteral("Waiting for the desktop's keyring..."));
+        statusBeforeWait_ = statusText->text();
+        statusText->setText(QStringLiteral("Waiting for the desktop's keyring..."));
     }
 }
 
-void TFMain::leaveKeyringWait() {
+void MainWindow::leaveKeyringWait() {
     if (--keyringWaits_ == 0) {
         QApplication::restoreOverrideCursor();
-        StatusText->setText(statusBeforeWait_);
+        statusText->setText(statusBeforeWait_);
     }
     leaveBusy();
 }
 
-bool TFMain::askPassword(Account& account, KeyringResult why) {
+bool MainWindow::askPassword(Account& account, KeyringResult why) {
     const QString address = textFromBytes(account.address);
     const QString text =
         why == KeyringResult::NotFound
@@ -114,7 +114,7 @@ bool TFMain::askPassword(Account& account, KeyringResult why) {
     return true;
 }
 
-bool TFMain::passwordReady(void (TFMain::*command)()) {
+bool MainWindow::passwordReady(void (MainWindow::*command)()) {
     Account* account = settings_->accounts.at(settings_->selectedAccount);
     if (account == nullptr || account->passwordKnown)
         return true;
@@ -144,7 +144,7 @@ bool TFMain::passwordReady(void (TFMain::*command)()) {
     return false;
 }
 
-void TFMain::saveSettingsFile(std::function<void(bool saved)> then) {
+void MainWindow::saveSettingsFile(std::function<void(bool saved)> then) {
     auto write = [this, then = std::move(then)] {
         const bool saved = saveSettings(settingsPath_, *settings_);
         if (then)
@@ -165,7 +165,7 @@ void TFMain::saveSettingsFile(std::function<void(bool saved)> then) {
     });
 }
 
-bool TFMain::keyringSaveBeforeClose() {
+bool MainWindow::keyringSaveBeforeClose() {
     if (!passwords_ || keyringState_ == KeyringState::Unusable || !keyringWorkPending(*settings_))
         return false;
     // The file itself is written when the window goes.

@@ -8,8 +8,10 @@
 #include "operations/MsgBox.h"
 #include "shell/WebLinks.h"
 #include "support/ModalDialogDriver.h"
-#include "ui/Efil.h"
+#include "ui/FilterEditor.h"
+#include "ui/HelpContext.h"
 #include "ui/MainWindow.h"
+#include "ui/RuleEditor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -190,7 +192,7 @@ private Q_SLOTS:
         help->HBPage->setSource(QUrl::fromLocalFile(QString::fromStdString(helpFolder()) +
                                                     QStringLiteral("/keys.html")));
         auto filters = createFilters();
-        TFEFil editor;
+        FilterEditor editor;
         editor.setUp(*filters, QStringLiteral("Filters"), 11);
         installHelpShortcut(&editor);
         QVERIFY(showActive(editor));
@@ -204,7 +206,7 @@ private Q_SLOTS:
         toppeek::shell::installHelpKeyInEveryWindow(); // once is enough
         QCOMPARE(qApp->findChildren<QObject*>(QStringLiteral("toppeekHelpKeyInstaller")).size(), 1);
         // The rule editor knows nothing of the help; showing it is enough.
-        TFERule editor;
+        RuleEditor editor;
         QVERIFY(showActive(editor));
         QTest::keyClick(&editor, Qt::Key_F1);
         QTRY_VERIFY(currentHelp() != nullptr);
@@ -216,13 +218,13 @@ private Q_SLOTS:
         ShellHooks hooks = toppeek::shell::mainWindowHooks();
         // The start-up update check would reach outside the machine.
         hooks.startupUpdateCheck = nullptr;
-        TFMain window(dir.filePath(QStringLiteral("settings")).toStdString(),
-                      dir.filePath(QStringLiteral("filters")).toStdString(), nullptr, hooks);
-        QCOMPARE(window.Index1->shortcut(), QKeySequence(Qt::Key_F1));
+        MainWindow window(dir.filePath(QStringLiteral("settings")).toStdString(),
+                          dir.filePath(QStringLiteral("filters")).toStdString(), nullptr, hooks);
+        QCOMPARE(window.helpIndexItem->shortcut(), QKeySequence(Qt::Key_F1));
         installHelpShortcut(&window);
         // F1 stays the Index item's key alone.
         QVERIFY(window.findChildren<QShortcut*>(QStringLiteral("HelpShortcut")).isEmpty());
-        window.Index1->trigger();
+        window.helpIndexItem->trigger();
         QVERIFY(currentHelp() != nullptr);
         QCOMPARE(currentHelp()->HBPage->source(), helpContentsUrl());
     }

@@ -10,7 +10,7 @@
 #include "shell/WebLinks.h"
 #include "support/ModalDialogDriver.h"
 #include "support/ScriptedMessageBoxes.h"
-#include "ui/Efil.h"
+#include "ui/HelpContext.h"
 
 #include <QApplication>
 #include <QLabel>

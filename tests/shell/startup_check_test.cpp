@@ -34,7 +34,7 @@ private:
 
     // A window on a settings file with one account (so that its first activation opens no
     // preferences), never checked for updates, whose start-up check asks url.
-    std::unique_ptr<TFMain> startWindow(const std::string& url) {
+    std::unique_ptr<MainWindow> startWindow(const std::string& url) {
         std::unique_ptr<Settings> settings = createDefaultSettings();
         std::unique_ptr<Account> account = newAccount();
         account->address = "alice@example.com";
@@ -51,7 +51,7 @@ private:
             check_ = std::make_unique<BackgroundUpdateCheck>(request, day);
         };
         hooks.stopStartupUpdateCheck = [this] { check_.reset(); };
-        return std::make_unique<TFMain>(settingsPath_, filtersPath_, nullptr, hooks);
+        return std::make_unique<MainWindow>(settingsPath_, filtersPath_, nullptr, hooks);
     }
 
     std::uint32_t savedDay() {
@@ -70,7 +70,7 @@ private slots:
         HttpTestServer silent(std::nullopt);
         QElapsedTimer clock;
         clock.start();
-        std::unique_ptr<TFMain> window = startWindow(silent.url());
+        std::unique_ptr<MainWindow> window = startWindow(silent.url());
         QVERIFY(window);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -81,8 +81,8 @@ private slots:
         QVERIFY(check_ && check_->pending());
 
         // The window answers its commands meanwhile.
-        window->ViewStatusbar1->trigger();
-        QVERIFY(!window->ViewStatusbar1->isChecked());
+        window->showStatusBarItem->trigger();
+        QVERIFY(!window->showStatusBarItem->isChecked());
         QTest::qWait(100);
         QVERIFY(check_->pending());
 
@@ -98,7 +98,7 @@ private slots:
     void aLateAnswerAsksOverTheWindowAndItsDayIsSaved() {
         HttpTestServer server(HttpTestServer::reply(200, "OK", "99.0"));
         bool windowUp = false;
-        std::unique_ptr<TFMain> window = startWindow(server.url());
+        std::unique_ptr<MainWindow> window = startWindow(server.url());
         QVERIFY(window);
         boxes_.whileShown(
             [&](const toppeek::operations::MessageBoxRequest&) { windowUp = window->isVisible(); });

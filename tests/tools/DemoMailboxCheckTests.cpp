@@ -11,7 +11,7 @@
 #include "messages/Filters.h"
 #include "operations/MailboxOperations.h"
 #include "support/ScriptedMessageBoxes.h"
-#include "ui/Options.h"
+#include "ui/AccountEditor.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -240,11 +240,11 @@ TEST_F(DemoMailboxCheck, EveryDemoAccountPassesTheAccountEditorUnchanged) {
     for (int i = 0; i < settings->accounts.count(); ++i) {
         Account edited = account(i);
         toppeek::test::ScriptedMessageBoxes boxes;
-        TFAEdit editor;
+        AccountEditor editor;
         QTimer::singleShot(0, &editor, [&editor] {
-            editor.BOk->click();
+            editor.okButton->click();
             if (editor.isVisible()) // refused: the box has been answered, leave
-                editor.BCancel->click();
+                editor.cancelButton->click();
         });
         EXPECT_TRUE(editor.Execute(edited, QStringLiteral("Account"), 0)) << edited.address;
         EXPECT_TRUE(boxes.shown().empty()) << (boxes.shown().empty() ? "" : boxes.shown()[0].text);

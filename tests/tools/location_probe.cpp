@@ -4,7 +4,7 @@
 #include "shell/Help.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
-#include "ui/ViewMsg.h"
+#include "ui/HeaderListing.h"
 
 #include <cstdio>
 

@@ -113,16 +113,16 @@ template <typename Dialog> std::unique_ptr<WhenTrue> onDialog(std::function<void
         [act = std::move(act)] { act(qobject_cast<Dialog*>(QApplication::activeModalWidget())); });
 }
 
-inline QStringList columnTexts(TFMain& window, int column) {
+inline QStringList columnTexts(MainWindow& window, int column) {
     QStringList texts;
-    QAbstractItemModel* model = window.LVMsg->activeView()->model();
-    for (int row = 0; row < window.LVMsg->lvdGetCount(); ++row)
+    QAbstractItemModel* model = window.messageView->activeView()->model();
+    for (int row = 0; row < window.messageView->lvdGetCount(); ++row)
         texts << model->index(row, column).data().toString();
     return texts;
 }
 
-inline void clickColumn(TFMain& window, int column) {
-    QHeaderView* header = window.LVMsg->headerView();
+inline void clickColumn(MainWindow& window, int column) {
+    QHeaderView* header = window.messageView->headerView();
     QPoint at(header->sectionViewportPosition(column) + 10, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
 }
@@ -130,11 +130,10 @@ inline void clickColumn(TFMain& window, int column) {
 // A settings file with one account per host (user alice, password secret),
 // changed by adjust if given, and a window started on it, past its first
 // activation. Null when that could not be done.
-inline std::unique_ptr<TFMain> startMainWindow(const std::string& settingsPath,
-                                               const std::string& filtersPath,
-                                               const std::vector<std::string>& hosts,
-                                               std::int16_t selected = 0,
-                                               const std::function<void(Settings&)>& adjust = {}) {
+inline std::unique_ptr<MainWindow>
+startMainWindow(const std::string& settingsPath, const std::string& filtersPath,
+                const std::vector<std::string>& hosts, std::int16_t selected = 0,
+                const std::function<void(Settings&)>& adjust = {}) {
     std::unique_ptr<Settings> settings = createDefaultSettings();
     for (std::size_t i = 0; i < hosts.size(); ++i) {
         std::unique_ptr<Account> account = newAccount();
@@ -149,7 +148,7 @@ inline std::unique_ptr<TFMain> startMainWindow(const std::string& settingsPath,
         adjust(*settings);
     if (!saveSettings(settingsPath, *settings))
         return nullptr;
-    auto window = std::make_unique<TFMain>(settingsPath, filtersPath);
+    auto window = std::make_unique<MainWindow>(settingsPath, filtersPath);
     // Short waits: a scripted server that falls silent ends the operation soon.
     window->setOperationOptions(toppeek::operations::OperationOptions{2});
     window->show();
@@ -160,7 +159,7 @@ inline std::unique_ptr<TFMain> startMainWindow(const std::string& settingsPath,
 
 // Points the current account at server and opens the connection; true when
 // the conversation went as scripted and the window is connected.
-inline bool connectTo(TFMain& window, ScriptedPop3Server& server) {
+inline bool connectTo(MainWindow& window, ScriptedPop3Server& server) {
     using namespace std::chrono_literals;
     server.start();
     window.settings().accounts.at(window.settings().selectedAccount)->host = server.hostAndPort();

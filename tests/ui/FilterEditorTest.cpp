@@ -1,4 +1,8 @@
-#include "ui/Efil.h"
+#include "ui/FilterEditor.h"
+#include "ui/DomainListPage.h"
+#include "ui/HelpContext.h"
+#include "ui/RuleEditor.h"
+#include "ui/TextPrompt.h"
 
 #include "operations/MsgBox.h"
 #include "support/ModalDialogDriver.h"
@@ -87,26 +91,26 @@ QStringList linesOf(const QListWidget* box) {
 // A rule editor step: choose kind, type text into its control, press OK.
 ModalDialogDriver::Step ruleAnswer(int kind, const QString& text) {
     return [kind, text](QDialog* dialog) {
-        auto* editor = static_cast<TFERule*>(dialog);
-        editor->RBKindItems->button(kind)->click();
+        auto* editor = static_cast<RuleEditor*>(dialog);
+        editor->kindButtons->button(kind)->click();
         if (kind == 0)
-            editor->EdAddDomain->setText(text);
+            editor->fromEdit->setText(text);
         else if (kind == 1)
-            editor->CBSubject->setEditText(text);
+            editor->subjectBox->setEditText(text);
         else
-            editor->CBHeader->setEditText(text);
-        editor->BOk->click();
+            editor->headerBox->setEditText(text);
+        editor->okButton->click();
     };
 }
 
 // A one-line input step: check the text it opened with, type text, press OK.
 ModalDialogDriver::Step textAnswer(const QString& text, QString* openedWith = nullptr) {
     return [text, openedWith](QDialog* dialog) {
-        auto* edit = static_cast<TFEdit*>(dialog);
+        auto* edit = static_cast<TextPrompt*>(dialog);
         if (openedWith != nullptr)
-            *openedWith = edit->EdString->text();
-        edit->EdString->setText(text);
-        edit->BOk->click();
+            *openedWith = edit->textEdit->text();
+        edit->textEdit->setText(text);
+        edit->okButton->click();
     };
 }
 
@@ -116,7 +120,7 @@ ModalDialogDriver::Step cancel() {
 
 } // namespace
 
-class EfilTest : public QObject {
+class FilterEditorTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -138,32 +142,32 @@ private slots:
     void okCopiesSwitches();
 };
 
-void EfilTest::editorHasItsPagesAndControls() {
-    TFEFil editor;
+void FilterEditorTest::editorHasItsPagesAndControls() {
+    FilterEditor editor;
     for (const char* name : {"LVRules", "BAdd", "BEdit", "BDelete", "CBRules", "LBSites", "BDBAdd",
                              "BBDEdit", "BBDDelete", "CBBanned", "LBSitesF", "BFDAdd", "BFDEdit",
                              "BFDDelete", "CBFriend", "BOk", "BCancel"})
         QVERIFY2(editor.findChild<QWidget*>(name) != nullptr, name);
 
     // The preset items are offered exactly, in this order.
-    TFERule rule;
+    RuleEditor rule;
     auto itemsOf = [](const QComboBox* box) {
         QStringList items;
         for (int i = 0; i < box->count(); ++i)
             items << box->itemText(i);
         return items;
     };
-    QCOMPARE(itemsOf(rule.CBSubject),
+    QCOMPARE(itemsOf(rule.subjectBox),
              QStringList({"!!", "$$", "==", "CHANGE YOUR LIFE", "INCREDIBLE DEAL", "HUGE PROFIT",
                           "MAKE MONEY", "CALL 800", "BULK", "LOTERY", "MONEY FAST", "XXX"}));
-    QCOMPARE(itemsOf(rule.CBHeader),
+    QCOMPARE(itemsOf(rule.headerBox),
              QStringList({"X-Advertisement", "X-Authentication-Warning", "X-Distribution: Mass",
                           "X-Distribution: Moderate", "X-Distribution: Bulk", "X-Mailer: Extractor",
                           "X-Mailer: Floodgate", "X-Mailer: Group Mail",
                           "X-Mailer: Millennium Mailer", "X-Sender: News Breaker"}));
 }
 
-void EfilTest::addRulePosition_data() {
+void FilterEditorTest::addRulePosition_data() {
     QTest::addColumn<int>("rules");
     QTest::addColumn<int>("selected"); // -1: none
     QTest::addColumn<int>("expected");
@@ -173,146 +177,146 @@ void EfilTest::addRulePosition_data() {
     QTest::newRow("last row selected") << 3 << 2 << 3;
 }
 
-void EfilTest::addRulePosition() {
+void FilterEditorTest::addRulePosition() {
     QFETCH(int, rules);
     QFETCH(int, selected);
     QFETCH(int, expected);
     Filters filters;
     addSubjectRules(filters, rules);
-    TFEFil editor;
+    FilterEditor editor;
     editor.setUp(filters, "Filters", 11);
     editor.show();
     if (selected >= 0)
-        editor.LVRules->lvdGoto(selected);
+        editor.ruleList->lvdGoto(selected);
 
     ModalDialogDriver driver;
     driver.expect("TFERule", ruleAnswer(1, "new"));
-    editor.BAdd->click();
+    editor.addRuleButton->click();
     QVERIFY(driver.finished() && !driver.failed());
 
     QCOMPARE(filters.rules.count(), rules + 1);
     QCOMPARE(filters.rules.at(expected)->subjectText, std::string("new"));
     QCOMPARE(filters.rules.at(expected)->kind, RuleKind::SubjectContains);
-    QCOMPARE(editor.LVRules->lvdGetCount(), rules + 1);
-    QCOMPARE(selectedRows(*editor.LVRules), std::vector<int>{expected});
-    QCOMPARE(editor.LVRules->lvdIndexFocused(), expected);
+    QCOMPARE(editor.ruleList->lvdGetCount(), rules + 1);
+    QCOMPARE(selectedRows(*editor.ruleList), std::vector<int>{expected});
+    QCOMPARE(editor.ruleList->lvdIndexFocused(), expected);
     QCOMPARE(editor.workingIndex(), expected);
 }
 
-void EfilTest::addRuleWithEmptyTextAddsNothing() {
+void FilterEditorTest::addRuleWithEmptyTextAddsNothing() {
     Filters filters;
     addSubjectRules(filters, 1);
-    TFEFil editor;
+    FilterEditor editor;
     editor.setUp(filters, "Filters", 11);
     ModalDialogDriver driver;
     // The subject text is filled in, but the chosen kind's text is empty.
     driver.expect("TFERule", [](QDialog* dialog) {
-        auto* rule = static_cast<TFERule*>(dialog);
-        rule->CBSubject->setEditText("something");
-        rule->RBKindItems->button(2)->click();
-        rule->BOk->click();
+        auto* rule = static_cast<RuleEditor*>(dialog);
+        rule->subjectBox->setEditText("something");
+        rule->kindButtons->button(2)->click();
+        rule->okButton->click();
     });
     driver.expect("TFERule", cancel());
-    editor.BAdd->click();
-    editor.BAdd->click();
+    editor.addRuleButton->click();
+    editor.addRuleButton->click();
     QVERIFY(driver.finished() && !driver.failed());
     QCOMPARE(subjectsOf(filters), std::vector<std::string>{"rule0"});
 }
 
-void EfilTest::editRuleKeepsAllTexts() {
+void FilterEditorTest::editRuleKeepsAllTexts() {
     Filters filters;
     addSubjectRules(filters, 2);
-    TFEFil editor;
+    FilterEditor editor;
     editor.setUp(filters, "Filters", 11);
     editor.show();
-    editor.LVRules->lvdGoto(1);
+    editor.ruleList->lvdGoto(1);
 
     // Kind 1 to kind 2: the subject text stays in the rule.
     ModalDialogDriver driver;
     driver.expect("TFERule", ruleAnswer(2, "X-Spam"));
-    editor.BEdit->click();
+    editor.editRuleButton->click();
     const FilterRule* edited = filters.rules.at(1);
     QCOMPARE(edited->kind, RuleKind::HeadersContain);
     QCOMPARE(edited->headersText, std::string("X-Spam"));
     QCOMPARE(edited->subjectText, std::string("rule1"));
-    QCOMPARE(selectedRows(*editor.LVRules), std::vector<int>{1});
+    QCOMPARE(selectedRows(*editor.ruleList), std::vector<int>{1});
 
     // A later edit shows the old subject text again when switched back.
     QString shown;
     driver.expect("TFERule", [&shown](QDialog* dialog) {
-        auto* rule = static_cast<TFERule*>(dialog);
+        auto* rule = static_cast<RuleEditor*>(dialog);
         QCOMPARE(rule->kindIndex(), 2);
-        rule->RBKindItems->button(1)->click();
-        shown = rule->CBSubject->currentText();
-        rule->BOk->click();
+        rule->kindButtons->button(1)->click();
+        shown = rule->subjectBox->currentText();
+        rule->okButton->click();
     });
-    editor.BEdit->click();
+    editor.editRuleButton->click();
     QVERIFY(driver.finished() && !driver.failed());
     QCOMPARE(shown, QString("rule1"));
     QCOMPARE(filters.rules.at(1)->kind, RuleKind::SubjectContains);
 
     // Emptying the chosen kind's text leaves the rule as it was.
     driver.expect("TFERule", ruleAnswer(1, ""));
-    editor.BEdit->click();
+    editor.editRuleButton->click();
     QVERIFY(driver.finished() && !driver.failed());
     QCOMPARE(filters.rules.at(1)->subjectText, std::string("rule1"));
 }
 
-void EfilTest::editWithoutSelectionWorksOnFirstRule() {
+void FilterEditorTest::editWithoutSelectionWorksOnFirstRule() {
     Filters filters;
     addSubjectRules(filters, 3);
-    TFEFil editor;
+    FilterEditor editor;
     editor.setUp(filters, "Filters", 11);
     ModalDialogDriver driver;
     driver.expect("TFERule", ruleAnswer(1, "first"));
-    editor.BEdit->click();
+    editor.editRuleButton->click();
     QVERIFY(driver.finished() && !driver.failed());
     QCOMPARE(subjectsOf(filters), (std::vector<std::string>{"first", "rule1", "rule2"}));
 
     // Nothing to edit in an empty list: no dialog opens.
     Filters empty;
-    TFEFil emptyEditor;
+    FilterEditor emptyEditor;
     emptyEditor.setUp(empty, "Filters", 11);
-    emptyEditor.BEdit->click();
-    emptyEditor.BDelete->click();
+    emptyEditor.editRuleButton->click();
+    emptyEditor.deleteRuleButton->click();
     QCOMPARE(driver.answered(), 1);
     QVERIFY(!driver.failed());
 }
 
-void EfilTest::deleteRules() {
+void FilterEditorTest::deleteRules() {
     Filters filters;
     addSubjectRules(filters, 3);
-    TFEFil editor;
+    FilterEditor editor;
     editor.setUp(filters, "Filters", 11);
     editor.show();
 
     // The last row: the new last row is selected.
-    editor.LVRules->lvdGoto(2);
-    editor.BDelete->click();
+    editor.ruleList->lvdGoto(2);
+    editor.deleteRuleButton->click();
     QCOMPARE(subjectsOf(filters), (std::vector<std::string>{"rule0", "rule1"}));
-    QCOMPARE(selectedRows(*editor.LVRules), std::vector<int>{1});
+    QCOMPARE(selectedRows(*editor.ruleList), std::vector<int>{1});
 
     // A middle row keeps its place for the row behind it.
-    editor.LVRules->lvdGoto(0);
-    editor.BDelete->click();
+    editor.ruleList->lvdGoto(0);
+    editor.deleteRuleButton->click();
     QCOMPARE(subjectsOf(filters), std::vector<std::string>{"rule1"});
-    QCOMPARE(selectedRows(*editor.LVRules), std::vector<int>{0});
+    QCOMPARE(selectedRows(*editor.ruleList), std::vector<int>{0});
 
     // The only row: nothing is left to select.
-    editor.BDelete->click();
+    editor.deleteRuleButton->click();
     QCOMPARE(filters.rules.count(), 0);
-    QCOMPARE(editor.LVRules->lvdGetCount(), 0);
-    QVERIFY(selectedRows(*editor.LVRules).empty());
-    editor.BDelete->click(); // an empty list: nothing happens
+    QCOMPARE(editor.ruleList->lvdGetCount(), 0);
+    QVERIFY(selectedRows(*editor.ruleList).empty());
+    editor.deleteRuleButton->click(); // an empty list: nothing happens
     QCOMPARE(filters.rules.count(), 0);
 }
 
-void EfilTest::ruleEditorKindSwitching() {
+void FilterEditorTest::ruleEditorKindSwitching() {
     auto rule = makeRule(RuleKind::SubjectContains, "spam.example", "WIN", "X-Bulk");
-    TFERule editor;
+    RuleEditor editor;
     editor.setUp(*rule, "Edit Rule", 1);
     editor.show();
-    const std::array<QWidget*, 3> inputs = {editor.EdAddDomain, editor.CBSubject, editor.CBHeader};
+    const std::array<QWidget*, 3> inputs = {editor.fromEdit, editor.subjectBox, editor.headerBox};
     auto onlyShown = [&](int kind) {
         for (int i = 0; i < 3; ++i) {
             QWidget* input = inputs[static_cast<std::size_t>(i)];
@@ -323,18 +327,18 @@ void EfilTest::ruleEditorKindSwitching() {
     };
     QVERIFY(onlyShown(1));
     QCOMPARE(editor.windowTitle(), QString("Edit Rule"));
-    const QString subjectPrompt = editor.LBPrompt->text();
+    const QString subjectPrompt = editor.promptLabel->text();
     for (int kind : {2, 0, 1, 2}) {
-        editor.RBKindItems->button(kind)->click();
+        editor.kindButtons->button(kind)->click();
         QVERIFY(onlyShown(kind));
     }
-    QVERIFY(editor.LBPrompt->text() != subjectPrompt);
-    QCOMPARE(editor.EdAddDomain->text(), QString("spam.example"));
-    QCOMPARE(editor.CBSubject->currentText(), QString("WIN"));
-    QCOMPARE(editor.CBHeader->currentText(), QString("X-Bulk"));
+    QVERIFY(editor.promptLabel->text() != subjectPrompt);
+    QCOMPARE(editor.fromEdit->text(), QString("spam.example"));
+    QCOMPARE(editor.subjectBox->currentText(), QString("WIN"));
+    QCOMPARE(editor.headerBox->currentText(), QString("X-Bulk"));
 
     // OK takes the kind and all three texts, as they are (not trimmed).
-    editor.CBSubject->setEditText(" WIN ");
+    editor.subjectBox->setEditText(" WIN ");
     FilterRule result;
     QVERIFY(editor.takeInto(result));
     QCOMPARE(result.kind, RuleKind::HeadersContain);
@@ -343,14 +347,14 @@ void EfilTest::ruleEditorKindSwitching() {
     QCOMPARE(result.headersText, std::string("X-Bulk"));
 
     // Texts stop at the longest a rule keeps.
-    editor.CBHeader->setEditText(QString(250, 'h'));
+    editor.headerBox->setEditText(QString(250, 'h'));
     QVERIFY(editor.takeInto(result));
     QCOMPARE(result.headersText, std::string(FilterRule::maxTextLength, 'h'));
 
     // editRule on Cancel leaves the rule untouched.
     ModalDialogDriver driver;
     driver.expect("TFERule", [](QDialog* dialog) {
-        static_cast<TFERule*>(dialog)->EdAddDomain->setText("changed");
+        static_cast<RuleEditor*>(dialog)->fromEdit->setText("changed");
         dialog->reject();
     });
     QVERIFY(!editRule(*rule, "Edit Rule", 1));
@@ -359,13 +363,13 @@ void EfilTest::ruleEditorKindSwitching() {
     QCOMPARE(rule->kind, RuleKind::SubjectContains);
 }
 
-void EfilTest::ruleEditorGivesBackUntouchedBytes() {
+void FilterEditorTest::ruleEditorGivesBackUntouchedBytes() {
     // Latin-1 bytes from an old filters file survive an edit of another text.
     auto rule = makeRule(RuleKind::FromContains, "caf\xe9.example", "", "");
-    TFERule editor;
+    RuleEditor editor;
     editor.setUp(*rule, "Edit Rule", 1);
-    QCOMPARE(editor.EdAddDomain->text(), QString::fromUtf8("café.example"));
-    editor.CBSubject->setEditText(QString::fromUtf8("é"));
+    QCOMPARE(editor.fromEdit->text(), QString::fromUtf8("café.example"));
+    editor.subjectBox->setEditText(QString::fromUtf8("é"));
     FilterRule result;
     QVERIFY(editor.takeInto(result));
     QCOMPARE(result.fromText, std::string("caf\xe9.example"));
@@ -377,15 +381,15 @@ void EfilTest::ruleEditorGivesBackUntouchedBytes() {
     QCOMPARE(editor.kindIndex(), 0);
 }
 
-void EfilTest::ruleCaptionsPerKind() {
+void FilterEditorTest::ruleCaptionsPerKind() {
     // Each kind shows its own text in its row.
     Filters filters;
     for (RuleKind kind :
          {RuleKind::FromContains, RuleKind::SubjectContains, RuleKind::HeadersContain})
         filters.rules.append(makeRule(kind, "a.example", "Offer", "X-Mailer").release());
-    TFEFil editor;
+    FilterEditor editor;
     editor.setUp(filters, "Filters", 11);
-    const QAbstractItemModel* rows = editor.LVRules->activeView()->model();
+    const QAbstractItemModel* rows = editor.ruleList->activeView()->model();
     const QStringList expected = {"a.example", "Offer", "X-Mailer"};
     for (int row = 0; row < 3; ++row) {
         const QString caption = rows->index(row, 0).data().toString();
@@ -394,23 +398,23 @@ void EfilTest::ruleCaptionsPerKind() {
     }
 }
 
-void EfilTest::askTextCutsAndCancelKeeps() {
+void FilterEditorTest::askTextCutsAndCancelKeeps() {
     ModalDialogDriver driver;
     QString openedWith;
     std::string text = "pattern";
     driver.expect("TFEdit", [&openedWith](QDialog* dialog) {
-        auto* edit = static_cast<TFEdit*>(dialog);
+        auto* edit = static_cast<TextPrompt*>(dialog);
         openedWith =
-            edit->LBPrompt->text() + "|" + edit->EdString->text() + "|" + edit->windowTitle();
-        edit->EdString->setText("a much longer text");
-        edit->BOk->click();
+            edit->promptLabel->text() + "|" + edit->textEdit->text() + "|" + edit->windowTitle();
+        edit->textEdit->setText("a much longer text");
+        edit->okButton->click();
     });
     QVERIFY(askText("Title", "Prompt:", 1200, text, 8));
     QCOMPARE(openedWith, QString("Prompt:|patter|Title"));
     QCOMPARE(text, std::string("a much")); // size 8 keeps 6 characters
 
     driver.expect("TFEdit", [](QDialog* dialog) {
-        static_cast<TFEdit*>(dialog)->EdString->setText("other");
+        static_cast<TextPrompt*>(dialog)->textEdit->setText("other");
         dialog->reject();
     });
     QVERIFY(!askText("Title", "Prompt:", 1200, text, 200));
@@ -418,7 +422,8 @@ void EfilTest::askTextCutsAndCancelKeeps() {
 
     // An untouched text comes back with its own bytes, cut to size - 2.
     text = "\xe9t\xe9 long";
-    driver.expect("TFEdit", [](QDialog* dialog) { static_cast<TFEdit*>(dialog)->BOk->click(); });
+    driver.expect("TFEdit",
+                  [](QDialog* dialog) { static_cast<TextPrompt*>(dialog)->okButton->click(); });
     QVERIFY(askText("Title", "Prompt:", 1200, text, 200));
     QCOMPARE(text, std::string("\xe9t\xe9 long"));
     // A typed text is UTF-8 and never loses half a character to the cut.
@@ -428,7 +433,7 @@ void EfilTest::askTextCutsAndCancelKeeps() {
     QVERIFY(driver.finished() && !driver.failed());
 }
 
-void EfilTest::duplicateDomainIsRefusedAndAskedAgain() {
+void FilterEditorTest::duplicateDomainIsRefusedAndAskedAgain() {
     RecordedBoxes boxes;
     TextList list(10, 5, false);
     list.add("spam.example");
@@ -463,77 +468,79 @@ void EfilTest::duplicateDomainIsRefusedAndAskedAgain() {
     QVERIFY(driver.finished() && !driver.failed());
 }
 
-void EfilTest::domainTrimCaseAndLength() {
+void FilterEditorTest::domainTrimCaseAndLength() {
     RecordedBoxes boxes;
     Filters filters;
     filters.bannedDomains.add("spam.example");
-    TFEFil editor;
+    FilterEditor editor;
     editor.setUp(filters, "Filters", 11);
     editor.show();
     ModalDialogDriver driver;
     driver.expect("TFEdit", textAnswer("\t b.example  "));
     driver.expect("TFEdit", textAnswer("SPAM.example"));
     driver.expect("TFEdit", textAnswer(QString(120, 'z')));
-    editor.BDBAdd->click();
-    editor.BDBAdd->click();
-    editor.BDBAdd->click();
+    editor.bannedPage->addButton->click();
+    editor.bannedPage->addButton->click();
+    editor.bannedPage->addButton->click();
     QVERIFY(driver.finished() && !driver.failed());
     QVERIFY(boxes.shown.empty());
     const std::vector<std::string> expected = {"SPAM.example", "b.example", "spam.example",
                                                std::string(kMaxDomainLength, 'z')};
     QCOMPARE(textsOf(filters.bannedDomains), expected);
-    QCOMPARE(linesOf(editor.LBSites), QStringList({"SPAM.example", "b.example", "spam.example",
-                                                   QString(kMaxDomainLength, 'z')}));
-    QCOMPARE(editor.LBSites->currentRow(), 3); // the new line is selected
-    QVERIFY(editor.LBSitesF->count() == 0 && filters.friendlyDomains.count() == 0);
+    QCOMPARE(
+        linesOf(editor.bannedPage->list),
+        QStringList({"SPAM.example", "b.example", "spam.example", QString(kMaxDomainLength, 'z')}));
+    QCOMPARE(editor.bannedPage->list->currentRow(), 3); // the new line is selected
+    QVERIFY(editor.friendlyPage->list->count() == 0 && filters.friendlyDomains.count() == 0);
 }
 
-void EfilTest::editAndDeleteDomains() {
+void FilterEditorTest::editAndDeleteDomains() {
     Filters filters;
     for (const char* domain : {"a.example", "b.example", "c.example"})
         filters.friendlyDomains.add(domain);
-    TFEFil editor;
+    FilterEditor editor;
     editor.setUp(filters, "Filters", 11);
     editor.show();
     ModalDialogDriver driver;
 
     // Edit and Delete need a selected line.
-    editor.BFDEdit->click();
-    editor.BFDDelete->click();
+    editor.friendlyPage->editButton->click();
+    editor.friendlyPage->deleteButton->click();
     QCOMPARE(filters.friendlyDomains.count(), 3);
 
     // Unchanged: accepted, one entry.
     QString openedWith;
-    editor.LBSitesF->setCurrentRow(1);
+    editor.friendlyPage->list->setCurrentRow(1);
     driver.expect("TFEdit", textAnswer("b.example", &openedWith));
-    editor.BFDEdit->click();
+    editor.friendlyPage->editButton->click();
     QCOMPARE(openedWith, QString("b.example"));
     QCOMPARE(textsOf(filters.friendlyDomains),
              (std::vector<std::string>{"a.example", "b.example", "c.example"}));
 
     // Changed: the entry moves to its sorted place and stays selected.
-    editor.LBSitesF->setCurrentRow(0);
+    editor.friendlyPage->list->setCurrentRow(0);
     driver.expect("TFEdit", textAnswer("z.example"));
-    editor.BFDEdit->click();
+    editor.friendlyPage->editButton->click();
     QVERIFY(driver.finished() && !driver.failed());
     QCOMPARE(textsOf(filters.friendlyDomains),
              (std::vector<std::string>{"b.example", "c.example", "z.example"}));
-    QCOMPARE(linesOf(editor.LBSitesF), QStringList({"b.example", "c.example", "z.example"}));
-    QCOMPARE(editor.LBSitesF->currentRow(), 2);
+    QCOMPARE(linesOf(editor.friendlyPage->list),
+             QStringList({"b.example", "c.example", "z.example"}));
+    QCOMPARE(editor.friendlyPage->list->currentRow(), 2);
 
     // Deleting the last line selects the new last one; the only line, none.
-    editor.BFDDelete->click();
+    editor.friendlyPage->deleteButton->click();
     QCOMPARE(textsOf(filters.friendlyDomains),
              (std::vector<std::string>{"b.example", "c.example"}));
-    QCOMPARE(editor.LBSitesF->selectedItems().size(), 1);
-    QCOMPARE(editor.LBSitesF->currentRow(), 1);
-    editor.BFDDelete->click();
-    editor.BFDDelete->click();
+    QCOMPARE(editor.friendlyPage->list->selectedItems().size(), 1);
+    QCOMPARE(editor.friendlyPage->list->currentRow(), 1);
+    editor.friendlyPage->deleteButton->click();
+    editor.friendlyPage->deleteButton->click();
     QCOMPARE(filters.friendlyDomains.count(), 0);
-    QCOMPARE(editor.LBSitesF->count(), 0);
+    QCOMPARE(editor.friendlyPage->list->count(), 0);
 }
 
-void EfilTest::cancelKeepsListChangesButNotSwitches() {
+void FilterEditorTest::cancelKeepsListChangesButNotSwitches() {
     Filters filters;
     addSubjectRules(filters, 2);
     filters.bannedDomains.add("spam.example");
@@ -542,19 +549,20 @@ void EfilTest::cancelKeepsListChangesButNotSwitches() {
     filters.friendlyEnabled = 1;
     ModalDialogDriver driver;
     driver.expect("TFEFil", [](QDialog* dialog) {
-        auto* editor = static_cast<TFEFil*>(dialog);
+        auto* editor = static_cast<FilterEditor*>(dialog);
         QCOMPARE(editor->windowTitle(), QString("My Filters"));
         QCOMPARE(helpContext(editor), 11);
-        QCOMPARE(editor->PageControl1->currentIndex(), 0);
-        QVERIFY(editor->CBRules->isChecked() && !editor->CBBanned->isChecked() &&
-                editor->CBFriend->isChecked());
-        QCOMPARE(editor->LVRules->lvdGetCount(), 2);
-        QCOMPARE(linesOf(editor->LBSites), QStringList({"spam.example"}));
-        editor->LVRules->lvdGoto(0);
-        editor->BDelete->click();
-        editor->CBRules->setChecked(false);
-        editor->CBBanned->setChecked(true);
-        editor->BCancel->click();
+        QCOMPARE(editor->pages->currentIndex(), 0);
+        QVERIFY(editor->rulesEnabledBox->isChecked() &&
+                !editor->bannedPage->enabledBox->isChecked() &&
+                editor->friendlyPage->enabledBox->isChecked());
+        QCOMPARE(editor->ruleList->lvdGetCount(), 2);
+        QCOMPARE(linesOf(editor->bannedPage->list), QStringList({"spam.example"}));
+        editor->ruleList->lvdGoto(0);
+        editor->deleteRuleButton->click();
+        editor->rulesEnabledBox->setChecked(false);
+        editor->bannedPage->enabledBox->setChecked(true);
+        editor->cancelButton->click();
     });
     QVERIFY(!editFilters(filters, "My Filters", 11));
     QVERIFY(driver.finished() && !driver.failed());
@@ -564,16 +572,16 @@ void EfilTest::cancelKeepsListChangesButNotSwitches() {
     QCOMPARE(filters.friendlyEnabled, std::uint8_t{1});
 }
 
-void EfilTest::okCopiesSwitches() {
+void FilterEditorTest::okCopiesSwitches() {
     Filters filters;
     filters.rulesEnabled = 7; // any non-zero byte is on
     ModalDialogDriver driver;
     driver.expect("TFEFil", [](QDialog* dialog) {
-        auto* editor = static_cast<TFEFil*>(dialog);
-        QVERIFY(editor->CBRules->isChecked());
-        editor->CBBanned->setChecked(true);
-        editor->CBFriend->setChecked(true);
-        editor->BOk->click();
+        auto* editor = static_cast<FilterEditor*>(dialog);
+        QVERIFY(editor->rulesEnabledBox->isChecked());
+        editor->bannedPage->enabledBox->setChecked(true);
+        editor->friendlyPage->enabledBox->setChecked(true);
+        editor->okButton->click();
     });
     QVERIFY(editFilters(filters, "Filters", 11));
     QVERIFY(driver.finished() && !driver.failed());
@@ -582,5 +590,5 @@ void EfilTest::okCopiesSwitches() {
     QCOMPARE(filters.friendlyEnabled, std::uint8_t{1});
 }
 
-QTEST_MAIN(EfilTest)
-#include "efil_test.moc"
+QTEST_MAIN(FilterEditorTest)
+#include "FilterEditorTest.moc"

@@ -4,6 +4,7 @@
 // test's thread, so everything "during an operation" is done from timers
 // that the operation's own event processing fires.
 
+#include "ui/MainWindow.h"
 #include "mail/Connection.h"
 #include "messages/Filters.h"
 #include "operations/MsgBox.h"
@@ -14,11 +15,10 @@
 #include "support/DovecotServer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ScriptedPop3Server.h"
-#include "ui/Efil.h"
-#include "ui/MainWindow.h"
 #include "ui/MainWindowHarness.h"
-#include "ui/Options.h"
-#include "ui/ViewMsg.h"
+#include "ui/MessageViewer.h"
+#include "ui/PreferencesDialog.h"
+#include "ui/TextPrompt.h"
 
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
@@ -84,8 +84,8 @@ class MainWindowTest : public QObject, private toppeek::test::WindowTestFiles {
 private:
     // A settings file with the given accounts (user alice, password secret)
     // and a window started on it, past its first activation.
-    std::unique_ptr<TFMain> startWindow(const std::vector<std::string>& hosts,
-                                        std::int16_t selected = 0) {
+    std::unique_ptr<MainWindow> startWindow(const std::vector<std::string>& hosts,
+                                            std::int16_t selected = 0) {
         return toppeek::test::startMainWindow(settingsPath_, filtersPath_, hosts, selected);
     }
 
@@ -118,15 +118,15 @@ private slots:
         hooks.about = [&](QWidget*) { calls.push_back("about"); };
         hooks.closeHelp = [&] { calls.push_back("close"); };
         {
-            TFMain window(settingsPath_, filtersPath_, nullptr, hooks);
+            MainWindow window(settingsPath_, filtersPath_, nullptr, hooks);
             // The check runs while the window is created, on the day read from the file.
             QCOMPARE(calls, std::vector<std::string>{"update"});
             QCOMPARE(daySeen, 700000u);
-            window.Index1->trigger();
-            window.OnlineHelp1->trigger();
-            window.ProgramHomePage1->trigger();
-            window.AuthorHomePage1->trigger();
-            window.About1->trigger();
+            window.helpIndexItem->trigger();
+            window.onlineHelpItem->trigger();
+            window.programHomePageItem->trigger();
+            window.authorHomePageItem->trigger();
+            window.aboutItem->trigger();
         }
         QCOMPARE(calls, (std::vector<std::string>{"update", "index", "online", "program", "author",
                                                   "about", "close"}));
@@ -140,49 +140,49 @@ private slots:
         auto window = startWindow({"127.0.0.1:1", "127.0.0.1:2"}, 7);
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), QString("TopPeek - Not connected"));
-        QCOMPARE(window->StatusText->text(), QString("For Help Press F1"));
+        QCOMPARE(window->statusText->text(), QString("For Help Press F1"));
         // The selector lists the accounts and clamps the selection into them.
-        QCOMPARE(window->CBAcc->count(), 2);
-        QCOMPARE(window->CBAcc->itemText(1), QString("alice1@example.com"));
+        QCOMPARE(window->accountSelector->count(), 2);
+        QCOMPARE(window->accountSelector->itemText(1), QString("alice1@example.com"));
         QCOMPARE(window->settings().selectedAccount, 1);
-        QCOMPARE(window->CBAcc->currentIndex(), 1);
-        QCOMPARE(window->LVMsg->columnCount(), 5);
+        QCOMPARE(window->accountSelector->currentIndex(), 1);
+        QCOMPARE(window->messageView->columnCount(), 5);
         const QStringList captions{"To:", "From:", "Size", "Date", "Subject"};
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(window->LVMsg->columnCaption(i), captions[i]);
+            QCOMPARE(window->messageView->columnCaption(i), captions[i]);
 
-        QCOMPARE(window->BConnect->text(), QString("Connect"));
-        QCOMPARE(window->BClose->toolTip(), QString("Close conection"));
-        QCOMPARE(window->BOptions->text(), QString("options"));
-        QCOMPARE(window->Exit1->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
-        QCOMPARE(window->Connect1->shortcut(), QKeySequence(Qt::Key_F2));
-        QCOMPARE(window->ViewHeaders1->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
-        QCOMPARE(window->RemoveEmail->text(), QString("&Remove Marked Messages"));
-        QCOMPARE(window->Removemarkedmessages1->text(), QString("&Remove marked messages"));
-        QCOMPARE(window->File1->actions().size(), 4); // Open, Close, separator, Exit
-        QCOMPARE(window->PopupMenu->actions().size(), 15);
-        QCOMPARE(window->LBFilter->text(),
+        QCOMPARE(window->connectButton->text(), QString("Connect"));
+        QCOMPARE(window->closeButton->toolTip(), QString("Close conection"));
+        QCOMPARE(window->preferencesButton->text(), QString("options"));
+        QCOMPARE(window->exitItem->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
+        QCOMPARE(window->popupOpenConnection->shortcut(), QKeySequence(Qt::Key_F2));
+        QCOMPARE(window->viewHeadersItem->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
+        QCOMPARE(window->removeMarkedItem->text(), QString("&Remove Marked Messages"));
+        QCOMPARE(window->popupRemoveMarked->text(), QString("&Remove marked messages"));
+        QCOMPARE(window->fileMenu->actions().size(), 4); // Open, Close, separator, Exit
+        QCOMPARE(window->listMenu->actions().size(), 15);
+        QCOMPARE(window->filterLabel->text(),
                  QString("Friendly domains: off\nBanned domains: off\nRejection rules: off"));
 
         // Not connected: only Open connection and the commands of no state work.
-        QVERIFY(window->BConnect->isEnabled());
-        QVERIFY(window->OpenConnection1->isEnabled());
-        QVERIFY(!window->BClose->isEnabled());
-        QVERIFY(!window->ViewEmail1->isEnabled());
-        QVERIFY(!window->SelectGroup2->isEnabled());
-        QVERIFY(window->EditFilters1->isEnabled());
-        QVERIFY(window->BOptions->isEnabled());
-        QVERIFY(window->GBMsg->title().isEmpty());
+        QVERIFY(window->connectButton->isEnabled());
+        QVERIFY(window->openConnectionItem->isEnabled());
+        QVERIFY(!window->closeButton->isEnabled());
+        QVERIFY(!window->viewMessageItem->isEnabled());
+        QVERIFY(!window->popupSelectGroup->isEnabled());
+        QVERIFY(window->editFiltersItem->isEnabled());
+        QVERIFY(window->preferencesButton->isEnabled());
+        QVERIFY(window->messageGroup->title().isEmpty());
 
-        window->ViewToolbar1->trigger();
-        QVERIFY(!window->BB->isVisible());
-        QVERIFY(!window->ViewToolbar1->isChecked());
-        window->ViewToolbar1->trigger();
-        QVERIFY(window->BB->isVisible());
-        QCOMPARE(window->BB->height(), 41);
-        window->List1->trigger();
-        QCOMPARE(window->LVMsg->viewStyle(), TViewStyle::List);
-        QVERIFY(window->List1->isChecked() && !window->Details1->isChecked());
+        window->showToolbarItem->trigger();
+        QVERIFY(!window->toolbarPanel->isVisible());
+        QVERIFY(!window->showToolbarItem->isChecked());
+        window->showToolbarItem->trigger();
+        QVERIFY(window->toolbarPanel->isVisible());
+        QCOMPARE(window->toolbarPanel->height(), 41);
+        window->listStyleItem->trigger();
+        QCOMPARE(window->messageView->viewStyle(), TViewStyle::List);
+        QVERIFY(window->listStyleItem->isChecked() && !window->detailsItem->isChecked());
     }
 
     // At the window's first size the sized columns show their typical texts whole in the font
@@ -195,7 +195,7 @@ private slots:
         {
             auto window = startWindow({"127.0.0.1:1"});
             QVERIFY(window);
-            TListViewData& list = *window->LVMsg;
+            TListViewData& list = *window->messageView;
             const QFontMetrics metrics(list.font());
             QCOMPARE(list.font().pixelSize(), 11);
             for (int column = 0; column < 4; ++column)
@@ -221,17 +221,20 @@ private slots:
         }
         auto again = startWindow({"127.0.0.1:1"});
         QVERIFY(again);
-        QCOMPARE(again->LVMsg->columnWidth(1), 260);
+        QCOMPARE(again->messageView->columnWidth(1), 260);
     }
 
     void firstStartWithoutAccountsOpensThePreferences() {
         WhenTrue cancel(
-            [] { return qobject_cast<TFOptions*>(QApplication::activeModalWidget()); },
-            [] { qobject_cast<TFOptions*>(QApplication::activeModalWidget())->BCancel->click(); });
+            [] { return qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget()); },
+            [] {
+                qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget())
+                    ->cancelButton->click();
+            });
         auto window = startWindow({});
         QVERIFY(window);
         QVERIFY(cancel.fired());
-        QCOMPARE(window->CBAcc->count(), 0);
+        QCOMPARE(window->accountSelector->count(), 0);
         window->OpenConnection(); // no account: nothing to open
         QVERIFY(boxes_->shown().empty());
         QVERIFY(!progressBusy());
@@ -245,36 +248,36 @@ private slots:
         QVERIFY(connectTo(*window, check));
         window->messageList().at(0)->mark = MarkState::MarkedForDelete;
         // With no row chosen, Delete removes the first account, the listed one.
-        auto deleteFirst = onDialog<TFOptions>([](TFOptions* dialog) {
-            dialog->BDelete->click();
-            dialog->BOk->click();
+        auto deleteFirst = onDialog<PreferencesDialog>([](PreferencesDialog* dialog) {
+            dialog->deleteAccountButton->click();
+            dialog->okButton->click();
         });
         boxes_->answer(kIdNo);
-        window->BOptions->click();
+        window->preferencesButton->click();
         QVERIFY(deleteFirst->fired());
-        QCOMPARE(window->CBAcc->count(), 1);
-        QCOMPARE(window->CBAcc->currentText(), QString("alice1@example.com"));
+        QCOMPARE(window->accountSelector->count(), 1);
+        QCOMPARE(window->accountSelector->currentText(), QString("alice1@example.com"));
         // The marked-messages question of Close connection, answered No.
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
         QVERIFY(!window->connected());
-        QCOMPARE(window->LVMsg->lvdGetCount(), 0);
+        QCOMPARE(window->messageView->lvdGetCount(), 0);
         auto saved = createDefaultSettings();
         QVERIFY(loadSettings(settingsPath_, *saved));
         QCOMPARE(saved->accounts.count(), 1);
     }
 
     void cellFormats() {
-        QCOMPARE(TFMain::sizeText(1023), std::string("1023 b"));
-        QCOMPARE(TFMain::sizeText(1024), std::string("1.0 Kb"));
-        QCOMPARE(TFMain::sizeText(1535), std::string("1.4 Kb"));
-        QCOMPARE(TFMain::sizeText(1536), std::string("1.5 Kb"));
-        QCOMPARE(TFMain::sizeText(2047), std::string("1.9 Kb"));
+        QCOMPARE(MainWindow::sizeText(1023), std::string("1023 b"));
+        QCOMPARE(MainWindow::sizeText(1024), std::string("1.0 Kb"));
+        QCOMPARE(MainWindow::sizeText(1535), std::string("1.4 Kb"));
+        QCOMPARE(MainWindow::sizeText(1536), std::string("1.5 Kb"));
+        QCOMPARE(MainWindow::sizeText(2047), std::string("1.9 Kb"));
         MailDate date{5, 3, 2010, 9, 7, 9};
-        QCOMPARE(TFMain::dateText(date), std::string("5 Mar 2010 - 9:7:9"));
+        QCOMPARE(MainWindow::dateText(date), std::string("5 Mar 2010 - 9:7:9"));
         date.month = 0;
-        QCOMPARE(TFMain::dateText(date), std::string("(no date)"));
+        QCOMPARE(MainWindow::dateText(date), std::string("(no date)"));
         date.month = 13;
-        QCOMPARE(TFMain::dateText(date), std::string("(no date)"));
+        QCOMPARE(MainWindow::dateText(date), std::string("(no date)"));
 
         // The cells of a listed entry, as the list asks for them.
         auto window = startWindow({"127.0.0.1:1"});
@@ -288,8 +291,8 @@ private slots:
             char text[64];
             std::strcpy(text, "untouched");
             int image = -1;
-            window->LVMsgLVFastDisplay(window->LVMsg, LvifText | LvifImage, text, maxtext, column,
-                                       0, &image);
+            window->LVMsgLVFastDisplay(window->messageView, LvifText | LvifImage, text, maxtext,
+                                       column, 0, &image);
             return std::make_pair(std::string(text), image);
         };
         QCOMPARE(cell(0), std::make_pair(std::string("alice@example.com"), 1));
@@ -304,7 +307,8 @@ private slots:
         // A row without an entry is left alone.
         char text[16] = "untouched";
         int image = -1;
-        window->LVMsgLVFastDisplay(window->LVMsg, LvifText | LvifImage, text, 16, 0, 1, &image);
+        window->LVMsgLVFastDisplay(window->messageView, LvifText | LvifImage, text, 16, 0, 1,
+                                   &image);
         QCOMPARE(std::string(text), std::string("untouched"));
         QCOMPARE(image, -1);
     }
@@ -312,8 +316,8 @@ private slots:
     void choosingTheCurrentAccountDoesNothing() {
         auto window = startWindow({"127.0.0.1:1", "127.0.0.1:2"});
         QVERIFY(window);
-        emit window->CBAcc->activated(0);
-        window->CBAccChange();
+        emit window->accountSelector->activated(0);
+        window->accountChosen();
         QVERIFY(boxes_->shown().empty());
         QVERIFY(!window->connected());
         QCOMPARE(window->settings().selectedAccount, 0);
@@ -321,8 +325,8 @@ private slots:
         // Another account opens a connection to it: here a refused one.
         window->settings().accounts.at(1)->host =
             "127.0.0.1:" + std::to_string(toppeek::test::unusedLoopbackPort());
-        window->CBAcc->setCurrentIndex(1);
-        emit window->CBAcc->activated(1);
+        window->accountSelector->setCurrentIndex(1);
+        emit window->accountSelector->activated(1);
         QCOMPARE(window->settings().selectedAccount, 1);
         QVERIFY(!window->connected());
         // The failed connection, and nothing said of a mailbox that was never read.
@@ -336,14 +340,14 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        QCOMPARE(window->LVMsg->lvdGetCount(), 3);
+        QCOMPARE(window->messageView->lvdGetCount(), 3);
         QVERIFY(window->windowTitle().startsWith("TopPeek - 127.0.0.1:"));
-        QCOMPARE(window->GBMsg->title(), QString("Messages: 3 (4.9 Kb)"));
-        QVERIFY(!window->BConnect->isEnabled());
-        QVERIFY(window->BRemove->isEnabled());
+        QCOMPARE(window->messageGroup->title(), QString("Messages: 3 (4.9 Kb)"));
+        QVERIFY(!window->connectButton->isEnabled());
+        QVERIFY(window->removeButton->isEnabled());
 
-        window->LVMsg->lvdSelectAll(1);
-        window->BMark->click();
+        window->messageView->lvdSelectAll(1);
+        window->markButton->click();
         QCOMPARE(countMarked(window->messageList()), 3);
 
         ScriptedPop3Server removal;
@@ -356,14 +360,14 @@ private slots:
         removal.start();
         window->settings().accounts.at(0)->host = removal.hostAndPort();
         boxes_->answer(kIdYes);
-        window->BRemove->click();
+        window->removeButton->click();
         QVERIFY(removal.waitUntilDone(5s));
         QCOMPARE(removal.problems(), std::vector<std::string>{});
         QCOMPARE(window->messageList().count(), 0);
-        QCOMPARE(window->LVMsg->lvdGetCount(), 0);
+        QCOMPARE(window->messageView->lvdGetCount(), 0);
         QVERIFY(window->connected());
-        QCOMPARE(window->GBMsg->title(), QString("Messages: 0 (0 bytes)"));
-        QVERIFY(window->BClose->isEnabled());
+        QCOMPARE(window->messageGroup->title(), QString("Messages: 0 (0 bytes)"));
+        QVERIFY(window->closeButton->isEnabled());
 
         // Nothing marked any more: Remove only says so.
         window->RemoveMarked();
@@ -409,12 +413,12 @@ private slots:
         };
         std::vector<Batch> batches;
         QObject::connect(
-            window->LVMsg->activeView()->model(), &QAbstractItemModel::rowsInserted, window.get(),
-            [&](const QModelIndex&, int first, int last) {
+            window->messageView->activeView()->model(), &QAbstractItemModel::rowsInserted,
+            window.get(), [&](const QModelIndex&, int first, int last) {
                 batches.push_back({first, last, progressBusy(), window->messageList().count()});
             });
         QVERIFY(connectTo(*window, check));
-        QCOMPARE(window->LVMsg->lvdGetCount(), kMessages);
+        QCOMPARE(window->messageView->lvdGetCount(), kMessages);
         QVERIFY(!batches.empty());
         int next = 0;
         int duringCheck = 0;
@@ -442,7 +446,7 @@ private slots:
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         boxes_->answer(kIdCancel);
-        QTest::keyClick(window->LVMsg->activeView(), Qt::Key_F4, Qt::AltModifier);
+        QTest::keyClick(window->messageView->activeView(), Qt::Key_F4, Qt::AltModifier);
         QVERIFY(!window->isVisible());
         QVERIFY(!window->connected());
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
@@ -456,10 +460,11 @@ private slots:
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
         bool busyMenus = false;
-        WhenTrue closeBox([&] { return window->LVMsg->lvdGetCount() == 2; },
+        WhenTrue closeBox([&] { return window->messageView->lvdGetCount() == 2; },
                           [&] {
-                              busyMenus = !window->Edit1->menuAction()->isEnabled() &&
-                                          !window->BB->isEnabled() && window->GBMsg->isEnabled();
+                              busyMenus = !window->editMenu->menuAction()->isEnabled() &&
+                                          !window->toolbarPanel->isEnabled() &&
+                                          window->messageGroup->isEnabled();
                               window->close();
                           });
         boxes_->answer(kIdYes);
@@ -483,8 +488,8 @@ private slots:
         scriptStallingCheck(server);
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
-        WhenTrue exitKey([&] { return window->LVMsg->lvdGetCount() == 2; },
-                         [&] { window->Exit1->trigger(); });
+        WhenTrue exitKey([&] { return window->messageView->lvdGetCount() == 2; },
+                         [&] { window->exitItem->trigger(); });
         boxes_->answer(kIdNo);
         window->OpenConnection(); // ends when the silent server times out
         QVERIFY(exitKey.fired());
@@ -497,7 +502,7 @@ private slots:
         const std::string& report = boxes_->shown()[1].text;
         QVERIFY(report.find("Only 2 of 5 messages") == 0);
         QVERIFY(report.find("the server stopped answering") != std::string::npos);
-        QCOMPARE(window->GBMsg->title(), QString("Messages: 2 of 5 (300 bytes)"));
+        QCOMPARE(window->messageGroup->title(), QString("Messages: 2 of 5 (300 bytes)"));
     }
 
     void cancelledCheckNamesItsPartialListInTheCaption() {
@@ -508,7 +513,7 @@ private slots:
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
         toppeek::test::PressCancelWhen cancel(
-            [&](toppeek::operations::TTFPro3&) { return window->LVMsg->lvdGetCount() == 2; });
+            [&](toppeek::operations::TTFPro3&) { return window->messageView->lvdGetCount() == 2; });
         boxes_->answer(kIdYes);
         window->OpenConnection();
         QVERIFY(cancel.pressed());
@@ -516,7 +521,7 @@ private slots:
         // The user asked for it: only the cancel question, no report, yet the list never looks
         // complete.
         QCOMPARE(boxes_->shown().size(), std::size_t{1});
-        QCOMPARE(window->GBMsg->title(), QString("Messages: 2 of 5 (300 bytes)"));
+        QCOMPARE(window->messageGroup->title(), QString("Messages: 2 of 5 (300 bytes)"));
     }
 
     void listHandlersDoNothingDuringAnOperation() {
@@ -527,22 +532,22 @@ private slots:
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
         std::vector<int> markedAfter;
-        WhenTrue meddle([&] { return window->LVMsg->lvdGetCount() == 2; },
+        WhenTrue meddle([&] { return window->messageView->lvdGetCount() == 2; },
                         [&] {
-                            QAbstractItemView* view = window->LVMsg->activeView();
-                            window->LVMsg->lvdGoto(0);
+                            QAbstractItemView* view = window->messageView->activeView();
+                            window->messageView->lvdGoto(0);
                             QTest::keyClick(view, Qt::Key_Delete);
                             markedAfter.push_back(countMarked(window->messageList()));
                             QTest::keyClick(view, Qt::Key_Insert);
                             markedAfter.push_back(countMarked(window->messageList()));
                             QTest::keyClick(view, Qt::Key_Plus, Qt::KeypadModifier);
-                            window->LVMsgDblClick();
+                            window->listDoubleClicked();
                             markedAfter.push_back(countMarked(window->messageList()));
                             clickColumn(*window, 4);
-                            window->CBAcc->setCurrentIndex(1);
-                            window->CBAccChange();
-                            window->OpenConnection1->trigger();
-                            window->BConnect->click();
+                            window->accountSelector->setCurrentIndex(1);
+                            window->accountChosen();
+                            window->openConnectionItem->trigger();
+                            window->connectButton->click();
                             window->Preferences();
                             window->EditFilters();
                         });
@@ -556,7 +561,7 @@ private slots:
         QCOMPARE(countMarked(window->messageList()), 0);
         QCOMPARE(window->sortKey(), -1);
         QCOMPARE(window->settings().selectedAccount, 0);
-        QCOMPARE(window->CBAcc->currentIndex(), 0);
+        QCOMPARE(window->accountSelector->currentIndex(), 0);
     }
 
     void listCommands() {
@@ -565,7 +570,7 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->LVMsg;
+        TListViewData& list = *window->messageView;
         const auto marks = [&] {
             QString text;
             for (const MessageEntry* entry : window->messageList())
@@ -575,16 +580,16 @@ private slots:
 
         // Sorting twice by one key reverses; the cursor stays on its message.
         list.lvdGoto(0); // "beta"
-        window->BySubject1->trigger();
+        window->sortBySubjectItem->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"alpha", "beta", "gamma"}));
         QCOMPARE(list.lvdIndexFocused(), 1);
-        QVERIFY(window->BySubject1->isChecked());
+        QVERIFY(window->sortBySubjectItem->isChecked());
         clickColumn(*window, 4);
         QCOMPARE(columnTexts(*window, 4), (QStringList{"gamma", "beta", "alpha"}));
         QCOMPARE(window->sortAscending(), false);
         clickColumn(*window, 2); // another key keeps the direction
         QCOMPARE(columnTexts(*window, 2), (QStringList{"2.9 Kb", "1.9 Kb", "100 b"}));
-        QVERIFY(window->BySize1->isChecked() && !window->BySubject1->isChecked());
+        QVERIFY(window->sortBySizeItem->isChecked() && !window->sortBySubjectItem->isChecked());
         QVERIFY(list.headerView()->isSortIndicatorShown());
         QCOMPARE(list.headerView()->sortIndicatorSection(), 2);
         QCOMPARE(list.headerView()->sortIndicatorOrder(), Qt::DescendingOrder);
@@ -606,9 +611,9 @@ private slots:
         };
         QCOMPARE(tip(1), QString("Marked by hand"));
         QCOMPARE(tip(0), QString());
-        QCOMPARE(window->StatusText->text(), QString("For Help Press F1"));
+        QCOMPARE(window->statusText->text(), QString("For Help Press F1"));
         list.lvdGoto(1);
-        QCOMPARE(window->StatusText->text(), QString("Marked by hand"));
+        QCOMPARE(window->statusText->text(), QString("Marked by hand"));
         list.lvdGoto(2);
         QTest::keyClick(list.activeView(), Qt::Key_Insert);
         QCOMPARE(marks(), QString("-xx"));
@@ -616,7 +621,7 @@ private slots:
 
         // Double click flips the selected rows.
         list.lvdSelectAll(1);
-        window->LVMsgDblClick();
+        window->listDoubleClicked();
         QCOMPARE(marks(), QString("x--"));
 
         // Mark not addressed marks the one to another domain, unmarks the rest.
@@ -625,12 +630,12 @@ private slots:
         QVERIFY(boxes_->shown().empty());
 
         // Group commands take their text from the one-line dialog.
-        auto typeGroup = onDialog<TFEdit>([](TFEdit* dialog) {
-            dialog->EdString->setText("gam*");
-            dialog->BOk->click();
+        auto typeGroup = onDialog<TextPrompt>([](TextPrompt* dialog) {
+            dialog->textEdit->setText("gam*");
+            dialog->okButton->click();
         });
         list.lvdGoto(0);
-        window->SelectGroup2->trigger();
+        window->popupSelectGroup->trigger();
         QVERIFY(typeGroup->fired());
         QCOMPARE(marks(), QString("-xx"));
         QCOMPARE(list.lvdIndexFocused(), 0);
@@ -640,16 +645,16 @@ private slots:
         window->filters().bannedEnabled = 1;
         for (MessageEntry* entry : window->messageList())
             entry->mark = MarkState::Unmarked;
-        window->ApplyFilters1->trigger();
+        window->popupApplyFilters->trigger();
         QCOMPARE(marks(), QString("-x-"));
         QCOMPARE(tip(1), QString("Banned domain: spam.test"));
         list.lvdGoto(1);
-        QCOMPARE(window->StatusText->text(), QString("Banned domain: spam.test"));
+        QCOMPARE(window->statusText->text(), QString("Banned domain: spam.test"));
 
         // Print headers lists every header block, each followed by an empty line.
         const QString listing = dir_->filePath("headers.txt");
         window->setHeaderListingPath(listing.toStdString());
-        window->PrintHeaders1->trigger();
+        window->printHeadersItem->trigger();
         QFile file(listing);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll().count("Subject: "), 3);
@@ -668,16 +673,16 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, {kThree[0]});
         QVERIFY(connectTo(*window, check));
-        window->LVMsg->lvdGoto(0);
+        window->messageView->lvdGoto(0);
 
         QStringList shown;
         auto closeViewerEachTime = [&] {
             return std::make_unique<WhenTrue>(
-                [] { return qobject_cast<TFViewMsg*>(QApplication::activeModalWidget()); },
+                [] { return qobject_cast<MessageViewer*>(QApplication::activeModalWidget()); },
                 [&] {
-                    auto* viewer = qobject_cast<TFViewMsg*>(QApplication::activeModalWidget());
-                    shown << viewer->MMsg->toPlainText();
-                    viewer->BOk->click();
+                    auto* viewer = qobject_cast<MessageViewer*>(QApplication::activeModalWidget());
+                    shown << viewer->textView->toPlainText();
+                    viewer->closeButton->click();
                 });
         };
         auto fetchServer = [](ScriptedPop3Server& server, const std::string& body) {
@@ -692,12 +697,12 @@ private slots:
         first.start();
         window->settings().accounts.at(0)->host = first.hostAndPort();
         auto viewer = closeViewerEachTime();
-        window->BView->click();
+        window->viewButton->click();
         QVERIFY(first.waitUntilDone(5s));
         viewer = closeViewerEachTime();
-        window->ViewMessage1->trigger(); // no second fetch: no server answers now
+        window->popupViewMessage->trigger(); // no second fetch: no server answers now
         viewer = closeViewerEachTime();
-        window->POPViewHeaders->trigger();
+        window->popupViewHeaders->trigger();
 
         // A changed number of lines makes the fetched text stale.
         setBodyLoadedAll(window->messageList(), false);
@@ -706,7 +711,7 @@ private slots:
         second.start();
         window->settings().accounts.at(0)->host = second.hostAndPort();
         viewer = closeViewerEachTime();
-        window->ViewEmail1->trigger();
+        window->viewMessageItem->trigger();
         QVERIFY(second.waitUntilDone(5s));
         viewer.reset();
 
@@ -735,14 +740,15 @@ private slots:
         auto window = startWindow({server.hostAndPort()}, 3);
         QVERIFY(window);
         window->settings().accounts.at(0)->userName = server.loginName("alice");
-        QCOMPARE(window->CBAcc->currentText(), QString("alice0@example.com"));
+        QCOMPARE(window->accountSelector->currentText(), QString("alice0@example.com"));
 
         // The rows join in batches as they arrive (see checkAddsRowsInBatchesAsTheyArrive), the
         // list growing steadily to the whole mailbox.
         std::vector<int> rowsShown;
-        QObject::connect(window->LVMsg->activeView()->model(), &QAbstractItemModel::rowsInserted,
-                         [&] { rowsShown.push_back(window->LVMsg->lvdGetCount()); });
-        window->BConnect->click();
+        QObject::connect(window->messageView->activeView()->model(),
+                         &QAbstractItemModel::rowsInserted,
+                         [&] { rowsShown.push_back(window->messageView->lvdGetCount()); });
+        window->connectButton->click();
         QVERIFY(window->connected());
         QVERIFY(!rowsShown.empty());
         QVERIFY(std::is_sorted(rowsShown.begin(), rowsShown.end()));
@@ -761,14 +767,14 @@ private slots:
                  (QStringList{"bravo", "charlie", "echo", "alpha", "delta"}));
 
         // Mark "charlie" and "alpha", then close and agree to remove them.
-        window->LVMsg->lvdSelectAll(0);
-        window->LVMsg->lvdSetSelected(1, 1);
-        window->LVMsg->lvdSetSelected(3, 1);
-        window->MarkUnmarkforDelete1->trigger();
+        window->messageView->lvdSelectAll(0);
+        window->messageView->lvdSetSelected(1, 1);
+        window->messageView->lvdSetSelected(3, 1);
+        window->markItem->trigger();
         boxes_->answer(kIdYes);
-        window->BClose->click();
+        window->closeButton->click();
         QVERIFY(!window->connected());
-        QCOMPARE(window->LVMsg->lvdGetCount(), 0);
+        QCOMPARE(window->messageView->lvdGetCount(), 0);
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
         QCOMPARE(server.messageCount("alice"), std::size_t{3});
 
@@ -795,17 +801,17 @@ private slots:
         window->settings().accounts.at(0)->userName = server.loginName("alice");
         window->OpenConnection();
         QVERIFY(window->connected());
-        window->LVMsg->lvdGoto(0);
+        window->messageView->lvdGoto(0);
         window->MarkOrUnmark();
 
         // Deleting the listed account makes the other one current; the marked
         // message still goes from the mailbox it was listed from.
-        auto deleteFirst = onDialog<TFOptions>([](TFOptions* dialog) {
-            dialog->BDelete->click();
-            dialog->BOk->click();
+        auto deleteFirst = onDialog<PreferencesDialog>([](PreferencesDialog* dialog) {
+            dialog->deleteAccountButton->click();
+            dialog->okButton->click();
         });
         boxes_->answer(kIdYes);
-        window->Options1->trigger();
+        window->preferencesItem->trigger();
         QVERIFY(deleteFirst->fired());
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
         QVERIFY(!window->connected());
@@ -814,4 +820,4 @@ private slots:
 };
 
 QTEST_MAIN(MainWindowTest)
-#include "mainwindow_test.moc"
+#include "MainWindowTest.moc"

@@ -8,7 +8,7 @@
 #include "MainWindowHarness.h"
 #include "operations/SecretServiceStore.h"
 #include "support/DovecotServer.h"
-#include "ui/Options.h"
+#include "ui/PreferencesDialog.h"
 
 #include <QInputDialog>
 #include <QLabel>
@@ -49,11 +49,11 @@ void removeFromKeyring(const KeyringItem& item) {
 
 } // namespace
 
-class KeyringScenarios : public QObject, toppeek::test::WindowTestFiles {
+class KeyringScenariosTest : public QObject, toppeek::test::WindowTestFiles {
     Q_OBJECT
 
-    std::unique_ptr<TFMain> openWindow() {
-        auto window = std::make_unique<TFMain>(settingsPath_, filtersPath_);
+    std::unique_ptr<MainWindow> openWindow() {
+        auto window = std::make_unique<MainWindow>(settingsPath_, filtersPath_);
         window->setPasswordStore(std::make_unique<SecretServiceStore>());
         window->show();
         if (!QTest::qWaitFor([&] { return window->firstActivationDone(); }, 5000))
@@ -62,7 +62,7 @@ class KeyringScenarios : public QObject, toppeek::test::WindowTestFiles {
     }
 
     // Closes the window the way the user does and waits until it is gone.
-    static bool closeWindow(std::unique_ptr<TFMain>& window) {
+    static bool closeWindow(std::unique_ptr<MainWindow>& window) {
         window->close();
         const bool closed = QTest::qWaitFor([&] { return !window->isVisible(); }, 20000);
         window.reset();
@@ -121,7 +121,7 @@ private slots:
         window->OpenConnection();
         QVERIFY(window->waitingForKeyring() || window->connected());
         QTRY_VERIFY_WITH_TIMEOUT(window->connected(), 20000);
-        QCOMPARE(window->LVMsg->lvdGetCount(), 2);
+        QCOMPARE(window->messageView->lvdGetCount(), 2);
         QVERIFY(!window->waitingForKeyring());
         QVERIFY(closeWindow(window));
 
@@ -164,12 +164,12 @@ private slots:
         window = openWindow();
         QVERIFY(window);
         QString note;
-        auto removeAccount = onDialog<TFOptions>([&](TFOptions* dialog) {
-            note = dialog->LBPasswords->text();
-            dialog->BDelete->click();
-            dialog->BOk->click();
+        auto removeAccount = onDialog<PreferencesDialog>([&](PreferencesDialog* dialog) {
+            note = dialog->passwordNoteLabel->text();
+            dialog->deleteAccountButton->click();
+            dialog->okButton->click();
         });
-        window->Options1->trigger();
+        window->preferencesItem->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!window->waitingForKeyring(), 20000);
         QVERIFY(note.contains("desktop's keyring"));
         QVERIFY(!keyringHolds(renamed));
@@ -182,11 +182,11 @@ private slots:
         window->setPasswordStore(std::make_unique<SecretServiceStore>());
         QTRY_VERIFY_WITH_TIMEOUT(window->passwordNote().startsWith("No keyring"), 20000);
         QString note;
-        auto cancel = onDialog<TFOptions>([&](TFOptions* dialog) {
-            note = dialog->LBPasswords->text();
-            dialog->BOk->click();
+        auto cancel = onDialog<PreferencesDialog>([&](PreferencesDialog* dialog) {
+            note = dialog->passwordNoteLabel->text();
+            dialog->okButton->click();
         });
-        window->Options1->trigger();
+        window->preferencesItem->trigger();
         QTRY_VERIFY(!note.isEmpty());
         QCOMPARE(note, window->passwordNote());
         QVERIFY(boxes_->shown().empty());
@@ -198,5 +198,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(KeyringScenarios)
-#include "KeyringScenarios.moc"
+QTEST_MAIN(KeyringScenariosTest)
+#include "KeyringScenariosTest.moc"

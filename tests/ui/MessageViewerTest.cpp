@@ -1,4 +1,5 @@
-#include "ui/ViewMsg.h"
+#include "ui/MessageViewer.h"
+#include "ui/HeaderListing.h"
 
 #include "support/ModalDialogDriver.h"
 
@@ -34,11 +35,11 @@ void addEntry(MessageList& list, const std::string& header) {
 
 } // namespace
 
-class ViewMsgTest : public QObject {
+class MessageViewerTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { TFViewMsg::forgetSize(); }
+    void init() { MessageViewer::forgetSize(); }
     void showsTextReadOnlyAndWrapped();
     void enterAndEscClose_data();
     void enterAndEscClose();
@@ -48,49 +49,49 @@ private slots:
     void headerListingOfEmptyListAndFailure();
 };
 
-void ViewMsgTest::showsTextReadOnlyAndWrapped() {
-    TFViewMsg viewer;
-    QCOMPARE(viewer.size(), QSize(TFViewMsg::kDesignWidth, TFViewMsg::kDesignHeight));
-    QVERIFY(viewer.MMsg->isReadOnly());
-    QCOMPARE(viewer.MMsg->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+void MessageViewerTest::showsTextReadOnlyAndWrapped() {
+    MessageViewer viewer;
+    QCOMPARE(viewer.size(), QSize(MessageViewer::kDesignWidth, MessageViewer::kDesignHeight));
+    QVERIFY(viewer.textView->isReadOnly());
+    QCOMPARE(viewer.textView->lineWrapMode(), QPlainTextEdit::WidgetWidth);
 
     viewer.ShowText("Subject: caf\xe9\r\nFrom: a@b\r\n\r\nline\rnext", "Headers");
     QCOMPARE(viewer.windowTitle(), QString("Headers"));
-    QCOMPARE(viewer.MMsg->toPlainText(),
+    QCOMPARE(viewer.textView->toPlainText(),
              QString::fromUtf8("Subject: café\nFrom: a@b\n\nline\nnext"));
     viewer.ShowText("second", "Message");
-    QCOMPARE(viewer.MMsg->toPlainText(), QString("second"));
+    QCOMPARE(viewer.textView->toPlainText(), QString("second"));
 }
 
-void ViewMsgTest::enterAndEscClose_data() {
+void MessageViewerTest::enterAndEscClose_data() {
     QTest::addColumn<int>("key");
     QTest::newRow("Enter") << static_cast<int>(Qt::Key_Return);
     QTest::newRow("keypad Enter") << static_cast<int>(Qt::Key_Enter);
     QTest::newRow("Esc") << static_cast<int>(Qt::Key_Escape);
 }
 
-void ViewMsgTest::enterAndEscClose() {
+void MessageViewerTest::enterAndEscClose() {
     QFETCH(int, key);
-    TFViewMsg viewer;
+    MessageViewer viewer;
     viewer.ShowText("one\r\ntwo\r\n", "Message");
     viewer.show();
-    viewer.MMsg->setFocus();
-    QTest::keyClick(viewer.MMsg, static_cast<Qt::Key>(key));
+    viewer.textView->setFocus();
+    QTest::keyClick(viewer.textView, static_cast<Qt::Key>(key));
     QVERIFY(!viewer.isVisible());
     QCOMPARE(viewer.result(), int(QDialog::Accepted));
-    QCOMPARE(viewer.MMsg->toPlainText(), QString("one\ntwo\n")); // no line break added
+    QCOMPARE(viewer.textView->toPlainText(), QString("one\ntwo\n")); // no line break added
 }
 
-void ViewMsgTest::sizeIsRememberedForTheRun() {
-    QCOMPARE(TFViewMsg::rememberedSize(), QSize(-1, -1));
+void MessageViewerTest::sizeIsRememberedForTheRun() {
+    QCOMPARE(MessageViewer::rememberedSize(), QSize(-1, -1));
     {
-        TFViewMsg first;
+        MessageViewer first;
         first.ShowText("message", "Message");
         first.show();
         first.resize(640, 300);
-        first.BOk->click();
+        first.closeButton->click();
     }
-    QCOMPARE(TFViewMsg::rememberedSize(), QSize(640, 300));
+    QCOMPARE(MessageViewer::rememberedSize(), QSize(640, 300));
 
     // The next viewer opens with it, run modally and closed with its close box.
     ModalDialogDriver driver;
@@ -103,10 +104,10 @@ void ViewMsgTest::sizeIsRememberedForTheRun() {
     viewText(nullptr, "headers", "Headers");
     QVERIFY(driver.finished() && !driver.failed());
     QCOMPARE(opened, QSize(640, 300));
-    QCOMPARE(TFViewMsg::rememberedSize(), QSize(500, 350));
+    QCOMPARE(MessageViewer::rememberedSize(), QSize(500, 350));
 }
 
-void ViewMsgTest::headerListingBytes() {
+void MessageViewerTest::headerListingBytes() {
     QTemporaryDir dir;
     const QString path = dir.filePath("headers.txt");
     auto list = createMessageList();
@@ -119,7 +120,7 @@ void ViewMsgTest::headerListingBytes() {
                                           "Subject: three\nX: lf only\n\n"));
 }
 
-void ViewMsgTest::headerListingFollowsListOrder() {
+void MessageViewerTest::headerListingFollowsListOrder() {
     QTemporaryDir dir;
     const QString path = dir.filePath("headers.txt");
     auto list = createMessageList();
@@ -133,7 +134,7 @@ void ViewMsgTest::headerListingFollowsListOrder() {
                                           "Subject: Charlie\r\n\n\n"));
 }
 
-void ViewMsgTest::headerListingOfEmptyListAndFailure() {
+void MessageViewerTest::headerListingOfEmptyListAndFailure() {
     QTemporaryDir dir;
     const QString path = dir.filePath("headers.txt");
     writeBytes(path, "an earlier listing\n");
@@ -147,5 +148,5 @@ void ViewMsgTest::headerListingOfEmptyListAndFailure() {
     QVERIFY(!QFile::exists(unwritable));
 }
 
-QTEST_MAIN(ViewMsgTest)
-#include "viewmsg_test.moc"
+QTEST_MAIN(MessageViewerTest)
+#include "MessageViewerTest.moc"

@@ -90,4 +90,4 @@ void ByteTextTest::nullAndEmpty() {
 }
 
 QTEST_APPLESS_MAIN(ByteTextTest)
-#include "ByteText_test.moc"
+#include "ByteTextTest.moc"

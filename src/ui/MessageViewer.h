@@ -1,7 +1,5 @@
-// The message viewer, and the header listing file that Print headers writes.
+// The message viewer: one text shown read-only.
 #pragma once
-
-#include "messages/MessageList.h"
 
 #include <QDialog>
 #include <QSize>
@@ -20,14 +18,14 @@ class QWidget;
 // with "Show raw lines" switching to the lines as fetched, or any plain text.
 // The size the user leaves a viewer at is what the next viewer of the same
 // run opens with; it is not kept across runs.
-class TFViewMsg : public QDialog {
+class MessageViewer : public QDialog {
     Q_OBJECT
 
 public:
     static constexpr int kDesignWidth = 570;
     static constexpr int kDesignHeight = 393;
 
-    explicit TFViewMsg(QWidget* owner = nullptr);
+    explicit MessageViewer(QWidget* owner = nullptr);
 
     // Sets the caption and the text, and the remembered size if there is
     // one. Does not show the window.
@@ -42,12 +40,12 @@ public:
     static QSize rememberedSize();
     static void forgetSize();
 
-    QPlainTextEdit* MMsg;
-    QWidget* Panel1;
-    QPushButton* BOk;
-    QCheckBox* CBRaw; // "Show raw lines", on show only for a text that has a raw form
+    QPlainTextEdit* textView;
+    QWidget* buttonPanel;
+    QPushButton* closeButton;
+    QCheckBox* rawLinesBox; // "Show raw lines", on show only for a text that has a raw form
 
-    void BOkClick();
+    void closeClicked();
 
     // Every way of closing ends here: Close, Enter, Esc and the window's
     // close box alike.
@@ -57,7 +55,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool MMsgKeyDown(QKeyEvent* event);
+    bool textKeyPressed(QKeyEvent* event);
     void FormClose();
     void showChosenForm();
 
@@ -69,14 +67,6 @@ private:
 // viewer when it is closed.
 void viewText(QWidget* owner, std::string_view text, const QString& title);
 
-// The same with a readable form and a raw one (TFViewMsg::ShowReadable).
+// The same with a readable form and a raw one (MessageViewer::ShowReadable).
 void viewReadable(QWidget* owner, std::string_view readable, std::string_view raw,
                   const QString& title);
-
-// Writes every entry's header text, in list order, each followed by "\n\n",
-// to path (replacing an earlier file only once the new one is complete).
-// False when the file could not be written.
-bool writeHeaderListing(const std::string& path, const MessageList& list);
-
-// The header listing file, where dataFilePath puts the program's files.
-std::string headerListingPath();

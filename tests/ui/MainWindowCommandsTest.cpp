@@ -10,11 +10,12 @@
 #include "support/DovecotServer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ScriptedPop3Server.h"
-#include "ui/Efil.h"
+#include "ui/FilterEditor.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowHarness.h"
-#include "ui/Options.h"
-#include "ui/ViewMsg.h"
+#include "ui/MessageViewer.h"
+#include "ui/PreferencesDialog.h"
+#include "ui/TextPrompt.h"
 
 #include <QAction>
 #include <QApplication>
@@ -58,7 +59,7 @@ using toppeek::test::WhenTrue;
 
 namespace {
 
-QString marksOf(TFMain& window) {
+QString marksOf(MainWindow& window) {
     QString text;
     for (const MessageEntry* entry : window.messageList())
         text += entry->mark == MarkState::Unmarked ? '-' : 'x';
@@ -67,9 +68,9 @@ QString marksOf(TFMain& window) {
 
 // Closes the next viewer and keeps what it showed.
 std::unique_ptr<WhenTrue> readViewer(QStringList& shown) {
-    return onDialog<TFViewMsg>([&shown](TFViewMsg* viewer) {
-        shown << viewer->MMsg->toPlainText();
-        viewer->BOk->click();
+    return onDialog<MessageViewer>([&shown](MessageViewer* viewer) {
+        shown << viewer->textView->toPlainText();
+        viewer->closeButton->click();
     });
 }
 
@@ -104,12 +105,12 @@ std::string storedHeaderBlock(const std::string& message) {
 
 } // namespace
 
-class CommandsTest : public QObject, private toppeek::test::WindowTestFiles {
+class MainWindowCommandsTest : public QObject, private toppeek::test::WindowTestFiles {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TFMain> startWindow(const std::vector<std::string>& hosts,
-                                        const std::function<void(Settings&)>& adjust = {}) {
+    std::unique_ptr<MainWindow> startWindow(const std::vector<std::string>& hosts,
+                                            const std::function<void(Settings&)>& adjust = {}) {
         return toppeek::test::startMainWindow(settingsPath_, filtersPath_, hosts, 0, adjust);
     }
 
@@ -125,9 +126,9 @@ private slots:
         auto window = startWindow({"127.0.0.1:1"});
         QVERIFY(window);
         // Nothing to sort while not connected: no key is taken, no item checked.
-        window->BySubject1->trigger();
+        window->sortBySubjectItem->trigger();
         QCOMPARE(window->sortKey(), -1);
-        QVERIFY(!window->BySubject1->isChecked());
+        QVERIFY(!window->sortBySubjectItem->isChecked());
 
         ScriptedPop3Server check;
         scriptCheck(check, {{"abe@example.org", "alice@example.com", "delta", 400},
@@ -135,37 +136,37 @@ private slots:
                             {"bea@example.org", "alice@example.com", "charlie", 300},
                             {"cal@example.org", "alice@example.com", "bravo", 200}});
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->LVMsg;
+        TListViewData& list = *window->messageView;
         list.lvdGoto(0); // "delta" has the cursor throughout
         const auto cursorSubject = [&] {
             return columnTexts(*window, 4).value(list.lvdIndexFocused());
         };
 
-        window->BySubject1->trigger();
+        window->sortBySubjectItem->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"alpha", "bravo", "charlie", "delta"}));
         QCOMPARE(list.lvdIndexFocused(), 3);
-        window->BySubject1->trigger();
+        window->sortBySubjectItem->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"delta", "charlie", "bravo", "alpha"}));
         QCOMPARE(list.lvdIndexFocused(), 0);
         QVERIFY(!window->sortAscending());
 
         // Another key keeps the reversed direction.
-        window->ByFrom1->trigger();
+        window->sortByFromItem->trigger();
         QCOMPARE(columnTexts(*window, 1), (QStringList{"dan@example.org", "cal@example.org",
                                                        "bea@example.org", "abe@example.org"}));
         QCOMPARE(list.lvdIndexFocused(), 3);
         QCOMPARE(cursorSubject(), QString("delta"));
-        window->BySize1->trigger();
+        window->sortBySizeItem->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"delta", "charlie", "bravo", "alpha"}));
         QCOMPARE(cursorSubject(), QString("delta"));
-        QVERIFY(window->BySize1->isChecked() && !window->ByFrom1->isChecked());
-        window->BySize1->trigger();
+        QVERIFY(window->sortBySizeItem->isChecked() && !window->sortByFromItem->isChecked());
+        window->sortBySizeItem->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"alpha", "bravo", "charlie", "delta"}));
         QCOMPARE(cursorSubject(), QString("delta"));
         QCOMPARE(window->sortKey(), static_cast<int>(SortKey::BySize));
         QVERIFY(window->sortAscending());
         // "By Position" is the date order.
-        window->ByPosition1->trigger();
+        window->sortByDateItem->trigger();
         QCOMPARE(window->sortKey(), static_cast<int>(SortKey::ByDate));
         QCOMPARE(cursorSubject(), QString("delta"));
         QVERIFY(boxes_->shown().empty());
@@ -177,7 +178,7 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->LVMsg;
+        TListViewData& list = *window->messageView;
         window->messageList().at(0)->mark = MarkState::MarkedForDelete;
         list.lvdGoto(0);
         list.lvdSetSelected(1, 1);
@@ -211,15 +212,15 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->LVMsg;
+        TListViewData& list = *window->messageView;
         QAbstractItemView* view = list.activeView();
         list.lvdGoto(2);
         QStringList offered;
         const auto typeAndOk = [&](const QString& text) {
-            return onDialog<TFEdit>([&offered, text](TFEdit* dialog) {
-                offered << dialog->EdString->text();
-                dialog->EdString->setText(text);
-                dialog->BOk->click();
+            return onDialog<TextPrompt>([&offered, text](TextPrompt* dialog) {
+                offered << dialog->textEdit->text();
+                dialog->textEdit->setText(text);
+                dialog->okButton->click();
             });
         };
 
@@ -231,10 +232,10 @@ private slots:
         QCOMPARE(list.lvdIndexFocused(), 2);
 
         // Unselect group starts from the text Select group left; Cancel keeps it.
-        answer = onDialog<TFEdit>([&offered](TFEdit* dialog) {
-            offered << dialog->EdString->text();
-            dialog->EdString->setText("gamma");
-            dialog->BCancel->click();
+        answer = onDialog<TextPrompt>([&offered](TextPrompt* dialog) {
+            offered << dialog->textEdit->text();
+            dialog->textEdit->setText("gamma");
+            dialog->cancelButton->click();
         });
         QTest::keyClick(view, Qt::Key_Minus, Qt::KeypadModifier);
         QVERIFY(answer->fired());
@@ -243,22 +244,22 @@ private slots:
 
         // A match in any letter case marks; unselecting with the same text unmarks.
         answer = typeAndOk("GAM");
-        window->SelectGroup1->trigger();
+        window->selectGroupItem->trigger();
         QVERIFY(answer->fired());
         QCOMPARE(marksOf(*window), QString("-x-"));
         QCOMPARE(list.lvdIndexFocused(), 2);
         answer = typeAndOk("gam");
-        window->UnselectGroup2->trigger();
+        window->popupUnselectGroup->trigger();
         QVERIFY(answer->fired());
         QCOMPARE(marksOf(*window), QString("---"));
         QCOMPARE(offered.last(), QString("GAM"));
 
         // The pattern holds at most 198 characters.
         answer = typeAndOk(QString(250, 'q'));
-        window->SelectGroup2->trigger();
+        window->popupSelectGroup->trigger();
         QVERIFY(answer->fired());
         answer = typeAndOk(QString());
-        window->UnSelectGroup1->trigger();
+        window->unselectGroupItem->trigger();
         QVERIFY(answer->fired());
         QCOMPARE(offered.last(), QString(198, 'q'));
         QVERIFY(boxes_->shown().empty());
@@ -273,7 +274,7 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, {kThree[0]});
         QVERIFY(connectTo(*window, check));
-        window->LVMsg->lvdGoto(0);
+        window->messageView->lvdGoto(0);
         QStringList shown;
         // Each fetch has a server of its own; between fetches the account
         // names the listed server again, so that the preferences see the
@@ -286,41 +287,41 @@ private slots:
         first.start();
         host = first.hostAndPort();
         auto viewer = readViewer(shown);
-        window->BView->click();
+        window->viewButton->click();
         QVERIFY(first.waitUntilDone(5s));
         QCOMPARE(first.problems(), std::vector<std::string>{});
         host = listedHost;
 
         // Only a check box changed: saved, but the text is still good.
-        auto preferences = onDialog<TFOptions>([](TFOptions* dialog) {
-            dialog->CBAbout->setChecked(true);
-            dialog->BOk->click();
+        auto preferences = onDialog<PreferencesDialog>([](PreferencesDialog* dialog) {
+            dialog->showAboutBox->setChecked(true);
+            dialog->okButton->click();
         });
-        window->Options1->trigger();
+        window->preferencesItem->trigger();
         QVERIFY(preferences->fired());
         auto saved = createDefaultSettings();
         QVERIFY(loadSettings(settingsPath_, *saved));
         QCOMPARE(saved->showAbout, 1);
         viewer = readViewer(shown);
-        window->ViewEmail1->trigger(); // the server is gone: a fetch would fail loudly
+        window->viewMessageItem->trigger(); // the server is gone: a fetch would fail loudly
 
         // Lines changed but the dialog cancelled: nothing saved, nothing stale.
-        preferences = onDialog<TFOptions>([](TFOptions* dialog) {
-            dialog->EdLines->setText("9");
-            dialog->BCancel->click();
+        preferences = onDialog<PreferencesDialog>([](PreferencesDialog* dialog) {
+            dialog->bodyLinesEdit->setText("9");
+            dialog->cancelButton->click();
         });
-        window->BOptions->click();
+        window->preferencesButton->click();
         QVERIFY(preferences->fired());
         QCOMPARE(window->settings().bodyLines, 2);
         viewer = readViewer(shown);
-        window->ViewMessage1->trigger();
+        window->popupViewMessage->trigger();
 
         // Lines changed and confirmed: the next view fetches with the new count.
-        preferences = onDialog<TFOptions>([](TFOptions* dialog) {
-            dialog->EdLines->setText("5");
-            dialog->BOk->click();
+        preferences = onDialog<PreferencesDialog>([](PreferencesDialog* dialog) {
+            dialog->bodyLinesEdit->setText("5");
+            dialog->okButton->click();
         });
-        window->BOptions->click();
+        window->preferencesButton->click();
         QVERIFY(preferences->fired());
         QVERIFY(loadSettings(settingsPath_, *saved));
         QCOMPARE(saved->bodyLines, 5);
@@ -329,7 +330,7 @@ private slots:
         second.start();
         host = second.hostAndPort();
         viewer = readViewer(shown);
-        window->BView->click();
+        window->viewButton->click();
         QVERIFY(second.waitUntilDone(5s));
         QCOMPARE(second.problems(), std::vector<std::string>{});
         viewer.reset();
@@ -360,7 +361,7 @@ private slots:
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir_->path()));
         window->setHeaderListingPath("listing.txt");
-        window->PrintHeaders1->trigger();
+        window->printHeadersItem->trigger();
         QVERIFY(QDir::setCurrent(previous));
         const std::string written = QDir(dir_->path()).filePath("listing.txt").toStdString();
         QVERIFY(QFile::exists(QString::fromStdString(written)));
@@ -368,7 +369,7 @@ private slots:
         // A folder that is not there: no file, and the same kind of box.
         const std::string unwritable = dir_->filePath("missing/listing.txt").toStdString();
         window->setHeaderListingPath(unwritable);
-        window->PrintHeaders1->trigger();
+        window->printHeadersItem->trigger();
         QVERIFY(!QFile::exists(QString::fromStdString(unwritable)));
 
         QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x40, 0x40}));
@@ -411,7 +412,7 @@ private slots:
         QVERIFY(window);
         window->settings().accounts.at(0)->userName = server.loginName("alice");
 
-        window->BConnect->click();
+        window->connectButton->click();
         QVERIFY(window->connected());
         QCOMPARE(columnTexts(*window, 4), (QStringList{QString::fromUtf8("Grüße aus München"),
                                                        QString::fromUtf8("Gewinn für Sie")}));
@@ -419,19 +420,19 @@ private slots:
                  (QStringList{QString::fromUtf8("Jürgen Müller <jm@example.de>"),
                               QString::fromUtf8("Lotto Büro <win@lotto.test>")}));
         QCOMPARE(marksOf(*window), QString("-x"));
-        QAbstractItemModel* model = window->LVMsg->activeView()->model();
+        QAbstractItemModel* model = window->messageView->activeView()->model();
         QCOMPARE(model->index(1, 4).data(Qt::ToolTipRole).toString(),
                  QString::fromUtf8("Subject rule: Gewinn für"));
 
         QStringList shown;
-        window->LVMsg->lvdGoto(0);
-        auto viewer = onDialog<TFViewMsg>([&shown](TFViewMsg* dialog) {
-            shown << dialog->windowTitle() << dialog->MMsg->toPlainText();
-            dialog->CBRaw->click();
-            shown << dialog->MMsg->toPlainText();
-            dialog->BOk->click();
+        window->messageView->lvdGoto(0);
+        auto viewer = onDialog<MessageViewer>([&shown](MessageViewer* dialog) {
+            shown << dialog->windowTitle() << dialog->textView->toPlainText();
+            dialog->rawLinesBox->click();
+            shown << dialog->textView->toPlainText();
+            dialog->closeButton->click();
         });
-        window->BView->click();
+        window->viewButton->click();
         QVERIFY(viewer->fired());
         QCOMPARE(shown.size(), 3);
         QCOMPARE(shown[0], QString::fromUtf8("Message - Grüße aus München"));
@@ -442,13 +443,13 @@ private slots:
 
         // View headers: the decoded form first, the raw one behind the same switch.
         shown.clear();
-        viewer = onDialog<TFViewMsg>([&shown](TFViewMsg* dialog) {
-            shown << dialog->MMsg->toPlainText();
-            dialog->CBRaw->click();
-            shown << dialog->MMsg->toPlainText();
-            dialog->BOk->click();
+        viewer = onDialog<MessageViewer>([&shown](MessageViewer* dialog) {
+            shown << dialog->textView->toPlainText();
+            dialog->rawLinesBox->click();
+            shown << dialog->textView->toPlainText();
+            dialog->closeButton->click();
         });
-        window->ViewHeaders1->trigger();
+        window->viewHeadersItem->trigger();
         QVERIFY(viewer->fired());
         QVERIFY2(shown[0].contains(QString::fromUtf8("\nSubject: Grüße aus München\n")),
                  qPrintable(shown[0]));
@@ -495,35 +496,35 @@ private slots:
         const QString listing = dir_->filePath("headers.txt");
         window->setHeaderListingPath(listing.toStdString());
 
-        window->BConnect->click();
+        window->connectButton->click();
         QVERIFY(window->connected());
         QCOMPARE(columnTexts(*window, 4),
                  (QStringList{"Hello there", "Cheap PILLS today", "Meeting notes", "Lunch"}));
         QCOMPARE(marksOf(*window), QString("x---"));
 
         // Switching the rules on in the editor saves the filters and applies them.
-        auto editor = onDialog<TFEFil>([](TFEFil* dialog) {
-            dialog->CBRules->setChecked(true);
-            dialog->BOk->click();
+        auto editor = onDialog<FilterEditor>([](FilterEditor* dialog) {
+            dialog->rulesEnabledBox->setChecked(true);
+            dialog->okButton->click();
         });
-        window->EditFilters2->trigger();
+        window->popupEditFilters->trigger();
         QVERIFY(editor->fired());
         QCOMPARE(marksOf(*window), QString("xx--"));
-        QVERIFY(window->LBFilter->text().contains("Rejection rules: on"));
+        QVERIFY(window->filterLabel->text().contains("Rejection rules: on"));
         auto stored = createFilters();
         QVERIFY(loadFilters(*stored, filtersPath_));
         QCOMPARE(stored->rulesEnabled, 1);
 
         // Apply filters marks again what was unmarked by hand.
-        window->LVMsg->lvdSelectAll(0);
-        window->LVMsg->lvdGoto(1);
+        window->messageView->lvdSelectAll(0);
+        window->messageView->lvdGoto(1);
         window->MarkOrUnmark();
         QCOMPARE(marksOf(*window), QString("x---"));
-        window->ApplyFilterstoCurrentMessages1->trigger();
+        window->applyFiltersItem->trigger();
         QCOMPARE(marksOf(*window), QString("xx--"));
 
         boxes_->answer(kIdYes);
-        window->BRemove->click();
+        window->removeButton->click();
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
         QVERIFY(boxes_->shown()[0].text.find('2') != std::string::npos);
         QCOMPARE(server.messageCount("alice"), std::size_t{2});
@@ -531,12 +532,12 @@ private slots:
 
         // The message's first lines come from the server, as many as set.
         QStringList shown;
-        window->LVMsg->lvdGoto(0);
+        window->messageView->lvdGoto(0);
         auto viewer = readViewer(shown);
-        window->BView->click();
+        window->viewButton->click();
         QVERIFY(viewer->fired());
         viewer = readViewer(shown);
-        window->ViewHeaders1->trigger();
+        window->viewHeadersItem->trigger();
         QVERIFY(viewer->fired());
         QCOMPARE(shown.size(), 2);
         QVERIFY2(shown[0].contains("Subject: Meeting notes\n\nline 1\nline 2\nline 3\n"),
@@ -549,7 +550,7 @@ private slots:
 
         // The listing holds exactly the header blocks of the messages left on
         // the server, in list order.
-        window->PrintHeaders1->trigger();
+        window->printHeadersItem->trigger();
         QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x23, 0x40}));
         QVERIFY(boxes_->shown()[1].text.find(listing.toStdString()) != std::string::npos);
         const std::string written = readFile(listing.toStdString());
@@ -577,5 +578,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(CommandsTest)
-#include "commands_test.moc"
+QTEST_MAIN(MainWindowCommandsTest)
+#include "MainWindowCommandsTest.moc"

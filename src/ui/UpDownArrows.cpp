@@ -1,4 +1,4 @@
-#include "ui/UpDown.h"
+#include "ui/UpDownArrows.h"
 
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -21,7 +21,7 @@ QToolButton* makeArrow(QWidget* parent, Qt::ArrowType arrow, const char* name) {
 
 } // namespace
 
-TUpDown::TUpDown(QWidget* parent)
+UpDownArrows::UpDownArrows(QWidget* parent)
     : QWidget(parent), up_(makeArrow(this, Qt::UpArrow, "up")),
       down_(makeArrow(this, Qt::DownArrow, "down")) {
     auto* layout = new QVBoxLayout(this);
@@ -35,21 +35,21 @@ TUpDown::TUpDown(QWidget* parent)
     connect(down_, &QToolButton::clicked, this, [this] { click(UpDownButton::Down); });
 }
 
-void TUpDown::setRange(int minimum, int maximum) {
+void UpDownArrows::setRange(int minimum, int maximum) {
     minimum_ = minimum;
     maximum_ = std::max(minimum, maximum);
     setPosition(position_);
 }
 
-void TUpDown::setIncrement(int increment) {
+void UpDownArrows::setIncrement(int increment) {
     increment_ = std::max(increment, 1);
 }
 
-void TUpDown::setPosition(int position) {
+void UpDownArrows::setPosition(int position) {
     position_ = std::clamp(position, minimum_, maximum_);
 }
 
-bool TUpDown::click(UpDownButton button) {
+bool UpDownArrows::click(UpDownButton button) {
     // Wide arithmetic: a position near the int limits must not overflow.
     const long long step = button == UpDownButton::Up ? increment_ : -increment_;
     const int moved = static_cast<int>(

@@ -2,8 +2,9 @@
 #include "storage/Settings.h"
 
 #include "support/ScriptedMessageBoxes.h"
-#include "ui/Options.h"
-#include "ui/UpDown.h"
+#include "ui/AccountEditor.h"
+#include "ui/PreferencesDialog.h"
+#include "ui/UpDownArrows.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -58,11 +59,11 @@ private:
 };
 
 // Fills the editor and presses OK.
-std::function<void(TFAEdit&)> enter(const QString& address, const QString& host = {}) {
-    return [=](TFAEdit& editor) {
-        editor.EdDesc->setText(address);
-        editor.EdHost->setText(host);
-        editor.BOk->click();
+std::function<void(AccountEditor&)> enter(const QString& address, const QString& host = {}) {
+    return [=](AccountEditor& editor) {
+        editor.addressEdit->setText(address);
+        editor.hostEdit->setText(host);
+        editor.okButton->click();
     };
 }
 
@@ -87,21 +88,21 @@ std::vector<std::string> addresses(const Settings& settings) {
     return all;
 }
 
-QStringList rows(const TFOptions& dialog) {
+QStringList rows(const PreferencesDialog& dialog) {
     QStringList all;
-    for (int i = 0; i < dialog.LVAcc->topLevelItemCount(); ++i)
-        all << dialog.LVAcc->topLevelItem(i)->text(0);
+    for (int i = 0; i < dialog.accountList->topLevelItemCount(); ++i)
+        all << dialog.accountList->topLevelItem(i)->text(0);
     return all;
 }
 
-int selectedRow(const TFOptions& dialog) {
-    const QList<QTreeWidgetItem*> selected = dialog.LVAcc->selectedItems();
-    return selected.isEmpty() ? -1 : dialog.LVAcc->indexOfTopLevelItem(selected.first());
+int selectedRow(const PreferencesDialog& dialog) {
+    const QList<QTreeWidgetItem*> selected = dialog.accountList->selectedItems();
+    return selected.isEmpty() ? -1 : dialog.accountList->indexOfTopLevelItem(selected.first());
 }
 
 } // namespace
 
-class OptionsTest : public QObject {
+class PreferencesDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -130,7 +131,7 @@ private slots:
     void unusableHostTextIsNeverRewritten();
 };
 
-void OptionsTest::countsAreClampedNotWrapped_data() {
+void PreferencesDialogTest::countsAreClampedNotWrapped_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("count");
     QTest::newRow("letters") << "abc" << 0;
@@ -141,13 +142,13 @@ void OptionsTest::countsAreClampedNotWrapped_data() {
     QTest::newRow("beyond 64 bits") << "123456789012345678901234567890" << 32767;
 }
 
-void OptionsTest::countsAreClampedNotWrapped() {
+void PreferencesDialogTest::countsAreClampedNotWrapped() {
     QFETCH(QString, text);
     QFETCH(int, count);
     QCOMPARE(countFromText(text.toStdString()), count);
 }
 
-void OptionsTest::storedTextsAreCut() {
+void PreferencesDialogTest::storedTextsAreCut() {
     QCOMPARE(accountTextFromEdit(QString(300, QLatin1Char('p')), ""), std::string(199, 'p'));
     // A typed two-byte character straddling the limit is left out whole.
     const QString straddling = QString(198, QLatin1Char('a')) + QStringLiteral("ü");
@@ -160,92 +161,92 @@ void OptionsTest::storedTextsAreCut() {
 
 // With no row selected the buttons work on the first account, and a new
 // account goes in behind it.
-void OptionsTest::noSelectionMeansTheFirstAccount() {
+void PreferencesDialogTest::noSelectionMeansTheFirstAccount() {
     auto settings = settingsWith({"ann@example.com", "bob@example.org"});
     settings->selectedAccount = 1;
-    TFOptions dialog(*settings);
+    PreferencesDialog dialog(*settings);
     dialog.show();
     QCOMPARE(selectedRow(dialog), -1);
 
     QString shownForEdit;
-    const WhenModal<TFAEdit> edit([&](TFAEdit& editor) {
-        shownForEdit = editor.EdDesc->text();
+    const WhenModal<AccountEditor> edit([&](AccountEditor& editor) {
+        shownForEdit = editor.addressEdit->text();
         enter(QStringLiteral("anne@example.com"), QStringLiteral("mail.example.com:995"))(editor);
     });
-    dialog.BEditClick();
+    dialog.editAccountClicked();
     QCOMPARE(shownForEdit, QStringLiteral("ann@example.com"));
     QCOMPARE(addresses(*settings),
              (std::vector<std::string>{"anne@example.com", "bob@example.org"}));
     QCOMPARE(settings->accounts.at(0)->host, "mail.example.com:995");
     QCOMPARE(selectedRow(dialog), 0);
 
-    dialog.LVAcc->clearSelection();
-    const WhenModal<TFAEdit> add(enter(QStringLiteral("cy@example.net")));
-    dialog.BAddClick();
+    dialog.accountList->clearSelection();
+    const WhenModal<AccountEditor> add(enter(QStringLiteral("cy@example.net")));
+    dialog.addAccountClicked();
     QCOMPARE(addresses(*settings),
              (std::vector<std::string>{"anne@example.com", "cy@example.net", "bob@example.org"}));
     QCOMPARE(settings->selectedAccount, 1);
     QCOMPARE(rows(dialog), (QStringList{"anne@example.com", "cy@example.net", "bob@example.org"}));
     QCOMPARE(selectedRow(dialog), 1);
 
-    dialog.LVAcc->clearSelection();
-    dialog.BDeleteClick();
+    dialog.accountList->clearSelection();
+    dialog.deleteAccountClicked();
     QCOMPARE(addresses(*settings), (std::vector<std::string>{"cy@example.net", "bob@example.org"}));
 
     // A double click edits the row clicked.
     QString shownForDoubleClick;
-    const WhenModal<TFAEdit> doubleClick([&](TFAEdit& editor) {
-        shownForDoubleClick = editor.EdDesc->text();
-        editor.BCancel->click();
+    const WhenModal<AccountEditor> doubleClick([&](AccountEditor& editor) {
+        shownForDoubleClick = editor.addressEdit->text();
+        editor.cancelButton->click();
     });
-    const QRect second = dialog.LVAcc->visualItemRect(dialog.LVAcc->topLevelItem(1));
-    QTest::mouseDClick(dialog.LVAcc->viewport(), Qt::LeftButton, {}, second.center());
+    const QRect second = dialog.accountList->visualItemRect(dialog.accountList->topLevelItem(1));
+    QTest::mouseDClick(dialog.accountList->viewport(), Qt::LeftButton, {}, second.center());
     QCOMPARE(shownForDoubleClick, QStringLiteral("bob@example.org"));
 }
 
-void OptionsTest::addingToAnEmptyList() {
+void PreferencesDialogTest::addingToAnEmptyList() {
     auto settings = settingsWith({});
-    TFOptions dialog(*settings);
+    PreferencesDialog dialog(*settings);
     dialog.show();
-    dialog.BEditClick(); // nothing to edit: no editor opens
-    const WhenModal<TFAEdit> add(enter(QStringLiteral("first@example.com")));
-    dialog.BAddClick();
+    dialog.editAccountClicked(); // nothing to edit: no editor opens
+    const WhenModal<AccountEditor> add(enter(QStringLiteral("first@example.com")));
+    dialog.addAccountClicked();
     QCOMPARE(addresses(*settings), std::vector<std::string>{"first@example.com"});
     QCOMPARE(settings->selectedAccount, 0);
     QCOMPARE(rows(dialog), QStringList{"first@example.com"});
     QCOMPARE(selectedRow(dialog), 0);
 }
 
-void OptionsTest::deletingMovesTheSelection() {
+void PreferencesDialogTest::deletingMovesTheSelection() {
     auto settings = settingsWith({"a@x.org", "b@x.org", "c@x.org"});
-    TFOptions dialog(*settings);
+    PreferencesDialog dialog(*settings);
     dialog.show();
-    dialog.LVAcc->setCurrentItem(dialog.LVAcc->topLevelItem(2));
-    dialog.BDeleteClick();
+    dialog.accountList->setCurrentItem(dialog.accountList->topLevelItem(2));
+    dialog.deleteAccountClicked();
     QCOMPARE(addresses(*settings), (std::vector<std::string>{"a@x.org", "b@x.org"}));
     QCOMPARE(settings->selectedAccount, 1);
     QCOMPARE(selectedRow(dialog), 1);
 
-    dialog.BDeleteClick();
-    dialog.BDeleteClick();
+    dialog.deleteAccountClicked();
+    dialog.deleteAccountClicked();
     QCOMPARE(settings->accounts.count(), 0);
     QCOMPARE(settings->selectedAccount, 0);
-    QCOMPARE(dialog.LVAcc->topLevelItemCount(), 0);
+    QCOMPARE(dialog.accountList->topLevelItemCount(), 0);
     QCOMPARE(selectedRow(dialog), -1);
-    dialog.BDeleteClick(); // on an empty list: nothing
+    dialog.deleteAccountClicked(); // on an empty list: nothing
 }
 
-void OptionsTest::cancelKeepsAccountsChangedMeanwhile() {
+void PreferencesDialogTest::cancelKeepsAccountsChangedMeanwhile() {
     auto settings = settingsWith({"a@x.org", "b@x.org"});
-    const WhenModal<TFOptions> drive([](TFOptions& dialog) {
-        dialog.BDeleteClick();
-        dialog.BCancel->click();
+    const WhenModal<PreferencesDialog> drive([](PreferencesDialog& dialog) {
+        dialog.deleteAccountClicked();
+        dialog.cancelButton->click();
     });
-    QCOMPARE(TFOptions::Execute(*settings, nullptr), kOptionsCancelled);
+    QCOMPARE(PreferencesDialog::Execute(*settings, nullptr), kOptionsCancelled);
     QCOMPARE(addresses(*settings), std::vector<std::string>{"b@x.org"});
 }
 
-void OptionsTest::editorRefusesToClose_data() {
+void PreferencesDialogTest::editorRefusesToClose_data() {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
@@ -258,17 +259,17 @@ void OptionsTest::editorRefusesToClose_data() {
     QTest::newRow("carriage return in password") << valid << QString() << "pa\rss";
 }
 
-void OptionsTest::editorRefusesToClose() {
+void PreferencesDialogTest::editorRefusesToClose() {
     QFETCH(QString, address);
     QFETCH(QString, user);
     QFETCH(QString, password);
     toppeek::test::ScriptedMessageBoxes boxes;
-    TFAEdit editor;
+    AccountEditor editor;
     editor.show();
-    editor.EdDesc->setText(address);
-    editor.EdUser->setText(user);
-    editor.EdPass->setText(password);
-    editor.BOk->click();
+    editor.addressEdit->setText(address);
+    editor.userNameEdit->setText(user);
+    editor.passwordEdit->setText(password);
+    editor.okButton->click();
     QVERIFY(editor.isVisible());
     QCOMPARE(boxes.shown().size(), 1u);
     QCOMPARE(boxes.shown()[0].flags, 0x40u);
@@ -276,33 +277,33 @@ void OptionsTest::editorRefusesToClose() {
 }
 
 // Empty host, credentials at the command line's limit.
-void OptionsTest::editorClosesAtTheLimits() {
+void PreferencesDialogTest::editorClosesAtTheLimits() {
     QVERIFY(!isSendableCredential(std::string("us\0er", 5)));
     toppeek::test::ScriptedMessageBoxes boxes;
-    TFAEdit editor;
+    AccountEditor editor;
     editor.show();
-    editor.EdDesc->setText(QStringLiteral("user@example.com"));
-    editor.EdUser->setText(QString(112, QLatin1Char('u')));
-    editor.EdPass->setText(QString(112, QLatin1Char('p')));
-    editor.BOk->click();
+    editor.addressEdit->setText(QStringLiteral("user@example.com"));
+    editor.userNameEdit->setText(QString(112, QLatin1Char('u')));
+    editor.passwordEdit->setText(QString(112, QLatin1Char('p')));
+    editor.okButton->click();
     QVERIFY(!editor.isVisible());
     QCOMPARE(editor.result(), int(QDialog::Accepted));
     QVERIFY(boxes.shown().empty());
 }
 
 // Cancel asks nothing, even with an address that OK would refuse.
-void OptionsTest::editorCancelChangesNothing() {
+void PreferencesDialogTest::editorCancelChangesNothing() {
     toppeek::test::ScriptedMessageBoxes boxes;
     std::unique_ptr<Account> account = newAccount();
     account->address = "keep@example.com";
     account->password = "old";
-    TFAEdit editor;
+    AccountEditor editor;
     QString maskedPassword;
-    const WhenModal<TFAEdit> drive([&](TFAEdit& shown) {
-        maskedPassword = shown.EdPass->displayText();
-        shown.EdDesc->setText(QStringLiteral("other@localhost"));
-        shown.EdPass->setText(QStringLiteral("new"));
-        shown.BCancel->click();
+    const WhenModal<AccountEditor> drive([&](AccountEditor& shown) {
+        maskedPassword = shown.passwordEdit->displayText();
+        shown.addressEdit->setText(QStringLiteral("other@localhost"));
+        shown.passwordEdit->setText(QStringLiteral("new"));
+        shown.cancelButton->click();
     });
     QVERIFY(!editor.Execute(*account, QStringLiteral("Caption"), 1301));
     QCOMPARE(maskedPassword, QStringLiteral("***"));
@@ -314,81 +315,81 @@ void OptionsTest::editorCancelChangesNothing() {
 
 // 300 characters: the first 254 form a valid address, but neither all of
 // them (spaces at the end) nor the first 199 (a label ending in '-') would.
-void OptionsTest::longAddressJudgedByItsStart() {
+void PreferencesDialogTest::longAddressJudgedByItsStart() {
     toppeek::test::ScriptedMessageBoxes boxes;
     const std::string start = "user@example." + std::string(185, 'c') + "-" + std::string(55, 'd');
     QCOMPARE(start.size(), 254u);
     const std::string typed = start + std::string(46, ' ');
     std::unique_ptr<Account> account = newAccount();
-    TFAEdit editor;
-    const WhenModal<TFAEdit> drive([&](TFAEdit& shown) {
-        shown.EdDesc->setText(QString::fromStdString(typed));
-        shown.BOk->click();
+    AccountEditor editor;
+    const WhenModal<AccountEditor> drive([&](AccountEditor& shown) {
+        shown.addressEdit->setText(QString::fromStdString(typed));
+        shown.okButton->click();
     });
-    QVERIFY(editor.Execute(*account, TFAEdit::addCaption(), 1301));
+    QVERIFY(editor.Execute(*account, AccountEditor::addCaption(), 1301));
     QVERIFY(boxes.shown().empty());
     QCOMPARE(account->address, start.substr(0, 199));
 }
 
-void OptionsTest::arrowsStepTheStoredValue() {
+void PreferencesDialogTest::arrowsStepTheStoredValue() {
     auto settings = settingsWith({});
     settings->maxMessages = 100;
     settings->bodyLines = 100;
-    const WhenModal<TFOptions> drive([&](TFOptions& dialog) {
-        QSignalSpy reported(dialog.UpDownMaxMsg, &TUpDown::Click);
+    const WhenModal<PreferencesDialog> drive([&](PreferencesDialog& dialog) {
+        QSignalSpy reported(dialog.maxMessagesArrows, &UpDownArrows::Click);
         for (int i = 0; i < 21; ++i)
-            dialog.UpDownMaxMsg->click(UpDownButton::Down);
-        QCOMPARE(dialog.UpDownMaxMsg->position(), 0);
+            dialog.maxMessagesArrows->click(UpDownButton::Down);
+        QCOMPARE(dialog.maxMessagesArrows->position(), 0);
         QCOMPARE(settings->maxMessages, 80);
-        QCOMPARE(dialog.EdMaxMsg->text(), QStringLiteral("80"));
+        QCOMPARE(dialog.maxMessagesEdit->text(), QStringLiteral("80"));
         QCOMPARE(reported.count(), 20);
         for (int i = 0; i < 200; ++i)
-            dialog.UpDownMaxMsg->click(UpDownButton::Up);
-        QCOMPARE(dialog.UpDownMaxMsg->position(), 1000);
+            dialog.maxMessagesArrows->click(UpDownButton::Up);
+        QCOMPARE(dialog.maxMessagesArrows->position(), 1000);
         QCOMPARE(settings->maxMessages, 280);
 
-        QVERIFY(!dialog.UpDownLines->click(UpDownButton::Up)); // already at its top
+        QVERIFY(!dialog.bodyLinesArrows->click(UpDownButton::Up)); // already at its top
         QCOMPARE(settings->bodyLines, 100);
         // A typed number gives way to the stored value at the next click,
         // here through the real arrow button.
-        dialog.EdLines->setText(QStringLiteral("7"));
-        QTest::mouseClick(dialog.UpDownLines->downButton(), Qt::LeftButton);
+        dialog.bodyLinesEdit->setText(QStringLiteral("7"));
+        QTest::mouseClick(dialog.bodyLinesArrows->downButton(), Qt::LeftButton);
         QCOMPARE(settings->bodyLines, 99);
-        QCOMPARE(dialog.EdLines->text(), QStringLiteral("99"));
-        dialog.BCancel->click();
+        QCOMPARE(dialog.bodyLinesEdit->text(), QStringLiteral("99"));
+        dialog.cancelButton->click();
     });
-    QCOMPARE(TFOptions::Execute(*settings, nullptr), kOptionsCancelled);
+    QCOMPARE(PreferencesDialog::Execute(*settings, nullptr), kOptionsCancelled);
     // Cancel puts back what the arrows changed.
     QCOMPARE(settings->maxMessages, 100);
     QCOMPARE(settings->bodyLines, 100);
 }
 
-void OptionsTest::executeResults() {
+void PreferencesDialogTest::executeResults() {
     auto settings = settingsWith({"a@x.org"});
     settings->bodyLines = 0;
     settings->useApop = 1;
     QString shownLines;
     bool shownApop = false;
     {
-        const WhenModal<TFOptions> drive([&](TFOptions& dialog) {
-            shownLines = dialog.EdLines->text();
-            shownApop = dialog.CBApop->isChecked();
-            dialog.EdLines->setText(QStringLiteral("20"));
-            dialog.BOk->click();
+        const WhenModal<PreferencesDialog> drive([&](PreferencesDialog& dialog) {
+            shownLines = dialog.bodyLinesEdit->text();
+            shownApop = dialog.useApopBox->isChecked();
+            dialog.bodyLinesEdit->setText(QStringLiteral("20"));
+            dialog.okButton->click();
         });
-        QCOMPARE(TFOptions::Execute(*settings, nullptr), kOptionsBodyLinesChanged);
+        QCOMPARE(PreferencesDialog::Execute(*settings, nullptr), kOptionsBodyLinesChanged);
     }
     QCOMPARE(shownLines, QStringLiteral("0"));
     QVERIFY(shownApop);
     QCOMPARE(settings->bodyLines, 20);
     {
-        const WhenModal<TFOptions> drive([](TFOptions& dialog) {
-            dialog.CBAbout->setChecked(true);
-            dialog.CBApop->setChecked(false);
-            dialog.EdMaxMsg->setText(QStringLiteral("abc"));
-            dialog.BOk->click();
+        const WhenModal<PreferencesDialog> drive([](PreferencesDialog& dialog) {
+            dialog.showAboutBox->setChecked(true);
+            dialog.useApopBox->setChecked(false);
+            dialog.maxMessagesEdit->setText(QStringLiteral("abc"));
+            dialog.okButton->click();
         });
-        QCOMPARE(TFOptions::Execute(*settings, nullptr), kOptionsSaved);
+        QCOMPARE(PreferencesDialog::Execute(*settings, nullptr), kOptionsSaved);
     }
     QCOMPARE(settings->showAbout, 1);
     QCOMPARE(settings->useApop, 0);
@@ -396,12 +397,12 @@ void OptionsTest::executeResults() {
     {
         // An arrow click, then OK: the box decides, and the result compares
         // with the value the dialog opened with.
-        const WhenModal<TFOptions> drive([](TFOptions& dialog) {
-            dialog.UpDownLines->click(UpDownButton::Down);
-            dialog.EdLines->setText(QStringLiteral("40000"));
-            dialog.BOk->click();
+        const WhenModal<PreferencesDialog> drive([](PreferencesDialog& dialog) {
+            dialog.bodyLinesArrows->click(UpDownButton::Down);
+            dialog.bodyLinesEdit->setText(QStringLiteral("40000"));
+            dialog.okButton->click();
         });
-        QCOMPARE(TFOptions::Execute(*settings, nullptr), kOptionsBodyLinesChanged);
+        QCOMPARE(PreferencesDialog::Execute(*settings, nullptr), kOptionsBodyLinesChanged);
     }
     QCOMPARE(settings->bodyLines, 32767);
 }
@@ -415,8 +416,8 @@ struct HostControls {
     QString port;
 };
 
-HostControls hostControls(const TFAEdit& editor) {
-    return {editor.EdHost->text(), editor.CBSecurity->currentText(), editor.EdPort->text()};
+HostControls hostControls(const AccountEditor& editor) {
+    return {editor.hostEdit->text(), editor.securityBox->currentText(), editor.portEdit->text()};
 }
 
 // The control that Tab moves to from widget.
@@ -443,7 +444,7 @@ std::unique_ptr<Account> accountWithHost(const std::string& host) {
 // Each form of host text fills the three controls, and OK with them left
 // alone keeps the text byte for byte, even where putting the parts together
 // again would write it differently (or could not write it at all).
-void OptionsTest::hostControlsShowTheHostText_data() {
+void PreferencesDialogTest::hostControlsShowTheHostText_data() {
     QTest::addColumn<QByteArray>("host");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("security");
@@ -476,7 +477,7 @@ void OptionsTest::hostControlsShowTheHostText_data() {
                                << QString::fromUtf8(row.security) << QString::fromUtf8(row.port);
 }
 
-void OptionsTest::hostControlsShowTheHostText() {
+void PreferencesDialogTest::hostControlsShowTheHostText() {
     QFETCH(QByteArray, host);
     QFETCH(QString, name);
     QFETCH(QString, security);
@@ -485,14 +486,14 @@ void OptionsTest::hostControlsShowTheHostText() {
     toppeek::test::ScriptedMessageBoxes boxes;
     std::unique_ptr<Account> account = accountWithHost(bytes);
     account->userName = "old";
-    TFAEdit editor;
+    AccountEditor editor;
     HostControls shown;
-    const WhenModal<TFAEdit> drive([&](TFAEdit& open) {
+    const WhenModal<AccountEditor> drive([&](AccountEditor& open) {
         shown = hostControls(open);
-        open.EdUser->setText(QStringLiteral("new")); // another field may change
-        open.BOk->click();
+        open.userNameEdit->setText(QStringLiteral("new")); // another field may change
+        open.okButton->click();
     });
-    QVERIFY(editor.Execute(*account, TFAEdit::editCaption(), 1301));
+    QVERIFY(editor.Execute(*account, AccountEditor::editCaption(), 1301));
     QCOMPARE(shown.name, name);
     QCOMPARE(shown.security, security);
     QCOMPARE(shown.port, port);
@@ -501,40 +502,40 @@ void OptionsTest::hostControlsShowTheHostText() {
     QCOMPARE(account->userName, "new");
 }
 
-void OptionsTest::securityMovesOnlyADefaultPort() {
+void PreferencesDialogTest::securityMovesOnlyADefaultPort() {
     std::unique_ptr<Account> account = accountWithHost("mail.example.org");
-    TFAEdit editor;
+    AccountEditor editor;
     QStringList ports;
-    const WhenModal<TFAEdit> drive([&](TFAEdit& open) {
-        QCOMPARE(open.CBSecurity->count(), 3);
-        QCOMPARE(open.CBSecurity->itemText(0), QStringLiteral("None"));
-        QCOMPARE(open.CBSecurity->itemText(1), QStringLiteral("SSL/TLS"));
-        QCOMPARE(open.CBSecurity->itemText(2), QStringLiteral("STARTTLS"));
+    const WhenModal<AccountEditor> drive([&](AccountEditor& open) {
+        QCOMPARE(open.securityBox->count(), 3);
+        QCOMPARE(open.securityBox->itemText(0), QStringLiteral("None"));
+        QCOMPARE(open.securityBox->itemText(1), QStringLiteral("SSL/TLS"));
+        QCOMPARE(open.securityBox->itemText(2), QStringLiteral("STARTTLS"));
         // The security row sits between the host and the user name.
-        QCOMPARE(nextTabStop(open.EdHost), open.CBSecurity);
-        QCOMPARE(nextTabStop(open.CBSecurity), open.EdPort);
-        QCOMPARE(nextTabStop(open.EdPort), open.EdUser);
+        QCOMPARE(nextTabStop(open.hostEdit), open.securityBox);
+        QCOMPARE(nextTabStop(open.securityBox), open.portEdit);
+        QCOMPARE(nextTabStop(open.portEdit), open.userNameEdit);
 
         auto choose = [&](int index) {
-            open.CBSecurity->setCurrentIndex(index);
-            ports << open.EdPort->text();
+            open.securityBox->setCurrentIndex(index);
+            ports << open.portEdit->text();
         };
-        choose(1);                                    // 110 was None's default
-        choose(2);                                    // 995 was SSL/TLS's default
-        open.EdPort->setText(QStringLiteral("2110")); // the user's own port
+        choose(1);                                      // 110 was None's default
+        choose(2);                                      // 995 was SSL/TLS's default
+        open.portEdit->setText(QStringLiteral("2110")); // the user's own port
         choose(1);
         choose(0);
-        open.EdPort->clear(); // an empty box takes the default
+        open.portEdit->clear(); // an empty box takes the default
         choose(1);
-        open.BOk->click();
+        open.okButton->click();
     });
-    QVERIFY(editor.Execute(*account, TFAEdit::editCaption(), 1301));
+    QVERIFY(editor.Execute(*account, AccountEditor::editCaption(), 1301));
     QCOMPARE(ports, (QStringList{"995", "110", "2110", "2110", "995"}));
     QCOMPARE(account->host, "pop3s://mail.example.org");
 }
 
 // What OK writes after the host, the security or the port was changed.
-void OptionsTest::savingComposesTheHostText_data() {
+void PreferencesDialogTest::savingComposesTheHostText_data() {
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("security");
@@ -580,7 +581,7 @@ void OptionsTest::savingComposesTheHostText_data() {
                                << orNull(row.port) << QString::fromUtf8(row.stored);
 }
 
-void OptionsTest::savingComposesTheHostText() {
+void PreferencesDialogTest::savingComposesTheHostText() {
     QFETCH(QString, host);
     QFETCH(QString, typed);
     QFETCH(int, security);
@@ -588,46 +589,46 @@ void OptionsTest::savingComposesTheHostText() {
     QFETCH(QString, stored);
     toppeek::test::ScriptedMessageBoxes boxes;
     std::unique_ptr<Account> account = accountWithHost(host.toStdString());
-    TFAEdit editor;
-    const WhenModal<TFAEdit> drive([&](TFAEdit& open) {
+    AccountEditor editor;
+    const WhenModal<AccountEditor> drive([&](AccountEditor& open) {
         if (!typed.isNull())
-            open.EdHost->setText(typed);
+            open.hostEdit->setText(typed);
         if (security >= 0)
-            open.CBSecurity->setCurrentIndex(security);
+            open.securityBox->setCurrentIndex(security);
         if (!port.isNull())
-            open.EdPort->setText(port);
-        open.BOk->click();
+            open.portEdit->setText(port);
+        open.okButton->click();
     });
-    QVERIFY(editor.Execute(*account, TFAEdit::editCaption(), 1301));
+    QVERIFY(editor.Execute(*account, AccountEditor::editCaption(), 1301));
     QVERIFY(boxes.shown().empty());
     QCOMPARE(QString::fromStdString(account->host), stored);
 }
 
 // Leaving the host field moves what was typed into the controls at once.
-void OptionsTest::typedSchemeMovesIntoTheControls() {
-    TFAEdit editor;
+void PreferencesDialogTest::typedSchemeMovesIntoTheControls() {
+    AccountEditor editor;
     editor.show();
-    editor.EdPort->setText(QStringLiteral("110"));
-    editor.EdHost->setText(QStringLiteral("pop3s://pop.example.net"));
-    emit editor.EdHost->editingFinished();
-    QCOMPARE(editor.EdHost->text(), QStringLiteral("pop.example.net"));
-    QCOMPARE(editor.CBSecurity->currentText(), QStringLiteral("SSL/TLS"));
-    QCOMPARE(editor.EdPort->text(), QStringLiteral("995"));
+    editor.portEdit->setText(QStringLiteral("110"));
+    editor.hostEdit->setText(QStringLiteral("pop3s://pop.example.net"));
+    emit editor.hostEdit->editingFinished();
+    QCOMPARE(editor.hostEdit->text(), QStringLiteral("pop.example.net"));
+    QCOMPARE(editor.securityBox->currentText(), QStringLiteral("SSL/TLS"));
+    QCOMPARE(editor.portEdit->text(), QStringLiteral("995"));
 
-    editor.EdHost->setText(QStringLiteral("pop3+stls://pop.example.net:1110"));
-    emit editor.EdHost->editingFinished();
-    QCOMPARE(editor.EdHost->text(), QStringLiteral("pop.example.net"));
-    QCOMPARE(editor.CBSecurity->currentText(), QStringLiteral("STARTTLS"));
-    QCOMPARE(editor.EdPort->text(), QStringLiteral("1110"));
+    editor.hostEdit->setText(QStringLiteral("pop3+stls://pop.example.net:1110"));
+    emit editor.hostEdit->editingFinished();
+    QCOMPARE(editor.hostEdit->text(), QStringLiteral("pop.example.net"));
+    QCOMPARE(editor.securityBox->currentText(), QStringLiteral("STARTTLS"));
+    QCOMPARE(editor.portEdit->text(), QStringLiteral("1110"));
 
     // Text that is no host address stays for OK to refuse.
-    editor.EdHost->setText(QStringLiteral("imap://pop.example.net"));
-    emit editor.EdHost->editingFinished();
-    QCOMPARE(editor.EdHost->text(), QStringLiteral("imap://pop.example.net"));
-    QCOMPARE(editor.CBSecurity->currentText(), QStringLiteral("STARTTLS"));
+    editor.hostEdit->setText(QStringLiteral("imap://pop.example.net"));
+    emit editor.hostEdit->editingFinished();
+    QCOMPARE(editor.hostEdit->text(), QStringLiteral("imap://pop.example.net"));
+    QCOMPARE(editor.securityBox->currentText(), QStringLiteral("STARTTLS"));
 }
 
-void OptionsTest::editorRefusesABadHost_data() {
+void PreferencesDialogTest::editorRefusesABadHost_data() {
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("security");
     QTest::addColumn<QString>("port");
@@ -655,20 +656,20 @@ void OptionsTest::editorRefusesABadHost_data() {
                                << QString::fromUtf8(row.port) << QString::fromUtf8(row.focus);
 }
 
-void OptionsTest::editorRefusesABadHost() {
+void PreferencesDialogTest::editorRefusesABadHost() {
     QFETCH(QString, host);
     QFETCH(int, security);
     QFETCH(QString, port);
     QFETCH(QString, focus);
     toppeek::test::ScriptedMessageBoxes boxes;
-    TFAEdit editor;
+    AccountEditor editor;
     editor.show();
     QApplication::setActiveWindow(&editor);
-    editor.EdDesc->setText(QStringLiteral("user@example.com"));
-    editor.EdHost->setText(host);
-    editor.CBSecurity->setCurrentIndex(security);
-    editor.EdPort->setText(port);
-    editor.BOk->click();
+    editor.addressEdit->setText(QStringLiteral("user@example.com"));
+    editor.hostEdit->setText(host);
+    editor.securityBox->setCurrentIndex(security);
+    editor.portEdit->setText(port);
+    editor.okButton->click();
     QVERIFY(editor.isVisible());
     QCOMPARE(boxes.shown().size(), 1u);
     QCOMPARE(boxes.shown()[0].flags, 0x40u);
@@ -679,21 +680,21 @@ void OptionsTest::editorRefusesABadHost() {
 
 // A host text the controls cannot represent is never put together anew
 // behind the user's back: changing the port asks for a usable host first.
-void OptionsTest::unusableHostTextIsNeverRewritten() {
+void PreferencesDialogTest::unusableHostTextIsNeverRewritten() {
     toppeek::test::ScriptedMessageBoxes boxes;
     std::unique_ptr<Account> account = accountWithHost("imaps://mail.example.org");
-    TFAEdit editor;
+    AccountEditor editor;
     bool refused = false;
-    const WhenModal<TFAEdit> drive([&](TFAEdit& open) {
-        open.EdPort->setText(QStringLiteral("2110"));
-        open.BOk->click();
+    const WhenModal<AccountEditor> drive([&](AccountEditor& open) {
+        open.portEdit->setText(QStringLiteral("2110"));
+        open.okButton->click();
         refused = open.isVisible() && boxes.shown().size() == 1;
-        open.BCancel->click();
+        open.cancelButton->click();
     });
-    QVERIFY(!editor.Execute(*account, TFAEdit::editCaption(), 1301));
+    QVERIFY(!editor.Execute(*account, AccountEditor::editCaption(), 1301));
     QVERIFY(refused);
     QCOMPARE(account->host, "imaps://mail.example.org");
 }
 
-QTEST_MAIN(OptionsTest)
-#include "options_test.moc"
+QTEST_MAIN(PreferencesDialogTest)
+#include "PreferencesDialogTest.moc"

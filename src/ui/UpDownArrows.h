@@ -1,4 +1,4 @@
-// TUpDown: a pair of arrows that is not bound to any edit box.
+// UpDownArrows: a pair of arrows that is not bound to any edit box.
 //
 // The arrows keep a position of their own within a range and move it by
 // their increment, stopping at either end (they never wrap). The owner hears
@@ -13,11 +13,11 @@ class QToolButton;
 
 enum class UpDownButton { Up, Down };
 
-class TUpDown : public QWidget {
+class UpDownArrows : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TUpDown(QWidget* parent = nullptr);
+    explicit UpDownArrows(QWidget* parent = nullptr);
 
     // The range; the position is pulled into it. A maximum below the minimum
     // is taken as equal to it.

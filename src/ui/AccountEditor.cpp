@@ -1,0 +1,399 @@
+#include "ui/AccountEditor.h"
+
+// The account list names a variable `slots`, which Qt's keyword macro would
+// rewrite: the storage header comes before every Qt header.
+#include "storage/Settings.h"
+
+#include "mail/Pop3.h"
+#include "messages/Address.h"
+#include "operations/MsgBox.h"
+#include "operations/ProgramInfo.h"
+#include "ui/ByteText.h"
+#include "ui/DialogSupport.h"
+#include "ui/HelpContext.h"
+#include "ui/PreferencesDialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <iterator>
+#include <optional>
+#include <utility>
+
+using toppeek::mail::Security;
+using toppeek::operations::kMbInformation;
+using toppeek::operations::kProgramTitle;
+using toppeek::operations::msgBox;
+
+namespace {
+
+// Longest address text the check looks at; longer input is judged by its start.
+constexpr std::size_t kCheckedAddressLength = 254;
+
+// The Security box lists the choices in this order.
+constexpr Security kSecurityChoices[] = {Security::None, Security::Tls, Security::StartTls};
+
+Security securityAt(int index) {
+    return index >= 0 && index < static_cast<int>(std::size(kSecurityChoices))
+               ? kSecurityChoices[index]
+               : Security::None;
+}
+
+int indexOfSecurity(Security security) {
+    const auto* found =
+        std::find(std::begin(kSecurityChoices), std::end(kSecurityChoices), security);
+    return found == std::end(kSecurityChoices)
+               ? 0
+               : static_cast<int>(found - std::begin(kSecurityChoices));
+}
+
+QString defaultPortText(Security security) {
+    return QString::number(toppeek::mail::defaultServerPort(security));
+}
+
+} // namespace
+
+bool isSendableCredential(std::string_view text) {
+    return text.size() <= toppeek::mail::kCredentialLimit &&
+           text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+std::string accountTextFromEdit(const QString& shown, const std::string& original) {
+    constexpr int limit = Account::maxTextLength;
+    if (shown == textFromBytes(original))
+        return original.substr(0, limit);
+    // What was typed is UTF-8, which the cut keeps whole.
+    return cutBytes(shown.toUtf8().toStdString(), limit);
+}
+
+AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FAEdit"));
+    setWindowTitle(QStringLiteral("Account Information"));
+
+    addressLabel = named(new QLabel(QStringLiteral("Email Address:"), this), "Label1");
+    addressEdit = named(new QLineEdit(this), "EdDesc");
+    hostLabel = named(new QLabel(QStringLiteral("Host Address:"), this), "Label2");
+    hostEdit = named(new QLineEdit(this), "EdHost");
+    securityLabel = named(new QLabel(QStringLiteral("Security:"), this), "Label5");
+    securityBox = named(new QComboBox(this), "CBSecurity");
+    securityBox->addItems(
+        {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
+    portLabel = named(new QLabel(QStringLiteral("Port:"), this), "Label6");
+    portEdit = named(new QLineEdit(this), "EdPort");
+    // Digits only as the user types; OK still checks the range, since the
+    // box can hold 0, a number beyond 65535 or nothing.
+    portEdit->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]{0,5}")), portEdit));
+    portEdit->setFixedWidth(
+        std::max(40, portEdit->fontMetrics().horizontalAdvance(QStringLiteral("655350")) + 8));
+    userNameLabel = named(new QLabel(QStringLiteral("UserName:"), this), "Label3");
+    userNameEdit = named(new QLineEdit(this), "EdUser");
+    passwordLabel = named(new QLabel(QStringLiteral("Password:"), this), "Label4");
+    passwordEdit = named(new QLineEdit(this), "EdPass");
+    passwordEdit->setEchoMode(QLineEdit::Password);
+    passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // '*'
+    okButton = dialogButton(this, "BOk", QStringLiteral("&OK"), QStyle::SP_DialogOkButton);
+    cancelButton =
+        dialogButton(this, "BCancel", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
+    for (QPushButton* button : {okButton, cancelButton})
+        button->setMinimumSize(89, 25);
+    okButton->setDefault(true);
+    auto* buttons = okCancelButtons(this, okButton, cancelButton);
+    buttons->setCenterButtons(true);
+
+    const std::pair<QLabel*, QLineEdit*> rows[] = {{addressLabel, addressEdit},
+                                                   {hostLabel, hostEdit},
+                                                   {userNameLabel, userNameEdit},
+                                                   {passwordLabel, passwordEdit}};
+    auto* fields = new QGridLayout;
+    fields->setVerticalSpacing(8);
+    int row = 0;
+    for (const auto& [label, edit] : rows) {
+        label->setBuddy(edit);
+        edit->setMinimumWidth(161);
+        // Edit boxes take text of any length; storing cuts it.
+        edit->setMaxLength(32767);
+        fields->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignVCenter);
+        fields->addWidget(edit, row, 1);
+        ++row;
+        if (edit == hostEdit) {
+            // Security and port belong to the host: one row just below it.
+            securityLabel->setBuddy(securityBox);
+            portLabel->setBuddy(portEdit);
+            auto* connection = new QHBoxLayout;
+            connection->setSpacing(6);
+            connection->addWidget(securityBox, 1);
+            connection->addSpacing(6);
+            connection->addWidget(portLabel);
+            connection->addWidget(portEdit);
+            fields->addWidget(securityLabel, row, 0, Qt::AlignRight | Qt::AlignVCenter);
+            fields->addLayout(connection, row, 1);
+            ++row;
+        }
+    }
+    setTabOrder(addressEdit, hostEdit);
+    setTabOrder(hostEdit, securityBox);
+    setTabOrder(securityBox, portEdit);
+    setTabOrder(portEdit, userNameEdit);
+    setTabOrder(userNameEdit, passwordEdit);
+    setTabOrder(passwordEdit, okButton);
+    setTabOrder(okButton, cancelButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 12, 14, 10);
+    layout->addLayout(fields);
+    layout->addSpacing(20);
+    layout->addWidget(buttons);
+    fixToLayoutSize(this, 273, 183);
+
+    connect(securityBox, &QComboBox::currentIndexChanged, this, &AccountEditor::securityChanged);
+    connect(hostEdit, &QLineEdit::editingFinished, this, &AccountEditor::hostEditLeft);
+    setHelpContext(this, kOptionsHelpContext);
+
+    // A blank account: plain, on the usual port.
+    portEdit->setText(defaultPortText(Security::None));
+    shownPort_ = portEdit->text();
+}
+
+AccountEditor::~AccountEditor() {
+    // The host field loses the focus while the dialog's base is torn down,
+    // when this part of it is gone already.
+    disconnect(hostEdit, nullptr, this, nullptr);
+    disconnect(securityBox, nullptr, this, nullptr);
+}
+
+int AccountEditor::helpContext() const {
+    return ::helpContext(this);
+}
+
+QString AccountEditor::addCaption() {
+    return QStringLiteral("Add Account");
+}
+
+QString AccountEditor::editCaption() {
+    return QStringLiteral("Edit Account");
+}
+
+bool AccountEditor::Execute(Account& account, const QString& caption, int helpContext) {
+    showAccount(account);
+    setHelpContext(this, helpContext);
+    setWindowTitle(caption);
+    const QPointer<AccountEditor> alive(this);
+    if (exec() != QDialog::Accepted || alive.isNull())
+        return false;
+    storeAccount(account);
+    return true;
+}
+
+void AccountEditor::showAccount(const Account& account) {
+    address_ = account.address;
+    host_ = account.host;
+    userName_ = account.userName;
+    password_ = account.password;
+    addressEdit->setText(textFromBytes(address_));
+    userNameEdit->setText(textFromBytes(userName_));
+    passwordEdit->setText(textFromBytes(password_));
+    // A password still in the keyring is not read for the editor: left
+    // empty, it stays there.
+    passwordEdit->setPlaceholderText(
+        account.passwordKnown ? QString() : QStringLiteral("(kept in the keyring)"));
+
+    // A host text that would not come back the same from its parts is shown
+    // whole, as a plain name on the usual port.
+    Security security = Security::None;
+    int port = toppeek::mail::defaultServerPort(security);
+    shownHostName_ = host_;
+    if (const auto address = toppeek::mail::parseServerAddress(host_);
+        address && toppeek::mail::formatServerAddress(address->security, address->target.name,
+                                                      toppeek::mail::serverPort(*address))) {
+        security = address->security;
+        port = toppeek::mail::serverPort(*address);
+        shownHostName_ = address->target.name;
+    }
+    shownSecurity_ = indexOfSecurity(security);
+    portSecurity_ = shownSecurity_;
+    {
+        const QSignalBlocker quiet(securityBox);
+        securityBox->setCurrentIndex(shownSecurity_);
+    }
+    hostEdit->setText(textFromBytes(shownHostName_));
+    portEdit->setText(QString::number(port));
+    shownPort_ = portEdit->text();
+    hostText_ = host_;
+}
+
+void AccountEditor::storeAccount(Account& account) const {
+    account.address = accountTextFromEdit(addressEdit->text(), address_);
+    account.host = hostText_;
+    account.userName = accountTextFromEdit(userNameEdit->text(), userName_);
+    account.password = accountTextFromEdit(passwordEdit->text(), password_);
+}
+
+bool AccountEditor::FormCloseQuery() {
+    // The address is judged by what the account would keep, at its full
+    // checked length: the stored text is cut shorter still.
+    QString shownAddress = addressEdit->text();
+    std::string address =
+        shownAddress == textFromBytes(address_) ? address_ : shownAddress.toUtf8().toStdString();
+    address.resize(std::min(address.size(), kCheckedAddressLength));
+    if (address.empty()) {
+        msgBox(kMbInformation, kProgramTitle,
+               "Please enter the e-mail address of the account. It also names the account in "
+               "the list.");
+        addressEdit->setFocus();
+        return false;
+    }
+    if (!isValidAccountAddress(address)) {
+        msgBox(kMbInformation, kProgramTitle,
+               "This is not a valid e-mail address. Please enter a complete address, such as "
+               "name@example.com.");
+        addressEdit->setFocus();
+        addressEdit->selectAll();
+        return false;
+    }
+    if (!composeHost())
+        return false;
+    // A server never sees a name or password that cannot form one command
+    // line, so an account holding one could never log in.
+    const std::pair<QLineEdit*, const char*> credentials[] = {{userNameEdit, "user name"},
+                                                              {passwordEdit, "password"}};
+    for (const auto& [edit, what] : credentials) {
+        const std::string& original = edit == userNameEdit ? userName_ : password_;
+        if (!isSendableCredential(accountTextFromEdit(edit->text(), original))) {
+            msgBox(kMbInformation, kProgramTitle,
+                   "The %s cannot be sent to a POP3 server: it must not contain a line break "
+                   "and must not be longer than %d characters.",
+                   what, static_cast<int>(toppeek::mail::kCredentialLimit));
+            edit->setFocus();
+            edit->selectAll();
+            return false;
+        }
+    }
+    return true;
+}
+
+Security AccountEditor::chosenSecurity() const {
+    return securityAt(securityBox->currentIndex());
+}
+
+bool AccountEditor::hostControlsChanged() const {
+    return hostEdit->text() != textFromBytes(shownHostName_) ||
+           securityBox->currentIndex() != shownSecurity_ || portEdit->text() != shownPort_;
+}
+
+std::string AccountEditor::hostNameBytes() const {
+    const QString shown = hostEdit->text();
+    if (shown == textFromBytes(shownHostName_))
+        return shownHostName_;
+    return shown.trimmed().toUtf8().toStdString();
+}
+
+void AccountEditor::securityChanged() {
+    const Security previous = securityAt(portSecurity_);
+    portSecurity_ = securityBox->currentIndex();
+    const QString portText = portEdit->text().trimmed();
+    const std::optional<int> port = toppeek::mail::parsePort(portText.toStdString());
+    if (portText.isEmpty() || port == toppeek::mail::defaultServerPort(previous))
+        portEdit->setText(defaultPortText(chosenSecurity()));
+}
+
+void AccountEditor::hostEditLeft() {
+    // Text that is no host address waits for OK, which says so; a box here
+    // would fight the user over the focus.
+    takeHostApart();
+}
+
+bool AccountEditor::takeHostApart() {
+    if (hostEdit->text() == textFromBytes(shownHostName_))
+        return true; // as the account had it, whatever it holds
+    const QString typed = hostEdit->text().trimmed();
+    if (!typed.contains(QLatin1Char(':')))
+        return true;
+    const auto address = toppeek::mail::parseServerAddress(typed.toUtf8().toStdString());
+    // A name may hold colons only as an IPv6 literal, which the host box shows without its
+    // brackets (they go back in when the host text is composed).
+    if (!address || (address->target.name.find(':') != std::string::npos &&
+                     !toppeek::mail::parseIpv6Literal(address->target.name)))
+        return false;
+    // A scheme chooses the security, moving a default port along; a port
+    // given stays whatever the scheme.
+    if (address->security != Security::None)
+        securityBox->setCurrentIndex(indexOfSecurity(address->security));
+    if (address->target.port != 0)
+        portEdit->setText(QString::number(address->target.port));
+    hostEdit->setText(QString::fromStdString(address->target.name));
+    return true;
+}
+
+bool AccountEditor::composeHost() {
+    auto refuse = [](QLineEdit* edit, const char* text) {
+        msgBox(kMbInformation, kProgramTitle, "%s", text);
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    };
+    constexpr const char* kNotAHost =
+        "This host address cannot be used. Please enter the server's name alone, such as "
+        "pop.example.com, and choose the security and the port in their own boxes.";
+    if (hostControlsChanged() && !takeHostApart())
+        return refuse(hostEdit, kNotAHost);
+    constexpr std::size_t limit = Account::maxTextLength;
+    if (!hostControlsChanged()) {
+        // Untouched, or typed back to what it was: the account keeps its text.
+        hostText_ = host_.substr(0, limit);
+        return true;
+    }
+    const std::optional<int> port =
+        toppeek::mail::parsePort(portEdit->text().trimmed().toStdString());
+    if (!port) {
+        msgBox(kMbInformation, kProgramTitle,
+               "The port must be a number from 1 to 65535. Each security choice fills in its "
+               "usual port: %d for None and STARTTLS, %d for SSL/TLS.",
+               toppeek::mail::defaultServerPort(Security::None),
+               toppeek::mail::defaultServerPort(Security::Tls));
+        portEdit->setFocus();
+        portEdit->selectAll();
+        return false;
+    }
+    const Security security = chosenSecurity();
+    const std::string name = hostNameBytes();
+    if (security != Security::None && name.empty())
+        return refuse(hostEdit, "Please enter the host address of the server. A secure "
+                                "connection checks the server's certificate against this name.");
+    const std::optional<std::string> text =
+        toppeek::mail::formatServerAddress(security, name, *port);
+    if (!text)
+        return refuse(hostEdit, kNotAHost);
+    if (text->size() > limit) {
+        msgBox(kMbInformation, kProgramTitle,
+               "The host address is too long: an account keeps at most %d characters of it, "
+               "security and port included.",
+               static_cast<int>(Account::maxTextLength));
+        hostEdit->setFocus();
+        return false;
+    }
+    hostText_ = *text;
+    return true;
+}
+
+void AccountEditor::done(int result) {
+    if (result == QDialog::Accepted && !FormCloseQuery())
+        return;
+    QDialog::done(result);
+}
+
+void AccountEditor::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    centreOnScreen(this);
+}

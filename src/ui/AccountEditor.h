@@ -1,0 +1,124 @@
+// The account editor ("Account Information"), which the preferences open for one account.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+struct Account;
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace toppeek::mail {
+enum class Security;
+} // namespace toppeek::mail
+
+// Whether a user name or password can go into a POP3 command line: no CR,
+// LF or NUL and no longer than the command line allows.
+bool isSendableCredential(std::string_view text);
+
+// The bytes an account keeps for an edit box's text: original itself when
+// the box still shows it unchanged (so that texts the program cannot show
+// exactly survive a visit to the editor), else the text as UTF-8; in both
+// cases at most Account::maxTextLength bytes, never ending in half of a
+// UTF-8 character that was typed.
+std::string accountTextFromEdit(const QString& shown, const std::string& original);
+
+// "Account Information": edits the four texts of one account. The host
+// text may carry a scheme and a port ("pop3s://name:port"); the editor shows
+// them apart, the name in hostEdit, the scheme in securityBox and the port in
+// portEdit, and puts them together again on OK. The port is written into the
+// host text only when it differs from the chosen security's default, and a
+// host text whose three controls were left as shown is kept byte for byte,
+// even one that the controls cannot represent.
+class AccountEditor : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit AccountEditor(QWidget* parent = nullptr);
+    ~AccountEditor() override;
+
+    // Shows the editor modally for account under caption. On OK writes the
+    // four texts into account (at most Account::maxTextLength bytes each)
+    // and returns true; otherwise returns false with account unchanged.
+    bool Execute(Account& account, const QString& caption, int helpContext);
+
+    // The guard on closing with OK: false, after an information box, when
+    // the address is empty or invalid, the host controls do not make a host
+    // text (a host field that is not a server name, a port outside 1..65535,
+    // a secure connection without a name, a text too long to keep), or the
+    // user name or password cannot be sent to a server. Closing any other way
+    // is always allowed.
+    bool FormCloseQuery();
+
+    // A new security moves the port to its default when the port still
+    // shows the previous security's default (or nothing); a port the user
+    // chose stays.
+    void securityChanged();
+    // A scheme or port typed into the host field moves into the Security and
+    // Port boxes when the user leaves it; text that is no host address stays
+    // for OK to refuse.
+    void hostEditLeft();
+
+    // The help topic the editor opens on the help key.
+    int helpContext() const;
+
+    QLabel* addressLabel;
+    QLineEdit* addressEdit;
+    QLabel* hostLabel;
+    QLineEdit* hostEdit;
+    QLabel* securityLabel;
+    QComboBox* securityBox;
+    QLabel* portLabel;
+    QLineEdit* portEdit;
+    QLabel* userNameLabel;
+    QLineEdit* userNameEdit;
+    QLabel* passwordLabel;
+    QLineEdit* passwordEdit;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
+
+    // The captions the preferences give the editor.
+    static QString addCaption();
+    static QString editCaption();
+
+protected:
+    void done(int result) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void showAccount(const Account& account);
+    void storeAccount(Account& account) const;
+    toppeek::mail::Security chosenSecurity() const;
+    // Whether the host field, the Security box or the Port box differs from
+    // what the account showed.
+    bool hostControlsChanged() const;
+    // The bytes of the server name in the host field.
+    std::string hostNameBytes() const;
+    // Moves a scheme and port typed into the host field into their boxes;
+    // false when the field holds text that is no host address.
+    bool takeHostApart();
+    // Puts the host text together into hostText_; false after an
+    // information box when the controls do not make one.
+    bool composeHost();
+
+    // The texts the edit boxes were filled from.
+    std::string address_;
+    std::string host_;
+    std::string userName_;
+    std::string password_;
+    // How the host controls were filled: the name's bytes (the whole host
+    // text when the controls cannot represent it), the security and port.
+    std::string shownHostName_;
+    int shownSecurity_ = 0;
+    QString shownPort_;
+    // The security whose default port the Port box follows.
+    int portSecurity_ = 0;
+    // The host text that OK stores.
+    std::string hostText_;
+};

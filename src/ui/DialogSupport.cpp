@@ -1,0 +1,68 @@
+#include "ui/DialogSupport.h"
+
+#include "messages/MailText.h"
+
+#include <QDialogButtonBox>
+#include <QLayout>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+
+QPushButton* dialogButton(QWidget* parent, const char* name, const QString& caption,
+                          QStyle::StandardPixmap picture) {
+    auto* button = named(new QPushButton(caption, parent), name);
+    button->setIcon(parent->style()->standardIcon(picture, nullptr, button));
+    return button;
+}
+
+QDialogButtonBox* okCancelButtons(QDialog* dialog, QPushButton* ok, QPushButton* cancel) {
+    auto* box = new QDialogButtonBox(dialog);
+    box->addButton(ok, QDialogButtonBox::AcceptRole);
+    box->addButton(cancel, QDialogButtonBox::RejectRole);
+    QObject::connect(box, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return box;
+}
+
+void fixToDesignSize(QDialog* dialog, int width, int height) {
+    dialog->setFixedSize(QSize(width, height).expandedTo(dialog->minimumSizeHint()));
+}
+
+void fixToLayoutSize(QDialog* dialog, int width, int height) {
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    dialog->setSizeGripEnabled(false);
+    dialog->setMinimumSize(width, height);
+    dialog->layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void centreOnScreen(QWidget* window) {
+    const QScreen* screen = window->screen();
+    if (screen == nullptr)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+bool runCentred(QDialog& dialog) {
+    centreOnScreen(&dialog);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+std::string cutBytes(std::string bytes, int limit) {
+    const std::size_t keep = static_cast<std::size_t>(std::max(limit, 0));
+    if (bytes.size() <= keep)
+        return bytes;
+    std::size_t end = keep;
+    if (isValidUtf8(bytes))
+        while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0u) == 0x80u)
+            --end;
+    bytes.resize(end);
+    return bytes;
+}
+
+std::string bytesOfEdit(const QString& now, const QString& shown, const std::string& original,
+                        int limit) {
+    return cutBytes(now == shown ? original : now.toUtf8().toStdString(), limit);
+}

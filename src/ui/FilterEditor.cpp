@@ -1,0 +1,216 @@
+#include "ui/FilterEditor.h"
+
+#include "core/Text.h"
+#include "ui/DialogSupport.h"
+#include "ui/DomainListPage.h"
+#include "ui/HelpContext.h"
+#include "ui/Lvdata.h"
+#include "ui/RuleEditor.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr const char* kAddRuleCaption = "Add Rule";
+constexpr const char* kEditRuleCaption = "Edit Rule";
+
+constexpr DomainListPage::Names kBannedNames = {.page = "TabSheet2",
+                                                .label = "Label1",
+                                                .list = "LBSites",
+                                                .addButton = "BDBAdd",
+                                                .editButton = "BBDEdit",
+                                                .deleteButton = "BBDDelete",
+                                                .enabledBox = "CBBanned",
+                                                .enabledCaption = "Enable Banned Domains",
+                                                .addCaption = "Add Banned Domain",
+                                                .editCaption = "Edit Banned Domain"};
+constexpr DomainListPage::Names kFriendlyNames = {.page = "TabSheet3",
+                                                  .label = "Label2",
+                                                  .list = "LBSitesF",
+                                                  .addButton = "BFDAdd",
+                                                  .editButton = "BFDEdit",
+                                                  .deleteButton = "BFDDelete",
+                                                  .enabledBox = "CBFriend",
+                                                  .enabledCaption = "Enable Friendly Domains",
+                                                  .addCaption = "Add Friendly Domain",
+                                                  .editCaption = "Edit Friendly Domain"};
+
+} // namespace
+
+std::string ruleCaption(const FilterRule& rule) {
+    std::string caption;
+    switch (rule.kind) {
+    case RuleKind::FromContains:
+        caption = "From contains: " + rule.fromText;
+        break;
+    case RuleKind::SubjectContains:
+        caption = "Subject contains: " + rule.subjectText;
+        break;
+    case RuleKind::HeadersContain:
+        caption = "Headers contain: " + rule.headersText;
+        break;
+    default:
+        caption =
+            "Unknown kind " + std::to_string(static_cast<int>(rule.kind)) + ": " + rule.fromText;
+        break;
+    }
+    // The editor cannot switch a rule off, but a stored one may be.
+    if (rule.active == 0)
+        caption += " (inactive)";
+    return caption;
+}
+
+FilterEditor::FilterEditor(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("TFEFil"));
+    setWindowTitle(QStringLiteral("Edit Filters"));
+
+    pages = named(new QTabWidget(this), "PageControl1");
+    rulesPage = named(new QWidget, "TabSheet1");
+    bannedPage = new DomainListPage(kBannedNames);
+    friendlyPage = new DomainListPage(kFriendlyNames);
+    pages->addTab(rulesPage, QStringLiteral("Rules"));
+    pages->addTab(bannedPage, QStringLiteral("Banned domains"));
+    pages->addTab(friendlyPage, QStringLiteral("Friendly domains"));
+
+    ruleList = named(new TListViewData(rulesPage), "LVRules");
+    ruleList->setViewStyle(TViewStyle::Report);
+    ruleList->addColumn(QStringLiteral("Rule"), 260);
+    ruleList->lvdSetFullRow();
+    ruleList->setMultiSelect(false);
+    ruleList->setHideSelection(false);
+    ruleList->OnLVFastDisplay = [this](TListViewData*, int nmask, char* sztext, int maxtext, int,
+                                       int index, int*) {
+        if ((nmask & LvifText) != 0)
+            displayRule(sztext, maxtext, index);
+    };
+    addRuleButton = named(new QPushButton(QStringLiteral("&Add"), rulesPage), "BAdd");
+    editRuleButton = named(new QPushButton(QStringLiteral("&Edit"), rulesPage), "BEdit");
+    deleteRuleButton = named(new QPushButton(QStringLiteral("&Delete"), rulesPage), "BDelete");
+    rulesEnabledBox =
+        named(new QCheckBox(QStringLiteral("Enable Rejection Rules"), rulesPage), "CBRules");
+    layOutListPage(rulesPage, nullptr, ruleList, {addRuleButton, editRuleButton, deleteRuleButton},
+                   rulesEnabledBox);
+
+    okButton = dialogButton(this, "BOk", QStringLiteral("&OK"), QStyle::SP_DialogOkButton);
+    cancelButton =
+        dialogButton(this, "BCancel", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
+    okButton->setDefault(true);
+
+    connect(addRuleButton, &QPushButton::clicked, this, &FilterEditor::addRule);
+    connect(editRuleButton, &QPushButton::clicked, this, &FilterEditor::editSelectedRule);
+    connect(deleteRuleButton, &QPushButton::clicked, this, &FilterEditor::deleteRule);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(pages, 1);
+    layout->addWidget(okCancelButtons(this, okButton, cancelButton));
+    pages->setCurrentIndex(0);
+    fixToDesignSize(this, kClientWidth, kClientHeight);
+}
+
+void FilterEditor::setUp(Filters& filters, const QString& caption, int context) {
+    setHelpContext(this, context);
+    setWindowTitle(caption);
+    filters_ = &filters;
+    ruleIndex_ = 0;
+    rulesEnabledBox->setChecked(filters.rulesEnabled != 0);
+
+    ruleList->lvdClearAll();
+    ruleList->lvdSetCount(filters.rules.count());
+    bannedPage->setUp(filters.bannedDomains, filters.bannedEnabled != 0);
+    friendlyPage->setUp(filters.friendlyDomains, filters.friendlyEnabled != 0);
+    pages->setCurrentIndex(0);
+}
+
+void FilterEditor::copySwitchesBack() {
+    if (filters_ == nullptr)
+        return;
+    filters_->friendlyEnabled = friendlyPage->switchedOn() ? 1 : 0;
+    filters_->bannedEnabled = bannedPage->switchedOn() ? 1 : 0;
+    filters_->rulesEnabled = rulesEnabledBox->isChecked() ? 1 : 0;
+}
+
+void FilterEditor::displayRule(char* text, int size, int row) const {
+    if (filters_ == nullptr)
+        return;
+    if (const FilterRule* rule = filters_->rules.at(row))
+        copyText(text, ruleCaption(*rule).c_str(), size);
+}
+
+int FilterEditor::workingIndex() const {
+    const int count = ruleList->lvdGetCount();
+    for (int i = 0; i < count; ++i)
+        if (ruleList->lvdItemSelected(i) != 0)
+            return i;
+    return 0;
+}
+
+void FilterEditor::selectRule(int index) {
+    ruleList->lvdSelectAll(0);
+    ruleList->lvdGoto(index);
+    ruleList->setFocus();
+}
+
+void FilterEditor::addRule() {
+    if (filters_ == nullptr)
+        return;
+    FilterRuleList& rules = filters_->rules;
+    ruleIndex_ = workingIndex();
+    std::unique_ptr<FilterRule> rule = createFilterRule();
+    if (!editRule(*rule, QString::fromLatin1(kAddRuleCaption), kRuleHelpContext, this))
+        return;
+    std::unique_ptr<FilterRule> copy = cloneFilterRule(*rule);
+    // A new rule goes behind the selected one, or behind the first when
+    // none is selected.
+    const int at = rules.count() == 0 ? 0 : ruleIndex_ + 1;
+    if (rules.insertAt(at, copy.get()) < 0)
+        return;
+    copy.release();
+    ruleList->lvdAdd(at, 0);
+    ruleIndex_ = at;
+    selectRule(ruleIndex_);
+}
+
+void FilterEditor::editSelectedRule() {
+    if (filters_ == nullptr)
+        return;
+    FilterRuleList& rules = filters_->rules;
+    ruleIndex_ = workingIndex();
+    if (rules.count() == 0 || ruleIndex_ >= rules.count())
+        return;
+    std::unique_ptr<FilterRule> rule = createFilterRule();
+    copyFilterRule(*rule, *rules.at(ruleIndex_));
+    if (!editRule(*rule, QString::fromLatin1(kEditRuleCaption), kRuleHelpContext, this))
+        return;
+    rules.replaceAt(ruleIndex_, cloneFilterRule(*rule).release());
+    ruleList->lvdUpdate(ruleIndex_);
+    selectRule(ruleIndex_);
+}
+
+void FilterEditor::deleteRule() {
+    if (filters_ == nullptr)
+        return;
+    FilterRuleList& rules = filters_->rules;
+    ruleIndex_ = workingIndex();
+    if (rules.count() == 0 || ruleIndex_ < 0 || ruleIndex_ >= rules.count())
+        return;
+    FilterRule* gone = rules.at(ruleIndex_);
+    rules.removeAt(ruleIndex_);
+    destroyFilterRule(gone);
+    ruleList->lvdRemove(ruleIndex_);
+    adjustIndex(ruleIndex_, rules.count(), 2, 0);
+    if (rules.count() > 0)
+        selectRule(ruleIndex_);
+}
+
+bool editFilters(Filters& filters, const QString& caption, int context, QWidget* owner) {
+    FilterEditor dialog(owner);
+    dialog.setUp(filters, caption, context);
+    if (!runCentred(dialog))
+        return false;
+    dialog.copySwitchesBack();
+    return true;
+}
