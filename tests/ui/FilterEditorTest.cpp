@@ -138,6 +138,8 @@ private slots:
     void duplicateDomainIsRefusedAndAskedAgain();
     void domainTrimCaseAndLength();
     void editAndDeleteDomains();
+    void domainPagesWorkAlikeOnTheirOwnLists_data();
+    void domainPagesWorkAlikeOnTheirOwnLists();
     void cancelKeepsListChangesButNotSwitches();
     void okCopiesSwitches();
 };
@@ -538,6 +540,68 @@ void FilterEditorTest::editAndDeleteDomains() {
     editor.friendlyPage->deleteButton->click();
     QCOMPARE(filters.friendlyDomains.count(), 0);
     QCOMPARE(editor.friendlyPage->list->count(), 0);
+}
+
+void FilterEditorTest::domainPagesWorkAlikeOnTheirOwnLists_data() {
+    QTest::addColumn<bool>("banned");
+    QTest::newRow("banned") << true;
+    QTest::newRow("friendly") << false;
+}
+
+// Both domain pages are one page: each asks under its own captions and the editor's help
+// topic, changes only its own list, and follows the editor to the next filter set it is given.
+void FilterEditorTest::domainPagesWorkAlikeOnTheirOwnLists() {
+    QFETCH(bool, banned);
+    const QString kind = banned ? QStringLiteral("Banned") : QStringLiteral("Friendly");
+    Filters filters;
+    filters.bannedDomains.add("b.example");
+    filters.friendlyDomains.add("f.example");
+    FilterEditor editor;
+    editor.setUp(filters, "Filters", 11);
+    editor.show();
+    DomainListPage* page = banned ? editor.bannedPage : editor.friendlyPage;
+    TextList& own = banned ? filters.bannedDomains : filters.friendlyDomains;
+    const TextList& other = banned ? filters.friendlyDomains : filters.bannedDomains;
+    const std::vector<std::string> otherBefore = textsOf(other);
+
+    QStringList asked;
+    auto answer = [&asked](const char* text) {
+        return [&asked, text](QDialog* dialog) {
+            asked << dialog->windowTitle() + ' ' + QString::number(helpContext(dialog));
+            textAnswer(text)(dialog);
+        };
+    };
+    ModalDialogDriver driver;
+    driver.expect("TFEdit", answer("m.example"));
+    page->addButton->click();
+    page->list->setCurrentRow(0);
+    driver.expect("TFEdit", answer("z.example"));
+    page->editButton->click();
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(asked, QStringList({"Add " + kind + " Domain 11", "Edit " + kind + " Domain 11"}));
+    const std::vector<std::string> expected = {"m.example", "z.example"};
+    QCOMPARE(textsOf(own), expected);
+    QCOMPARE(linesOf(page->list), QStringList({"m.example", "z.example"}));
+    page->list->setCurrentRow(1);
+    page->deleteButton->click();
+    QCOMPARE(textsOf(own), std::vector<std::string>{"m.example"});
+    QCOMPARE(textsOf(other), otherBefore);
+
+    // A second set replaces what the page showed, and the page's commands then work on it.
+    Filters next;
+    next.bannedDomains.add("n.example");
+    next.friendlyEnabled = 1;
+    editor.setUp(next, "Filters", 12);
+    QCOMPARE(linesOf(page->list), banned ? QStringList({"n.example"}) : QStringList());
+    QCOMPARE(page->enabledBox->isChecked(), !banned);
+    driver.expect("TFEdit", answer("a.example"));
+    page->addButton->click();
+    QVERIFY(driver.finished() && !driver.failed());
+    QCOMPARE(asked.last(), "Add " + kind + " Domain 12");
+    QCOMPARE(textsOf(banned ? next.bannedDomains : next.friendlyDomains),
+             banned ? (std::vector<std::string>{"a.example", "n.example"})
+                    : std::vector<std::string>{"a.example"});
+    QCOMPARE(textsOf(own), std::vector<std::string>{"m.example"});
 }
 
 void FilterEditorTest::cancelKeepsListChangesButNotSwitches() {

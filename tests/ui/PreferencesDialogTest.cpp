@@ -3,6 +3,7 @@
 
 #include "support/ScriptedMessageBoxes.h"
 #include "ui/AccountEditor.h"
+#include "ui/HelpContext.h"
 #include "ui/PreferencesDialog.h"
 #include "ui/UpDownArrows.h"
 
@@ -117,6 +118,7 @@ private slots:
     void editorRefusesToClose();
     void editorClosesAtTheLimits();
     void editorCancelChangesNothing();
+    void dialogsCarryTheirHelpTopicAndAnswerTheKeys();
     void longAddressJudgedByItsStart();
     void arrowsStepTheStoredValue();
     void executeResults();
@@ -311,6 +313,40 @@ void PreferencesDialogTest::editorCancelChangesNothing() {
     QCOMPARE(account->address, "keep@example.com");
     QCOMPARE(account->password, "old");
     QCOMPARE(editor.windowTitle(), QStringLiteral("Caption"));
+}
+
+// The help key finds each dialog's topic, and Enter and Esc reach OK and Cancel through the
+// dialogs' button rows.
+void PreferencesDialogTest::dialogsCarryTheirHelpTopicAndAnswerTheKeys() {
+    toppeek::test::ScriptedMessageBoxes boxes;
+    std::unique_ptr<Settings> settings = settingsWith({});
+    PreferencesDialog preferences(*settings);
+    QCOMPARE(helpContext(&preferences), kOptionsHelpContext);
+
+    std::unique_ptr<Account> account = newAccount();
+    AccountEditor editor;
+    QCOMPARE(helpContext(&editor), kOptionsHelpContext);
+    int shownContext = 0;
+    {
+        const WhenModal<AccountEditor> drive([&](AccountEditor& shown) {
+            shownContext = helpContext(&shown);
+            shown.addressEdit->setText(QStringLiteral("user@example.com"));
+            shown.addressEdit->setFocus();
+            QTest::keyClick(shown.addressEdit, Qt::Key_Return);
+        });
+        QVERIFY(editor.Execute(*account, AccountEditor::addCaption(), 77));
+    }
+    QCOMPARE(shownContext, 77);
+    QCOMPARE(editor.helpContext(), 77);
+    QCOMPARE(account->address, "user@example.com");
+
+    const WhenModal<AccountEditor> escape([](AccountEditor& shown) {
+        shown.addressEdit->setText(QStringLiteral("other@example.com"));
+        QTest::keyClick(&shown, Qt::Key_Escape);
+    });
+    QVERIFY(!editor.Execute(*account, AccountEditor::editCaption(), 77));
+    QCOMPARE(account->address, "user@example.com");
+    QVERIFY(boxes.shown().empty());
 }
 
 // 300 characters: the first 254 form a valid address, but neither all of
