@@ -80,7 +80,7 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // --- Controls ---
+    // --- Controls: each keeps its design name as its objectName (docs/DesignNames.md) ---
     QWidget* toolbarPanel =
         nullptr;                // panel with the toolbar, the account selector and the filter label
     QWidget* toolbar = nullptr; // flat buttons with captions under their images
