@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include "operations/ProgramInfo.h"
 #include "shell/WebLinks.h"
+#include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
 #include "ui/MainIcons.h"
 
@@ -41,11 +42,6 @@ constexpr int kTargetRole = Qt::UserRole;
 
 std::string gHelpFolder;
 QPointer<TFHelp> gHelp;
-
-template <typename Widget> Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QString folderPath() {
     return QString::fromStdString(helpFolder());

@@ -4,6 +4,7 @@
 #include "shell/Help.h"
 #include "shell/UpdateCheck.h"
 #include "shell/WebLinks.h"
+#include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
 #include "ui/MainIcons.h"
 
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QThread>
 #include <QWindow>
@@ -27,19 +27,6 @@ constexpr int kAboutTextLimit = 4000;
 constexpr int kNoticeExposeWaitMs = 200;
 
 QPointer<TFWaitNotice> gNotice;
-
-template <typename Widget> Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-// Centres window on the screen of near (the primary screen without it).
-void centreOnScreen(QWidget* window, const QWidget* near) {
-    QScreen* screen = near != nullptr ? near->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return;
-    window->move(screen->availableGeometry().center() - window->rect().center());
-}
 
 } // namespace
 

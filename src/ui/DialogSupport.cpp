@@ -36,8 +36,8 @@ void fixToLayoutSize(QDialog* dialog, int width, int height) {
     dialog->layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void centreOnScreen(QWidget* window) {
-    const QScreen* screen = window->screen();
+void centreOnScreen(QWidget* window, const QWidget* near) {
+    const QScreen* screen = near != nullptr ? near->screen() : window->screen();
     if (screen == nullptr)
         return;
     QRect frame = window->frameGeometry();

@@ -31,8 +31,9 @@ void fixToDesignSize(QDialog* dialog, int width, int height);
 // A dialog as large as its layout asks, at least width by height, with no resize grip.
 void fixToLayoutSize(QDialog* dialog, int width, int height);
 
-// Puts window's frame in the middle of its screen's free area.
-void centreOnScreen(QWidget* window);
+// Puts window's frame in the middle of the free area of the screen near is on, or of window's
+// own screen without near.
+void centreOnScreen(QWidget* window, const QWidget* near = nullptr);
 
 // Runs dialog modally in the middle of the screen; true when it was closed with OK.
 bool runCentred(QDialog& dialog);
