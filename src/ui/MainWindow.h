@@ -81,8 +81,8 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     // --- Controls: each keeps its design name as its objectName (docs/DesignNames.md) ---
-    QWidget* toolbarPanel =
-        nullptr;                // panel with the toolbar, the account selector and the filter label
+    // The panel with the toolbar, the account selector and the filter label.
+    QWidget* toolbarPanel = nullptr;
     QWidget* toolbar = nullptr; // flat buttons with captions under their images
     QToolButton* connectButton = nullptr;
     QToolButton* closeButton = nullptr;
@@ -91,12 +91,12 @@ public:
     QToolButton* removeButton = nullptr;
     QToolButton* preferencesButton = nullptr;
     QComboBox* accountSelector = nullptr;
-    QLabel* filterLabel = nullptr;
-    QGroupBox* messageGroup = nullptr;
+    QLabel* filterLabel = nullptr;     // the three filter switches
+    QGroupBox* messageGroup = nullptr; // its caption counts the messages and their size
     TListViewData* messageView = nullptr;
     QStatusBar* statusPanel = nullptr;
     QLabel* statusText = nullptr; // the status bar's one panel
-    QMenu* listMenu = nullptr;
+    QMenu* listMenu = nullptr;    // the list's pop-up menu
 
     // --- Main menu ---
     QMenu* fileMenu = nullptr;
