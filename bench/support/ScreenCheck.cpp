@@ -199,7 +199,7 @@ int screenCheckChild(int argc, char** argv) {
             window.OpenConnection();
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (window.LVMsg->lvdGetCount() != messages || !boxes.shown().empty()) {
+            if (window.LVMsg->rowCount() != messages || !boxes.shown().empty()) {
                 status = 1;
                 break;
             }

@@ -4,7 +4,7 @@
 #include "operations/MsgBox.h"
 #include "operations/ProgramInfo.h"
 #include "ui/ByteText.h"
-#include "ui/Lvdata.h"
+#include "ui/MessageListView.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -36,6 +36,22 @@ constexpr const char* kHelpContextProperty = "helpContext";
 constexpr const char* kAddRuleCaption = "Add Rule";
 constexpr const char* kEditRuleCaption = "Edit Rule";
 constexpr const char* kDomainPrompt = "Domain (the part of the address after the @):";
+
+// The rules page's rows, each read from its rule when painted. The editor's
+// filters are followed through its pointer to them, which changes with every
+// filters the editor is given.
+class RuleRowsModel final : public ListRowsModel {
+public:
+    explicit RuleRowsModel(Filters* const& filters) : filters_(filters) {}
+
+    QString cellText(int row, int /*column*/) const override {
+        const FilterRule* rule = filters_ != nullptr ? filters_->rules.at(row) : nullptr;
+        return rule != nullptr ? cellFromBytes(ruleCaption(*rule)) : QString();
+    }
+
+private:
+    Filters* const& filters_;
+};
 
 // LBPrompt of the rule editor, by kind.
 constexpr std::array<const char*, 3> kKindPrompts = {
@@ -388,17 +404,13 @@ TFEFil::TFEFil(QWidget* parent) : QDialog(parent) {
     PageControl1->addTab(TabSheet3, QStringLiteral("Friendly domains"));
 
     // Rules page.
-    LVRules = named(new TListViewData(TabSheet1), "LVRules");
-    LVRules->setViewStyle(TViewStyle::Report);
+    LVRules = named(new MessageListView(std::make_unique<RuleRowsModel>(filters_), TabSheet1),
+                    "LVRules");
+    LVRules->setViewStyle(ListViewStyle::Report);
     LVRules->addColumn(QStringLiteral("Rule"), 260);
-    LVRules->lvdSetFullRow();
+    LVRules->setFullRowSelect();
     LVRules->setMultiSelect(false);
     LVRules->setHideSelection(false);
-    LVRules->OnLVFastDisplay = [this](TListViewData*, int nmask, char* sztext, int maxtext, int,
-                                      int index, int*) {
-        if ((nmask & LvifText) != 0)
-            displayRule(sztext, maxtext, index);
-    };
     BAdd = named(new QPushButton(QStringLiteral("&Add"), TabSheet1), "BAdd");
     BEdit = named(new QPushButton(QStringLiteral("&Edit"), TabSheet1), "BEdit");
     BDelete = named(new QPushButton(QStringLiteral("&Delete"), TabSheet1), "BDelete");
@@ -479,8 +491,8 @@ void TFEFil::setUp(Filters& filters, const QString& caption, int context) {
     CBBanned->setChecked(filters.bannedEnabled != 0);
     CBRules->setChecked(filters.rulesEnabled != 0);
 
-    LVRules->lvdClearAll();
-    LVRules->lvdSetCount(filters.rules.count());
+    LVRules->clearRows();
+    LVRules->setRowCount(filters.rules.count());
     fillDomains(LBSites, filters.bannedDomains);
     fillDomains(LBSitesF, filters.friendlyDomains);
     PageControl1->setCurrentIndex(0);
@@ -500,24 +512,17 @@ void TFEFil::fillDomains(QListWidget* box, const TextList& list) {
         box->addItem(textFromBytes(*text));
 }
 
-void TFEFil::displayRule(char* text, int size, int row) const {
-    if (filters_ == nullptr)
-        return;
-    if (const FilterRule* rule = filters_->rules.at(row))
-        copyText(text, ruleCaption(*rule).c_str(), size);
-}
-
 int TFEFil::workingIndex() const {
-    const int count = LVRules->lvdGetCount();
+    const int count = LVRules->rowCount();
     for (int i = 0; i < count; ++i)
-        if (LVRules->lvdItemSelected(i) != 0)
+        if (LVRules->isRowSelected(i))
             return i;
     return 0;
 }
 
 void TFEFil::selectRule(int index) {
-    LVRules->lvdSelectAll(0);
-    LVRules->lvdGoto(index);
+    LVRules->setAllRowsSelected(false);
+    LVRules->goToRow(index);
     LVRules->setFocus();
 }
 
@@ -536,7 +541,7 @@ void TFEFil::BAddClick() {
     if (rules.insertAt(at, copy.get()) < 0)
         return;
     copy.release();
-    LVRules->lvdAdd(at, 0);
+    LVRules->insertRow(at);
     ruleIndex_ = at;
     selectRule(ruleIndex_);
 }
@@ -553,7 +558,7 @@ void TFEFil::BEditClick() {
     if (!editRule(*rule, QString::fromLatin1(kEditRuleCaption), kRuleHelpContext, this))
         return;
     rules.replaceAt(ruleIndex_, cloneFilterRule(*rule).release());
-    LVRules->lvdUpdate(ruleIndex_);
+    LVRules->updateRow(ruleIndex_);
     selectRule(ruleIndex_);
 }
 
@@ -567,7 +572,7 @@ void TFEFil::BDeleteClick() {
     FilterRule* gone = rules.at(ruleIndex_);
     rules.removeAt(ruleIndex_);
     destroyFilterRule(gone);
-    LVRules->lvdRemove(ruleIndex_);
+    LVRules->removeRow(ruleIndex_);
     adjustIndex(ruleIndex_, rules.count(), 2, 0);
     if (rules.count() > 0)
         selectRule(ruleIndex_);

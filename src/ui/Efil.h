@@ -33,7 +33,7 @@ class QListWidget;
 class QPushButton;
 class QTabWidget;
 class QWidget;
-class TListViewData;
+class MessageListView;
 
 // The help context a dialog carries (the "helpContext" property).
 void setHelpContext(QWidget* window, int context);
@@ -171,7 +171,7 @@ public:
     QWidget* TabSheet1;
     QWidget* TabSheet2;
     QWidget* TabSheet3;
-    TListViewData* LVRules;
+    MessageListView* LVRules;
     QPushButton* BAdd;
     QPushButton* BEdit;
     QPushButton* BDelete;
@@ -217,7 +217,6 @@ private:
     static void fillDomains(QListWidget* box, const TextList& list);
     static int selectedLine(const QListWidget* box);
     void selectRule(int index);
-    void displayRule(char* text, int size, int row) const;
 
     Filters* filters_ = nullptr;
     int ruleIndex_ = 0; // the rule row last worked on

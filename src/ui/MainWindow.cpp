@@ -11,6 +11,7 @@
 #include "ui/ByteText.h"
 #include "ui/Efil.h"
 #include "ui/MainIcons.h"
+#include "ui/MessageTableModel.h"
 #include "ui/Options.h"
 #include "ui/ViewMsg.h"
 
@@ -36,7 +37,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -78,7 +78,6 @@ constexpr int kGroupHelpContext = 1200;
 constexpr int kFiltersHelpContext = 11;
 
 const char* const kNotConnectedCaption = "Not connected";
-const char* const kUnknownDateText = "(no date)";
 
 // Columns of the list, in order, and the sort key of each.
 constexpr SortKey kColumnKeys[] = {SortKey::ByTo, SortKey::ByFrom, SortKey::BySize, SortKey::ByDate,
@@ -92,24 +91,6 @@ void flipMark(MessageEntry& entry) {
     entry.mark =
         entry.mark == MarkState::Unmarked ? MarkState::MarkedForDelete : MarkState::Unmarked;
     entry.markReason = entry.mark == MarkState::Unmarked ? "Unmarked by hand" : "Marked by hand";
-}
-
-// What a row says about its mark: what set it, or what kept it off.
-QString markReasonText(const MessageEntry& entry) {
-    if (!entry.markReason.empty())
-        return QString::fromStdString(entry.markReason);
-    if (entry.mark != MarkState::Unmarked)
-        return QStringLiteral("Marked for deletion");
-    return {};
-}
-
-void copyCell(char* buffer, int size, std::string_view text) {
-    if (size <= 0)
-        return;
-    const std::size_t length = std::min(text.size(), static_cast<std::size_t>(size - 1));
-    if (length > 0)
-        std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
 }
 
 QAction* addItem(QMenu* menu, const char* name, const char* caption,
@@ -190,13 +171,14 @@ void TFMain::FormCreate() {
     ViewToolbar1->setChecked(true);
     ViewStatusbar1->setChecked(true);
 
-    LVMsg->setViewStyle(TViewStyle::Report);
+    LVMsg->setViewStyle(ListViewStyle::Report);
     LVMsg->setHideSelection(false);
-    LVMsg->lvdSetFullRow();
+    LVMsg->setFullRowSelect();
     Details1->setChecked(true);
 
     showFilterLabel();
     messages_ = createMessageList();
+    messageRows_->setMessages(messages_.get());
     connected_ = false;
     listGrowth_.setSingleShot(true);
     listGrowth_.setInterval(kListGrowthIntervalMs);
@@ -220,14 +202,13 @@ TFMain::~TFMain() {
         hooks_.stopStartupUpdateCheck();
     // The list may still be asked to paint while the widgets go; it must
     // not reach the state freed below.
-    LVMsg->OnLVFastDisplay = nullptr;
-    LVMsg->OnColumnClick = nullptr;
-    LVMsg->OnDblClick = nullptr;
-    LVMsg->OnKeyDown = nullptr;
-    LVMsg->OnContextPopup = nullptr;
-    LVMsg->OnToolTip = nullptr;
-    LVMsg->OnLVDChange = nullptr;
-    LVMsg->lvdClearAll();
+    messageRows_->setMessages(nullptr);
+    LVMsg->onColumnClick = nullptr;
+    LVMsg->onDoubleClick = nullptr;
+    LVMsg->onKeyPress = nullptr;
+    LVMsg->onContextMenu = nullptr;
+    LVMsg->onRowStateChange = nullptr;
+    LVMsg->clearRows();
 
     if (hooks_.closeHelp)
         hooks_.closeHelp();
@@ -291,14 +272,11 @@ void TFMain::createControls() {
     auto* groupLayout = new QVBoxLayout(GBMsg);
     groupLayout->setContentsMargins(4, 4, 4, 4);
 
-    LVMsg = new TListViewData(GBMsg);
+    auto messageRows = std::make_unique<MessageTableModel>();
+    messageRows_ = messageRows.get();
+    LVMsg = new MessageListView(std::move(messageRows), GBMsg);
     LVMsg->setObjectName(QStringLiteral("LVMsg"));
     groupLayout->addWidget(LVMsg);
-    LVMsg->addColumn(QStringLiteral("To:"), 0);
-    LVMsg->addColumn(QStringLiteral("From:"), 0);
-    LVMsg->addColumn(QStringLiteral("Size"), 0);
-    LVMsg->addColumn(QStringLiteral("Date"), 0);
-    LVMsg->addColumn(QStringLiteral("Subject"), 0);
     LVMsg->setStretchLastColumn(true);
     applyColumnWidths();
     // Only widths the user sets by dragging are remembered; those the
@@ -308,17 +286,13 @@ void TFMain::createControls() {
                 if (!applyingWidths_ && column >= 0 && column < kSizedColumns)
                     userColumnWidths_[static_cast<std::size_t>(column)] = width;
             });
-    LVMsg->OnToolTip = [this](TListViewData*, int row) {
-        const MessageEntry* entry = messages_ ? messages_->at(row) : nullptr;
-        return entry != nullptr ? markReasonText(*entry) : QString();
-    };
-    LVMsg->OnLVDChange = [this](TListViewData*, const LVDChange* change) {
-        if (change->changed == LvisFocused)
+    LVMsg->onRowStateChange = [this](const RowStateChange& change) {
+        if (change.state == RowStateChange::State::Focused)
             showMarkReason();
     };
     LVMsg->setMultiSelect(true);
-    LVMsg->setSmallImages(messageImages(TListViewData::kSmallIconSize));
-    LVMsg->setLargeImages(messageImages(TListViewData::kLargeIconSize));
+    LVMsg->setSmallImages(messageImages(MessageListView::kSmallIconSize));
+    LVMsg->setLargeImages(messageImages(MessageListView::kLargeIconSize));
 
     setCentralWidget(central);
 
@@ -477,10 +451,10 @@ void TFMain::wireCommands() {
     bindCommand({AuthorHomePage1}, nullptr, &TFMain::AuthorHomePage);
     bindCommand({About1}, nullptr, &TFMain::About);
 
-    const std::pair<QAction*, TViewStyle> styles[] = {{LargeIcons1, TViewStyle::Icon},
-                                                      {SmallIcons1, TViewStyle::SmallIcon},
-                                                      {List1, TViewStyle::List},
-                                                      {Details1, TViewStyle::Report}};
+    const std::pair<QAction*, ListViewStyle> styles[] = {{LargeIcons1, ListViewStyle::Icon},
+                                                      {SmallIcons1, ListViewStyle::SmallIcon},
+                                                      {List1, ListViewStyle::List},
+                                                      {Details1, ListViewStyle::Report}};
     for (auto [item, style] : styles)
         connect(item, &QAction::triggered, this, [this, style] { SetViewStyle(style); });
 
@@ -494,15 +468,11 @@ void TFMain::wireCommands() {
 
     connect(CBAcc, &QComboBox::activated, this, [this] { CBAccChange(); });
 
-    LVMsg->OnLVFastDisplay = [this](TListViewData* sender, int nmask, char* sztext, int maxtext,
-                                    int xcol, int index, int* indeximage) {
-        LVMsgLVFastDisplay(sender, nmask, sztext, maxtext, xcol, index, indeximage);
-    };
-    LVMsg->OnColumnClick = [this](TListViewData*, int column) { LVMsgColumnClick(column); };
-    LVMsg->OnDblClick = [this](TListViewData*) { LVMsgDblClick(); };
-    LVMsg->OnKeyDown = [this](TListViewData*, QKeyEvent* event) { return LVMsgKeyDown(event); };
+    LVMsg->onColumnClick = [this](int column) { LVMsgColumnClick(column); };
+    LVMsg->onDoubleClick = [this] { LVMsgDblClick(); };
+    LVMsg->onKeyPress = [this](QKeyEvent* event) { return LVMsgKeyDown(event); };
     // No pop-up menu while an operation runs: its commands would be refused anyway.
-    LVMsg->OnContextPopup = [this](TListViewData*, QPoint, bool& handled) { handled = busy(); };
+    LVMsg->onContextMenu = [this](QPoint, bool& handled) { handled = busy(); };
 }
 
 // --- Window events ---
@@ -549,7 +519,7 @@ int TFMain::fittingColumnWidth(int column) const {
     int width = std::max(metrics.horizontalAdvance(QString::fromLatin1(sample)),
                          metrics.horizontalAdvance(LVMsg->columnCaption(column)) + 16);
     if (column == 0)
-        width += TListViewData::kSmallIconSize + 4;
+        width += MessageListView::kSmallIconSize + 4;
     return width + padding;
 }
 
@@ -768,14 +738,14 @@ void TFMain::fillAccountSelector() {
 
 void TFMain::refreshList() {
     int count = messages_->count();
-    int focused = LVMsg->lvdIndexFocused();
-    LVMsg->lvdSetCount(count);
+    int focused = LVMsg->focusedRow();
+    LVMsg->setRowCount(count);
     if (count > 0)
-        LVMsg->lvdRedraw(count);
+        LVMsg->redrawRows(count);
     else
-        LVMsg->lvdClearAll();
+        LVMsg->clearRows();
     if (focused != -1 && count > 0)
-        LVMsg->lvdGoto(std::clamp(focused, 0, count - 1));
+        LVMsg->goToRow(std::clamp(focused, 0, count - 1));
     updateGroupCaption();
     showFilterLabel();
     showMarkReason();
@@ -783,13 +753,13 @@ void TFMain::refreshList() {
 
 void TFMain::showArrivedRows() {
     // Always the whole list as it is now; rows only ever join at the end while a check runs.
-    if (LVMsg->lvdGetCount() < messages_->count())
-        LVMsg->lvdSetCount(messages_->count());
+    if (LVMsg->rowCount() < messages_->count())
+        LVMsg->setRowCount(messages_->count());
 }
 
 void TFMain::showMarkReason() {
-    const MessageEntry* entry = messages_ ? messages_->at(LVMsg->lvdIndexFocused()) : nullptr;
-    const QString reason = entry != nullptr ? markReasonText(*entry) : QString();
+    const MessageEntry* entry = messages_ ? messages_->at(LVMsg->focusedRow()) : nullptr;
+    const QString reason = entry != nullptr ? MessageTableModel::markReasonText(*entry) : QString();
     StatusText->setText(reason.isEmpty() ? QStringLiteral("For Help Press F1") : reason);
 }
 
@@ -884,7 +854,7 @@ void TFMain::removeMarkedStep(const Account* account) {
     const int listedBefore = messages_->count();
     enterBusy();
     const OperationOutcome outcome = removeMarkedMessages(
-        target, *settings_, *messages_, [this](int index) { LVMsg->lvdRemove(index); },
+        target, *settings_, *messages_, [this](int index) { LVMsg->removeRow(index); },
         operationOptions_);
     // The messages a partial list leaves out are still left out.
     if (meantToList_ >= 0)
@@ -917,7 +887,7 @@ void TFMain::ViewMessage() {
     if (busy())
         return;
     const Account* current = currentAccount();
-    int focused = LVMsg->lvdIndexFocused();
+    int focused = LVMsg->focusedRow();
     MessageEntry* entry = messages_->at(focused);
     if (current == nullptr || !connected_ || entry == nullptr ||
         !passwordReady(&TFMain::ViewMessage))
@@ -953,7 +923,7 @@ void TFMain::ViewMessage() {
 void TFMain::ViewHeaders() {
     if (busy())
         return;
-    if (const MessageEntry* entry = messages_->at(LVMsg->lvdIndexFocused()))
+    if (const MessageEntry* entry = messages_->at(LVMsg->focusedRow()))
         viewReadable(this, decodeHeaderBlock(entry->headerText), replyText(entry->headerText),
                      QStringLiteral("Message headers"));
 }
@@ -978,22 +948,22 @@ void TFMain::MarkOrUnmark() {
     if (busy())
         return;
     bool anySelected = false;
-    const int count = std::min(LVMsg->lvdGetCount(), messages_->count());
+    const int count = std::min(LVMsg->rowCount(), messages_->count());
     for (int i = 0; i < count; ++i) {
-        if (LVMsg->lvdItemSelected(i) == 0)
+        if (!LVMsg->isRowSelected(i))
             continue;
         anySelected = true;
         flipMark(*messages_->at(i));
-        LVMsg->lvdUpdate(i);
+        LVMsg->updateRow(i);
     }
     if (anySelected) {
         showMarkReason();
         return;
     }
-    int focused = LVMsg->lvdIndexFocused();
+    int focused = LVMsg->focusedRow();
     if (MessageEntry* entry = messages_->at(focused)) {
         flipMark(*entry);
-        LVMsg->lvdUpdate(focused);
+        LVMsg->updateRow(focused);
         showMarkReason();
         return;
     }
@@ -1038,7 +1008,7 @@ void TFMain::UnselectGroup() {
 void TFMain::groupCommand(bool select) {
     if (busy() || !connected_)
         return;
-    int focused = LVMsg->lvdIndexFocused();
+    int focused = LVMsg->focusedRow();
     std::string pattern = groupPattern_;
     bool confirmed =
         select ? askText(
@@ -1056,7 +1026,7 @@ void TFMain::groupCommand(bool select) {
             refreshList();
     }
     if (focused != -1)
-        LVMsg->lvdGoto(focused);
+        LVMsg->goToRow(focused);
 }
 
 void TFMain::ApplyFilters() {
@@ -1111,7 +1081,7 @@ bool TFMain::isListedAccount(const Account* account) const {
 
 void TFMain::Sort(SortKey key) {
     if (!busy() && connected_ && messages_->count() > 0) {
-        int focused = LVMsg->lvdIndexFocused();
+        int focused = LVMsg->focusedRow();
         const MessageEntry* focusedEntry = messages_->at(focused);
         if (static_cast<int>(key) == sortKey_)
             sortAscending_ = !sortAscending_;
@@ -1121,7 +1091,7 @@ void TFMain::Sort(SortKey key) {
         if (focusedEntry != nullptr) {
             int index = indexOfEntry(*messages_, focusedEntry);
             if (index >= 0)
-                LVMsg->lvdGoto(index);
+                LVMsg->goToRow(index);
         }
     }
     syncSortChecks();
@@ -1144,12 +1114,12 @@ void TFMain::syncSortChecks() {
 
 // --- View commands ---
 
-void TFMain::SetViewStyle(TViewStyle style) {
+void TFMain::SetViewStyle(ListViewStyle style) {
     LVMsg->setViewStyle(style);
-    LargeIcons1->setChecked(style == TViewStyle::Icon);
-    SmallIcons1->setChecked(style == TViewStyle::SmallIcon);
-    List1->setChecked(style == TViewStyle::List);
-    Details1->setChecked(style == TViewStyle::Report);
+    LargeIcons1->setChecked(style == ListViewStyle::Icon);
+    SmallIcons1->setChecked(style == ListViewStyle::SmallIcon);
+    List1->setChecked(style == ListViewStyle::List);
+    Details1->setChecked(style == ListViewStyle::Report);
 }
 
 void TFMain::ToggleToolbar() {
@@ -1216,12 +1186,12 @@ bool TFMain::LVMsgKeyDown(QKeyEvent* event) {
     case Qt::Key_Insert: {
         if (busy())
             return true;
-        int focused = LVMsg->lvdIndexFocused();
+        int focused = LVMsg->focusedRow();
         if (MessageEntry* entry = messages_->at(focused)) {
             flipMark(*entry);
-            LVMsg->lvdUpdate(focused);
+            LVMsg->updateRow(focused);
             if (focused < messages_->count() - 1)
-                LVMsg->lvdGoto(focused + 1);
+                LVMsg->goToRow(focused + 1);
             showMarkReason();
         }
         return true;
@@ -1231,9 +1201,9 @@ bool TFMain::LVMsgKeyDown(QKeyEvent* event) {
         // The first and the last message, whatever column the cursor is in.
         if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
             return false;
-        const int count = LVMsg->lvdGetCount();
+        const int count = LVMsg->rowCount();
         if (count > 0)
-            LVMsg->lvdGoto(event->key() == Qt::Key_Home ? 0 : count - 1);
+            LVMsg->goToRow(event->key() == Qt::Key_Home ? 0 : count - 1);
         return true;
     }
     case Qt::Key_Plus:
@@ -1249,53 +1219,4 @@ bool TFMain::LVMsgKeyDown(QKeyEvent* event) {
     default:
         return false;
     }
-}
-
-std::string TFMain::sizeText(long size) {
-    char text[64];
-    if (size < 1024)
-        std::snprintf(text, sizeof text, "%ld b", size);
-    else
-        std::snprintf(text, sizeof text, "%ld.%ld Kb", size / 1024, ((size % 1024) * 10) / 1024);
-    return text;
-}
-
-std::string TFMain::dateText(const MailDate& date) {
-    if (date.month < 1 || date.month > 12)
-        return kUnknownDateText;
-    char text[80];
-    std::snprintf(text, sizeof text, "%d %s %d - %d:%d:%d", date.day, MonthNames[date.month - 1],
-                  date.year, date.hour, date.minute, date.second);
-    return text;
-}
-
-void TFMain::LVMsgLVFastDisplay(TListViewData* /*Sender*/, int nmask, char* sztext, int maxtext,
-                                int xcol, int index, int* indeximage) {
-    const MessageEntry* entry = messages_ ? messages_->at(index) : nullptr;
-    if (entry == nullptr)
-        return;
-    if ((nmask & LvifText) != 0) {
-        std::string scratch;
-        switch (xcol) {
-        case 0:
-            copyCell(sztext, maxtext, shownText(*entry, ShownField::To, scratch));
-            break;
-        case 1:
-            copyCell(sztext, maxtext, shownText(*entry, ShownField::From, scratch));
-            break;
-        case 2:
-            copyCell(sztext, maxtext, sizeText(entry->size));
-            break;
-        case 3:
-            copyCell(sztext, maxtext, dateText(entry->date));
-            break;
-        case 4:
-            copyCell(sztext, maxtext, shownText(*entry, ShownField::Subject, scratch));
-            break;
-        default:
-            break;
-        }
-    }
-    if (xcol == 0 && (nmask & LvifImage) != 0)
-        *indeximage = entry->mark != MarkState::Unmarked ? 1 : 0;
 }

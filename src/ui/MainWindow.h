@@ -17,7 +17,7 @@
 #include "operations/MailboxOperations.h"
 #include "storage/KeyringPasswords.h"
 #include "storage/Settings.h"
-#include "ui/Lvdata.h"
+#include "ui/MessageListView.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -31,6 +31,7 @@
 #include <string>
 
 struct Filters;
+class MessageTableModel;
 
 class QAction;
 class QActionGroup;
@@ -92,7 +93,7 @@ public:
     QComboBox* CBAcc = nullptr;
     QLabel* LBFilter = nullptr;
     QGroupBox* GBMsg = nullptr;
-    TListViewData* LVMsg = nullptr;
+    MessageListView* LVMsg = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusText = nullptr; // the status bar's one panel
     QMenu* PopupMenu = nullptr;
@@ -162,7 +163,7 @@ public:
     void ApplyFilters();
     void EditFilters();
     void Preferences();
-    void SetViewStyle(TViewStyle style);
+    void SetViewStyle(ListViewStyle style);
     void Sort(SortKey key);
     void ToggleToolbar();
     void ToggleStatusBar();
@@ -180,8 +181,6 @@ public:
     void LVMsgColumnClick(int column);
     // True when the key was one of the list's commands (the list then ignores it).
     bool LVMsgKeyDown(QKeyEvent* event);
-    void LVMsgLVFastDisplay(TListViewData* Sender, int nmask, char* sztext, int maxtext, int xcol,
-                            int index, int* indeximage);
 
     // --- State, for the program's dialogs and for tests ---
     bool connected() const { return connected_; }
@@ -214,10 +213,6 @@ public:
     void refreshList();
     // Refills CBAcc from the accounts and selects selectedAccount, clamped.
     void fillAccountSelector();
-
-    // The texts the list shows for a size and a date.
-    static std::string sizeText(long size);
-    static std::string dateText(const MailDate& date);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -285,6 +280,8 @@ private:
     std::unique_ptr<Settings> settings_;
     std::unique_ptr<Filters> filters_;
     std::unique_ptr<MessageList> messages_;
+    // LVMsg's model, which reads its rows from messages_.
+    MessageTableModel* messageRows_ = nullptr;
     toppeek::operations::OperationOptions operationOptions_;
 
     QActionGroup* viewStyleGroup_ = nullptr;

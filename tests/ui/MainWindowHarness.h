@@ -116,7 +116,7 @@ template <typename Dialog> std::unique_ptr<WhenTrue> onDialog(std::function<void
 inline QStringList columnTexts(TFMain& window, int column) {
     QStringList texts;
     QAbstractItemModel* model = window.LVMsg->activeView()->model();
-    for (int row = 0; row < window.LVMsg->lvdGetCount(); ++row)
+    for (int row = 0; row < window.LVMsg->rowCount(); ++row)
         texts << model->index(row, column).data().toString();
     return texts;
 }

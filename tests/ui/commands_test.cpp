@@ -135,25 +135,25 @@ private slots:
                             {"bea@example.org", "alice@example.com", "charlie", 300},
                             {"cal@example.org", "alice@example.com", "bravo", 200}});
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->LVMsg;
-        list.lvdGoto(0); // "delta" has the cursor throughout
+        MessageListView& list = *window->LVMsg;
+        list.goToRow(0); // "delta" has the cursor throughout
         const auto cursorSubject = [&] {
-            return columnTexts(*window, 4).value(list.lvdIndexFocused());
+            return columnTexts(*window, 4).value(list.focusedRow());
         };
 
         window->BySubject1->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"alpha", "bravo", "charlie", "delta"}));
-        QCOMPARE(list.lvdIndexFocused(), 3);
+        QCOMPARE(list.focusedRow(), 3);
         window->BySubject1->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"delta", "charlie", "bravo", "alpha"}));
-        QCOMPARE(list.lvdIndexFocused(), 0);
+        QCOMPARE(list.focusedRow(), 0);
         QVERIFY(!window->sortAscending());
 
         // Another key keeps the reversed direction.
         window->ByFrom1->trigger();
         QCOMPARE(columnTexts(*window, 1), (QStringList{"dan@example.org", "cal@example.org",
                                                        "bea@example.org", "abe@example.org"}));
-        QCOMPARE(list.lvdIndexFocused(), 3);
+        QCOMPARE(list.focusedRow(), 3);
         QCOMPARE(cursorSubject(), QString("delta"));
         window->BySize1->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"delta", "charlie", "bravo", "alpha"}));
@@ -177,10 +177,10 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->LVMsg;
+        MessageListView& list = *window->LVMsg;
         window->messageList().at(0)->mark = MarkState::MarkedForDelete;
-        list.lvdGoto(0);
-        list.lvdSetSelected(1, 1);
+        list.goToRow(0);
+        list.setRowSelected(1, true);
 
         ScriptedPop3Server removal;
         opened(removal)
@@ -211,9 +211,9 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->LVMsg;
+        MessageListView& list = *window->LVMsg;
         QAbstractItemView* view = list.activeView();
-        list.lvdGoto(2);
+        list.goToRow(2);
         QStringList offered;
         const auto typeAndOk = [&](const QString& text) {
             return onDialog<TFEdit>([&offered, text](TFEdit* dialog) {
@@ -228,7 +228,7 @@ private slots:
         QTest::keyClick(view, Qt::Key_Plus, Qt::KeypadModifier);
         QVERIFY(answer->fired());
         QCOMPARE(marksOf(*window), QString("---"));
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
 
         // Unselect group starts from the text Select group left; Cancel keeps it.
         answer = onDialog<TFEdit>([&offered](TFEdit* dialog) {
@@ -239,14 +239,14 @@ private slots:
         QTest::keyClick(view, Qt::Key_Minus, Qt::KeypadModifier);
         QVERIFY(answer->fired());
         QCOMPARE(offered, (QStringList{"", "nothing like it"}));
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
 
         // A match in any letter case marks; unselecting with the same text unmarks.
         answer = typeAndOk("GAM");
         window->SelectGroup1->trigger();
         QVERIFY(answer->fired());
         QCOMPARE(marksOf(*window), QString("-x-"));
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
         answer = typeAndOk("gam");
         window->UnselectGroup2->trigger();
         QVERIFY(answer->fired());
@@ -273,7 +273,7 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, {kThree[0]});
         QVERIFY(connectTo(*window, check));
-        window->LVMsg->lvdGoto(0);
+        window->LVMsg->goToRow(0);
         QStringList shown;
         // Each fetch has a server of its own; between fetches the account
         // names the listed server again, so that the preferences see the
@@ -424,7 +424,7 @@ private slots:
                  QString::fromUtf8("Subject rule: Gewinn für"));
 
         QStringList shown;
-        window->LVMsg->lvdGoto(0);
+        window->LVMsg->goToRow(0);
         auto viewer = onDialog<TFViewMsg>([&shown](TFViewMsg* dialog) {
             shown << dialog->windowTitle() << dialog->MMsg->toPlainText();
             dialog->CBRaw->click();
@@ -515,8 +515,8 @@ private slots:
         QCOMPARE(stored->rulesEnabled, 1);
 
         // Apply filters marks again what was unmarked by hand.
-        window->LVMsg->lvdSelectAll(0);
-        window->LVMsg->lvdGoto(1);
+        window->LVMsg->setAllRowsSelected(false);
+        window->LVMsg->goToRow(1);
         window->MarkOrUnmark();
         QCOMPARE(marksOf(*window), QString("x---"));
         window->ApplyFilterstoCurrentMessages1->trigger();
@@ -531,7 +531,7 @@ private slots:
 
         // The message's first lines come from the server, as many as set.
         QStringList shown;
-        window->LVMsg->lvdGoto(0);
+        window->LVMsg->goToRow(0);
         auto viewer = readViewer(shown);
         window->BView->click();
         QVERIFY(viewer->fired());

@@ -2,7 +2,7 @@
 
 #include "operations/MsgBox.h"
 #include "support/ModalDialogDriver.h"
-#include "ui/Lvdata.h"
+#include "ui/MessageListView.h"
 
 #include <QAbstractItemView>
 #include <QButtonGroup>
@@ -62,10 +62,10 @@ std::vector<std::string> subjectsOf(const Filters& filters) {
     return texts;
 }
 
-std::vector<int> selectedRows(const TListViewData& list) {
+std::vector<int> selectedRows(const MessageListView& list) {
     std::vector<int> rows;
-    for (int i = 0; i < list.lvdGetCount(); ++i)
-        if (list.lvdItemSelected(i) != 0)
+    for (int i = 0; i < list.rowCount(); ++i)
+        if (list.isRowSelected(i))
             rows.push_back(i);
     return rows;
 }
@@ -183,7 +183,7 @@ void EfilTest::addRulePosition() {
     editor.setUp(filters, "Filters", 11);
     editor.show();
     if (selected >= 0)
-        editor.LVRules->lvdGoto(selected);
+        editor.LVRules->goToRow(selected);
 
     ModalDialogDriver driver;
     driver.expect("TFERule", ruleAnswer(1, "new"));
@@ -193,9 +193,9 @@ void EfilTest::addRulePosition() {
     QCOMPARE(filters.rules.count(), rules + 1);
     QCOMPARE(filters.rules.at(expected)->subjectText, std::string("new"));
     QCOMPARE(filters.rules.at(expected)->kind, RuleKind::SubjectContains);
-    QCOMPARE(editor.LVRules->lvdGetCount(), rules + 1);
+    QCOMPARE(editor.LVRules->rowCount(), rules + 1);
     QCOMPARE(selectedRows(*editor.LVRules), std::vector<int>{expected});
-    QCOMPARE(editor.LVRules->lvdIndexFocused(), expected);
+    QCOMPARE(editor.LVRules->focusedRow(), expected);
     QCOMPARE(editor.workingIndex(), expected);
 }
 
@@ -225,7 +225,7 @@ void EfilTest::editRuleKeepsAllTexts() {
     TFEFil editor;
     editor.setUp(filters, "Filters", 11);
     editor.show();
-    editor.LVRules->lvdGoto(1);
+    editor.LVRules->goToRow(1);
 
     // Kind 1 to kind 2: the subject text stays in the rule.
     ModalDialogDriver driver;
@@ -287,13 +287,13 @@ void EfilTest::deleteRules() {
     editor.show();
 
     // The last row: the new last row is selected.
-    editor.LVRules->lvdGoto(2);
+    editor.LVRules->goToRow(2);
     editor.BDelete->click();
     QCOMPARE(subjectsOf(filters), (std::vector<std::string>{"rule0", "rule1"}));
     QCOMPARE(selectedRows(*editor.LVRules), std::vector<int>{1});
 
     // A middle row keeps its place for the row behind it.
-    editor.LVRules->lvdGoto(0);
+    editor.LVRules->goToRow(0);
     editor.BDelete->click();
     QCOMPARE(subjectsOf(filters), std::vector<std::string>{"rule1"});
     QCOMPARE(selectedRows(*editor.LVRules), std::vector<int>{0});
@@ -301,7 +301,7 @@ void EfilTest::deleteRules() {
     // The only row: nothing is left to select.
     editor.BDelete->click();
     QCOMPARE(filters.rules.count(), 0);
-    QCOMPARE(editor.LVRules->lvdGetCount(), 0);
+    QCOMPARE(editor.LVRules->rowCount(), 0);
     QVERIFY(selectedRows(*editor.LVRules).empty());
     editor.BDelete->click(); // an empty list: nothing happens
     QCOMPARE(filters.rules.count(), 0);
@@ -548,9 +548,9 @@ void EfilTest::cancelKeepsListChangesButNotSwitches() {
         QCOMPARE(editor->PageControl1->currentIndex(), 0);
         QVERIFY(editor->CBRules->isChecked() && !editor->CBBanned->isChecked() &&
                 editor->CBFriend->isChecked());
-        QCOMPARE(editor->LVRules->lvdGetCount(), 2);
+        QCOMPARE(editor->LVRules->rowCount(), 2);
         QCOMPARE(linesOf(editor->LBSites), QStringList({"spam.example"}));
-        editor->LVRules->lvdGoto(0);
+        editor->LVRules->goToRow(0);
         editor->BDelete->click();
         editor->CBRules->setChecked(false);
         editor->CBBanned->setChecked(true);

@@ -17,6 +17,7 @@
 #include "ui/Efil.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowHarness.h"
+#include "ui/MessageTableModel.h"
 #include "ui/Options.h"
 #include "ui/ViewMsg.h"
 
@@ -181,7 +182,7 @@ private slots:
         QVERIFY(window->BB->isVisible());
         QCOMPARE(window->BB->height(), 41);
         window->List1->trigger();
-        QCOMPARE(window->LVMsg->viewStyle(), TViewStyle::List);
+        QCOMPARE(window->LVMsg->viewStyle(), ListViewStyle::List);
         QVERIFY(window->List1->isChecked() && !window->Details1->isChecked());
     }
 
@@ -195,7 +196,7 @@ private slots:
         {
             auto window = startWindow({"127.0.0.1:1"});
             QVERIFY(window);
-            TListViewData& list = *window->LVMsg;
+            MessageListView& list = *window->LVMsg;
             const QFontMetrics metrics(list.font());
             QCOMPARE(list.font().pixelSize(), 11);
             for (int column = 0; column < 4; ++column)
@@ -257,26 +258,26 @@ private slots:
         // The marked-messages question of Close connection, answered No.
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
         QVERIFY(!window->connected());
-        QCOMPARE(window->LVMsg->lvdGetCount(), 0);
+        QCOMPARE(window->LVMsg->rowCount(), 0);
         auto saved = createDefaultSettings();
         QVERIFY(loadSettings(settingsPath_, *saved));
         QCOMPARE(saved->accounts.count(), 1);
     }
 
     void cellFormats() {
-        QCOMPARE(TFMain::sizeText(1023), std::string("1023 b"));
-        QCOMPARE(TFMain::sizeText(1024), std::string("1.0 Kb"));
-        QCOMPARE(TFMain::sizeText(1535), std::string("1.4 Kb"));
-        QCOMPARE(TFMain::sizeText(1536), std::string("1.5 Kb"));
-        QCOMPARE(TFMain::sizeText(2047), std::string("1.9 Kb"));
+        QCOMPARE(MessageTableModel::sizeText(1023), std::string("1023 b"));
+        QCOMPARE(MessageTableModel::sizeText(1024), std::string("1.0 Kb"));
+        QCOMPARE(MessageTableModel::sizeText(1535), std::string("1.4 Kb"));
+        QCOMPARE(MessageTableModel::sizeText(1536), std::string("1.5 Kb"));
+        QCOMPARE(MessageTableModel::sizeText(2047), std::string("1.9 Kb"));
         MailDate date{5, 3, 2010, 9, 7, 9};
-        QCOMPARE(TFMain::dateText(date), std::string("5 Mar 2010 - 9:7:9"));
+        QCOMPARE(MessageTableModel::dateText(date), std::string("5 Mar 2010 - 9:7:9"));
         date.month = 0;
-        QCOMPARE(TFMain::dateText(date), std::string("(no date)"));
+        QCOMPARE(MessageTableModel::dateText(date), std::string("(no date)"));
         date.month = 13;
-        QCOMPARE(TFMain::dateText(date), std::string("(no date)"));
+        QCOMPARE(MessageTableModel::dateText(date), std::string("(no date)"));
 
-        // The cells of a listed entry, as the list asks for them.
+        // The cells of a listed entry, as the list reads them.
         auto window = startWindow({"127.0.0.1:1"});
         QVERIFY(window);
         auto entry = createMessageEntry("From: bob@example.org\r\nTo: alice@example.com\r\n"
@@ -284,29 +285,24 @@ private slots:
         entry->size = 1535;
         entry->mark = MarkState::MarkedForDelete;
         window->messageList().append(entry.release());
-        auto cell = [&](int column, int maxtext = 64) {
-            char text[64];
-            std::strcpy(text, "untouched");
-            int image = -1;
-            window->LVMsgLVFastDisplay(window->LVMsg, LvifText | LvifImage, text, maxtext, column,
-                                       0, &image);
-            return std::make_pair(std::string(text), image);
-        };
-        QCOMPARE(cell(0), std::make_pair(std::string("alice@example.com"), 1));
-        QCOMPARE(cell(1).first, std::string("bob@example.org"));
-        QCOMPARE(cell(2).first, std::string("1.4 Kb"));
-        QCOMPARE(cell(3).first, std::string("5 Mar 2010 - 9:7:9"));
-        QCOMPARE(cell(4).first, std::string()); // no Subject field
-        QCOMPARE(cell(1).second, -1);           // images only in the first column
-        QCOMPARE(cell(1, 4).first, std::string("bob"));
+        window->LVMsg->setRowCount(2); // the second row has no entry
+        const ListRowsModel& rows = *window->LVMsg->model();
+        auto cell = [&](int column) { return rows.cellText(0, column).toStdString(); };
+        QCOMPARE(cell(0), std::string("alice@example.com"));
+        QCOMPARE(rows.cellImage(0), 1);
+        QCOMPARE(cell(1), std::string("bob@example.org"));
+        QCOMPARE(cell(2), std::string("1.4 Kb"));
+        QCOMPARE(cell(3), std::string("5 Mar 2010 - 9:7:9"));
+        QCOMPARE(cell(4), std::string()); // no Subject field
+        // Images only in the first column.
+        QVERIFY(!rows.index(0, 1).data(Qt::DecorationRole).isValid());
+        QVERIFY(rows.index(0, 0).data(Qt::DecorationRole).isValid());
         window->messageList().at(0)->mark = MarkState::Unmarked;
-        QCOMPARE(cell(0).second, 0);
-        // A row without an entry is left alone.
-        char text[16] = "untouched";
-        int image = -1;
-        window->LVMsgLVFastDisplay(window->LVMsg, LvifText | LvifImage, text, 16, 0, 1, &image);
-        QCOMPARE(std::string(text), std::string("untouched"));
-        QCOMPARE(image, -1);
+        QCOMPARE(rows.cellImage(0), 0);
+        // A row without an entry reads empty.
+        QCOMPARE(rows.cellText(1, 0), QString());
+        QCOMPARE(rows.cellImage(1), -1);
+        QVERIFY(!rows.index(1, 0).data(Qt::DecorationRole).isValid());
     }
 
     void choosingTheCurrentAccountDoesNothing() {
@@ -336,13 +332,13 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        QCOMPARE(window->LVMsg->lvdGetCount(), 3);
+        QCOMPARE(window->LVMsg->rowCount(), 3);
         QVERIFY(window->windowTitle().startsWith("TopPeek - 127.0.0.1:"));
         QCOMPARE(window->GBMsg->title(), QString("Messages: 3 (4.9 Kb)"));
         QVERIFY(!window->BConnect->isEnabled());
         QVERIFY(window->BRemove->isEnabled());
 
-        window->LVMsg->lvdSelectAll(1);
+        window->LVMsg->setAllRowsSelected(true);
         window->BMark->click();
         QCOMPARE(countMarked(window->messageList()), 3);
 
@@ -360,7 +356,7 @@ private slots:
         QVERIFY(removal.waitUntilDone(5s));
         QCOMPARE(removal.problems(), std::vector<std::string>{});
         QCOMPARE(window->messageList().count(), 0);
-        QCOMPARE(window->LVMsg->lvdGetCount(), 0);
+        QCOMPARE(window->LVMsg->rowCount(), 0);
         QVERIFY(window->connected());
         QCOMPARE(window->GBMsg->title(), QString("Messages: 0 (0 bytes)"));
         QVERIFY(window->BClose->isEnabled());
@@ -414,7 +410,7 @@ private slots:
                 batches.push_back({first, last, progressBusy(), window->messageList().count()});
             });
         QVERIFY(connectTo(*window, check));
-        QCOMPARE(window->LVMsg->lvdGetCount(), kMessages);
+        QCOMPARE(window->LVMsg->rowCount(), kMessages);
         QVERIFY(!batches.empty());
         int next = 0;
         int duringCheck = 0;
@@ -456,7 +452,7 @@ private slots:
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
         bool busyMenus = false;
-        WhenTrue closeBox([&] { return window->LVMsg->lvdGetCount() == 2; },
+        WhenTrue closeBox([&] { return window->LVMsg->rowCount() == 2; },
                           [&] {
                               busyMenus = !window->Edit1->menuAction()->isEnabled() &&
                                           !window->BB->isEnabled() && window->GBMsg->isEnabled();
@@ -483,7 +479,7 @@ private slots:
         scriptStallingCheck(server);
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
-        WhenTrue exitKey([&] { return window->LVMsg->lvdGetCount() == 2; },
+        WhenTrue exitKey([&] { return window->LVMsg->rowCount() == 2; },
                          [&] { window->Exit1->trigger(); });
         boxes_->answer(kIdNo);
         window->OpenConnection(); // ends when the silent server times out
@@ -508,7 +504,7 @@ private slots:
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
         toppeek::test::PressCancelWhen cancel(
-            [&](toppeek::operations::TTFPro3&) { return window->LVMsg->lvdGetCount() == 2; });
+            [&](toppeek::operations::TTFPro3&) { return window->LVMsg->rowCount() == 2; });
         boxes_->answer(kIdYes);
         window->OpenConnection();
         QVERIFY(cancel.pressed());
@@ -527,10 +523,10 @@ private slots:
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
         std::vector<int> markedAfter;
-        WhenTrue meddle([&] { return window->LVMsg->lvdGetCount() == 2; },
+        WhenTrue meddle([&] { return window->LVMsg->rowCount() == 2; },
                         [&] {
                             QAbstractItemView* view = window->LVMsg->activeView();
-                            window->LVMsg->lvdGoto(0);
+                            window->LVMsg->goToRow(0);
                             QTest::keyClick(view, Qt::Key_Delete);
                             markedAfter.push_back(countMarked(window->messageList()));
                             QTest::keyClick(view, Qt::Key_Insert);
@@ -565,7 +561,7 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->LVMsg;
+        MessageListView& list = *window->LVMsg;
         const auto marks = [&] {
             QString text;
             for (const MessageEntry* entry : window->messageList())
@@ -574,10 +570,10 @@ private slots:
         };
 
         // Sorting twice by one key reverses; the cursor stays on its message.
-        list.lvdGoto(0); // "beta"
+        list.goToRow(0); // "beta"
         window->BySubject1->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"alpha", "beta", "gamma"}));
-        QCOMPARE(list.lvdIndexFocused(), 1);
+        QCOMPARE(list.focusedRow(), 1);
         QVERIFY(window->BySubject1->isChecked());
         clickColumn(*window, 4);
         QCOMPARE(columnTexts(*window, 4), (QStringList{"gamma", "beta", "alpha"}));
@@ -590,16 +586,16 @@ private slots:
         QCOMPARE(list.headerView()->sortIndicatorOrder(), Qt::DescendingOrder);
         // Home and End go to the first and the last message.
         QTest::keyClick(list.activeView(), Qt::Key_End);
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
         QTest::keyClick(list.activeView(), Qt::Key_Home);
-        QCOMPARE(list.lvdIndexFocused(), 0);
+        QCOMPARE(list.focusedRow(), 0);
 
         // Insert flips the row and moves on, except on the last row.
-        list.lvdSelectAll(0);
-        list.lvdGoto(1);
+        list.setAllRowsSelected(false);
+        list.goToRow(1);
         QTest::keyClick(list.activeView(), Qt::Key_Insert);
         QCOMPARE(marks(), QString("-x-"));
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
         // The row says why it is marked; the status bar says it for the current message.
         const auto tip = [&list](int row) {
             return list.activeView()->model()->index(row, 3).data(Qt::ToolTipRole).toString();
@@ -607,15 +603,15 @@ private slots:
         QCOMPARE(tip(1), QString("Marked by hand"));
         QCOMPARE(tip(0), QString());
         QCOMPARE(window->StatusText->text(), QString("For Help Press F1"));
-        list.lvdGoto(1);
+        list.goToRow(1);
         QCOMPARE(window->StatusText->text(), QString("Marked by hand"));
-        list.lvdGoto(2);
+        list.goToRow(2);
         QTest::keyClick(list.activeView(), Qt::Key_Insert);
         QCOMPARE(marks(), QString("-xx"));
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
 
         // Double click flips the selected rows.
-        list.lvdSelectAll(1);
+        list.setAllRowsSelected(true);
         window->LVMsgDblClick();
         QCOMPARE(marks(), QString("x--"));
 
@@ -629,11 +625,11 @@ private slots:
             dialog->EdString->setText("gam*");
             dialog->BOk->click();
         });
-        list.lvdGoto(0);
+        list.goToRow(0);
         window->SelectGroup2->trigger();
         QVERIFY(typeGroup->fired());
         QCOMPARE(marks(), QString("-xx"));
-        QCOMPARE(list.lvdIndexFocused(), 0);
+        QCOMPARE(list.focusedRow(), 0);
 
         // Apply filters marks what a banned domain names.
         window->filters().bannedDomains.add("spam.test");
@@ -643,7 +639,7 @@ private slots:
         window->ApplyFilters1->trigger();
         QCOMPARE(marks(), QString("-x-"));
         QCOMPARE(tip(1), QString("Banned domain: spam.test"));
-        list.lvdGoto(1);
+        list.goToRow(1);
         QCOMPARE(window->StatusText->text(), QString("Banned domain: spam.test"));
 
         // Print headers lists every header block, each followed by an empty line.
@@ -656,8 +652,8 @@ private slots:
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x40});
 
         // Nothing selected or focused: Mark only says so.
-        list.lvdClearAll();
-        list.lvdSetCount(3);
+        list.clearRows();
+        list.setRowCount(3);
         window->MarkOrUnmark();
         QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x40, 0x40}));
     }
@@ -668,7 +664,7 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, {kThree[0]});
         QVERIFY(connectTo(*window, check));
-        window->LVMsg->lvdGoto(0);
+        window->LVMsg->goToRow(0);
 
         QStringList shown;
         auto closeViewerEachTime = [&] {
@@ -741,7 +737,7 @@ private slots:
         // list growing steadily to the whole mailbox.
         std::vector<int> rowsShown;
         QObject::connect(window->LVMsg->activeView()->model(), &QAbstractItemModel::rowsInserted,
-                         [&] { rowsShown.push_back(window->LVMsg->lvdGetCount()); });
+                         [&] { rowsShown.push_back(window->LVMsg->rowCount()); });
         window->BConnect->click();
         QVERIFY(window->connected());
         QVERIFY(!rowsShown.empty());
@@ -761,14 +757,14 @@ private slots:
                  (QStringList{"bravo", "charlie", "echo", "alpha", "delta"}));
 
         // Mark "charlie" and "alpha", then close and agree to remove them.
-        window->LVMsg->lvdSelectAll(0);
-        window->LVMsg->lvdSetSelected(1, 1);
-        window->LVMsg->lvdSetSelected(3, 1);
+        window->LVMsg->setAllRowsSelected(false);
+        window->LVMsg->setRowSelected(1, true);
+        window->LVMsg->setRowSelected(3, true);
         window->MarkUnmarkforDelete1->trigger();
         boxes_->answer(kIdYes);
         window->BClose->click();
         QVERIFY(!window->connected());
-        QCOMPARE(window->LVMsg->lvdGetCount(), 0);
+        QCOMPARE(window->LVMsg->rowCount(), 0);
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
         QCOMPARE(server.messageCount("alice"), std::size_t{3});
 
@@ -795,7 +791,7 @@ private slots:
         window->settings().accounts.at(0)->userName = server.loginName("alice");
         window->OpenConnection();
         QVERIFY(window->connected());
-        window->LVMsg->lvdGoto(0);
+        window->LVMsg->goToRow(0);
         window->MarkOrUnmark();
 
         // Deleting the listed account makes the other one current; the marked
