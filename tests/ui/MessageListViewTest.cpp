@@ -1,5 +1,9 @@
 #include "ui/MessageListView.h"
 
+#include "messages/MessageList.h"
+#include "ui/MessageTableModel.h"
+
+#include <QAbstractItemModelTester>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -159,6 +163,9 @@ private slots:
     void fullRowPaintsTheWholeRow();
     void keyDoubleClickAndContextMenuReachTheOwner();
     void columnsAreTheOwners();
+
+    void messageRowsReadTheirEntries();
+    void messageRowsPassTheModelTester();
 };
 
 // 100,000 rows cost what the screen shows: a paint asks for the cells on
@@ -947,6 +954,111 @@ void MessageListViewTest::columnsAreTheOwners() {
     list->setColumnCaption(1, QStringLiteral("Größe"));
     QCOMPARE(list->headerView()->model()->headerData(1, Qt::Horizontal).toString(),
              QStringLiteral("Größe"));
+}
+
+namespace {
+
+std::unique_ptr<MessageList> messagesWithSubjects(const std::vector<std::string>& subjects) {
+    auto messages = createMessageList();
+    for (const std::string& subject : subjects) {
+        auto entry =
+            createMessageEntry("To: alice@example.com\r\nSubject: " + subject + "\r\n\r\n");
+        entry->size = 2048;
+        messages->append(entry.release());
+    }
+    return messages;
+}
+
+} // namespace
+
+// The message rows show each entry as a person reads it, mark and reason
+// included, and show a changed entry as it is now.
+void MessageListViewTest::messageRowsReadTheirEntries() {
+    auto messages = messagesWithSubjects({"=?ISO-8859-1?Q?Gr=FC=DFe?=",
+                                          "Gr\xfc\xdf"
+                                          "e",
+                                          std::string(3000, 's')});
+    auto model = std::make_unique<MessageTableModel>();
+    model->setMessages(messages.get());
+    MessageListView list(std::move(model));
+    list.setSmallImages({solidIcon(Qt::blue, 16), solidIcon(Qt::red, 16)});
+    list.setLargeImages({solidIcon(Qt::yellow, 32), solidIcon(Qt::green, 32)});
+    list.setRowCount(4); // the last row's entry is not there
+    auto read = [&](int row, int column, int role = Qt::DisplayRole) {
+        return cell(list, row, column).data(role);
+    };
+    auto colorOf = [&](int row) {
+        const QIcon icon = qvariant_cast<QIcon>(read(row, 0, Qt::DecorationRole));
+        return icon.isNull() ? QColor() : icon.pixmap(8).toImage().pixelColor(2, 2);
+    };
+    QCOMPARE(list.columnCount(), 5);
+    QCOMPARE(list.columnCaption(4), QStringLiteral("Subject"));
+    QCOMPARE(read(0, 4).toString(), QStringLiteral("Grüße"));
+    QCOMPARE(read(1, 4).toString(), QStringLiteral("Grüße"));
+    QCOMPARE(read(2, 4).toString().size(), static_cast<qsizetype>(ListRowsModel::kCellBytes));
+    QCOMPARE(read(0, 0).toString(), QStringLiteral("alice@example.com"));
+    QCOMPARE(read(0, 1).toString(), QString());
+    QCOMPARE(read(0, 2).toString(), QStringLiteral("2.0 Kb"));
+    QCOMPARE(read(3, 4).toString(), QString());
+    QVERIFY(!read(3, 0, Qt::DecorationRole).isValid());
+
+    QCOMPARE(colorOf(0), QColor(Qt::blue));
+    QVERIFY(!read(0, 0, Qt::ToolTipRole).isValid());
+    MessageEntry& first = *messages->at(0);
+    first.mark = MarkState::MarkedForDelete;
+    QVERIFY(list.updateRow(0));
+    QCOMPARE(colorOf(0), QColor(Qt::red));
+    QCOMPARE(read(0, 3, Qt::ToolTipRole).toString(), QStringLiteral("Marked for deletion"));
+    first.markReason = "Subject rule: lottery";
+    QCOMPARE(read(0, 0, Qt::ToolTipRole).toString(), QStringLiteral("Subject rule: lottery"));
+    list.setViewStyle(ListViewStyle::Icon);
+    QCOMPARE(colorOf(0), QColor(Qt::green));
+
+    // Taken away, the entries show nowhere.
+    static_cast<MessageTableModel*>(list.model())->setMessages(nullptr);
+    QCOMPARE(read(0, 4).toString(), QString());
+    QVERIFY(!read(0, 0, Qt::ToolTipRole).isValid());
+}
+
+// Every row and column change the control makes keeps the model consistent
+// for the views, the selection and anything else that watches it.
+void MessageListViewTest::messageRowsPassTheModelTester() {
+    auto messages = messagesWithSubjects({"one", "two", "three", "four", "five", "six"});
+    auto model = std::make_unique<MessageTableModel>();
+    MessageTableModel* rows = model.get();
+    rows->setMessages(messages.get());
+    MessageListView list(std::move(model));
+    QAbstractItemModelTester tester(rows, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    list.setSmallImages({solidIcon(Qt::blue, 16), solidIcon(Qt::red, 16)});
+    list.setLargeImages({solidIcon(Qt::yellow, 32), solidIcon(Qt::green, 32)});
+    list.resize(400, 300);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+
+    QVERIFY(list.setRowCount(4));
+    QCOMPARE(list.insertRow(2), 2);
+    QVERIFY(list.setRowSelected(1, true));
+    QVERIFY(list.goToRow(3));
+    QVERIFY(list.removeRow(3));
+    QVERIFY(list.updateRow(1));
+    QVERIFY(list.redrawRows(4));
+    list.invertSelection();
+    for (ListViewStyle style : {ListViewStyle::Icon, ListViewStyle::SmallIcon, ListViewStyle::List,
+                                ListViewStyle::Report}) {
+        list.setViewStyle(style);
+        list.activeView()->viewport()->repaint();
+    }
+    list.setColumnCaption(4, QStringLiteral("Betreff"));
+    list.clearColumns();
+    QCOMPARE(list.addColumn(QStringLiteral("To:"), 80), 0);
+    QCOMPARE(list.addColumn(QStringLiteral("From:"), 80), 1);
+    QVERIFY(list.resetRows(6));
+    QVERIFY(list.setRowCount(2));
+    QVERIFY(list.clearRows());
+    rows->setMessages(nullptr);
+    QVERIFY(list.setRowCount(3));
+    list.activeView()->viewport()->repaint();
+    QCOMPARE(list.rowCount(), 3);
 }
 
 QTEST_MAIN(MessageListViewTest)
