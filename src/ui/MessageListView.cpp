@@ -41,16 +41,16 @@ private:
 
 } // namespace
 
-// Both views hand keys and double clicks to the owner's hooks first, and
+// Both views hand keys and double clicks to the control's events first, and
 // neither has type-ahead search: it would read the text of every row, the
 // very cost this control exists to avoid.
 class MessageReportView final : public QTableView {
 public:
-    explicit MessageReportView(MessageListView& owner) : QTableView(&owner), owner_(owner) {}
+    explicit MessageReportView(MessageListView& list) : QTableView(&list), list_(list) {}
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
-        if (owner_.hookKey(event)) {
+        if (list_.hookKey(event)) {
             event->accept();
             return;
         }
@@ -59,7 +59,7 @@ protected:
 
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         QTableView::mouseDoubleClickEvent(event);
-        owner_.hookDoubleClick();
+        list_.hookDoubleClick();
     }
 
     void keyboardSearch(const QString&) override {}
@@ -120,7 +120,7 @@ protected:
     }
 
 private:
-    MessageListView& owner_;
+    MessageListView& list_;
     // What changed since the last layout: the first row appended at the end (-1: none), whether
     // anything else changed the rows, and the columns the last layout had.
     int appendedFrom_ = -1;
@@ -130,7 +130,7 @@ private:
 
 class MessageIconView final : public QListView {
 public:
-    explicit MessageIconView(MessageListView& owner) : QListView(&owner), owner_(owner) {}
+    explicit MessageIconView(MessageListView& list) : QListView(&list), list_(list) {}
 
     // Large icons sit above their text, centred, as in an icon view; list
     // mode keeps the layout arithmetic uniform (icon mode would keep a
@@ -139,7 +139,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
-        if (owner_.hookKey(event)) {
+        if (list_.hookKey(event)) {
             event->accept();
             return;
         }
@@ -148,7 +148,7 @@ protected:
 
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         QListView::mouseDoubleClickEvent(event);
-        owner_.hookDoubleClick();
+        list_.hookDoubleClick();
     }
 
     void keyboardSearch(const QString&) override {}
@@ -163,13 +163,13 @@ protected:
     }
 
 private:
-    MessageListView& owner_;
+    MessageListView& list_;
     bool large_ = false;
 };
 
 MessageListView::MessageListView(std::unique_ptr<ListRowsModel> model, QWidget* parent)
     : QWidget(parent) {
-    model_ = model.release();
+    model_ = model != nullptr ? model.release() : new ListRowsModel;
     model_->setParent(this);
     selection_ = new QItemSelectionModel(model_, this);
     report_ = new MessageReportView(*this);

@@ -80,7 +80,8 @@ public:
     // showing.
     std::function<void(QPoint pos, bool& handled)> onContextMenu;
 
-    // The control owns its model; the model's columns are the control's.
+    // The control owns its model (without one, every cell reads empty); the
+    // model's columns are the control's.
     explicit MessageListView(std::unique_ptr<ListRowsModel> model, QWidget* parent = nullptr);
     ~MessageListView() override;
 
