@@ -404,8 +404,8 @@ TFEFil::TFEFil(QWidget* parent) : QDialog(parent) {
     PageControl1->addTab(TabSheet3, QStringLiteral("Friendly domains"));
 
     // Rules page.
-    LVRules = named(new MessageListView(std::make_unique<RuleRowsModel>(filters_), TabSheet1),
-                    "LVRules");
+    LVRules =
+        named(new MessageListView(std::make_unique<RuleRowsModel>(filters_), TabSheet1), "LVRules");
     LVRules->setViewStyle(ListViewStyle::Report);
     LVRules->addColumn(QStringLiteral("Rule"), 260);
     LVRules->setFullRowSelect();

@@ -452,9 +452,9 @@ void TFMain::wireCommands() {
     bindCommand({About1}, nullptr, &TFMain::About);
 
     const std::pair<QAction*, ListViewStyle> styles[] = {{LargeIcons1, ListViewStyle::Icon},
-                                                      {SmallIcons1, ListViewStyle::SmallIcon},
-                                                      {List1, ListViewStyle::List},
-                                                      {Details1, ListViewStyle::Report}};
+                                                         {SmallIcons1, ListViewStyle::SmallIcon},
+                                                         {List1, ListViewStyle::List},
+                                                         {Details1, ListViewStyle::Report}};
     for (auto [item, style] : styles)
         connect(item, &QAction::triggered, this, [this, style] { SetViewStyle(style); });
 

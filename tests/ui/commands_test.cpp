@@ -137,9 +137,7 @@ private slots:
         QVERIFY(connectTo(*window, check));
         MessageListView& list = *window->LVMsg;
         list.goToRow(0); // "delta" has the cursor throughout
-        const auto cursorSubject = [&] {
-            return columnTexts(*window, 4).value(list.focusedRow());
-        };
+        const auto cursorSubject = [&] { return columnTexts(*window, 4).value(list.focusedRow()); };
 
         window->BySubject1->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"alpha", "bravo", "charlie", "delta"}));
