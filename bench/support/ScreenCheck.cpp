@@ -199,7 +199,7 @@ int screenCheckChild(int argc, char** argv) {
             window.OpenConnection();
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (window.messageView->lvdGetCount() != messages || !boxes.shown().empty()) {
+            if (window.messageView->rowCount() != messages || !boxes.shown().empty()) {
                 status = 1;
                 break;
             }

@@ -4,7 +4,7 @@
 #include "ui/DialogSupport.h"
 #include "ui/DomainListPage.h"
 #include "ui/HelpContext.h"
-#include "ui/Lvdata.h"
+#include "ui/MessageListView.h"
 #include "ui/RuleEditor.h"
 
 #include <QCheckBox>
@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace {
 
@@ -64,6 +66,26 @@ std::string ruleCaption(const FilterRule& rule) {
     return caption;
 }
 
+namespace {
+
+// The rules page's rows, each read from its rule when painted. The editor's
+// filters are followed through its pointer to them, which changes with every
+// filters the editor is given.
+class RuleRowsModel final : public ListRowsModel {
+public:
+    explicit RuleRowsModel(Filters* const& filters) : filters_(filters) {}
+
+    QString cellText(int row, int /*column*/) const override {
+        const FilterRule* rule = filters_ != nullptr ? filters_->rules.at(row) : nullptr;
+        return rule != nullptr ? cellFromBytes(ruleCaption(*rule)) : QString();
+    }
+
+private:
+    Filters* const& filters_;
+};
+
+} // namespace
+
 FilterEditor::FilterEditor(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TFEFil"));
     setWindowTitle(QStringLiteral("Edit Filters"));
@@ -76,17 +98,13 @@ FilterEditor::FilterEditor(QWidget* parent) : QDialog(parent) {
     pages->addTab(bannedPage, QStringLiteral("Banned domains"));
     pages->addTab(friendlyPage, QStringLiteral("Friendly domains"));
 
-    ruleList = named(new TListViewData(rulesPage), "LVRules");
-    ruleList->setViewStyle(TViewStyle::Report);
+    ruleList =
+        named(new MessageListView(std::make_unique<RuleRowsModel>(filters_), rulesPage), "LVRules");
+    ruleList->setViewStyle(ListViewStyle::Report);
     ruleList->addColumn(QStringLiteral("Rule"), 260);
-    ruleList->lvdSetFullRow();
+    ruleList->setFullRowSelect();
     ruleList->setMultiSelect(false);
     ruleList->setHideSelection(false);
-    ruleList->OnLVFastDisplay = [this](TListViewData*, int nmask, char* sztext, int maxtext, int,
-                                       int index, int*) {
-        if ((nmask & LvifText) != 0)
-            displayRule(sztext, maxtext, index);
-    };
     addRuleButton = named(new QPushButton(QStringLiteral("&Add"), rulesPage), "BAdd");
     editRuleButton = named(new QPushButton(QStringLiteral("&Edit"), rulesPage), "BEdit");
     deleteRuleButton = named(new QPushButton(QStringLiteral("&Delete"), rulesPage), "BDelete");
@@ -118,8 +136,8 @@ void FilterEditor::setUp(Filters& filters, const QString& caption, int context) 
     ruleIndex_ = 0;
     rulesEnabledBox->setChecked(filters.rulesEnabled != 0);
 
-    ruleList->lvdClearAll();
-    ruleList->lvdSetCount(filters.rules.count());
+    ruleList->clearRows();
+    ruleList->setRowCount(filters.rules.count());
     bannedPage->setUp(filters.bannedDomains, filters.bannedEnabled != 0);
     friendlyPage->setUp(filters.friendlyDomains, filters.friendlyEnabled != 0);
     pages->setCurrentIndex(0);
@@ -133,24 +151,17 @@ void FilterEditor::copySwitchesBack() {
     filters_->rulesEnabled = rulesEnabledBox->isChecked() ? 1 : 0;
 }
 
-void FilterEditor::displayRule(char* text, int size, int row) const {
-    if (filters_ == nullptr)
-        return;
-    if (const FilterRule* rule = filters_->rules.at(row))
-        copyText(text, ruleCaption(*rule).c_str(), size);
-}
-
 int FilterEditor::workingIndex() const {
-    const int count = ruleList->lvdGetCount();
+    const int count = ruleList->rowCount();
     for (int i = 0; i < count; ++i)
-        if (ruleList->lvdItemSelected(i) != 0)
+        if (ruleList->isRowSelected(i))
             return i;
     return 0;
 }
 
 void FilterEditor::selectRule(int index) {
-    ruleList->lvdSelectAll(0);
-    ruleList->lvdGoto(index);
+    ruleList->setAllRowsSelected(false);
+    ruleList->goToRow(index);
     ruleList->setFocus();
 }
 
@@ -169,7 +180,7 @@ void FilterEditor::addRule() {
     if (rules.insertAt(at, copy.get()) < 0)
         return;
     copy.release();
-    ruleList->lvdAdd(at, 0);
+    ruleList->insertRow(at);
     ruleIndex_ = at;
     selectRule(ruleIndex_);
 }
@@ -186,7 +197,7 @@ void FilterEditor::editSelectedRule() {
     if (!editRule(*rule, QString::fromLatin1(kEditRuleCaption), kRuleHelpContext, this))
         return;
     rules.replaceAt(ruleIndex_, cloneFilterRule(*rule).release());
-    ruleList->lvdUpdate(ruleIndex_);
+    ruleList->updateRow(ruleIndex_);
     selectRule(ruleIndex_);
 }
 
@@ -200,7 +211,7 @@ void FilterEditor::deleteRule() {
     FilterRule* gone = rules.at(ruleIndex_);
     rules.removeAt(ruleIndex_);
     destroyFilterRule(gone);
-    ruleList->lvdRemove(ruleIndex_);
+    ruleList->removeRow(ruleIndex_);
     adjustIndex(ruleIndex_, rules.count(), 2, 0);
     if (rules.count() > 0)
         selectRule(ruleIndex_);

@@ -24,7 +24,7 @@ class QCheckBox;
 class QPushButton;
 class QTabWidget;
 class QWidget;
-class TListViewData;
+class MessageListView;
 
 // The text a rule shows as its row in the filter editor.
 std::string ruleCaption(const FilterRule& rule);
@@ -51,7 +51,7 @@ public:
 
     QTabWidget* pages;
     QWidget* rulesPage;
-    TListViewData* ruleList;
+    MessageListView* ruleList;
     QPushButton* addRuleButton;
     QPushButton* editRuleButton;
     QPushButton* deleteRuleButton;
@@ -68,7 +68,6 @@ public:
 
 private:
     void selectRule(int index);
-    void displayRule(char* text, int size, int row) const;
 
     Filters* filters_ = nullptr;
     int ruleIndex_ = 0; // the rule row last worked on

@@ -13,6 +13,7 @@
 #include "ui/HeaderListing.h"
 #include "ui/HelpContext.h"
 #include "ui/MainIcons.h"
+#include "ui/MessageTableModel.h"
 #include "ui/MessageViewer.h"
 #include "ui/PreferencesDialog.h"
 #include "ui/TextPrompt.h"
@@ -39,7 +40,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -81,7 +81,6 @@ constexpr int kGroupHelpContext = 1200;
 constexpr int kFiltersHelpContext = 11;
 
 const char* const kNotConnectedCaption = "Not connected";
-const char* const kUnknownDateText = "(no date)";
 
 // Columns of the list, in order, and the sort key of each.
 constexpr SortKey kColumnKeys[] = {SortKey::ByTo, SortKey::ByFrom, SortKey::BySize, SortKey::ByDate,
@@ -95,24 +94,6 @@ void flipMark(MessageEntry& entry) {
     entry.mark =
         entry.mark == MarkState::Unmarked ? MarkState::MarkedForDelete : MarkState::Unmarked;
     entry.markReason = entry.mark == MarkState::Unmarked ? "Unmarked by hand" : "Marked by hand";
-}
-
-// What a row says about its mark: what set it, or what kept it off.
-QString markReasonText(const MessageEntry& entry) {
-    if (!entry.markReason.empty())
-        return QString::fromStdString(entry.markReason);
-    if (entry.mark != MarkState::Unmarked)
-        return QStringLiteral("Marked for deletion");
-    return {};
-}
-
-void copyCell(char* buffer, int size, std::string_view text) {
-    if (size <= 0)
-        return;
-    const std::size_t length = std::min(text.size(), static_cast<std::size_t>(size - 1));
-    if (length > 0)
-        std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
 }
 
 QAction* addItem(QMenu* menu, const char* name, const char* caption,
@@ -194,13 +175,14 @@ void MainWindow::FormCreate() {
     showToolbarItem->setChecked(true);
     showStatusBarItem->setChecked(true);
 
-    messageView->setViewStyle(TViewStyle::Report);
+    messageView->setViewStyle(ListViewStyle::Report);
     messageView->setHideSelection(false);
-    messageView->lvdSetFullRow();
+    messageView->setFullRowSelect();
     detailsItem->setChecked(true);
 
     showFilterLabel();
     messages_ = createMessageList();
+    messageRows_->setMessages(messages_.get());
     connected_ = false;
     listGrowth_.setSingleShot(true);
     listGrowth_.setInterval(kListGrowthIntervalMs);
@@ -224,14 +206,13 @@ MainWindow::~MainWindow() {
         hooks_.stopStartupUpdateCheck();
     // The list may still be asked to paint while the widgets go; it must
     // not reach the state freed below.
-    messageView->OnLVFastDisplay = nullptr;
-    messageView->OnColumnClick = nullptr;
-    messageView->OnDblClick = nullptr;
-    messageView->OnKeyDown = nullptr;
-    messageView->OnContextPopup = nullptr;
-    messageView->OnToolTip = nullptr;
-    messageView->OnLVDChange = nullptr;
-    messageView->lvdClearAll();
+    messageRows_->setMessages(nullptr);
+    messageView->onColumnClick = nullptr;
+    messageView->onDoubleClick = nullptr;
+    messageView->onKeyPress = nullptr;
+    messageView->onContextMenu = nullptr;
+    messageView->onRowStateChange = nullptr;
+    messageView->clearRows();
 
     if (hooks_.closeHelp)
         hooks_.closeHelp();
@@ -297,14 +278,11 @@ void MainWindow::createControls() {
     auto* groupLayout = new QVBoxLayout(messageGroup);
     groupLayout->setContentsMargins(4, 4, 4, 4);
 
-    messageView = new TListViewData(messageGroup);
+    auto messageRows = std::make_unique<MessageTableModel>();
+    messageRows_ = messageRows.get();
+    messageView = new MessageListView(std::move(messageRows), messageGroup);
     messageView->setObjectName(QStringLiteral("LVMsg"));
     groupLayout->addWidget(messageView);
-    messageView->addColumn(QStringLiteral("To:"), 0);
-    messageView->addColumn(QStringLiteral("From:"), 0);
-    messageView->addColumn(QStringLiteral("Size"), 0);
-    messageView->addColumn(QStringLiteral("Date"), 0);
-    messageView->addColumn(QStringLiteral("Subject"), 0);
     messageView->setStretchLastColumn(true);
     applyColumnWidths();
     // Only widths the user sets by dragging are remembered; those the
@@ -314,17 +292,13 @@ void MainWindow::createControls() {
                 if (!applyingWidths_ && column >= 0 && column < kSizedColumns)
                     userColumnWidths_[static_cast<std::size_t>(column)] = width;
             });
-    messageView->OnToolTip = [this](TListViewData*, int row) {
-        const MessageEntry* entry = messages_ ? messages_->at(row) : nullptr;
-        return entry != nullptr ? markReasonText(*entry) : QString();
-    };
-    messageView->OnLVDChange = [this](TListViewData*, const LVDChange* change) {
-        if (change->changed == LvisFocused)
+    messageView->onRowStateChange = [this](const RowStateChange& change) {
+        if (change.state == RowStateChange::State::Focused)
             showMarkReason();
     };
     messageView->setMultiSelect(true);
-    messageView->setSmallImages(messageImages(TListViewData::kSmallIconSize));
-    messageView->setLargeImages(messageImages(TListViewData::kLargeIconSize));
+    messageView->setSmallImages(messageImages(MessageListView::kSmallIconSize));
+    messageView->setLargeImages(messageImages(MessageListView::kLargeIconSize));
 
     setCentralWidget(central);
 
@@ -487,10 +461,10 @@ void MainWindow::wireCommands() {
     bindCommand({authorHomePageItem}, nullptr, &MainWindow::AuthorHomePage);
     bindCommand({aboutItem}, nullptr, &MainWindow::About);
 
-    const std::pair<QAction*, TViewStyle> styles[] = {{largeIconsItem, TViewStyle::Icon},
-                                                      {smallIconsItem, TViewStyle::SmallIcon},
-                                                      {listStyleItem, TViewStyle::List},
-                                                      {detailsItem, TViewStyle::Report}};
+    const std::pair<QAction*, ListViewStyle> styles[] = {{largeIconsItem, ListViewStyle::Icon},
+                                                         {smallIconsItem, ListViewStyle::SmallIcon},
+                                                         {listStyleItem, ListViewStyle::List},
+                                                         {detailsItem, ListViewStyle::Report}};
     for (auto [item, style] : styles)
         connect(item, &QAction::triggered, this, [this, style] { SetViewStyle(style); });
 
@@ -504,19 +478,11 @@ void MainWindow::wireCommands() {
 
     connect(accountSelector, &QComboBox::activated, this, [this] { accountChosen(); });
 
-    messageView->OnLVFastDisplay = [this](TListViewData* sender, int nmask, char* sztext,
-                                          int maxtext, int xcol, int index, int* indeximage) {
-        LVMsgLVFastDisplay(sender, nmask, sztext, maxtext, xcol, index, indeximage);
-    };
-    messageView->OnColumnClick = [this](TListViewData*, int column) { listColumnClicked(column); };
-    messageView->OnDblClick = [this](TListViewData*) { listDoubleClicked(); };
-    messageView->OnKeyDown = [this](TListViewData*, QKeyEvent* event) {
-        return listKeyPressed(event);
-    };
+    messageView->onColumnClick = [this](int column) { listColumnClicked(column); };
+    messageView->onDoubleClick = [this] { listDoubleClicked(); };
+    messageView->onKeyPress = [this](QKeyEvent* event) { return listKeyPressed(event); };
     // No pop-up menu while an operation runs: its commands would be refused anyway.
-    messageView->OnContextPopup = [this](TListViewData*, QPoint, bool& handled) {
-        handled = busy();
-    };
+    messageView->onContextMenu = [this](QPoint, bool& handled) { handled = busy(); };
 }
 
 // --- Window events ---
@@ -565,7 +531,7 @@ int MainWindow::fittingColumnWidth(int column) const {
     int width = std::max(metrics.horizontalAdvance(QString::fromLatin1(sample)),
                          metrics.horizontalAdvance(messageView->columnCaption(column)) + 16);
     if (column == 0)
-        width += TListViewData::kSmallIconSize + 4;
+        width += MessageListView::kSmallIconSize + 4;
     return width + padding;
 }
 
@@ -784,14 +750,14 @@ void MainWindow::fillAccountSelector() {
 
 void MainWindow::refreshList() {
     int count = messages_->count();
-    int focused = messageView->lvdIndexFocused();
-    messageView->lvdSetCount(count);
+    int focused = messageView->focusedRow();
+    messageView->setRowCount(count);
     if (count > 0)
-        messageView->lvdRedraw(count);
+        messageView->redrawRows(count);
     else
-        messageView->lvdClearAll();
+        messageView->clearRows();
     if (focused != -1 && count > 0)
-        messageView->lvdGoto(std::clamp(focused, 0, count - 1));
+        messageView->goToRow(std::clamp(focused, 0, count - 1));
     updateGroupCaption();
     showFilterLabel();
     showMarkReason();
@@ -799,13 +765,13 @@ void MainWindow::refreshList() {
 
 void MainWindow::showArrivedRows() {
     // Always the whole list as it is now; rows only ever join at the end while a check runs.
-    if (messageView->lvdGetCount() < messages_->count())
-        messageView->lvdSetCount(messages_->count());
+    if (messageView->rowCount() < messages_->count())
+        messageView->setRowCount(messages_->count());
 }
 
 void MainWindow::showMarkReason() {
-    const MessageEntry* entry = messages_ ? messages_->at(messageView->lvdIndexFocused()) : nullptr;
-    const QString reason = entry != nullptr ? markReasonText(*entry) : QString();
+    const MessageEntry* entry = messages_ ? messages_->at(messageView->focusedRow()) : nullptr;
+    const QString reason = entry != nullptr ? MessageTableModel::markReasonText(*entry) : QString();
     statusText->setText(reason.isEmpty() ? QStringLiteral("For Help Press F1") : reason);
 }
 
@@ -900,7 +866,7 @@ void MainWindow::removeMarkedStep(const Account* account) {
     const int listedBefore = messages_->count();
     enterBusy();
     const OperationOutcome outcome = removeMarkedMessages(
-        target, *settings_, *messages_, [this](int index) { messageView->lvdRemove(index); },
+        target, *settings_, *messages_, [this](int index) { messageView->removeRow(index); },
         operationOptions_);
     // The messages a partial list leaves out are still left out.
     if (meantToList_ >= 0)
@@ -933,7 +899,7 @@ void MainWindow::ViewMessage() {
     if (busy())
         return;
     const Account* current = currentAccount();
-    int focused = messageView->lvdIndexFocused();
+    int focused = messageView->focusedRow();
     MessageEntry* entry = messages_->at(focused);
     if (current == nullptr || !connected_ || entry == nullptr ||
         !passwordReady(&MainWindow::ViewMessage))
@@ -969,7 +935,7 @@ void MainWindow::ViewMessage() {
 void MainWindow::ViewHeaders() {
     if (busy())
         return;
-    if (const MessageEntry* entry = messages_->at(messageView->lvdIndexFocused()))
+    if (const MessageEntry* entry = messages_->at(messageView->focusedRow()))
         viewReadable(this, decodeHeaderBlock(entry->headerText), replyText(entry->headerText),
                      QStringLiteral("Message headers"));
 }
@@ -994,22 +960,22 @@ void MainWindow::MarkOrUnmark() {
     if (busy())
         return;
     bool anySelected = false;
-    const int count = std::min(messageView->lvdGetCount(), messages_->count());
+    const int count = std::min(messageView->rowCount(), messages_->count());
     for (int i = 0; i < count; ++i) {
-        if (messageView->lvdItemSelected(i) == 0)
+        if (!messageView->isRowSelected(i))
             continue;
         anySelected = true;
         flipMark(*messages_->at(i));
-        messageView->lvdUpdate(i);
+        messageView->updateRow(i);
     }
     if (anySelected) {
         showMarkReason();
         return;
     }
-    int focused = messageView->lvdIndexFocused();
+    int focused = messageView->focusedRow();
     if (MessageEntry* entry = messages_->at(focused)) {
         flipMark(*entry);
-        messageView->lvdUpdate(focused);
+        messageView->updateRow(focused);
         showMarkReason();
         return;
     }
@@ -1054,7 +1020,7 @@ void MainWindow::UnselectGroup() {
 void MainWindow::groupCommand(bool select) {
     if (busy() || !connected_)
         return;
-    int focused = messageView->lvdIndexFocused();
+    int focused = messageView->focusedRow();
     std::string pattern = groupPattern_;
     bool confirmed =
         select ? askText(
@@ -1072,7 +1038,7 @@ void MainWindow::groupCommand(bool select) {
             refreshList();
     }
     if (focused != -1)
-        messageView->lvdGoto(focused);
+        messageView->goToRow(focused);
 }
 
 void MainWindow::ApplyFilters() {
@@ -1127,7 +1093,7 @@ bool MainWindow::isListedAccount(const Account* account) const {
 
 void MainWindow::Sort(SortKey key) {
     if (!busy() && connected_ && messages_->count() > 0) {
-        int focused = messageView->lvdIndexFocused();
+        int focused = messageView->focusedRow();
         const MessageEntry* focusedEntry = messages_->at(focused);
         if (static_cast<int>(key) == sortKey_)
             sortAscending_ = !sortAscending_;
@@ -1137,7 +1103,7 @@ void MainWindow::Sort(SortKey key) {
         if (focusedEntry != nullptr) {
             int index = indexOfEntry(*messages_, focusedEntry);
             if (index >= 0)
-                messageView->lvdGoto(index);
+                messageView->goToRow(index);
         }
     }
     syncSortChecks();
@@ -1160,12 +1126,12 @@ void MainWindow::syncSortChecks() {
 
 // --- View commands ---
 
-void MainWindow::SetViewStyle(TViewStyle style) {
+void MainWindow::SetViewStyle(ListViewStyle style) {
     messageView->setViewStyle(style);
-    largeIconsItem->setChecked(style == TViewStyle::Icon);
-    smallIconsItem->setChecked(style == TViewStyle::SmallIcon);
-    listStyleItem->setChecked(style == TViewStyle::List);
-    detailsItem->setChecked(style == TViewStyle::Report);
+    largeIconsItem->setChecked(style == ListViewStyle::Icon);
+    smallIconsItem->setChecked(style == ListViewStyle::SmallIcon);
+    listStyleItem->setChecked(style == ListViewStyle::List);
+    detailsItem->setChecked(style == ListViewStyle::Report);
 }
 
 void MainWindow::ToggleToolbar() {
@@ -1232,12 +1198,12 @@ bool MainWindow::listKeyPressed(QKeyEvent* event) {
     case Qt::Key_Insert: {
         if (busy())
             return true;
-        int focused = messageView->lvdIndexFocused();
+        int focused = messageView->focusedRow();
         if (MessageEntry* entry = messages_->at(focused)) {
             flipMark(*entry);
-            messageView->lvdUpdate(focused);
+            messageView->updateRow(focused);
             if (focused < messages_->count() - 1)
-                messageView->lvdGoto(focused + 1);
+                messageView->goToRow(focused + 1);
             showMarkReason();
         }
         return true;
@@ -1247,9 +1213,9 @@ bool MainWindow::listKeyPressed(QKeyEvent* event) {
         // The first and the last message, whatever column the cursor is in.
         if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
             return false;
-        const int count = messageView->lvdGetCount();
+        const int count = messageView->rowCount();
         if (count > 0)
-            messageView->lvdGoto(event->key() == Qt::Key_Home ? 0 : count - 1);
+            messageView->goToRow(event->key() == Qt::Key_Home ? 0 : count - 1);
         return true;
     }
     case Qt::Key_Plus:
@@ -1265,53 +1231,4 @@ bool MainWindow::listKeyPressed(QKeyEvent* event) {
     default:
         return false;
     }
-}
-
-std::string MainWindow::sizeText(long size) {
-    char text[64];
-    if (size < 1024)
-        std::snprintf(text, sizeof text, "%ld b", size);
-    else
-        std::snprintf(text, sizeof text, "%ld.%ld Kb", size / 1024, ((size % 1024) * 10) / 1024);
-    return text;
-}
-
-std::string MainWindow::dateText(const MailDate& date) {
-    if (date.month < 1 || date.month > 12)
-        return kUnknownDateText;
-    char text[80];
-    std::snprintf(text, sizeof text, "%d %s %d - %d:%d:%d", date.day, MonthNames[date.month - 1],
-                  date.year, date.hour, date.minute, date.second);
-    return text;
-}
-
-void MainWindow::LVMsgLVFastDisplay(TListViewData* /*Sender*/, int nmask, char* sztext, int maxtext,
-                                    int xcol, int index, int* indeximage) {
-    const MessageEntry* entry = messages_ ? messages_->at(index) : nullptr;
-    if (entry == nullptr)
-        return;
-    if ((nmask & LvifText) != 0) {
-        std::string scratch;
-        switch (xcol) {
-        case 0:
-            copyCell(sztext, maxtext, shownText(*entry, ShownField::To, scratch));
-            break;
-        case 1:
-            copyCell(sztext, maxtext, shownText(*entry, ShownField::From, scratch));
-            break;
-        case 2:
-            copyCell(sztext, maxtext, sizeText(entry->size));
-            break;
-        case 3:
-            copyCell(sztext, maxtext, dateText(entry->date));
-            break;
-        case 4:
-            copyCell(sztext, maxtext, shownText(*entry, ShownField::Subject, scratch));
-            break;
-        default:
-            break;
-        }
-    }
-    if (xcol == 0 && (nmask & LvifImage) != 0)
-        *indeximage = entry->mark != MarkState::Unmarked ? 1 : 0;
 }

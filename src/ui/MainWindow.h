@@ -17,7 +17,7 @@
 #include "operations/MailboxOperations.h"
 #include "storage/KeyringPasswords.h"
 #include "storage/Settings.h"
-#include "ui/Lvdata.h"
+#include "ui/MessageListView.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -31,6 +31,7 @@
 #include <string>
 
 struct Filters;
+class MessageTableModel;
 
 class QAction;
 class QActionGroup;
@@ -93,7 +94,7 @@ public:
     QComboBox* accountSelector = nullptr;
     QLabel* filterLabel = nullptr;     // the three filter switches
     QGroupBox* messageGroup = nullptr; // its caption counts the messages and their size
-    TListViewData* messageView = nullptr;
+    MessageListView* messageView = nullptr;
     QStatusBar* statusPanel = nullptr;
     QLabel* statusText = nullptr; // the status bar's one panel
     QMenu* listMenu = nullptr;    // the list's pop-up menu
@@ -163,7 +164,7 @@ public:
     void ApplyFilters();
     void EditFilters();
     void Preferences();
-    void SetViewStyle(TViewStyle style);
+    void SetViewStyle(ListViewStyle style);
     void Sort(SortKey key);
     void ToggleToolbar();
     void ToggleStatusBar();
@@ -181,8 +182,6 @@ public:
     void listColumnClicked(int column);
     // True when the key was one of the list's commands (the list then ignores it).
     bool listKeyPressed(QKeyEvent* event);
-    void LVMsgLVFastDisplay(TListViewData* Sender, int nmask, char* sztext, int maxtext, int xcol,
-                            int index, int* indeximage);
 
     // --- State, for the program's dialogs and for tests ---
     bool connected() const { return connected_; }
@@ -215,10 +214,6 @@ public:
     void refreshList();
     // Refills accountSelector from the accounts and selects selectedAccount, clamped.
     void fillAccountSelector();
-
-    // The texts the list shows for a size and a date.
-    static std::string sizeText(long size);
-    static std::string dateText(const MailDate& date);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -286,6 +281,8 @@ private:
     std::unique_ptr<Settings> settings_;
     std::unique_ptr<Filters> filters_;
     std::unique_ptr<MessageList> messages_;
+    // messageView's model, which reads its rows from messages_.
+    MessageTableModel* messageRows_ = nullptr;
     toppeek::operations::OperationOptions operationOptions_;
 
     QActionGroup* viewStyleGroup_ = nullptr;

@@ -6,7 +6,7 @@
 
 #include "operations/MsgBox.h"
 #include "support/ModalDialogDriver.h"
-#include "ui/Lvdata.h"
+#include "ui/MessageListView.h"
 
 #include <QAbstractItemView>
 #include <QButtonGroup>
@@ -66,10 +66,10 @@ std::vector<std::string> subjectsOf(const Filters& filters) {
     return texts;
 }
 
-std::vector<int> selectedRows(const TListViewData& list) {
+std::vector<int> selectedRows(const MessageListView& list) {
     std::vector<int> rows;
-    for (int i = 0; i < list.lvdGetCount(); ++i)
-        if (list.lvdItemSelected(i) != 0)
+    for (int i = 0; i < list.rowCount(); ++i)
+        if (list.isRowSelected(i))
             rows.push_back(i);
     return rows;
 }
@@ -177,7 +177,7 @@ void FilterEditorTest::addRulePosition() {
     editor.setUp(filters, "Filters", 11);
     editor.show();
     if (selected >= 0)
-        editor.ruleList->lvdGoto(selected);
+        editor.ruleList->goToRow(selected);
 
     ModalDialogDriver driver;
     driver.expect("TFERule", ruleAnswer(1, "new"));
@@ -187,9 +187,9 @@ void FilterEditorTest::addRulePosition() {
     QCOMPARE(filters.rules.count(), rules + 1);
     QCOMPARE(filters.rules.at(expected)->subjectText, std::string("new"));
     QCOMPARE(filters.rules.at(expected)->kind, RuleKind::SubjectContains);
-    QCOMPARE(editor.ruleList->lvdGetCount(), rules + 1);
+    QCOMPARE(editor.ruleList->rowCount(), rules + 1);
     QCOMPARE(selectedRows(*editor.ruleList), std::vector<int>{expected});
-    QCOMPARE(editor.ruleList->lvdIndexFocused(), expected);
+    QCOMPARE(editor.ruleList->focusedRow(), expected);
     QCOMPARE(editor.workingIndex(), expected);
 }
 
@@ -219,7 +219,7 @@ void FilterEditorTest::editRuleKeepsAllTexts() {
     FilterEditor editor;
     editor.setUp(filters, "Filters", 11);
     editor.show();
-    editor.ruleList->lvdGoto(1);
+    editor.ruleList->goToRow(1);
 
     // Kind 1 to kind 2: the subject text stays in the rule.
     ModalDialogDriver driver;
@@ -281,13 +281,13 @@ void FilterEditorTest::deleteRules() {
     editor.show();
 
     // The last row: the new last row is selected.
-    editor.ruleList->lvdGoto(2);
+    editor.ruleList->goToRow(2);
     editor.deleteRuleButton->click();
     QCOMPARE(subjectsOf(filters), (std::vector<std::string>{"rule0", "rule1"}));
     QCOMPARE(selectedRows(*editor.ruleList), std::vector<int>{1});
 
     // A middle row keeps its place for the row behind it.
-    editor.ruleList->lvdGoto(0);
+    editor.ruleList->goToRow(0);
     editor.deleteRuleButton->click();
     QCOMPARE(subjectsOf(filters), std::vector<std::string>{"rule1"});
     QCOMPARE(selectedRows(*editor.ruleList), std::vector<int>{0});
@@ -295,7 +295,7 @@ void FilterEditorTest::deleteRules() {
     // The only row: nothing is left to select.
     editor.deleteRuleButton->click();
     QCOMPARE(filters.rules.count(), 0);
-    QCOMPARE(editor.ruleList->lvdGetCount(), 0);
+    QCOMPARE(editor.ruleList->rowCount(), 0);
     QVERIFY(selectedRows(*editor.ruleList).empty());
     editor.deleteRuleButton->click(); // an empty list: nothing happens
     QCOMPARE(filters.rules.count(), 0);
@@ -608,9 +608,9 @@ void FilterEditorTest::cancelKeepsListChangesButNotSwitches() {
         QVERIFY(editor->rulesEnabledBox->isChecked() &&
                 !editor->bannedPage->enabledBox->isChecked() &&
                 editor->friendlyPage->enabledBox->isChecked());
-        QCOMPARE(editor->ruleList->lvdGetCount(), 2);
+        QCOMPARE(editor->ruleList->rowCount(), 2);
         QCOMPARE(linesOf(editor->bannedPage->list), QStringList({"spam.example"}));
-        editor->ruleList->lvdGoto(0);
+        editor->ruleList->goToRow(0);
         editor->deleteRuleButton->click();
         editor->rulesEnabledBox->setChecked(false);
         editor->bannedPage->enabledBox->setChecked(true);

@@ -121,7 +121,7 @@ private slots:
         window->OpenConnection();
         QVERIFY(window->waitingForKeyring() || window->connected());
         QTRY_VERIFY_WITH_TIMEOUT(window->connected(), 20000);
-        QCOMPARE(window->messageView->lvdGetCount(), 2);
+        QCOMPARE(window->messageView->rowCount(), 2);
         QVERIFY(!window->waitingForKeyring());
         QVERIFY(closeWindow(window));
 

@@ -136,25 +136,23 @@ private slots:
                             {"bea@example.org", "alice@example.com", "charlie", 300},
                             {"cal@example.org", "alice@example.com", "bravo", 200}});
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->messageView;
-        list.lvdGoto(0); // "delta" has the cursor throughout
-        const auto cursorSubject = [&] {
-            return columnTexts(*window, 4).value(list.lvdIndexFocused());
-        };
+        MessageListView& list = *window->messageView;
+        list.goToRow(0); // "delta" has the cursor throughout
+        const auto cursorSubject = [&] { return columnTexts(*window, 4).value(list.focusedRow()); };
 
         window->sortBySubjectItem->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"alpha", "bravo", "charlie", "delta"}));
-        QCOMPARE(list.lvdIndexFocused(), 3);
+        QCOMPARE(list.focusedRow(), 3);
         window->sortBySubjectItem->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"delta", "charlie", "bravo", "alpha"}));
-        QCOMPARE(list.lvdIndexFocused(), 0);
+        QCOMPARE(list.focusedRow(), 0);
         QVERIFY(!window->sortAscending());
 
         // Another key keeps the reversed direction.
         window->sortByFromItem->trigger();
         QCOMPARE(columnTexts(*window, 1), (QStringList{"dan@example.org", "cal@example.org",
                                                        "bea@example.org", "abe@example.org"}));
-        QCOMPARE(list.lvdIndexFocused(), 3);
+        QCOMPARE(list.focusedRow(), 3);
         QCOMPARE(cursorSubject(), QString("delta"));
         window->sortBySizeItem->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"delta", "charlie", "bravo", "alpha"}));
@@ -178,10 +176,10 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->messageView;
+        MessageListView& list = *window->messageView;
         window->messageList().at(0)->mark = MarkState::MarkedForDelete;
-        list.lvdGoto(0);
-        list.lvdSetSelected(1, 1);
+        list.goToRow(0);
+        list.setRowSelected(1, true);
 
         ScriptedPop3Server removal;
         opened(removal)
@@ -212,9 +210,9 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->messageView;
+        MessageListView& list = *window->messageView;
         QAbstractItemView* view = list.activeView();
-        list.lvdGoto(2);
+        list.goToRow(2);
         QStringList offered;
         const auto typeAndOk = [&](const QString& text) {
             return onDialog<TextPrompt>([&offered, text](TextPrompt* dialog) {
@@ -229,7 +227,7 @@ private slots:
         QTest::keyClick(view, Qt::Key_Plus, Qt::KeypadModifier);
         QVERIFY(answer->fired());
         QCOMPARE(marksOf(*window), QString("---"));
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
 
         // Unselect group starts from the text Select group left; Cancel keeps it.
         answer = onDialog<TextPrompt>([&offered](TextPrompt* dialog) {
@@ -240,14 +238,14 @@ private slots:
         QTest::keyClick(view, Qt::Key_Minus, Qt::KeypadModifier);
         QVERIFY(answer->fired());
         QCOMPARE(offered, (QStringList{"", "nothing like it"}));
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
 
         // A match in any letter case marks; unselecting with the same text unmarks.
         answer = typeAndOk("GAM");
         window->selectGroupItem->trigger();
         QVERIFY(answer->fired());
         QCOMPARE(marksOf(*window), QString("-x-"));
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
         answer = typeAndOk("gam");
         window->popupUnselectGroup->trigger();
         QVERIFY(answer->fired());
@@ -274,7 +272,7 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, {kThree[0]});
         QVERIFY(connectTo(*window, check));
-        window->messageView->lvdGoto(0);
+        window->messageView->goToRow(0);
         QStringList shown;
         // Each fetch has a server of its own; between fetches the account
         // names the listed server again, so that the preferences see the
@@ -425,7 +423,7 @@ private slots:
                  QString::fromUtf8("Subject rule: Gewinn für"));
 
         QStringList shown;
-        window->messageView->lvdGoto(0);
+        window->messageView->goToRow(0);
         auto viewer = onDialog<MessageViewer>([&shown](MessageViewer* dialog) {
             shown << dialog->windowTitle() << dialog->textView->toPlainText();
             dialog->rawLinesBox->click();
@@ -516,8 +514,8 @@ private slots:
         QCOMPARE(stored->rulesEnabled, 1);
 
         // Apply filters marks again what was unmarked by hand.
-        window->messageView->lvdSelectAll(0);
-        window->messageView->lvdGoto(1);
+        window->messageView->setAllRowsSelected(false);
+        window->messageView->goToRow(1);
         window->MarkOrUnmark();
         QCOMPARE(marksOf(*window), QString("x---"));
         window->applyFiltersItem->trigger();
@@ -532,7 +530,7 @@ private slots:
 
         // The message's first lines come from the server, as many as set.
         QStringList shown;
-        window->messageView->lvdGoto(0);
+        window->messageView->goToRow(0);
         auto viewer = readViewer(shown);
         window->viewButton->click();
         QVERIFY(viewer->fired());

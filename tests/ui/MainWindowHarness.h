@@ -116,7 +116,7 @@ template <typename Dialog> std::unique_ptr<WhenTrue> onDialog(std::function<void
 inline QStringList columnTexts(MainWindow& window, int column) {
     QStringList texts;
     QAbstractItemModel* model = window.messageView->activeView()->model();
-    for (int row = 0; row < window.messageView->lvdGetCount(); ++row)
+    for (int row = 0; row < window.messageView->rowCount(); ++row)
         texts << model->index(row, column).data().toString();
     return texts;
 }

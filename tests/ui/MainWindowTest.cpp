@@ -16,6 +16,7 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ScriptedPop3Server.h"
 #include "ui/MainWindowHarness.h"
+#include "ui/MessageTableModel.h"
 #include "ui/MessageViewer.h"
 #include "ui/PreferencesDialog.h"
 #include "ui/TextPrompt.h"
@@ -188,7 +189,7 @@ private slots:
         QVERIFY(window->toolbarPanel->isVisible());
         QCOMPARE(window->toolbarPanel->height(), 41);
         window->listStyleItem->trigger();
-        QCOMPARE(window->messageView->viewStyle(), TViewStyle::List);
+        QCOMPARE(window->messageView->viewStyle(), ListViewStyle::List);
         QVERIFY(window->listStyleItem->isChecked() && !window->detailsItem->isChecked());
     }
 
@@ -202,7 +203,7 @@ private slots:
         {
             auto window = startWindow({"127.0.0.1:1"});
             QVERIFY(window);
-            TListViewData& list = *window->messageView;
+            MessageListView& list = *window->messageView;
             const QFontMetrics metrics(list.font());
             QCOMPARE(list.font().pixelSize(), 11);
             for (int column = 0; column < 4; ++column)
@@ -267,26 +268,26 @@ private slots:
         // The marked-messages question of Close connection, answered No.
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
         QVERIFY(!window->connected());
-        QCOMPARE(window->messageView->lvdGetCount(), 0);
+        QCOMPARE(window->messageView->rowCount(), 0);
         auto saved = createDefaultSettings();
         QVERIFY(loadSettings(settingsPath_, *saved));
         QCOMPARE(saved->accounts.count(), 1);
     }
 
     void cellFormats() {
-        QCOMPARE(MainWindow::sizeText(1023), std::string("1023 b"));
-        QCOMPARE(MainWindow::sizeText(1024), std::string("1.0 Kb"));
-        QCOMPARE(MainWindow::sizeText(1535), std::string("1.4 Kb"));
-        QCOMPARE(MainWindow::sizeText(1536), std::string("1.5 Kb"));
-        QCOMPARE(MainWindow::sizeText(2047), std::string("1.9 Kb"));
+        QCOMPARE(MessageTableModel::sizeText(1023), std::string("1023 b"));
+        QCOMPARE(MessageTableModel::sizeText(1024), std::string("1.0 Kb"));
+        QCOMPARE(MessageTableModel::sizeText(1535), std::string("1.4 Kb"));
+        QCOMPARE(MessageTableModel::sizeText(1536), std::string("1.5 Kb"));
+        QCOMPARE(MessageTableModel::sizeText(2047), std::string("1.9 Kb"));
         MailDate date{5, 3, 2010, 9, 7, 9};
-        QCOMPARE(MainWindow::dateText(date), std::string("5 Mar 2010 - 9:7:9"));
+        QCOMPARE(MessageTableModel::dateText(date), std::string("5 Mar 2010 - 9:7:9"));
         date.month = 0;
-        QCOMPARE(MainWindow::dateText(date), std::string("(no date)"));
+        QCOMPARE(MessageTableModel::dateText(date), std::string("(no date)"));
         date.month = 13;
-        QCOMPARE(MainWindow::dateText(date), std::string("(no date)"));
+        QCOMPARE(MessageTableModel::dateText(date), std::string("(no date)"));
 
-        // The cells of a listed entry, as the list asks for them.
+        // The cells of a listed entry, as the list reads them.
         auto window = startWindow({"127.0.0.1:1"});
         QVERIFY(window);
         auto entry = createMessageEntry("From: bob@example.org\r\nTo: alice@example.com\r\n"
@@ -294,30 +295,24 @@ private slots:
         entry->size = 1535;
         entry->mark = MarkState::MarkedForDelete;
         window->messageList().append(entry.release());
-        auto cell = [&](int column, int maxtext = 64) {
-            char text[64];
-            std::strcpy(text, "untouched");
-            int image = -1;
-            window->LVMsgLVFastDisplay(window->messageView, LvifText | LvifImage, text, maxtext,
-                                       column, 0, &image);
-            return std::make_pair(std::string(text), image);
-        };
-        QCOMPARE(cell(0), std::make_pair(std::string("alice@example.com"), 1));
-        QCOMPARE(cell(1).first, std::string("bob@example.org"));
-        QCOMPARE(cell(2).first, std::string("1.4 Kb"));
-        QCOMPARE(cell(3).first, std::string("5 Mar 2010 - 9:7:9"));
-        QCOMPARE(cell(4).first, std::string()); // no Subject field
-        QCOMPARE(cell(1).second, -1);           // images only in the first column
-        QCOMPARE(cell(1, 4).first, std::string("bob"));
+        window->messageView->setRowCount(2); // the second row has no entry
+        const ListRowsModel& rows = *window->messageView->model();
+        auto cell = [&](int column) { return rows.cellText(0, column).toStdString(); };
+        QCOMPARE(cell(0), std::string("alice@example.com"));
+        QCOMPARE(rows.cellImage(0), 1);
+        QCOMPARE(cell(1), std::string("bob@example.org"));
+        QCOMPARE(cell(2), std::string("1.4 Kb"));
+        QCOMPARE(cell(3), std::string("5 Mar 2010 - 9:7:9"));
+        QCOMPARE(cell(4), std::string()); // no Subject field
+        // Images only in the first column.
+        QVERIFY(!rows.index(0, 1).data(Qt::DecorationRole).isValid());
+        QVERIFY(rows.index(0, 0).data(Qt::DecorationRole).isValid());
         window->messageList().at(0)->mark = MarkState::Unmarked;
-        QCOMPARE(cell(0).second, 0);
-        // A row without an entry is left alone.
-        char text[16] = "untouched";
-        int image = -1;
-        window->LVMsgLVFastDisplay(window->messageView, LvifText | LvifImage, text, 16, 0, 1,
-                                   &image);
-        QCOMPARE(std::string(text), std::string("untouched"));
-        QCOMPARE(image, -1);
+        QCOMPARE(rows.cellImage(0), 0);
+        // A row without an entry reads empty.
+        QCOMPARE(rows.cellText(1, 0), QString());
+        QCOMPARE(rows.cellImage(1), -1);
+        QVERIFY(!rows.index(1, 0).data(Qt::DecorationRole).isValid());
     }
 
     void choosingTheCurrentAccountDoesNothing() {
@@ -347,13 +342,13 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        QCOMPARE(window->messageView->lvdGetCount(), 3);
+        QCOMPARE(window->messageView->rowCount(), 3);
         QVERIFY(window->windowTitle().startsWith("TopPeek - 127.0.0.1:"));
         QCOMPARE(window->messageGroup->title(), QString("Messages: 3 (4.9 Kb)"));
         QVERIFY(!window->connectButton->isEnabled());
         QVERIFY(window->removeButton->isEnabled());
 
-        window->messageView->lvdSelectAll(1);
+        window->messageView->setAllRowsSelected(true);
         window->markButton->click();
         QCOMPARE(countMarked(window->messageList()), 3);
 
@@ -371,7 +366,7 @@ private slots:
         QVERIFY(removal.waitUntilDone(5s));
         QCOMPARE(removal.problems(), std::vector<std::string>{});
         QCOMPARE(window->messageList().count(), 0);
-        QCOMPARE(window->messageView->lvdGetCount(), 0);
+        QCOMPARE(window->messageView->rowCount(), 0);
         QVERIFY(window->connected());
         QCOMPARE(window->messageGroup->title(), QString("Messages: 0 (0 bytes)"));
         QVERIFY(window->closeButton->isEnabled());
@@ -425,7 +420,7 @@ private slots:
                 batches.push_back({first, last, progressBusy(), window->messageList().count()});
             });
         QVERIFY(connectTo(*window, check));
-        QCOMPARE(window->messageView->lvdGetCount(), kMessages);
+        QCOMPARE(window->messageView->rowCount(), kMessages);
         QVERIFY(!batches.empty());
         int next = 0;
         int duringCheck = 0;
@@ -467,7 +462,7 @@ private slots:
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
         bool busyMenus = false;
-        WhenTrue closeBox([&] { return window->messageView->lvdGetCount() == 2; },
+        WhenTrue closeBox([&] { return window->messageView->rowCount() == 2; },
                           [&] {
                               busyMenus = !window->editMenu->menuAction()->isEnabled() &&
                                           !window->toolbarPanel->isEnabled() &&
@@ -495,7 +490,7 @@ private slots:
         scriptStallingCheck(server);
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
-        WhenTrue exitKey([&] { return window->messageView->lvdGetCount() == 2; },
+        WhenTrue exitKey([&] { return window->messageView->rowCount() == 2; },
                          [&] { window->exitItem->trigger(); });
         boxes_->answer(kIdNo);
         window->OpenConnection(); // ends when the silent server times out
@@ -520,7 +515,7 @@ private slots:
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
         toppeek::test::PressCancelWhen cancel(
-            [&](toppeek::operations::TTFPro3&) { return window->messageView->lvdGetCount() == 2; });
+            [&](toppeek::operations::TTFPro3&) { return window->messageView->rowCount() == 2; });
         boxes_->answer(kIdYes);
         window->OpenConnection();
         QVERIFY(cancel.pressed());
@@ -539,10 +534,10 @@ private slots:
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
         std::vector<int> markedAfter;
-        WhenTrue meddle([&] { return window->messageView->lvdGetCount() == 2; },
+        WhenTrue meddle([&] { return window->messageView->rowCount() == 2; },
                         [&] {
                             QAbstractItemView* view = window->messageView->activeView();
-                            window->messageView->lvdGoto(0);
+                            window->messageView->goToRow(0);
                             QTest::keyClick(view, Qt::Key_Delete);
                             markedAfter.push_back(countMarked(window->messageList()));
                             QTest::keyClick(view, Qt::Key_Insert);
@@ -577,7 +572,7 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, kThree);
         QVERIFY(connectTo(*window, check));
-        TListViewData& list = *window->messageView;
+        MessageListView& list = *window->messageView;
         const auto marks = [&] {
             QString text;
             for (const MessageEntry* entry : window->messageList())
@@ -586,10 +581,10 @@ private slots:
         };
 
         // Sorting twice by one key reverses; the cursor stays on its message.
-        list.lvdGoto(0); // "beta"
+        list.goToRow(0); // "beta"
         window->sortBySubjectItem->trigger();
         QCOMPARE(columnTexts(*window, 4), (QStringList{"alpha", "beta", "gamma"}));
-        QCOMPARE(list.lvdIndexFocused(), 1);
+        QCOMPARE(list.focusedRow(), 1);
         QVERIFY(window->sortBySubjectItem->isChecked());
         clickColumn(*window, 4);
         QCOMPARE(columnTexts(*window, 4), (QStringList{"gamma", "beta", "alpha"}));
@@ -602,16 +597,16 @@ private slots:
         QCOMPARE(list.headerView()->sortIndicatorOrder(), Qt::DescendingOrder);
         // Home and End go to the first and the last message.
         QTest::keyClick(list.activeView(), Qt::Key_End);
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
         QTest::keyClick(list.activeView(), Qt::Key_Home);
-        QCOMPARE(list.lvdIndexFocused(), 0);
+        QCOMPARE(list.focusedRow(), 0);
 
         // Insert flips the row and moves on, except on the last row.
-        list.lvdSelectAll(0);
-        list.lvdGoto(1);
+        list.setAllRowsSelected(false);
+        list.goToRow(1);
         QTest::keyClick(list.activeView(), Qt::Key_Insert);
         QCOMPARE(marks(), QString("-x-"));
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
         // The row says why it is marked; the status bar says it for the current message.
         const auto tip = [&list](int row) {
             return list.activeView()->model()->index(row, 3).data(Qt::ToolTipRole).toString();
@@ -619,15 +614,15 @@ private slots:
         QCOMPARE(tip(1), QString("Marked by hand"));
         QCOMPARE(tip(0), QString());
         QCOMPARE(window->statusText->text(), QString("For Help Press F1"));
-        list.lvdGoto(1);
+        list.goToRow(1);
         QCOMPARE(window->statusText->text(), QString("Marked by hand"));
-        list.lvdGoto(2);
+        list.goToRow(2);
         QTest::keyClick(list.activeView(), Qt::Key_Insert);
         QCOMPARE(marks(), QString("-xx"));
-        QCOMPARE(list.lvdIndexFocused(), 2);
+        QCOMPARE(list.focusedRow(), 2);
 
         // Double click flips the selected rows.
-        list.lvdSelectAll(1);
+        list.setAllRowsSelected(true);
         window->listDoubleClicked();
         QCOMPARE(marks(), QString("x--"));
 
@@ -641,11 +636,11 @@ private slots:
             dialog->textEdit->setText("gam*");
             dialog->okButton->click();
         });
-        list.lvdGoto(0);
+        list.goToRow(0);
         window->popupSelectGroup->trigger();
         QVERIFY(typeGroup->fired());
         QCOMPARE(marks(), QString("-xx"));
-        QCOMPARE(list.lvdIndexFocused(), 0);
+        QCOMPARE(list.focusedRow(), 0);
 
         // Apply filters marks what a banned domain names.
         window->filters().bannedDomains.add("spam.test");
@@ -655,7 +650,7 @@ private slots:
         window->popupApplyFilters->trigger();
         QCOMPARE(marks(), QString("-x-"));
         QCOMPARE(tip(1), QString("Banned domain: spam.test"));
-        list.lvdGoto(1);
+        list.goToRow(1);
         QCOMPARE(window->statusText->text(), QString("Banned domain: spam.test"));
 
         // Print headers lists every header block, each followed by an empty line.
@@ -668,8 +663,8 @@ private slots:
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x40});
 
         // Nothing selected or focused: Mark only says so.
-        list.lvdClearAll();
-        list.lvdSetCount(3);
+        list.clearRows();
+        list.setRowCount(3);
         window->MarkOrUnmark();
         QCOMPARE(boxes_->flags(), (std::vector<unsigned>{0x40, 0x40}));
     }
@@ -680,7 +675,7 @@ private slots:
         ScriptedPop3Server check;
         scriptCheck(check, {kThree[0]});
         QVERIFY(connectTo(*window, check));
-        window->messageView->lvdGoto(0);
+        window->messageView->goToRow(0);
 
         QStringList shown;
         auto closeViewerEachTime = [&] {
@@ -754,7 +749,7 @@ private slots:
         std::vector<int> rowsShown;
         QObject::connect(window->messageView->activeView()->model(),
                          &QAbstractItemModel::rowsInserted,
-                         [&] { rowsShown.push_back(window->messageView->lvdGetCount()); });
+                         [&] { rowsShown.push_back(window->messageView->rowCount()); });
         window->connectButton->click();
         QVERIFY(window->connected());
         QVERIFY(!rowsShown.empty());
@@ -774,14 +769,14 @@ private slots:
                  (QStringList{"bravo", "charlie", "echo", "alpha", "delta"}));
 
         // Mark "charlie" and "alpha", then close and agree to remove them.
-        window->messageView->lvdSelectAll(0);
-        window->messageView->lvdSetSelected(1, 1);
-        window->messageView->lvdSetSelected(3, 1);
+        window->messageView->setAllRowsSelected(false);
+        window->messageView->setRowSelected(1, true);
+        window->messageView->setRowSelected(3, true);
         window->markItem->trigger();
         boxes_->answer(kIdYes);
         window->closeButton->click();
         QVERIFY(!window->connected());
-        QCOMPARE(window->messageView->lvdGetCount(), 0);
+        QCOMPARE(window->messageView->rowCount(), 0);
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x23});
         QCOMPARE(server.messageCount("alice"), std::size_t{3});
 
@@ -808,7 +803,7 @@ private slots:
         window->settings().accounts.at(0)->userName = server.loginName("alice");
         window->OpenConnection();
         QVERIFY(window->connected());
-        window->messageView->lvdGoto(0);
+        window->messageView->goToRow(0);
         window->MarkOrUnmark();
 
         // Deleting the listed account makes the other one current; the marked

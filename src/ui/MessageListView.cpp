@@ -1,14 +1,10 @@
-#include "ui/Lvdata.h"
+#include "ui/MessageListView.h"
 
-#include "ui/ByteText.h"
-
-#include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
-#include <QModelRoleDataSpan>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStackedLayout>
@@ -16,180 +12,15 @@
 #include <QTableView>
 
 #include <algorithm>
-#include <cstring>
-
-// The model holds the row count and the column captions, nothing per row.
-// Every cell is answered by asking the control's owner.
-class LvdModel final : public QAbstractTableModel {
-public:
-    explicit LvdModel(TListViewData& owner) : QAbstractTableModel(&owner), owner_(owner) {}
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : rows_;
-    }
-
-    // Column 0 exists even before the owner defines columns: the icon and
-    // list styles show it, and a table model without columns has no rows.
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : std::max(1, static_cast<int>(captions_.size()));
-    }
-
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!isCell(index)) {
-            return {};
-        }
-        if (role == Qt::DisplayRole) {
-            return owner_.askOwner(index.row(), index.column(), LvifText).text;
-        }
-        if (role == Qt::DecorationRole && index.column() == 0) {
-            return iconVariant(owner_.askOwner(index.row(), 0, LvifImage).image);
-        }
-        if (role == Qt::ToolTipRole && owner_.OnToolTip) {
-            const QString tip = owner_.OnToolTip(&owner_, index.row());
-            return tip.isEmpty() ? QVariant() : QVariant(tip);
-        }
-        return {};
-    }
-
-    // A painted cell wants its text and its image at once: one request to
-    // the owner answers both.
-    void multiData(const QModelIndex& index, QModelRoleDataSpan roles) const override {
-        unsigned mask = 0;
-        if (isCell(index)) {
-            for (const QModelRoleData& role : roles) {
-                if (role.role() == Qt::DisplayRole) {
-                    mask |= LvifText;
-                } else if (role.role() == Qt::DecorationRole && index.column() == 0) {
-                    mask |= LvifImage;
-                }
-            }
-        }
-        TListViewData::Answer answer;
-        if (mask != 0) {
-            answer = owner_.askOwner(index.row(), index.column(), mask);
-        }
-        for (QModelRoleData& role : roles) {
-            if (role.role() == Qt::DisplayRole && (mask & LvifText) != 0) {
-                role.setData(answer.text);
-            } else if (role.role() == Qt::DecorationRole && (mask & LvifImage) != 0) {
-                role.setData(iconVariant(answer.image));
-            } else {
-                role.clearData();
-            }
-        }
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) {
-            return {};
-        }
-        if (role == Qt::DisplayRole) {
-            return section < static_cast<int>(captions_.size()) ? captions_[section] : QString();
-        }
-        if (role == Qt::TextAlignmentRole) {
-            return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
-        }
-        return {};
-    }
-
-    Qt::ItemFlags flags(const QModelIndex& index) const override {
-        if (!isCell(index)) {
-            return Qt::NoItemFlags;
-        }
-        return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
-    }
-
-    void insertRowsAt(int first, int n) {
-        beginInsertRows(QModelIndex(), first, first + n - 1);
-        rows_ += n;
-        endInsertRows();
-    }
-
-    void removeRowsAt(int first, int n) {
-        beginRemoveRows(QModelIndex(), first, first + n - 1);
-        rows_ -= n;
-        endRemoveRows();
-    }
-
-    // A reset also clears the shared selection model: no selection, no focus.
-    void resetTo(int n) {
-        beginResetModel();
-        rows_ = n;
-        endResetModel();
-    }
-
-    void rowsChanged(int first, int last) {
-        emit dataChanged(index(first, 0), index(last, columnCount() - 1),
-                         {Qt::DisplayRole, Qt::DecorationRole});
-    }
-
-    // The owner's image lists changed: the icons on show are stale.
-    void imagesChanged() {
-        if (rows_ > 0) {
-            emit dataChanged(index(0, 0), index(rows_ - 1, 0), {Qt::DecorationRole});
-        }
-    }
-
-    int addColumn(const QString& caption) {
-        const int column = static_cast<int>(captions_.size());
-        if (column == 0) {
-            captions_.push_back(caption);
-            emit headerDataChanged(Qt::Horizontal, 0, 0);
-        } else {
-            beginInsertColumns(QModelIndex(), column, column);
-            captions_.push_back(caption);
-            endInsertColumns();
-        }
-        return column;
-    }
-
-    void clearColumns() {
-        const int n = static_cast<int>(captions_.size());
-        if (n > 1) {
-            beginRemoveColumns(QModelIndex(), 1, n - 1);
-            captions_.resize(1);
-            endRemoveColumns();
-        }
-        captions_.clear();
-        emit headerDataChanged(Qt::Horizontal, 0, 0);
-    }
-
-    int definedColumns() const { return static_cast<int>(captions_.size()); }
-
-    QString caption(int column) const {
-        return column >= 0 && column < definedColumns() ? captions_[column] : QString();
-    }
-
-    void setCaption(int column, const QString& caption) {
-        if (column >= 0 && column < definedColumns()) {
-            captions_[column] = caption;
-            emit headerDataChanged(Qt::Horizontal, column, column);
-        }
-    }
-
-private:
-    bool isCell(const QModelIndex& index) const {
-        return index.isValid() && index.row() < rows_ && index.column() < columnCount();
-    }
-
-    QVariant iconVariant(int image) const {
-        QIcon icon = owner_.iconFor(image);
-        return icon.isNull() ? QVariant() : QVariant(icon);
-    }
-
-    TListViewData& owner_;
-    int rows_ = 0;
-    QList<QString> captions_;
-};
 
 namespace {
 
 // Paints a selected row's other cells as unselected until full-row selection
 // is switched on, as the report style of a list without it looks. The table
 // has already laid the row's highlight under each cell; it is painted over.
-class LvdDelegate final : public QStyledItemDelegate {
+class RowDelegate final : public QStyledItemDelegate {
 public:
-    LvdDelegate(const bool& fullRow, QObject* parent)
+    RowDelegate(const bool& fullRow, QObject* parent)
         : QStyledItemDelegate(parent), fullRow_(fullRow) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -210,16 +41,16 @@ private:
 
 } // namespace
 
-// Both views hand keys and double clicks to the owner's hooks first, and
-// neither has type-ahead search: it would read the text of every row through
-// the owner, the very cost this control exists to avoid.
-class LvdReportView final : public QTableView {
+// Both views hand keys and double clicks to the control's events first, and
+// neither has type-ahead search: it would read the text of every row, the
+// very cost this control exists to avoid.
+class MessageReportView final : public QTableView {
 public:
-    explicit LvdReportView(TListViewData& owner) : QTableView(&owner), owner_(owner) {}
+    explicit MessageReportView(MessageListView& list) : QTableView(&list), list_(list) {}
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
-        if (owner_.hookKey(event)) {
+        if (list_.hookKey(event)) {
             event->accept();
             return;
         }
@@ -228,7 +59,7 @@ protected:
 
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         QTableView::mouseDoubleClickEvent(event);
-        owner_.hookDblClick();
+        list_.hookDoubleClick();
     }
 
     void keyboardSearch(const QString&) override {}
@@ -289,7 +120,7 @@ protected:
     }
 
 private:
-    TListViewData& owner_;
+    MessageListView& list_;
     // What changed since the last layout: the first row appended at the end (-1: none), whether
     // anything else changed the rows, and the columns the last layout had.
     int appendedFrom_ = -1;
@@ -297,9 +128,9 @@ private:
     int laidOutColumns_ = -1;
 };
 
-class LvdIconView final : public QListView {
+class MessageIconView final : public QListView {
 public:
-    explicit LvdIconView(TListViewData& owner) : QListView(&owner), owner_(owner) {}
+    explicit MessageIconView(MessageListView& list) : QListView(&list), list_(list) {}
 
     // Large icons sit above their text, centred, as in an icon view; list
     // mode keeps the layout arithmetic uniform (icon mode would keep a
@@ -308,7 +139,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
-        if (owner_.hookKey(event)) {
+        if (list_.hookKey(event)) {
             event->accept();
             return;
         }
@@ -317,7 +148,7 @@ protected:
 
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         QListView::mouseDoubleClickEvent(event);
-        owner_.hookDblClick();
+        list_.hookDoubleClick();
     }
 
     void keyboardSearch(const QString&) override {}
@@ -332,31 +163,17 @@ protected:
     }
 
 private:
-    TListViewData& owner_;
+    MessageListView& list_;
     bool large_ = false;
 };
 
-namespace {
-
-// Keeps a count of display requests in progress, also when a handler throws.
-class DisplayScope {
-public:
-    explicit DisplayScope(int& depth) : depth_(depth) { ++depth_; }
-    ~DisplayScope() { --depth_; }
-    DisplayScope(const DisplayScope&) = delete;
-    DisplayScope& operator=(const DisplayScope&) = delete;
-
-private:
-    int& depth_;
-};
-
-} // namespace
-
-TListViewData::TListViewData(QWidget* parent) : QWidget(parent) {
-    model_ = new LvdModel(*this);
+MessageListView::MessageListView(std::unique_ptr<ListRowsModel> model, QWidget* parent)
+    : QWidget(parent) {
+    model_ = model != nullptr ? model.release() : new ListRowsModel;
+    model_->setParent(this);
     selection_ = new QItemSelectionModel(model_, this);
-    report_ = new LvdReportView(*this);
-    icons_ = new LvdIconView(*this);
+    report_ = new MessageReportView(*this);
+    icons_ = new MessageIconView(*this);
 
     const QList<QAbstractItemView*> views{report_, icons_};
     for (QAbstractItemView* view : views) {
@@ -375,7 +192,7 @@ TListViewData::TListViewData(QWidget* parent) : QWidget(parent) {
     }
 
     const int rowHeight = std::max(fontMetrics().height(), kSmallIconSize) + 4;
-    report_->setItemDelegate(new LvdDelegate(fullRow_, report_));
+    report_->setItemDelegate(new RowDelegate(fullRow_, report_));
     report_->setShowGrid(false);
     report_->setWordWrap(false);
     report_->setCornerButtonEnabled(false);
@@ -400,13 +217,13 @@ TListViewData::TListViewData(QWidget* parent) : QWidget(parent) {
     rows->setResizeContentsPrecision(0);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
-        if (OnColumnClick && section < columnCount()) {
-            OnColumnClick(this, section);
+        if (onColumnClick && section < columnCount()) {
+            onColumnClick(section);
         }
     });
 
     // Uniform item sizes: one sample row sizes every item, so laying the
-    // rows out never asks the owner for the others.
+    // rows out never reads the others.
     icons_->setViewMode(QListView::ListMode);
     icons_->setMovement(QListView::Static);
     icons_->setResizeMode(QListView::Adjust);
@@ -419,7 +236,7 @@ TListViewData::TListViewData(QWidget* parent) : QWidget(parent) {
                 reportSelection(deselected, false);
                 reportSelection(selected, true);
             });
-    connect(selection_, &QItemSelectionModel::currentChanged, this, &TListViewData::reportFocus);
+    connect(selection_, &QItemSelectionModel::currentChanged, this, &MessageListView::reportFocus);
 
     stack_ = new QStackedLayout(this);
     stack_->setContentsMargins(0, 0, 0, 0);
@@ -429,7 +246,7 @@ TListViewData::TListViewData(QWidget* parent) : QWidget(parent) {
     applyStyle();
 }
 
-TListViewData::~TListViewData() {
+MessageListView::~MessageListView() {
     // The views go before the model and the selection model they use.
     delete report_;
     delete icons_;
@@ -437,21 +254,21 @@ TListViewData::~TListViewData() {
 
 // --- Rows ---
 
-void TListViewData::lvdSetFullRow() {
+void MessageListView::setFullRowSelect() {
     fullRow_ = true;
     report_->viewport()->update();
 }
 
-bool TListViewData::lvdSetCount(int n) {
-    if (inDisplay_ > 0) {
+bool MessageListView::setRowCount(int n) {
+    if (model_->readingCell()) {
         return false;
     }
     n = std::max(0, n);
-    const int count = lvdGetCount();
+    const int count = rowCount();
     if (n > count) {
         model_->insertRowsAt(count, n - count);
     } else if (n < count) {
-        if (lvdIndexFocused() >= n) {
+        if (focusedRow() >= n) {
             setFocusRow(-1);
         }
         model_->removeRowsAt(n, count - n);
@@ -459,8 +276,8 @@ bool TListViewData::lvdSetCount(int n) {
     return true;
 }
 
-bool TListViewData::lvdClearAll() {
-    if (inDisplay_ > 0) {
+bool MessageListView::clearRows() {
+    if (model_->readingCell()) {
         return false;
     }
     model_->resetTo(0);
@@ -468,8 +285,8 @@ bool TListViewData::lvdClearAll() {
     return true;
 }
 
-bool TListViewData::lvdRedraw(int n) {
-    n = std::min(n, lvdGetCount());
+bool MessageListView::redrawRows(int n) {
+    n = std::min(n, rowCount());
     if (n > 0) {
         model_->rowsChanged(0, n - 1);
     }
@@ -477,84 +294,84 @@ bool TListViewData::lvdRedraw(int n) {
     return n > 0;
 }
 
-unsigned TListViewData::lvdItemSelected(int i) const {
-    if (i < 0 || i >= lvdGetCount()) {
-        return 0;
+bool MessageListView::isRowSelected(int i) const {
+    if (i < 0 || i >= rowCount()) {
+        return false;
     }
-    return selection_->isSelected(rowIndex(i)) ? LvisSelected : 0;
+    return selection_->isSelected(rowIndex(i));
 }
 
-bool TListViewData::lvdSetSelected(int i, int on) {
-    const int count = lvdGetCount();
+bool MessageListView::setRowSelected(int i, bool on) {
+    const int count = rowCount();
     if (i == -1) {
         if (count > 0) {
-            selectRows(0, count - 1, on != 0);
+            selectRows(0, count - 1, on);
         }
         return true;
     }
     if (i < 0 || i >= count) {
         return false;
     }
-    selectRows(i, i, on != 0);
+    selectRows(i, i, on);
     return true;
 }
 
-int TListViewData::lvdIndexFocused() const {
+int MessageListView::focusedRow() const {
     const QModelIndex current = selection_->currentIndex();
     return current.isValid() ? current.row() : -1;
 }
 
-bool TListViewData::lvdSetIndexFocused(int i) {
-    if (i < 0 || i >= lvdGetCount()) {
+bool MessageListView::setFocusedRow(int i) {
+    if (i < 0 || i >= rowCount()) {
         return false;
     }
     setFocusRow(i);
     return true;
 }
 
-int TListViewData::lvdGetCount() const {
+int MessageListView::rowCount() const {
     return model_->rowCount();
 }
 
-void TListViewData::lvdSelectAll(char on) {
-    const int count = lvdGetCount();
+void MessageListView::setAllRowsSelected(bool on) {
+    const int count = rowCount();
     if (count > 0) {
-        selectRows(0, count - 1, on != 0);
+        selectRows(0, count - 1, on);
     }
 }
 
-void TListViewData::lvdInvertSelect() {
-    const int count = lvdGetCount();
+void MessageListView::invertSelection() {
+    const int count = rowCount();
     if (count > 0) {
         const QItemSelection all(rowIndex(0), model_->index(count - 1, model_->columnCount() - 1));
         selection_->select(all, QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
     }
 }
 
-bool TListViewData::lvdUpdate(int i) {
-    if (i < 0 || i >= lvdGetCount()) {
+bool MessageListView::updateRow(int i) {
+    if (i < 0 || i >= rowCount()) {
         return false;
     }
     model_->rowsChanged(i, i);
     return true;
 }
 
-bool TListViewData::lvdRemove(int i) {
-    if (inDisplay_ > 0 || i < 0 || i >= lvdGetCount()) {
+bool MessageListView::removeRow(int i) {
+    if (model_->readingCell() || i < 0 || i >= rowCount()) {
         return false;
     }
     // The row leaves unfocused and unselected, which the owner hears of;
     // the focus then passes to the row that takes its place without a word,
     // as a list that holds its items shifts them.
-    const bool hadFocus = lvdIndexFocused() == i;
+    const bool hadFocus = focusedRow() == i;
     if (hadFocus) {
         setFocusRow(-1);
     }
-    if (lvdItemSelected(i) != 0) {
+    if (isRowSelected(i)) {
         selectRows(i, i, false);
     }
     model_->removeRowsAt(i, 1);
-    const int count = lvdGetCount();
+    const int count = rowCount();
     if (hadFocus && count > 0) {
         quietFocus_ = true;
         setFocusRow(std::min(i, count - 1));
@@ -563,11 +380,11 @@ bool TListViewData::lvdRemove(int i) {
     return true;
 }
 
-bool TListViewData::lvdGoto(int i) {
-    if (i < 0 || i >= lvdGetCount()) {
+bool MessageListView::goToRow(int i) {
+    if (i < 0 || i >= rowCount()) {
         return false;
     }
-    const int focused = lvdIndexFocused();
+    const int focused = focusedRow();
     if (focused != -1) {
         selectRows(focused, focused, false);
     }
@@ -584,17 +401,17 @@ bool TListViewData::lvdGoto(int i) {
     return true;
 }
 
-int TListViewData::lvdAdd(int i, long /*param*/) {
-    if (inDisplay_ > 0 || i < 0) {
+int MessageListView::insertRow(int i) {
+    if (model_->readingCell() || i < 0) {
         return -1;
     }
-    i = std::min(i, lvdGetCount());
+    i = std::min(i, rowCount());
     model_->insertRowsAt(i, 1);
     return i;
 }
 
-bool TListViewData::lvdAddCount(int n) {
-    if (inDisplay_ > 0) {
+bool MessageListView::resetRows(int n) {
+    if (model_->readingCell()) {
         return false;
     }
     model_->resetTo(std::max(0, n));
@@ -604,46 +421,46 @@ bool TListViewData::lvdAddCount(int n) {
 
 // --- Columns ---
 
-int TListViewData::addColumn(const QString& caption, int width) {
+int MessageListView::addColumn(const QString& caption, int width) {
     const int column = model_->addColumn(caption);
     setColumnWidth(column, width);
     return column;
 }
 
-void TListViewData::clearColumns() {
+void MessageListView::clearColumns() {
     model_->clearColumns();
 }
 
-int TListViewData::columnCount() const {
+int MessageListView::columnCount() const {
     return model_->definedColumns();
 }
 
-QString TListViewData::columnCaption(int column) const {
+QString MessageListView::columnCaption(int column) const {
     return model_->caption(column);
 }
 
-void TListViewData::setColumnCaption(int column, const QString& caption) {
+void MessageListView::setColumnCaption(int column, const QString& caption) {
     model_->setCaption(column, caption);
 }
 
-int TListViewData::columnWidth(int column) const {
+int MessageListView::columnWidth(int column) const {
     if (column < 0 || column >= columnCount()) {
         return 0;
     }
     return report_->columnWidth(column);
 }
 
-void TListViewData::setColumnWidth(int column, int width) {
+void MessageListView::setColumnWidth(int column, int width) {
     if (column >= 0 && column < columnCount()) {
         report_->setColumnWidth(column, std::max(0, width));
     }
 }
 
-void TListViewData::setStretchLastColumn(bool on) {
+void MessageListView::setStretchLastColumn(bool on) {
     report_->horizontalHeader()->setStretchLastSection(on);
 }
 
-void TListViewData::setSortIndicator(int column, bool ascending) {
+void MessageListView::setSortIndicator(int column, bool ascending) {
     QHeaderView* header = report_->horizontalHeader();
     header->setSortIndicatorShown(column >= 0);
     header->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
@@ -651,121 +468,72 @@ void TListViewData::setSortIndicator(int column, bool ascending) {
 
 // --- Appearance ---
 
-void TListViewData::setViewStyle(TViewStyle style) {
+void MessageListView::setViewStyle(ListViewStyle style) {
     if (style != style_) {
         style_ = style;
         applyStyle();
     }
 }
 
-void TListViewData::setSmallImages(QList<QIcon> icons) {
+void MessageListView::setSmallImages(QList<QIcon> icons) {
     smallImages_ = std::move(icons);
+    applyImages();
     model_->imagesChanged();
 }
 
-void TListViewData::setLargeImages(QList<QIcon> icons) {
+void MessageListView::setLargeImages(QList<QIcon> icons) {
     largeImages_ = std::move(icons);
+    applyImages();
     model_->imagesChanged();
 }
 
-void TListViewData::setMultiSelect(bool on) {
+void MessageListView::setMultiSelect(bool on) {
     const auto mode =
         on ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection;
     report_->setSelectionMode(mode);
     icons_->setSelectionMode(mode);
 }
 
-bool TListViewData::multiSelect() const {
+bool MessageListView::multiSelect() const {
     return report_->selectionMode() == QAbstractItemView::ExtendedSelection;
 }
 
-void TListViewData::setHideSelection(bool hide) {
+void MessageListView::setHideSelection(bool hide) {
     hideSelection_ = hide;
     applySelectionPalette();
 }
 
-void TListViewData::setPopupMenu(QMenu* menu) {
+void MessageListView::setPopupMenu(QMenu* menu) {
     popupMenu_ = menu;
 }
 
-QMenu* TListViewData::popupMenu() const {
+QMenu* MessageListView::popupMenu() const {
     return popupMenu_;
 }
 
-QAbstractItemView* TListViewData::activeView() const {
-    return style_ == TViewStyle::Report ? static_cast<QAbstractItemView*>(report_)
-                                        : static_cast<QAbstractItemView*>(icons_);
+QAbstractItemView* MessageListView::activeView() const {
+    return style_ == ListViewStyle::Report ? static_cast<QAbstractItemView*>(report_)
+                                           : static_cast<QAbstractItemView*>(icons_);
 }
 
-QHeaderView* TListViewData::headerView() const {
+QHeaderView* MessageListView::headerView() const {
     return report_->horizontalHeader();
 }
 
 // --- Internals ---
 
-TListViewData::Answer TListViewData::askOwner(int row, int column, unsigned mask) const {
-    Answer answer;
-    if (!OnLVFastDisplay && !OnLVFastDisplayShort) {
-        return answer;
-    }
-    char buffer[kTextMax];
-    buffer[0] = '\0';
-    LVDItem request;
-    request.mask = mask;
-    request.item = row;
-    request.subItem = column;
-    request.text = buffer;
-    request.textMax = kTextMax;
-    if (OnLVFastDisplayShort) {
-        request.state = rowState(row);
-    }
-    {
-        DisplayScope scope(inDisplay_);
-        // The events take the control as a plain Sender, as every event does.
-        auto* self = const_cast<TListViewData*>(this);
-        if (OnLVFastDisplay) {
-            OnLVFastDisplay(self, static_cast<int>(mask), request.text, kTextMax, column, row,
-                            &request.image);
-        }
-        if (OnLVFastDisplayShort) {
-            OnLVFastDisplayShort(self, &request);
-        }
-    }
-    if ((mask & LvifText) != 0) {
-        // A handler may have filled the buffer without a terminator, or
-        // pointed the request at a longer text of its own: read at most what
-        // the buffer could hold.
-        const char* text = request.text != nullptr ? request.text : "";
-        const std::size_t length = strnlen(text, kTextMax - 1);
-        answer.text = textFromBytes(std::string_view(text, length), length == kTextMax - 1);
-    }
-    if ((mask & LvifImage) != 0) {
-        answer.image = request.image;
-    }
-    return answer;
-}
-
-QIcon TListViewData::iconFor(int image) const {
-    const QList<QIcon>& images = style_ == TViewStyle::Icon ? largeImages_ : smallImages_;
-    return image >= 0 && image < images.size() ? images[image] : QIcon();
-}
-
-unsigned TListViewData::rowState(int row) const {
-    return lvdItemSelected(row) | (lvdIndexFocused() == row ? LvisFocused : 0);
-}
-
-QModelIndex TListViewData::rowIndex(int row) const {
+QModelIndex MessageListView::rowIndex(int row) const {
     return model_->index(row, 0);
 }
 
-void TListViewData::selectRows(int first, int last, bool on) {
+void MessageListView::selectRows(int first, int last, bool on) {
     const QItemSelection rows(rowIndex(first), model_->index(last, model_->columnCount() - 1));
     selection_->select(rows, (on ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
                                  QItemSelectionModel::Rows);
 }
 
-void TListViewData::setFocusRow(int row) {
-    // Moving the focus does not scroll; only lvdGoto brings a row into view.
+void MessageListView::setFocusRow(int row) {
+    // Moving the focus does not scroll; only goToRow brings a row into view.
     QAbstractItemView* view = activeView();
     const bool autoScroll = view->hasAutoScroll();
     view->setAutoScroll(false);
@@ -777,20 +545,25 @@ void TListViewData::setFocusRow(int row) {
     view->setAutoScroll(autoScroll);
 }
 
-void TListViewData::repaintNow() {
+void MessageListView::repaintNow() {
     activeView()->viewport()->repaint();
 }
 
-void TListViewData::applyStyle() {
+void MessageListView::applyImages() {
+    model_->setImages(style_ == ListViewStyle::Icon ? largeImages_ : smallImages_);
+}
+
+void MessageListView::applyStyle() {
+    applyImages();
     QAbstractItemView* before = qobject_cast<QAbstractItemView*>(stack_->currentWidget());
     const bool hadFocus = before != nullptr && before->hasFocus();
-    if (style_ != TViewStyle::Report) {
-        const bool large = style_ == TViewStyle::Icon;
+    if (style_ != ListViewStyle::Report) {
+        const bool large = style_ == ListViewStyle::Icon;
         const QFontMetrics metrics = fontMetrics();
         const int iconSize = large ? kLargeIconSize : kSmallIconSize;
         icons_->setLargeIcons(large);
-        icons_->setFlow(style_ == TViewStyle::List ? QListView::TopToBottom
-                                                   : QListView::LeftToRight);
+        icons_->setFlow(style_ == ListViewStyle::List ? QListView::TopToBottom
+                                                      : QListView::LeftToRight);
         icons_->setWrapping(true);
         icons_->setWordWrap(large);
         icons_->setIconSize(QSize(iconSize, iconSize));
@@ -807,7 +580,7 @@ void TListViewData::applyStyle() {
     stack_->setCurrentWidget(view);
     setFocusProxy(view);
     // The list styles show column 0 only: keep the focus there.
-    const int focused = lvdIndexFocused();
+    const int focused = focusedRow();
     if (focused >= 0) {
         selection_->setCurrentIndex(rowIndex(focused), QItemSelectionModel::NoUpdate);
         view->scrollTo(rowIndex(focused));
@@ -818,7 +591,7 @@ void TListViewData::applyStyle() {
     view->viewport()->update();
 }
 
-void TListViewData::applySelectionPalette() {
+void MessageListView::applySelectionPalette() {
     const QList<QAbstractItemView*> views{report_, icons_};
     for (QAbstractItemView* view : views) {
         QPalette palette = view->palette();
@@ -837,8 +610,8 @@ void TListViewData::applySelectionPalette() {
     }
 }
 
-void TListViewData::reportSelection(const QItemSelection& ranges, bool selected) {
-    if (!OnLVDChange) {
+void MessageListView::reportSelection(const QItemSelection& ranges, bool selected) {
+    if (!onRowStateChange) {
         return;
     }
     // A row's selection is that of its first cell; ranges over the other
@@ -847,18 +620,12 @@ void TListViewData::reportSelection(const QItemSelection& ranges, bool selected)
         if (!range.isValid() || range.left() != 0) {
             continue;
         }
-        LVDChange change;
-        change.item = range.top();
-        change.lastItem = range.bottom();
-        change.changed = LvisSelected;
-        change.oldState = selected ? 0 : LvisSelected;
-        change.newState = selected ? LvisSelected : 0;
-        OnLVDChange(this, &change);
+        onRowStateChange({range.top(), range.bottom(), RowStateChange::State::Selected, selected});
     }
 }
 
-void TListViewData::reportFocus(const QModelIndex& current, const QModelIndex& previous) {
-    if (!OnLVDChange || quietFocus_) {
+void MessageListView::reportFocus(const QModelIndex& current, const QModelIndex& previous) {
+    if (!onRowStateChange || quietFocus_) {
         return;
     }
     const int now = current.isValid() ? current.row() : -1;
@@ -867,37 +634,29 @@ void TListViewData::reportFocus(const QModelIndex& current, const QModelIndex& p
         return;
     }
     if (before >= 0) {
-        LVDChange lost;
-        lost.item = lost.lastItem = before;
-        lost.changed = LvisFocused;
-        lost.oldState = LvisFocused;
-        OnLVDChange(this, &lost);
+        onRowStateChange({before, before, RowStateChange::State::Focused, false});
     }
     if (now >= 0) {
-        LVDChange gained;
-        gained.item = gained.lastItem = now;
-        gained.changed = LvisFocused;
-        gained.newState = LvisFocused;
-        OnLVDChange(this, &gained);
+        onRowStateChange({now, now, RowStateChange::State::Focused, true});
     }
 }
 
-void TListViewData::showContextMenu(QAbstractItemView* view, const QPoint& viewportPos) {
+void MessageListView::showContextMenu(QAbstractItemView* view, const QPoint& viewportPos) {
     bool handled = false;
-    if (OnContextPopup) {
-        OnContextPopup(this, view->viewport()->mapTo(this, viewportPos), handled);
+    if (onContextMenu) {
+        onContextMenu(view->viewport()->mapTo(this, viewportPos), handled);
     }
     if (!handled && popupMenu_ != nullptr) {
         popupMenu_->popup(view->viewport()->mapToGlobal(viewportPos));
     }
 }
 
-bool TListViewData::hookKey(QKeyEvent* event) {
-    return OnKeyDown && OnKeyDown(this, event);
+bool MessageListView::hookKey(QKeyEvent* event) {
+    return onKeyPress && onKeyPress(event);
 }
 
-void TListViewData::hookDblClick() {
-    if (OnDblClick) {
-        OnDblClick(this);
+void MessageListView::hookDoubleClick() {
+    if (onDoubleClick) {
+        onDoubleClick();
     }
 }

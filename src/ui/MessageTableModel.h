@@ -1,0 +1,37 @@
+// MessageTableModel: the rows of the main window's message list, read
+// straight from the entries of the message list. A cell is formatted from
+// its entry when a view asks for it and at no other time; a changed entry is
+// shown again by having its row read again.
+#pragma once
+
+#include "messages/MessageList.h"
+#include "ui/ListRowsModel.h"
+
+#include <string>
+
+class MessageTableModel final : public ListRowsModel {
+public:
+    // The columns, in order: To, From, Size, Date, Subject.
+    explicit MessageTableModel(QObject* parent = nullptr);
+
+    // The list the rows stand for, not owned; null shows every row empty.
+    // It must outlive the model or be taken away first.
+    void setMessages(const MessageList* messages) { messages_ = messages; }
+
+    QString cellText(int row, int column) const override;
+    // 1 for an entry marked for deletion, 0 for any other.
+    int cellImage(int row) const override;
+    QString rowToolTip(int row) const override;
+
+    // The texts the list shows for a size and a date.
+    static std::string sizeText(long size);
+    static std::string dateText(const MailDate& date);
+    // What a row says about its mark: what set it, or what kept it off;
+    // empty when nothing has said.
+    static QString markReasonText(const MessageEntry& entry);
+
+private:
+    const MessageEntry* entryAt(int row) const;
+
+    const MessageList* messages_ = nullptr;
+};
