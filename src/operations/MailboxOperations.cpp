@@ -599,7 +599,9 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
     buffer.reset();
     std::sort(deleted.begin(), deleted.end());
     // Without an acknowledged QUIT the server keeps every message under the number it has now;
-    // the deleted entries come back with the next check.
+    // the deleted entries come back with the next check. Unlike the check's, this QUIT waits for
+    // every DELE's reply instead of going out behind them: once it is out the server carries the
+    // deletions out, and a cancel among the replies would leave the list telling otherwise.
     outcome.quitAcknowledged = ok && finish(session);
     if (!outcome.quitAcknowledged) {
         if (ok && !session.broken)
