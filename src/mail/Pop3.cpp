@@ -343,8 +343,8 @@ Pop3Session::Pop3Session(Pop3Session&& other) noexcept
     : control(other.control), broken(other.broken), capabilities(std::move(other.capabilities)),
       socket_(std::exchange(other.socket_, kInvalidSocket)),
       transport_(std::move(other.transport_)), secured_(std::exchange(other.secured_, false)),
-      inFlight_(std::move(other.inFlight_)),
-      inFlightBytes_(std::exchange(other.inFlightBytes_, 0)) {
+      inFlight_(std::move(other.inFlight_)), inFlightBytes_(std::exchange(other.inFlightBytes_, 0)),
+      quitSentAhead_(std::exchange(other.quitSentAhead_, false)) {
     other.inFlight_.clear();
 }
 
@@ -360,6 +360,7 @@ Pop3Session& Pop3Session::operator=(Pop3Session&& other) noexcept {
         inFlight_ = std::move(other.inFlight_);
         other.inFlight_.clear();
         inFlightBytes_ = std::exchange(other.inFlightBytes_, 0);
+        quitSentAhead_ = std::exchange(other.quitSentAhead_, false);
     }
     return *this;
 }
@@ -385,6 +386,7 @@ void Pop3Session::close() {
     secured_ = false;
     inFlight_.clear();
     inFlightBytes_ = 0;
+    quitSentAhead_ = false;
 }
 
 void Pop3Session::sentAhead(std::size_t bytes) {
@@ -626,9 +628,12 @@ int sendCommand(Pop3Session& session, std::string_view line) {
     }
     traceCommand(session, line);
     Transport& channel = session.channel();
-    if (channel.queuedBytes() > 0) {
-        // Behind commands that are still going out: it follows them with the next read.
+    if (channel.queuedBytes() > 0 || session.commandsInFlight() > 0) {
+        // Behind commands that are still going out, or whose replies are still coming: a send
+        // that waited for the socket here would not read, and a server blocked on writing those
+        // replies would never take the line. It goes out with the next read.
         channel.queue(line);
+        session.sentAhead(line.size());
         return static_cast<int>(line.size());
     }
     int sent =
@@ -690,11 +695,28 @@ int pop3LoginApop(Pop3Session& session, std::string_view host, std::string_view 
 bool pop3Stat(Pop3Session& session, long& count, long& octets) {
     count = 0;
     octets = 0;
+    if (sendCommand(session, "STAT\r\n") == -1) {
+        return false;
+    }
+    return readStatReply(session, count, octets);
+}
+
+bool readStatReply(Pop3Session& session, long& count, long& octets) {
+    count = 0;
+    octets = 0;
     std::array<char, kStatusBufferSize> reply{};
-    if (!transact(session, "STAT\r\n", reply.data(), kStatusBufferSize)) {
+    if (!readStatusReply(session, reply.data(), kStatusBufferSize)) {
         return false;
     }
     readNumbers(replyText(reply.data(), kStatusBufferSize), count, octets);
+    return true;
+}
+
+bool sendQuitAhead(Pop3Session& session) {
+    if (!sendAhead(session, "QUIT\r\n")) {
+        return false;
+    }
+    session.markQuitSentAhead();
     return true;
 }
 
@@ -841,8 +863,16 @@ bool pop3ListAll(Pop3Session& session, SizeListing& listing) {
 
 bool pop3Uidl(Pop3Session& session, UniqueIdListing& listing) {
     listing = {};
+    if (sendCommand(session, "UIDL\r\n") == -1) {
+        return false;
+    }
+    return readUidlReply(session, listing);
+}
+
+bool readUidlReply(Pop3Session& session, UniqueIdListing& listing) {
+    listing = {};
     std::array<char, kStatusBufferSize> reply{};
-    if (!transact(session, "UIDL\r\n", reply.data(), kStatusBufferSize)) {
+    if (!readStatusReply(session, reply.data(), kStatusBufferSize)) {
         return false;
     }
     return readListing(session, kUidlReplyLimit, [&](std::string_view line, bool overlong) {
@@ -881,13 +911,18 @@ bool pop3UidlOne(Pop3Session& session, long number, std::string& uniqueId) {
 }
 
 bool pop3Quit(Pop3Session& session) {
-    if (session.commandsInFlight() > 0) {
-        // Replies still unread would be taken for QUIT's: the conversation cannot end in step,
-        // and a server that is not told QUIT carries out nothing.
+    // With QUIT already on its way, its reply is the one left once every other has been read.
+    const int due = session.quitSentAhead() ? 1 : 0;
+    if (session.commandsInFlight() > due) {
+        // Replies still unread would be taken for QUIT's: the conversation cannot end in step.
+        // No QUIT follows them, so a server not told it already carries out nothing.
         session.broken = true;
         return false;
     }
     std::array<char, kStatusBufferSize> reply{};
+    if (due == 1) {
+        return readStatusReply(session, reply.data(), kStatusBufferSize);
+    }
     return transact(session, "QUIT\r\n", reply.data(), kStatusBufferSize);
 }
 

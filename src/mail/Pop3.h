@@ -51,6 +51,9 @@ public:
     // Bookkeeping of the pipelining functions below.
     void sentAhead(std::size_t bytes);
     void replyRead();
+    // Whether QUIT has gone ahead of replies still to be read (sendQuitAhead).
+    bool quitSentAhead() const { return quitSentAhead_; }
+    void markQuitSentAhead() { quitSentAhead_ = true; }
 
     ConnectionControl* control = nullptr;
     // Set once a send or a read failed (time-out, cancel, a closed or garbled connection): the
@@ -68,6 +71,7 @@ private:
     // The length of each command in flight, oldest first.
     std::deque<std::size_t> inFlight_;
     std::size_t inFlightBytes_ = 0;
+    bool quitSentAhead_ = false;
 };
 
 // Login results.
@@ -103,10 +107,13 @@ int pop3LoginApop(Pop3Session& session, std::string_view host, std::string_view 
                   std::string_view password, ConnectionControl& control);
 
 // How far commands may run ahead of their replies with a server that pipelines: the window is
-// full when either limit is reached. Only the server's input buffer holds what goes ahead (the
-// client reads while it sends), so the byte limit keeps within what any server buffers at once.
-inline constexpr int kPipelineCommands = 1024;
-inline constexpr std::size_t kPipelineBytes = 16 * 1024;
+// full when either limit is reached. Sized for the whole command stream of a check of a few
+// thousand messages, so that it goes out in one round trip. What the socket does not take at once
+// waits in the channel's queue and goes out in the same polls that read the replies, so a server
+// that stops reading until its replies are taken never meets a client that stops reading until
+// its commands are taken.
+inline constexpr int kPipelineCommands = 4096;
+inline constexpr std::size_t kPipelineBytes = 64 * 1024;
 // Whether one more command of length bytes fits the window now: with a server that does not
 // pipeline, only when no command is in flight.
 bool windowHasRoom(const Pop3Session& session, std::size_t length);
@@ -118,6 +125,11 @@ bool sendAhead(Pop3Session& session, std::string_view line);
 // a LIST n reply with its size; a TOP reply with its body, as pop3Top.
 bool readListReply(Pop3Session& session, long& size);
 bool readTopReply(Pop3Session& session, char* buffer, int size);
+// STAT's reply, as pop3Stat reads it.
+bool readStatReply(Pop3Session& session, long& count, long& octets);
+// QUIT sent ahead behind the other commands in flight. pop3Quit then reads its reply once every
+// reply before it has been read, and ends the conversation without reading when any is left.
+bool sendQuitAhead(Pop3Session& session);
 
 // The sizes of a whole mailbox, as one LIST reply gave them.
 struct SizeListing {
@@ -159,6 +171,8 @@ inline constexpr std::size_t kUidlReplyLimit = 32u * 1024 * 1024;
 // UIDL for the whole mailbox, read line by line however long the mailbox. False on a negative
 // reply (the session goes on) or a failed read (session.broken is set).
 bool pop3Uidl(Pop3Session& session, UniqueIdListing& listing);
+// The reply of a UIDL for the whole mailbox sent ahead, as pop3Uidl reads it.
+bool readUidlReply(Pop3Session& session, UniqueIdListing& listing);
 // UIDL for one message: its unique-id, or false on a negative or malformed reply.
 bool pop3UidlOne(Pop3Session& session, long number, std::string& uniqueId);
 // One line of a UIDL listing ("n unique-id", line end already taken off), or nothing.
@@ -166,8 +180,9 @@ std::optional<std::pair<long, std::string>> parseUniqueIdLine(std::string_view l
 bool pop3Quit(Pop3Session& session);
 
 // The steps every command goes through.
-// Traces the line (password masked) through the status callback, then sends all of it.
-// Returns the length sent or -1.
+// Traces the line (password masked) through the status callback, then sends all of it; while
+// replies are still due it is queued behind the commands in flight instead, to go out as they
+// are read. Returns the length sent or -1.
 int sendCommand(Pop3Session& session, std::string_view line);
 // Reads one status line; true only for a positive status ("+OK", any case).
 bool readStatusReply(Pop3Session& session, char* buffer, int size);

@@ -178,11 +178,14 @@ struct ServerIdentities {
     std::unordered_map<std::string, std::vector<long>> numbersOf;
 };
 
-// Asks for the mailbox's unique-ids. A server without UIDL, or one whose listing cannot be
-// trusted, leaves them unusable and the conversation goes on; false only when it broke.
-bool learnIdentities(Pop3Session& session, ServerIdentities& identities) {
+// Asks for the mailbox's unique-ids, or reads the reply of the UIDL already sent ahead. A server
+// without UIDL, or one whose listing cannot be trusted, leaves them unusable and the
+// conversation goes on; false only when it broke.
+bool learnIdentities(Pop3Session& session, ServerIdentities& identities, bool sentAhead = false) {
     identities = {};
-    if (!mail::pop3Uidl(session, identities.listing) || identities.listing.malformed) {
+    const bool listed = sentAhead ? mail::readUidlReply(session, identities.listing)
+                                  : mail::pop3Uidl(session, identities.listing);
+    if (!listed || identities.listing.malformed) {
         identities.listing.byNumber.clear();
         return !session.broken;
     }
@@ -229,7 +232,10 @@ Location confirmByContent(Pop3Session& session, const MessageEntry& entry, char*
 constexpr long kWholeListingFactor = 4;
 
 // The check's commands for messages 1 to last, in order: LIST n unless its size is known, then
-// TOP n 0. Each goes out ahead of its reply as far as the session's window allows.
+// TOP n 0. Each goes out ahead of its reply as far as the session's window allows. With a server
+// that pipelines, QUIT follows the last of them: a check changes nothing on the server, so the
+// replies a cancel or a failure leaves unread do not matter to it, and QUIT's round trip then
+// overlaps the stream's.
 class CheckCommands {
 public:
     CheckCommands(long last, const mail::SizeListing& sizes) : last_(last), sizes_(sizes) {}
@@ -253,12 +259,19 @@ public:
                 ++number_;
             }
         }
+        if (!quitSent_ && session.pipelines() && mail::windowHasRoom(session, kQuitLength)) {
+            if (!mail::sendQuitAhead(session))
+                return false;
+            quitSent_ = true;
+        }
         return true;
     }
 
 private:
+    static constexpr std::size_t kQuitLength = 6;
     const long last_;
     const mail::SizeListing& sizes_;
+    bool quitSent_ = false;
     long number_ = 1;
     bool listing_ = false; // LIST of number_ is next
     bool topping_ = false; // TOP of number_ is next
@@ -275,7 +288,13 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
     auto buffer = newReplyBuffer();
     long count = 0;
     long octets = 0;
-    bool ok = mail::pop3Stat(session, count, octets);
+    // A server that pipelines gets STAT and UIDL together: one round trip for both, whatever the
+    // count turns out to be (unless the preferences list no message at all).
+    const bool pipelined = session.pipelines() && settings.maxMessages > 0;
+    bool ok = pipelined
+                  ? mail::sendAhead(session, "STAT\r\n") && mail::sendAhead(session, "UIDL\r\n") &&
+                        mail::readStatReply(session, count, octets)
+                  : mail::pop3Stat(session, count, octets);
     std::string refused = ok || session.broken ? "" : "to tell the mailbox's size";
     if (ok) {
         count = std::max(count, 0L);
@@ -284,10 +303,14 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
         *record.mailboxMessages = static_cast<std::int32_t>(std::min<long>(count, INT32_MAX));
     }
     // One listing for the whole mailbox: a unique-id given to several messages names none of
-    // them for sure.
+    // them for sure. A UIDL sent ahead is read even after a refused STAT, to stay in step.
     ServerIdentities identities;
-    if (ok && outcome.toList > 0)
+    if (pipelined && !session.broken) {
+        const bool read = learnIdentities(session, identities, true);
+        ok = ok && read;
+    } else if (ok && outcome.toList > 0) {
         ok = learnIdentities(session, identities);
+    }
     const long last = ok ? outcome.toList : 0;
     // A server that takes no commands ahead costs a round trip per command, so one LIST gives the
     // sizes of all messages at once unless the mailbox holds far more than are listed. A server
@@ -576,7 +599,9 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
     buffer.reset();
     std::sort(deleted.begin(), deleted.end());
     // Without an acknowledged QUIT the server keeps every message under the number it has now;
-    // the deleted entries come back with the next check.
+    // the deleted entries come back with the next check. Unlike the check's, this QUIT waits for
+    // every DELE's reply instead of going out behind them: once it is out the server carries the
+    // deletions out, and a cancel among the replies would leave the list telling otherwise.
     outcome.quitAcknowledged = ok && finish(session);
     if (!outcome.quitAcknowledged) {
         if (ok && !session.broken)

@@ -644,12 +644,60 @@ TEST_F(Pop3SessionTest, PipelinedRepliesInOrderAndAFailureInTheWindow) {
         EXPECT_FALSE(pop3Quit(moved));
         EXPECT_EQ(session.socket(), kInvalidSocket);
     }
-    EXPECT_EQ(openDescriptors(), before);
+    // The server's end of the connection is one of this process's descriptors too, closed once
+    // it is done.
     EXPECT_TRUE(server.waitUntilDone(5s));
+    EXPECT_EQ(openDescriptors(), before);
     EXPECT_EQ(trace, (Lines{"USER alice\r\n", "PASS xxxx", "CAPA\r\n", "LIST 1\r\n", "TOP 1 0\r\n",
                             "DELE 1\r\n", "TOP 2 0\r\n", "LIST 3\r\n"}));
     const Lines received = server.received();
     EXPECT_EQ(std::count(received.begin(), received.end(), "QUIT\r\n"), 0);
+}
+
+// A window far larger than both sides' socket buffers, behind a reply far larger than them too:
+// the server stops reading commands while that reply waits to be taken, so the client must take
+// it while its own commands still wait to go out, or both sides would wait on full buffers.
+TEST_F(Pop3SessionTest, AFullWindowBehindALongReplyNeverDeadlocks) {
+    constexpr int kCommands = 4000;
+    std::string header;
+    while (header.size() < 256 * 1024)
+        header += "Received: from relay" + std::to_string(header.size()) + ".example.org\r\n";
+    header += "\r\n.\r\n";
+    ScriptedPop3Server server;
+    loggingIn(server).socketBuffers(4096).expect("CAPA", "+OK\r\nPIPELINING\r\n.\r\n");
+    server.expect("TOP 1 0", "+OK\r\n" + header);
+    const auto shortHeader = [](int n) {
+        return "Subject: " + std::to_string(n) + "\r\n\r\n.\r\n";
+    };
+    for (int n = 2; n <= kCommands; ++n)
+        server.expect("TOP " + std::to_string(n) + " 0", "+OK\r\n" + shortHeader(n));
+    server.expect("QUIT", "+OK bye\r\n");
+    ASSERT_EQ(logIn(server), kLoginOk);
+    ASSERT_TRUE(pop3Capa(session));
+
+    std::vector<char> buffer(header.size() + 1);
+    const int size = static_cast<int>(buffer.size());
+    std::size_t mostInFlight = 0;
+    int next = 1;
+    for (int n = 1; n <= kCommands; ++n) {
+        for (; next <= kCommands; ++next) {
+            const std::string line = "TOP " + std::to_string(next) + " 0\r\n";
+            if (!windowHasRoom(session, line.size()))
+                break;
+            ASSERT_TRUE(sendAhead(session, line));
+        }
+        if (next > kCommands && !session.quitSentAhead()) {
+            ASSERT_TRUE(sendQuitAhead(session));
+        }
+        mostInFlight = std::max(mostInFlight, session.bytesInFlight());
+        ASSERT_TRUE(readTopReply(session, buffer.data(), size)) << "reply " << n;
+        ASSERT_EQ(buffer.data(), n == 1 ? header : shortHeader(n));
+    }
+    // More than both sides' buffers hold at once, so a client that waited to send before it read
+    // could not have got through.
+    EXPECT_GT(mostInFlight, std::size_t{40000});
+    EXPECT_TRUE(pop3Quit(session));
+    finish(server);
 }
 
 // Without PIPELINING the window holds one command. The whole mailbox's LIST gives every size,

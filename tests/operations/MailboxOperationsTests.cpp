@@ -87,9 +87,11 @@ ScriptedPop3Server& opened(ScriptedPop3Server& server) {
     return loggedIn(server).expect("CAPA", "+OK\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n");
 }
 
+// The check asks for the unique-ids together with STAT when there may be messages to list, so
+// an empty mailbox is asked too.
 ScriptedPop3Server& mailbox(ScriptedPop3Server& server, int count, int listedCount) {
     opened(server).expect("STAT", "+OK " + std::to_string(count) + " 99999\r\n");
-    if (listedCount > 0)
+    if (listedCount > 0 || count == 0)
         server.expect("UIDL", uidListing(oneTo(count)));
     for (int n = 1; n <= listedCount; ++n)
         listed(server, n);
@@ -252,8 +254,8 @@ TEST_F(MailboxOperationsTest, CheckListsTheFirstMaximumMessagesInOrder) {
     EXPECT_FALSE(caption.isEmpty());
     EXPECT_TRUE(progressLine.contains("3") && progressLine.contains("250"))
         << progressLine.toStdString();
-    // The server pipelines: all 100 messages' commands went out ahead, the last one traced.
-    EXPECT_EQ(statusLine, "TOP 100 0\r\n");
+    // The server pipelines: all 100 messages' commands and QUIT behind them went out ahead.
+    EXPECT_EQ(statusLine, "QUIT\r\n");
     EXPECT_EQ(barPosition, 3);
     EXPECT_EQ(barMaximum, 250);
     EXPECT_TRUE(boxes.shown().empty());
@@ -277,11 +279,12 @@ TEST_F(MailboxOperationsTest, EmptyMailboxAndZeroMaximumStillEndWithQuit) {
 TEST_F(MailboxOperationsTest, RefusedListEndsTheCheckQuietly) {
     ScriptedPop3Server server;
     mailbox(server, 10, 4).expect("LIST 5", "-ERR no such message\r\n");
-    // The commands sent ahead of the refusal reach the server; their replies are never read, so
-    // the conversation cannot end in step and no QUIT follows.
+    // The commands sent ahead of the refusal reach the server, QUIT with them; their replies are
+    // never read, so the conversation cannot end in step and no second QUIT follows.
     server.expect("TOP 5 0", "+OK\r\n.\r\n");
     for (int n = 6; n <= 10; ++n)
         listed(server, n);
+    server.expect("QUIT", "+OK bye\r\n");
     EXPECT_TRUE(check(server));
     expectScriptFollowed(server);
     EXPECT_EQ(numbers(), (Numbers{1, 2, 3, 4}));
@@ -574,8 +577,9 @@ TEST_F(MailboxOperationsTest, CancelAnsweredNoLetsTheCheckGoOn) {
 
 TEST_F(MailboxOperationsTest, CancelAnsweredYesKeepsWhatWasListed) {
     ScriptedPop3Server server;
-    // All ten messages' commands go out ahead; the replies after the cancel are never read.
-    mailbox(server, 10, 10);
+    // All ten messages' commands go out ahead, QUIT behind them; the replies after the cancel
+    // are never read.
+    mailbox(server, 10, 10).expect("QUIT", "+OK bye\r\n");
     boxes.answer(kIdYes);
     // The click is handled by the check's event processing before message 3.
     pressCancelAfterEntry = 1;
@@ -583,9 +587,17 @@ TEST_F(MailboxOperationsTest, CancelAnsweredYesKeepsWhatWasListed) {
     expectScriptFollowed(server);
     EXPECT_EQ(numbers(), (Numbers{1, 2}));
     EXPECT_EQ(settings->mailboxBytes, static_cast<std::uint32_t>(sizeOf(1) + sizeOf(2)));
-    // Every exchange fails once cancelled: no QUIT went out.
+    // Every exchange fails once cancelled: what the server read before the connection was
+    // dropped is part of the window, whose QUIT is the only one; nothing followed it.
+    Lines window{"USER alice", "PASS secret", "CAPA", "STAT", "UIDL"};
+    for (int n = 1; n <= 10; ++n) {
+        window.push_back("LIST " + std::to_string(n));
+        window.push_back("TOP " + std::to_string(n) + " 0");
+    }
+    window.push_back("QUIT");
     const Lines received = commands(server);
-    EXPECT_EQ(std::count(received.begin(), received.end(), "QUIT"), 0);
+    ASSERT_LE(received.size(), window.size());
+    EXPECT_TRUE(std::equal(received.begin(), received.end(), window.begin()));
     EXPECT_EQ(boxes.flags(), std::vector<unsigned>{0x24});
     EXPECT_TRUE(cancelRequested());
 
@@ -624,9 +636,10 @@ TEST_F(MailboxOperationsTest, CancelInsideALargeWindowKeepsOnlyWholeMessages) {
     EXPECT_EQ(numbers(), oneTo(50));
     EXPECT_EQ(settings->mailboxBytes, sizesInList());
     const Lines received = commands(server);
-    // The window held all 200 messages' commands; nothing followed them.
+    // The window held all 200 messages' commands and QUIT behind them; nothing followed.
     EXPECT_EQ(std::count(received.begin(), received.end(), "TOP 200 0"), 1) << received.back();
-    EXPECT_EQ(std::count(received.begin(), received.end(), "QUIT"), 0);
+    EXPECT_EQ(std::count(received.begin(), received.end(), "QUIT"), 1);
+    EXPECT_EQ(received.back(), "QUIT");
 }
 
 TEST_F(MailboxOperationsTest, CancelDuringTheConnectionShowsTheConnectionFailure) {

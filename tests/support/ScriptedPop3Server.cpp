@@ -105,6 +105,11 @@ ScriptedPop3Server& ScriptedPop3Server::waitLimit(std::chrono::milliseconds limi
     return *this;
 }
 
+ScriptedPop3Server& ScriptedPop3Server::socketBuffers(int bytes) {
+    bufferBytes_ = bytes;
+    return *this;
+}
+
 void ScriptedPop3Server::start() {
     thread_ = std::thread(&ScriptedPop3Server::serve, this);
 }
@@ -158,6 +163,10 @@ void ScriptedPop3Server::serve() {
         }
     } else {
         setNonBlocking(client);
+        if (bufferBytes_ > 0) {
+            ::setsockopt(client, SOL_SOCKET, SO_SNDBUF, &bufferBytes_, sizeof bufferBytes_);
+            ::setsockopt(client, SOL_SOCKET, SO_RCVBUF, &bufferBytes_, sizeof bufferBytes_);
+        }
         converse(client);
         ::shutdown(client, SHUT_WR);
         ::close(client);

@@ -46,6 +46,9 @@ public:
     // Longest any single wait of the server lasts (accept, next command, silence). 10 s unless
     // set.
     ScriptedPop3Server& waitLimit(std::chrono::milliseconds limit);
+    // Shrinks the connection's send and receive buffers (SO_SNDBUF, SO_RCVBUF) to bytes, so that
+    // a client that stops reading while it sends fills them quickly.
+    ScriptedPop3Server& socketBuffers(int bytes);
 
     // Starts serving in a thread.
     void start();
@@ -86,6 +89,7 @@ private:
     int port_ = 0;
     std::vector<Step> script_;
     std::chrono::milliseconds limit_{10000};
+    int bufferBytes_ = 0; // 0: the system's
     std::thread thread_;
     std::string pending_; // bytes of a line not yet complete
 
