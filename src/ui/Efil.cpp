@@ -1,8 +1,9 @@
 #include "ui/Efil.h"
 
+#include "core/ListCursor.h"
 #include "core/Text.h"
-#include "operations/MsgBox.h"
-#include "operations/ProgramInfo.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgramInfo.h"
 #include "ui/ByteText.h"
 #include "ui/Lvdata.h"
 

@@ -3,9 +3,9 @@
 #include "mail/Connection.h"
 #include "messages/Filters.h"
 #include "messages/MailText.h"
-#include "operations/MsgBox.h"
-#include "operations/ProgramInfo.h"
-#include "operations/ProgressDialog.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgramInfo.h"
+#include "dialogs/ProgressDialog.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
 #include "ui/ByteText.h"
@@ -172,7 +172,6 @@ void TFMain::FormCreate() {
     setObjectName(QStringLiteral("FMain"));
     setProperty("helpContext", 1);
     setProperty(kHelpKeyInstalledProperty, true);
-    toppeek::mail::startConnectionLayer();
     updateCaption();
 
     settings_ = createDefaultSettings();
@@ -239,7 +238,6 @@ TFMain::~TFMain() {
     messages_.reset();
     destroyFilters(std::move(filters_));
     freeSettings(std::move(settings_));
-    toppeek::mail::stopConnectionLayer();
 }
 
 void TFMain::createControls() {
@@ -626,9 +624,9 @@ bool TFMain::FormCloseQuery() {
         // until it has returned. Ask its cancel question; once the cancel
         // is accepted the window closes right after the operation.
         if (!closePending_) {
-            TTFPro3* dialog = currentProgressDialog();
+            ProgressDialog* dialog = currentProgressDialog();
             if (dialog != nullptr && dialog->running())
-                dialog->BCancelClick();
+                dialog->cancelClicked();
             if (dialog == nullptr || !dialog->running())
                 closePending_ = true;
         }

@@ -5,11 +5,11 @@
 
 #include "ui/Options.h"
 
-#include "core/Text.h"
+#include "core/ListCursor.h"
 #include "mail/Pop3.h"
 #include "messages/Address.h"
-#include "operations/MsgBox.h"
-#include "operations/ProgramInfo.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgramInfo.h"
 #include "ui/ByteText.h"
 #include "ui/UpDown.h"
 

@@ -1,6 +1,6 @@
 #include "ui/ViewMsg.h"
 
-#include "core/Text.h"
+#include "core/DataFiles.h"
 #include "storage/RecordFields.h"
 #include "ui/ByteText.h"
 

@@ -1,6 +1,6 @@
 #include "ui/Efil.h"
 
-#include "operations/MsgBox.h"
+#include "dialogs/MsgBox.h"
 #include "support/ModalDialogDriver.h"
 #include "ui/Lvdata.h"
 
