@@ -19,7 +19,7 @@ bool isAddressChar(unsigned char c) {
 }
 
 bool isLabelChar(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+    return isAsciiLetter(static_cast<char>(c)) || isAsciiDigit(static_cast<char>(c)) || c == '-';
 }
 
 namespace {

@@ -14,8 +14,7 @@ const char* const MonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 namespace {
 
 bool isDateTokenChar(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '-';
+    return isAsciiLetter(c) || isAsciiDigit(c) || c == '+' || c == '-';
 }
 
 // Values are stored in the record's field widths before they are range
