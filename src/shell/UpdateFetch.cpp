@@ -1,5 +1,6 @@
 #include "shell/UpdateFetch.h"
 
+#include "core/Ascii.h"
 #include "core/Numbers.h"
 #include "core/Text.h"
 
@@ -198,7 +199,7 @@ std::string versionTextOf(const char* reply, int length) {
     std::string text;
     for (int i = 0; reply != nullptr && i < length && text.size() < kMaxVersionTextLength; ++i) {
         const char c = reply[i];
-        if ((c >= '0' && c <= '9') || c == '.')
+        if (isAsciiDigit(c) || c == '.')
             text.push_back(c);
     }
     return text;
