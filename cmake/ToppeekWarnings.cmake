@@ -27,3 +27,23 @@ function(toppeek_gtest name)
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()
+
+# Adds a GoogleTest executable whose tests need a QApplication for the whole run (the progress
+# dialog, the message boxes): SOURCES, or every .cpp in the current folder, and the shared main
+# that makes the application on the offscreen platform when there is no display.
+function(toppeek_qt_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT ARG_SOURCES)
+    file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
+  add_executable(${name} ${ARG_SOURCES}
+                         ${PROJECT_SOURCE_DIR}/tests/support/main/QtApplicationMain.cpp)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} toppeek_testsupport Qt6::Widgets GTest::gtest
+                                        GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  toppeek_warnings(${name})
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+endfunction()

@@ -1,7 +1,9 @@
-// Starts TopPeek: the application, the out-of-memory rule, the main window
-// and the event loop, which runs until the window closes.
+// Starts TopPeek: the application, the out-of-memory rule, the connection
+// layer, the main window and the event loop, which runs until the window
+// closes.
 
 #include "core/Memory.h"
+#include "mail/Connection.h"
 #include "operations/SecretServiceStore.h"
 #include "shell/Help.h"
 #include "shell/MainWindowHooks.h"
@@ -18,6 +20,16 @@ bool isSet(const char* name) {
     return !qEnvironmentVariableIsEmpty(name);
 }
 
+// The connection layer's process-wide state (the host cache) for the whole
+// life of the main window: started before it can check for mail, stopped
+// once it is gone.
+struct ConnectionLayer {
+    ConnectionLayer() { toppeek::mail::startConnectionLayer(); }
+    ~ConnectionLayer() { toppeek::mail::stopConnectionLayer(); }
+    ConnectionLayer(const ConnectionLayer&) = delete;
+    ConnectionLayer& operator=(const ConnectionLayer&) = delete;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -32,6 +44,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     installOutOfMemoryHandler();
     toppeek::shell::installHelpKeyInEveryWindow();
+    // Declared before the window, so that it outlives it.
+    const ConnectionLayer connectionLayer;
     MainWindow window(nullptr, toppeek::shell::mainWindowHooks());
     window.setPasswordStore(std::make_unique<toppeek::operations::SecretServiceStore>());
     window.show();

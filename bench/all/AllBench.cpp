@@ -11,6 +11,10 @@
 //   first 200 lines of one      fetchMessageText, and our client alone doing the same login,
 //                               TOP n 200 and QUIT; poplib TOP n 200 in a session of its own
 //   remove 100 marked of 1000   removeMarkedMessages; poplib DELE for the same 100 and QUIT
+//   check on mailutils          our POP3 client alone (STAT, LIST n and TOP n 0, no operations
+//                               layer) on GNU mailutils pop3d, which writes each reply in
+//                               pieces; poplib there checks a tenth of the messages, its time
+//                               per message standing for all of them
 //   the checks at 20 ms RTT     the same check through a proxy of our own that delays every
 //                               chunk by 10 ms each way (plain and TLS), beside poplib with the
 //                               commands pipelined (its login lock-step) and poplib lock-step
@@ -26,6 +30,7 @@
 // Unless "spread" is given, everything runs on one processor, as in the POP3 client's benchmark.
 // Every connection goes to 127.0.0.1.
 
+#include "ClientCheck.h"
 #include "LatencyProxy.h"
 #include "OperationsProbe.h"
 #include "PipelinedPoplib.h"
@@ -33,8 +38,8 @@
 #include "ScreenCheck.h"
 #include "TwoRecordServer.h"
 #include "core/Memory.h"
+#include "dialogs/ProgramInfo.h"
 #include "mail/Pop3.h"
-#include "operations/ProgramInfo.h"
 #include "shell/Help.h"
 #include "shell/MainWindowHooks.h"
 #include "shell/Notices.h"
@@ -197,6 +202,7 @@ int startupChild(int argc, char** argv) {
     QApplication application(argc, argv);
     installOutOfMemoryHandler();
     toppeek::shell::installHelpKeyInEveryWindow();
+    toppeek::mail::startConnectionLayer();
 
     long long checked = 0;
     std::unique_ptr<toppeek::shell::BackgroundUpdateCheck> check;
@@ -1073,6 +1079,15 @@ int main(int argc, char** argv) {
     printRuns("remove, poplib:", removePoplib, 1000, "ms");
     printRuns("idle-step gaps:", gaps, 1000, "ms");
     printRuns("cancel latency:", cancels, 1000, "ms");
+
+    // Our client alone on a server that writes each reply in pieces, where a reader that leaves
+    // delayed acknowledgements on stalls.
+    const toppeek::bench::ClientCheckFigures mailutils =
+        toppeek::bench::timeClientCheckOnMailutils(kMailboxMessages, runs);
+    if (!mailutils.ok) {
+        fail("the check on mailutils pop3d failed");
+        return 1;
+    }
     printRuns("start, refused:", startRefused, 1000, "ms");
     printRuns("  its update check started:", startRefusedCheck, 1000, "ms");
     printRuns("start, silent:", startSilent, 1000, "ms");
@@ -1127,6 +1142,8 @@ int main(int argc, char** argv) {
         "");
     row("First 200 lines, our POP3 client alone", median(fetchClient) * 1000,
         median(fetchPoplib) * 1000, "", "");
+    row("Check of 1000 on mailutils, our client alone", mailutils.oursPerMessage * 1e6,
+        mailutils.poplibPerMessage * 1e6, "", "");
     row("Removing 100 marked of 1000", median(removeOurs) * 1000, median(removePoplib) * 1000, "",
         "");
     row("Longest gap between idle steps (worst run)", longest(gaps) * 1000, -1, "<= 50 ms",
@@ -1152,6 +1169,9 @@ int main(int argc, char** argv) {
                 "logs in lock-step, then sends every command before reading a reply.\n",
                 static_cast<long long>(kProxyDelay.count()), kLockStepMessages, kMailboxMessages,
                 kMailboxMessages / kLockStepMessages);
+    std::printf("On GNU mailutils pop3d poplib checked %ld of the %d messages, its time per "
+                "message x %d standing for the whole check.\n",
+                mailutils.poplibMessages, mailutils.messages, mailutils.messages);
     std::printf("Update check time-out: %ld ms to connect, %ld ms in all.\n",
                 toppeek::shell::FetchLimits{}.connectTimeoutMs,
                 toppeek::shell::FetchLimits{}.totalTimeoutMs);

@@ -1,6 +1,6 @@
 #include "OperationsProbe.h"
 
-#include "operations/ProgressDialog.h"
+#include "dialogs/ProgressDialog.h"
 
 #include <QObject>
 #include <QPushButton>
@@ -49,8 +49,8 @@ double OperationsProbe::cancelLatency(int delayMilliseconds) {
     boxes.answer(kIdYes);
     boxes.whileShown([&](const auto&) { confirmed = Clock::now(); });
     QTimer::singleShot(delayMilliseconds, [] {
-        if (TTFPro3* dialog = currentProgressDialog())
-            dialog->BCancel->click();
+        if (ProgressDialog* dialog = currentProgressDialog())
+            dialog->cancelButton->click();
     });
     bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}));
     auto returned = Clock::now();

@@ -1,5 +1,4 @@
-// A growable array of item pointers that may own its items and may carry
-// the functions that store its items in a record file.
+// A growable array of item pointers that may own its items.
 //
 // The growth rule is part of the program's observable behaviour: the array
 // never fills its last slot, and it grows by growBy slots (not doubling)
@@ -14,22 +13,16 @@
 #include <memory>
 #include <new>
 
-class RecordStream;
-
 template <class T> class GrowArray {
 public:
     using FreeItem = std::function<void(T*)>;
-    using WriteItem = std::function<void(RecordStream&, const T&)>;
-    using ReadItem = std::function<std::unique_ptr<T>(RecordStream&)>;
 
     static constexpr int maxCapacity = 1073741819;
 
     // A set freeItem makes the array the owner of its items.
-    explicit GrowArray(int initialCapacity, int growBy = 1, FreeItem freeItem = {},
-                       WriteItem writeItem = {}, ReadItem readItem = {})
+    explicit GrowArray(int initialCapacity, int growBy = 1, FreeItem freeItem = {})
         : capacity_(std::clamp(initialCapacity, 2, maxCapacity)), growBy_(std::max(growBy, 1)),
-          items_(allocateSlots(capacity_)), freeItem(std::move(freeItem)),
-          writeItem(std::move(writeItem)), readItem(std::move(readItem)) {}
+          items_(allocateSlots(capacity_)), freeItem(std::move(freeItem)) {}
 
     // An owning array whose items are released with delete.
     static FreeItem deleter() {
@@ -155,6 +148,4 @@ private:
 
 public:
     FreeItem freeItem;
-    WriteItem writeItem;
-    ReadItem readItem;
 };

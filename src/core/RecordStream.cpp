@@ -1,7 +1,5 @@
 #include "core/RecordStream.h"
 
-#include "core/TextList.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,19 +9,11 @@
 
 namespace {
 
-// Texts and lists carry signed 16-bit lengths and counts.
+// Texts carry signed 16-bit lengths.
 constexpr int maxStoredLength = 32767;
 
 // Requests are served in pieces that always fit the buffer with room to spare.
 constexpr int chunkSize = RecordStream::bufferSize - 2;
-
-// A text ends at its first zero byte, as it would for any reader of the
-// program that takes it as a terminated text.
-void cutAtZero(std::string& text) {
-    const auto zero = text.find('\0');
-    if (zero != std::string::npos)
-        text.resize(zero);
-}
 
 } // namespace
 
@@ -241,37 +231,6 @@ bool RecordStream::writeText(std::string_view text) {
     return taken == n && static_cast<std::size_t>(n) == text.size();
 }
 
-// Reads the first min(n, limit) bytes of a stored text of n bytes and skips
-// the rest, so that the next field is read from its own start. complete
-// tells whether every kept byte arrived.
-std::string RecordStream::readLimited(int n, int limit, bool& complete) {
-    const int keep = std::min(n, std::max(limit, 0));
-    std::string text(static_cast<std::size_t>(keep), '\0');
-    int got = keep > 0 ? readBytes(text.data(), keep) : 0;
-    if (got < 0)
-        got = 0;
-    complete = got == keep;
-    text.resize(static_cast<std::size_t>(got));
-    if (complete && n > keep) {
-        std::string rest(static_cast<std::size_t>(n - keep), '\0');
-        readBytes(rest.data(), n - keep);
-    }
-    return text;
-}
-
-std::string RecordStream::readText(int size) {
-    std::uint16_t raw = 0;
-    if (forWriting_ || readU16(raw) != 2)
-        return {};
-    const int n = static_cast<std::int16_t>(raw);
-    if (n <= 0)
-        return {};
-    bool complete = false;
-    std::string text = readLimited(n, size - 1, complete);
-    cutAtZero(text);
-    return text;
-}
-
 int RecordStream::writeSignature(std::string_view text) {
     return writeBytes(text.data(), static_cast<int>(text.size()));
 }
@@ -295,39 +254,4 @@ bool RecordStream::writeScrambledText(std::string_view text, std::string_view ke
     scrambleBytes(reinterpret_cast<unsigned char*>(scrambled.data()), n, key);
     const int taken = n > 0 ? writeBytes(scrambled.data(), n) : 0;
     return taken == n && static_cast<std::size_t>(n) == text.size();
-}
-
-std::optional<std::string> RecordStream::readScrambledText(int size, std::string_view key) {
-    std::uint16_t raw = 0;
-    if (forWriting_ || readU16(raw) != 2)
-        return std::nullopt;
-    const int n = static_cast<std::int16_t>(raw);
-    if (n <= 0)
-        return std::string();
-    bool complete = false;
-    std::string text = readLimited(n, size - 1, complete);
-    if (!complete)
-        return std::string();
-    scrambleBytes(reinterpret_cast<unsigned char*>(text.data()), static_cast<int>(text.size()),
-                  key);
-    cutAtZero(text);
-    return text;
-}
-
-int RecordStream::writeList(const TextList& list) {
-    return writeList(list.items);
-}
-
-int RecordStream::readList(TextList& list) {
-    const int n = readList(list.items);
-    const auto order = [](const std::string& a, const std::string& b) {
-        return compareBytes(a, b);
-    };
-    for (int i = 1; i < list.items.count(); ++i) {
-        if (order(*list.items.at(i - 1), *list.items.at(i)) > 0) {
-            list.items.sort(order, true);
-            break;
-        }
-    }
-    return n;
 }

@@ -1,17 +1,14 @@
 // Buffered binary record files: written in one pass from start to end, read
 // back in the same order field by field. Little-endian integers,
-// length-prefixed texts, signatures, scrambled texts and counted lists.
+// length-prefixed texts, signatures and scrambled texts. The readers of the
+// stored texts and lists, which must stop where a damaged file ends, are the
+// storage folder's (storage/RecordFields.h).
 #pragma once
-
-#include "core/GrowArray.h"
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
-
-class TextList;
 
 // A keyed byte transformation that is its own inverse; only the first 120
 // bytes of key are used and key must not be empty.
@@ -71,68 +68,19 @@ public:
     // bytes are written (the file stays readable) and the result is false.
     bool writeText(const char* text);
     bool writeText(std::string_view text);
-    // Reads a text of at most size - 1 characters. Never fails: a stored
-    // text longer than that gives its first size - 1 bytes and the rest is
-    // skipped, so the following fields stay in step; a file that ends inside
-    // the text gives the bytes that arrived; a negative (corrupt) length
-    // gives the empty text. The text ends at its first zero byte, if any.
-    std::string readText(int size);
 
     int writeSignature(std::string_view text);
     // True only when exactly text's bytes follow, byte for byte.
     bool expectSignature(std::string_view text);
 
+    // writeText for a text scrambled with key (scrambleBytes); the caller's text stays as it is.
     bool writeScrambledText(std::string_view text, std::string_view key);
-    // None when not even the length arrived; the empty text when the file
-    // ends inside the text. Over-long and corrupt lengths as for readText.
-    std::optional<std::string> readScrambledText(int size, std::string_view key);
-
-    // A 16-bit count and the items through the array's writeItem; returns
-    // the count written. An array without writeItem is stored as an empty
-    // list, which keeps the file readable.
-    template <class T> int writeList(const GrowArray<T>& array) {
-        if (!array.writeItem) {
-            writeU16(0);
-            return 0;
-        }
-        writeU16(array.count());
-        const int n = static_cast<std::int16_t>(array.count() & 0xFFFF);
-        for (int i = 0; i < n; ++i)
-            array.writeItem(*this, *array.at(i));
-        return n < 0 ? 0 : n;
-    }
-
-    // Reads a 16-bit count and the items through the array's readItem,
-    // appending them in file order; returns the count read from the file.
-    // Reading stops at the end of the file: an item whose fields ran past
-    // it is incomplete and is dropped rather than appended.
-    template <class T> int readList(GrowArray<T>& array) {
-        std::uint16_t raw = 0;
-        if (readU16(raw) != 2)
-            return 0;
-        const int n = static_cast<std::int16_t>(raw);
-        if (!array.readItem)
-            return n;
-        for (int i = 0; i < n && !endReached_; ++i) {
-            std::unique_ptr<T> item = array.readItem(*this);
-            if (item && !endReached_ && array.insertAt(array.count(), item.get()) >= 0)
-                item.release();
-        }
-        return n;
-    }
-
-    // The texts as a list of texts. Reading restores the ascending order
-    // should the file hold the texts out of order, so that searches in the
-    // list stay correct.
-    int writeList(const TextList& list);
-    int readList(TextList& list);
 
 private:
     RecordStream(int fd, bool forWriting);
     void flush();
     void writeToFile(const unsigned char* data, int n);
     int fillBuffer();
-    std::string readLimited(int n, int limit, bool& complete);
 
     std::unique_ptr<unsigned char[]> buffer_;
     int fill_ = 0;

@@ -1,15 +1,7 @@
 #include "core/TextList.h"
 
-#include "core/RecordStream.h"
-
 #include <algorithm>
-
-namespace {
-
-// Domain names are far shorter; the limit only guards against foreign files.
-constexpr int storedTextSize = 4096;
-
-} // namespace
+#include <memory>
 
 int compareBytes(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
@@ -28,12 +20,7 @@ int compareBytes(std::string_view a, std::string_view b) {
 
 TextList::TextList(int initialCapacity, int growBy, bool allowDuplicates)
     : allowDuplicates(allowDuplicates),
-      items(
-          initialCapacity, growBy, GrowArray<std::string>::deleter(),
-          [](RecordStream& stream, const std::string& text) { stream.writeText(text); },
-          [](RecordStream& stream) {
-              return std::make_unique<std::string>(stream.readText(storedTextSize));
-          }) {}
+      items(initialCapacity, growBy, GrowArray<std::string>::deleter()) {}
 
 TextList::Bound TextList::lowerBound(std::string_view text) const {
     int lo = 0;

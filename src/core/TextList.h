@@ -44,7 +44,6 @@ public:
     void clear() { items.clear(); }
 
     bool allowDuplicates;
-    // Texts in ascending order; write and read hooks store them as texts
-    // of at most 4095 characters.
+    // Texts in ascending order.
     GrowArray<std::string> items;
 };

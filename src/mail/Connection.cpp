@@ -1,5 +1,6 @@
 #include "mail/Connection.h"
 
+#include "core/Ascii.h"
 #include "mail/HostCache.h"
 
 #include <algorithm>
@@ -185,10 +186,6 @@ AddressList lookUpWhileWaiting(const std::string& name, ConnectionControl* contr
             return pending.get();
         }
     }
-}
-
-bool isAsciiLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 // Connects the non-blocking socket, within the time-out of the wait that began at start. A

@@ -1,5 +1,7 @@
 #include "mail/Pop3.h"
 
+#include "core/Ascii.h"
+#include "core/Numbers.h"
 #include "mail/Tls.h"
 
 #include <array>
@@ -35,27 +37,6 @@ bool isSeparator(char c) {
     return c == '\r' || c == '\n' || c == '\t' || c == ' ';
 }
 
-// White space in the C locale, plus the separators.
-bool isSkipped(char c) {
-    return isSeparator(c) || c == '\v' || c == '\f';
-}
-
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upper(a[i]) != upper(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The reply in a buffer that readUntil zero-terminated.
 std::string_view replyText(const char* buffer, int size) {
     return {buffer, ::strnlen(buffer, static_cast<std::size_t>(size))};
@@ -66,28 +47,6 @@ std::string firstToken(std::string_view text) {
     return nextReplyToken(text, position);
 }
 
-// A decimal number as atol reads it, saturated instead of overflowing.
-long toNumber(std::string_view token) {
-    std::size_t i = 0;
-    while (i < token.size() && isSkipped(token[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
-        negative = token[i] == '-';
-        ++i;
-    }
-    long value = 0;
-    for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i) {
-        int digit = token[i] - '0';
-        if (value > (LONG_MAX - digit) / 10) {
-            return negative ? LONG_MIN : LONG_MAX;
-        }
-        value = value * 10 + digit;
-    }
-    return negative ? -value : value;
-}
-
 // The second and third tokens of a positive reply whose indicator is exactly "+OK".
 void readNumbers(std::string_view reply, long& second, long& third) {
     second = 0;
@@ -96,14 +55,8 @@ void readNumbers(std::string_view reply, long& second, long& third) {
     if (nextReplyToken(reply, position) != "+OK") {
         return;
     }
-    second = toNumber(nextReplyToken(reply, position));
-    third = toNumber(nextReplyToken(reply, position));
-}
-
-// A user name or password goes into a command line only when it cannot end that line early
-// or smuggle in another command, and fits the line.
-bool isSendable(std::string_view text) {
-    return text.size() <= kCredentialLimit && text.find_first_of("\r\n", 0, 3) == std::string::npos;
+    second = saturatedNumber(nextReplyToken(reply, position));
+    third = saturatedNumber(nextReplyToken(reply, position));
 }
 
 int lookUpPop3Port() {
@@ -299,7 +252,7 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
         }
     }
     if (ok && stamp) {
-        ok = isSendable(user);
+        ok = isSendableCredential(user);
         if (ok) {
             std::string digest = apopDigest(*stamp, password);
             std::array<char, kApopLineSize> line{};
@@ -309,7 +262,7 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
                           buffer.get(), kLoginBufferSize);
         }
     } else if (ok) {
-        ok = isSendable(user) && isSendable(password);
+        ok = isSendableCredential(user) && isSendableCredential(password);
         std::array<char, kCommandLineSize> line{};
         ok = ok &&
              transact(session,
@@ -338,6 +291,10 @@ void traceCommand(Pop3Session& session, std::string_view line) {
 }
 
 } // namespace
+
+bool isSendableCredential(std::string_view text) {
+    return text.size() <= kCredentialLimit && text.find_first_of("\r\n", 0, 3) == std::string::npos;
+}
 
 Pop3Session::Pop3Session(Pop3Session&& other) noexcept
     : control(other.control), broken(other.broken), capabilities(std::move(other.capabilities)),
@@ -403,7 +360,7 @@ void Pop3Session::replyRead() {
 }
 
 std::string nextReplyToken(std::string_view text, std::size_t& position) {
-    while (position < text.size() && isSkipped(text[position])) {
+    while (position < text.size() && isAsciiSpace(text[position])) {
         ++position;
     }
     std::size_t begin = position;
@@ -783,7 +740,7 @@ bool pop3Capa(Pop3Session& session) {
         std::size_t position = 0;
         std::string name = nextReplyToken(line, position);
         for (char& c : name) {
-            c = upper(c);
+            c = asciiUpper(c);
         }
         if (!overlong && !name.empty()) {
             names.insert(std::move(name));
@@ -838,11 +795,11 @@ std::optional<std::pair<long, long>> parseSizeLine(std::string_view line) {
         size.find_first_of("0123456789") == std::string::npos) {
         return std::nullopt;
     }
-    long n = toNumber(number);
+    long n = saturatedNumber(number);
     if (n < 1) {
         return std::nullopt;
     }
-    return std::pair<long, long>(n, toNumber(size));
+    return std::pair<long, long>(n, saturatedNumber(size));
 }
 
 } // namespace
@@ -895,7 +852,7 @@ bool pop3UidlOne(Pop3Session& session, long number, std::string& uniqueId) {
     std::string_view text = replyText(reply.data(), kStatusBufferSize);
     std::size_t position = 0;
     nextReplyToken(text, position); // the status indicator
-    while (position < text.size() && isSkipped(text[position])) {
+    while (position < text.size() && isAsciiSpace(text[position])) {
         ++position;
     }
     std::string_view rest = text.substr(position);

@@ -90,6 +90,11 @@ inline constexpr std::size_t kTimestampLimit = 199;
 // Longest user name or password that fits its command line.
 inline constexpr std::size_t kCredentialLimit = 112;
 
+// True when text may go into a USER, PASS or APOP line as it is: it fits (kCredentialLimit) and
+// holds no CR, LF or NUL, which would end the line early or smuggle in another command. The
+// account editor asks the same before it keeps a user name or password.
+bool isSendableCredential(std::string_view text);
+
 // The host may be written "name:port" to reach a server on another port; without a port the
 // remembered POP3 port is used. An IPv6 literal goes in brackets ("[::1]", "[::1]:1110"); written
 // without them ("::1") it is taken whole as the name, with no port. "pop3s://name[:port]" secures

@@ -1,5 +1,7 @@
 #include "messages/Address.h"
 
+#include "core/Ascii.h"
+
 #include <cstring>
 
 bool isSpecialChar(unsigned char c) {
@@ -17,14 +19,10 @@ bool isAddressChar(unsigned char c) {
 }
 
 bool isLabelChar(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+    return isAsciiLetter(static_cast<char>(c)) || isAsciiDigit(static_cast<char>(c)) || c == '-';
 }
 
 namespace {
-
-bool isLetter(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
 
 // Every piece between dots, the last included, must pass test.
 template <class Test> bool allPieces(const std::string& text, Test test) {
@@ -92,7 +90,7 @@ bool isValidLabel(const std::string& text) {
         return false;
     const auto first = static_cast<unsigned char>(text.front());
     const auto last = static_cast<unsigned char>(text.back());
-    if (!isLetter(first) || !(isLetter(last) || (last >= '0' && last <= '9')))
+    if (!isAsciiLetter(first) || !(isAsciiLetter(last) || isAsciiDigit(last)))
         return false;
     for (unsigned char c : text)
         if (!isLabelChar(c))

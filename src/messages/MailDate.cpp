@@ -1,5 +1,8 @@
 #include "messages/MailDate.h"
 
+#include "core/Ascii.h"
+#include "core/Calendar.h"
+#include "core/Numbers.h"
 #include "core/Text.h"
 
 #include <ctime>
@@ -11,27 +14,7 @@ const char* const MonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 namespace {
 
 bool isDateTokenChar(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '-';
-}
-
-bool isLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-// An optional sign and the leading digits; 0 without digits. Tokens hold at
-// most 18 characters, so the value always fits.
-long long tokenNumber(const std::string& token) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
-        negative = token[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i)
-        value = value * 10 + (token[i] - '0');
-    return negative ? -value : value;
+    return isAsciiLetter(c) || isAsciiDigit(c) || c == '+' || c == '-';
 }
 
 // Values are stored in the record's field widths before they are range
@@ -73,7 +56,7 @@ bool readInRange(Tokens& tokens, std::uint8_t& field, int low, int high) {
     const std::string token = tokens.next();
     if (token.empty())
         return false;
-    field = narrow8(tokenNumber(token));
+    field = narrow8(saturatedNumber(token));
     return field >= low && field <= high;
 }
 
@@ -89,7 +72,7 @@ bool readFourDigitYear(Tokens& tokens, MailDate& date) {
     const std::string token = tokens.next();
     if (token.empty())
         return false;
-    date.year = narrow16(tokenNumber(token));
+    date.year = narrow16(saturatedNumber(token));
     return date.year >= 1970 && date.year <= 2099;
 }
 
@@ -108,7 +91,7 @@ bool parseLayout1(const std::string& text, MailDate& date) {
         token = tokens.next();
     if (token.empty())
         return false;
-    date.day = narrow8(tokenNumber(token));
+    date.day = narrow8(saturatedNumber(token));
     if (date.day < 1 || date.day > 31)
         return false;
     if (!readMonth(tokens, date))
@@ -116,29 +99,29 @@ bool parseLayout1(const std::string& text, MailDate& date) {
     token = tokens.next();
     if (token.empty())
         return false;
-    date.year = narrow16(tokenNumber(token));
+    date.year = narrow16(saturatedNumber(token));
     if (date.year >= 0 && date.year <= 99)
         date.year = widenYear(date.year);
 
     token = tokens.next();
     if (token.size() == 4) {
-        date.hour = narrow8(tokenNumber(token.substr(0, 2)));
-        date.minute = narrow8(tokenNumber(token.substr(2, 2)));
+        date.hour = narrow8(saturatedNumber(token.substr(0, 2)));
+        date.minute = narrow8(saturatedNumber(token.substr(2, 2)));
         date.second = 0;
         return true;
     }
     if (token.empty())
         return false;
-    date.hour = narrow8(tokenNumber(token));
+    date.hour = narrow8(saturatedNumber(token));
     if (date.hour > 23)
         return false;
     if (!readInRange(tokens, date.minute, 0, 59))
         return false;
     token = tokens.next();
-    if (!token.empty() && (isLetter(token[0]) || token[0] == '+' || token[0] == '-'))
+    if (!token.empty() && (isAsciiLetter(token[0]) || token[0] == '+' || token[0] == '-'))
         date.second = 0; // a zone where the seconds would be
     else
-        date.second = narrow8(tokenNumber(token));
+        date.second = narrow8(saturatedNumber(token));
     return dayName < 0 || weekdayMatches(date, dayName);
 }
 
@@ -170,7 +153,7 @@ bool parseLayout4(const std::string& text, MailDate& date) {
     const std::string token = tokens.next();
     if (token.empty())
         return false;
-    date.year = narrow16(tokenNumber(token));
+    date.year = narrow16(saturatedNumber(token));
     if (date.year < 0 || date.year > 99)
         return false;
     date.year = widenYear(date.year);

@@ -1,5 +1,7 @@
 #include "messages/MailText.h"
 
+#include "core/Ascii.h"
+
 #include <gmime/gmime.h>
 
 #include <algorithm>
@@ -111,10 +113,6 @@ struct GFreeText {
     char* text;
     ~GFreeText() { g_free(text); }
 };
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 bool needsDecoding(std::string_view value) {
     return value.find("=?") != std::string_view::npos;
@@ -276,9 +274,9 @@ std::string tidyLines(const std::string& text) {
         if (end == std::string::npos)
             end = text.size();
         std::string_view line(text.data() + start, end - start);
-        while (!line.empty() && isBlank(line.front()))
+        while (!line.empty() && isAsciiBlank(line.front()))
             line.remove_prefix(1);
-        while (!line.empty() && isBlank(line.back()))
+        while (!line.empty() && isAsciiBlank(line.back()))
             line.remove_suffix(1);
         if (line.empty()) {
             if (!tidy.empty() && ++emptyLines == 1)
@@ -392,7 +390,7 @@ std::string decodeHeaderBlock(std::string_view block) {
         } else {
             std::string_view value(field);
             value.remove_prefix(colon + 1);
-            while (!value.empty() && isBlank(value.front()))
+            while (!value.empty() && isAsciiBlank(value.front()))
                 value.remove_prefix(1);
             decoded += utf8FromBytes(std::string_view(field).substr(0, colon));
             decoded += ": ";
@@ -412,7 +410,7 @@ std::string decodeHeaderBlock(std::string_view block) {
             line.remove_suffix(1);
         if (line.empty())
             break;
-        if (isBlank(line.front()) && !field.empty()) {
+        if (isAsciiBlank(line.front()) && !field.empty()) {
             field += line; // unfolding takes away the line break only
             continue;
         }

@@ -1,5 +1,6 @@
 #include "messages/MessageEntry.h"
 
+#include "core/Ascii.h"
 #include "core/Text.h"
 #include "messages/MailText.h"
 
@@ -7,15 +8,11 @@
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 // Reads one physical line of a field value from cursor: leading blanks are
 // skipped, the line must end with CR within the length limit. On success
 // the cursor stands behind the CR and the LF that follows it.
 bool readValueLine(std::string_view text, std::size_t& cursor, std::string& line) {
-    while (cursor < text.size() && isBlank(text[cursor]))
+    while (cursor < text.size() && isAsciiBlank(text[cursor]))
         ++cursor;
     const std::size_t start = cursor;
     while (cursor < text.size() && text[cursor] != '\r' &&
@@ -35,7 +32,7 @@ bool readValueLine(std::string_view text, std::size_t& cursor, std::string& line
 void appendFoldedLine(std::string& value, const std::string& line) {
     if (line.empty())
         return;
-    while (!value.empty() && isBlank(value.back()))
+    while (!value.empty() && isAsciiBlank(value.back()))
         value.pop_back();
     if (!value.empty())
         value += ' ';
@@ -72,7 +69,7 @@ bool findHeaderField(const char* name, std::string_view text, std::string& value
         if (!readValueLine(text, cursor, line))
             return false;
         fieldValue = line;
-        while (cursor < text.size() && isBlank(text[cursor])) {
+        while (cursor < text.size() && isAsciiBlank(text[cursor])) {
             if (!readValueLine(text, cursor, line))
                 return false;
             appendFoldedLine(fieldValue, line);

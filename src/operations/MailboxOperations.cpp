@@ -1,9 +1,9 @@
 #include "operations/MailboxOperations.h"
 
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgramInfo.h"
+#include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
-#include "operations/MsgBox.h"
-#include "operations/ProgramInfo.h"
-#include "operations/ProgressDialog.h"
 
 #include <algorithm>
 #include <climits>

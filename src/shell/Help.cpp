@@ -1,8 +1,8 @@
 #include "shell/Help.h"
 #include "ui/MainWindow.h"
 
-#include "core/Text.h"
-#include "operations/ProgramInfo.h"
+#include "core/DataFiles.h"
+#include "dialogs/ProgramInfo.h"
 #include "shell/WebLinks.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"

@@ -1,6 +1,6 @@
 #include "shell/Notices.h"
 
-#include "operations/ProgramInfo.h"
+#include "dialogs/ProgramInfo.h"
 #include "shell/Help.h"
 #include "shell/UpdateCheck.h"
 #include "shell/WebLinks.h"

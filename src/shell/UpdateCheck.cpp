@@ -1,8 +1,8 @@
 #include "shell/UpdateCheck.h"
 
-#include "core/Text.h"
-#include "operations/MsgBox.h"
-#include "operations/ProgramInfo.h"
+#include "core/Calendar.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgramInfo.h"
 #include "shell/WebLinks.h"
 
 #include <QMetaObject>

@@ -6,6 +6,7 @@
 // it; the question follows when the answer arrives.
 #pragma once
 
+#include "core/Calendar.h"
 #include "shell/UpdateFetch.h"
 
 #include <QObject>

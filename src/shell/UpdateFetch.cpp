@@ -1,5 +1,7 @@
 #include "shell/UpdateFetch.h"
 
+#include "core/Ascii.h"
+#include "core/Numbers.h"
 #include "core/Text.h"
 
 #include <curl/curl.h>
@@ -31,19 +33,6 @@ struct VersionFields {
     int count = 0;
 };
 
-// The leading decimal digits of text as a number; past LONG_MAX it stays at LONG_MAX, which
-// still compares as larger than any smaller number.
-long leadingNumber(const char* text) {
-    long value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
-        const int digit = *text - '0';
-        if (value > (LONG_MAX - digit) / 10)
-            return LONG_MAX;
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
 VersionFields versionFields(const char* text) {
     VersionFields fields;
     if (text == nullptr)
@@ -52,7 +41,7 @@ VersionFields versionFields(const char* text) {
     int pos = 0;
     while (fields.count < kMaxVersionFields &&
            nextToken(token, kVersionTokenSize, text, pos, ".") != 0)
-        fields.value[static_cast<std::size_t>(fields.count++)] = leadingNumber(token);
+        fields.value[static_cast<std::size_t>(fields.count++)] = leadingDigitsValue(token);
     return fields;
 }
 
@@ -210,7 +199,7 @@ std::string versionTextOf(const char* reply, int length) {
     std::string text;
     for (int i = 0; reply != nullptr && i < length && text.size() < kMaxVersionTextLength; ++i) {
         const char c = reply[i];
-        if ((c >= '0' && c <= '9') || c == '.')
+        if (isAsciiDigit(c) || c == '.')
             text.push_back(c);
     }
     return text;

@@ -1,7 +1,7 @@
 #include "shell/WebLinks.h"
 
-#include "operations/MsgBox.h"
-#include "operations/ProgramInfo.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgramInfo.h"
 
 #include <QDesktopServices>
 #include <QString>

@@ -1,5 +1,7 @@
 #include "storage/RecordFields.h"
 
+#include "core/Ascii.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -59,7 +61,7 @@ void syncDirectoryOf(const std::string& path) {
 // What mkstemp puts in place of the six X of the template.
 bool isTemporarySuffix(std::string_view suffix) {
     return suffix.size() == 6 && std::all_of(suffix.begin(), suffix.end(), [](char c) {
-               return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+               return isAsciiLetter(c) || isAsciiDigit(c);
            });
 }
 

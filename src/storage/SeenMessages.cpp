@@ -1,7 +1,7 @@
 #include "storage/SeenMessages.h"
 
+#include "core/DataFiles.h"
 #include "core/RecordStream.h"
-#include "core/Text.h"
 #include "storage/RecordFields.h"
 #include "storage/Settings.h"
 

@@ -1,7 +1,7 @@
 #include "storage/Settings.h"
 
+#include "core/DataFiles.h"
 #include "core/RecordStream.h"
-#include "core/Text.h"
 #include "storage/RecordFields.h"
 
 #include <algorithm>
@@ -102,11 +102,7 @@ void writeSettingsFile(RecordStream& stream, const Settings& settings) {
     stream.writeU32(settings.lastUpdateCheckDay);
 }
 
-Settings::Settings()
-    : accounts(
-          accountsInitialCapacity, accountsGrowBy, freeAccount,
-          [](RecordStream& stream, const Account& account) { writeAccount(stream, account); },
-          readAccount) {}
+Settings::Settings() : accounts(accountsInitialCapacity, accountsGrowBy, freeAccount) {}
 
 std::unique_ptr<Settings> createDefaultSettings() {
     return std::make_unique<Settings>();

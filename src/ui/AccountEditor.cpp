@@ -6,8 +6,8 @@
 
 #include "mail/Pop3.h"
 #include "messages/Address.h"
-#include "operations/MsgBox.h"
-#include "operations/ProgramInfo.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgramInfo.h"
 #include "ui/ByteText.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"

@@ -1,9 +1,9 @@
 // The windows' name for the program's one conversion of 8-bit texts for display
-// (operations/DisplayText.h, whose rule is utf8FromBytes's in messages/MailText.h).
+// (dialogs/DisplayText.h, whose rule is utf8FromBytes's in messages/MailText.h).
 #pragma once
 
 #include "messages/MailText.h"
-#include "operations/DisplayText.h"
+#include "dialogs/DisplayText.h"
 
 #include <string_view>
 

@@ -1,5 +1,6 @@
 #include "ui/DomainListPage.h"
 
+#include "core/ListCursor.h"
 #include "core/Text.h"
 #include "ui/ByteText.h"
 #include "ui/DialogSupport.h"

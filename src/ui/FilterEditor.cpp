@@ -1,5 +1,6 @@
 #include "ui/FilterEditor.h"
 
+#include "core/ListCursor.h"
 #include "core/Text.h"
 #include "ui/DialogSupport.h"
 #include "ui/DomainListPage.h"

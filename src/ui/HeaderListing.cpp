@@ -1,3 +1,4 @@
+#include "core/DataFiles.h"
 #include "ui/HeaderListing.h"
 
 #include "core/Text.h"

@@ -1,6 +1,7 @@
 // The header listing file that Print headers writes.
 #pragma once
 
+#include "core/DataFiles.h"
 #include "messages/MessageList.h"
 
 #include <string>

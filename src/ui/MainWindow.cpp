@@ -3,9 +3,9 @@
 #include "mail/Connection.h"
 #include "messages/Filters.h"
 #include "messages/MailText.h"
-#include "operations/MsgBox.h"
-#include "operations/ProgramInfo.h"
-#include "operations/ProgressDialog.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgramInfo.h"
+#include "dialogs/ProgressDialog.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
 #include "ui/ByteText.h"
@@ -157,7 +157,6 @@ void MainWindow::FormCreate() {
     setObjectName(QStringLiteral("FMain"));
     setHelpContext(this, 1);
     setProperty(kHelpKeyInstalledProperty, true);
-    toppeek::mail::startConnectionLayer();
     updateCaption();
 
     settings_ = createDefaultSettings();
@@ -224,7 +223,6 @@ MainWindow::~MainWindow() {
     messages_.reset();
     destroyFilters(std::move(filters_));
     freeSettings(std::move(settings_));
-    toppeek::mail::stopConnectionLayer();
 }
 
 void MainWindow::createControls() {
@@ -608,9 +606,9 @@ bool MainWindow::FormCloseQuery() {
         // until it has returned. Ask its cancel question; once the cancel
         // is accepted the window closes right after the operation.
         if (!closePending_) {
-            TTFPro3* dialog = currentProgressDialog();
+            ProgressDialog* dialog = currentProgressDialog();
             if (dialog != nullptr && dialog->running())
-                dialog->BCancelClick();
+                dialog->cancelClicked();
             if (dialog == nullptr || !dialog->running())
                 closePending_ = true;
         }

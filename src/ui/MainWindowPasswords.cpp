@@ -9,8 +9,8 @@
 // rewrite: the storage header comes before every Qt header.
 #include "storage/KeyringPasswords.h"
 
-#include "operations/MsgBox.h"
-#include "operations/ProgramInfo.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgramInfo.h"
 #include "ui/AccountEditor.h"
 #include "ui/ByteText.h"
 #include "ui/MainWindow.h"

@@ -5,6 +5,7 @@
 
 #include "ui/PreferencesDialog.h"
 
+#include "core/ListCursor.h"
 #include "core/Text.h"
 #include "ui/AccountEditor.h"
 #include "ui/ByteText.h"

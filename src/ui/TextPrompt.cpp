@@ -1,8 +1,8 @@
 #include "ui/TextPrompt.h"
 
 #include "core/Text.h"
-#include "operations/MsgBox.h"
-#include "operations/ProgramInfo.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgramInfo.h"
 #include "ui/ByteText.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"

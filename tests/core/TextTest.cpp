@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -222,80 +221,6 @@ TEST(NextToken, SplitsAtDelimitersAndDeliversLongTokensInPieces) {
     pos = 0;
     EXPECT_EQ(nextToken(g.bytes, 0, "abc", pos, " "), 0);
     EXPECT_TRUE(g.untouchedFrom(0));
-}
-
-TEST(AdjustIndex, ClampsIntoTheList) {
-    int index = 4;
-    EXPECT_TRUE(adjustIndex(index, 4, 2, 0));
-    EXPECT_EQ(index, 3);
-    EXPECT_FALSE(adjustIndex(index, 4, 2, 0));
-    index = 2;
-    EXPECT_TRUE(adjustIndex(index, 0, 2, 0));
-    EXPECT_EQ(index, 0);
-    index = 2;
-    EXPECT_TRUE(adjustIndex(index, 10, 0, 5));
-    EXPECT_EQ(index, 0);
-    EXPECT_TRUE(adjustIndex(index, 10, 1, 0));
-    EXPECT_EQ(index, 9);
-    index = 5;
-    EXPECT_TRUE(adjustIndex(index, 10, 2, -100));
-    EXPECT_EQ(index, 0);
-    index = 5;
-    EXPECT_TRUE(adjustIndex(index, 10, 2, 2147483647));
-    EXPECT_EQ(index, 9);
-    index = -3;
-    EXPECT_TRUE(adjustIndex(index, 10, 2, 1));
-    EXPECT_EQ(index, 1);
-}
-
-TEST(DayNumber, CountsConsecutiveDaysAcrossMonthsYearsAndLeapDays) {
-    EXPECT_EQ(dayNumber(0, 0, 0), 0);
-    EXPECT_EQ(dayNumber(1, 1, 2000), 730486);
-    EXPECT_EQ(weekdayOf(dayNumber(1, 1, 2000)), 6);
-    EXPECT_EQ(dayNumber(29, 2, 2000) + 1, dayNumber(1, 3, 2000));
-    EXPECT_EQ(dayNumber(28, 2, 2000) + 1, dayNumber(29, 2, 2000));
-    // 1900 and 2100 are not leap years; 2024 is.
-    EXPECT_EQ(dayNumber(28, 2, 1900) + 1, dayNumber(1, 3, 1900));
-    EXPECT_EQ(dayNumber(28, 2, 2100) + 1, dayNumber(1, 3, 2100));
-    EXPECT_EQ(dayNumber(1, 3, 2024) - dayNumber(28, 2, 2024), 2);
-    EXPECT_EQ(dayNumber(31, 12, 1999) + 1, dayNumber(1, 1, 2000));
-    EXPECT_EQ(dayNumber(1, 1, 2001) - dayNumber(1, 1, 2000), 366);
-    EXPECT_EQ(dayNumber(1, 1, 2002) - dayNumber(1, 1, 2001), 365);
-    EXPECT_EQ(dayNumber(1, 1, 1), 1 + 366);
-
-    EXPECT_EQ(weekdayOf(dayNumber(7, 12, 2026)), 1); // a Monday
-    EXPECT_EQ(weekdayOf(dayNumber(1, 1, 1970)), 4);  // a Thursday
-    EXPECT_GE(weekdayOf(-12), 0);
-    // Nonsense dates from a mail header do not overflow.
-    (void)dayNumber(31, 12, 2000000000);
-}
-
-TEST(DayNumber, TodayIsTheLocalDate) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const int expected = dayNumber(local.tm_mday, local.tm_mon + 1, local.tm_year + 1900);
-    const int today = todayNumber();
-    // The date may turn over between the two readings.
-    EXPECT_TRUE(today == expected || today == expected + 1);
-}
-
-TEST(ProgramFilePath, UsesTheExecutablesFolderAndTheLastNameComponent) {
-    char exe[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    ASSERT_GT(n, 0);
-    std::string folder(exe, static_cast<std::size_t>(n));
-    folder.resize(folder.rfind('/') + 1);
-
-    if (folder.size() + 12 <= 260) {
-        EXPECT_EQ(programFilePath("settings.dat"), folder + "settings.dat");
-        EXPECT_EQ(programFilePath("/etc/elsewhere/settings.dat"), folder + "settings.dat");
-        EXPECT_EQ(programFilePath("../up/settings.dat"), folder + "settings.dat");
-    }
-    const std::string tooLong(300, 'n');
-    EXPECT_EQ(programFilePath(tooLong.c_str()), "");
-    EXPECT_LE(programFilePath(std::string(260 - folder.size(), 'x').c_str()).size(), 260u);
-    EXPECT_EQ(programFilePath(std::string(260 - folder.size(), 'x').c_str()).size(), 260u);
 }
 
 } // namespace

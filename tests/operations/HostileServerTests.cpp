@@ -9,8 +9,8 @@
 // and with the replies in single bytes, whole conversations trickled, more garbage.
 
 #include "HostileCases.h"
+#include "dialogs/ProgressDialog.h"
 #include "operations/MailboxOperations.h"
-#include "operations/ProgressDialog.h"
 #include "support/HostileServer.h"
 #include "support/ScriptedMessageBoxes.h"
 

@@ -11,8 +11,8 @@
 // TOPPEEK_HOSTILE_LONG=1 cuts the handshake at every byte instead of a few places per record.
 
 #include "HostileCases.h"
+#include "dialogs/ProgressDialog.h"
 #include "operations/MailboxOperations.h"
-#include "operations/ProgressDialog.h"
 #include "support/HostileServer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestCertificates.h"

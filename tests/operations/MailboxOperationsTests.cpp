@@ -4,9 +4,9 @@
 // through the operation's own event processing as a user's click would.
 
 #include "PressCancel.h"
+#include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
 #include "operations/MailboxOperations.h"
-#include "operations/ProgressDialog.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ScriptedPop3Server.h"
 #include <algorithm>
@@ -125,7 +125,7 @@ protected:
     void TearDown() override {
         EXPECT_FALSE(progressBusy());
         for (QWidget* widget : QApplication::topLevelWidgets())
-            EXPECT_EQ(qobject_cast<TTFPro3*>(widget), nullptr);
+            EXPECT_EQ(qobject_cast<ProgressDialog*>(widget), nullptr);
     }
 
     // Records the callback; the first time it is called with pressCancelAfterEntry, a click on
@@ -134,7 +134,7 @@ protected:
         callbacks.push_back(index);
         if (index == pressCancelAfterEntry) {
             pressCancelAfterEntry = -1;
-            QTimer::singleShot(0, currentProgressDialog()->BCancel, &QPushButton::click);
+            QTimer::singleShot(0, currentProgressDialog()->cancelButton, &QPushButton::click);
         }
     }
 
@@ -217,12 +217,12 @@ TEST_F(MailboxOperationsTest, CheckListsTheFirstMaximumMessagesInOrder) {
     auto watch = [&](int index) {
         callbacks.push_back(index);
         if (index == 2) {
-            TTFPro3& dialog = *currentProgressDialog();
+            ProgressDialog& dialog = *currentProgressDialog();
             caption = dialog.windowTitle();
-            progressLine = dialog.Label1->text();
-            statusLine = dialog.Label2->text();
-            barPosition = dialog.PBar->value();
-            barMaximum = dialog.PBar->maximum();
+            progressLine = dialog.progressLabel->text();
+            statusLine = dialog.statusLabel->text();
+            barPosition = dialog.progressBar->value();
+            barMaximum = dialog.progressBar->maximum();
         }
     };
     server.start();
@@ -625,7 +625,7 @@ TEST_F(MailboxOperationsTest, CancelInsideALargeWindowKeepsOnlyWholeMessages) {
     options.timeoutSeconds = 30;
     settings->maxMessages = 200;
     boxes.answer(kIdYes);
-    PressCancelWhen press([this](TTFPro3&) { return list->count() >= 50; });
+    PressCancelWhen press([this](ProgressDialog&) { return list->count() >= 50; });
     const auto started = std::chrono::steady_clock::now();
     OperationOutcome outcome = check(server);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 15s) << "waited for the server";
@@ -649,7 +649,7 @@ TEST_F(MailboxOperationsTest, CancelDuringTheConnectionShowsTheConnectionFailure
     options.timeoutSeconds = 30;
     boxes.answer(kIdYes);
     PressCancelWhen press(
-        [](TTFPro3& dialog) { return dialog.Label2->text().startsWith("Connecting"); });
+        [](ProgressDialog& dialog) { return dialog.statusLabel->text().startsWith("Connecting"); });
     EXPECT_FALSE(checkMailbox(account, *settings, *filters, *list, {}, options));
     EXPECT_TRUE(press.pressed());
     EXPECT_EQ(boxes.flags(), (std::vector<unsigned>{0x24, 0x40}));
@@ -663,7 +663,7 @@ TEST_F(MailboxOperationsTest, CancelDuringTheLoginIsNotShownAsARefusal) {
     options.timeoutSeconds = 30;
     boxes.answer(kIdYes);
     PressCancelWhen press(
-        [](TTFPro3& dialog) { return dialog.Label2->text().startsWith("Connected"); });
+        [](ProgressDialog& dialog) { return dialog.statusLabel->text().startsWith("Connected"); });
     OperationOutcome outcome = check(server);
     EXPECT_EQ(outcome.result, OperationResult::Cancelled);
     EXPECT_TRUE(press.pressed());
@@ -708,7 +708,7 @@ TEST_F(MailboxOperationsTest, SecondOperationIsRefusedAndLeavesTheFirstAlone) {
             cancelFlagAfter = cancelRequested();
             setCancelFlag(false);
             for (QWidget* widget : QApplication::topLevelWidgets())
-                dialogs += qobject_cast<TTFPro3*>(widget) != nullptr ? 1 : 0;
+                dialogs += qobject_cast<ProgressDialog*>(widget) != nullptr ? 1 : 0;
         },
         options));
     expectScriptFollowed(server);
@@ -746,8 +746,8 @@ TEST_F(MailboxOperationsTest, EventsAreHandledWhileWaitingOnTheServer) {
             click = std::make_unique<QTimer>();
             click->setSingleShot(true);
             QObject::connect(click.get(), &QTimer::timeout, [] {
-                if (TTFPro3* dialog = currentProgressDialog())
-                    dialog->BCancel->click();
+                if (ProgressDialog* dialog = currentProgressDialog())
+                    dialog->cancelButton->click();
             });
             click->start(200);
         },

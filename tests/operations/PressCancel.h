@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operations/ProgressDialog.h"
+#include "dialogs/ProgressDialog.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -14,7 +14,7 @@ namespace toppeek::test {
 // the click arrives the way a user's does: through the event processing inside the operation.
 class PressCancelWhen {
 public:
-    using Condition = std::function<bool(toppeek::operations::TTFPro3&)>;
+    using Condition = std::function<bool(toppeek::operations::ProgressDialog&)>;
 
     explicit PressCancelWhen(Condition condition, int intervalMilliseconds = 5)
         : condition_(std::move(condition)) {
@@ -29,12 +29,12 @@ public:
 
 private:
     void check() {
-        toppeek::operations::TTFPro3* dialog = toppeek::operations::currentProgressDialog();
+        toppeek::operations::ProgressDialog* dialog = toppeek::operations::currentProgressDialog();
         if (dialog == nullptr || !condition_(*dialog))
             return;
         timer_.stop();
         pressed_ = true;
-        dialog->BCancel->click();
+        dialog->cancelButton->click();
     }
 
     Condition condition_;

@@ -4,9 +4,9 @@
 // USER/PASS and once with APOP. Then the same over pop3s and against mailutils pop3d, both of
 // which take commands ahead of their replies.
 
+#include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
 #include "operations/MailboxOperations.h"
-#include "operations/ProgressDialog.h"
 #include "support/DovecotServer.h"
 #include "support/MailutilsServer.h"
 #include "support/ScriptedMessageBoxes.h"
@@ -339,7 +339,7 @@ protected:
     std::function<void(int)> traceAtFirst(std::string& line) {
         return [&line](int) {
             if (line.empty())
-                line = currentProgressDialog()->Label2->text().toStdString();
+                line = currentProgressDialog()->statusLabel->text().toStdString();
         };
     }
 };

@@ -1,7 +1,7 @@
 #include "shell/UpdateCheck.h"
 
 #include "HttpTestServer.h"
-#include "operations/MsgBox.h"
+#include "dialogs/MsgBox.h"
 #include "shell/WebLinks.h"
 #include "support/ScriptedMessageBoxes.h"
 

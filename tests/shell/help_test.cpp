@@ -4,8 +4,8 @@
 #include "shell/Help.h"
 #include "shell/MainWindowHooks.h"
 
+#include "dialogs/MsgBox.h"
 #include "messages/Filters.h"
-#include "operations/MsgBox.h"
 #include "shell/WebLinks.h"
 #include "support/ModalDialogDriver.h"
 #include "ui/FilterEditor.h"

@@ -3,8 +3,8 @@
 #include "shell/Notices.h"
 
 #include "HttpTestServer.h"
-#include "core/Text.h"
-#include "operations/MsgBox.h"
+#include "core/Calendar.h"
+#include "dialogs/MsgBox.h"
 #include "shell/Help.h"
 #include "shell/UpdateCheck.h"
 #include "shell/WebLinks.h"

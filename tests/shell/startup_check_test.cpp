@@ -3,7 +3,7 @@
 // question over the window and has its day saved with the settings.
 
 #include "HttpTestServer.h"
-#include "core/Text.h"
+#include "core/Calendar.h"
 #include "shell/UpdateCheck.h"
 #include "storage/Settings.h"
 #include "support/ScriptedMessageBoxes.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operations/MsgBox.h"
+#include "dialogs/MsgBox.h"
 
 #include <deque>
 #include <functional>

@@ -4,7 +4,7 @@
 #include "ui/RuleEditor.h"
 #include "ui/TextPrompt.h"
 
-#include "operations/MsgBox.h"
+#include "dialogs/MsgBox.h"
 #include "support/ModalDialogDriver.h"
 #include "ui/MessageListView.h"
 

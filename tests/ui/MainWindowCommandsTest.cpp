@@ -3,8 +3,8 @@
 // the header listing's box, and the whole day's work against a real Dovecot.
 
 #include "messages/Filters.h"
-#include "operations/MsgBox.h"
-#include "operations/ProgressDialog.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgressDialog.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
 #include "support/DovecotServer.h"

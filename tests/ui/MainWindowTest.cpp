@@ -7,9 +7,9 @@
 #include "ui/MainWindow.h"
 #include "mail/Connection.h"
 #include "messages/Filters.h"
-#include "operations/MsgBox.h"
+#include "dialogs/MsgBox.h"
 #include "operations/PressCancel.h"
-#include "operations/ProgressDialog.h"
+#include "dialogs/ProgressDialog.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
 #include "support/DovecotServer.h"
@@ -515,7 +515,7 @@ private slots:
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
         toppeek::test::PressCancelWhen cancel(
-            [&](toppeek::operations::TTFPro3&) { return window->messageView->rowCount() == 2; });
+            [&](toppeek::operations::ProgressDialog&) { return window->messageView->rowCount() == 2; });
         boxes_->answer(kIdYes);
         window->OpenConnection();
         QVERIFY(cancel.pressed());

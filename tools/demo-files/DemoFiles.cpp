@@ -1,6 +1,6 @@
 #include "DemoFiles.h"
 
-#include "core/Text.h"
+#include "core/Calendar.h"
 
 namespace toppeek::demo {
 

@@ -7,7 +7,7 @@
 //   settings_tool filename          prints the name the program gives the
 //                                   file beside its executable
 
-#include "core/Text.h"
+#include "core/Calendar.h"
 #include "storage/Settings.h"
 
 #include <cstdint>

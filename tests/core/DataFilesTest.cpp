@@ -2,7 +2,7 @@
 // user's configuration folder, made private. The tests run as root, for whom every folder is
 // writable, so the "not writable" answer comes through the seam.
 
-#include "core/Text.h"
+#include "core/DataFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +110,24 @@ TEST_F(DataFilePath, TheRealOneUsesTheTestsOwnWritableFolder) {
     if (!besides.empty()) {
         EXPECT_EQ(dataFilePath("toppeek-settings.dat"), besides);
     }
+}
+
+TEST(ProgramFilePath, UsesTheExecutablesFolderAndTheLastNameComponent) {
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    ASSERT_GT(n, 0);
+    std::string folder(exe, static_cast<std::size_t>(n));
+    folder.resize(folder.rfind('/') + 1);
+
+    if (folder.size() + 12 <= 260) {
+        EXPECT_EQ(programFilePath("settings.dat"), folder + "settings.dat");
+        EXPECT_EQ(programFilePath("/etc/elsewhere/settings.dat"), folder + "settings.dat");
+        EXPECT_EQ(programFilePath("../up/settings.dat"), folder + "settings.dat");
+    }
+    const std::string tooLong(300, 'n');
+    EXPECT_EQ(programFilePath(tooLong.c_str()), "");
+    EXPECT_LE(programFilePath(std::string(260 - folder.size(), 'x').c_str()).size(), 260u);
+    EXPECT_EQ(programFilePath(std::string(260 - folder.size(), 'x').c_str()).size(), 260u);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "operations/DisplayText.h"
+#include "dialogs/DisplayText.h"
 
 #include "messages/MailText.h"
 

@@ -1,8 +1,8 @@
-#include "operations/ProgressDialog.h"
+#include "dialogs/ProgressDialog.h"
 
-#include "operations/DisplayText.h"
-#include "operations/MsgBox.h"
-#include "operations/ProgramInfo.h"
+#include "dialogs/DisplayText.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgramInfo.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -18,7 +18,7 @@ namespace toppeek::operations {
 
 namespace {
 
-TTFPro3* gCurrent = nullptr;
+ProgressDialog* gCurrent = nullptr;
 bool gBusy = false;
 bool gCancel = false;
 // When pending events were last processed.
@@ -45,14 +45,14 @@ QString boundedText(const char* format, va_list args) {
     return displayText(text, cut);
 }
 
-void setLabel(QLabel* TTFPro3::*label, const char* format, va_list args) {
+void setLabel(QLabel* ProgressDialog::*label, const char* format, va_list args) {
     if (gCurrent != nullptr)
         (gCurrent->*label)->setText(boundedText(format, args));
 }
 
 } // namespace
 
-TTFPro3::TTFPro3(QWidget* owner) : QDialog(owner) {
+ProgressDialog::ProgressDialog(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("TTFPro3"));
     setWindowTitle(QStringLiteral("Processing"));
     setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
@@ -65,21 +65,21 @@ TTFPro3::TTFPro3(QWidget* owner) : QDialog(owner) {
     small.setPixelSize(11);
     setFont(small);
 
-    BCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    BCancel->setObjectName(QStringLiteral("BCancel"));
-    BCancel->setGeometry(96, 92, 75, 25);
-    Label1 = makeLabel(this, "Label1", 16, 8, 233, 13);
-    PBar = new QProgressBar(this);
-    PBar->setObjectName(QStringLiteral("PBar"));
-    PBar->setGeometry(12, 68, 237, 16);
-    PBar->setRange(0, 100);
-    PBar->setValue(0);
-    PBar->setTextVisible(false);
-    Label2 = makeLabel(this, "Label2", 16, 28, 233, 13);
-    Label3 = makeLabel(this, "Label3", 16, 48, 233, 13);
-    BCancel->setFocus();
+    cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("BCancel"));
+    cancelButton->setGeometry(96, 92, 75, 25);
+    progressLabel = makeLabel(this, "Label1", 16, 8, 233, 13);
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName(QStringLiteral("PBar"));
+    progressBar->setGeometry(12, 68, 237, 16);
+    progressBar->setRange(0, 100);
+    progressBar->setValue(0);
+    progressBar->setTextVisible(false);
+    statusLabel = makeLabel(this, "Label2", 16, 28, 233, 13);
+    spareLabel = makeLabel(this, "Label3", 16, 48, 233, 13);
+    cancelButton->setFocus();
 
-    connect(BCancel, &QPushButton::clicked, this, &TTFPro3::BCancelClick);
+    connect(cancelButton, &QPushButton::clicked, this, &ProgressDialog::cancelClicked);
     deferredPaint_.setSingleShot(true);
     connect(&deferredPaint_, &QTimer::timeout, this, [this] {
         QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
@@ -89,7 +89,7 @@ TTFPro3::TTFPro3(QWidget* owner) : QDialog(owner) {
         move(screen->availableGeometry().center() - rect().center());
 }
 
-bool TTFPro3::cancelAccepted() {
+bool ProgressDialog::cancelAccepted() {
     if (!confirm_)
         return true;
     confirming_ = true;
@@ -98,7 +98,7 @@ bool TTFPro3::cancelAccepted() {
     return accepted;
 }
 
-void TTFPro3::BCancelClick() {
+void ProgressDialog::cancelClicked() {
     // Once cancelled there is nothing more to ask; the operation is already on its way out.
     if (!running_ || confirming_)
         return;
@@ -106,7 +106,7 @@ void TTFPro3::BCancelClick() {
         running_ = false;
 }
 
-bool TTFPro3::FormCloseQuery() {
+bool ProgressDialog::canClose() {
     if (confirming_)
         return false;
     if (!confirm_) {
@@ -120,7 +120,7 @@ bool TTFPro3::FormCloseQuery() {
     return false;
 }
 
-bool TTFPro3::event(QEvent* event) {
+bool ProgressDialog::event(QEvent* event) {
     // The labels change several times per message, thousands of times a second, and painting
     // each change would cost more than the conversation itself. The widgets keep their dirty
     // areas; a request that comes too soon after the last paint is put off until the interval is
@@ -137,22 +137,22 @@ bool TTFPro3::event(QEvent* event) {
     return QDialog::event(event);
 }
 
-void TTFPro3::closeEvent(QCloseEvent* event) {
-    if (FormCloseQuery())
+void ProgressDialog::closeEvent(QCloseEvent* event) {
+    if (canClose())
         event->accept();
     else
         event->ignore();
 }
 
-void TTFPro3::reject() {
-    BCancel->click();
+void ProgressDialog::reject() {
+    cancelButton->click();
 }
 
 bool runWithProgress(const std::function<void()>& work, ConfirmCancel confirm) {
     if (gBusy)
         return false;
     gBusy = true;
-    auto dialog = std::make_unique<TTFPro3>();
+    auto dialog = std::make_unique<ProgressDialog>();
     dialog->setConfirmCancel(std::move(confirm));
     gCurrent = dialog.get();
     dialog->show();
@@ -169,7 +169,7 @@ bool progressBusy() {
     return gBusy;
 }
 
-TTFPro3* currentProgressDialog() {
+ProgressDialog* currentProgressDialog() {
     return gCurrent;
 }
 
@@ -185,23 +185,23 @@ void setProgressCaption(const char* format, ...) {
 void setProgressLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    setLabel(&TTFPro3::Label1, format, args);
+    setLabel(&ProgressDialog::progressLabel, format, args);
     va_end(args);
 }
 
 void setStatusLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    setLabel(&TTFPro3::Label2, format, args);
+    setLabel(&ProgressDialog::statusLabel, format, args);
     va_end(args);
 }
 
 void setProgressBar(int position, int maximum) {
     if (gCurrent == nullptr)
         return;
-    gCurrent->PBar->setMinimum(0);
-    gCurrent->PBar->setMaximum(maximum);
-    gCurrent->PBar->setValue(position);
+    gCurrent->progressBar->setMinimum(0);
+    gCurrent->progressBar->setMaximum(maximum);
+    gCurrent->progressBar->setValue(position);
 }
 
 bool progressRunning() {

@@ -1,6 +1,6 @@
-#include "operations/MsgBox.h"
+#include "dialogs/MsgBox.h"
 
-#include "operations/DisplayText.h"
+#include "dialogs/DisplayText.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,8 +1,8 @@
 // The program's message box: the real box for every flag combination in use (a timer presses
 // the button, so nothing waits on a person), and the responder that tests put in its place.
 
-#include "operations/DisplayText.h"
-#include "operations/MsgBox.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/DisplayText.h"
 #include "support/ScriptedMessageBoxes.h"
 
 #include <QAbstractButton>

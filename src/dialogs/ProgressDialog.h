@@ -30,25 +30,25 @@ using ConfirmCancel = std::function<bool()>;
 // Texts put into the caption and the labels are cut to this many bytes.
 inline constexpr int kProgressTextLimit = 255;
 
-class TTFPro3 : public QDialog {
+class ProgressDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TTFPro3(QWidget* owner = nullptr);
+    explicit ProgressDialog(QWidget* owner = nullptr);
 
-    QPushButton* BCancel;
-    QLabel* Label1;     // progress line
-    QProgressBar* PBar; // progress
-    QLabel* Label2;     // status line: the connection trace
-    QLabel* Label3;     // stays empty
+    QPushButton* cancelButton;
+    QLabel* progressLabel;     // progress line
+    QProgressBar* progressBar; // progress
+    QLabel* statusLabel;       // status line: the connection trace
+    QLabel* spareLabel;        // stays empty
 
     bool running() const { return running_; }
     void setConfirmCancel(ConfirmCancel confirm) { confirm_ = std::move(confirm); }
 
     // The Cancel button, and Esc.
-    void BCancelClick();
+    void cancelClicked();
     // The close box; true lets the dialog close (it is hidden, not freed).
-    bool FormCloseQuery();
+    bool canClose();
 
 protected:
     bool event(QEvent* event) override;
@@ -78,7 +78,7 @@ bool runWithProgress(const std::function<void()>& work, ConfirmCancel confirm);
 // True for exactly the duration of runWithProgress.
 bool progressBusy();
 // The dialog of the run in progress, or null.
-TTFPro3* currentProgressDialog();
+ProgressDialog* currentProgressDialog();
 
 // The current dialog's texts, printf-style, cut to kProgressTextLimit bytes. Without a current
 // dialog they do nothing.

@@ -1,7 +1,7 @@
 // The progress dialog, its runner and the two cancel flags, driven directly: the work step of a
 // run is a test function that pokes the dialog the way the operations and the user do.
 
-#include "operations/ProgressDialog.h"
+#include "dialogs/ProgressDialog.h"
 #include "support/ScriptedMessageBoxes.h"
 
 #include <QApplication>
@@ -24,7 +24,7 @@ using toppeek::test::ScriptedMessageBoxes;
 int progressDialogsAlive() {
     int count = 0;
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (qobject_cast<TTFPro3*>(widget) != nullptr)
+        if (qobject_cast<ProgressDialog*>(widget) != nullptr)
             ++count;
     return count;
 }
@@ -42,14 +42,14 @@ protected:
 };
 
 TEST_F(ProgressDialogTest, DesignOfTheDialog) {
-    TTFPro3 dialog;
+    ProgressDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), "Processing");
     EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(dialog.isModal());
     EXPECT_TRUE(dialog.running());
-    EXPECT_EQ(dialog.BCancel->text(), "&Cancel");
-    EXPECT_EQ(dialog.PBar->maximum(), 100);
-    for (QLabel* label : {dialog.Label1, dialog.Label2, dialog.Label3}) {
+    EXPECT_EQ(dialog.cancelButton->text(), "&Cancel");
+    EXPECT_EQ(dialog.progressBar->maximum(), 100);
+    for (QLabel* label : {dialog.progressLabel, dialog.statusLabel, dialog.spareLabel}) {
         EXPECT_TRUE(label->text().isEmpty());
         // Host names and server replies end up here; they must never be read as markup.
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
@@ -58,7 +58,7 @@ TEST_F(ProgressDialogTest, DesignOfTheDialog) {
 
 TEST_F(ProgressDialogTest, RunnerShowsTheDialogOnlyWhileTheWorkRuns) {
     bool ran = false;
-    TTFPro3* seen = nullptr;
+    ProgressDialog* seen = nullptr;
     bool result = runWithProgress(
         [&] {
             ran = true;
@@ -97,24 +97,24 @@ TEST_F(ProgressDialogTest, ASecondRunIsRefusedWithoutShowingAnything) {
 TEST_F(ProgressDialogTest, CaptionLinesAndBar) {
     runWithProgress(
         [&] {
-            TTFPro3& dialog = *currentProgressDialog();
+            ProgressDialog& dialog = *currentProgressDialog();
             setProgressCaption("Checking %s", "mail.example.com");
             setProgressLine("Message %d of %d", 3, 10);
             setStatusLine("%s", "STAT\r\n");
             EXPECT_EQ(dialog.windowTitle(), "Checking mail.example.com");
-            EXPECT_EQ(dialog.Label1->text(), "Message 3 of 10");
-            EXPECT_EQ(dialog.Label2->text(), "STAT\r\n");
-            EXPECT_TRUE(dialog.Label3->text().isEmpty());
+            EXPECT_EQ(dialog.progressLabel->text(), "Message 3 of 10");
+            EXPECT_EQ(dialog.statusLabel->text(), "STAT\r\n");
+            EXPECT_TRUE(dialog.spareLabel->text().isEmpty());
 
             setProgressBar(3, 10);
-            EXPECT_EQ(dialog.PBar->minimum(), 0);
-            EXPECT_EQ(dialog.PBar->maximum(), 10);
-            EXPECT_EQ(dialog.PBar->value(), 3);
+            EXPECT_EQ(dialog.progressBar->minimum(), 0);
+            EXPECT_EQ(dialog.progressBar->maximum(), 10);
+            EXPECT_EQ(dialog.progressBar->value(), 3);
             // The maximum is set before the position, so a position beyond the old maximum of
             // 10 is kept.
             setProgressBar(150, 250);
-            EXPECT_EQ(dialog.PBar->maximum(), 250);
-            EXPECT_EQ(dialog.PBar->value(), 150);
+            EXPECT_EQ(dialog.progressBar->maximum(), 250);
+            EXPECT_EQ(dialog.progressBar->value(), 150);
         },
         {});
     // Without a dialog they do nothing (and do not crash).
@@ -144,9 +144,9 @@ private:
 TEST_F(ProgressDialogTest, RapidChangesArePaintedTogetherAndTheLastOneIsShown) {
     runWithProgress(
         [&] {
-            TTFPro3& dialog = *currentProgressDialog();
+            ProgressDialog& dialog = *currentProgressDialog();
             ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-            PaintRecorder recorder(dialog.Label1);
+            PaintRecorder recorder(dialog.progressLabel);
             for (int i = 1; i <= 500; ++i) {
                 setProgressLine("Message %d of 500", i);
                 processPendingEvents();
@@ -166,24 +166,24 @@ TEST_F(ProgressDialogTest, RapidChangesArePaintedTogetherAndTheLastOneIsShown) {
 TEST_F(ProgressDialogTest, TextsAreCutTo255Bytes) {
     runWithProgress(
         [&] {
-            TTFPro3& dialog = *currentProgressDialog();
+            ProgressDialog& dialog = *currentProgressDialog();
             const std::string longName(300, 'h');
             setProgressCaption("%s", longName.c_str());
             setProgressLine("%s", longName.c_str());
             setStatusLine("Looking up %s", longName.c_str());
             EXPECT_EQ(dialog.windowTitle(), QString(255, 'h'));
-            EXPECT_EQ(dialog.Label1->text(), QString(255, 'h'));
-            EXPECT_EQ(dialog.Label2->text().size(), 255);
+            EXPECT_EQ(dialog.progressLabel->text(), QString(255, 'h'));
+            EXPECT_EQ(dialog.statusLabel->text().size(), 255);
 
             // UTF-8 cut inside a character: the broken end is dropped, the rest stays UTF-8.
             std::string accents;
             for (int i = 0; i < 200; ++i)
                 accents += "\xC3\xA9"; // é
             setProgressLine("%s", accents.c_str());
-            EXPECT_EQ(dialog.Label1->text(), QString(127, QChar(0xE9)));
+            EXPECT_EQ(dialog.progressLabel->text(), QString(127, QChar(0xE9)));
             // Bytes that are not UTF-8 show as Latin-1.
             setProgressLine("%s", "caf\xE9");
-            EXPECT_EQ(dialog.Label1->text(), QString::fromUtf8("caf\xC3\xA9"));
+            EXPECT_EQ(dialog.progressLabel->text(), QString::fromUtf8("caf\xC3\xA9"));
         },
         {});
 }
@@ -192,7 +192,7 @@ TEST_F(ProgressDialogTest, CancelAnsweredNoChangesNothing) {
     boxes.answer(kIdNo);
     EXPECT_TRUE(runWithProgress(
         [&] {
-            currentProgressDialog()->BCancel->click();
+            currentProgressDialog()->cancelButton->click();
             EXPECT_TRUE(progressRunning());
             EXPECT_FALSE(cancelRequested());
         },
@@ -207,13 +207,13 @@ TEST_F(ProgressDialogTest, CancelAnsweredYesSetsBothFlagsAndTheRunReportsIt) {
     boxes.answer(kIdYes);
     EXPECT_FALSE(runWithProgress(
         [&] {
-            TTFPro3& dialog = *currentProgressDialog();
-            dialog.BCancel->click();
+            ProgressDialog& dialog = *currentProgressDialog();
+            dialog.cancelButton->click();
             EXPECT_FALSE(progressRunning());
             EXPECT_TRUE(cancelRequested());
             // The dialog stays up until the work is over; a second click asks nothing more.
             EXPECT_TRUE(dialog.isVisible());
-            dialog.BCancel->click();
+            dialog.cancelButton->click();
         },
         confirmCancel));
     EXPECT_EQ(boxes.flags(), std::vector<unsigned>{0x24});
@@ -225,7 +225,7 @@ TEST_F(ProgressDialogTest, EscPressesCancel) {
     int asked = 0;
     EXPECT_FALSE(runWithProgress(
         [&] {
-            TTFPro3& dialog = *currentProgressDialog();
+            ProgressDialog& dialog = *currentProgressDialog();
             QTest::keyClick(&dialog, Qt::Key_Escape);
             EXPECT_TRUE(dialog.isVisible());
         },
@@ -235,15 +235,15 @@ TEST_F(ProgressDialogTest, EscPressesCancel) {
 
 TEST_F(ProgressDialogTest, ClicksDuringTheQuestionAskNoSecondQuestion) {
     boxes.whileShown([](const ScriptedMessageBoxes::Request&) {
-        TTFPro3* dialog = currentProgressDialog();
-        dialog->BCancel->click();
+        ProgressDialog* dialog = currentProgressDialog();
+        dialog->cancelButton->click();
         dialog->close();
     });
     boxes.answer(kIdNo);
     EXPECT_TRUE(runWithProgress(
         [&] {
-            TTFPro3& dialog = *currentProgressDialog();
-            dialog.BCancel->click();
+            ProgressDialog& dialog = *currentProgressDialog();
+            dialog.cancelButton->click();
             EXPECT_TRUE(dialog.isVisible());
         },
         confirmCancel));
@@ -253,15 +253,15 @@ TEST_F(ProgressDialogTest, ClicksDuringTheQuestionAskNoSecondQuestion) {
 TEST_F(ProgressDialogTest, WithoutConfirmationCancelStopsAtOnce) {
     EXPECT_FALSE(runWithProgress(
         [&] {
-            TTFPro3& dialog = *currentProgressDialog();
-            dialog.BCancel->click();
+            ProgressDialog& dialog = *currentProgressDialog();
+            dialog.cancelButton->click();
             EXPECT_FALSE(progressRunning());
         },
         {}));
     // The close box clears the flag too, but the dialog stays.
     EXPECT_FALSE(runWithProgress(
         [&] {
-            TTFPro3& dialog = *currentProgressDialog();
+            ProgressDialog& dialog = *currentProgressDialog();
             EXPECT_FALSE(dialog.close());
             EXPECT_TRUE(dialog.isVisible());
             EXPECT_FALSE(progressRunning());
@@ -277,7 +277,7 @@ TEST_F(ProgressDialogTest, CloseBoxAnsweredYesHidesTheDialogWhileTheRunnerWaits)
     bool hidden = false;
     EXPECT_FALSE(runWithProgress(
         [&] {
-            TTFPro3* dialog = currentProgressDialog();
+            ProgressDialog* dialog = currentProgressDialog();
             QTimer::singleShot(0, dialog, [dialog] { dialog->close(); });
             hidden = QTest::qWaitFor([dialog] { return !dialog->isVisible(); }, 5000);
             // Hidden, not gone: the runner frees it only when the work returns.
@@ -295,7 +295,7 @@ TEST_F(ProgressDialogTest, CloseBoxAnsweredNoKeepsTheDialog) {
     boxes.answer(kIdNo);
     EXPECT_TRUE(runWithProgress(
         [&] {
-            TTFPro3& dialog = *currentProgressDialog();
+            ProgressDialog& dialog = *currentProgressDialog();
             EXPECT_FALSE(dialog.close());
             EXPECT_TRUE(dialog.isVisible());
             EXPECT_TRUE(progressRunning());
@@ -309,7 +309,7 @@ TEST_F(ProgressDialogTest, ConnectionStatusOnTheStatusLine) {
     using toppeek::mail::ConnectStatus;
     runWithProgress(
         [&] {
-            QLabel& status = *currentProgressDialog()->Label2;
+            QLabel& status = *currentProgressDialog()->statusLabel;
             ConnectionControl control;
             control.statusText = "mail.example.com";
             control.status = ConnectStatus::Resolving;
