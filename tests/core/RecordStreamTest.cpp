@@ -1,5 +1,6 @@
 #include "core/RecordStream.h"
 #include "core/TextList.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,14 +19,6 @@ using Bytes = std::vector<unsigned char>;
 
 class RecordStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("core-record-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     std::string path(const char* name = "file.dat") const { return (dir_ / name).string(); }
 
     Bytes contents(const std::string& file) const {
@@ -53,7 +46,8 @@ protected:
         return RecordStream::open(path(), false);
     }
 
-    std::filesystem::path dir_;
+    toppeek::test::TemporaryFolder folder_{"core-record"};
+    const std::filesystem::path& dir_ = folder_.path();
 };
 
 TEST_F(RecordStreamTest, FieldsAreStoredLittleEndianWithLengthPrefixedTexts) {
