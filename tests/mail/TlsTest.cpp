@@ -6,7 +6,9 @@
 #include "mail/Tls.h"
 #include "mail/Pop3.h"
 #include "support/DovecotServer.h"
+#include "support/ProcessTrust.h"
 #include "support/ScriptedPop3Server.h"
+#include "support/TemporaryFolder.h"
 #include "support/TestCertificates.h"
 
 #include <gtest/gtest.h>

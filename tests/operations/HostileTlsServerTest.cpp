@@ -15,6 +15,7 @@
 #include "operations/ProgressDialog.h"
 #include "support/HostileServer.h"
 #include "support/MailboxOperationsFixture.h"
+#include "support/ProcessTrust.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestCertificates.h"
 #include "support/TlsServerSide.h"

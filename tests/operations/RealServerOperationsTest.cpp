@@ -10,7 +10,9 @@
 #include "support/DovecotServer.h"
 #include "support/MailboxOperationsFixture.h"
 #include "support/MailutilsServer.h"
+#include "support/ProcessTrust.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/TemporaryFolder.h"
 #include "support/TestCertificates.h"
 
 #include <QLabel>

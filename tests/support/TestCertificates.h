@@ -1,8 +1,5 @@
 #pragma once
 
-#include "support/TemporaryFolder.h"
-
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,28 +34,6 @@ public:
 private:
     void* key_ = nullptr;         // EVP_PKEY
     void* certificate_ = nullptr; // X509
-};
-
-// This process trusts the PEM certificates through SSL_CERT_FILE while the object lives, and
-// trusts again what it trusted before once the object goes. Alone, the system's certificate
-// folder is hidden as well, so that no authority but these is trusted.
-class ProcessTrust {
-public:
-    enum class Beside { SystemAuthorities, Nothing };
-
-    explicit ProcessTrust(const std::string& pem, Beside beside = Beside::SystemAuthorities);
-    ~ProcessTrust();
-    ProcessTrust(const ProcessTrust&) = delete;
-    ProcessTrust& operator=(const ProcessTrust&) = delete;
-
-    // False when the trust file could not be written; the process trusts nothing new then.
-    bool valid() const { return valid_; }
-
-private:
-    TemporaryFolder folder_{"toppeek-trust"};
-    bool valid_ = false;
-    std::optional<std::string> previousFile_;
-    std::optional<std::string> previousFolder_;
 };
 
 } // namespace toppeek::test

@@ -10,8 +10,8 @@
 #include "mail/Connection.h"
 #include "messages/Filters.h"
 #include "operations/MailboxOperations.h"
+#include "support/ProcessTrust.h"
 #include "support/ScriptedMessageBoxes.h"
-#include "support/TestCertificates.h"
 #include "ui/Options.h"
 
 #include <QPushButton>
