@@ -3,6 +3,7 @@
 // writable, so the "not writable" answer comes through the seam.
 
 #include "core/DataFiles.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -22,14 +23,9 @@ bool neverWritable(const std::string&) {
 class DataFilePath : public testing::Test {
 protected:
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("toppeek-datafile-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
         fs::create_directories(root / "bin");
         surroundings.programFolder = (root / "bin").string() + "/";
     }
-    void TearDown() override { fs::remove_all(root); }
 
     static unsigned modeOf(const fs::path& folder) {
         struct stat status {};
@@ -37,7 +33,8 @@ protected:
         return status.st_mode & 07777;
     }
 
-    fs::path root;
+    toppeek::test::TemporaryFolder folder{"toppeek-datafile"};
+    const fs::path root = folder.path();
     DataFileSurroundings surroundings;
 };
 

@@ -1,4 +1,5 @@
 #include "core/RecordStream.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +18,6 @@ using Bytes = std::vector<unsigned char>;
 
 class RecordStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("core-record-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     std::string path(const char* name = "file.dat") const { return (dir_ / name).string(); }
 
     Bytes contents(const std::string& file) const {
@@ -52,7 +45,8 @@ protected:
         return RecordStream::open(path(), false);
     }
 
-    std::filesystem::path dir_;
+    toppeek::test::TemporaryFolder folder_{"core-record"};
+    const std::filesystem::path& dir_ = folder_.path();
 };
 
 // A stored text taken back apart: its 16-bit length, then that many bytes.

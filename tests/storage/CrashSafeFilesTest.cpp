@@ -245,7 +245,7 @@ void report(const char* what, const Figures& figures) {
 TEST(CrashSafeFiles, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
     TempDir dir, scratch;
     Figures figures;
-    killRepeatedly(dir.path.string(), scratch.path.string(), "", 0, figures);
+    killRepeatedly(dir.path().string(), scratch.path().string(), "", 0, figures);
     report("killed saves", figures);
     EXPECT_EQ(figures.trials, killTrials());
     // Kills landing between the saves only would prove nothing.
@@ -269,7 +269,7 @@ TEST(CrashSafeFiles, AKilledSaveOnAFileSystemRunningOutOfSpace) {
     } unmount{mountPoint};
 
     Figures figures;
-    killRepeatedly(mountPoint, scratch.path.string(), mountPoint + "/filler", kSpace, figures);
+    killRepeatedly(mountPoint, scratch.path().string(), mountPoint + "/filler", kSpace, figures);
     report("killed saves running out of space", figures);
     EXPECT_EQ(figures.trials, killTrials());
     EXPECT_GT(figures.failed, 0) << "no save ran out of space";

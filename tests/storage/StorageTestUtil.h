@@ -1,39 +1,16 @@
 // Files, directories and stored-field bytes for the storage tests.
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
+#include "support/TemporaryFolder.h"
+
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <string>
 #include <string_view>
 
 namespace storage_test {
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "toppeek-XXXXXX").string();
-        path = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(std::string_view name) const { return (path / name).string(); }
-    std::set<std::string> names() const {
-        std::set<std::string> result;
-        for (const auto& entry : std::filesystem::directory_iterator(path))
-            result.insert(entry.path().filename().string());
-        return result;
-    }
-
-    std::filesystem::path path;
-};
+using TempDir = toppeek::test::TemporaryFolder;
 
 inline std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,5 +1,6 @@
-// The dialogs need a QApplication for the whole run. Without a display the tests use the
-// offscreen platform, so that they also run by hand on a machine without one.
+// The main() of the GoogleTest programs whose code shows dialogs: they need a QApplication for
+// the whole run. Without a display the tests use the offscreen platform, so that they also run
+// by hand on a machine without one.
 
 #include <QApplication>
 

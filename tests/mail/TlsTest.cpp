@@ -1,18 +1,19 @@
-// Secured POP3: host texts with their schemes, POP3 over TLS and STLS against a Dovecot that
-// takes secured logins only, certificates that must be refused, a server without STLS, and a
-// cancel while the handshake waits. The certificates come from an authority made up by the test,
-// which the client trusts through SSL_CERT_FILE in this process only.
+// Secured POP3: POP3 over TLS and STLS against a Dovecot that takes secured logins only,
+// certificates that must be refused, a server without STLS, and a cancel while the handshake
+// waits. The certificates come from an authority made up by the test, which the client trusts
+// through SSL_CERT_FILE in this process only.
 
-#include "mail/Pop3.h"
 #include "mail/Tls.h"
+#include "mail/Pop3.h"
 #include "support/DovecotServer.h"
+#include "support/ProcessTrust.h"
 #include "support/ScriptedPop3Server.h"
+#include "support/TemporaryFolder.h"
 #include "support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -28,35 +29,11 @@ using toppeek::test::AfterReply;
 using toppeek::test::DovecotServer;
 using toppeek::test::DovecotTls;
 using toppeek::test::IssuedCertificate;
+using toppeek::test::ProcessTrust;
 using toppeek::test::ScriptedPop3Server;
+using toppeek::test::TemporaryFolder;
 using toppeek::test::TestAuthority;
 namespace fs = std::filesystem;
-
-TEST(ServerAddress, SchemesPortsAndPlainHosts) {
-    auto tls = parseServerAddress("pop3s://mail.example.com");
-    ASSERT_TRUE(tls);
-    EXPECT_EQ(tls->security, Security::Tls);
-    EXPECT_EQ(tls->target.name, "mail.example.com");
-    EXPECT_EQ(tls->target.port, 0);
-
-    auto startTls = parseServerAddress("POP3+STLS://mail.example.com:1110");
-    ASSERT_TRUE(startTls);
-    EXPECT_EQ(startTls->security, Security::StartTls);
-    EXPECT_EQ(startTls->target.name, "mail.example.com");
-    EXPECT_EQ(startTls->target.port, 1110);
-
-    // Without a scheme the text means what it always did.
-    auto plain = parseServerAddress("mail.example.com:2110");
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->security, Security::None);
-    EXPECT_EQ(plain->target.name, "mail.example.com");
-    EXPECT_EQ(plain->target.port, 2110);
-
-    EXPECT_FALSE(parseServerAddress("imaps://mail.example.com"));
-    EXPECT_FALSE(parseServerAddress("pop3s://"));
-    EXPECT_FALSE(parseServerAddress("pop3s://mail.example.com:0"));
-    EXPECT_FALSE(parseServerAddress("pop3+stls://mail.example.com:pop"));
-}
 
 const std::string kPassword = "s3cret-Pw";
 
@@ -72,7 +49,9 @@ void writeText(const fs::path& path, const std::string& text) {
 
 // The certificates of the run and the servers that present them; made once per process.
 struct Fixture {
-    fs::path dir;
+    TemporaryFolder folder{"toppeek-tls"};
+    const fs::path dir = folder.path();
+    std::unique_ptr<ProcessTrust> trust;
     std::string failure;
     std::unique_ptr<DovecotServer> good;
     // By kind of bad certificate: "expired", "other name", "untrusted".
@@ -81,9 +60,6 @@ struct Fixture {
     ~Fixture() {
         good.reset();
         bad.clear();
-        std::error_code ignored;
-        if (!dir.empty())
-            fs::remove_all(dir, ignored);
     }
 
     std::unique_ptr<DovecotServer> server(const std::string& name,
@@ -99,25 +75,24 @@ struct Fixture {
     }
 
     bool make() {
-        char pattern[] = "/tmp/toppeek-tls-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
+        if (!folder.valid()) {
             failure = "no temporary directory";
             return false;
         }
-        dir = pattern;
-        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                 fs::perms::others_read | fs::perms::others_exec);
+        folder.letOthersRead();
         TestAuthority authority("TopPeek Test Authority");
         TestAuthority stranger("Some Other Authority");
         if (!authority.valid() || !stranger.valid()) {
             failure = "could not make the test authorities";
             return false;
         }
-        const fs::path trusted = dir / "trusted.pem";
-        writeText(trusted, authority.certificatePem());
         // Only this process trusts the test authority, and only it.
-        ::setenv("SSL_CERT_FILE", trusted.c_str(), 1);
-        ::setenv("SSL_CERT_DIR", (dir / "no-such-folder").c_str(), 1);
+        trust = std::make_unique<ProcessTrust>(authority.certificatePem(),
+                                               ProcessTrust::Beside::Nothing);
+        if (!trust->valid()) {
+            failure = "could not write the trust file";
+            return false;
+        }
 
         const std::vector<std::string> local = {"DNS:localhost", "IP:127.0.0.1"};
         good = server("good",

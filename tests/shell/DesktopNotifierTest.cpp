@@ -70,7 +70,7 @@ NoticeText newMail() {
 
 } // namespace
 
-class DesktopNotifierScenarios : public QObject {
+class DesktopNotifierTest : public QObject {
     Q_OBJECT
 private slots:
     void sendsTheNoticeAndReportsTheClick() {
@@ -136,5 +136,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(DesktopNotifierScenarios)
-#include "DesktopNotifierScenarios.moc"
+QTEST_GUILESS_MAIN(DesktopNotifierTest)
+#include "DesktopNotifierTest.moc"

@@ -283,4 +283,4 @@ int main(int argc, char** argv) {
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "help_test.moc"
+#include "HelpTest.moc"

@@ -3,10 +3,11 @@
 // them. Message boxes are answered by the test; cancels are pressed from timers, so they arrive
 // through the operation's own event processing as a user's click would.
 
+#include "operations/MailboxOperations.h"
 #include "PressCancel.h"
 #include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
-#include "operations/MailboxOperations.h"
+#include "support/MailboxOperationsFixture.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ScriptedPop3Server.h"
 #include <algorithm>
@@ -29,6 +30,7 @@ namespace {
 using namespace toppeek::operations;
 using namespace std::chrono_literals;
 using toppeek::test::AfterReply;
+using toppeek::test::MailboxOperationsFixture;
 using toppeek::test::PressCancelWhen;
 using toppeek::test::ReplyPiece;
 using toppeek::test::ScriptedMessageBoxes;
@@ -108,11 +110,8 @@ Lines commands(const ScriptedPop3Server& server) {
     return lines;
 }
 
-class MailboxOperationsTest : public testing::Test {
+class MailboxOperationsTest : public MailboxOperationsFixture<> {
 protected:
-    static void SetUpTestSuite() { toppeek::mail::startConnectionLayer(); }
-    static void TearDownTestSuite() { toppeek::mail::stopConnectionLayer(); }
-
     void SetUp() override {
         account.accountTag = 7;
         account.userName = "alice";
@@ -195,14 +194,8 @@ protected:
         return total;
     }
 
-    Account account;
-    std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
-    std::unique_ptr<MessageList> list = createMessageList();
-    OperationOptions options;
     Numbers callbacks;
     int pressCancelAfterEntry = -1;
-    ScriptedMessageBoxes boxes;
 };
 
 TEST_F(MailboxOperationsTest, CheckListsTheFirstMaximumMessagesInOrder) {

@@ -14,6 +14,8 @@
 #include "dialogs/ProgressDialog.h"
 #include "operations/MailboxOperations.h"
 #include "support/HostileServer.h"
+#include "support/MailboxOperationsFixture.h"
+#include "support/ProcessTrust.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TestCertificates.h"
 #include "support/TlsServerSide.h"
@@ -25,8 +27,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -42,13 +42,14 @@ using namespace std::chrono_literals;
 using toppeek::test::HostilePeer;
 using toppeek::test::HostileServer;
 using toppeek::test::IssuedCertificate;
+using toppeek::test::MailboxOperationsFixture;
+using toppeek::test::ProcessTrust;
 using toppeek::test::recordLengths;
 using toppeek::test::ScriptedMessageBoxes;
 using toppeek::test::TestAuthority;
 using toppeek::test::TlsServerSide;
 using toppeek::test::TlsVersion;
 using Clock = std::chrono::steady_clock;
-namespace fs = std::filesystem;
 
 using toppeek::test::hostile::bytes;
 using toppeek::test::hostile::Exchange;
@@ -223,46 +224,29 @@ struct Outcome {
     std::string received;
 };
 
-class HostileTlsServerTest : public testing::Test {
+class HostileTlsServerTest : public MailboxOperationsFixture<> {
 protected:
     static void SetUpTestSuite() {
-        toppeek::mail::startConnectionLayer();
-        char pattern[] = "/tmp/toppeek-hostile-tls-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr)
-            return;
-        trustDir() = pattern;
+        MailboxOperationsFixture::SetUpTestSuite();
         TestAuthority authority("TopPeek Hostile Test Authority");
         identity() = authority.issue("127.0.0.1", {"IP:127.0.0.1", "DNS:localhost"});
-        fs::path trusted = trustDir() / "trusted.pem";
-        std::ofstream(trusted, std::ios::binary) << authority.certificatePem();
-        if (const char* before = std::getenv("SSL_CERT_FILE"))
-            previousTrust() = before;
         // The test authority is trusted by this process only, while this suite runs.
-        ::setenv("SSL_CERT_FILE", trusted.c_str(), 1);
+        trust() = std::make_unique<ProcessTrust>(authority.certificatePem());
     }
 
     static void TearDownTestSuite() {
-        if (previousTrust())
-            ::setenv("SSL_CERT_FILE", previousTrust()->c_str(), 1);
-        else
-            ::unsetenv("SSL_CERT_FILE");
-        std::error_code ignored;
-        if (!trustDir().empty())
-            fs::remove_all(trustDir(), ignored);
-        toppeek::mail::stopConnectionLayer();
+        trust().reset();
+        MailboxOperationsFixture::TearDownTestSuite();
     }
 
-    static fs::path& trustDir() {
-        static fs::path dir;
-        return dir;
-    }
-    static std::optional<std::string>& previousTrust() {
-        static std::optional<std::string> value;
+    static std::unique_ptr<ProcessTrust>& trust() {
+        static std::unique_ptr<ProcessTrust> value;
         return value;
     }
 
     void SetUp() override {
         ASSERT_FALSE(identity().certificate.empty()) << "no certificate for the hostile servers";
+        ASSERT_TRUE(trust() && trust()->valid()) << "the test authority is not trusted";
         account.accountTag = 3;
         account.userName = "alice";
         account.password = "secret";
@@ -381,13 +365,6 @@ protected:
     static void report(const char* what, int cases) {
         std::printf("[   INFO   ] %s: %d cases\n", what, cases);
     }
-
-    Account account;
-    std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
-    std::unique_ptr<MessageList> list = createMessageList();
-    OperationOptions options;
-    ScriptedMessageBoxes boxes;
 };
 
 // ---- A whole secured check, the ground the other cases break ----

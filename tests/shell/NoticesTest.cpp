@@ -2,12 +2,12 @@
 
 #include "shell/Notices.h"
 
-#include "HttpTestServer.h"
 #include "core/Calendar.h"
 #include "dialogs/MsgBox.h"
 #include "shell/Help.h"
 #include "shell/UpdateCheck.h"
 #include "shell/WebLinks.h"
+#include "support/HttpTestServer.h"
 #include "support/ModalDialogDriver.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "ui/HelpContext.h"
@@ -159,4 +159,4 @@ int main(int argc, char** argv) {
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "notices_test.moc"
+#include "NoticesTest.moc"

@@ -2,10 +2,10 @@
 // neither holds the window back nor its closing, and an answer that arrives later asks its
 // question over the window and has its day saved with the settings.
 
-#include "HttpTestServer.h"
 #include "core/Calendar.h"
 #include "shell/UpdateCheck.h"
 #include "storage/Settings.h"
+#include "support/HttpTestServer.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "ui/MainWindow.h"
 
@@ -113,4 +113,4 @@ private slots:
 };
 
 QTEST_MAIN(StartupCheckTest)
-#include "startup_check_test.moc"
+#include "StartupCheckTest.moc"

@@ -8,20 +8,20 @@
 #include "mail/Pop3.h"
 #include "operations/MailboxOperations.h"
 #include "support/DovecotServer.h"
+#include "support/MailboxOperationsFixture.h"
 #include "support/MailutilsServer.h"
+#include "support/ProcessTrust.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/TemporaryFolder.h"
 #include "support/TestCertificates.h"
 
 #include <QLabel>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,9 +29,12 @@ namespace {
 
 using namespace toppeek::operations;
 using toppeek::test::DovecotServer;
+using toppeek::test::MailboxOperationsFixture;
 using toppeek::test::MailutilsServer;
+using toppeek::test::ProcessTrust;
 using toppeek::test::RealPop3Server;
 using toppeek::test::ScriptedMessageBoxes;
+using toppeek::test::TemporaryFolder;
 
 constexpr int kMessages = 300;
 const char* const kUser = "carol";
@@ -57,11 +60,8 @@ std::vector<std::string> subjectsOf(const MessageList& list) {
     return subjects;
 }
 
-class RealServerOperations : public testing::TestWithParam<bool> {
+class RealServerOperations : public MailboxOperationsFixture<testing::TestWithParam<bool>> {
 protected:
-    static void SetUpTestSuite() { toppeek::mail::startConnectionLayer(); }
-    static void TearDownTestSuite() { toppeek::mail::stopConnectionLayer(); }
-
     void SetUp() override {
         server.addUser(kUser, kPassword);
         for (int n = 1; n <= kMessages; ++n)
@@ -86,11 +86,6 @@ protected:
 
     DovecotServer server;
     std::vector<int> sizes; // by message number - 1
-    Account account;
-    std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
-    OperationOptions options;
-    ScriptedMessageBoxes boxes;
 };
 
 TEST_P(RealServerOperations, CheckMarkRemoveAndCheckAgain) {
@@ -163,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(Dovecot, RealServerOperations, testing::Values(false, t
 
 // A real server chosen by the test's parameter (mailutils pop3d when true, else Dovecot), holding
 // kUser's messages 1..count, and an account that logs in to it.
-class OnEitherRealServer : public testing::TestWithParam<bool> {
+class OnEitherRealServer : public MailboxOperationsFixture<testing::TestWithParam<bool>> {
 protected:
     void startServer(std::unique_ptr<RealPop3Server> chosen, int count) {
         server = std::move(chosen);
@@ -178,11 +173,6 @@ protected:
     }
 
     std::unique_ptr<RealPop3Server> server;
-    Account account;
-    std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
-    OperationOptions options;
-    ScriptedMessageBoxes boxes;
 };
 
 // Another client changes the mailbox between the check and the next operation, as a mail client
@@ -191,9 +181,6 @@ protected:
 // the list then names the server's messages under their numbers.
 class ChangedMailbox : public OnEitherRealServer {
 protected:
-    static void SetUpTestSuite() { toppeek::mail::startConnectionLayer(); }
-    static void TearDownTestSuite() { toppeek::mail::stopConnectionLayer(); }
-
     void SetUp() override {
         if (GetParam())
             startServer(std::make_unique<MailutilsServer>(), 8);
@@ -279,54 +266,44 @@ protected:
     static constexpr int kCount = 120;
 
     static void SetUpTestSuite() {
-        toppeek::mail::startConnectionLayer();
-        char pattern[] = "/tmp/toppeek-pipelined-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr)
+        OnEitherRealServer::SetUpTestSuite();
+        certificates() = std::make_unique<TemporaryFolder>("toppeek-pipelined");
+        if (!certificates()->valid())
             return;
-        trustDir() = pattern;
-        std::filesystem::permissions(
-            trustDir(), std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
-            std::filesystem::perm_options::add);
+        certificates()->letOthersRead();
         toppeek::test::TestAuthority authority("TopPeek Pipelining Test Authority");
         auto issued = authority.issue("127.0.0.1", {"IP:127.0.0.1", "DNS:localhost"});
-        std::ofstream(trustDir() / "trusted.pem", std::ios::binary) << authority.certificatePem();
-        std::ofstream(trustDir() / "server.pem", std::ios::binary) << issued.certificate;
-        std::ofstream(trustDir() / "server.key", std::ios::binary) << issued.key;
-        if (const char* before = std::getenv("SSL_CERT_FILE"))
-            previousTrust() = before;
+        std::ofstream(certificates()->file("server.pem"), std::ios::binary) << issued.certificate;
+        std::ofstream(certificates()->file("server.key"), std::ios::binary) << issued.key;
         // The test authority is trusted by this process only, while this suite runs.
-        ::setenv("SSL_CERT_FILE", (trustDir() / "trusted.pem").c_str(), 1);
+        trust() = std::make_unique<ProcessTrust>(authority.certificatePem());
     }
 
     static void TearDownTestSuite() {
-        if (previousTrust())
-            ::setenv("SSL_CERT_FILE", previousTrust()->c_str(), 1);
-        else
-            ::unsetenv("SSL_CERT_FILE");
-        std::error_code ignored;
-        if (!trustDir().empty())
-            std::filesystem::remove_all(trustDir(), ignored);
-        toppeek::mail::stopConnectionLayer();
+        trust().reset();
+        certificates().reset();
+        OnEitherRealServer::TearDownTestSuite();
     }
 
-    static std::filesystem::path& trustDir() {
-        static std::filesystem::path dir;
-        return dir;
+    // The server's certificate and key, read by a server running as another user.
+    static std::unique_ptr<TemporaryFolder>& certificates() {
+        static std::unique_ptr<TemporaryFolder> folder;
+        return folder;
     }
-    static std::optional<std::string>& previousTrust() {
-        static std::optional<std::string> value;
+    static std::unique_ptr<ProcessTrust>& trust() {
+        static std::unique_ptr<ProcessTrust> value;
         return value;
     }
 
     void SetUp() override {
-        ASSERT_FALSE(trustDir().empty());
+        ASSERT_TRUE(certificates()->valid() && trust() && trust()->valid());
         settings->maxMessages = 1000;
         if (GetParam()) {
             startServer(std::make_unique<MailutilsServer>(), kCount);
             return;
         }
         startServer(std::make_unique<DovecotServer>(toppeek::test::DovecotTls{
-                        trustDir() / "server.pem", trustDir() / "server.key"}),
+                        certificates()->file("server.pem"), certificates()->file("server.key")}),
                     kCount);
         if (HasFatalFailure())
             return;

@@ -12,6 +12,33 @@ namespace {
 
 using namespace toppeek::mail;
 
+// The host text read back: its scheme says how the connection is secured.
+TEST(ServerAddressTest, SchemesPortsAndPlainHosts) {
+    auto tls = parseServerAddress("pop3s://mail.example.com");
+    ASSERT_TRUE(tls);
+    EXPECT_EQ(tls->security, Security::Tls);
+    EXPECT_EQ(tls->target.name, "mail.example.com");
+    EXPECT_EQ(tls->target.port, 0);
+
+    auto startTls = parseServerAddress("POP3+STLS://mail.example.com:1110");
+    ASSERT_TRUE(startTls);
+    EXPECT_EQ(startTls->security, Security::StartTls);
+    EXPECT_EQ(startTls->target.name, "mail.example.com");
+    EXPECT_EQ(startTls->target.port, 1110);
+
+    // Without a scheme the text means what it always did.
+    auto plain = parseServerAddress("mail.example.com:2110");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->security, Security::None);
+    EXPECT_EQ(plain->target.name, "mail.example.com");
+    EXPECT_EQ(plain->target.port, 2110);
+
+    EXPECT_FALSE(parseServerAddress("imaps://mail.example.com"));
+    EXPECT_FALSE(parseServerAddress("pop3s://"));
+    EXPECT_FALSE(parseServerAddress("pop3s://mail.example.com:0"));
+    EXPECT_FALSE(parseServerAddress("pop3+stls://mail.example.com:pop"));
+}
+
 // The port is written only when it is not the one the security goes to anyway, so that a
 // plain account on the usual port keeps the bare name it always had.
 TEST(ServerAddressTest, WritesTheSchemeAndOnlyAPortThatDiffers) {

@@ -8,10 +8,11 @@
 // TOPPEEK_HOSTILE_LONG=1 runs the long version (scripts/hostile.sh): every cut also with a reset
 // and with the replies in single bytes, whole conversations trickled, more garbage.
 
+#include "support/HostileServer.h"
 #include "HostileCases.h"
 #include "dialogs/ProgressDialog.h"
 #include "operations/MailboxOperations.h"
-#include "support/HostileServer.h"
+#include "support/MailboxOperationsFixture.h"
 #include "support/ScriptedMessageBoxes.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,7 @@ using namespace toppeek::operations;
 using namespace std::chrono_literals;
 using toppeek::test::HostilePeer;
 using toppeek::test::HostileServer;
+using toppeek::test::MailboxOperationsFixture;
 using toppeek::test::ScriptedMessageBoxes;
 using Clock = std::chrono::steady_clock;
 
@@ -223,11 +225,8 @@ struct Outcome {
 
 enum class Op { Check, Fetch, Remove };
 
-class HostileServerTest : public testing::Test {
+class HostileServerTest : public MailboxOperationsFixture<> {
 protected:
-    static void SetUpTestSuite() { toppeek::mail::startConnectionLayer(); }
-    static void TearDownTestSuite() { toppeek::mail::stopConnectionLayer(); }
-
     void SetUp() override {
         account.accountTag = 3;
         account.userName = "alice";
@@ -413,13 +412,7 @@ protected:
         return cases;
     }
 
-    Account account;
-    std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
-    std::unique_ptr<MessageList> list = createMessageList();
     MessageEntry entry;
-    OperationOptions options;
-    ScriptedMessageBoxes boxes;
 };
 
 // ---- A close at every byte offset ----

@@ -1,8 +1,8 @@
 // The demo server's side of POP3: what each state accepts, the replies' framing (CR LF, dot
 // stuffing, the terminating line), and that deletions happen only when QUIT ends a session.
 
-#include "DemoMailbox.h"
 #include "Pop3Conversation.h"
+#include "DemoMailbox.h"
 #include "mail/Pop3.h"
 
 #include <gtest/gtest.h>

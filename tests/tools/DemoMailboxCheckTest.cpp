@@ -10,6 +10,7 @@
 #include "mail/Connection.h"
 #include "messages/Filters.h"
 #include "operations/MailboxOperations.h"
+#include "support/ProcessTrust.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "ui/AccountEditor.h"
 
@@ -20,7 +21,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -106,38 +106,6 @@ protected:
     std::vector<std::string> log;
 };
 
-// Trusts the PEM text through SSL_CERT_FILE while it lives, as the demo's start script makes the
-// program do.
-class TrustFile {
-public:
-    explicit TrustFile(const std::string& pem) {
-        char pattern[] = "/tmp/toppeek-demo-trust-XXXXXX";
-        int fd = ::mkstemp(pattern);
-        if (fd >= 0) {
-            ::close(fd);
-            path_ = pattern;
-            std::ofstream(path_, std::ios::binary) << pem;
-        }
-        if (const char* before = std::getenv("SSL_CERT_FILE"))
-            previous_ = before;
-        ::setenv("SSL_CERT_FILE", path_.c_str(), 1);
-    }
-    ~TrustFile() {
-        if (previous_)
-            ::setenv("SSL_CERT_FILE", previous_->c_str(), 1);
-        else
-            ::unsetenv("SSL_CERT_FILE");
-        if (!path_.empty())
-            std::remove(path_.c_str());
-    }
-    TrustFile(const TrustFile&) = delete;
-    TrustFile& operator=(const TrustFile&) = delete;
-
-private:
-    std::string path_;
-    std::optional<std::string> previous_;
-};
-
 TEST_F(DemoMailboxCheck, TheDemoFiltersMarkTheSpamAndRemovingItLeavesTheRest) {
     ASSERT_GE(names.size(), 24u);
     auto list = createMessageList();
@@ -197,7 +165,9 @@ TEST_F(DemoMailboxCheck, TheStarttlsAccountReadsAndCleansTheSameMailboxSecured) 
     EXPECT_EQ(settings->selectedAccount, 0);
     EXPECT_EQ(account(0).host.find("://"), std::string::npos) << "the first account stays plain";
     EXPECT_EQ(account(1).address, kDemoSecuredAddress);
-    TrustFile trust(authority);
+    // Trusted beside the system's authorities, as the demo's start script makes the program do.
+    toppeek::test::ProcessTrust trust(authority);
+    ASSERT_TRUE(trust.valid());
 
     auto plain = createMessageList();
     ASSERT_TRUE(check(*plain));

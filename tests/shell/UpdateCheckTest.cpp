@@ -1,8 +1,8 @@
 #include "shell/UpdateCheck.h"
 
-#include "HttpTestServer.h"
 #include "dialogs/MsgBox.h"
 #include "shell/WebLinks.h"
+#include "support/HttpTestServer.h"
 #include "support/ScriptedMessageBoxes.h"
 
 #include <gmock/gmock.h>

@@ -1,4 +1,4 @@
-#include "HttpTestServer.h"
+#include "support/HttpTestServer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

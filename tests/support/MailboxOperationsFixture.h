@@ -1,0 +1,30 @@
+// What the tests of the mailbox operations start from: the connection layer running while the
+// suite runs, an account, the default settings, no filters, an empty list, and message boxes
+// answered by script so that no case waits on a modal window. Base is testing::Test or a
+// testing::TestWithParam<...>.
+#pragma once
+
+#include "mail/Connection.h"
+#include "operations/MailboxOperations.h"
+#include "support/ScriptedMessageBoxes.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace toppeek::test {
+
+template <typename Base = testing::Test> class MailboxOperationsFixture : public Base {
+protected:
+    static void SetUpTestSuite() { toppeek::mail::startConnectionLayer(); }
+    static void TearDownTestSuite() { toppeek::mail::stopConnectionLayer(); }
+
+    Account account;
+    std::unique_ptr<Settings> settings = createDefaultSettings();
+    std::unique_ptr<Filters> filters = createFilters();
+    std::unique_ptr<MessageList> list = createMessageList();
+    toppeek::operations::OperationOptions options;
+    ScriptedMessageBoxes boxes;
+};
+
+} // namespace toppeek::test
