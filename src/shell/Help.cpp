@@ -41,7 +41,7 @@ constexpr const char* kInstallerName = "toppeekHelpKeyInstaller";
 constexpr int kTargetRole = Qt::UserRole;
 
 std::string gHelpFolder;
-QPointer<TFHelp> gHelp;
+QPointer<HelpWindow> gHelp;
 
 QString folderPath() {
     return QString::fromStdString(helpFolder());
@@ -128,8 +128,8 @@ std::string helpFolder() {
     const QString contents = QLatin1Char('/') + QString::fromLatin1(kHelpContentsPage);
     if (beside.empty() || QFileInfo::exists(QString::fromStdString(beside) + contents))
         return beside;
-    const QString installed = QDir::cleanPath(
-        QString::fromStdString(beside) + QStringLiteral("/../../share/toppeek/help"));
+    const QString installed = QDir::cleanPath(QString::fromStdString(beside) +
+                                              QStringLiteral("/../../share/toppeek/help"));
     return QFileInfo::exists(installed + contents) ? installed.toStdString() : beside;
 }
 
@@ -142,9 +142,9 @@ QUrl helpContentsUrl() {
                                QString::fromLatin1(kHelpContentsPage));
 }
 
-// ---------------------------------------------------------------- TFHelp
+// ---------------------------------------------------------------- HelpWindow
 
-TFHelp::TFHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
+HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("TFHelp"));
     setWindowTitle(QStringLiteral("%1 Help").arg(operations::kProgramTitle));
     setWindowIcon(programIcon());
@@ -153,49 +153,49 @@ TFHelp::TFHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(860, 580);
 
-    BContents = named(new QPushButton(QStringLiteral("&Contents"), this), "BContents");
-    BBack = named(new QPushButton(QStringLiteral("&Back"), this), "BBack");
-    BBack->setEnabled(false);
+    contentsButton = named(new QPushButton(QStringLiteral("&Contents"), this), "BContents");
+    backButton = named(new QPushButton(QStringLiteral("&Back"), this), "BBack");
+    backButton->setEnabled(false);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
-    TVContents = named(new QTreeWidget(splitter), "TVContents");
-    TVContents->setHeaderHidden(true);
-    TVContents->setColumnCount(1);
-    HBPage = named(new QTextBrowser(splitter), "HBPage");
+    contentsTree = named(new QTreeWidget(splitter), "TVContents");
+    contentsTree->setHeaderHidden(true);
+    contentsTree->setColumnCount(1);
+    pageBrowser = named(new QTextBrowser(splitter), "HBPage");
     // Links are followed here, so that web addresses go to the browser and pages stay inside.
-    HBPage->setOpenLinks(false);
+    pageBrowser->setOpenLinks(false);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({270, 590});
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(BContents);
-    buttons->addWidget(BBack);
+    buttons->addWidget(contentsButton);
+    buttons->addWidget(backButton);
     buttons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(splitter, 1);
 
-    connect(BContents, &QPushButton::clicked, this, &TFHelp::showContents);
-    connect(BBack, &QPushButton::clicked, HBPage, &QTextBrowser::backward);
-    connect(HBPage, &QTextBrowser::backwardAvailable, BBack, &QPushButton::setEnabled);
-    connect(HBPage, &QTextBrowser::anchorClicked, this, &TFHelp::HBPageAnchorClicked);
-    connect(HBPage, &QTextBrowser::sourceChanged, this, &TFHelp::HBPageSourceChanged);
-    connect(TVContents, &QTreeWidget::itemActivated, this, &TFHelp::TVContentsItemActivated);
-    connect(TVContents, &QTreeWidget::itemClicked, this, &TFHelp::TVContentsItemActivated);
+    connect(contentsButton, &QPushButton::clicked, this, &HelpWindow::showContents);
+    connect(backButton, &QPushButton::clicked, pageBrowser, &QTextBrowser::backward);
+    connect(pageBrowser, &QTextBrowser::backwardAvailable, backButton, &QPushButton::setEnabled);
+    connect(pageBrowser, &QTextBrowser::anchorClicked, this, &HelpWindow::pageLinkClicked);
+    connect(pageBrowser, &QTextBrowser::sourceChanged, this, &HelpWindow::pageChanged);
+    connect(contentsTree, &QTreeWidget::itemActivated, this, &HelpWindow::contentsItemActivated);
+    connect(contentsTree, &QTreeWidget::itemClicked, this, &HelpWindow::contentsItemActivated);
 
     fillContents();
 }
 
-void TFHelp::fillContents() {
-    TVContents->clear();
+void HelpWindow::fillContents() {
+    contentsTree->clear();
     QFile file(helpContentsUrl().toLocalFile());
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QString html = QString::fromUtf8(file.readAll());
     const QUrl base = helpContentsUrl();
 
-    auto* top = new QTreeWidgetItem(TVContents, {QStringLiteral("Contents")});
+    auto* top = new QTreeWidgetItem(contentsTree, {QStringLiteral("Contents")});
     top->setData(0, kTargetRole, base);
     // The innermost open item of every depth so far.
     std::vector<QTreeWidgetItem*> open{top};
@@ -207,41 +207,41 @@ void TFHelp::fillContents() {
         item->setData(0, kTargetRole, base.resolved(QUrl(entry.target)));
         open.push_back(item);
     }
-    TVContents->expandAll();
+    contentsTree->expandAll();
 }
 
-void TFHelp::showContents() {
+void HelpWindow::showContents() {
     showPage(helpContentsUrl());
 }
 
-void TFHelp::showPage(const QUrl& url) {
+void HelpWindow::showPage(const QUrl& url) {
     if (!QFileInfo::exists(pageOf(url).toLocalFile())) {
-        HBPage->setHtml(missingGuideText());
+        pageBrowser->setHtml(missingGuideText());
         return;
     }
-    HBPage->setSource(url);
+    pageBrowser->setSource(url);
 }
 
-void TFHelp::HBPageAnchorClicked(const QUrl& url) {
-    const QUrl target = HBPage->source().resolved(url);
+void HelpWindow::pageLinkClicked(const QUrl& url) {
+    const QUrl target = pageBrowser->source().resolved(url);
     if (isWebAddress(target))
         openWebLink(target.toString().toUtf8().constData());
     else
         showPage(target);
 }
 
-void TFHelp::TVContentsItemActivated(QTreeWidgetItem* item) {
+void HelpWindow::contentsItemActivated(QTreeWidgetItem* item) {
     if (item == nullptr)
         return;
     const QUrl target = item->data(0, kTargetRole).toUrl();
-    if (target.isValid() && target != HBPage->source())
+    if (target.isValid() && target != pageBrowser->source())
         showPage(target);
 }
 
-void TFHelp::HBPageSourceChanged(const QUrl& url) {
+void HelpWindow::pageChanged(const QUrl& url) {
     // The contents follow the page: the entry of the page shown, or of its first section.
     QTreeWidgetItem* best = nullptr;
-    for (QTreeWidgetItemIterator it(TVContents); *it != nullptr; ++it) {
+    for (QTreeWidgetItemIterator it(contentsTree); *it != nullptr; ++it) {
         const QUrl target = (*it)->data(0, kTargetRole).toUrl();
         if (target == url) {
             best = *it;
@@ -251,12 +251,12 @@ void TFHelp::HBPageSourceChanged(const QUrl& url) {
             best = *it;
     }
     if (best != nullptr)
-        TVContents->setCurrentItem(best);
+        contentsTree->setCurrentItem(best);
 }
 
 // ---------------------------------------------------------------- opening
 
-TFHelp* showHelpContents(QWidget* from, int context) {
+HelpWindow* showHelpContents(QWidget* from, int context) {
     static_cast<void>(context); // one book: every context opens its contents
     static_cast<void>(from);
     // A modal dialog blocks every window but its own: the guide opened from one must be its.
@@ -264,7 +264,7 @@ TFHelp* showHelpContents(QWidget* from, int context) {
     if (gHelp != nullptr && gHelp->parentWidget() != owner)
         closeHelp();
     if (gHelp == nullptr)
-        gHelp = new TFHelp(owner);
+        gHelp = new HelpWindow(owner);
     gHelp->showContents();
     gHelp->show();
     gHelp->raise();
@@ -272,7 +272,7 @@ TFHelp* showHelpContents(QWidget* from, int context) {
     return gHelp.data();
 }
 
-TFHelp* currentHelp() {
+HelpWindow* currentHelp() {
     return gHelp.data();
 }
 

@@ -1,5 +1,5 @@
 // The user guide: HTML pages in the help folder beside the executable, shown in the program's
-// own help window (TFHelp), the contents on the left and the page on the right.
+// own help window (HelpWindow), the contents on the left and the page on the right.
 //
 // Every window carries a help context (the "helpContext" property), but the guide is one book:
 // every context, like the Help menu's "&Index", opens it at its table of contents.
@@ -29,36 +29,36 @@ void setHelpFolder(std::string folder);
 // The table of contents page.
 QUrl helpContentsUrl();
 
-class TFHelp : public QWidget {
+class HelpWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TFHelp(QWidget* parent = nullptr);
+    explicit HelpWindow(QWidget* parent = nullptr);
 
     // Shows the table of contents page.
     void showContents();
 
-    QPushButton* BContents = nullptr; // back to the table of contents
-    QPushButton* BBack = nullptr;     // the page shown before
-    QTreeWidget* TVContents = nullptr;
-    QTextBrowser* HBPage = nullptr;
+    QPushButton* contentsButton = nullptr; // back to the table of contents
+    QPushButton* backButton = nullptr;     // the page shown before
+    QTreeWidget* contentsTree = nullptr;
+    QTextBrowser* pageBrowser = nullptr;
 
 private:
     // Builds the contents tree from the links of the contents page, nested as its lists are.
     void fillContents();
     void showPage(const QUrl& url);
-    void HBPageAnchorClicked(const QUrl& url);
-    void TVContentsItemActivated(QTreeWidgetItem* item);
-    void HBPageSourceChanged(const QUrl& url);
+    void pageLinkClicked(const QUrl& url);
+    void contentsItemActivated(QTreeWidgetItem* item);
+    void pageChanged(const QUrl& url);
 };
 
 // Opens the help window at the table of contents (the one help window, raised when it is up)
 // and returns it. from is the window that asked: while a modal dialog runs, the help window
 // belongs to that dialog, or the dialog would block its input. context is the asking window's
 // help context; every context leads to the contents.
-TFHelp* showHelpContents(QWidget* from = nullptr, int context = 0);
+HelpWindow* showHelpContents(QWidget* from = nullptr, int context = 0);
 // The help window that is up, or null.
-TFHelp* currentHelp();
+HelpWindow* currentHelp();
 // Closes the help window, if one is up; the main window calls it when it shuts down.
 void closeHelp();
 

@@ -26,13 +26,13 @@ constexpr int kAboutTextLimit = 4000;
 // painted before the start-up work holds the thread.
 constexpr int kNoticeExposeWaitMs = 200;
 
-QPointer<TFWaitNotice> gNotice;
+QPointer<StartupNotice> gNotice;
 
 } // namespace
 
 // ---------------------------------------------------------------- notice
 
-TFWaitNotice::TFWaitNotice()
+StartupNotice::StartupNotice()
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("TFWaitNotice"));
@@ -41,11 +41,11 @@ TFWaitNotice::TFWaitNotice()
     // A notice never keeps the program running, nor counts as its last window.
     setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(kClientWidth, kClientHeight);
-    LBText = named(new QLabel(this), "LBText");
-    LBText->move(16, 16);
-    LBText->resize(kClientWidth - 32, kClientHeight - 32);
-    LBText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    LBText->setWordWrap(true);
+    textLabel = named(new QLabel(this), "LBText");
+    textLabel->move(16, 16);
+    textLabel->resize(kClientWidth - 32, kClientHeight - 32);
+    textLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    textLabel->setWordWrap(true);
 }
 
 QString startupNoticeText() {
@@ -55,9 +55,9 @@ QString startupNoticeText() {
 
 void showNotice(const QString& title, const QString& text) {
     removeNotice();
-    gNotice = new TFWaitNotice;
+    gNotice = new StartupNotice;
     gNotice->setWindowTitle(title);
-    gNotice->LBText->setText(text);
+    gNotice->textLabel->setText(text);
     centreOnScreen(gNotice, nullptr);
     gNotice->show();
     // The pending window messages once, as the start-up has always done; on a window system
@@ -80,7 +80,7 @@ void removeNotice() {
     gNotice = nullptr;
 }
 
-TFWaitNotice* currentNotice() {
+StartupNotice* currentNotice() {
     return gNotice.data();
 }
 
@@ -94,26 +94,26 @@ void endStartupUpdateCheck() {
 
 // ---------------------------------------------------------------- About
 
-TFAbout::TFAbout(QWidget* owner) : QDialog(nullptr) {
+AboutBox::AboutBox(QWidget* owner) : QDialog(nullptr) {
     setObjectName(QStringLiteral("TFAbout"));
     setFixedSize(kClientWidth, kClientHeight);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    Image1 = named(new QLabel(this), "Image1");
-    Image1->setGeometry(12, 12, 32, 32);
-    Image1->setPixmap(programIcon().pixmap(32, 32));
+    iconLabel = named(new QLabel(this), "Image1");
+    iconLabel->setGeometry(12, 12, 32, 32);
+    iconLabel->setPixmap(programIcon().pixmap(32, 32));
 
-    Id1 = named(new QLabel(this), "Id1");
-    Id1->move(64, 20);
-    Id1->setWordWrap(false);
-    Id1->setTextFormat(Qt::PlainText);
-    Id1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    aboutLabel = named(new QLabel(this), "Id1");
+    aboutLabel->move(64, 20);
+    aboutLabel->setWordWrap(false);
+    aboutLabel->setTextFormat(Qt::PlainText);
+    aboutLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    BitBtn1 = named(new QPushButton(QStringLiteral("&OK"), this), "BitBtn1");
-    BitBtn1->setGeometry(190, 212, 75, 25);
-    BitBtn1->setDefault(true);
-    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    okButton = named(new QPushButton(QStringLiteral("&OK"), this), "BitBtn1");
+    okButton->setGeometry(190, 212, 75, 25);
+    okButton->setDefault(true);
+    okButton->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 
     centreOnScreen(this, owner);
 }
@@ -134,12 +134,12 @@ QString aboutText() {
 }
 
 void showAbout(QWidget* owner) {
-    TFAbout about(owner);
+    AboutBox about(owner);
     about.setWindowTitle(QStringLiteral("About %1").arg(operations::kProgramTitle));
-    setHelpContext(&about, TFAbout::kHelpContext);
+    setHelpContext(&about, AboutBox::kHelpContext);
     installHelpShortcut(&about);
-    about.Id1->setText(aboutText());
-    about.Id1->adjustSize();
+    about.aboutLabel->setText(aboutText());
+    about.aboutLabel->adjustSize();
     about.exec();
 }
 

@@ -1,5 +1,5 @@
 // The two small windows that appear by themselves: the notice shown while the program starts
-// (TFWaitNotice) and the About box (TFAbout).
+// (StartupNotice) and the About box (AboutBox).
 #pragma once
 
 #include <QDialog>
@@ -17,28 +17,28 @@ namespace toppeek::shell {
 
 // A small always-on-top window with one line of text. It takes no input: it is painted once
 // when shown and stays as it is while the start-up work runs on the same thread.
-class TFWaitNotice : public QWidget {
+class StartupNotice : public QWidget {
     Q_OBJECT
 
 public:
     static constexpr int kClientWidth = 316;
     static constexpr int kClientHeight = 70;
 
-    TFWaitNotice();
+    StartupNotice();
 
-    QLabel* LBText = nullptr;
+    QLabel* textLabel = nullptr;
 };
 
 // The notice text shown while the program starts.
 QString startupNoticeText();
 
-// Shows the notice with title as its caption and text in LBText, and has it painted before
+// Shows the notice with title as its caption and text in textLabel, and has it painted before
 // returning. A notice that is already up is replaced.
 void showNotice(const QString& title, const QString& text);
 // Removes the notice, if one is up.
 void removeNotice();
 // The notice that is up, or null.
-TFWaitNotice* currentNotice();
+StartupNotice* currentNotice();
 
 // Shows the notice for as long as it lives.
 class NoticeScope {
@@ -59,7 +59,7 @@ void endStartupUpdateCheck();
 
 // --- About box ---
 
-class TFAbout : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
 
 public:
@@ -68,11 +68,11 @@ public:
     static constexpr int kHelpContext = 2;
 
     // Without an owner, like every About box of the program; owner only places it.
-    explicit TFAbout(QWidget* owner = nullptr);
+    explicit AboutBox(QWidget* owner = nullptr);
 
-    QLabel* Image1 = nullptr;
-    QLabel* Id1 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
+    QLabel* iconLabel = nullptr;
+    QLabel* aboutLabel = nullptr;
+    QPushButton* okButton = nullptr;
 };
 
 // The text of the About box: the program, its version and what it is for.

@@ -4,10 +4,10 @@
 // rewrite: the storage header comes before every Qt header.
 #include "storage/Settings.h"
 
-#include "mail/Pop3.h"
-#include "messages/Address.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
+#include "mail/Pop3.h"
+#include "messages/Address.h"
 #include "ui/ByteText.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
@@ -63,11 +63,6 @@ QString defaultPortText(Security security) {
 }
 
 } // namespace
-
-bool isSendableCredential(std::string_view text) {
-    return text.size() <= toppeek::mail::kCredentialLimit &&
-           text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
 
 std::string accountTextFromEdit(const QString& shown, const std::string& original) {
     constexpr int limit = Account::maxTextLength;
@@ -270,7 +265,7 @@ bool AccountEditor::FormCloseQuery() {
                                                               {passwordEdit, "password"}};
     for (const auto& [edit, what] : credentials) {
         const std::string& original = edit == userNameEdit ? userName_ : password_;
-        if (!isSendableCredential(accountTextFromEdit(edit->text(), original))) {
+        if (!toppeek::mail::isSendableCredential(accountTextFromEdit(edit->text(), original))) {
             msgBox(kMbInformation, kProgramTitle,
                    "The %s cannot be sent to a POP3 server: it must not contain a line break "
                    "and must not be longer than %d characters.",

@@ -18,10 +18,6 @@ namespace toppeek::mail {
 enum class Security;
 } // namespace toppeek::mail
 
-// Whether a user name or password can go into a POP3 command line: no CR,
-// LF or NUL and no longer than the command line allows.
-bool isSendableCredential(std::string_view text);
-
 // The bytes an account keeps for an edit box's text: original itself when
 // the box still shows it unchanged (so that texts the program cannot show
 // exactly survive a visit to the editor), else the text as UTF-8; in both

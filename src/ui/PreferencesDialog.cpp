@@ -6,6 +6,7 @@
 #include "ui/PreferencesDialog.h"
 
 #include "core/ListCursor.h"
+#include "core/Numbers.h"
 #include "core/Text.h"
 #include "ui/AccountEditor.h"
 #include "ui/ByteText.h"
@@ -35,10 +36,6 @@
 
 namespace {
 
-bool isAsciiSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // One arrow click's step on a stored value, kept inside what the field holds.
 template <class T> T stepped(T value, UpDownButton button) {
     const long long moved = static_cast<long long>(value) + (button == UpDownButton::Up ? 1 : -1);
@@ -53,24 +50,8 @@ QString accountRowText(const Account& account) {
 } // namespace
 
 std::int16_t countFromText(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && isAsciiSpace(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        // Saturate early: the digits that follow cannot bring it back down.
-        value = std::min<long long>(value * 10 + (text[i] - '0'), kOptionsMaxCount + 1LL);
-    }
-    if (negative)
-        return 0;
-    return static_cast<std::int16_t>(std::min<long long>(value, kOptionsMaxCount));
+    return static_cast<std::int16_t>(std::clamp<long>(saturatedNumber(text), 0, kOptionsMaxCount));
 }
-
 PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
                                      const QString& passwordNote)
     : QDialog(parent), settings_(settings) {

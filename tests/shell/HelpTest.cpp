@@ -38,10 +38,10 @@ using toppeek::shell::closeHelp;
 using toppeek::shell::currentHelp;
 using toppeek::shell::helpContentsUrl;
 using toppeek::shell::helpFolder;
+using toppeek::shell::HelpWindow;
 using toppeek::shell::installHelpShortcut;
 using toppeek::shell::setHelpFolder;
 using toppeek::shell::showHelpContents;
-using toppeek::shell::TFHelp;
 using toppeek::test::ModalDialogDriver;
 
 namespace {
@@ -123,16 +123,16 @@ private Q_SLOTS:
     }
 
     void theContentsListEveryPageAndOpenThem() {
-        TFHelp* help = showHelpContents();
+        HelpWindow* help = showHelpContents();
         QVERIFY(help != nullptr);
-        QTreeWidgetItem* top = help->TVContents->topLevelItem(0);
+        QTreeWidgetItem* top = help->contentsTree->topLevelItem(0);
         QVERIFY(top != nullptr);
         QCOMPARE(top->text(0), QStringLiteral("Contents"));
 
         QStringList listed;
         QTreeWidgetItem* filters = nullptr;
         QTreeWidgetItem* ruleKinds = nullptr;
-        for (QTreeWidgetItemIterator it(help->TVContents); *it != nullptr; ++it) {
+        for (QTreeWidgetItemIterator it(help->contentsTree); *it != nullptr; ++it) {
             listed
                 << (*it)->data(0, Qt::UserRole).toUrl().adjusted(QUrl::RemoveFragment).fileName();
             if ((*it)->text(0) == QStringLiteral("Filters"))
@@ -146,16 +146,16 @@ private Q_SLOTS:
         QVERIFY(filters != nullptr && ruleKinds != nullptr);
         QCOMPARE(ruleKinds->parent(), filters);
 
-        help->TVContents->setCurrentItem(filters);
-        Q_EMIT help->TVContents->itemActivated(filters, 0);
-        QCOMPARE(help->HBPage->source().fileName(), QStringLiteral("filters.html"));
-        QVERIFY(help->HBPage->toPlainText().contains(QStringLiteral("Banned domains")));
+        help->contentsTree->setCurrentItem(filters);
+        Q_EMIT help->contentsTree->itemActivated(filters, 0);
+        QCOMPARE(help->pageBrowser->source().fileName(), QStringLiteral("filters.html"));
+        QVERIFY(help->pageBrowser->toPlainText().contains(QStringLiteral("Banned domains")));
 
-        help->BContents->click();
-        QCOMPARE(help->HBPage->source(), helpContentsUrl());
-        QVERIFY(help->BBack->isEnabled());
-        help->BBack->click();
-        QCOMPARE(help->HBPage->source().fileName(), QStringLiteral("filters.html"));
+        help->contentsButton->click();
+        QCOMPARE(help->pageBrowser->source(), helpContentsUrl());
+        QVERIFY(help->backButton->isEnabled());
+        help->backButton->click();
+        QCOMPARE(help->pageBrowser->source().fileName(), QStringLiteral("filters.html"));
     }
 
     void f1InAWindowOpensTheContents() {
@@ -168,9 +168,9 @@ private Q_SLOTS:
 
         QTest::keyClick(&window, Qt::Key_F1);
         QTRY_VERIFY(currentHelp() != nullptr && currentHelp()->isVisible());
-        QCOMPARE(currentHelp()->HBPage->source(), helpContentsUrl());
-        QCOMPARE(currentHelp()->TVContents->currentItem(),
-                 currentHelp()->TVContents->topLevelItem(0));
+        QCOMPARE(currentHelp()->pageBrowser->source(), helpContentsUrl());
+        QCOMPARE(currentHelp()->contentsTree->currentItem(),
+                 currentHelp()->contentsTree->topLevelItem(0));
     }
 
     void f1InTheMainWindowAndTheFilterEditorOpenTheSameContents() {
@@ -184,20 +184,20 @@ private Q_SLOTS:
         QVERIFY(showActive(main));
         QTest::keyClick(&main, Qt::Key_F1);
         QTRY_VERIFY(currentHelp() != nullptr);
-        TFHelp* help = currentHelp();
-        const QUrl fromMain = help->HBPage->source();
+        HelpWindow* help = currentHelp();
+        const QUrl fromMain = help->pageBrowser->source();
         QCOMPARE(fromMain, helpContentsUrl());
 
         // Wander off, then F1 in the filter editor: the same window, back at the contents.
-        help->HBPage->setSource(QUrl::fromLocalFile(QString::fromStdString(helpFolder()) +
-                                                    QStringLiteral("/keys.html")));
+        help->pageBrowser->setSource(QUrl::fromLocalFile(QString::fromStdString(helpFolder()) +
+                                                         QStringLiteral("/keys.html")));
         auto filters = createFilters();
         FilterEditor editor;
         editor.setUp(*filters, QStringLiteral("Filters"), 11);
         installHelpShortcut(&editor);
         QVERIFY(showActive(editor));
         QTest::keyClick(&editor, Qt::Key_F1);
-        QTRY_COMPARE(help->HBPage->source(), fromMain);
+        QTRY_COMPARE(help->pageBrowser->source(), fromMain);
         QCOMPARE(currentHelp(), help);
     }
 
@@ -210,7 +210,7 @@ private Q_SLOTS:
         QVERIFY(showActive(editor));
         QTest::keyClick(&editor, Qt::Key_F1);
         QTRY_VERIFY(currentHelp() != nullptr);
-        QCOMPARE(currentHelp()->HBPage->source(), helpContentsUrl());
+        QCOMPARE(currentHelp()->pageBrowser->source(), helpContentsUrl());
     }
 
     void theMainWindowsIndexItemOpensTheContents() {
@@ -226,7 +226,7 @@ private Q_SLOTS:
         QVERIFY(window.findChildren<QShortcut*>(QStringLiteral("HelpShortcut")).isEmpty());
         window.helpIndexItem->trigger();
         QVERIFY(currentHelp() != nullptr);
-        QCOMPARE(currentHelp()->HBPage->source(), helpContentsUrl());
+        QCOMPARE(currentHelp()->pageBrowser->source(), helpContentsUrl());
     }
 
     void f1InAModalDialogGivesTheGuideToThatDialog() {
@@ -234,7 +234,7 @@ private Q_SLOTS:
         dialog.setObjectName(QStringLiteral("ModalDialog"));
         setHelpContext(&dialog, 1301);
         installHelpShortcut(&dialog);
-        QPointer<TFHelp> opened;
+        QPointer<HelpWindow> opened;
         ModalDialogDriver driver;
         driver.expect(QStringLiteral("ModalDialog"), [&opened](QDialog* shown) {
             QTRY_VERIFY(QApplication::activeWindow() == shown);
@@ -249,28 +249,29 @@ private Q_SLOTS:
         QVERIFY(opened != nullptr);
         // It belongs to the dialog, so the dialog's modality does not block it.
         QCOMPARE(opened->parentWidget(), static_cast<QWidget*>(&dialog));
-        QCOMPARE(opened->HBPage->source(), helpContentsUrl());
+        QCOMPARE(opened->pageBrowser->source(), helpContentsUrl());
     }
 
     void aMissingGuideIsExplainedInTheWindow() {
         setHelpFolder("/nonexistent/toppeek-help");
-        TFHelp* help = showHelpContents();
-        const QString text = help->HBPage->toPlainText();
+        HelpWindow* help = showHelpContents();
+        const QString text = help->pageBrowser->toPlainText();
         QVERIFY(text.contains(QStringLiteral("missing")));
         QVERIFY(text.contains(QStringLiteral("/nonexistent/toppeek-help")));
-        QCOMPARE(help->TVContents->topLevelItemCount(), 0);
+        QCOMPARE(help->contentsTree->topLevelItemCount(), 0);
     }
 
     void webAddressesInThePagesGoToTheBrowser() {
         RecordedOpener opener;
-        TFHelp* help = showHelpContents();
-        Q_EMIT help->HBPage->anchorClicked(QUrl(QStringLiteral("https://example.org/toppeek/")));
+        HelpWindow* help = showHelpContents();
+        Q_EMIT help->pageBrowser->anchorClicked(
+            QUrl(QStringLiteral("https://example.org/toppeek/")));
         QCOMPARE(opener.opened.size(), std::size_t{1});
         QCOMPARE(opener.opened[0], QUrl(QStringLiteral("https://example.org/toppeek/")));
-        QCOMPARE(help->HBPage->source(), helpContentsUrl());
+        QCOMPARE(help->pageBrowser->source(), helpContentsUrl());
 
-        Q_EMIT help->HBPage->anchorClicked(QUrl(QStringLiteral("keys.html")));
-        QCOMPARE(help->HBPage->source().fileName(), QStringLiteral("keys.html"));
+        Q_EMIT help->pageBrowser->anchorClicked(QUrl(QStringLiteral("keys.html")));
+        QCOMPARE(help->pageBrowser->source().fileName(), QStringLiteral("keys.html"));
         QCOMPARE(opener.opened.size(), std::size_t{1});
     }
 };

@@ -21,12 +21,12 @@
 
 #include <cstdint>
 
+using toppeek::shell::AboutBox;
 using toppeek::shell::currentHelp;
 using toppeek::shell::currentNotice;
+using toppeek::shell::HelpWindow;
 using toppeek::shell::removeNotice;
 using toppeek::shell::showNotice;
-using toppeek::shell::TFAbout;
-using toppeek::shell::TFHelp;
 using toppeek::test::HttpTestServer;
 using toppeek::test::ModalDialogDriver;
 using toppeek::test::ScriptedMessageBoxes;
@@ -42,12 +42,12 @@ private Q_SLOTS:
 
     void theNoticeShowsTitleAndTextUntilRemoved() {
         showNotice(QStringLiteral("TopPeek"), QStringLiteral("Starting..."));
-        QPointer<toppeek::shell::TFWaitNotice> notice = currentNotice();
+        QPointer<toppeek::shell::StartupNotice> notice = currentNotice();
         QVERIFY(notice != nullptr);
         QVERIFY(notice->isVisible());
         QCOMPARE(notice->windowTitle(), QStringLiteral("TopPeek"));
-        QCOMPARE(notice->LBText->text(), QStringLiteral("Starting..."));
-        QCOMPARE(notice->LBText->objectName(), QStringLiteral("LBText"));
+        QCOMPARE(notice->textLabel->text(), QStringLiteral("Starting..."));
+        QCOMPARE(notice->textLabel->objectName(), QStringLiteral("LBText"));
         QVERIFY(notice->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(!notice->windowFlags().testFlag(Qt::WindowCloseButtonHint));
         QCOMPARE(notice->size(), QSize(316, 70));
@@ -91,26 +91,26 @@ private Q_SLOTS:
     void aboutShowsIconTextAndOk() {
         ModalDialogDriver driver;
         driver.expect(QStringLiteral("TFAbout"), [](QDialog* dialog) {
-            auto* about = qobject_cast<TFAbout*>(dialog);
+            auto* about = qobject_cast<AboutBox*>(dialog);
             QVERIFY(about != nullptr);
             QCOMPARE(about->windowTitle(), QStringLiteral("About TopPeek"));
             QCOMPARE(helpContext(about), 2);
             QCOMPARE(about->size(), QSize(277, 248));
-            QVERIFY(!about->Image1->pixmap().isNull());
-            QCOMPARE(about->Image1->geometry(), QRect(12, 12, 32, 32));
-            QVERIFY(about->Id1->text().contains(QStringLiteral("TopPeek")));
-            QVERIFY(
-                about->Id1->text().contains(QString::fromLatin1(toppeek::shell::programVersion())));
-            QVERIFY(!about->Id1->wordWrap());
-            QCOMPARE(about->Id1->pos(), QPoint(64, 20));
-            QVERIFY(about->Id1->width() >= about->Id1->sizeHint().width());
+            QVERIFY(!about->iconLabel->pixmap().isNull());
+            QCOMPARE(about->iconLabel->geometry(), QRect(12, 12, 32, 32));
+            QVERIFY(about->aboutLabel->text().contains(QStringLiteral("TopPeek")));
+            QVERIFY(about->aboutLabel->text().contains(
+                QString::fromLatin1(toppeek::shell::programVersion())));
+            QVERIFY(!about->aboutLabel->wordWrap());
+            QCOMPARE(about->aboutLabel->pos(), QPoint(64, 20));
+            QVERIFY(about->aboutLabel->width() >= about->aboutLabel->sizeHint().width());
             // The whole text fits above the button and inside the box.
-            QVERIFY(about->Id1->geometry().bottom() < about->BitBtn1->y());
-            QVERIFY(about->Id1->geometry().right() < about->width());
-            QCOMPARE(about->BitBtn1->text(), QStringLiteral("&OK"));
-            QVERIFY(about->BitBtn1->isDefault());
-            QCOMPARE(about->BitBtn1->geometry(), QRect(190, 212, 75, 25));
-            ModalDialogDriver::clickLater(about->BitBtn1);
+            QVERIFY(about->aboutLabel->geometry().bottom() < about->okButton->y());
+            QVERIFY(about->aboutLabel->geometry().right() < about->width());
+            QCOMPARE(about->okButton->text(), QStringLiteral("&OK"));
+            QVERIFY(about->okButton->isDefault());
+            QCOMPARE(about->okButton->geometry(), QRect(190, 212, 75, 25));
+            ModalDialogDriver::clickLater(about->okButton);
         });
         toppeek::shell::showAbout();
         QVERIFY(!driver.failed());
@@ -129,7 +129,7 @@ private Q_SLOTS:
     }
 
     void f1InAboutOpensTheHelpContents() {
-        QPointer<TFHelp> opened;
+        QPointer<HelpWindow> opened;
         bool sawHelp = false;
         ModalDialogDriver driver;
         driver.expect(QStringLiteral("TFAbout"), [&opened, &sawHelp](QDialog* dialog) {
@@ -137,7 +137,7 @@ private Q_SLOTS:
             QTest::keyClick(dialog, Qt::Key_F1);
             QTRY_VERIFY(currentHelp() != nullptr);
             opened = currentHelp();
-            QCOMPARE(opened->HBPage->source(), toppeek::shell::helpContentsUrl());
+            QCOMPARE(opened->pageBrowser->source(), toppeek::shell::helpContentsUrl());
             QCOMPARE(opened->parentWidget(), static_cast<QWidget*>(dialog));
             sawHelp = true;
             dialog->accept();

@@ -1,4 +1,5 @@
 // The account list names a variable `slots`: storage before any Qt header.
+#include "mail/Pop3.h"
 #include "storage/Settings.h"
 
 #include "support/ScriptedMessageBoxes.h"
@@ -280,7 +281,7 @@ void PreferencesDialogTest::editorRefusesToClose() {
 
 // Empty host, credentials at the command line's limit.
 void PreferencesDialogTest::editorClosesAtTheLimits() {
-    QVERIFY(!isSendableCredential(std::string("us\0er", 5)));
+    QVERIFY(!toppeek::mail::isSendableCredential(std::string("us\0er", 5)));
     toppeek::test::ScriptedMessageBoxes boxes;
     AccountEditor editor;
     editor.show();
