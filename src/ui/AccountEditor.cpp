@@ -98,14 +98,10 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
     passwordEdit = named(new QLineEdit(this), "EdPass");
     passwordEdit->setEchoMode(QLineEdit::Password);
     passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // '*'
-    okButton = dialogButton(this, "BOk", QStringLiteral("&OK"), QStyle::SP_DialogOkButton);
-    cancelButton =
-        dialogButton(this, "BCancel", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
-    for (QPushButton* button : {okButton, cancelButton})
-        button->setMinimumSize(89, 25);
-    okButton->setDefault(true);
-    auto* buttons = okCancelButtons(this, okButton, cancelButton);
-    buttons->setCenterButtons(true);
+    const OkCancelRow buttons = okCancelRow(this, QStringLiteral("&OK"), QSize(89, 25));
+    okButton = buttons.ok;
+    cancelButton = buttons.cancel;
+    buttons.row->setCenterButtons(true);
 
     const std::pair<QLabel*, QLineEdit*> rows[] = {{addressLabel, addressEdit},
                                                    {hostLabel, hostEdit},
@@ -149,7 +145,7 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
     layout->setContentsMargins(14, 12, 14, 10);
     layout->addLayout(fields);
     layout->addSpacing(20);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.row);
     fixToLayoutSize(this, 273, 183);
 
     connect(securityBox, &QComboBox::currentIndexChanged, this, &AccountEditor::securityChanged);

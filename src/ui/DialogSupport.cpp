@@ -16,15 +16,23 @@ QPushButton* dialogButton(QWidget* parent, const char* name, const QString& capt
     return button;
 }
 
-QDialogButtonBox* okCancelButtons(QDialog* dialog, QPushButton* ok, QPushButton* cancel) {
-    auto* box = new QDialogButtonBox(dialog);
-    box->addButton(ok, QDialogButtonBox::AcceptRole);
-    box->addButton(cancel, QDialogButtonBox::RejectRole);
-    QObject::connect(box, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return box;
+OkCancelRow okCancelRow(QDialog* dialog, const QString& okCaption, QSize minimumButtonSize) {
+    OkCancelRow buttons;
+    buttons.ok = dialogButton(dialog, "BOk", okCaption, QStyle::SP_DialogOkButton);
+    buttons.cancel =
+        dialogButton(dialog, "BCancel", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
+    if (minimumButtonSize.isValid()) {
+        for (QPushButton* button : {buttons.ok, buttons.cancel})
+            button->setMinimumSize(minimumButtonSize);
+    }
+    buttons.ok->setDefault(true);
+    buttons.row = new QDialogButtonBox(dialog);
+    buttons.row->addButton(buttons.ok, QDialogButtonBox::AcceptRole);
+    buttons.row->addButton(buttons.cancel, QDialogButtonBox::RejectRole);
+    QObject::connect(buttons.row, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons.row, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
 }
-
 void fixToDesignSize(QDialog* dialog, int width, int height) {
     dialog->setFixedSize(QSize(width, height).expandedTo(dialog->minimumSizeHint()));
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QSize>
 #include <QString>
 #include <QStyle>
 
@@ -22,9 +23,15 @@ template <class T> T* named(T* object, const char* name) {
 QPushButton* dialogButton(QWidget* parent, const char* name, const QString& caption,
                           QStyle::StandardPixmap picture);
 
-// The row of a dialog's OK and Cancel buttons, in the order the desktop puts them; OK accepts
-// the dialog and Cancel rejects it.
-QDialogButtonBox* okCancelButtons(QDialog* dialog, QPushButton* ok, QPushButton* cancel);
+// A dialog's OK (named BOk, the default button) and Cancel (BCancel) buttons in a row, in the
+// order the desktop puts them; OK accepts the dialog and Cancel rejects it.
+struct OkCancelRow {
+    QPushButton* ok = nullptr;
+    QPushButton* cancel = nullptr;
+    QDialogButtonBox* row = nullptr;
+};
+OkCancelRow okCancelRow(QDialog* dialog, const QString& okCaption = QStringLiteral("&OK"),
+                        QSize minimumButtonSize = {});
 
 // A dialog of its design size that a larger font may only make grow, never crush the controls.
 void fixToDesignSize(QDialog* dialog, int width, int height);

@@ -114,10 +114,10 @@ FilterEditor::FilterEditor(QWidget* parent) : QDialog(parent) {
     layOutListPage(rulesPage, nullptr, ruleList, {addRuleButton, editRuleButton, deleteRuleButton},
                    rulesEnabledBox);
 
-    okButton = dialogButton(this, "BOk", QStringLiteral("&OK"), QStyle::SP_DialogOkButton);
-    cancelButton =
-        dialogButton(this, "BCancel", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
-    okButton->setDefault(true);
+    const OkCancelRow buttons = okCancelRow(this);
+    okButton = buttons.ok;
+    cancelButton = buttons.cancel;
+    QDialogButtonBox* buttonRow = buttons.row;
 
     connect(addRuleButton, &QPushButton::clicked, this, &FilterEditor::addRule);
     connect(editRuleButton, &QPushButton::clicked, this, &FilterEditor::editSelectedRule);
@@ -125,7 +125,7 @@ FilterEditor::FilterEditor(QWidget* parent) : QDialog(parent) {
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages, 1);
-    layout->addWidget(okCancelButtons(this, okButton, cancelButton));
+    layout->addWidget(buttonRow);
     pages->setCurrentIndex(0);
     fixToDesignSize(this, kClientWidth, kClientHeight);
 }

@@ -158,18 +158,16 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     pages->addTab(generalPage, QStringLiteral("General"));
     pages->setCurrentWidget(accountsPage);
 
-    okButton = dialogButton(this, "BOk", QStringLiteral("&OK"), QStyle::SP_DialogOkButton);
-    cancelButton =
-        dialogButton(this, "BCancel", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
-    for (QPushButton* button : {okButton, cancelButton})
-        button->setMinimumSize(89, 25);
-    okButton->setDefault(true);
+    const OkCancelRow buttons = okCancelRow(this, QStringLiteral("&OK"), QSize(89, 25));
+    okButton = buttons.ok;
+    cancelButton = buttons.cancel;
+    QDialogButtonBox* buttonRow = buttons.row;
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 7, 10);
     layout->setSpacing(11);
     layout->addWidget(pages);
-    layout->addWidget(okCancelButtons(this, okButton, cancelButton));
+    layout->addWidget(buttonRow);
     fixToLayoutSize(this, 332, 259);
 
     connect(addAccountButton, &QPushButton::clicked, this, &PreferencesDialog::addAccountClicked);

@@ -86,14 +86,14 @@ RuleEditor::RuleEditor(QWidget* parent) : QDialog(parent) {
     page->addWidget(headerBox, 2, 0);
     page->setRowStretch(3, 1);
 
-    okButton = dialogButton(this, "BOk", QStringLiteral("&OK"), QStyle::SP_DialogOkButton);
-    cancelButton =
-        dialogButton(this, "BCancel", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
-    okButton->setDefault(true);
+    const OkCancelRow buttons = okCancelRow(this);
+    okButton = buttons.ok;
+    cancelButton = buttons.cancel;
+    QDialogButtonBox* buttonRow = buttons.row;
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages, 1);
-    layout->addWidget(okCancelButtons(this, okButton, cancelButton));
+    layout->addWidget(buttonRow);
 
     connect(kindButtons, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (checked)

@@ -37,10 +37,10 @@ TextPrompt::TextPrompt(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TFEdit"));
     promptLabel = named(new QLabel(this), "LBPrompt");
     textEdit = named(new QLineEdit(this), "EdString");
-    okButton = dialogButton(this, "BOk", QStringLiteral("O&K"), QStyle::SP_DialogOkButton);
-    cancelButton =
-        dialogButton(this, "BCancel", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
-    okButton->setDefault(true);
+    const OkCancelRow buttons = okCancelRow(this, QStringLiteral("O&K"));
+    okButton = buttons.ok;
+    cancelButton = buttons.cancel;
+    QDialogButtonBox* buttonRow = buttons.row;
 
     // One line of fixed width: a long prompt is cut, never wrapped.
     promptLabel->setWordWrap(false);
@@ -51,7 +51,7 @@ TextPrompt::TextPrompt(QWidget* parent) : QDialog(parent) {
     layout->addWidget(promptLabel);
     layout->addWidget(textEdit);
     layout->addStretch(1);
-    layout->addWidget(okCancelButtons(this, okButton, cancelButton));
+    layout->addWidget(buttonRow);
     fixToDesignSize(this, kClientWidth, kClientHeight);
 }
 
