@@ -631,18 +631,25 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
         brokeOff(outcome, failureReason(control, refused));
 }
 
+// The check and the removal work on the whole list and leave the mailbox's figures in settings.
+OperationRecord wholeListRecord(const Account& account, Settings& settings, MessageList& list,
+                                const EntryCallback& callback, const OperationOptions& options) {
+    OperationRecord record{account, settings};
+    record.mailboxBytes = &settings.mailboxBytes;
+    record.mailboxMessages = &settings.mailboxMessages;
+    record.list = &list;
+    record.callback = &callback;
+    record.timeoutSeconds = options.timeoutSeconds;
+    return record;
+}
+
 } // namespace
 
 OperationOutcome checkMailbox(const Account& account, Settings& settings, const Filters& filters,
                               MessageList& list, const EntryCallback& onEntry,
                               const OperationOptions& options) {
-    OperationRecord record{account, settings};
-    record.mailboxBytes = &settings.mailboxBytes;
-    record.mailboxMessages = &settings.mailboxMessages;
-    record.list = &list;
+    OperationRecord record = wholeListRecord(account, settings, list, onEntry, options);
     record.filters = &filters;
-    record.callback = &onEntry;
-    record.timeoutSeconds = options.timeoutSeconds;
     return start(record, checkStep);
 }
 
@@ -657,12 +664,7 @@ OperationOutcome fetchMessageText(const Account& account, const Settings& settin
 OperationOutcome removeMarkedMessages(const Account& account, Settings& settings, MessageList& list,
                                       const EntryCallback& onRemoved,
                                       const OperationOptions& options) {
-    OperationRecord record{account, settings};
-    record.mailboxBytes = &settings.mailboxBytes;
-    record.mailboxMessages = &settings.mailboxMessages;
-    record.list = &list;
-    record.callback = &onRemoved;
-    record.timeoutSeconds = options.timeoutSeconds;
+    OperationRecord record = wholeListRecord(account, settings, list, onRemoved, options);
     return start(record, removeStep);
 }
 
