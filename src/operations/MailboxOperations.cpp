@@ -37,6 +37,7 @@ struct OperationRecord {
     MessageEntry* entry = nullptr;
     const EntryCallback* callback = nullptr;
     std::uint32_t timeoutSeconds = kConnectionTimeoutSeconds;
+    bool showLoginFailures = true;
     OperationOutcome outcome = {};
 };
 
@@ -94,26 +95,27 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
         mail::pop3Capa(session);
         return true;
     }
+    std::string& text = record.outcome.reason;
     if (result == mail::kLoginNoConnection) {
         outcome = OperationResult::NoConnection;
+        text = "Could not connect to the mail server " + account.host + ".";
         if (!control.failureReason.empty())
-            msgBox(kMbInformation, kProgramTitle, "Could not connect to the mail server %s.\n%s",
-                   account.host.c_str(), control.failureReason.c_str());
-        else
-            msgBox(kMbInformation, kProgramTitle, "Could not connect to the mail server %s.",
-                   account.host.c_str());
+            text += "\n" + control.failureReason;
     } else if (cancelRequested(&control)) {
         outcome = OperationResult::Cancelled;
+        return false;
     } else if (session.broken) {
         outcome = OperationResult::NoAnswer;
-        msgBox(kMbInformation, kProgramTitle,
-               "The mail server %s is not answering: %s before the log-in.", account.host.c_str(),
-               control.timedOut ? "it fell silent" : "the connection ended");
+        text = "The mail server " + account.host + " is not answering: " +
+               (control.timedOut ? "it fell silent" : "the connection ended") +
+               " before the log-in.";
     } else {
         outcome = OperationResult::LoginRefused;
-        msgBox(kMbInformation, kProgramTitle, "Could not log in to the mail server %s as %s.",
-               account.host.c_str(), account.userName.c_str());
+        text =
+            "Could not log in to the mail server " + account.host + " as " + account.userName + ".";
     }
+    if (record.showLoginFailures)
+        msgBox(kMbInformation, kProgramTitle, "%s", text.c_str());
     return false;
 }
 
@@ -640,6 +642,7 @@ OperationRecord wholeListRecord(const Account& account, Settings& settings, Mess
     record.list = &list;
     record.callback = &callback;
     record.timeoutSeconds = options.timeoutSeconds;
+    record.showLoginFailures = options.showLoginFailures;
     return record;
 }
 
@@ -658,6 +661,7 @@ OperationOutcome fetchMessageText(const Account& account, const Settings& settin
     OperationRecord record{account, settings};
     record.entry = &entry;
     record.timeoutSeconds = options.timeoutSeconds;
+    record.showLoginFailures = options.showLoginFailures;
     return start(record, fetchStep);
 }
 

@@ -36,6 +36,9 @@ inline constexpr std::uint32_t kConnectionTimeoutSeconds = 120;
 
 struct OperationOptions {
     std::uint32_t timeoutSeconds = kConnectionTimeoutSeconds;
+    // Off where the caller gathers the failed log-ins of several accounts into one report: the
+    // text is then left in the outcome's reason instead of a box of its own.
+    bool showLoginFailures = true;
 };
 
 enum class OperationResult {
@@ -47,6 +50,7 @@ enum class OperationResult {
     NoAnswer,     // the server stopped answering or hung up during the log-in (shown in a box)
     BrokeOff,     // the conversation ended early after the log-in; reason says why
 };
+// For NoConnection, LoginRefused and NoAnswer the outcome's reason holds the text of the box.
 
 // Whether the message an entry was listed as is still on the server under a number.
 enum class MessageIdentity {

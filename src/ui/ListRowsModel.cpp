@@ -118,6 +118,15 @@ void ListRowsModel::clearColumns() {
     emit headerDataChanged(Qt::Horizontal, 0, 0);
 }
 
+void ListRowsModel::removeLastColumn() {
+    const int last = definedColumns() - 1;
+    if (last <= 0)
+        return;
+    beginRemoveColumns(QModelIndex(), last, last);
+    captions_.removeLast();
+    endRemoveColumns();
+}
+
 QString ListRowsModel::caption(int column) const {
     return column >= 0 && column < definedColumns() ? captions_[column] : QString();
 }

@@ -50,6 +50,8 @@ public:
     // --- Columns ---
     int addColumn(const QString& caption);
     void clearColumns();
+    // Column 0 stays, as clearColumns leaves it.
+    void removeLastColumn();
     int definedColumns() const { return static_cast<int>(captions_.size()); }
     QString caption(int column) const;
     void setCaption(int column, const QString& caption);

@@ -1,11 +1,12 @@
 #include "ui/MainWindow.h"
 
-#include "mail/Connection.h"
-#include "messages/Filters.h"
-#include "messages/MailText.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
 #include "dialogs/ProgressDialog.h"
+#include "mail/Connection.h"
+#include "messages/Filters.h"
+#include "messages/MailText.h"
+#include "storage/AccountTags.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
 #include "ui/ByteText.h"
@@ -81,6 +82,7 @@ constexpr int kGroupHelpContext = 1200;
 constexpr int kFiltersHelpContext = 11;
 
 const char* const kNotConnectedCaption = "Not connected";
+const char* const kAllAccountsCaption = "All accounts";
 
 // Columns of the list, in order, and the sort key of each.
 constexpr SortKey kColumnKeys[] = {SortKey::ByTo, SortKey::ByFrom, SortKey::BySize, SortKey::ByDate,
@@ -161,6 +163,7 @@ void MainWindow::FormCreate() {
 
     settings_ = createDefaultSettings();
     loadSettings(settingsPath_, *settings_);
+    giveAccountsOwnTags(settings_->accounts);
     // The filters are read at the first activation.
     filters_ = createFilters();
 
@@ -289,6 +292,8 @@ void MainWindow::createControls() {
             [this](int column, int, int width) {
                 if (!applyingWidths_ && column >= 0 && column < kSizedColumns)
                     userColumnWidths_[static_cast<std::size_t>(column)] = width;
+                else if (!applyingWidths_ && column == MessageTableModel::kAccountColumn)
+                    userAccountColumnWidth_ = width;
             });
     messageView->onRowStateChange = [this](const RowStateChange& change) {
         if (change.state == RowStateChange::State::Focused)
@@ -567,19 +572,27 @@ void MainWindow::loadColumnWidths() {
         userColumnWidths_[static_cast<std::size_t>(column)] =
             ok && width > 0 && width < 10000 ? width : 0;
     }
+    // Kept apart from the others, which older versions read as a list of four.
+    bool ok = false;
+    const int accountWidth = state.value(QStringLiteral("Columns/account")).toInt(&ok);
+    userAccountColumnWidth_ = ok && accountWidth > 0 && accountWidth < 10000 ? accountWidth : 0;
     applyColumnWidths();
 }
 
 void MainWindow::saveColumnWidths() const {
     const bool anySet = std::any_of(userColumnWidths_.begin(), userColumnWidths_.end(),
                                     [](int width) { return width > 0; });
-    if (!anySet)
+    if (!anySet && userAccountColumnWidth_ <= 0)
         return;
     QSettings state(viewStatePath(), QSettings::IniFormat);
-    QStringList widths;
-    for (int width : userColumnWidths_)
-        widths << QString::number(width);
-    state.setValue(QStringLiteral("Columns/widths"), widths);
+    if (anySet) {
+        QStringList widths;
+        for (int width : userColumnWidths_)
+            widths << QString::number(width);
+        state.setValue(QStringLiteral("Columns/widths"), widths);
+    }
+    if (userAccountColumnWidth_ > 0)
+        state.setValue(QStringLiteral("Columns/account"), userAccountColumnWidth_);
     state.sync();
 }
 
@@ -696,7 +709,9 @@ void MainWindow::setConnectedCommands(bool connected) {
 
 void MainWindow::updateCaption() {
     QString where = QString::fromLatin1(kNotConnectedCaption);
-    if (connected_ && settings_)
+    if (connected_ && settings_ && listsAllAccounts())
+        where = QString::fromLatin1(kAllAccountsCaption);
+    else if (connected_ && settings_)
         if (const Account* account = currentAccount())
             where = textFromBytes(account->host);
     setWindowTitle(QStringLiteral("%1 - %2").arg(QString::fromLatin1(kProgramTitle), where));
@@ -739,11 +754,23 @@ void MainWindow::fillAccountSelector() {
     const AccountList& accounts = settings_->accounts;
     for (const Account* account : accounts)
         accountSelector->addItem(textFromBytes(account->address));
-    if (accounts.count() > 0) {
+    if (accounts.count() > 1)
+        accountSelector->addItem(QString::fromLatin1(kAllAccountsCaption));
+    if (allAccountsChosen()) {
+        accountSelector->setCurrentIndex(accounts.count());
+    } else if (accounts.count() > 0) {
         int selected = std::clamp<int>(settings_->selectedAccount, 0, accounts.count() - 1);
         settings_->selectedAccount = static_cast<std::int16_t>(selected);
         accountSelector->setCurrentIndex(selected);
     }
+}
+
+bool MainWindow::allAccountsChosen() const {
+    return settings_->selectedAccount == kAllAccountsSelected && settings_->accounts.count() > 1;
+}
+
+int MainWindow::selectorRow() const {
+    return allAccountsChosen() ? settings_->accounts.count() : settings_->selectedAccount;
 }
 
 void MainWindow::refreshList() {
@@ -756,6 +783,7 @@ void MainWindow::refreshList() {
         messageView->clearRows();
     if (focused != -1 && count > 0)
         messageView->goToRow(std::clamp(focused, 0, count - 1));
+    updateAccountColumn();
     updateGroupCaption();
     showFilterLabel();
     showMarkReason();
@@ -765,6 +793,8 @@ void MainWindow::showArrivedRows() {
     // Always the whole list as it is now; rows only ever join at the end while a check runs.
     if (messageView->rowCount() < messages_->count())
         messageView->setRowCount(messages_->count());
+    if (listsAllAccounts())
+        updateAccountColumn();
 }
 
 void MainWindow::showMarkReason() {
@@ -778,6 +808,7 @@ void MainWindow::discardList() {
     messages_->clear();
     connected_ = false;
     listedAccount_.reset();
+    listedAccounts_.clear();
     meantToList_ = -1;
     leaveBusy();
     refreshList();
@@ -790,6 +821,10 @@ void MainWindow::discardList() {
 void MainWindow::OpenConnection() {
     if (busy() || closePending_)
         return;
+    if (allAccountsChosen()) {
+        checkAllAccounts();
+        return;
+    }
     const Account* current = currentAccount();
     if (current == nullptr || connected_ || !passwordReady(&MainWindow::OpenConnection))
         return;
@@ -854,6 +889,11 @@ void MainWindow::Exit() {
 }
 
 void MainWindow::removeMarkedStep(const Account* account) {
+    if (account == nullptr && listsAllAccounts()) {
+        if (connected_)
+            removeMarkedOfEachAccount();
+        return;
+    }
     const Account* current = account != nullptr ? account : currentAccount();
     if (current == nullptr || !connected_ || messages_->count() == 0)
         return;
@@ -876,18 +916,26 @@ void MainWindow::removeMarkedStep(const Account* account) {
 }
 
 void MainWindow::accountChosen() {
-    int row = accountSelector->currentIndex();
-    if (row < 0 || row >= settings_->accounts.count() || row == settings_->selectedAccount)
+    const int row = accountSelector->currentIndex();
+    const int count = settings_->accounts.count();
+    std::int16_t chosen = 0;
+    if (row >= 0 && row < count)
+        chosen = static_cast<std::int16_t>(row);
+    else if (row == count && count > 1)
+        chosen = kAllAccountsSelected;
+    else
+        return;
+    if (chosen == settings_->selectedAccount)
         return;
     if (busy()) {
-        accountSelector->setCurrentIndex(settings_->selectedAccount);
+        accountSelector->setCurrentIndex(selectorRow());
         return;
     }
     if (connected_)
         CloseConnection();
     if (closePending_)
         return;
-    settings_->selectedAccount = static_cast<std::int16_t>(row);
+    settings_->selectedAccount = chosen;
     OpenConnection();
 }
 
@@ -896,13 +944,23 @@ void MainWindow::accountChosen() {
 void MainWindow::ViewMessage() {
     if (busy())
         return;
-    const Account* current = currentAccount();
     int focused = messageView->focusedRow();
     MessageEntry* entry = messages_->at(focused);
-    if (current == nullptr || !connected_ || entry == nullptr ||
-        !passwordReady(&MainWindow::ViewMessage))
+    std::optional<Account> own;
+    if (listsAllAccounts()) {
+        // Logged in with at the check; the message is fetched from its own mailbox.
+        if (entry != nullptr)
+            own = listedAccountOf(*entry);
+    } else if (const Account* current = currentAccount()) {
+        own = *current;
+    }
+    if (!own || !connected_ || entry == nullptr ||
+        (!listsAllAccounts() && !passwordReady(&MainWindow::ViewMessage)))
         return;
-    const Account account = *current;
+    // The keyring may have given the password since the copy was made.
+    if (!listsAllAccounts())
+        own = *currentAccount();
+    const Account account = *own;
     // A text fetched with another number of lines is fetched again.
     if (!entry->bodyLoaded && entry->body)
         entry->body.reset();
@@ -983,6 +1041,26 @@ void MainWindow::MarkOrUnmark() {
 void MainWindow::MarkNotAddressed() {
     if (busy())
         return;
+    if (listsAllAccounts()) {
+        // Each message is measured against its own account's address.
+        int marked = 0;
+        std::string addresses;
+        for (const Account& listed : listedAccounts_) {
+            MessageList own(10, 5); // borrows the entries; the whole list keeps owning them
+            for (MessageEntry* entry : *messages_)
+                if (entry->accountTag == static_cast<std::uint16_t>(listed.accountTag))
+                    own.append(entry);
+            if (own.count() == 0)
+                continue;
+            marked += markNotAddressed(own, listed.address);
+            addresses += (addresses.empty() ? "" : ", ") + listed.address;
+        }
+        refreshList();
+        if (marked == 0 && !addresses.empty())
+            msgBox(kMbInformation, kProgramTitle, "Every message is addressed to its account: %s.",
+                   addresses.c_str());
+        return;
+    }
     const Account* account = currentAccount();
     if (account == nullptr)
         return;
@@ -1062,16 +1140,25 @@ void MainWindow::EditFilters() {
 void MainWindow::Preferences() {
     if (busy())
         return;
+    const bool allChosen = allAccountsChosen();
     int result = PreferencesDialog::Execute(*settings_, this, passwordNote());
     if (result == kOptionsBodyLinesChanged)
         setBodyLoadedAll(*messages_, false);
+    giveAccountsOwnTags(settings_->accounts);
+    // The dialog's account list moves the selection to the row it edited; "All accounts" stays
+    // chosen while there are accounts to mix.
+    if (allChosen && settings_->accounts.count() > 1)
+        settings_->selectedAccount = kAllAccountsSelected;
     fillAccountSelector();
     // The list belongs to the account it was read from. When the dialog
     // removed that account, changed its server or made another one current,
     // commands on the list would reach the wrong mailbox: it is closed as an
     // account change closes it, and marked messages are removed, if the
     // user wants, from the mailbox they were listed from.
-    if (connected_ && !isListedAccount(currentAccount())) {
+    if (connected_ && listsAllAccounts()) {
+        if (!listedAccountsKept())
+            closeConnectionOf(nullptr);
+    } else if (connected_ && !isListedAccount(currentAccount())) {
         const Account listed = *listedAccount_;
         closeConnectionOf(&listed);
     }

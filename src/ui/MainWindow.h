@@ -29,6 +29,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct Filters;
 class MessageTableModel;
@@ -46,6 +47,11 @@ class QToolButton;
 // A window with this property set to true handles F1 itself; the help layer adds no key of its
 // own to it. The main window's F1 is its Help "&Index" item.
 inline constexpr const char* kHelpKeyInstalledProperty = "toppeekHelpKey";
+
+// The selectedAccount that stands for "All accounts", the selector's last item. The settings
+// file keeps it where it keeps the account's row; an older version, finding no account there,
+// clamps it and shows the first account.
+inline constexpr std::int16_t kAllAccountsSelected = -1;
 
 // What the layer above the windows does for the main window: help, web links, About and the
 // start-up update check. The program fills it in when it starts the window; a window without
@@ -185,6 +191,10 @@ public:
 
     // --- State, for the program's dialogs and for tests ---
     bool connected() const { return connected_; }
+    // "All accounts" is chosen: a check lists every account's messages one after another.
+    bool allAccountsChosen() const;
+    // The list was read from every account; each command reaches the message's own account.
+    bool listsAllAccounts() const { return !listedAccounts_.empty(); }
     // True while a mailbox operation started by this window runs.
     bool busy() const;
     bool firstActivationDone() const { return !firstActivation_; }
@@ -240,6 +250,17 @@ private:
     void showFilterLabel();
     // The removal step, on account's mailbox; null means the current account.
     void removeMarkedStep(const Account* account = nullptr);
+    // The check and the removal over every account, one session each; a failed account is
+    // reported with the others in one box at the end and does not stop the rest.
+    void checkAllAccounts();
+    void removeMarkedOfEachAccount();
+    // The account a message of a list read from every account came from, as it was checked.
+    std::optional<Account> listedAccountOf(const MessageEntry& entry) const;
+    // The listed accounts are all still there, unchanged, and "All accounts" still chosen.
+    bool listedAccountsKept() const;
+    // The Account column shows while the list holds more than one account's messages.
+    void updateAccountColumn();
+    int selectorRow() const;
     void closeConnectionOf(const Account* account);
     void discardList();
     void groupCommand(bool select);
@@ -263,6 +284,8 @@ private:
     // it from the keyring (asking the user when the keyring has none to
     // give) and runs command again once it is there.
     bool passwordReady(void (MainWindow::*command)());
+    // The same for the given account.
+    bool passwordReady(void (MainWindow::*command)(), Account* account);
     // The password prompt; true when the user gave one.
     bool askPassword(Account& account, KeyringResult why);
     // Writes the settings file once the keyring has taken what it can, then
@@ -292,6 +315,9 @@ private:
     // While connected: the account the list was read from, to tell whether
     // the preferences left it the current one.
     std::optional<Account> listedAccount_;
+    // While connected to "All accounts": every account that was read, as it was read (with the
+    // password it logged in with), in the order of the settings.
+    std::vector<Account> listedAccounts_;
     // While connected after a check that ended early: how many messages the list would hold had
     // it run to its end, so that the caption never shows a partial list as the whole; -1 when
     // the list is complete.
@@ -306,6 +332,7 @@ private:
     // Widths the user dragged the columns before Subject to (0: never), kept across runs in
     // the view state file.
     std::array<int, 4> userColumnWidths_{};
+    int userAccountColumnWidth_ = 0;
     bool applyingWidths_ = false;
 
     // Rows that arrive during a check join the list in batches, at most one batch per

@@ -115,7 +115,10 @@ bool MainWindow::askPassword(Account& account, KeyringResult why) {
 }
 
 bool MainWindow::passwordReady(void (MainWindow::*command)()) {
-    Account* account = settings_->accounts.at(settings_->selectedAccount);
+    return passwordReady(command, settings_->accounts.at(settings_->selectedAccount));
+}
+
+bool MainWindow::passwordReady(void (MainWindow::*command)(), Account* account) {
     if (account == nullptr || account->passwordKnown)
         return true;
     if (!passwords_)

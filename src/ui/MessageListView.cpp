@@ -431,6 +431,19 @@ void MessageListView::clearColumns() {
     model_->clearColumns();
 }
 
+void MessageListView::removeLastColumn() {
+    model_->removeLastColumn();
+}
+
+void MessageListView::placeColumnBefore(int column, int other) {
+    if (column < 0 || other < 0 || column >= columnCount() || other >= columnCount())
+        return;
+    QHeaderView* header = report_->horizontalHeader();
+    const int from = header->visualIndex(column);
+    const int before = header->visualIndex(other);
+    header->moveSection(from, from < before ? before - 1 : before);
+}
+
 int MessageListView::columnCount() const {
     return model_->definedColumns();
 }

@@ -144,6 +144,10 @@ public:
 
     int addColumn(const QString& caption, int width);
     void clearColumns();
+    // Takes the last column away; column 0 always stays.
+    void removeLastColumn();
+    // Shows column just left of other, whatever their numbers; the numbers stay.
+    void placeColumnBefore(int column, int other);
     int columnCount() const;
     QString columnCaption(int column) const;
     void setColumnCaption(int column, const QString& caption);

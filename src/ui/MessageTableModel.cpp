@@ -35,6 +35,10 @@ QString MessageTableModel::cellText(int row, int column) const {
         return cellFromBytes(dateText(entry->date));
     case 4:
         return cellFromBytes(shownText(*entry, ShownField::Subject, scratch));
+    case kAccountColumn: {
+        const auto name = accountNames_.find(entry->accountTag);
+        return name != accountNames_.end() ? cellFromBytes(name->second) : QString();
+    }
     default:
         return {};
     }

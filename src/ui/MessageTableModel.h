@@ -7,12 +7,22 @@
 #include "messages/MessageList.h"
 #include "ui/ListRowsModel.h"
 
+#include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 
 class MessageTableModel final : public ListRowsModel {
 public:
-    // The columns, in order: To, From, Size, Date, Subject.
+    // The columns, in order: To, From, Size, Date, Subject; the window adds Account after them
+    // while the list holds the messages of more than one account.
     explicit MessageTableModel(QObject* parent = nullptr);
+    static constexpr int kAccountColumn = 5;
+
+    // What the Account column shows for each account tag.
+    void setAccountNames(std::map<std::uint16_t, std::string> names) {
+        accountNames_ = std::move(names);
+    }
 
     // The list the rows stand for, not owned; null shows every row empty.
     // It must outlive the model or be taken away first.
@@ -34,4 +44,5 @@ private:
     const MessageEntry* entryAt(int row) const;
 
     const MessageList* messages_ = nullptr;
+    std::map<std::uint16_t, std::string> accountNames_;
 };

@@ -1,5 +1,6 @@
 // The account list names a variable `slots`, which Qt's keyword macro would
 // rewrite: the storage header comes before every Qt header.
+#include "storage/AccountTags.h"
 #include "storage/KeyringPasswords.h"
 #include "storage/Settings.h"
 
@@ -261,6 +262,9 @@ void PreferencesDialog::addAccountClicked() {
         return;
     std::unique_ptr<Account> clone = cloneAccount(*blank);
     AccountList& accounts = settings_.accounts;
+    // A tag of its own, so that its messages are never taken for another account's.
+    if (const std::optional<std::int16_t> tag = freeAccountTag(accounts))
+        clone->accountTag = *tag;
     int index = 0;
     if (accounts.count() == 0) {
         index = accounts.insertAt(0, clone.get());

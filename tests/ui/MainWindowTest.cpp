@@ -142,9 +142,11 @@ private slots:
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), QString("TopPeek - Not connected"));
         QCOMPARE(window->statusText->text(), QString("For Help Press F1"));
-        // The selector lists the accounts and clamps the selection into them.
-        QCOMPARE(window->accountSelector->count(), 2);
+        // The selector lists the accounts, then every account together, and clamps the selection
+        // into the accounts.
+        QCOMPARE(window->accountSelector->count(), 3);
         QCOMPARE(window->accountSelector->itemText(1), QString("alice1@example.com"));
+        QCOMPARE(window->accountSelector->itemText(2), QString("All accounts"));
         QCOMPARE(window->settings().selectedAccount, 1);
         QCOMPARE(window->accountSelector->currentIndex(), 1);
         QCOMPARE(window->messageView->columnCount(), 5);
