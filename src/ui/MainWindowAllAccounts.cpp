@@ -43,14 +43,14 @@ std::uint32_t totalSize(const MessageList& list) {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, UINT32_MAX));
 }
 
-// One box for everything a run over the accounts has to say, each account's part under its
-// address.
+// One box for everything a run over the accounts has to say, each account's part on its own;
+// an opening line only where there is something to open with.
 void tellAccounts(const std::string& opening, const std::vector<std::string>& parts) {
     if (parts.empty())
         return;
     std::string text = opening;
     for (const std::string& part : parts)
-        text += "\n\n" + part;
+        text += (text.empty() ? "" : "\n\n") + part;
     msgBox(kMbInformation, kProgramTitle, "%s", text.c_str());
 }
 
@@ -124,12 +124,14 @@ void MainWindow::checkAllAccounts() {
     refreshList();
     if (closePending_)
         return;
-    // What the other mailboxes hold only matters when none had anything to list.
+    std::string opening;
+    if (!failures.empty())
+        opening = failures.size() == 1 ? "One account could not be read in full:"
+                                       : "Some accounts could not be read in full:";
+    // Empty mailboxes are worth a word only when no account had anything to list.
     if (!connected_)
         failures.insert(failures.end(), emptyMailboxes.begin(), emptyMailboxes.end());
-    tellAccounts(failures.size() == 1 ? "One account could not be read in full:"
-                                      : "Some accounts could not be read in full:",
-                 failures);
+    tellAccounts(opening, failures);
     if (!connected_)
         return;
     setConnectedCommands(true);
