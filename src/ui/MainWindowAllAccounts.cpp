@@ -10,8 +10,12 @@
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
 #include "messages/Filters.h"
+#include "ui/ByteText.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageTableModel.h"
+
+#include <QFontMetrics>
+#include <QStyle>
 
 #include <algorithm>
 #include <map>
@@ -234,8 +238,21 @@ void MainWindow::updateAccountColumn() {
     }
     applyingWidths_ = true;
     const int column = messageView->addColumn(QStringLiteral("Account"), 0);
-    messageView->setColumnWidth(column, userAccountColumnWidth_ > 0 ? userAccountColumnWidth_
-                                                                    : fittingColumnWidth(column));
+    // Addresses alone, without the names the other address columns carry: as wide as the
+    // longest of them, so that Subject keeps what it can.
+    const QFontMetrics metrics(messageView->font());
+    int widest = 0;
+    for (const auto& [tag, address] : messageRows_->accountNames())
+        widest = std::max(widest, metrics.horizontalAdvance(textFromBytes(address)));
+    const int padding =
+        2 * (messageView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, messageView) +
+             1) +
+        6;
+    const int fitting = std::max(metrics.horizontalAdvance(messageView->columnCaption(column)) + 16,
+                                 std::min(widest, fittingColumnWidth(column))) +
+                        padding;
+    messageView->setColumnWidth(column,
+                                userAccountColumnWidth_ > 0 ? userAccountColumnWidth_ : fitting);
     // Subject stays last, taking the width the others leave.
     messageView->placeColumnBefore(column, 4);
     applyingWidths_ = false;

@@ -23,6 +23,7 @@ public:
     void setAccountNames(std::map<std::uint16_t, std::string> names) {
         accountNames_ = std::move(names);
     }
+    const std::map<std::uint16_t, std::string>& accountNames() const { return accountNames_; }
 
     // The list the rows stand for, not owned; null shows every row empty.
     // It must outlive the model or be taken away first.
