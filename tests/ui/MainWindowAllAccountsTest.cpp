@@ -3,9 +3,11 @@
 // among those that can.
 
 #include "dialogs/MsgBox.h"
+#include "operations/PressCancel.h"
 #include "storage/Settings.h"
 #include "support/DovecotServer.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/ScriptedPop3Server.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowHarness.h"
 #include "ui/MessageViewer.h"
@@ -24,9 +26,15 @@
 #include <vector>
 
 using namespace toppeek::operations;
+using toppeek::test::AfterReply;
 using toppeek::test::columnTexts;
 using toppeek::test::DovecotServer;
+using toppeek::test::listed;
 using toppeek::test::onDialog;
+using toppeek::test::opened;
+using toppeek::test::scriptCheck;
+using toppeek::test::ScriptedPop3Server;
+using toppeek::test::uidListing;
 
 namespace {
 
@@ -190,6 +198,32 @@ private slots:
                  report.c_str());
         QVERIFY(report.find("alice0@") == std::string::npos);
         QVERIFY(report.find("alice3@") == std::string::npos);
+    }
+
+    // Cancel belongs to the whole check: the accounts after the cancelled one are not read, and
+    // what was listed stays.
+    void cancelStopsTheWholeCheck() {
+        ScriptedPop3Server first;
+        opened(first).expect("STAT", "+OK 3 9999\r\n").expect("UIDL", uidListing(3));
+        listed(first, 1, {"bob@example.org", "alice0@example.com", "one", 100});
+        first.expect("LIST 2", std::vector<toppeek::test::ReplyPiece>{}, AfterReply::StaySilent);
+        first.start();
+        ScriptedPop3Server second;
+        scriptCheck(second, {{"kim@example.org", "alice1@example.com", "never", 100}});
+        second.start();
+        auto window = toppeek::test::startMainWindow(settingsPath_, filtersPath_,
+                                                     {first.hostAndPort(), second.hostAndPort()},
+                                                     kAllAccountsSelected);
+        QVERIFY(window);
+        toppeek::test::PressCancelWhen cancel(
+            [&](ProgressDialog&) { return window->messageView->rowCount() == 1; });
+        boxes_->answer(kIdYes);
+        window->OpenConnection();
+        QVERIFY(cancel.pressed());
+        QCOMPARE(columnTexts(*window, 4), QStringList{"one"});
+        QVERIFY(second.received().empty());
+        // Only the cancel question: a cancel is the user's own doing.
+        QCOMPARE(boxes_->shown().size(), std::size_t{1});
     }
 };
 
