@@ -1204,9 +1204,12 @@ void MainWindow::syncSortChecks() {
         item->setChecked(static_cast<int>(key) == sortKey_);
     const auto* column =
         std::find(std::begin(kColumnKeys), std::end(kColumnKeys), static_cast<SortKey>(sortKey_));
-    messageView->setSortIndicator(
-        column == std::end(kColumnKeys) ? -1 : static_cast<int>(column - std::begin(kColumnKeys)),
-        sortAscending_);
+    int sortedColumn =
+        column == std::end(kColumnKeys) ? -1 : static_cast<int>(column - std::begin(kColumnKeys));
+    if (sortKey_ == kSortByAccount &&
+        messageView->columnCount() > MessageTableModel::kAccountColumn)
+        sortedColumn = MessageTableModel::kAccountColumn;
+    messageView->setSortIndicator(sortedColumn, sortAscending_);
 }
 
 // --- View commands ---
@@ -1269,6 +1272,8 @@ void MainWindow::listDoubleClicked() {
 void MainWindow::listColumnClicked(int column) {
     if (column >= 0 && column < static_cast<int>(std::size(kColumnKeys)))
         Sort(kColumnKeys[column]);
+    else if (column == MessageTableModel::kAccountColumn)
+        SortByAccount();
 }
 
 bool MainWindow::listKeyPressed(QKeyEvent* event) {

@@ -172,6 +172,8 @@ public:
     void Preferences();
     void SetViewStyle(ListViewStyle style);
     void Sort(SortKey key);
+    // A mixed list by its Account column, in the same way as by the others.
+    void SortByAccount();
     void ToggleToolbar();
     void ToggleStatusBar();
     void HelpIndex();
@@ -324,6 +326,8 @@ private:
     long meantToList_ = -1;
     bool firstActivation_ = true;
     int sortKey_ = -1;
+    // sortKey_ while a mixed list is sorted by its Account column, past the list's own keys.
+    static constexpr int kSortByAccount = 100;
     bool sortAscending_ = true;
     std::string groupPattern_; // shared by Select group and Unselect group
     int toolbarHeight_ = 41;

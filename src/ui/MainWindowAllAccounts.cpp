@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace toppeek::operations;
@@ -196,6 +197,30 @@ void MainWindow::removeMarkedOfEachAccount() {
     leaveBusy();
     if (!closePending_)
         tellAccounts("The removal did not go as asked everywhere:", reports);
+}
+
+void MainWindow::SortByAccount() {
+    if (!busy() && connected_ && listsAllAccounts() && messages_->count() > 0) {
+        const MessageEntry* focusedEntry = messages_->at(messageView->focusedRow());
+        if (sortKey_ == kSortByAccount)
+            sortAscending_ = !sortAscending_;
+        sortKey_ = kSortByAccount;
+        const auto& names = messageRows_->accountNames();
+        auto nameOf = [&names](const MessageEntry& entry) {
+            const auto name = names.find(entry.accountTag);
+            return name != names.end() ? std::string_view(name->second) : std::string_view();
+        };
+        messages_->sort(
+            [&nameOf](const MessageEntry& one, const MessageEntry& other) {
+                return nameOf(one).compare(nameOf(other));
+            },
+            sortAscending_);
+        refreshList();
+        if (focusedEntry != nullptr)
+            if (const int index = indexOfEntry(*messages_, focusedEntry); index >= 0)
+                messageView->goToRow(index);
+    }
+    syncSortChecks();
 }
 
 std::optional<Account> MainWindow::listedAccountOf(const MessageEntry& entry) const {

@@ -145,6 +145,10 @@ private slots:
             numbers.push_back(entry->messageNumber);
         QCOMPARE(numbers, (std::vector<int>{1, 2, 1}));
         QCOMPARE(columnTexts(*window, 5).last(), QString("alice1@example.com"));
+        // Sorted by account, the second account's message comes first when descending.
+        toppeek::test::clickColumn(*window, 5);
+        toppeek::test::clickColumn(*window, 5);
+        QCOMPARE(columnTexts(*window, 4).first(), QString("Ben one"));
 
         // Back to one account: its list alone, without the Account column.
         window->accountSelector->setCurrentIndex(1);
