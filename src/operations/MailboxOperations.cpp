@@ -37,6 +37,8 @@ struct OperationRecord {
     MessageEntry* entry = nullptr;
     const EntryCallback* callback = nullptr;
     std::uint32_t timeoutSeconds = kConnectionTimeoutSeconds;
+    bool quiet = false;
+    std::function<void()> progressElsewhere = {};
     OperationOutcome outcome = {};
 };
 
@@ -73,7 +75,8 @@ OperationOutcome start(OperationRecord& record, Operation operation) {
     }
     setCancelFlag(false);
     IdleStepInstalled idle;
-    if (!runWithProgress([&] { runOperation(record, operation); }, [] { return confirmCancel(); }))
+    if (!runWithProgress([&] { runOperation(record, operation); }, [] { return confirmCancel(); },
+                         record.progressElsewhere))
         record.outcome.result = OperationResult::Cancelled;
     return record.outcome;
 }
@@ -94,26 +97,28 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
         mail::pop3Capa(session);
         return true;
     }
+    std::string failure;
     if (result == mail::kLoginNoConnection) {
         outcome = OperationResult::NoConnection;
+        failure = "Could not connect to the mail server " + account.host + ".";
         if (!control.failureReason.empty())
-            msgBox(kMbInformation, kProgramTitle, "Could not connect to the mail server %s.\n%s",
-                   account.host.c_str(), control.failureReason.c_str());
-        else
-            msgBox(kMbInformation, kProgramTitle, "Could not connect to the mail server %s.",
-                   account.host.c_str());
+            failure += "\n" + control.failureReason;
     } else if (cancelRequested(&control)) {
         outcome = OperationResult::Cancelled;
     } else if (session.broken) {
         outcome = OperationResult::NoAnswer;
-        msgBox(kMbInformation, kProgramTitle,
-               "The mail server %s is not answering: %s before the log-in.", account.host.c_str(),
-               control.timedOut ? "it fell silent" : "the connection ended");
+        failure = "The mail server " + account.host + " is not answering: " +
+                  (control.timedOut ? "it fell silent" : "the connection ended") +
+                  " before the log-in.";
     } else {
         outcome = OperationResult::LoginRefused;
-        msgBox(kMbInformation, kProgramTitle, "Could not log in to the mail server %s as %s.",
-               account.host.c_str(), account.userName.c_str());
+        failure =
+            "Could not log in to the mail server " + account.host + " as " + account.userName + ".";
     }
+    if (record.quiet)
+        record.outcome.reason = std::move(failure);
+    else if (!failure.empty())
+        msgBox(kMbInformation, kProgramTitle, "%s", failure.c_str());
     return false;
 }
 
@@ -640,6 +645,8 @@ OperationRecord wholeListRecord(const Account& account, Settings& settings, Mess
     record.list = &list;
     record.callback = &callback;
     record.timeoutSeconds = options.timeoutSeconds;
+    record.quiet = options.quiet;
+    record.progressElsewhere = options.progressElsewhere;
     return record;
 }
 
@@ -658,6 +665,8 @@ OperationOutcome fetchMessageText(const Account& account, const Settings& settin
     OperationRecord record{account, settings};
     record.entry = &entry;
     record.timeoutSeconds = options.timeoutSeconds;
+    record.quiet = options.quiet;
+    record.progressElsewhere = options.progressElsewhere;
     return start(record, fetchStep);
 }
 
@@ -691,6 +700,11 @@ std::string checkReport(const OperationOutcome& outcome, const std::string& addr
             return "Could not read the mailbox of " + address + ": " + outcome.reason + ".";
         return "Only " + std::to_string(outcome.listed) + " of " + std::to_string(outcome.toList) +
                " messages of the mailbox of " + address + " were listed: " + outcome.reason + ".";
+    case OperationResult::NoConnection:
+    case OperationResult::LoginRefused:
+    case OperationResult::NoAnswer:
+        // Empty unless the check was quiet: the box said it then.
+        return outcome.reason;
     default:
         return {};
     }

@@ -192,6 +192,7 @@ void MainWindow::FormCreate() {
 
     setWindowIcon(programIcon());
     loadColumnWidths();
+    startWatching();
     resize(std::max(kDesignWidth, widthForColumns()), kDesignHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -427,9 +428,9 @@ void MainWindow::buildPopupMenu() {
 void MainWindow::bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
                              void (MainWindow::*command)()) {
     for (QAction* action : actions)
-        connect(action, &QAction::triggered, this, [this, command] { (this->*command)(); });
+        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
     if (button != nullptr)
-        connect(button, &QToolButton::clicked, this, [this, command] { (this->*command)(); });
+        connect(button, &QToolButton::clicked, this, [this, command] { runCommand(command); });
 }
 
 // The one place where items, buttons, keys and list events meet their commands.
@@ -474,7 +475,10 @@ void MainWindow::wireCommands() {
     for (auto [item, key] : sorts)
         connect(item, &QAction::triggered, this, [this, key] { Sort(key); });
 
-    connect(accountSelector, &QComboBox::activated, this, [this] { accountChosen(); });
+    connect(accountSelector, &QComboBox::activated, this, [this] {
+        refusedDuringAutomaticCheck();
+        accountChosen();
+    });
 
     messageView->onColumnClick = [this](int column) { listColumnClicked(column); };
     messageView->onDoubleClick = [this] { listDoubleClicked(); };
@@ -584,10 +588,16 @@ void MainWindow::saveColumnWidths() const {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (FormCloseQuery())
-        event->accept();
-    else
+    if (hideInsteadOfClosing()) {
         event->ignore();
+        return;
+    }
+    if (FormCloseQuery()) {
+        event->accept();
+        windowClosed();
+    } else {
+        event->ignore();
+    }
 }
 
 bool MainWindow::FormCloseQuery() {
@@ -658,6 +668,9 @@ const Account* MainWindow::currentAccount() const {
 
 void MainWindow::enterBusy() {
     ++busyDepth_;
+    // A background check leaves the controls as they are: they answer with a word instead.
+    if (automaticCheck_)
+        return;
     for (QMenu* menu : {fileMenu, editMenu, optionsMenu})
         menu->menuAction()->setEnabled(false);
     accountSelector->setEnabled(false);
@@ -811,12 +824,13 @@ void MainWindow::OpenConnection() {
     leaveBusy();
 
     refreshList();
+    checkEnded(account, outcome);
     if (closePending_)
         return;
     // Only what is true: a check that failed says nothing of the mailbox's contents, one that
     // ended early says how far it got.
     if (std::string report = checkReport(outcome, account.address); !report.empty())
-        msgBox(kMbInformation, kProgramTitle, "%s", report.c_str());
+        tellCheckReport(report);
     if (messages_->count() == 0)
         return;
     setConnectedCommands(true);
@@ -847,6 +861,7 @@ void MainWindow::closeConnectionOf(const Account* account) {
 }
 
 void MainWindow::Exit() {
+    quitting_ = true;
     // During an operation this is the close request, which asks its cancel question.
     if (!busy())
         CloseConnection();
@@ -1176,6 +1191,8 @@ void MainWindow::About() {
 // --- List events ---
 
 void MainWindow::listDoubleClicked() {
+    if (refusedDuringAutomaticCheck())
+        return;
     MarkOrUnmark();
 }
 
@@ -1186,6 +1203,9 @@ void MainWindow::listColumnClicked(int column) {
 
 bool MainWindow::listKeyPressed(QKeyEvent* event) {
     const bool keypad = (event->modifiers() & Qt::KeypadModifier) != 0;
+    if ((event->key() == Qt::Key_Delete || event->key() == Qt::Key_Insert) &&
+        refusedDuringAutomaticCheck())
+        return true;
     switch (event->key()) {
     case Qt::Key_Delete:
         if (!busy()) {
