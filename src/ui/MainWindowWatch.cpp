@@ -121,10 +121,9 @@ void MainWindow::runAutomaticCheck() {
     else if (arrived == 0)
         statusText->setText(QStringLiteral("No new mail (checked at %1).").arg(at));
     else
-        statusText->setText((arrived == 1 ? QStringLiteral("1 new message (checked at %2).")
-                                          : QStringLiteral("%1 new messages (checked at %2)."))
-                                .arg(arrived)
-                                .arg(at));
+        statusText->setText(arrived == 1 ? QStringLiteral("1 new message (checked at %1).").arg(at)
+                                         : QStringLiteral("%1 new messages (checked at %2).")
+                                               .arg(QString::number(arrived), at));
     updateTray();
     if (arrived > 0 && hooks_.newMailNotice && !closePending_)
         hooks_.newMailNotice(this, newMail_, [this] { ShowFromTray(); });
@@ -218,6 +217,7 @@ void MainWindow::CheckNow() {
         CloseConnection();
     if (!connected_ && !closePending_)
         OpenConnection();
+    updateTray();
 }
 
 void MainWindow::ShowFromTray() {
