@@ -147,6 +147,9 @@ void MainWindow::checkEnded(const Account& account, const OperationOutcome& outc
     // A check that did not reach the end would bring the messages it missed back as new.
     if (outcome.result != OperationResult::Completed)
         return;
+    // What the tray says of the last background check is stale once a check by hand got through.
+    if (!automaticCheck_)
+        automaticProblem_.clear();
     const int count = messages_->count();
     const int first = std::max(0, count - static_cast<int>(outcome.listed));
     std::vector<std::string_view> ids;
