@@ -77,7 +77,8 @@ void MainWindow::checkClockTicked() {
         return;
     // Whatever stands in the way, the tick is not kept for later: the next one tries again, so
     // that checks never queue up behind a long one or an open dialog.
-    if (busy() || closePending_ || waitingForKeyring() ||
+    // Before the first activation the filters are not read yet: a check would mark nothing.
+    if (busy() || closePending_ || waitingForKeyring() || firstActivation_ ||
         QApplication::activeModalWidget() != nullptr || currentAccount() == nullptr)
         return;
     if (connected_ && countMarked(*messages_) > 0) {
