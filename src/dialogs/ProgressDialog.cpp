@@ -19,6 +19,7 @@ namespace toppeek::operations {
 namespace {
 
 ProgressDialog* gCurrent = nullptr;
+ProgressShownElsewhere gShownElsewhere;
 bool gBusy = false;
 bool gCancel = false;
 // When pending events were last processed.
@@ -45,9 +46,16 @@ QString boundedText(const char* format, va_list args) {
     return displayText(text, cut);
 }
 
+void progressChanged() {
+    if (gShownElsewhere)
+        gShownElsewhere();
+}
+
 void setLabel(QLabel* ProgressDialog::*label, const char* format, va_list args) {
-    if (gCurrent != nullptr)
-        (gCurrent->*label)->setText(boundedText(format, args));
+    if (gCurrent == nullptr)
+        return;
+    (gCurrent->*label)->setText(boundedText(format, args));
+    progressChanged();
 }
 
 } // namespace
@@ -148,17 +156,21 @@ void ProgressDialog::reject() {
     cancelButton->click();
 }
 
-bool runWithProgress(const std::function<void()>& work, ConfirmCancel confirm) {
+bool runWithProgress(const std::function<void()>& work, ConfirmCancel confirm,
+                     ProgressShownElsewhere shownElsewhere) {
     if (gBusy)
         return false;
     gBusy = true;
     auto dialog = std::make_unique<ProgressDialog>();
     dialog->setConfirmCancel(std::move(confirm));
     gCurrent = dialog.get();
-    dialog->show();
+    gShownElsewhere = std::move(shownElsewhere);
+    if (!gShownElsewhere)
+        dialog->show();
     if (work)
         work();
     bool running = dialog->running();
+    gShownElsewhere = nullptr;
     gCurrent = nullptr;
     dialog.reset();
     gBusy = false;
@@ -180,6 +192,7 @@ void setProgressCaption(const char* format, ...) {
     va_start(args, format);
     gCurrent->setWindowTitle(boundedText(format, args));
     va_end(args);
+    progressChanged();
 }
 
 void setProgressLine(const char* format, ...) {
@@ -202,6 +215,7 @@ void setProgressBar(int position, int maximum) {
     gCurrent->progressBar->setMinimum(0);
     gCurrent->progressBar->setMaximum(maximum);
     gCurrent->progressBar->setValue(position);
+    progressChanged();
 }
 
 bool progressRunning() {

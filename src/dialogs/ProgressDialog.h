@@ -70,10 +70,17 @@ private:
     QTimer deferredPaint_;
 };
 
+// Called after each change of the run's caption, texts or bar, for a run whose progress is shown
+// elsewhere (the main window's status bar) rather than in the dialog.
+using ProgressShownElsewhere = std::function<void()>;
+
 // Shows a new dialog, runs work and frees the dialog again. True when the work ran and no cancel
 // was accepted meanwhile; false when a cancel was accepted or another run was in progress, in
-// which case nothing is shown and work is not called.
-bool runWithProgress(const std::function<void()>& work, ConfirmCancel confirm);
+// which case nothing is shown and work is not called. With shownElsewhere the dialog is made but
+// never shown: it still holds the texts, the bar and the running flag, and its Cancel is pressed
+// from wherever the progress is shown.
+bool runWithProgress(const std::function<void()>& work, ConfirmCancel confirm,
+                     ProgressShownElsewhere shownElsewhere = {});
 
 // True for exactly the duration of runWithProgress.
 bool progressBusy();

@@ -38,6 +38,9 @@ struct MessageEntry {
     // The server gave this unique-id to more than one message, so it names none of them for
     // sure: such a message is neither viewed nor removed.
     bool uniqueIdShared = false;
+    // The check that listed the message found it new: the account's check before did not list
+    // it. Run time only.
+    bool isNew = false;
 
     // To, From and Subject as a person reads them (encoded words decoded, UTF-8), made once by
     // createMessageEntry for the list to show and sort by; a field that reads as it is stored

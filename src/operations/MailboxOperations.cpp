@@ -37,7 +37,8 @@ struct OperationRecord {
     MessageEntry* entry = nullptr;
     const EntryCallback* callback = nullptr;
     std::uint32_t timeoutSeconds = kConnectionTimeoutSeconds;
-    bool showLoginFailures = true;
+    bool quiet = false;
+    std::function<void()> progressElsewhere = {};
     OperationOutcome outcome = {};
 };
 
@@ -74,7 +75,8 @@ OperationOutcome start(OperationRecord& record, Operation operation) {
     }
     setCancelFlag(false);
     IdleStepInstalled idle;
-    if (!runWithProgress([&] { runOperation(record, operation); }, [] { return confirmCancel(); }))
+    if (!runWithProgress([&] { runOperation(record, operation); }, [] { return confirmCancel(); },
+                         record.progressElsewhere))
         record.outcome.result = OperationResult::Cancelled;
     return record.outcome;
 }
@@ -95,27 +97,29 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
         mail::pop3Capa(session);
         return true;
     }
-    std::string& text = record.outcome.reason;
+    std::string failure;
     if (result == mail::kLoginNoConnection) {
         outcome = OperationResult::NoConnection;
-        text = "Could not connect to the mail server " + account.host + ".";
+        failure = "Could not connect to the mail server " + account.host + ".";
         if (!control.failureReason.empty())
-            text += "\n" + control.failureReason;
+            failure += "\n" + control.failureReason;
     } else if (cancelRequested(&control)) {
         outcome = OperationResult::Cancelled;
         return false;
     } else if (session.broken) {
         outcome = OperationResult::NoAnswer;
-        text = "The mail server " + account.host + " is not answering: " +
-               (control.timedOut ? "it fell silent" : "the connection ended") +
-               " before the log-in.";
+        failure = "The mail server " + account.host + " is not answering: " +
+                  (control.timedOut ? "it fell silent" : "the connection ended") +
+                  " before the log-in.";
     } else {
         outcome = OperationResult::LoginRefused;
-        text =
+        failure =
             "Could not log in to the mail server " + account.host + " as " + account.userName + ".";
     }
-    if (record.showLoginFailures)
-        msgBox(kMbInformation, kProgramTitle, "%s", text.c_str());
+    if (record.quiet)
+        record.outcome.reason = std::move(failure);
+    else if (!failure.empty())
+        msgBox(kMbInformation, kProgramTitle, "%s", failure.c_str());
     return false;
 }
 
@@ -642,7 +646,8 @@ OperationRecord wholeListRecord(const Account& account, Settings& settings, Mess
     record.list = &list;
     record.callback = &callback;
     record.timeoutSeconds = options.timeoutSeconds;
-    record.showLoginFailures = options.showLoginFailures;
+    record.quiet = options.quiet;
+    record.progressElsewhere = options.progressElsewhere;
     return record;
 }
 
@@ -661,7 +666,8 @@ OperationOutcome fetchMessageText(const Account& account, const Settings& settin
     OperationRecord record{account, settings};
     record.entry = &entry;
     record.timeoutSeconds = options.timeoutSeconds;
-    record.showLoginFailures = options.showLoginFailures;
+    record.quiet = options.quiet;
+    record.progressElsewhere = options.progressElsewhere;
     return start(record, fetchStep);
 }
 
@@ -695,6 +701,11 @@ std::string checkReport(const OperationOutcome& outcome, const std::string& addr
             return "Could not read the mailbox of " + address + ": " + outcome.reason + ".";
         return "Only " + std::to_string(outcome.listed) + " of " + std::to_string(outcome.toList) +
                " messages of the mailbox of " + address + " were listed: " + outcome.reason + ".";
+    case OperationResult::NoConnection:
+    case OperationResult::LoginRefused:
+    case OperationResult::NoAnswer:
+        // Empty unless the check was quiet: the box said it then.
+        return outcome.reason;
     default:
         return {};
     }

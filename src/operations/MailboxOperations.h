@@ -36,21 +36,24 @@ inline constexpr std::uint32_t kConnectionTimeoutSeconds = 120;
 
 struct OperationOptions {
     std::uint32_t timeoutSeconds = kConnectionTimeoutSeconds;
-    // Off where the caller gathers the failed log-ins of several accounts into one report: the
-    // text is then left in the outcome's reason instead of a box of its own.
-    bool showLoginFailures = true;
+    // A failed connection or log-in is not shown in a box but left in the outcome's reason, for
+    // the caller to tell where it sees fit (checks nobody asked for).
+    bool quiet = false;
+    // Runs the operation without showing the progress dialog; see runWithProgress.
+    std::function<void()> progressElsewhere = {};
 };
 
 enum class OperationResult {
     Completed,    // ran to its end
     Cancelled,    // the user cancelled it
     Busy,         // another operation was running; nothing was done
-    NoConnection, // no connection could be made (shown in a box)
-    LoginRefused, // the server refused the log-in (shown in a box)
-    NoAnswer,     // the server stopped answering or hung up during the log-in (shown in a box)
+    NoConnection, // no connection could be made (shown in a box unless quiet)
+    LoginRefused, // the server refused the log-in (shown in a box unless quiet)
+    NoAnswer,     // the server stopped answering or hung up during the log-in (likewise)
     BrokeOff,     // the conversation ended early after the log-in; reason says why
 };
-// For NoConnection, LoginRefused and NoAnswer the outcome's reason holds the text of the box.
+// For NoConnection, LoginRefused and NoAnswer of a quiet operation the outcome's reason holds
+// the text the box would have shown.
 
 // Whether the message an entry was listed as is still on the server under a number.
 enum class MessageIdentity {
@@ -118,7 +121,8 @@ OperationOutcome removeMarkedMessages(const Account& account, Settings& settings
                                       const OperationOptions& options = {});
 
 // The texts the caller shows after an operation; empty when nothing needs saying (a failed log-in
-// was shown already, a cancel needs no word, a complete removal or fetch speaks for itself).
+// was shown already, a cancel needs no word, a complete removal or fetch speaks for itself). A
+// quiet check's failed log-in is said here.
 // address names the mailbox.
 std::string checkReport(const OperationOutcome& outcome, const std::string& address);
 std::string removalReport(const OperationOutcome& outcome);

@@ -1,10 +1,31 @@
 #include "shell/MainWindowHooks.h"
 
+#include "shell/DesktopNotifier.h"
 #include "shell/Help.h"
 #include "shell/Notices.h"
 #include "shell/WebLinks.h"
 
 namespace toppeek::shell {
+
+namespace {
+
+// One notifier per window, made with its first notice, so that a later notice replaces the one
+// still up and the click reaches the window.
+void showNewMailNotice(QWidget* window, const std::vector<NewMailCount>& counts,
+                       std::function<void()> onClicked) {
+    const std::optional<NoticeText> notice = newMailNotice(counts);
+    if (!notice)
+        return;
+    auto* notifier = window->findChild<DesktopNotifier*>(QStringLiteral("newMailNotifier"),
+                                                         Qt::FindDirectChildrenOnly);
+    if (notifier == nullptr) {
+        notifier = new DesktopNotifier(std::move(onClicked), window);
+        notifier->setObjectName(QStringLiteral("newMailNotifier"));
+    }
+    notifier->show(*notice);
+}
+
+} // namespace
 
 ShellHooks mainWindowHooks() {
     ShellHooks hooks;
@@ -18,6 +39,7 @@ ShellHooks mainWindowHooks() {
     };
     hooks.stopStartupUpdateCheck = [] { endStartupUpdateCheck(); };
     hooks.closeHelp = [] { closeHelp(); };
+    hooks.newMailNotice = showNewMailNotice;
     return hooks;
 }
 

@@ -2,6 +2,8 @@
 
 #include "ui/ByteText.h"
 
+#include <QFont>
+
 #include <algorithm>
 
 namespace {
@@ -67,6 +69,14 @@ QVariant ListRowsModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole: {
         const QString tip = rowToolTip(index.row());
         return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
+    case Qt::FontRole: {
+        if (!rowInBold(index.row()))
+            return {};
+        // Only the weight is set: the view's own font gives the rest.
+        QFont bold;
+        bold.setBold(true);
+        return bold;
     }
     default:
         return {};

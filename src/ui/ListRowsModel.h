@@ -30,6 +30,8 @@ public:
     virtual int cellImage(int row) const;
     // The row's tooltip; an empty text shows none.
     virtual QString rowToolTip(int row) const;
+    // Whether the row's cells are shown in bold.
+    virtual bool rowInBold(int /*row*/) const { return false; }
 
     // Every cell of the program's lists shows 8-bit text through here: up to
     // a NUL, at most kCellBytes bytes, decoded as all of the program's

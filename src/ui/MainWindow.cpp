@@ -195,6 +195,7 @@ void MainWindow::FormCreate() {
 
     setWindowIcon(programIcon());
     loadColumnWidths();
+    startWatching();
     resize(std::max(kDesignWidth, widthForColumns()), kDesignHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -432,9 +433,9 @@ void MainWindow::buildPopupMenu() {
 void MainWindow::bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
                              void (MainWindow::*command)()) {
     for (QAction* action : actions)
-        connect(action, &QAction::triggered, this, [this, command] { (this->*command)(); });
+        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
     if (button != nullptr)
-        connect(button, &QToolButton::clicked, this, [this, command] { (this->*command)(); });
+        connect(button, &QToolButton::clicked, this, [this, command] { runCommand(command); });
 }
 
 // The one place where items, buttons, keys and list events meet their commands.
@@ -479,7 +480,10 @@ void MainWindow::wireCommands() {
     for (auto [item, key] : sorts)
         connect(item, &QAction::triggered, this, [this, key] { Sort(key); });
 
-    connect(accountSelector, &QComboBox::activated, this, [this] { accountChosen(); });
+    connect(accountSelector, &QComboBox::activated, this, [this] {
+        refusedDuringAutomaticCheck();
+        accountChosen();
+    });
 
     messageView->onColumnClick = [this](int column) { listColumnClicked(column); };
     messageView->onDoubleClick = [this] { listDoubleClicked(); };
@@ -597,10 +601,16 @@ void MainWindow::saveColumnWidths() const {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (FormCloseQuery())
-        event->accept();
-    else
+    if (hideInsteadOfClosing()) {
         event->ignore();
+        return;
+    }
+    if (FormCloseQuery()) {
+        event->accept();
+        windowClosed();
+    } else {
+        event->ignore();
+    }
 }
 
 bool MainWindow::FormCloseQuery() {
@@ -671,6 +681,9 @@ const Account* MainWindow::currentAccount() const {
 
 void MainWindow::enterBusy() {
     ++busyDepth_;
+    // A background check leaves the controls as they are: they answer with a word instead.
+    if (automaticCheck_)
+        return;
     for (QMenu* menu : {fileMenu, editMenu, optionsMenu})
         menu->menuAction()->setEnabled(false);
     accountSelector->setEnabled(false);
@@ -846,12 +859,13 @@ void MainWindow::OpenConnection() {
     leaveBusy();
 
     refreshList();
+    checkEnded(account, outcome);
     if (closePending_)
         return;
     // Only what is true: a check that failed says nothing of the mailbox's contents, one that
     // ended early says how far it got.
     if (std::string report = checkReport(outcome, account.address); !report.empty())
-        msgBox(kMbInformation, kProgramTitle, "%s", report.c_str());
+        tellCheckReport(report);
     if (messages_->count() == 0)
         return;
     setConnectedCommands(true);
@@ -882,6 +896,7 @@ void MainWindow::closeConnectionOf(const Account* account) {
 }
 
 void MainWindow::Exit() {
+    quitting_ = true;
     // During an operation this is the close request, which asks its cancel question.
     if (!busy())
         CloseConnection();
@@ -1266,6 +1281,8 @@ void MainWindow::About() {
 // --- List events ---
 
 void MainWindow::listDoubleClicked() {
+    if (refusedDuringAutomaticCheck())
+        return;
     MarkOrUnmark();
 }
 
@@ -1278,6 +1295,9 @@ void MainWindow::listColumnClicked(int column) {
 
 bool MainWindow::listKeyPressed(QKeyEvent* event) {
     const bool keypad = (event->modifiers() & Qt::KeypadModifier) != 0;
+    if ((event->key() == Qt::Key_Delete || event->key() == Qt::Key_Insert) &&
+        refusedDuringAutomaticCheck())
+        return true;
     switch (event->key()) {
     case Qt::Key_Delete:
         if (!busy()) {

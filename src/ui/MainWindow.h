@@ -16,7 +16,9 @@
 #include "messages/MessageList.h"
 #include "operations/MailboxOperations.h"
 #include "storage/KeyringPasswords.h"
+#include "storage/SeenMessages.h"
 #include "storage/Settings.h"
+#include "ui/CheckTimer.h"
 #include "ui/MessageListView.h"
 
 #include <QMainWindow>
@@ -32,7 +34,9 @@
 #include <vector>
 
 struct Filters;
+class BackgroundProgress;
 class MessageTableModel;
+class TrayIcon;
 
 class QAction;
 class QActionGroup;
@@ -70,6 +74,11 @@ struct ShellHooks {
     std::function<void()> stopStartupUpdateCheck;
     // First step of the shutdown.
     std::function<void()> closeHelp;
+    // Tells the desktop what a check nobody asked for found; onClicked runs when the user
+    // clicks the notice.
+    std::function<void(QWidget* window, const std::vector<NewMailCount>& counts,
+                       std::function<void()> onClicked)>
+        newMailNotice;
 };
 
 class MainWindow : public QMainWindow {
@@ -103,6 +112,10 @@ public:
     MessageListView* messageView = nullptr;
     QStatusBar* statusPanel = nullptr;
     QLabel* statusText = nullptr; // the status bar's one panel
+    // Beside it while a check nobody asked for runs.
+    BackgroundProgress* backgroundProgress = nullptr;
+    // Null where the desktop has no system tray.
+    TrayIcon* trayIcon = nullptr;
     QMenu* listMenu = nullptr;    // the list's pop-up menu
 
     // --- Main menu ---
@@ -222,6 +235,20 @@ public:
     // Where the Preferences say the passwords are kept.
     QString passwordNote() const;
 
+    // --- Watching the mailbox (MainWindowWatch.cpp) ---
+    // What drives the checks nobody asks for; the window starts with a clock of real minutes.
+    void setCheckClock(std::unique_ptr<CheckClock> clock);
+    // A minute has passed: checks in the background once the preferences' interval is over,
+    // unless the window is busy, a dialog of the program is open or marks would be lost.
+    void checkClockTicked();
+    bool automaticCheckRunning() const { return automaticCheck_; }
+    // The tray icon, also where the desktop shows none (its menu still works).
+    void createTrayIcon();
+    // The tray menu's "Check now", "Show" and "Quit".
+    void CheckNow();
+    void ShowFromTray();
+    void QuitFromTray();
+
     // The list refresh after a change of the message list as a whole.
     void refreshList();
     // Refills accountSelector from the accounts and selects selectedAccount, clamped.
@@ -279,6 +306,35 @@ private:
     QString viewStatePath() const;
     void loadColumnWidths();
     void saveColumnWidths() const;
+
+    // Watching the mailbox (MainWindowWatch.cpp).
+    void startWatching();
+    std::string seenMessagesPath() const;
+    void runAutomaticCheck();
+    // A check's end, for each account it read: records what it listed and finds what is new.
+    void checkEnded(const Account& account, const toppeek::operations::OperationOutcome& outcome);
+    // A check's report: a box for a check by hand, the status bar for one in the background.
+    void tellCheckReport(const std::string& report);
+    // True, with a word in the status bar, while a background check runs.
+    bool refusedDuringAutomaticCheck();
+    void runCommand(void (MainWindow::*command)());
+    void updateTray();
+    // True when closing is to hide the window, which it then does.
+    bool hideInsteadOfClosing();
+    void windowClosed();
+
+    std::unique_ptr<CheckClock> checkClock_;
+    int minutesSinceCheck_ = 0;
+    bool automaticCheck_ = false;
+    // What the background check running or last run could not do; empty when nothing failed.
+    QString automaticProblem_;
+    SeenMessages seen_;
+    // What the current check found new, for each account with new messages.
+    std::vector<NewMailCount> newMail_;
+    QTimer trayRefresh_;
+    // Set by the commands that end the program, which closing the window then does even with
+    // the tray icon there.
+    bool quitting_ = false;
 
     // Keyring (MainWindowPasswords.cpp).
     enum class KeyringState { Unknown, Usable, Unusable };

@@ -50,13 +50,13 @@ std::uint32_t totalSize(const MessageList& list) {
 
 // One box for everything a run over the accounts has to say, each account's part on its own;
 // an opening line only where there is something to open with.
-void tellAccounts(const std::string& opening, const std::vector<std::string>& parts) {
+std::string accountsReport(const std::string& opening, const std::vector<std::string>& parts) {
     if (parts.empty())
-        return;
+        return {};
     std::string text = opening;
     for (const std::string& part : parts)
         text += (text.empty() ? "" : "\n\n") + part;
-    msgBox(kMbInformation, kProgramTitle, "%s", text.c_str());
+    return text;
 }
 
 } // namespace
@@ -66,8 +66,11 @@ void MainWindow::checkAllAccounts() {
         return;
     // Every password is at hand before the first log-in, so that no prompt comes between two
     // mailboxes; a prompt the user cancels cancels the whole check.
+    // The keyring's answer comes back to the check that asked, a background one included.
+    const auto retry =
+        automaticCheck_ ? &MainWindow::runAutomaticCheck : &MainWindow::OpenConnection;
     for (Account* account : settings_->accounts)
-        if (!passwordReady(&MainWindow::OpenConnection, account))
+        if (!passwordReady(retry, account))
             return;
     // Copies: the operations must not depend on the account list while the window answers
     // events.
@@ -82,7 +85,7 @@ void MainWindow::checkAllAccounts() {
     refreshList();
 
     OperationOptions options = operationOptions_;
-    options.showLoginFailures = false;
+    options.quiet = true;
     std::vector<std::string> failures;
     std::vector<std::string> emptyMailboxes;
     std::vector<Account> read;
@@ -98,6 +101,7 @@ void MainWindow::checkAllAccounts() {
                     listGrowth_.start();
             },
             options);
+        checkEnded(account, outcome);
         bytes += settings_->mailboxBytes;
         if (outcome.result == OperationResult::Cancelled || outcome.result == OperationResult::Busy)
             break;
@@ -136,7 +140,8 @@ void MainWindow::checkAllAccounts() {
     // Empty mailboxes are worth a word only when no account had anything to list.
     if (!connected_)
         failures.insert(failures.end(), emptyMailboxes.begin(), emptyMailboxes.end());
-    tellAccounts(opening, failures);
+    if (std::string report = accountsReport(opening, failures); !report.empty())
+        tellCheckReport(report);
     if (!connected_)
         return;
     setConnectedCommands(true);
@@ -146,7 +151,7 @@ void MainWindow::checkAllAccounts() {
 
 void MainWindow::removeMarkedOfEachAccount() {
     OperationOptions options = operationOptions_;
-    options.showLoginFailures = false;
+    options.quiet = true;
     std::vector<std::string> reports;
     const int listedBefore = messages_->count();
     enterBusy();

@@ -56,6 +56,11 @@ QString MessageTableModel::rowToolTip(int row) const {
     return entry != nullptr ? markReasonText(*entry) : QString();
 }
 
+bool MessageTableModel::rowInBold(int row) const {
+    const MessageEntry* entry = entryAt(row);
+    return entry != nullptr && entry->isNew;
+}
+
 std::string MessageTableModel::sizeText(long size) {
     char text[64];
     if (size < 1024)

@@ -33,6 +33,8 @@ public:
     // 1 for an entry marked for deletion, 0 for any other.
     int cellImage(int row) const override;
     QString rowToolTip(int row) const override;
+    // Messages that arrived since the check before.
+    bool rowInBold(int row) const override;
 
     // The texts the list shows for a size and a date.
     static std::string sizeText(long size);

@@ -2,6 +2,7 @@
 // rewrite: the storage header comes before every Qt header.
 #include "storage/AccountTags.h"
 #include "storage/KeyringPasswords.h"
+#include "storage/ReservedOptions.h"
 #include "storage/Settings.h"
 
 #include "ui/PreferencesDialog.h"
@@ -26,6 +27,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -129,6 +131,14 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
         named(new QCheckBox(QStringLiteral("Use APOP (secure) Authentication when possible"),
                             generalPage),
               "CBApop");
+    checkEveryLabel =
+        named(new QLabel(QStringLiteral("Check every"), generalPage), "checkEveryLabel");
+    checkEveryBox = named(new QSpinBox(generalPage), "checkEveryBox");
+    checkEveryBox->setRange(0, kMaxCheckIntervalMinutes);
+    checkEveryBox->setSuffix(QStringLiteral(" minutes"));
+    checkEveryBox->setSpecialValueText(QStringLiteral("never"));
+    checkEveryBox->setToolTip(QStringLiteral("Checks the mailbox in the background; 0 never"));
+    checkEveryLabel->setBuddy(checkEveryBox);
 
     auto* general = new QGridLayout(generalPage);
     general->setContentsMargins(16, 16, 16, 16);
@@ -153,6 +163,9 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
         general->addLayout(box, row, 1);
         ++row;
     }
+    general->addWidget(checkEveryLabel, row, 0);
+    general->addWidget(checkEveryBox, row, 1, Qt::AlignLeft);
+    ++row;
     general->addWidget(useApopBox, row, 0, 1, 2);
     general->setRowStretch(row + 1, 1);
     general->setColumnStretch(1, 1);
@@ -217,6 +230,7 @@ void PreferencesDialog::showGeneral() {
     maxMessagesEdit->setText(QString::number(settings_.maxMessages));
     showAboutBox->setChecked(settings_.showAbout != 0);
     useApopBox->setChecked(settings_.useApop != 0);
+    checkEveryBox->setValue(checkIntervalMinutes(settings_));
 }
 
 int PreferencesDialog::finish(bool accepted) {
@@ -230,6 +244,7 @@ int PreferencesDialog::finish(bool accepted) {
     settings_.showAbout = showAboutBox->isChecked() ? 1 : 0;
     settings_.useApop = useApopBox->isChecked() ? 1 : 0;
     settings_.maxMessages = countFromText(maxMessagesEdit->text().toStdString());
+    setCheckIntervalMinutes(settings_, checkEveryBox->value());
     return settings_.bodyLines != openedBodyLines_ ? kOptionsBodyLinesChanged : kOptionsSaved;
 }
 

@@ -33,6 +33,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 class QTreeWidget;
 class QWidget;
@@ -92,6 +93,8 @@ public:
     QLineEdit* maxMessagesEdit;
     UpDownArrows* maxMessagesArrows;
     QCheckBox* useApopBox;
+    QLabel* checkEveryLabel;
+    QSpinBox* checkEveryBox; // "Check every N minutes", 0 never
     QPushButton* okButton;
     QPushButton* cancelButton;
 

@@ -133,7 +133,7 @@ inline void clickColumn(MainWindow& window, int column) {
 inline std::unique_ptr<MainWindow>
 startMainWindow(const std::string& settingsPath, const std::string& filtersPath,
                 const std::vector<std::string>& hosts, std::int16_t selected = 0,
-                const std::function<void(Settings&)>& adjust = {}) {
+                const std::function<void(Settings&)>& adjust = {}, ShellHooks hooks = {}) {
     std::unique_ptr<Settings> settings = createDefaultSettings();
     for (std::size_t i = 0; i < hosts.size(); ++i) {
         std::unique_ptr<Account> account = newAccount();
@@ -148,7 +148,8 @@ startMainWindow(const std::string& settingsPath, const std::string& filtersPath,
         adjust(*settings);
     if (!saveSettings(settingsPath, *settings))
         return nullptr;
-    auto window = std::make_unique<MainWindow>(settingsPath, filtersPath);
+    auto window =
+        std::make_unique<MainWindow>(settingsPath, filtersPath, nullptr, std::move(hooks));
     // Short waits: a scripted server that falls silent ends the operation soon.
     window->setOperationOptions(toppeek::operations::OperationOptions{2});
     window->show();
