@@ -4,6 +4,8 @@
 
 #include "storage/FiltersFile.h"
 
+using toppeek::core::TextList;
+
 namespace {
 
 bool sameRule(const FilterRule& a, const FilterRule& b) {

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <string>
 
+using toppeek::core::matchWildcard;
+
 namespace {
 
 char upper(char c) {

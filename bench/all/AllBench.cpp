@@ -75,6 +75,8 @@
 #include <unistd.h>
 #include <vector>
 
+using toppeek::core::installOutOfMemoryHandler;
+
 extern char** environ;
 
 namespace {

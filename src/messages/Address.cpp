@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+using toppeek::core::isAsciiDigit;
+using toppeek::core::isAsciiLetter;
+
 bool isSpecialChar(unsigned char c) {
     if (c <= 0x20 || c == 0x7F)
         return true;

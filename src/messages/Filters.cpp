@@ -7,6 +7,9 @@
 #include "messages/Address.h"
 #include "messages/MailText.h"
 
+using toppeek::core::compareNoCase;
+using toppeek::core::findTextN;
+
 namespace {
 
 // Buffer sizes of the address lookups: a sender's address and domain are

@@ -33,7 +33,7 @@ struct FilterRule {
     std::array<std::uint8_t, reservedSize> reserved{}; // kept and stored
 };
 
-using FilterRuleList = GrowArray<FilterRule>;
+using FilterRuleList = toppeek::core::GrowArray<FilterRule>;
 
 struct Filters {
     static constexpr int initialCapacity = 10;
@@ -47,8 +47,8 @@ struct Filters {
     FilterRuleList rules;
     // Sorted byte-wise, no duplicates; compared with the sender's domain as
     // whole texts, case-sensitively.
-    TextList bannedDomains;
-    TextList friendlyDomains;
+    toppeek::core::TextList bannedDomains;
+    toppeek::core::TextList friendlyDomains;
     // Switch bytes: 0 off, anything else on.
     std::uint8_t rulesEnabled = 0;
     std::uint8_t bannedEnabled = 0;

@@ -7,6 +7,13 @@
 
 #include <ctime>
 
+using toppeek::core::dayNumber;
+using toppeek::core::findInArray;
+using toppeek::core::isAsciiDigit;
+using toppeek::core::isAsciiLetter;
+using toppeek::core::saturatedNumber;
+using toppeek::core::weekdayOf;
+
 const char* const DayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const char* const MonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <mutex>
 
+using toppeek::core::isAsciiBlank;
+
 namespace {
 
 // --- The 8-bit rule ---

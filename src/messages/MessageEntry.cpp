@@ -6,6 +6,12 @@
 
 #include <cstring>
 
+using toppeek::core::compareNoCase;
+using toppeek::core::findAfter;
+using toppeek::core::isAsciiBlank;
+using toppeek::core::trimInPlace;
+using toppeek::core::TrimMode;
+
 namespace {
 
 // Reads one physical line of a field value from cursor: leading blanks are

@@ -4,6 +4,10 @@
 #include "core/TextList.h"
 #include "messages/MailText.h"
 
+using toppeek::core::compareBytes;
+using toppeek::core::findText;
+using toppeek::core::matchWildcard;
+
 namespace {
 
 // Compares what the list shows for field, byte-wise on the UTF-8 text.

@@ -10,7 +10,7 @@
 #include <string>
 
 // Owns its entries (released with destroyMessageEntry).
-using MessageList = GrowArray<MessageEntry>;
+using MessageList = toppeek::core::GrowArray<MessageEntry>;
 
 enum class SortKey : int { ByTo = 0, ByFrom = 1, BySubject = 2, BySize = 3, ByDate = 4 };
 

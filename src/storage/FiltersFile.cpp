@@ -9,6 +9,11 @@
 #include <string_view>
 #include <vector>
 
+using toppeek::core::compareBytes;
+using toppeek::core::dataFilePath;
+using toppeek::core::RecordStream;
+using toppeek::core::TextList;
+
 namespace {
 
 constexpr const char* filtersFileName = "toppeek-filters.dat";

@@ -6,14 +6,16 @@
 #include <memory>
 #include <string>
 
+namespace toppeek::core {
 class RecordStream;
+} // namespace toppeek::core
 
 // Writes the whole filter set. The old file is replaced only when the new
 // one was written completely; false (and the old file untouched) otherwise.
 bool saveFilters(const Filters& filters, const std::string& path);
 
 // The whole content of the filters file, written into an open stream.
-void writeFiltersFile(RecordStream& stream, const Filters& filters);
+void writeFiltersFile(toppeek::core::RecordStream& stream, const Filters& filters);
 
 // Replaces the filter set with the file's. False, with the set unchanged,
 // when the file cannot be opened or is not a filters file. A file that ends
@@ -24,9 +26,9 @@ void writeFiltersFile(RecordStream& stream, const Filters& filters);
 bool loadFilters(Filters& filters, const std::string& path);
 
 // One rule record; texts longer than FilterRule::maxTextLength are written cut.
-void writeFilterRule(RecordStream& stream, const FilterRule& rule);
+void writeFilterRule(toppeek::core::RecordStream& stream, const FilterRule& rule);
 // One rule record, or null when the file ends inside it.
-std::unique_ptr<FilterRule> readFilterRule(RecordStream& stream);
+std::unique_ptr<FilterRule> readFilterRule(toppeek::core::RecordStream& stream);
 
 // The filters file, where dataFilePath puts the program's files.
 std::string filtersFilePath();

@@ -10,6 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using toppeek::core::isAsciiDigit;
+using toppeek::core::isAsciiLetter;
+using toppeek::core::RecordStream;
+using toppeek::core::scrambleBytes;
+
 namespace storage {
 
 namespace {

@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <unordered_set>
 
+using toppeek::core::dataFilePath;
+using toppeek::core::RecordStream;
+
 namespace {
 
 constexpr const char* seenMessagesFileName = "toppeek-seen.dat";

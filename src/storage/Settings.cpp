@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <string_view>
 
+using toppeek::core::dataFilePath;
+using toppeek::core::RecordStream;
+
 namespace {
 
 constexpr const char* settingsFileName = "toppeek-settings.dat";

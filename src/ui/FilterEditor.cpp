@@ -16,6 +16,8 @@
 
 #include <memory>
 
+using toppeek::core::adjustIndex;
+
 namespace {
 
 constexpr const char* kAddRuleCaption = "Add Rule";

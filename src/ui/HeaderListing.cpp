@@ -8,6 +8,9 @@
 #include <limits>
 #include <string_view>
 
+using toppeek::core::dataFilePath;
+using toppeek::core::RecordStream;
+
 namespace {
 
 constexpr const char* kHeaderListingName = "toppeek-headers.txt";

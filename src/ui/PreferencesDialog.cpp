@@ -33,6 +33,8 @@
 #include <memory>
 #include <tuple>
 
+using toppeek::core::adjustIndex;
+
 namespace {
 
 bool isAsciiSpace(char c) {

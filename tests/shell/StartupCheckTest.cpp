@@ -18,6 +18,8 @@
 #include <optional>
 #include <string>
 
+using toppeek::core::todayNumber;
+
 using toppeek::shell::BackgroundUpdateCheck;
 using toppeek::test::HttpTestServer;
 using toppeek::test::ScriptedMessageBoxes;

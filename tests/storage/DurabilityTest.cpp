@@ -17,6 +17,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using toppeek::core::RecordStream;
+
 using namespace storage_test;
 
 namespace {

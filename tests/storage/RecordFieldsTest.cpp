@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+using toppeek::core::RecordStream;
+
 namespace {
 
 using namespace storage_test;

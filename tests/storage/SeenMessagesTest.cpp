@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using toppeek::core::RecordStream;
+
 using namespace storage_test;
 
 namespace {

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+using toppeek::core::TextList;
+
 using toppeek::operations::MessageBoxRequest;
 using toppeek::operations::setMessageBoxResponder;
 using toppeek::test::ModalDialogDriver;

@@ -4,6 +4,8 @@
 
 namespace toppeek::demo {
 
+using core::todayNumber;
+
 namespace {
 
 void addRule(Filters& filters, RuleKind kind, const char* text) {
