@@ -4,6 +4,8 @@
 
 #include "storage/FiltersFile.h"
 
+using namespace toppeek::messages;
+
 using toppeek::core::TextList;
 
 namespace {

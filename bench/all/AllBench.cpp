@@ -75,6 +75,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace toppeek::messages;
+
 using toppeek::core::installOutOfMemoryHandler;
 
 extern char** environ;

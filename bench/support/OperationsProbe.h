@@ -19,7 +19,7 @@ double secondsSince(Clock::time_point start);
 struct OperationsProbe {
     Account account;
     std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
+    std::unique_ptr<toppeek::messages::Filters> filters = toppeek::messages::createFilters();
     toppeek::test::ScriptedMessageBoxes boxes;
     int messages = 0; // the count a whole check must list
 

@@ -7,8 +7,10 @@
 #include "messages/Address.h"
 #include "messages/MailText.h"
 
-using toppeek::core::compareNoCase;
-using toppeek::core::findTextN;
+namespace toppeek::messages {
+
+using core::compareNoCase;
+using core::findTextN;
 
 namespace {
 
@@ -229,3 +231,5 @@ int markNotAddressed(MessageList& list, const std::string& accountAddress) {
     }
     return marked;
 }
+
+} // namespace toppeek::messages

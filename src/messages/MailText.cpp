@@ -10,7 +10,9 @@
 #include <cstring>
 #include <mutex>
 
-using toppeek::core::isAsciiBlank;
+namespace toppeek::messages {
+
+using core::isAsciiBlank;
 
 namespace {
 
@@ -555,3 +557,5 @@ ReadableMessage readableMessage(std::string_view headerText, std::string_view bo
     message.text += lines;
     return message;
 }
+
+} // namespace toppeek::messages

@@ -6,11 +6,13 @@
 
 #include <cstring>
 
-using toppeek::core::compareNoCase;
-using toppeek::core::findAfter;
-using toppeek::core::isAsciiBlank;
-using toppeek::core::trimInPlace;
-using toppeek::core::TrimMode;
+namespace toppeek::messages {
+
+using core::compareNoCase;
+using core::findAfter;
+using core::isAsciiBlank;
+using core::trimInPlace;
+using core::TrimMode;
 
 namespace {
 
@@ -143,3 +145,5 @@ int findBodyStart(std::string_view text) {
         return after;
     return -1;
 }
+
+} // namespace toppeek::messages

@@ -4,9 +4,11 @@
 #include "core/TextList.h"
 #include "messages/MailText.h"
 
-using toppeek::core::compareBytes;
-using toppeek::core::findText;
-using toppeek::core::matchWildcard;
+namespace toppeek::messages {
+
+using core::compareBytes;
+using core::findText;
+using core::matchWildcard;
 
 namespace {
 
@@ -113,3 +115,5 @@ int markGroup(MessageList& list, const std::string& pattern, MarkState value) {
     }
     return marked;
 }
+
+} // namespace toppeek::messages

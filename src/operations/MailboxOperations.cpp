@@ -17,6 +17,16 @@
 
 namespace toppeek::operations {
 
+using messages::createMessageEntry;
+using messages::destroyMessageEntry;
+using messages::evaluateFilters;
+using messages::Filters;
+using messages::findBodyStart;
+using messages::indexOfEntry;
+using messages::MarkState;
+using messages::MessageEntry;
+using messages::MessageList;
+
 namespace {
 
 using mail::ConnectionControl;

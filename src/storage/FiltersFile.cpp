@@ -9,6 +9,10 @@
 #include <string_view>
 #include <vector>
 
+using toppeek::messages::FilterRule;
+using toppeek::messages::Filters;
+using toppeek::messages::RuleKind;
+
 using toppeek::core::compareBytes;
 using toppeek::core::dataFilePath;
 using toppeek::core::RecordStream;

@@ -12,10 +12,11 @@ class RecordStream;
 
 // Writes the whole filter set. The old file is replaced only when the new
 // one was written completely; false (and the old file untouched) otherwise.
-bool saveFilters(const Filters& filters, const std::string& path);
+bool saveFilters(const toppeek::messages::Filters& filters, const std::string& path);
 
 // The whole content of the filters file, written into an open stream.
-void writeFiltersFile(toppeek::core::RecordStream& stream, const Filters& filters);
+void writeFiltersFile(toppeek::core::RecordStream& stream,
+                      const toppeek::messages::Filters& filters);
 
 // Replaces the filter set with the file's. False, with the set unchanged,
 // when the file cannot be opened or is not a filters file. A file that ends
@@ -23,12 +24,13 @@ void writeFiltersFile(toppeek::core::RecordStream& stream, const Filters& filter
 // middle is dropped) and switches off where their bytes are missing.
 // Domain lists are put in byte order without duplicates, as lookups in
 // them require, whatever order the file has.
-bool loadFilters(Filters& filters, const std::string& path);
+bool loadFilters(toppeek::messages::Filters& filters, const std::string& path);
 
 // One rule record; texts longer than FilterRule::maxTextLength are written cut.
-void writeFilterRule(toppeek::core::RecordStream& stream, const FilterRule& rule);
+void writeFilterRule(toppeek::core::RecordStream& stream,
+                     const toppeek::messages::FilterRule& rule);
 // One rule record, or null when the file ends inside it.
-std::unique_ptr<FilterRule> readFilterRule(toppeek::core::RecordStream& stream);
+std::unique_ptr<toppeek::messages::FilterRule> readFilterRule(toppeek::core::RecordStream& stream);
 
 // The filters file, where dataFilePath puts the program's files.
 std::string filtersFilePath();

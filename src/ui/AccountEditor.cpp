@@ -31,6 +31,8 @@
 #include <optional>
 #include <utility>
 
+using toppeek::messages::isValidAccountAddress;
+
 using toppeek::mail::Security;
 using toppeek::operations::kMbInformation;
 using toppeek::operations::kProgramTitle;

@@ -16,6 +16,8 @@
 
 #include <memory>
 
+using namespace toppeek::messages;
+
 using toppeek::core::adjustIndex;
 
 namespace {

@@ -8,6 +8,9 @@
 #include <limits>
 #include <string_view>
 
+using toppeek::messages::MessageEntry;
+using toppeek::messages::MessageList;
+
 using toppeek::core::dataFilePath;
 using toppeek::core::RecordStream;
 

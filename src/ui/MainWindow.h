@@ -30,7 +30,10 @@
 #include <optional>
 #include <string>
 
+namespace toppeek::messages {
 struct Filters;
+} // namespace toppeek::messages
+
 class MessageTableModel;
 
 class QAction;
@@ -165,7 +168,7 @@ public:
     void EditFilters();
     void Preferences();
     void SetViewStyle(ListViewStyle style);
-    void Sort(SortKey key);
+    void Sort(toppeek::messages::SortKey key);
     void ToggleToolbar();
     void ToggleStatusBar();
     void HelpIndex();
@@ -193,8 +196,8 @@ public:
     int sortKey() const { return sortKey_; }
     bool sortAscending() const { return sortAscending_; }
     Settings& settings() { return *settings_; }
-    Filters& filters() { return *filters_; }
-    MessageList& messageList() { return *messages_; }
+    toppeek::messages::Filters& filters() { return *filters_; }
+    toppeek::messages::MessageList& messageList() { return *messages_; }
     const std::string& settingsPath() const { return settingsPath_; }
     const std::string& filtersPath() const { return filtersPath_; }
     // Print headers writes beside the executable unless told otherwise.
@@ -279,8 +282,8 @@ private:
     std::string filtersPath_;
     std::string headerListingPath_;
     std::unique_ptr<Settings> settings_;
-    std::unique_ptr<Filters> filters_;
-    std::unique_ptr<MessageList> messages_;
+    std::unique_ptr<toppeek::messages::Filters> filters_;
+    std::unique_ptr<toppeek::messages::MessageList> messages_;
     // messageView's model, which reads its rows from messages_.
     MessageTableModel* messageRows_ = nullptr;
     toppeek::operations::OperationOptions operationOptions_;

@@ -17,6 +17,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using toppeek::messages::createFilters;
+
 using toppeek::core::RecordStream;
 
 using namespace storage_test;

@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+using namespace toppeek::messages;
+
 using toppeek::core::TextList;
 
 using namespace storage_test;

@@ -21,8 +21,8 @@ protected:
 
     Account account;
     std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
-    std::unique_ptr<MessageList> list = createMessageList();
+    std::unique_ptr<toppeek::messages::Filters> filters = toppeek::messages::createFilters();
+    std::unique_ptr<toppeek::messages::MessageList> list = toppeek::messages::createMessageList();
     toppeek::operations::OperationOptions options;
     ScriptedMessageBoxes boxes;
 };

@@ -29,6 +29,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace toppeek::messages;
+
 namespace {
 
 using namespace toppeek::demo;

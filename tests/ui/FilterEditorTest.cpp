@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::messages;
+
 using toppeek::core::TextList;
 
 using toppeek::operations::MessageBoxRequest;

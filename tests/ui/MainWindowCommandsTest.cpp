@@ -39,6 +39,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::messages;
+
 using namespace toppeek::operations;
 using namespace std::chrono_literals;
 using toppeek::test::clickColumn;

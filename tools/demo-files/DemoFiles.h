@@ -28,6 +28,6 @@ std::unique_ptr<Settings> demoSettings(const std::string& host,
 
 // Rules on the subject, the sender and the header block, a banned domain for the pill spam,
 // a friendly domain; every part switched on.
-std::unique_ptr<Filters> demoFilters();
+std::unique_ptr<toppeek::messages::Filters> demoFilters();
 
 } // namespace toppeek::demo
