@@ -4,6 +4,9 @@
 
 #include "storage/FiltersFile.h"
 
+using toppeek::storage::loadFilters;
+using toppeek::storage::saveFilters;
+
 using namespace toppeek::messages;
 
 using toppeek::core::TextList;

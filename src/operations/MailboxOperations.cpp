@@ -17,6 +17,9 @@
 
 namespace toppeek::operations {
 
+using storage::Account;
+using storage::Settings;
+
 using messages::createMessageEntry;
 using messages::destroyMessageEntry;
 using messages::evaluateFilters;

@@ -10,12 +10,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using toppeek::core::isAsciiDigit;
-using toppeek::core::isAsciiLetter;
-using toppeek::core::RecordStream;
-using toppeek::core::scrambleBytes;
+namespace toppeek::storage {
 
-namespace storage {
+using core::isAsciiDigit;
+using core::isAsciiLetter;
+using core::RecordStream;
+using core::scrambleBytes;
 
 namespace {
 
@@ -185,4 +185,4 @@ bool saveReplacing(const std::string& path, const std::function<void(RecordStrea
     return true;
 }
 
-} // namespace storage
+} // namespace toppeek::storage

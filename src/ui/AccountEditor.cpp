@@ -31,6 +31,8 @@
 #include <optional>
 #include <utility>
 
+using toppeek::storage::Account;
+
 using toppeek::messages::isValidAccountAddress;
 
 using toppeek::mail::Security;

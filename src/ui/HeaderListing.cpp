@@ -21,7 +21,7 @@ constexpr const char* kHeaderListingName = "toppeek-headers.txt";
 } // namespace
 
 bool writeHeaderListing(const std::string& path, const MessageList& list) {
-    return storage::saveReplacing(path, [&list](RecordStream& stream) {
+    return toppeek::storage::saveReplacing(path, [&list](RecordStream& stream) {
         for (const MessageEntry* entry : list) {
             // Header blocks are far below the stream's limit; the loop only
             // guards against a block larger than one write can take.

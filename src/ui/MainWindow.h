@@ -195,7 +195,7 @@ public:
     bool closePending() const { return closePending_; }
     int sortKey() const { return sortKey_; }
     bool sortAscending() const { return sortAscending_; }
-    Settings& settings() { return *settings_; }
+    toppeek::storage::Settings& settings() { return *settings_; }
     toppeek::messages::Filters& filters() { return *filters_; }
     toppeek::messages::MessageList& messageList() { return *messages_; }
     const std::string& settingsPath() const { return settingsPath_; }
@@ -207,7 +207,7 @@ public:
     }
     // The desktop's keyring, which takes the account passwords from the
     // settings file at the next save; without one they stay in the file.
-    void setPasswordStore(std::unique_ptr<PasswordStore> store);
+    void setPasswordStore(std::unique_ptr<toppeek::storage::PasswordStore> store);
     // True while the window waits for the keyring to answer.
     bool waitingForKeyring() const { return keyringWaits_ > 0; }
     // Where the Preferences say the passwords are kept.
@@ -233,8 +233,8 @@ private:
     void bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
                      void (MainWindow::*command)());
 
-    const Account* currentAccount() const;
-    bool isListedAccount(const Account* account) const;
+    const toppeek::storage::Account* currentAccount() const;
+    bool isListedAccount(const toppeek::storage::Account* account) const;
     void enterBusy();
     void leaveBusy();
     void setConnectedCommands(bool connected);
@@ -242,8 +242,8 @@ private:
     void updateGroupCaption();
     void showFilterLabel();
     // The removal step, on account's mailbox; null means the current account.
-    void removeMarkedStep(const Account* account = nullptr);
-    void closeConnectionOf(const Account* account);
+    void removeMarkedStep(const toppeek::storage::Account* account = nullptr);
+    void closeConnectionOf(const toppeek::storage::Account* account);
     void discardList();
     void groupCommand(bool select);
     void syncSortChecks();
@@ -267,7 +267,7 @@ private:
     // give) and runs command again once it is there.
     bool passwordReady(void (MainWindow::*command)());
     // The password prompt; true when the user gave one.
-    bool askPassword(Account& account, KeyringResult why);
+    bool askPassword(toppeek::storage::Account& account, toppeek::storage::KeyringResult why);
     // Writes the settings file once the keyring has taken what it can, then
     // calls then with the outcome of the write.
     void saveSettingsFile(std::function<void(bool saved)> then);
@@ -275,13 +275,13 @@ private:
     bool keyringSaveBeforeClose();
     void enterKeyringWait();
     void leaveKeyringWait();
-    void noteKeyringAnswer(KeyringResult result);
+    void noteKeyringAnswer(toppeek::storage::KeyringResult result);
 
     ShellHooks hooks_;
     std::string settingsPath_;
     std::string filtersPath_;
     std::string headerListingPath_;
-    std::unique_ptr<Settings> settings_;
+    std::unique_ptr<toppeek::storage::Settings> settings_;
     std::unique_ptr<toppeek::messages::Filters> filters_;
     std::unique_ptr<toppeek::messages::MessageList> messages_;
     // messageView's model, which reads its rows from messages_.
@@ -294,7 +294,7 @@ private:
     bool connected_ = false;
     // While connected: the account the list was read from, to tell whether
     // the preferences left it the current one.
-    std::optional<Account> listedAccount_;
+    std::optional<toppeek::storage::Account> listedAccount_;
     // While connected after a check that ended early: how many messages the list would hold had
     // it run to its end, so that the caption never shows a partial list as the whole; -1 when
     // the list is complete.
@@ -323,8 +323,8 @@ private:
     // Set for the close that follows a cancelled operation: it asks nothing more.
     bool quietClose_ = false;
 
-    std::unique_ptr<PasswordStore> passwords_;
-    std::unique_ptr<KeyringSync> keyringSync_;
+    std::unique_ptr<toppeek::storage::PasswordStore> passwords_;
+    std::unique_ptr<toppeek::storage::KeyringSync> keyringSync_;
     KeyringState keyringState_ = KeyringState::Unknown;
     int keyringWaits_ = 0;
     QString statusBeforeWait_;

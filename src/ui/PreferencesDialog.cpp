@@ -33,6 +33,8 @@
 #include <memory>
 #include <tuple>
 
+using namespace toppeek::storage;
+
 using toppeek::core::adjustIndex;
 
 namespace {

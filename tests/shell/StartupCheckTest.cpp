@@ -18,6 +18,8 @@
 #include <optional>
 #include <string>
 
+using namespace toppeek::storage;
+
 using toppeek::core::todayNumber;
 
 using toppeek::shell::BackgroundUpdateCheck;

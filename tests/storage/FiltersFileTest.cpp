@@ -7,6 +7,9 @@
 #include <random>
 #include <vector>
 
+using toppeek::storage::loadFilters;
+using toppeek::storage::saveFilters;
+
 using namespace toppeek::messages;
 
 using toppeek::core::TextList;

@@ -29,6 +29,9 @@
 #include <unistd.h>
 #include <vector>
 
+using toppeek::storage::Account;
+using toppeek::storage::Settings;
+
 using namespace toppeek::messages;
 
 namespace {

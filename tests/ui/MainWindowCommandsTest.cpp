@@ -39,6 +39,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::storage;
+
 using namespace toppeek::messages;
 
 using namespace toppeek::operations;

@@ -47,6 +47,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::storage;
+
 using namespace toppeek::messages;
 
 using namespace toppeek::operations;

@@ -2,6 +2,8 @@
 
 #include "core/Calendar.h"
 
+using namespace toppeek::storage;
+
 using namespace toppeek::messages;
 
 namespace toppeek::demo {

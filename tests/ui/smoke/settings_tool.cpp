@@ -16,6 +16,8 @@
 #include <memory>
 #include <string>
 
+using namespace toppeek::storage;
+
 using toppeek::core::todayNumber;
 
 int main(int argc, char** argv) {
