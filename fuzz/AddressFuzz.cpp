@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+using namespace toppeek::messages;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     toppeek::fuzz::InputReader input(data, size);
     const int bufferSize = input.byte();

@@ -4,6 +4,13 @@
 
 #include "storage/FiltersFile.h"
 
+using toppeek::storage::loadFilters;
+using toppeek::storage::saveFilters;
+
+using namespace toppeek::messages;
+
+using toppeek::core::TextList;
+
 namespace {
 
 bool sameRule(const FilterRule& a, const FilterRule& b) {

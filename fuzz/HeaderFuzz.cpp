@@ -8,6 +8,8 @@
 
 #include <string>
 
+using namespace toppeek::messages;
+
 namespace {
 
 constexpr const char* kNames[] = {"Date", "To", "From", "Subject", "Received", "Cc", "Message-ID"};

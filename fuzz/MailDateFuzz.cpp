@@ -3,6 +3,8 @@
 
 #include "messages/MailDate.h"
 
+using namespace toppeek::messages;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
 

@@ -4,6 +4,8 @@
 
 #include "storage/SeenMessages.h"
 
+using toppeek::storage::SeenMessages;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string& directory = toppeek::fuzz::scratchDirectory();
     const std::string input = directory + "/input.seen";

@@ -4,6 +4,8 @@
 
 #include "storage/Settings.h"
 
+using namespace toppeek::storage;
+
 namespace {
 
 bool sameAccount(const Account& a, const Account& b) {

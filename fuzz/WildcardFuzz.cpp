@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <string>
 
+using toppeek::messages::groupPatternMatches;
+
+using toppeek::core::matchWildcard;
+
 namespace {
 
 char upper(char c) {

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <memory>
 
+using toppeek::core::installOutOfMemoryHandler;
+
 namespace {
 
 bool isSet(const char* name) {

@@ -75,6 +75,13 @@
 #include <unistd.h>
 #include <vector>
 
+using toppeek::storage::Account;
+using toppeek::storage::createDefaultSettings;
+
+using namespace toppeek::messages;
+
+using toppeek::core::installOutOfMemoryHandler;
+
 extern char** environ;
 
 namespace {

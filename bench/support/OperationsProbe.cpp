@@ -10,6 +10,8 @@
 
 namespace toppeek::bench {
 
+using messages::createMessageList;
+
 using namespace toppeek::operations;
 
 double secondsSince(Clock::time_point start) {

@@ -17,9 +17,10 @@ using Clock = std::chrono::steady_clock;
 double secondsSince(Clock::time_point start);
 
 struct OperationsProbe {
-    Account account;
-    std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
+    toppeek::storage::Account account;
+    std::unique_ptr<toppeek::storage::Settings> settings =
+        toppeek::storage::createDefaultSettings();
+    std::unique_ptr<toppeek::messages::Filters> filters = toppeek::messages::createFilters();
     toppeek::test::ScriptedMessageBoxes boxes;
     int messages = 0; // the count a whole check must list
 

@@ -24,6 +24,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace toppeek::storage;
+
 extern char** environ;
 
 namespace toppeek::bench {

@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+namespace toppeek::core {
+
 // White space as the C locale has it: space, tab, LF, VT, FF and CR.
 constexpr bool isAsciiSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -41,3 +43,5 @@ constexpr bool equalsNoCase(std::string_view a, std::string_view b) {
             return false;
     return true;
 }
+
+} // namespace toppeek::core

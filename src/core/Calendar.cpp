@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+namespace toppeek::core {
+
 int dayNumber(int day, int month, int year) {
     if (day == 0 && month == 0 && year == 0)
         return 0;
@@ -25,3 +27,5 @@ int todayNumber() {
         return 0;
     return dayNumber(local.tm_mday, local.tm_mon + 1, local.tm_year + 1900);
 }
+
+} // namespace toppeek::core

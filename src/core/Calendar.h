@@ -2,6 +2,8 @@
 // between two update checks.
 #pragma once
 
+namespace toppeek::core {
+
 // A running day count (consecutive days give consecutive numbers); 0 for
 // the all-zero date, which stands for "no date".
 int dayNumber(int day, int month, int year);
@@ -11,3 +13,5 @@ int weekdayOf(int dayNumber);
 
 // dayNumber of today's local date.
 int todayNumber();
+
+} // namespace toppeek::core

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace toppeek::core {
+
 namespace {
 
 constexpr int maxPathLength = 260;
@@ -117,3 +119,5 @@ std::string dataFilePath(const char* name) {
     surroundings.home = homeFolder();
     return dataFilePathIn(name, surroundings);
 }
+
+} // namespace toppeek::core

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace toppeek::core {
+
 // The path of the file called name (its last component only) in the
 // directory holding the running executable, at most 260 characters. A path
 // that would be longer gives the empty text rather than a cut one, which
@@ -27,3 +29,5 @@ struct DataFileSurroundings {
     bool (*isWritable)(const std::string& folder) = nullptr; // null: the file system decides
 };
 std::string dataFilePathIn(const char* name, const DataFileSurroundings& surroundings);
+
+} // namespace toppeek::core

@@ -13,6 +13,8 @@
 #include <memory>
 #include <new>
 
+namespace toppeek::core {
+
 template <class T> class GrowArray {
 public:
     using FreeItem = std::function<void(T*)>;
@@ -149,3 +151,5 @@ private:
 public:
     FreeItem freeItem;
 };
+
+} // namespace toppeek::core

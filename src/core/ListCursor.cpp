@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace toppeek::core {
+
 bool adjustIndex(int& index, int count, int mode, int delta) {
     const int old = index;
     if (count <= 0) {
@@ -18,3 +20,5 @@ bool adjustIndex(int& index, int count, int mode, int delta) {
     }
     return index != old;
 }
+
+} // namespace toppeek::core

@@ -5,6 +5,8 @@
 #include <new>
 #include <unistd.h>
 
+namespace toppeek::core {
+
 void* allocOrExit(std::size_t size) {
     // malloc(0) may legally return null; a one-byte block keeps the promise
     // of never returning null.
@@ -33,3 +35,5 @@ void exitOutOfMemory() {
 void installOutOfMemoryHandler() {
     std::set_new_handler([] { exitOutOfMemory(); });
 }
+
+} // namespace toppeek::core

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+namespace toppeek::core {
+
 // Never returns null.
 void* allocOrExit(std::size_t size);
 
@@ -19,3 +21,5 @@ char* dupOrExit(const char* text);
 // Installs the new-handler that makes operator new end the process the same
 // way. Called once at start-up; idempotent.
 void installOutOfMemoryHandler();
+
+} // namespace toppeek::core

@@ -4,6 +4,8 @@
 
 #include <climits>
 
+namespace toppeek::core {
+
 namespace {
 
 struct Digits {
@@ -45,3 +47,5 @@ long saturatedNumber(std::string_view text) {
         return negative ? LONG_MIN : LONG_MAX;
     return negative ? -digits.value : digits.value;
 }
+
+} // namespace toppeek::core

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace toppeek::core {
+
 namespace {
 
 // Texts carry signed 16-bit lengths.
@@ -255,3 +257,5 @@ bool RecordStream::writeScrambledText(std::string_view text, std::string_view ke
     const int taken = n > 0 ? writeBytes(scrambled.data(), n) : 0;
     return taken == n && static_cast<std::size_t>(n) == text.size();
 }
+
+} // namespace toppeek::core

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace toppeek::core {
+
 // A keyed byte transformation that is its own inverse; only the first 120
 // bytes of key are used and key must not be empty.
 void scrambleBytes(unsigned char* data, int n, std::string_view key);
@@ -92,3 +94,5 @@ private:
     // Bytes the file still takes before the test seam fails it; -1: no limit.
     long writeAllowance_ = -1;
 };
+
+} // namespace toppeek::core

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace toppeek::core {
+
 namespace {
 
 // A missing text reads as the empty text everywhere.
@@ -247,3 +249,5 @@ unsigned char nextToken(char* dst, int size, const char* src, int& pos, const ch
     pos = p;
     return first;
 }
+
+} // namespace toppeek::core

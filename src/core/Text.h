@@ -7,6 +7,8 @@
 // them allocates or keeps state.
 #pragma once
 
+namespace toppeek::core {
+
 // Where whitespace is removed by trimText.
 enum class TrimMode : int { Start = 1, End = 2, Both = 3, All = 4 };
 
@@ -61,3 +63,5 @@ void trimInPlace(TrimMode mode, char* text);
 // 0 when there is none. A token longer than the buffer comes in pieces.
 // With size 0 or less dst is left untouched and 0 is returned.
 unsigned char nextToken(char* dst, int size, const char* src, int& pos, const char* delimiters);
+
+} // namespace toppeek::core

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <memory>
 
+namespace toppeek::core {
+
 int compareBytes(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
@@ -67,3 +69,5 @@ bool TextList::replaceAt(int i, std::string text) {
     owned.release();
     return true;
 }
+
+} // namespace toppeek::core

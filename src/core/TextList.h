@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace toppeek::core {
+
 // Byte-wise comparison of two texts, bytes taken as unsigned.
 int compareBytes(std::string_view a, std::string_view b);
 
@@ -47,3 +49,5 @@ public:
     // Texts in ascending order.
     GrowArray<std::string> items;
 };
+
+} // namespace toppeek::core

@@ -6,6 +6,8 @@
 
 namespace toppeek::operations {
 
+using messages::utf8FromBytes;
+
 std::string formatBounded(int size, const char* format, va_list args, bool* cut) {
     if (cut != nullptr)
         *cut = false;

@@ -24,6 +24,8 @@
 
 namespace toppeek::mail {
 
+using core::isAsciiLetter;
+
 static_assert(kPeek == MSG_PEEK);
 
 namespace {

@@ -17,6 +17,11 @@
 
 namespace toppeek::mail {
 
+using core::asciiUpper;
+using core::equalsNoCase;
+using core::isAsciiSpace;
+using core::saturatedNumber;
+
 namespace {
 
 constexpr int kSendChunk = 512;

@@ -4,6 +4,11 @@
 
 #include <cstring>
 
+namespace toppeek::messages {
+
+using core::isAsciiDigit;
+using core::isAsciiLetter;
+
 bool isSpecialChar(unsigned char c) {
     if (c <= 0x20 || c == 0x7F)
         return true;
@@ -137,3 +142,5 @@ bool domainOf(std::string& domain, int size, const std::string& address) {
         domain = address.substr(at + 1, static_cast<std::size_t>(size - 1));
     return true;
 }
+
+} // namespace toppeek::messages

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+namespace toppeek::messages {
+
 // Controls, space, DEL and < > ( ) [ ] \ . , ; : @ "
 bool isSpecialChar(unsigned char c);
 // '.', '@' and every printable ASCII character that is not special. Bytes
@@ -35,3 +37,5 @@ bool isValidAtom(const std::string& text);
 // Everything after the first '@', at most size - 1 characters. False and an
 // empty domain when address has no '@'.
 bool domainOf(std::string& domain, int size, const std::string& address);
+
+} // namespace toppeek::messages

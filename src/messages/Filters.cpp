@@ -7,6 +7,11 @@
 #include "messages/Address.h"
 #include "messages/MailText.h"
 
+namespace toppeek::messages {
+
+using core::compareNoCase;
+using core::findTextN;
+
 namespace {
 
 // Buffer sizes of the address lookups: a sender's address and domain are
@@ -226,3 +231,5 @@ int markNotAddressed(MessageList& list, const std::string& accountAddress) {
     }
     return marked;
 }
+
+} // namespace toppeek::messages

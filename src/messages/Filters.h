@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 
+namespace toppeek::messages {
+
 // Stored as one byte; a byte read from a file outside 0..2 is kept as it is
 // and such a rule never matches.
 enum class RuleKind : std::uint8_t { FromContains = 0, SubjectContains = 1, HeadersContain = 2 };
@@ -33,7 +35,7 @@ struct FilterRule {
     std::array<std::uint8_t, reservedSize> reserved{}; // kept and stored
 };
 
-using FilterRuleList = GrowArray<FilterRule>;
+using FilterRuleList = core::GrowArray<FilterRule>;
 
 struct Filters {
     static constexpr int initialCapacity = 10;
@@ -47,8 +49,8 @@ struct Filters {
     FilterRuleList rules;
     // Sorted byte-wise, no duplicates; compared with the sender's domain as
     // whole texts, case-sensitively.
-    TextList bannedDomains;
-    TextList friendlyDomains;
+    core::TextList bannedDomains;
+    core::TextList friendlyDomains;
     // Switch bytes: 0 off, anything else on.
     std::uint8_t rulesEnabled = 0;
     std::uint8_t bannedEnabled = 0;
@@ -98,3 +100,5 @@ bool firstMatchingRule(MessageEntry& entry, const FilterRuleList& rules);
 // the number marked; 0 without touching any mark when accountAddress holds
 // no valid address.
 int markNotAddressed(MessageList& list, const std::string& accountAddress);
+
+} // namespace toppeek::messages

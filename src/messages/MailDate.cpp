@@ -7,6 +7,15 @@
 
 #include <ctime>
 
+namespace toppeek::messages {
+
+using core::dayNumber;
+using core::findInArray;
+using core::isAsciiDigit;
+using core::isAsciiLetter;
+using core::saturatedNumber;
+using core::weekdayOf;
+
 const char* const DayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const char* const MonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -220,3 +229,5 @@ int compareMailDate(const MailDate& a, const MailDate& b) {
         return r;
     return compareTimePart(a, b);
 }
+
+} // namespace toppeek::messages

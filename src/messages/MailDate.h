@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace toppeek::messages {
+
 // All zero means the message had no Date field.
 struct MailDate {
     std::uint8_t day = 0;
@@ -43,3 +45,5 @@ void setMailDateToNow(MailDate& date);
 int compareDatePart(const MailDate& a, const MailDate& b);
 int compareTimePart(const MailDate& a, const MailDate& b);
 int compareMailDate(const MailDate& a, const MailDate& b);
+
+} // namespace toppeek::messages

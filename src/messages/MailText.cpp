@@ -10,6 +10,10 @@
 #include <cstring>
 #include <mutex>
 
+namespace toppeek::messages {
+
+using core::isAsciiBlank;
+
 namespace {
 
 // --- The 8-bit rule ---
@@ -553,3 +557,5 @@ ReadableMessage readableMessage(std::string_view headerText, std::string_view bo
     message.text += lines;
     return message;
 }
+
+} // namespace toppeek::messages

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace toppeek::messages {
+
 // True when bytes are well-formed UTF-8: shortest forms only, no UTF-16 surrogates, nothing above
 // U+10FFFF. The empty text is valid.
 bool isValidUtf8(std::string_view bytes);
@@ -54,3 +56,5 @@ struct ReadableMessage {
 // header block of the reply to TOP n lines). A message cut by the line limit decodes as far as it
 // goes.
 ReadableMessage readableMessage(std::string_view headerText, std::string_view body);
+
+} // namespace toppeek::messages

@@ -6,6 +6,14 @@
 
 #include <cstring>
 
+namespace toppeek::messages {
+
+using core::compareNoCase;
+using core::findAfter;
+using core::isAsciiBlank;
+using core::trimInPlace;
+using core::TrimMode;
+
 namespace {
 
 // Reads one physical line of a field value from cursor: leading blanks are
@@ -137,3 +145,5 @@ int findBodyStart(std::string_view text) {
         return after;
     return -1;
 }
+
+} // namespace toppeek::messages

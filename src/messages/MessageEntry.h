@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace toppeek::messages {
+
 enum class MarkState : std::uint8_t { Unmarked = 0, MarkedForDelete = 1, Deleted = 2 };
 
 // Limits of one header lookup: a field name is read up to 249 characters,
@@ -83,3 +85,5 @@ bool findHeaderField(const char* name, std::string_view text, std::string& value
 // The offset just after the first blank line (CR LF CR LF, else LF LF), or
 // -1 when there is none.
 int findBodyStart(std::string_view text);
+
+} // namespace toppeek::messages

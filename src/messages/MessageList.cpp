@@ -4,6 +4,12 @@
 #include "core/TextList.h"
 #include "messages/MailText.h"
 
+namespace toppeek::messages {
+
+using core::compareBytes;
+using core::findText;
+using core::matchWildcard;
+
 namespace {
 
 // Compares what the list shows for field, byte-wise on the UTF-8 text.
@@ -109,3 +115,5 @@ int markGroup(MessageList& list, const std::string& pattern, MarkState value) {
     }
     return marked;
 }
+
+} // namespace toppeek::messages

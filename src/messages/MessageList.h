@@ -9,8 +9,10 @@
 #include <optional>
 #include <string>
 
+namespace toppeek::messages {
+
 // Owns its entries (released with destroyMessageEntry).
-using MessageList = GrowArray<MessageEntry>;
+using MessageList = core::GrowArray<MessageEntry>;
 
 enum class SortKey : int { ByTo = 0, ByFrom = 1, BySubject = 2, BySize = 3, ByDate = 4 };
 
@@ -43,3 +45,5 @@ int markGroup(MessageList& list, const std::string& pattern, MarkState value);
 // case-insensitive. An absent text or pattern never matches.
 bool groupPatternMatches(const std::optional<std::string>& text,
                          const std::optional<std::string>& pattern);
+
+} // namespace toppeek::messages

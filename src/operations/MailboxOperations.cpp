@@ -17,6 +17,19 @@
 
 namespace toppeek::operations {
 
+using storage::Account;
+using storage::Settings;
+
+using messages::createMessageEntry;
+using messages::destroyMessageEntry;
+using messages::evaluateFilters;
+using messages::Filters;
+using messages::findBodyStart;
+using messages::indexOfEntry;
+using messages::MarkState;
+using messages::MessageEntry;
+using messages::MessageList;
+
 namespace {
 
 using mail::ConnectionControl;

@@ -97,15 +97,16 @@ using EntryCallback = std::function<void(int)>;
 // count and settings.maxMessages, in order, each with its unique-id when the server gives them;
 // onEntry is called after each append with the message number - 1. settings.mailboxBytes becomes
 // the total size of the messages listed, settings.mailboxMessages the mailbox's count.
-OperationOutcome checkMailbox(const Account& account, Settings& settings, const Filters& filters,
-                              MessageList& list, const EntryCallback& onEntry,
-                              const OperationOptions& options = {});
+OperationOutcome checkMailbox(const storage::Account& account, storage::Settings& settings,
+                              const messages::Filters& filters, messages::MessageList& list,
+                              const EntryCallback& onEntry, const OperationOptions& options = {});
 
 // Finds the entry's message on the server (outcome.identity) and only when it is confirmed reads
 // it with TOP and settings.bodyLines lines: its body becomes what follows the header's blank line
 // (empty without one), bodyLoaded is set, and messageNumber becomes the number it has now.
-OperationOutcome fetchMessageText(const Account& account, const Settings& settings,
-                                  MessageEntry& entry, const OperationOptions& options = {});
+OperationOutcome fetchMessageText(const storage::Account& account,
+                                  const storage::Settings& settings, messages::MessageEntry& entry,
+                                  const OperationOptions& options = {});
 
 // Sends DELE for every entry marked MarkedForDelete whose message is confirmed, under the number
 // it has now, in list order; each accepted one is taken out of the list and released, and
@@ -116,8 +117,8 @@ OperationOutcome fetchMessageText(const Account& account, const Settings& settin
 // mail that arrived since the check is not listed. Without unique-ids the numbers are worked out
 // from the deletions. settings.mailboxBytes becomes the total size of the entries left in the
 // list.
-OperationOutcome removeMarkedMessages(const Account& account, Settings& settings, MessageList& list,
-                                      const EntryCallback& onRemoved,
+OperationOutcome removeMarkedMessages(const storage::Account& account, storage::Settings& settings,
+                                      messages::MessageList& list, const EntryCallback& onRemoved,
                                       const OperationOptions& options = {});
 
 // The texts the caller shows after an operation; empty when nothing needs saying (a failed log-in

@@ -9,6 +9,9 @@
 
 namespace toppeek::operations {
 
+using storage::KeyringItem;
+using storage::KeyringResult;
+
 namespace {
 
 KeyringResult resultOf(const QKeychain::Job& job) {

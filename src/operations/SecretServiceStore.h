@@ -12,14 +12,15 @@ class QObject;
 
 namespace toppeek::operations {
 
-class SecretServiceStore : public PasswordStore {
+class SecretServiceStore : public storage::PasswordStore {
 public:
     SecretServiceStore();
     ~SecretServiceStore() override;
 
-    void store(const KeyringItem& item, const std::string& password, Finished done) override;
-    void load(const KeyringItem& item, Loaded done) override;
-    void remove(const KeyringItem& item, Finished done) override;
+    void store(const storage::KeyringItem& item, const std::string& password,
+               Finished done) override;
+    void load(const storage::KeyringItem& item, Loaded done) override;
+    void remove(const storage::KeyringItem& item, Finished done) override;
 
 private:
     // Parent of the running jobs: they go, unanswered, with the store.

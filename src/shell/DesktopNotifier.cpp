@@ -7,6 +7,8 @@
 
 namespace toppeek::shell {
 
+using storage::NewMailCount;
+
 namespace {
 
 const QString service = QStringLiteral("org.freedesktop.Notifications");

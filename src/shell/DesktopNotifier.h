@@ -23,7 +23,7 @@ struct NoticeText {
 
 // "N new messages" and a line for each account that has new ones, with how many of them the
 // filters marked as spam; none when no account has new messages.
-std::optional<NoticeText> newMailNotice(const std::vector<NewMailCount>& counts);
+std::optional<NoticeText> newMailNotice(const std::vector<storage::NewMailCount>& counts);
 
 // Sends notices and reports the click on the last one. Everything happens in the background:
 // show() returns at once, and where no session bus or no notification service is there nothing

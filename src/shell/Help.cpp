@@ -34,6 +34,8 @@
 
 namespace toppeek::shell {
 
+using core::programFilePath;
+
 namespace {
 
 constexpr const char* kShortcutInstalledProperty = kHelpKeyInstalledProperty;

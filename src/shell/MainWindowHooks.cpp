@@ -11,7 +11,7 @@ namespace {
 
 // One notifier per window, made with its first notice, so that a later notice replaces the one
 // still up and the click reaches the window.
-void showNewMailNotice(QWidget* window, const std::vector<NewMailCount>& counts,
+void showNewMailNotice(QWidget* window, const std::vector<toppeek::storage::NewMailCount>& counts,
                        std::function<void()> onClicked) {
     const std::optional<NoticeText> notice = newMailNotice(counts);
     if (!notice)

@@ -13,6 +13,8 @@
 
 namespace toppeek::shell {
 
+using core::todayNumber;
+
 namespace {
 
 constexpr const char* kUpdateQuestion =

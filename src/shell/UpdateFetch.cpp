@@ -20,6 +20,10 @@
 
 namespace toppeek::shell {
 
+using core::isAsciiDigit;
+using core::leadingDigitsValue;
+using core::nextToken;
+
 namespace {
 
 constexpr int kMaxVersionFields = 4;

@@ -3,6 +3,8 @@
 #include <bitset>
 #include <memory>
 
+namespace toppeek::storage {
+
 namespace {
 
 constexpr std::size_t kTagValues = std::size_t{1} << 16;
@@ -56,3 +58,5 @@ const Account* accountWithTag(const AccountList& accounts, std::uint16_t tag) {
             return account;
     return nullptr;
 }
+
+} // namespace toppeek::storage

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace toppeek::storage {
+
 // The smallest tag, from 0 upwards, that no account of the list holds; none when every 16-bit
 // value is taken.
 std::optional<std::int16_t> freeAccountTag(const AccountList& accounts);
@@ -20,3 +22,5 @@ int giveAccountsOwnTags(AccountList& accounts);
 
 // The account of the list holding tag; null when none does.
 const Account* accountWithTag(const AccountList& accounts, std::uint16_t tag);
+
+} // namespace toppeek::storage

@@ -9,6 +9,16 @@
 #include <string_view>
 #include <vector>
 
+namespace toppeek::storage {
+
+using core::compareBytes;
+using core::dataFilePath;
+using core::RecordStream;
+using core::TextList;
+using messages::FilterRule;
+using messages::Filters;
+using messages::RuleKind;
+
 namespace {
 
 constexpr const char* filtersFileName = "toppeek-filters.dat";
@@ -17,20 +27,20 @@ constexpr int ruleTextReadSize = FilterRule::maxTextLength + 1;
 constexpr int maxDomainLength = 4095;
 
 void writeDomains(RecordStream& stream, const TextList& list) {
-    const int count = std::min(list.count(), storage::maxListCount);
-    storage::writeCount(stream, count);
+    const int count = std::min(list.count(), maxListCount);
+    writeCount(stream, count);
     for (int i = 0; i < count; ++i)
-        storage::writeText(stream, *list.at(i), maxDomainLength);
+        writeText(stream, *list.at(i), maxDomainLength);
 }
 
 // Reads a domain list into domains and returns true when the whole list
 // arrived; a domain the file cuts off is dropped.
 bool readDomains(RecordStream& stream, std::vector<std::string>& domains) {
-    const std::optional<int> count = storage::readCount(stream);
+    const std::optional<int> count = readCount(stream);
     if (!count)
         return false;
     for (int i = 0; i < *count; ++i) {
-        std::optional<std::string> domain = storage::readText(stream, maxDomainLength + 1);
+        std::optional<std::string> domain = readText(stream, maxDomainLength + 1);
         if (!domain)
             return false;
         domains.push_back(std::move(*domain));
@@ -57,7 +67,7 @@ struct FiltersContent {
 };
 
 void readFiltersFields(RecordStream& stream, FiltersContent& content) {
-    const std::optional<int> ruleCount = storage::readCount(stream);
+    const std::optional<int> ruleCount = readCount(stream);
     if (!ruleCount)
         return;
     for (int i = 0; i < *ruleCount; ++i) {
@@ -69,19 +79,19 @@ void readFiltersFields(RecordStream& stream, FiltersContent& content) {
     if (!readDomains(stream, content.banned) || !readDomains(stream, content.friendly))
         return;
     for (std::uint8_t& value : content.switches)
-        if (!storage::readByte(stream, value))
+        if (!readByte(stream, value))
             return;
 }
 
 } // namespace
 
 void writeFilterRule(RecordStream& stream, const FilterRule& rule) {
-    storage::writeByte(stream, rule.active);
-    storage::writeByte(stream, static_cast<std::uint8_t>(rule.kind));
-    storage::writeText(stream, rule.fromText, FilterRule::maxTextLength);
-    storage::writeText(stream, rule.subjectText, FilterRule::maxTextLength);
-    storage::writeText(stream, rule.headersText, FilterRule::maxTextLength);
-    storage::writeByte(stream, rule.spareFlag);
+    writeByte(stream, rule.active);
+    writeByte(stream, static_cast<std::uint8_t>(rule.kind));
+    writeText(stream, rule.fromText, FilterRule::maxTextLength);
+    writeText(stream, rule.subjectText, FilterRule::maxTextLength);
+    writeText(stream, rule.headersText, FilterRule::maxTextLength);
+    writeByte(stream, rule.spareFlag);
     stream.writeBytes(rule.reserved.data(), FilterRule::reservedSize);
 }
 
@@ -89,11 +99,10 @@ std::unique_ptr<FilterRule> readFilterRule(RecordStream& stream) {
     auto rule = std::make_unique<FilterRule>();
     std::uint8_t kind = 0;
     std::optional<std::string> fromText, subjectText, headersText;
-    if (!storage::readByte(stream, rule->active) || !storage::readByte(stream, kind) ||
-        !(fromText = storage::readText(stream, ruleTextReadSize)) ||
-        !(subjectText = storage::readText(stream, ruleTextReadSize)) ||
-        !(headersText = storage::readText(stream, ruleTextReadSize)) ||
-        !storage::readByte(stream, rule->spareFlag) ||
+    if (!readByte(stream, rule->active) || !readByte(stream, kind) ||
+        !(fromText = readText(stream, ruleTextReadSize)) ||
+        !(subjectText = readText(stream, ruleTextReadSize)) ||
+        !(headersText = readText(stream, ruleTextReadSize)) || !readByte(stream, rule->spareFlag) ||
         stream.readBytes(rule->reserved.data(), FilterRule::reservedSize) !=
             FilterRule::reservedSize)
         return nullptr;
@@ -107,20 +116,19 @@ std::unique_ptr<FilterRule> readFilterRule(RecordStream& stream) {
 
 void writeFiltersFile(RecordStream& stream, const Filters& filters) {
     stream.writeSignature(filtersSignature);
-    const int count = std::min(filters.rules.count(), storage::maxListCount);
-    storage::writeCount(stream, count);
+    const int count = std::min(filters.rules.count(), maxListCount);
+    writeCount(stream, count);
     for (int i = 0; i < count; ++i)
         writeFilterRule(stream, *filters.rules.at(i));
     writeDomains(stream, filters.bannedDomains);
     writeDomains(stream, filters.friendlyDomains);
-    storage::writeByte(stream, filters.rulesEnabled);
-    storage::writeByte(stream, filters.bannedEnabled);
-    storage::writeByte(stream, filters.friendlyEnabled);
+    writeByte(stream, filters.rulesEnabled);
+    writeByte(stream, filters.bannedEnabled);
+    writeByte(stream, filters.friendlyEnabled);
 }
 
 bool saveFilters(const Filters& filters, const std::string& path) {
-    return storage::saveReplacing(path,
-                                  [&](RecordStream& stream) { writeFiltersFile(stream, filters); });
+    return saveReplacing(path, [&](RecordStream& stream) { writeFiltersFile(stream, filters); });
 }
 
 bool loadFilters(Filters& filters, const std::string& path) {
@@ -150,3 +158,5 @@ bool loadFilters(Filters& filters, const std::string& path) {
 std::string filtersFilePath() {
     return dataFilePath(filtersFileName);
 }
+
+} // namespace toppeek::storage

@@ -6,14 +6,18 @@
 #include <memory>
 #include <string>
 
+namespace toppeek::core {
 class RecordStream;
+} // namespace toppeek::core
+
+namespace toppeek::storage {
 
 // Writes the whole filter set. The old file is replaced only when the new
 // one was written completely; false (and the old file untouched) otherwise.
-bool saveFilters(const Filters& filters, const std::string& path);
+bool saveFilters(const messages::Filters& filters, const std::string& path);
 
 // The whole content of the filters file, written into an open stream.
-void writeFiltersFile(RecordStream& stream, const Filters& filters);
+void writeFiltersFile(core::RecordStream& stream, const messages::Filters& filters);
 
 // Replaces the filter set with the file's. False, with the set unchanged,
 // when the file cannot be opened or is not a filters file. A file that ends
@@ -21,12 +25,14 @@ void writeFiltersFile(RecordStream& stream, const Filters& filters);
 // middle is dropped) and switches off where their bytes are missing.
 // Domain lists are put in byte order without duplicates, as lookups in
 // them require, whatever order the file has.
-bool loadFilters(Filters& filters, const std::string& path);
+bool loadFilters(messages::Filters& filters, const std::string& path);
 
 // One rule record; texts longer than FilterRule::maxTextLength are written cut.
-void writeFilterRule(RecordStream& stream, const FilterRule& rule);
+void writeFilterRule(core::RecordStream& stream, const messages::FilterRule& rule);
 // One rule record, or null when the file ends inside it.
-std::unique_ptr<FilterRule> readFilterRule(RecordStream& stream);
+std::unique_ptr<messages::FilterRule> readFilterRule(core::RecordStream& stream);
 
 // The filters file, where dataFilePath puts the program's files.
 std::string filtersFilePath();
+
+} // namespace toppeek::storage

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace toppeek::storage {
+
 namespace {
 
 // Whether some account still needs item: as the one holding its password or
@@ -160,3 +162,5 @@ void KeyringSync::next() {
     } while (stepAgain_);
     stepping_ = false;
 }
+
+} // namespace toppeek::storage

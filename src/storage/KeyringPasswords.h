@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+namespace toppeek::storage {
+
 // after is the edited copy of before, as the account editor left it. A
 // password that was never read from the keyring and was left empty in the
 // editor stays in the keyring; a new password makes the old item stale.
@@ -52,3 +54,5 @@ private:
     bool stepping_ = false;
     bool stepAgain_ = false;
 };
+
+} // namespace toppeek::storage

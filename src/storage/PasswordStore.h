@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+namespace toppeek::storage {
+
 // One keyring item. The label is what a keyring manager shows; the key
 // tells the accounts apart.
 struct KeyringItem {
@@ -35,3 +37,5 @@ public:
     // An item that is not there counts as removed (Done).
     virtual void remove(const KeyringItem& item, Finished done) = 0;
 };
+
+} // namespace toppeek::storage

@@ -10,7 +10,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace storage {
+namespace toppeek::storage {
+
+using core::isAsciiDigit;
+using core::isAsciiLetter;
+using core::RecordStream;
+using core::scrambleBytes;
 
 namespace {
 
@@ -180,4 +185,4 @@ bool saveReplacing(const std::string& path, const std::function<void(RecordStrea
     return true;
 }
 
-} // namespace storage
+} // namespace toppeek::storage

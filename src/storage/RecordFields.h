@@ -14,32 +14,33 @@
 #include <string>
 #include <string_view>
 
-namespace storage {
+namespace toppeek::storage {
 
 // Item counts are signed 16-bit numbers in both files.
 inline constexpr int maxListCount = 32767;
 
-bool readByte(RecordStream& stream, std::uint8_t& value);
-bool readInt16(RecordStream& stream, std::int16_t& value);
-bool readUint32(RecordStream& stream, std::uint32_t& value);
+bool readByte(core::RecordStream& stream, std::uint8_t& value);
+bool readInt16(core::RecordStream& stream, std::int16_t& value);
+bool readUint32(core::RecordStream& stream, std::uint32_t& value);
 
 // A stored text of at most size - 1 characters. A longer stored text is cut
 // and its remaining bytes are skipped, so the fields behind it stay in
 // place. None when the file ends before the whole text was read.
-std::optional<std::string> readText(RecordStream& stream, int size);
+std::optional<std::string> readText(core::RecordStream& stream, int size);
 
 // readText for a text stored with writeScrambledText.
-std::optional<std::string> readScrambledText(RecordStream& stream, int size, std::string_view key);
+std::optional<std::string> readScrambledText(core::RecordStream& stream, int size,
+                                             std::string_view key);
 
-void writeByte(RecordStream& stream, std::uint8_t value);
-void writeText(RecordStream& stream, std::string_view text, int maxLength);
+void writeByte(core::RecordStream& stream, std::uint8_t value);
+void writeText(core::RecordStream& stream, std::string_view text, int maxLength);
 
 // A list count as the readers take it: counts of 32768 or more (negative as
 // signed 16-bit numbers) mean no items. None when the count did not arrive.
-std::optional<int> readCount(RecordStream& stream);
+std::optional<int> readCount(core::RecordStream& stream);
 
 // Writes at most maxListCount items: the count, then each item.
-void writeCount(RecordStream& stream, int count);
+void writeCount(core::RecordStream& stream, int count);
 
 // Writes the file at path through a temporary file in the same directory,
 // which replaces path only when every byte, the flush and the fsync
@@ -49,6 +50,7 @@ void writeCount(RecordStream& stream, int count);
 // characters, this user's, unchanged for staleTemporaryAge seconds) are
 // removed first.
 inline constexpr int staleTemporaryAge = 60;
-bool saveReplacing(const std::string& path, const std::function<void(RecordStream&)>& writeFields);
+bool saveReplacing(const std::string& path,
+                   const std::function<void(core::RecordStream&)>& writeFields);
 
-} // namespace storage
+} // namespace toppeek::storage

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <charconv>
 
+namespace toppeek::storage {
+
 namespace {
 
 constexpr std::string_view kCheckEvery = "check-every";
@@ -91,3 +93,5 @@ void setTrayCloseExplained(Settings& settings) {
     setReservedOption(settings.reservedText1, kTrayCloseExplained, "1",
                       Settings::maxReservedText1Length);
 }
+
+} // namespace toppeek::storage

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace toppeek::storage {
+
 struct Settings;
 
 // The longest interval the preferences offer: a day.
@@ -30,3 +32,5 @@ std::optional<std::string> reservedOption(std::string_view text, std::string_vie
 // break.
 bool setReservedOption(std::string& text, std::string_view name, std::string_view value,
                        std::size_t maxLength);
+
+} // namespace toppeek::storage

@@ -8,6 +8,11 @@
 #include <algorithm>
 #include <unordered_set>
 
+namespace toppeek::storage {
+
+using core::dataFilePath;
+using core::RecordStream;
+
 namespace {
 
 constexpr const char* seenMessagesFileName = "toppeek-seen.dat";
@@ -69,17 +74,17 @@ void SeenMessages::remember(AccountIds account) {
 
 void SeenMessages::write(RecordStream& stream) const {
     stream.writeSignature(seenMessagesSignature);
-    storage::writeCount(stream, static_cast<int>(accounts_.size()));
+    writeCount(stream, static_cast<int>(accounts_.size()));
     for (const AccountIds& account : accounts_) {
-        storage::writeText(stream, account.key, maxKeyLength);
-        storage::writeCount(stream, static_cast<int>(account.ids.size()));
+        writeText(stream, account.key, maxKeyLength);
+        writeCount(stream, static_cast<int>(account.ids.size()));
         for (const std::string& id : account.ids)
-            storage::writeText(stream, id, static_cast<int>(maxUniqueIdLength));
+            writeText(stream, id, static_cast<int>(maxUniqueIdLength));
     }
 }
 
 bool SeenMessages::save(const std::string& path) const {
-    return storage::saveReplacing(path, [&](RecordStream& stream) { write(stream); });
+    return saveReplacing(path, [&](RecordStream& stream) { write(stream); });
 }
 
 SeenMessages SeenMessages::load(const std::string& path) {
@@ -87,10 +92,10 @@ SeenMessages SeenMessages::load(const std::string& path) {
     std::unique_ptr<RecordStream> stream = RecordStream::open(path, false);
     if (!stream || !stream->expectSignature(seenMessagesSignature))
         return seen;
-    const int accounts = storage::readCount(*stream).value_or(0);
+    const int accounts = readCount(*stream).value_or(0);
     for (int a = 0; a < accounts; ++a) {
-        std::optional<std::string> key = storage::readText(*stream, maxKeyLength + 1);
-        const std::optional<int> count = key ? storage::readCount(*stream) : std::nullopt;
+        std::optional<std::string> key = readText(*stream, maxKeyLength + 1);
+        const std::optional<int> count = key ? readCount(*stream) : std::nullopt;
         if (!count)
             break;
         std::vector<std::string> ids;
@@ -99,7 +104,7 @@ SeenMessages SeenMessages::load(const std::string& path) {
         for (; i < *count; ++i) {
             // One character more than a stored id may have shows a foreign one.
             std::optional<std::string> id =
-                storage::readText(*stream, static_cast<int>(maxUniqueIdLength) + 2);
+                readText(*stream, static_cast<int>(maxUniqueIdLength) + 2);
             if (!id)
                 break;
             ids.push_back(std::move(*id));
@@ -116,3 +121,5 @@ SeenMessages SeenMessages::load(const std::string& path) {
 std::string seenMessagesFilePath() {
     return dataFilePath(seenMessagesFileName);
 }
+
+} // namespace toppeek::storage

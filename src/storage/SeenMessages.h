@@ -7,7 +7,12 @@
 #include <string_view>
 #include <vector>
 
+namespace toppeek::core {
 class RecordStream;
+} // namespace toppeek::core
+
+namespace toppeek::storage {
+
 struct Account;
 
 class SeenMessages {
@@ -37,7 +42,7 @@ public:
 
     // Replaces the file at path only when the new one was written completely.
     bool save(const std::string& path) const;
-    void write(RecordStream& stream) const;
+    void write(core::RecordStream& stream) const;
     // What the file at path holds. A file that is missing, not this file or damaged in front
     // gives nothing; one cut off inside an account keeps the accounts before the cut.
     static SeenMessages load(const std::string& path);
@@ -68,3 +73,5 @@ struct NewMailCount {
 
 // Beside the settings file, by the same rules (dataFilePath).
 std::string seenMessagesFilePath();
+
+} // namespace toppeek::storage

@@ -7,6 +7,11 @@
 #include <algorithm>
 #include <string_view>
 
+namespace toppeek::storage {
+
+using core::dataFilePath;
+using core::RecordStream;
+
 namespace {
 
 constexpr const char* settingsFileName = "toppeek-settings.dat";
@@ -36,7 +41,7 @@ std::string cut(const std::string& text, int maxLength) {
 // Reads the accounts into list and returns true when the whole list
 // arrived. Reading stops at the first account the file cuts off.
 bool readAccounts(RecordStream& stream, AccountList& list) {
-    const std::optional<int> count = storage::readCount(stream);
+    const std::optional<int> count = readCount(stream);
     if (!count)
         return false;
     for (int i = 0; i < *count; ++i) {
@@ -56,26 +61,24 @@ void readSettingsFields(RecordStream& stream, Settings& settings) {
     // again; this holds for a file cut anywhere before the day too.
     settings.lastUpdateCheckDay = 0;
     auto readReserved = [&](std::string& field, int maxLength) {
-        std::optional<std::string> text = storage::readText(stream, maxLength + 1);
+        std::optional<std::string> text = readText(stream, maxLength + 1);
         if (text)
             field = std::move(*text);
         return text.has_value();
     };
     std::uint32_t maxMessages = 0;
-    if (!storage::readInt16(stream, settings.bodyLines) ||
-        !storage::readInt16(stream, settings.selectedAccount) ||
-        !readAccounts(stream, settings.accounts) ||
-        !storage::readByte(stream, settings.showAbout) || !storage::readUint32(stream, maxMessages))
+    if (!readInt16(stream, settings.bodyLines) || !readInt16(stream, settings.selectedAccount) ||
+        !readAccounts(stream, settings.accounts) || !readByte(stream, settings.showAbout) ||
+        !readUint32(stream, maxMessages))
         return;
     settings.maxMessages = static_cast<std::int32_t>(maxMessages);
-    if (!storage::readByte(stream, settings.useApop) ||
-        !storage::readByte(stream, settings.reservedFlag) ||
+    if (!readByte(stream, settings.useApop) || !readByte(stream, settings.reservedFlag) ||
         !readReserved(settings.reservedText1, Settings::maxReservedText1Length) ||
         !readReserved(settings.reservedText2, Settings::maxReservedTextLength) ||
         !readReserved(settings.reservedText3, Settings::maxReservedTextLength) ||
         !readReserved(settings.reservedText4, Settings::maxReservedTextLength))
         return;
-    storage::readUint32(stream, settings.lastUpdateCheckDay);
+    readUint32(stream, settings.lastUpdateCheckDay);
 }
 
 } // namespace
@@ -87,18 +90,18 @@ void writeSettingsFile(RecordStream& stream, const Settings& settings) {
     stream.writeSignature(settingsSignature);
     stream.writeU16(settings.bodyLines);
     stream.writeU16(settings.selectedAccount);
-    const int count = std::min(settings.accounts.count(), storage::maxListCount);
-    storage::writeCount(stream, count);
+    const int count = std::min(settings.accounts.count(), maxListCount);
+    writeCount(stream, count);
     for (int i = 0; i < count; ++i)
         writeAccount(stream, *settings.accounts.at(i));
-    storage::writeByte(stream, settings.showAbout);
+    writeByte(stream, settings.showAbout);
     stream.writeU32(static_cast<std::uint32_t>(settings.maxMessages));
-    storage::writeByte(stream, settings.useApop);
-    storage::writeByte(stream, settings.reservedFlag);
-    storage::writeText(stream, settings.reservedText1, Settings::maxReservedText1Length);
-    storage::writeText(stream, settings.reservedText2, Settings::maxReservedTextLength);
-    storage::writeText(stream, settings.reservedText3, Settings::maxReservedTextLength);
-    storage::writeText(stream, settings.reservedText4, Settings::maxReservedTextLength);
+    writeByte(stream, settings.useApop);
+    writeByte(stream, settings.reservedFlag);
+    writeText(stream, settings.reservedText1, Settings::maxReservedText1Length);
+    writeText(stream, settings.reservedText2, Settings::maxReservedTextLength);
+    writeText(stream, settings.reservedText3, Settings::maxReservedTextLength);
+    writeText(stream, settings.reservedText4, Settings::maxReservedTextLength);
     stream.writeU32(settings.lastUpdateCheckDay);
 }
 
@@ -113,8 +116,7 @@ void freeSettings(std::unique_ptr<Settings> settings) {
 }
 
 bool saveSettings(const std::string& path, const Settings& settings) {
-    return storage::saveReplacing(
-        path, [&](RecordStream& stream) { writeSettingsFile(stream, settings); });
+    return saveReplacing(path, [&](RecordStream& stream) { writeSettingsFile(stream, settings); });
 }
 
 bool loadSettings(const std::string& path, Settings& settings) {
@@ -156,10 +158,10 @@ void freeAccount(Account* account) {
 
 bool writeAccount(RecordStream& stream, const Account& account) {
     stream.writeU16(account.accountTag);
-    storage::writeText(stream, account.address, Account::maxTextLength);
-    storage::writeText(stream, account.host, Account::maxTextLength);
+    writeText(stream, account.address, Account::maxTextLength);
+    writeText(stream, account.host, Account::maxTextLength);
     stream.writeU16(account.port);
-    storage::writeText(stream, account.userName, Account::maxTextLength);
+    writeText(stream, account.userName, Account::maxTextLength);
     const std::string_view password =
         fileKeepsMarker(account)
             ? std::string_view(keyringPasswordMarker())
@@ -171,17 +173,15 @@ bool writeAccount(RecordStream& stream, const Account& account) {
 std::unique_ptr<Account> readAccount(RecordStream& stream) {
     auto account = std::make_unique<Account>();
     std::optional<std::string> address, host, userName;
-    if (!storage::readInt16(stream, account->accountTag) ||
-        !(address = storage::readText(stream, accountTextReadSize)) ||
-        !(host = storage::readText(stream, accountTextReadSize)) ||
-        !storage::readInt16(stream, account->port) ||
-        !(userName = storage::readText(stream, accountTextReadSize)))
+    if (!readInt16(stream, account->accountTag) ||
+        !(address = readText(stream, accountTextReadSize)) ||
+        !(host = readText(stream, accountTextReadSize)) || !readInt16(stream, account->port) ||
+        !(userName = readText(stream, accountTextReadSize)))
         return nullptr;
     account->address = std::move(*address);
     account->host = std::move(*host);
     account->userName = std::move(*userName);
-    account->password =
-        storage::readScrambledText(stream, accountTextReadSize, passwordKey()).value_or("");
+    account->password = readScrambledText(stream, accountTextReadSize, passwordKey()).value_or("");
     if (account->password == keyringPasswordMarker()) {
         account->password.clear();
         account->passwordKnown = false;
@@ -214,3 +214,5 @@ bool fileKeepsMarker(const Account& account) {
 std::string settingsFilePath() {
     return dataFilePath(settingsFileName);
 }
+
+} // namespace toppeek::storage

@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+namespace toppeek::core {
 class RecordStream;
+} // namespace toppeek::core
+
+namespace toppeek::storage {
 
 // One POP3 account. Texts hold at most maxTextLength characters: editors
 // copy into an account with copyAccount, and the file keeps no more.
@@ -38,7 +42,7 @@ struct Account {
     bool passwordKnown = true;
 };
 
-using AccountList = GrowArray<Account>;
+using AccountList = core::GrowArray<Account>;
 
 struct Settings {
     static constexpr int accountsInitialCapacity = 20;
@@ -82,7 +86,7 @@ void freeSettings(std::unique_ptr<Settings> settings);
 bool saveSettings(const std::string& path, const Settings& settings);
 
 // The whole content of the settings file, written into an open stream.
-void writeSettingsFile(RecordStream& stream, const Settings& settings);
+void writeSettingsFile(core::RecordStream& stream, const Settings& settings);
 
 // Reads the file into settings. False, with settings unchanged, when the
 // file cannot be opened or is not a settings file. A file that ends early
@@ -117,12 +121,14 @@ bool fileKeepsMarker(const Account& account);
 
 // One account record; texts longer than the limit are written cut. The
 // password field holds the marker when fileKeepsMarker says so.
-bool writeAccount(RecordStream& stream, const Account& account);
+bool writeAccount(core::RecordStream& stream, const Account& account);
 // One account record, or null when the file ends before the account's
 // password (a cut-off password reads as the empty text). A marker gives an
 // account whose password is still to be read from its keyring item.
-std::unique_ptr<Account> readAccount(RecordStream& stream);
+std::unique_ptr<Account> readAccount(core::RecordStream& stream);
 
 // The settings file: beside the executable, or in the user's configuration folder when the
 // program cannot write there (dataFilePath).
 std::string settingsFilePath();
+
+} // namespace toppeek::storage

@@ -31,6 +31,10 @@
 #include <optional>
 #include <utility>
 
+using toppeek::storage::Account;
+
+using toppeek::messages::isValidAccountAddress;
+
 using toppeek::mail::Security;
 using toppeek::operations::kMbInformation;
 using toppeek::operations::kProgramTitle;

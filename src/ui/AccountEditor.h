@@ -7,8 +7,6 @@
 #include <string>
 #include <string_view>
 
-struct Account;
-
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -17,6 +15,9 @@ class QPushButton;
 namespace toppeek::mail {
 enum class Security;
 } // namespace toppeek::mail
+namespace toppeek::storage {
+struct Account;
+} // namespace toppeek::storage
 
 // The bytes an account keeps for an edit box's text: original itself when
 // the box still shows it unchanged (so that texts the program cannot show
@@ -42,7 +43,7 @@ public:
     // Shows the editor modally for account under caption. On OK writes the
     // four texts into account (at most Account::maxTextLength bytes each)
     // and returns true; otherwise returns false with account unchanged.
-    bool Execute(Account& account, const QString& caption, int helpContext);
+    bool Execute(toppeek::storage::Account& account, const QString& caption, int helpContext);
 
     // The guard on closing with OK: false, after an information box, when
     // the address is empty or invalid, the host controls do not make a host
@@ -88,8 +89,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void showAccount(const Account& account);
-    void storeAccount(Account& account) const;
+    void showAccount(const toppeek::storage::Account& account);
+    void storeAccount(toppeek::storage::Account& account) const;
     toppeek::mail::Security chosenSecurity() const;
     // Whether the host field, the Security box or the Port box differs from
     // what the account showed.

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 
+using toppeek::messages::isValidUtf8;
+
 QPushButton* dialogButton(QWidget* parent, const char* name, const QString& caption,
                           QStyle::StandardPixmap picture) {
     auto* button = named(new QPushButton(caption, parent), name);

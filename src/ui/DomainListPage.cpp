@@ -14,6 +14,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+using toppeek::core::adjustIndex;
+using toppeek::core::TextList;
+
 QGridLayout* layOutListPage(QWidget* page, QLabel* label, QWidget* list,
                             const std::array<QPushButton*, 3>& buttons, QCheckBox* enabledBox) {
     auto* grid = new QGridLayout(page);

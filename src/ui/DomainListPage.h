@@ -36,7 +36,7 @@ public:
     DomainListPage(const Names& names, QWidget* parent = nullptr);
 
     // Points the page at domains (which must outlive it, or until the next call) and shows them.
-    void setUp(TextList& domains, bool enabled);
+    void setUp(toppeek::core::TextList& domains, bool enabled);
     bool switchedOn() const;
 
     // The list commands, each on the selected line where it needs one.
@@ -55,7 +55,7 @@ private:
     int selectedLine() const;
     void insertDomain(std::string text);
 
-    TextList* domains_ = nullptr;
+    toppeek::core::TextList* domains_ = nullptr;
     const char* addCaption_;
     const char* editCaption_;
 };

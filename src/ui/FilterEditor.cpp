@@ -16,6 +16,10 @@
 
 #include <memory>
 
+using namespace toppeek::messages;
+
+using toppeek::core::adjustIndex;
+
 namespace {
 
 constexpr const char* kAddRuleCaption = "Add Rule";

@@ -27,7 +27,7 @@ class QWidget;
 class MessageListView;
 
 // The text a rule shows as its row in the filter editor.
-std::string ruleCaption(const FilterRule& rule);
+std::string ruleCaption(const toppeek::messages::FilterRule& rule);
 
 class FilterEditor : public QDialog {
     Q_OBJECT
@@ -42,7 +42,7 @@ public:
 
     // Points the editor at filters (which must outlive it) and fills every
     // control from it.
-    void setUp(Filters& filters, const QString& caption, int helpContext);
+    void setUp(toppeek::messages::Filters& filters, const QString& caption, int helpContext);
     // Copies the three check boxes into the set's switches (what OK does).
     void copySwitchesBack();
 
@@ -69,12 +69,12 @@ public:
 private:
     void selectRule(int index);
 
-    Filters* filters_ = nullptr;
+    toppeek::messages::Filters* filters_ = nullptr;
     int ruleIndex_ = 0; // the rule row last worked on
 };
 
 // Runs the filter editor on filters. True when it was closed with OK, after
 // the switches were copied back; the caller then saves the set. False on
 // Cancel: the switches are as they were, list changes stay.
-bool editFilters(Filters& filters, const QString& caption, int helpContext,
+bool editFilters(toppeek::messages::Filters& filters, const QString& caption, int helpContext,
                  QWidget* owner = nullptr);

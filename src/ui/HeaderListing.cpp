@@ -1,5 +1,5 @@
-#include "core/DataFiles.h"
 #include "ui/HeaderListing.h"
+#include "core/DataFiles.h"
 
 #include "core/Text.h"
 #include "storage/RecordFields.h"
@@ -8,6 +8,12 @@
 #include <limits>
 #include <string_view>
 
+using toppeek::messages::MessageEntry;
+using toppeek::messages::MessageList;
+
+using toppeek::core::dataFilePath;
+using toppeek::core::RecordStream;
+
 namespace {
 
 constexpr const char* kHeaderListingName = "toppeek-headers.txt";
@@ -15,7 +21,7 @@ constexpr const char* kHeaderListingName = "toppeek-headers.txt";
 } // namespace
 
 bool writeHeaderListing(const std::string& path, const MessageList& list) {
-    return storage::saveReplacing(path, [&list](RecordStream& stream) {
+    return toppeek::storage::saveReplacing(path, [&list](RecordStream& stream) {
         for (const MessageEntry* entry : list) {
             // Header blocks are far below the stream's limit; the loop only
             // guards against a block larger than one write can take.

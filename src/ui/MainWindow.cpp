@@ -1,11 +1,11 @@
 #include "ui/MainWindow.h"
 
-#include "mail/Connection.h"
-#include "messages/Filters.h"
-#include "messages/MailText.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
 #include "dialogs/ProgressDialog.h"
+#include "mail/Connection.h"
+#include "messages/Filters.h"
+#include "messages/MailText.h"
 #include "storage/AccountTags.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
@@ -43,6 +43,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+
+using namespace toppeek::storage;
+
+using namespace toppeek::messages;
 
 using namespace toppeek::operations;
 

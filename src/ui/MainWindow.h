@@ -33,7 +33,10 @@
 #include <string>
 #include <vector>
 
+namespace toppeek::messages {
 struct Filters;
+} // namespace toppeek::messages
+
 class BackgroundProgress;
 class MessageTableModel;
 class TrayIcon;
@@ -76,7 +79,7 @@ struct ShellHooks {
     std::function<void()> closeHelp;
     // Tells the desktop what a check nobody asked for found; onClicked runs when the user
     // clicks the notice.
-    std::function<void(QWidget* window, const std::vector<NewMailCount>& counts,
+    std::function<void(QWidget* window, const std::vector<toppeek::storage::NewMailCount>& counts,
                        std::function<void()> onClicked)>
         newMailNotice;
 };
@@ -116,7 +119,7 @@ public:
     BackgroundProgress* backgroundProgress = nullptr;
     // Null where the desktop has no system tray.
     TrayIcon* trayIcon = nullptr;
-    QMenu* listMenu = nullptr;    // the list's pop-up menu
+    QMenu* listMenu = nullptr; // the list's pop-up menu
 
     // --- Main menu ---
     QMenu* fileMenu = nullptr;
@@ -184,7 +187,7 @@ public:
     void EditFilters();
     void Preferences();
     void SetViewStyle(ListViewStyle style);
-    void Sort(SortKey key);
+    void Sort(toppeek::messages::SortKey key);
     // A mixed list by its Account column, in the same way as by the others.
     void SortByAccount();
     void ToggleToolbar();
@@ -217,9 +220,9 @@ public:
     bool closePending() const { return closePending_; }
     int sortKey() const { return sortKey_; }
     bool sortAscending() const { return sortAscending_; }
-    Settings& settings() { return *settings_; }
-    Filters& filters() { return *filters_; }
-    MessageList& messageList() { return *messages_; }
+    toppeek::storage::Settings& settings() { return *settings_; }
+    toppeek::messages::Filters& filters() { return *filters_; }
+    toppeek::messages::MessageList& messageList() { return *messages_; }
     const std::string& settingsPath() const { return settingsPath_; }
     const std::string& filtersPath() const { return filtersPath_; }
     // Print headers writes beside the executable unless told otherwise.
@@ -229,7 +232,7 @@ public:
     }
     // The desktop's keyring, which takes the account passwords from the
     // settings file at the next save; without one they stay in the file.
-    void setPasswordStore(std::unique_ptr<PasswordStore> store);
+    void setPasswordStore(std::unique_ptr<toppeek::storage::PasswordStore> store);
     // True while the window waits for the keyring to answer.
     bool waitingForKeyring() const { return keyringWaits_ > 0; }
     // Where the Preferences say the passwords are kept.
@@ -269,8 +272,8 @@ private:
     void bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
                      void (MainWindow::*command)());
 
-    const Account* currentAccount() const;
-    bool isListedAccount(const Account* account) const;
+    const toppeek::storage::Account* currentAccount() const;
+    bool isListedAccount(const toppeek::storage::Account* account) const;
     void enterBusy();
     void leaveBusy();
     void setConnectedCommands(bool connected);
@@ -278,19 +281,20 @@ private:
     void updateGroupCaption();
     void showFilterLabel();
     // The removal step, on account's mailbox; null means the current account.
-    void removeMarkedStep(const Account* account = nullptr);
+    void removeMarkedStep(const toppeek::storage::Account* account = nullptr);
     // The check and the removal over every account, one session each; a failed account is
     // reported with the others in one box at the end and does not stop the rest.
     void checkAllAccounts();
     void removeMarkedOfEachAccount();
     // The account a message of a list read from every account came from, as it was checked.
-    std::optional<Account> listedAccountOf(const MessageEntry& entry) const;
+    std::optional<toppeek::storage::Account>
+    listedAccountOf(const toppeek::messages::MessageEntry& entry) const;
     // The listed accounts are all still there, unchanged, and "All accounts" still chosen.
     bool listedAccountsKept() const;
     // The Account column shows while the list holds more than one account's messages.
     void updateAccountColumn();
     int selectorRow() const;
-    void closeConnectionOf(const Account* account);
+    void closeConnectionOf(const toppeek::storage::Account* account);
     void discardList();
     void groupCommand(bool select);
     void syncSortChecks();
@@ -312,7 +316,8 @@ private:
     std::string seenMessagesPath() const;
     void runAutomaticCheck();
     // A check's end, for each account it read: records what it listed and finds what is new.
-    void checkEnded(const Account& account, const toppeek::operations::OperationOutcome& outcome);
+    void checkEnded(const toppeek::storage::Account& account,
+                    const toppeek::operations::OperationOutcome& outcome);
     // A check's report: a box for a check by hand, the status bar for one in the background.
     void tellCheckReport(const std::string& report);
     // True, with a word in the status bar, while a background check runs.
@@ -328,9 +333,9 @@ private:
     bool automaticCheck_ = false;
     // What the background check running or last run could not do; empty when nothing failed.
     QString automaticProblem_;
-    SeenMessages seen_;
+    toppeek::storage::SeenMessages seen_;
     // What the current check found new, for each account with new messages.
-    std::vector<NewMailCount> newMail_;
+    std::vector<toppeek::storage::NewMailCount> newMail_;
     QTimer trayRefresh_;
     // Set by the commands that end the program, which closing the window then does even with
     // the tray icon there.
@@ -343,9 +348,9 @@ private:
     // give) and runs command again once it is there.
     bool passwordReady(void (MainWindow::*command)());
     // The same for the given account.
-    bool passwordReady(void (MainWindow::*command)(), Account* account);
+    bool passwordReady(void (MainWindow::*command)(), toppeek::storage::Account* account);
     // The password prompt; true when the user gave one.
-    bool askPassword(Account& account, KeyringResult why);
+    bool askPassword(toppeek::storage::Account& account, toppeek::storage::KeyringResult why);
     // Writes the settings file once the keyring has taken what it can, then
     // calls then with the outcome of the write.
     void saveSettingsFile(std::function<void(bool saved)> then);
@@ -353,15 +358,15 @@ private:
     bool keyringSaveBeforeClose();
     void enterKeyringWait();
     void leaveKeyringWait();
-    void noteKeyringAnswer(KeyringResult result);
+    void noteKeyringAnswer(toppeek::storage::KeyringResult result);
 
     ShellHooks hooks_;
     std::string settingsPath_;
     std::string filtersPath_;
     std::string headerListingPath_;
-    std::unique_ptr<Settings> settings_;
-    std::unique_ptr<Filters> filters_;
-    std::unique_ptr<MessageList> messages_;
+    std::unique_ptr<toppeek::storage::Settings> settings_;
+    std::unique_ptr<toppeek::messages::Filters> filters_;
+    std::unique_ptr<toppeek::messages::MessageList> messages_;
     // messageView's model, which reads its rows from messages_.
     MessageTableModel* messageRows_ = nullptr;
     toppeek::operations::OperationOptions operationOptions_;
@@ -372,10 +377,10 @@ private:
     bool connected_ = false;
     // While connected: the account the list was read from, to tell whether
     // the preferences left it the current one.
-    std::optional<Account> listedAccount_;
+    std::optional<toppeek::storage::Account> listedAccount_;
     // While connected to "All accounts": every account that was read, as it was read (with the
     // password it logged in with), in the order of the settings.
-    std::vector<Account> listedAccounts_;
+    std::vector<toppeek::storage::Account> listedAccounts_;
     // While connected after a check that ended early: how many messages the list would hold had
     // it run to its end, so that the caption never shows a partial list as the whole; -1 when
     // the list is complete.
@@ -407,8 +412,8 @@ private:
     // Set for the close that follows a cancelled operation: it asks nothing more.
     bool quietClose_ = false;
 
-    std::unique_ptr<PasswordStore> passwords_;
-    std::unique_ptr<KeyringSync> keyringSync_;
+    std::unique_ptr<toppeek::storage::PasswordStore> passwords_;
+    std::unique_ptr<toppeek::storage::KeyringSync> keyringSync_;
     KeyringState keyringState_ = KeyringState::Unknown;
     int keyringWaits_ = 0;
     QString statusBeforeWait_;

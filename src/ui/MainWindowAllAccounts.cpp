@@ -23,6 +23,10 @@
 #include <string_view>
 #include <vector>
 
+using namespace toppeek::core;
+using namespace toppeek::messages;
+using namespace toppeek::storage;
+
 using namespace toppeek::operations;
 
 namespace {
@@ -200,8 +204,9 @@ void MainWindow::removeMarkedOfEachAccount() {
         meantToList_ -= listedBefore - messages_->count();
     refreshList();
     leaveBusy();
-    if (!closePending_)
-        tellAccounts("The removal did not go as asked everywhere:", reports);
+    if (std::string report = accountsReport("The removal did not go as asked everywhere:", reports);
+        !report.empty() && !closePending_)
+        msgBox(kMbInformation, kProgramTitle, "%s", report.c_str());
 }
 
 void MainWindow::SortByAccount() {

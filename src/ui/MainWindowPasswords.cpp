@@ -24,6 +24,8 @@
 
 #include <utility>
 
+using namespace toppeek::storage;
+
 using toppeek::operations::kMbWarning;
 using toppeek::operations::kProgramTitle;
 using toppeek::operations::msgBox;

@@ -21,6 +21,10 @@
 #include <array>
 #include <filesystem>
 
+using namespace toppeek::core;
+using namespace toppeek::messages;
+using namespace toppeek::storage;
+
 using namespace toppeek::operations;
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+using namespace toppeek::messages;
+
 namespace {
 
 const char* const kUnknownDateText = "(no date)";

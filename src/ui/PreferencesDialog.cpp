@@ -37,6 +37,10 @@
 #include <memory>
 #include <tuple>
 
+using namespace toppeek::storage;
+
+using toppeek::core::adjustIndex;
+
 namespace {
 
 // One arrow click's step on a stored value, kept inside what the field holds.
@@ -53,7 +57,8 @@ QString accountRowText(const Account& account) {
 } // namespace
 
 std::int16_t countFromText(std::string_view text) {
-    return static_cast<std::int16_t>(std::clamp<long>(saturatedNumber(text), 0, kOptionsMaxCount));
+    return static_cast<std::int16_t>(
+        std::clamp<long>(toppeek::core::saturatedNumber(text), 0, kOptionsMaxCount));
 }
 PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
                                      const QString& passwordNote)

@@ -19,6 +19,9 @@
 #include <algorithm>
 #include <array>
 
+using toppeek::messages::FilterRule;
+using toppeek::messages::RuleKind;
+
 namespace {
 
 // promptLabel, by kind.

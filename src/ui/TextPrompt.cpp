@@ -16,6 +16,10 @@
 #include <algorithm>
 #include <vector>
 
+using toppeek::core::TextList;
+using toppeek::core::trimInPlace;
+using toppeek::core::TrimMode;
+
 namespace {
 
 using toppeek::operations::kMbWarning;

@@ -56,5 +56,5 @@ bool askText(const QString& caption, const QString& prompt, int helpContext, std
 // dialog opens again with the trimmed text.
 inline constexpr int kDomainBufferSize = 98;
 inline constexpr int kMaxDomainLength = kDomainBufferSize - 2;
-bool askDomain(std::string& text, const TextList& list, const QString& caption, int helpContext,
-               int ownIndex);
+bool askDomain(std::string& text, const toppeek::core::TextList& list, const QString& caption,
+               int helpContext, int ownIndex);

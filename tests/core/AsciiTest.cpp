@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace toppeek::core;
+
 namespace {
 
 TEST(Ascii, FoldsAndClassifiesAsciiOnlyWhateverTheBytesSign) {

@@ -4,6 +4,10 @@
 
 #include <ctime>
 
+using toppeek::core::dayNumber;
+using toppeek::core::todayNumber;
+using toppeek::core::weekdayOf;
+
 namespace {
 
 TEST(DayNumber, CountsConsecutiveDaysAcrossMonthsYearsAndLeapDays) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::core;
+
 // The sanitizer's allocator would end the program with its own report
 // where an allocation fails; the tests need the failure to reach the code.
 extern "C" const char* __asan_default_options() {

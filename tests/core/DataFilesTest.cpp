@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace toppeek::core;
+
 namespace {
 
 namespace fs = std::filesystem;

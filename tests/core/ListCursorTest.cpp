@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using toppeek::core::adjustIndex;
+
 namespace {
 
 TEST(AdjustIndex, ClampsIntoTheList) {

@@ -5,6 +5,9 @@
 #include <climits>
 #include <string>
 
+using toppeek::core::leadingDigitsValue;
+using toppeek::core::saturatedNumber;
+
 namespace {
 
 TEST(LeadingDigitsValue, TakesOnlyTheDigitsAtTheStartAndStopsAtTheLargestNumber) {

@@ -12,6 +12,9 @@
 #include <unistd.h>
 #include <vector>
 
+using toppeek::core::RecordStream;
+using toppeek::core::scrambleBytes;
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;

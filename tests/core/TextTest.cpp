@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::core;
+
 namespace {
 
 // A buffer whose bytes behind the used part must stay untouched.

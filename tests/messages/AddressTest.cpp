@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace toppeek::messages;
+
 namespace {
 
 std::optional<std::string> firstAddress(const std::string& text, int size = 100) {

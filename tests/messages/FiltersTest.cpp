@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace toppeek::messages;
+
 namespace {
 
 std::unique_ptr<FilterRule> rule(RuleKind kind, const std::string& text) {

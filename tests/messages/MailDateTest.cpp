@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace toppeek::messages;
+
 namespace {
 
 MailDate date(int d, int mo, int y, int h, int mi, int s) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+using namespace toppeek::messages;
+
 namespace {
 
 using Cases = std::initializer_list<std::pair<const char*, const char*>>;

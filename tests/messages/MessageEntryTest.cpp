@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace toppeek::messages;
+
 namespace {
 
 std::optional<std::string> field(const char* name, std::string_view text) {

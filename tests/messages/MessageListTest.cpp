@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace toppeek::messages;
+
 namespace {
 
 std::vector<int> order(const MessageList& list) {

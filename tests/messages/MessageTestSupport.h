@@ -7,10 +7,11 @@
 #include <optional>
 #include <string>
 
-inline MessageEntry* addEntry(MessageList& list, std::optional<std::string> from,
-                              std::optional<std::string> subject = std::nullopt,
-                              std::optional<std::string> to = std::nullopt) {
-    auto entry = std::make_unique<MessageEntry>();
+inline toppeek::messages::MessageEntry* addEntry(toppeek::messages::MessageList& list,
+                                                 std::optional<std::string> from,
+                                                 std::optional<std::string> subject = std::nullopt,
+                                                 std::optional<std::string> to = std::nullopt) {
+    auto entry = std::make_unique<toppeek::messages::MessageEntry>();
     entry->from = std::move(from);
     entry->subject = std::move(subject);
     entry->to = std::move(to);

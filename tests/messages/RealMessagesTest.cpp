@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+using namespace toppeek::messages;
+
 namespace {
 
 const std::filesystem::path dataDir = std::filesystem::path(TOPPEEK_TEST_DATA_DIR) / "messages";

@@ -28,6 +28,10 @@
 #include <string>
 #include <vector>
 
+using toppeek::storage::Settings;
+
+using namespace toppeek::messages;
+
 namespace {
 
 using namespace toppeek::operations;

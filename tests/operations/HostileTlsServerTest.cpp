@@ -35,6 +35,9 @@
 #include <string>
 #include <vector>
 
+using toppeek::messages::createMessageEntry;
+using toppeek::messages::createMessageList;
+
 namespace {
 
 using namespace toppeek::operations;

@@ -21,6 +21,8 @@
 
 #include <cstdint>
 
+using toppeek::core::todayNumber;
+
 using toppeek::shell::AboutBox;
 using toppeek::shell::currentHelp;
 using toppeek::shell::currentNotice;

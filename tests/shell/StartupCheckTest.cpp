@@ -18,6 +18,10 @@
 #include <optional>
 #include <string>
 
+using namespace toppeek::storage;
+
+using toppeek::core::todayNumber;
+
 using toppeek::shell::BackgroundUpdateCheck;
 using toppeek::test::HttpTestServer;
 using toppeek::test::ScriptedMessageBoxes;

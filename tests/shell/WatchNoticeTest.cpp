@@ -16,6 +16,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace toppeek::core;
+using namespace toppeek::messages;
+using namespace toppeek::storage;
+
 using namespace toppeek::test;
 using notification_test::TestNotificationService;
 using toppeek::shell::DesktopNotifier;

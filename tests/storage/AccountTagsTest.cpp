@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace toppeek::storage;
+
 namespace {
 
 void addAccount(AccountList& accounts, std::int16_t tag) {

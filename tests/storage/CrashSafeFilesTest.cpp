@@ -28,6 +28,10 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace toppeek::storage;
+
+using namespace toppeek::messages;
+
 using namespace storage_test;
 
 namespace {

@@ -17,6 +17,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace toppeek::storage;
+
+using toppeek::messages::createFilters;
+
+using toppeek::core::RecordStream;
+
 using namespace storage_test;
 
 namespace {
@@ -64,7 +70,7 @@ TEST(Durability, FailedWritesKeepTheOldFileAndReportFailure) {
 
     for (long allowed : {0L, 1L, 13L, 9999L, 10000L, 20000L, size - 1}) {
         SCOPED_TRACE(allowed);
-        EXPECT_FALSE(storage::saveReplacing(path, [&](RecordStream& stream) {
+        EXPECT_FALSE(saveReplacing(path, [&](RecordStream& stream) {
             stream.failWritesAfter(allowed);
             writeSettingsFile(stream, *settings);
         }));
@@ -72,7 +78,7 @@ TEST(Durability, FailedWritesKeepTheOldFileAndReportFailure) {
         EXPECT_EQ(dir.names(), std::set<std::string>{"s.dat"});
     }
     // Exactly enough room is enough.
-    EXPECT_TRUE(storage::saveReplacing(path, [&](RecordStream& stream) {
+    EXPECT_TRUE(saveReplacing(path, [&](RecordStream& stream) {
         stream.failWritesAfter(size);
         writeSettingsFile(stream, *settings);
     }));
@@ -84,7 +90,7 @@ TEST(Durability, FailedWritesKeepTheOldFileAndReportFailure) {
     filters->bannedDomains.add(pattern(4095));
     filters->bannedDomains.add(pattern(4095, 1));
     filters->bannedDomains.add(pattern(4095, 2));
-    EXPECT_FALSE(storage::saveReplacing(filtersPath, [&](RecordStream& stream) {
+    EXPECT_FALSE(saveReplacing(filtersPath, [&](RecordStream& stream) {
         stream.failWritesAfter(5000);
         writeFiltersFile(stream, *filters);
     }));
@@ -141,8 +147,8 @@ TEST(Durability, ASaveRemovesTheStaleTemporariesOfCutOffSaves) {
         std::fputs("half a save", out);
         std::fclose(out);
         if (old) {
-            const timespec times[2] = {{::time(nullptr) - storage::staleTemporaryAge - 5, 0},
-                                       {::time(nullptr) - storage::staleTemporaryAge - 5, 0}};
+            const timespec times[2] = {{::time(nullptr) - staleTemporaryAge - 5, 0},
+                                       {::time(nullptr) - staleTemporaryAge - 5, 0}};
             ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
         }
     };

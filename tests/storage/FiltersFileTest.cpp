@@ -7,6 +7,13 @@
 #include <random>
 #include <vector>
 
+using toppeek::storage::loadFilters;
+using toppeek::storage::saveFilters;
+
+using namespace toppeek::messages;
+
+using toppeek::core::TextList;
+
 using namespace storage_test;
 
 namespace {

@@ -12,6 +12,8 @@
 #include <deque>
 #include <map>
 
+using namespace toppeek::storage;
+
 using namespace storage_test;
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace toppeek::storage;
+
 using namespace storage_test;
 
 TEST(ReservedOptions, IntervalTravelsInTheReservedTextOfAnUnchangedLayout) {

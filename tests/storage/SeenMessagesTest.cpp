@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+using namespace toppeek::storage;
+
+using toppeek::core::RecordStream;
+
 using namespace storage_test;
 
 namespace {
@@ -87,12 +91,12 @@ TEST(SeenMessages, StaysWithinItsBounds) {
 
     // A file written by other hands with more than the bounds loads within them.
     const std::string path = dir.file("seen.dat");
-    ASSERT_TRUE(storage::saveReplacing(path, [&](RecordStream& stream) {
+    ASSERT_TRUE(saveReplacing(path, [&](RecordStream& stream) {
         stream.writeSignature("\x1ATopPeekSeen1");
-        storage::writeCount(stream, SeenMessages::maxAccounts + 5);
+        writeCount(stream, SeenMessages::maxAccounts + 5);
         for (int a = 0; a < SeenMessages::maxAccounts + 5; ++a) {
-            storage::writeText(stream, "key" + std::to_string(a), 100);
-            storage::writeCount(stream, SeenMessages::maxIdsPerAccount + 3);
+            writeText(stream, "key" + std::to_string(a), 100);
+            writeCount(stream, SeenMessages::maxIdsPerAccount + 3);
             stream.writeText(std::string(SeenMessages::maxUniqueIdLength + 1, 'l'));
             for (const std::string& id : numbered(0, SeenMessages::maxIdsPerAccount + 2))
                 stream.writeText(id);
@@ -147,7 +151,7 @@ TEST(SeenMessages, AFailedSaveKeepsTheOldFile) {
     large.recordCheck(account("b@example.org"), views(many));
     for (long allowed : {0L, 10L, 10000L, 20000L}) {
         SCOPED_TRACE(allowed);
-        EXPECT_FALSE(storage::saveReplacing(path, [&](RecordStream& stream) {
+        EXPECT_FALSE(saveReplacing(path, [&](RecordStream& stream) {
             stream.failWritesAfter(allowed);
             large.write(stream);
         }));

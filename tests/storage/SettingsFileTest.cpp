@@ -7,6 +7,8 @@
 #include <random>
 #include <sys/stat.h>
 
+using namespace toppeek::storage;
+
 using namespace storage_test;
 
 namespace {

@@ -19,10 +19,11 @@ protected:
     static void SetUpTestSuite() { toppeek::mail::startConnectionLayer(); }
     static void TearDownTestSuite() { toppeek::mail::stopConnectionLayer(); }
 
-    Account account;
-    std::unique_ptr<Settings> settings = createDefaultSettings();
-    std::unique_ptr<Filters> filters = createFilters();
-    std::unique_ptr<MessageList> list = createMessageList();
+    toppeek::storage::Account account;
+    std::unique_ptr<toppeek::storage::Settings> settings =
+        toppeek::storage::createDefaultSettings();
+    std::unique_ptr<toppeek::messages::Filters> filters = toppeek::messages::createFilters();
+    std::unique_ptr<toppeek::messages::MessageList> list = toppeek::messages::createMessageList();
     toppeek::operations::OperationOptions options;
     ScriptedMessageBoxes boxes;
 };

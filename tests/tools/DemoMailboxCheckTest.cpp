@@ -29,6 +29,11 @@
 #include <unistd.h>
 #include <vector>
 
+using toppeek::storage::Account;
+using toppeek::storage::Settings;
+
+using namespace toppeek::messages;
+
 namespace {
 
 using namespace toppeek::demo;

@@ -8,6 +8,9 @@
 
 #include <cstdio>
 
+using toppeek::storage::filtersFilePath;
+using toppeek::storage::settingsFilePath;
+
 int main() {
     std::printf("help %s\n", toppeek::shell::helpFolder().c_str());
     std::printf("settings %s\n", settingsFilePath().c_str());

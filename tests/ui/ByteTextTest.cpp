@@ -4,6 +4,8 @@
 
 #include <string>
 
+using toppeek::messages::isValidUtf8;
+
 class ByteTextTest : public QObject {
     Q_OBJECT
 

@@ -24,6 +24,10 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::messages;
+
+using toppeek::core::TextList;
+
 using toppeek::operations::MessageBoxRequest;
 using toppeek::operations::setMessageBoxResponder;
 using toppeek::test::ModalDialogDriver;

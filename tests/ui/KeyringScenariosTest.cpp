@@ -19,6 +19,8 @@
 #include <fstream>
 #include <iterator>
 
+using namespace toppeek::storage;
+
 using namespace std::chrono_literals;
 using toppeek::operations::SecretServiceStore;
 using toppeek::test::DovecotServer;

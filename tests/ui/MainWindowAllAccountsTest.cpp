@@ -25,6 +25,10 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::core;
+using namespace toppeek::messages;
+using namespace toppeek::storage;
+
 using namespace toppeek::operations;
 using toppeek::test::AfterReply;
 using toppeek::test::columnTexts;

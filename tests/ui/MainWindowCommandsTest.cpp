@@ -2,9 +2,9 @@
 // cursor, the Delete key, the group dialogs, viewing after the preferences,
 // the header listing's box, and the whole day's work against a real Dovecot.
 
-#include "messages/Filters.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgressDialog.h"
+#include "messages/Filters.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
 #include "support/DovecotServer.h"
@@ -38,6 +38,10 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+using namespace toppeek::storage;
+
+using namespace toppeek::messages;
 
 using namespace toppeek::operations;
 using namespace std::chrono_literals;

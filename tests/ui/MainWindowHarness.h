@@ -133,10 +133,12 @@ inline void clickColumn(MainWindow& window, int column) {
 inline std::unique_ptr<MainWindow>
 startMainWindow(const std::string& settingsPath, const std::string& filtersPath,
                 const std::vector<std::string>& hosts, std::int16_t selected = 0,
-                const std::function<void(Settings&)>& adjust = {}, ShellHooks hooks = {}) {
-    std::unique_ptr<Settings> settings = createDefaultSettings();
+                const std::function<void(toppeek::storage::Settings&)>& adjust = {},
+                ShellHooks hooks = {}) {
+    std::unique_ptr<toppeek::storage::Settings> settings =
+        toppeek::storage::createDefaultSettings();
     for (std::size_t i = 0; i < hosts.size(); ++i) {
-        std::unique_ptr<Account> account = newAccount();
+        std::unique_ptr<toppeek::storage::Account> account = toppeek::storage::newAccount();
         account->address = "alice" + std::to_string(i) + "@example.com";
         account->host = hosts[i];
         account->userName = "alice";
@@ -146,7 +148,7 @@ startMainWindow(const std::string& settingsPath, const std::string& filtersPath,
     settings->selectedAccount = selected;
     if (adjust)
         adjust(*settings);
-    if (!saveSettings(settingsPath, *settings))
+    if (!toppeek::storage::saveSettings(settingsPath, *settings))
         return nullptr;
     auto window =
         std::make_unique<MainWindow>(settingsPath, filtersPath, nullptr, std::move(hooks));

@@ -5,11 +5,11 @@
 // that the operation's own event processing fires.
 
 #include "ui/MainWindow.h"
+#include "dialogs/MsgBox.h"
+#include "dialogs/ProgressDialog.h"
 #include "mail/Connection.h"
 #include "messages/Filters.h"
-#include "dialogs/MsgBox.h"
 #include "operations/PressCancel.h"
-#include "dialogs/ProgressDialog.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
 #include "support/DovecotServer.h"
@@ -46,6 +46,10 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+using namespace toppeek::storage;
+
+using namespace toppeek::messages;
 
 using namespace toppeek::operations;
 using namespace std::chrono_literals;
@@ -516,8 +520,9 @@ private slots:
         scriptStallingCheck(server);
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
-        toppeek::test::PressCancelWhen cancel(
-            [&](toppeek::operations::ProgressDialog&) { return window->messageView->rowCount() == 2; });
+        toppeek::test::PressCancelWhen cancel([&](toppeek::operations::ProgressDialog&) {
+            return window->messageView->rowCount() == 2;
+        });
         boxes_->answer(kIdYes);
         window->OpenConnection();
         QVERIFY(cancel.pressed());

@@ -21,6 +21,10 @@
 #include <QTest>
 #include <QToolButton>
 
+using namespace toppeek::core;
+using namespace toppeek::messages;
+using namespace toppeek::storage;
+
 using namespace std::chrono_literals;
 using namespace toppeek::test;
 using toppeek::operations::currentProgressDialog;

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::messages;
+
 namespace {
 
 // What a cell reading asked for.

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+using namespace toppeek::messages;
+
 using toppeek::test::ModalDialogDriver;
 
 namespace {

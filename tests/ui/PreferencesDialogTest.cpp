@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::storage;
+
 namespace {
 
 // While it lives, runs action once on the next modal dialog of type T as

@@ -2,7 +2,13 @@
 
 #include "core/Calendar.h"
 
+using namespace toppeek::storage;
+
+using namespace toppeek::messages;
+
 namespace toppeek::demo {
+
+using core::todayNumber;
 
 namespace {
 

@@ -23,11 +23,11 @@ inline constexpr const char* kDemoSecuredAddress = "demo@example.org (STARTTLS)"
 // The demo account at host ("127.0.0.1:PORT"), selected, APOP on, a body preview of 40 lines,
 // and the update check recorded as done today: the demo never reaches past the loopback. With
 // securedHost ("pop3+stls://127.0.0.1:PORT") a second account for the same mailbox follows.
-std::unique_ptr<Settings> demoSettings(const std::string& host,
-                                       const std::optional<std::string>& securedHost = {});
+std::unique_ptr<toppeek::storage::Settings>
+demoSettings(const std::string& host, const std::optional<std::string>& securedHost = {});
 
 // Rules on the subject, the sender and the header block, a banned domain for the pill spam,
 // a friendly domain; every part switched on.
-std::unique_ptr<Filters> demoFilters();
+std::unique_ptr<toppeek::messages::Filters> demoFilters();
 
 } // namespace toppeek::demo

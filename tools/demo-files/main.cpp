@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <string>
 
+using namespace toppeek::storage;
+
 namespace {
 
 std::string fileName(const std::string& path) {

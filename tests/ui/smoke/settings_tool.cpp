@@ -16,6 +16,10 @@
 #include <memory>
 #include <string>
 
+using namespace toppeek::storage;
+
+using toppeek::core::todayNumber;
+
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "write") == 0) {
         std::unique_ptr<Settings> settings = createDefaultSettings();
