@@ -34,6 +34,7 @@ using toppeek::test::AfterReply;
 using toppeek::test::columnTexts;
 using toppeek::test::DovecotServer;
 using toppeek::test::listed;
+using toppeek::test::marksOf;
 using toppeek::test::onDialog;
 using toppeek::test::opened;
 using toppeek::test::scriptCheck;
@@ -41,13 +42,6 @@ using toppeek::test::ScriptedPop3Server;
 using toppeek::test::uidListing;
 
 namespace {
-
-QString marksOf(MainWindow& window) {
-    QString text;
-    for (const MessageEntry* entry : window.messageList())
-        text += entry->mark == MarkState::Unmarked ? '-' : 'x';
-    return text;
-}
 
 std::string message(const std::string& to, const std::string& subject, const std::string& body) {
     return "From: sender@example.org\nTo: " + to + "\nSubject: " + subject +

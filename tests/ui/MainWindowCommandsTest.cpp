@@ -53,6 +53,7 @@ using toppeek::test::headerOf;
 using toppeek::test::kThree;
 using toppeek::test::loggedIn;
 using toppeek::test::Mail;
+using toppeek::test::marksOf;
 using toppeek::test::onDialog;
 using toppeek::test::opened;
 using toppeek::test::scriptCheck;
@@ -62,13 +63,6 @@ using toppeek::test::uidListing;
 using toppeek::test::WhenTrue;
 
 namespace {
-
-QString marksOf(MainWindow& window) {
-    QString text;
-    for (const MessageEntry* entry : window.messageList())
-        text += entry->mark == MarkState::Unmarked ? '-' : 'x';
-    return text;
-}
 
 // Closes the next viewer and keeps what it showed.
 std::unique_ptr<WhenTrue> readViewer(QStringList& shown) {

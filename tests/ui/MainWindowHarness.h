@@ -113,6 +113,14 @@ template <typename Dialog> std::unique_ptr<WhenTrue> onDialog(std::function<void
         [act = std::move(act)] { act(qobject_cast<Dialog*>(QApplication::activeModalWidget())); });
 }
 
+// The marks of the listed messages in list order: x marked for deletion, - not.
+inline QString marksOf(MainWindow& window) {
+    QString text;
+    for (const toppeek::messages::MessageEntry* entry : window.messageList())
+        text += entry->mark == toppeek::messages::MarkState::Unmarked ? '-' : 'x';
+    return text;
+}
+
 inline QStringList columnTexts(MainWindow& window, int column) {
     QStringList texts;
     QAbstractItemModel* model = window.messageView->activeView()->model();
