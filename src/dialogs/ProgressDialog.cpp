@@ -14,7 +14,7 @@
 
 #include <memory>
 
-namespace toppeek::operations {
+namespace toppeek::dialogs {
 
 namespace {
 
@@ -255,4 +255,4 @@ void idleStep() {
         processPendingEvents();
 }
 
-} // namespace toppeek::operations
+} // namespace toppeek::dialogs

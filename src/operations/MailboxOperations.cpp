@@ -15,6 +15,8 @@
 #include <unordered_map>
 #include <vector>
 
+using namespace toppeek::dialogs;
+
 namespace toppeek::operations {
 
 using storage::Account;

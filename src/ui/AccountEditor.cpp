@@ -31,14 +31,18 @@
 #include <optional>
 #include <utility>
 
+using toppeek::dialogs::kMbInformation;
+using toppeek::dialogs::kProgramTitle;
+using toppeek::dialogs::msgBox;
+
 using toppeek::storage::Account;
 
 using toppeek::messages::isValidAccountAddress;
 
+using toppeek::dialogs::kMbInformation;
+using toppeek::dialogs::kProgramTitle;
+using toppeek::dialogs::msgBox;
 using toppeek::mail::Security;
-using toppeek::operations::kMbInformation;
-using toppeek::operations::kProgramTitle;
-using toppeek::operations::msgBox;
 
 namespace {
 

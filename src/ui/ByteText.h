@@ -8,9 +8,9 @@
 #include <string_view>
 
 inline QString textFromBytes(std::string_view bytes, bool mayBeCut = false) {
-    return toppeek::operations::displayText(bytes, mayBeCut);
+    return toppeek::dialogs::displayText(bytes, mayBeCut);
 }
 
 inline QString textFromBytes(const char* text) {
-    return toppeek::operations::displayText(text);
+    return toppeek::dialogs::displayText(text);
 }

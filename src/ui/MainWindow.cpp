@@ -43,6 +43,8 @@
 #include <filesystem>
 #include <system_error>
 
+using namespace toppeek::dialogs;
+
 using namespace toppeek::storage;
 
 using namespace toppeek::messages;

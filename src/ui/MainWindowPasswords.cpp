@@ -24,11 +24,13 @@
 
 #include <utility>
 
+using toppeek::dialogs::kProgramTitle;
+
 using namespace toppeek::storage;
 
-using toppeek::operations::kMbWarning;
-using toppeek::operations::kProgramTitle;
-using toppeek::operations::msgBox;
+using toppeek::dialogs::kMbWarning;
+using toppeek::dialogs::kProgramTitle;
+using toppeek::dialogs::msgBox;
 
 namespace {
 

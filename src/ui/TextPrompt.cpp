@@ -16,15 +16,19 @@
 #include <algorithm>
 #include <vector>
 
+using toppeek::dialogs::kMbWarning;
+using toppeek::dialogs::kProgramTitle;
+using toppeek::dialogs::msgBox;
+
 using toppeek::core::TextList;
 using toppeek::core::trimInPlace;
 using toppeek::core::TrimMode;
 
 namespace {
 
-using toppeek::operations::kMbWarning;
-using toppeek::operations::kProgramTitle;
-using toppeek::operations::msgBox;
+using toppeek::dialogs::kMbWarning;
+using toppeek::dialogs::kProgramTitle;
+using toppeek::dialogs::msgBox;
 
 constexpr const char* kDomainPrompt = "Domain (the part of the address after the @):";
 

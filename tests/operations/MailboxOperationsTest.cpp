@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::dialogs;
+
 using namespace toppeek::messages;
 
 namespace {

@@ -25,6 +25,9 @@
 #include <string>
 #include <vector>
 
+using toppeek::dialogs::cancelRequested;
+using toppeek::dialogs::currentProgressDialog;
+
 using namespace toppeek::messages;
 
 namespace {

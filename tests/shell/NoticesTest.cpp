@@ -64,7 +64,7 @@ private Q_SLOTS:
         HttpTestServer server(HttpTestServer::reply(200, "OK", "99.0"));
         ScriptedMessageBoxes boxes; // the question is dismissed: Cancel
         bool noticeUp = false;
-        boxes.whileShown([&noticeUp](const toppeek::operations::MessageBoxRequest&) {
+        boxes.whileShown([&noticeUp](const toppeek::dialogs::MessageBoxRequest&) {
             noticeUp = currentNotice() != nullptr && currentNotice()->isVisible();
         });
         std::uint32_t day = 0;

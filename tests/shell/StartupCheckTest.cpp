@@ -105,7 +105,7 @@ private slots:
         std::unique_ptr<MainWindow> window = startWindow(server.url());
         QVERIFY(window);
         boxes_.whileShown(
-            [&](const toppeek::operations::MessageBoxRequest&) { windowUp = window->isVisible(); });
+            [&](const toppeek::dialogs::MessageBoxRequest&) { windowUp = window->isVisible(); });
         window->show();
         QTRY_COMPARE(boxes_.shown().size(), std::size_t{1});
         QVERIFY(windowUp);
