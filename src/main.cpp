@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <memory>
 
+using toppeek::ui::MainWindow;
+
 using toppeek::core::installOutOfMemoryHandler;
 
 namespace {

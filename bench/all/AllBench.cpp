@@ -75,6 +75,9 @@
 #include <unistd.h>
 #include <vector>
 
+using toppeek::ui::MainWindow;
+using toppeek::ui::ShellHooks;
+
 using toppeek::storage::Account;
 using toppeek::storage::createDefaultSettings;
 

@@ -32,6 +32,8 @@
 #include <utility>
 #include <vector>
 
+using namespace toppeek::ui;
+
 namespace toppeek::shell {
 
 using core::programFilePath;

@@ -6,6 +6,8 @@
 
 namespace toppeek::shell {
 
+using ui::ShellHooks;
+
 ShellHooks mainWindowHooks() {
     ShellHooks hooks;
     hooks.helpIndex = [](QWidget* from) { showHelpContents(from, 1); };

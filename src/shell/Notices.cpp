@@ -17,6 +17,8 @@
 #include <QThread>
 #include <QWindow>
 
+using namespace toppeek::ui;
+
 namespace toppeek::shell {
 
 namespace {

@@ -19,6 +19,8 @@ namespace toppeek::storage {
 struct Account;
 } // namespace toppeek::storage
 
+namespace toppeek::ui {
+
 // Whether a user name or password can go into a POP3 command line: no CR,
 // LF or NUL and no longer than the command line allows.
 bool isSendableCredential(std::string_view text);
@@ -47,7 +49,7 @@ public:
     // Shows the editor modally for account under caption. On OK writes the
     // four texts into account (at most Account::maxTextLength bytes each)
     // and returns true; otherwise returns false with account unchanged.
-    bool Execute(toppeek::storage::Account& account, const QString& caption, int helpContext);
+    bool Execute(storage::Account& account, const QString& caption, int helpContext);
 
     // The guard on closing with OK: false, after an information box, when
     // the address is empty or invalid, the host controls do not make a host
@@ -93,9 +95,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void showAccount(const toppeek::storage::Account& account);
-    void storeAccount(toppeek::storage::Account& account) const;
-    toppeek::mail::Security chosenSecurity() const;
+    void showAccount(const storage::Account& account);
+    void storeAccount(storage::Account& account) const;
+    mail::Security chosenSecurity() const;
     // Whether the host field, the Security box or the Port box differs from
     // what the account showed.
     bool hostControlsChanged() const;
@@ -123,3 +125,5 @@ private:
     // The host text that OK stores.
     std::string hostText_;
 };
+
+} // namespace toppeek::ui

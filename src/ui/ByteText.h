@@ -7,10 +7,14 @@
 
 #include <string_view>
 
+namespace toppeek::ui {
+
 inline QString textFromBytes(std::string_view bytes, bool mayBeCut = false) {
-    return toppeek::dialogs::displayText(bytes, mayBeCut);
+    return dialogs::displayText(bytes, mayBeCut);
 }
 
 inline QString textFromBytes(const char* text) {
-    return toppeek::dialogs::displayText(text);
+    return dialogs::displayText(text);
 }
+
+} // namespace toppeek::ui

@@ -44,12 +44,11 @@
 #include <system_error>
 
 using namespace toppeek::dialogs;
-
 using namespace toppeek::storage;
-
 using namespace toppeek::messages;
-
 using namespace toppeek::operations;
+
+namespace toppeek::ui {
 
 namespace {
 
@@ -1236,3 +1235,5 @@ bool MainWindow::listKeyPressed(QKeyEvent* event) {
         return false;
     }
 }
+
+} // namespace toppeek::ui

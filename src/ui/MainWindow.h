@@ -34,8 +34,6 @@ namespace toppeek::messages {
 struct Filters;
 } // namespace toppeek::messages
 
-class MessageTableModel;
-
 class QAction;
 class QActionGroup;
 class QComboBox;
@@ -45,6 +43,10 @@ class QLabel;
 class QMenu;
 class QStatusBar;
 class QToolButton;
+
+namespace toppeek::ui {
+
+class MessageTableModel;
 
 // A window with this property set to true handles F1 itself; the help layer adds no key of its
 // own to it. The main window's F1 is its Help "&Index" item.
@@ -168,7 +170,7 @@ public:
     void EditFilters();
     void Preferences();
     void SetViewStyle(ListViewStyle style);
-    void Sort(toppeek::messages::SortKey key);
+    void Sort(messages::SortKey key);
     void ToggleToolbar();
     void ToggleStatusBar();
     void HelpIndex();
@@ -195,19 +197,19 @@ public:
     bool closePending() const { return closePending_; }
     int sortKey() const { return sortKey_; }
     bool sortAscending() const { return sortAscending_; }
-    toppeek::storage::Settings& settings() { return *settings_; }
-    toppeek::messages::Filters& filters() { return *filters_; }
-    toppeek::messages::MessageList& messageList() { return *messages_; }
+    storage::Settings& settings() { return *settings_; }
+    messages::Filters& filters() { return *filters_; }
+    messages::MessageList& messageList() { return *messages_; }
     const std::string& settingsPath() const { return settingsPath_; }
     const std::string& filtersPath() const { return filtersPath_; }
     // Print headers writes beside the executable unless told otherwise.
     void setHeaderListingPath(std::string path) { headerListingPath_ = std::move(path); }
-    void setOperationOptions(const toppeek::operations::OperationOptions& options) {
+    void setOperationOptions(const operations::OperationOptions& options) {
         operationOptions_ = options;
     }
     // The desktop's keyring, which takes the account passwords from the
     // settings file at the next save; without one they stay in the file.
-    void setPasswordStore(std::unique_ptr<toppeek::storage::PasswordStore> store);
+    void setPasswordStore(std::unique_ptr<storage::PasswordStore> store);
     // True while the window waits for the keyring to answer.
     bool waitingForKeyring() const { return keyringWaits_ > 0; }
     // Where the Preferences say the passwords are kept.
@@ -233,8 +235,8 @@ private:
     void bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
                      void (MainWindow::*command)());
 
-    const toppeek::storage::Account* currentAccount() const;
-    bool isListedAccount(const toppeek::storage::Account* account) const;
+    const storage::Account* currentAccount() const;
+    bool isListedAccount(const storage::Account* account) const;
     void enterBusy();
     void leaveBusy();
     void setConnectedCommands(bool connected);
@@ -242,8 +244,8 @@ private:
     void updateGroupCaption();
     void showFilterLabel();
     // The removal step, on account's mailbox; null means the current account.
-    void removeMarkedStep(const toppeek::storage::Account* account = nullptr);
-    void closeConnectionOf(const toppeek::storage::Account* account);
+    void removeMarkedStep(const storage::Account* account = nullptr);
+    void closeConnectionOf(const storage::Account* account);
     void discardList();
     void groupCommand(bool select);
     void syncSortChecks();
@@ -267,7 +269,7 @@ private:
     // give) and runs command again once it is there.
     bool passwordReady(void (MainWindow::*command)());
     // The password prompt; true when the user gave one.
-    bool askPassword(toppeek::storage::Account& account, toppeek::storage::KeyringResult why);
+    bool askPassword(storage::Account& account, storage::KeyringResult why);
     // Writes the settings file once the keyring has taken what it can, then
     // calls then with the outcome of the write.
     void saveSettingsFile(std::function<void(bool saved)> then);
@@ -275,18 +277,18 @@ private:
     bool keyringSaveBeforeClose();
     void enterKeyringWait();
     void leaveKeyringWait();
-    void noteKeyringAnswer(toppeek::storage::KeyringResult result);
+    void noteKeyringAnswer(storage::KeyringResult result);
 
     ShellHooks hooks_;
     std::string settingsPath_;
     std::string filtersPath_;
     std::string headerListingPath_;
-    std::unique_ptr<toppeek::storage::Settings> settings_;
-    std::unique_ptr<toppeek::messages::Filters> filters_;
-    std::unique_ptr<toppeek::messages::MessageList> messages_;
+    std::unique_ptr<storage::Settings> settings_;
+    std::unique_ptr<messages::Filters> filters_;
+    std::unique_ptr<messages::MessageList> messages_;
     // messageView's model, which reads its rows from messages_.
     MessageTableModel* messageRows_ = nullptr;
-    toppeek::operations::OperationOptions operationOptions_;
+    operations::OperationOptions operationOptions_;
 
     QActionGroup* viewStyleGroup_ = nullptr;
     QActionGroup* sortGroup_ = nullptr;
@@ -294,7 +296,7 @@ private:
     bool connected_ = false;
     // While connected: the account the list was read from, to tell whether
     // the preferences left it the current one.
-    std::optional<toppeek::storage::Account> listedAccount_;
+    std::optional<storage::Account> listedAccount_;
     // While connected after a check that ended early: how many messages the list would hold had
     // it run to its end, so that the caption never shows a partial list as the whole; -1 when
     // the list is complete.
@@ -323,9 +325,11 @@ private:
     // Set for the close that follows a cancelled operation: it asks nothing more.
     bool quietClose_ = false;
 
-    std::unique_ptr<toppeek::storage::PasswordStore> passwords_;
-    std::unique_ptr<toppeek::storage::KeyringSync> keyringSync_;
+    std::unique_ptr<storage::PasswordStore> passwords_;
+    std::unique_ptr<storage::KeyringSync> keyringSync_;
     KeyringState keyringState_ = KeyringState::Unknown;
     int keyringWaits_ = 0;
     QString statusBeforeWait_;
 };
+
+} // namespace toppeek::ui

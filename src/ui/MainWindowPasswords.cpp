@@ -24,13 +24,13 @@
 
 #include <utility>
 
-using toppeek::dialogs::kProgramTitle;
-
 using namespace toppeek::storage;
 
-using toppeek::dialogs::kMbWarning;
-using toppeek::dialogs::kProgramTitle;
-using toppeek::dialogs::msgBox;
+namespace toppeek::ui {
+
+using dialogs::kMbWarning;
+using dialogs::kProgramTitle;
+using dialogs::msgBox;
 
 namespace {
 
@@ -185,3 +185,5 @@ bool MainWindow::keyringSaveBeforeClose() {
     });
     return true;
 }
+
+} // namespace toppeek::ui

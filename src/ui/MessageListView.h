@@ -39,6 +39,8 @@ class QMenu;
 class QModelIndex;
 class QStackedLayout;
 
+namespace toppeek::ui {
+
 class MessageReportView;
 class MessageIconView;
 
@@ -215,3 +217,5 @@ private:
     // the owner is not told about.
     bool quietFocus_ = false;
 };
+
+} // namespace toppeek::ui

@@ -35,7 +35,9 @@
 
 using namespace toppeek::storage;
 
-using toppeek::core::adjustIndex;
+namespace toppeek::ui {
+
+using core::adjustIndex;
 
 namespace {
 
@@ -373,3 +375,5 @@ void PreferencesDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     centreOnScreen(this);
 }
+
+} // namespace toppeek::ui

@@ -16,19 +16,16 @@
 #include <algorithm>
 #include <vector>
 
-using toppeek::dialogs::kMbWarning;
-using toppeek::dialogs::kProgramTitle;
-using toppeek::dialogs::msgBox;
+namespace toppeek::ui {
 
-using toppeek::core::TextList;
-using toppeek::core::trimInPlace;
-using toppeek::core::TrimMode;
+using core::TextList;
+using core::trimInPlace;
+using core::TrimMode;
+using dialogs::kMbWarning;
+using dialogs::kProgramTitle;
+using dialogs::msgBox;
 
 namespace {
-
-using toppeek::dialogs::kMbWarning;
-using toppeek::dialogs::kProgramTitle;
-using toppeek::dialogs::msgBox;
 
 constexpr const char* kDomainPrompt = "Domain (the part of the address after the @):";
 
@@ -108,3 +105,5 @@ bool askDomain(std::string& text, const TextList& list, const QString& caption, 
                text.c_str());
     }
 }
+
+} // namespace toppeek::ui

@@ -34,6 +34,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::ui;
+
 using toppeek::messages::createFilters;
 
 using toppeek::shell::closeHelp;

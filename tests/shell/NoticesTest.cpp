@@ -21,6 +21,8 @@
 
 #include <cstdint>
 
+using toppeek::ui::helpContext;
+
 using toppeek::core::todayNumber;
 
 using toppeek::shell::currentHelp;

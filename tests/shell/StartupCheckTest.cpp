@@ -18,6 +18,9 @@
 #include <optional>
 #include <string>
 
+using toppeek::ui::MainWindow;
+using toppeek::ui::ShellHooks;
+
 using namespace toppeek::storage;
 
 using toppeek::core::todayNumber;

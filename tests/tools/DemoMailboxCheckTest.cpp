@@ -29,6 +29,8 @@
 #include <unistd.h>
 #include <vector>
 
+using toppeek::ui::AccountEditor;
+
 using toppeek::storage::Account;
 using toppeek::storage::Settings;
 

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+using toppeek::ui::headerListingPath;
+
 using toppeek::storage::filtersFilePath;
 using toppeek::storage::settingsFilePath;
 

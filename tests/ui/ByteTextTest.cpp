@@ -4,6 +4,8 @@
 
 #include <string>
 
+using toppeek::ui::textFromBytes;
+
 using toppeek::messages::isValidUtf8;
 
 class ByteTextTest : public QObject {

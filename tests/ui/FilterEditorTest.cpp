@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::ui;
+
 using toppeek::dialogs::MessageBoxRequest;
 using toppeek::dialogs::setMessageBoxResponder;
 

@@ -39,6 +39,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::ui;
+
 using toppeek::dialogs::kIdYes;
 using toppeek::dialogs::progressBusy;
 

@@ -47,6 +47,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::ui;
+
 using namespace toppeek::dialogs;
 
 using namespace toppeek::storage;

@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::ui;
+
 using namespace toppeek::storage;
 
 namespace {
