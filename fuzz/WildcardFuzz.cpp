@@ -9,7 +9,6 @@
 #include <string>
 
 using toppeek::messages::groupPatternMatches;
-
 using toppeek::core::matchWildcard;
 
 namespace {

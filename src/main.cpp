@@ -15,7 +15,6 @@
 #include <memory>
 
 using toppeek::ui::MainWindow;
-
 using toppeek::core::installOutOfMemoryHandler;
 
 namespace {

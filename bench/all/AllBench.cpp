@@ -77,12 +77,9 @@
 
 using toppeek::ui::MainWindow;
 using toppeek::ui::ShellHooks;
-
 using toppeek::storage::Account;
 using toppeek::storage::createDefaultSettings;
-
 using namespace toppeek::messages;
-
 using toppeek::core::installOutOfMemoryHandler;
 
 extern char** environ;

@@ -21,7 +21,6 @@ namespace toppeek::operations {
 
 using storage::Account;
 using storage::Settings;
-
 using messages::createMessageEntry;
 using messages::destroyMessageEntry;
 using messages::evaluateFilters;

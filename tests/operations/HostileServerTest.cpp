@@ -29,9 +29,7 @@
 #include <vector>
 
 using toppeek::dialogs::progressBusy;
-
 using toppeek::storage::Settings;
-
 using namespace toppeek::messages;
 
 namespace {

@@ -36,7 +36,6 @@
 #include <vector>
 
 using toppeek::dialogs::progressBusy;
-
 using toppeek::messages::createMessageEntry;
 using toppeek::messages::createMessageList;
 

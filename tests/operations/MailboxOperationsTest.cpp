@@ -26,7 +26,6 @@
 #include <vector>
 
 using namespace toppeek::dialogs;
-
 using namespace toppeek::messages;
 
 namespace {

@@ -27,7 +27,6 @@
 
 using toppeek::dialogs::cancelRequested;
 using toppeek::dialogs::currentProgressDialog;
-
 using namespace toppeek::messages;
 
 namespace {

@@ -35,9 +35,7 @@
 #include <vector>
 
 using namespace toppeek::ui;
-
 using toppeek::messages::createFilters;
-
 using toppeek::shell::closeHelp;
 using toppeek::shell::currentHelp;
 using toppeek::shell::helpContentsUrl;

@@ -22,9 +22,7 @@
 #include <cstdint>
 
 using toppeek::ui::helpContext;
-
 using toppeek::core::todayNumber;
-
 using toppeek::shell::currentHelp;
 using toppeek::shell::currentNotice;
 using toppeek::shell::removeNotice;

@@ -20,11 +20,8 @@
 
 using toppeek::ui::MainWindow;
 using toppeek::ui::ShellHooks;
-
 using namespace toppeek::storage;
-
 using toppeek::core::todayNumber;
-
 using toppeek::shell::BackgroundUpdateCheck;
 using toppeek::test::HttpTestServer;
 using toppeek::test::ScriptedMessageBoxes;

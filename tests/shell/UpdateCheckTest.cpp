@@ -22,7 +22,6 @@
 
 using toppeek::dialogs::kIdCancel;
 using toppeek::dialogs::kIdOk;
-
 using testing::HasSubstr;
 using testing::StartsWith;
 using toppeek::dialogs::kIdCancel;

@@ -30,10 +30,8 @@
 #include <vector>
 
 using toppeek::ui::AccountEditor;
-
 using toppeek::storage::Account;
 using toppeek::storage::Settings;
-
 using namespace toppeek::messages;
 
 namespace {

@@ -9,7 +9,6 @@
 #include <cstdio>
 
 using toppeek::ui::headerListingPath;
-
 using toppeek::storage::filtersFilePath;
 using toppeek::storage::settingsFilePath;
 

@@ -5,7 +5,6 @@
 #include <string>
 
 using toppeek::ui::textFromBytes;
-
 using toppeek::messages::isValidUtf8;
 
 class ByteTextTest : public QObject {

@@ -25,14 +25,10 @@
 #include <vector>
 
 using namespace toppeek::ui;
-
 using toppeek::dialogs::MessageBoxRequest;
 using toppeek::dialogs::setMessageBoxResponder;
-
 using namespace toppeek::messages;
-
 using toppeek::core::TextList;
-
 using toppeek::dialogs::MessageBoxRequest;
 using toppeek::dialogs::setMessageBoxResponder;
 using toppeek::test::ModalDialogDriver;

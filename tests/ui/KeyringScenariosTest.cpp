@@ -21,9 +21,7 @@
 
 using toppeek::ui::MainWindow;
 using toppeek::ui::PreferencesDialog;
-
 using namespace toppeek::storage;
-
 using namespace std::chrono_literals;
 using toppeek::operations::SecretServiceStore;
 using toppeek::test::DovecotServer;

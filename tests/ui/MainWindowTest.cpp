@@ -48,13 +48,9 @@
 #include <vector>
 
 using namespace toppeek::ui;
-
 using namespace toppeek::dialogs;
-
 using namespace toppeek::storage;
-
 using namespace toppeek::messages;
-
 using namespace std::chrono_literals;
 using toppeek::test::AfterReply;
 using toppeek::test::clickColumn;

@@ -25,7 +25,6 @@
 #include <vector>
 
 using namespace toppeek::ui;
-
 using namespace toppeek::messages;
 
 namespace {

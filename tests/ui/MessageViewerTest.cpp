@@ -15,9 +15,7 @@
 using toppeek::ui::MessageViewer;
 using toppeek::ui::viewText;
 using toppeek::ui::writeHeaderListing;
-
 using namespace toppeek::messages;
-
 using toppeek::test::ModalDialogDriver;
 
 namespace {

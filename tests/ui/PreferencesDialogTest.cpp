@@ -26,7 +26,6 @@
 #include <vector>
 
 using namespace toppeek::ui;
-
 using namespace toppeek::storage;
 
 namespace {
