@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <memory>
 
-using toppeek::ui::MainWindow;
 using toppeek::core::installOutOfMemoryHandler;
+using toppeek::ui::MainWindow;
 
 namespace {
 

@@ -75,10 +75,10 @@
 #include <unistd.h>
 #include <vector>
 
-using toppeek::ui::MainWindow;
-using toppeek::ui::ShellHooks;
 using toppeek::storage::Account;
 using toppeek::storage::createDefaultSettings;
+using toppeek::ui::MainWindow;
+using toppeek::ui::ShellHooks;
 using namespace toppeek::messages;
 using toppeek::core::installOutOfMemoryHandler;
 

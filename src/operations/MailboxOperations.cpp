@@ -19,8 +19,6 @@ using namespace toppeek::dialogs;
 
 namespace toppeek::operations {
 
-using storage::Account;
-using storage::Settings;
 using messages::createMessageEntry;
 using messages::destroyMessageEntry;
 using messages::evaluateFilters;
@@ -30,6 +28,8 @@ using messages::indexOfEntry;
 using messages::MarkState;
 using messages::MessageEntry;
 using messages::MessageList;
+using storage::Account;
+using storage::Settings;
 
 namespace {
 

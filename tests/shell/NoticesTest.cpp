@@ -21,7 +21,6 @@
 
 #include <cstdint>
 
-using toppeek::ui::helpContext;
 using toppeek::core::todayNumber;
 using toppeek::shell::currentHelp;
 using toppeek::shell::currentNotice;
@@ -32,6 +31,7 @@ using toppeek::shell::TFHelp;
 using toppeek::test::HttpTestServer;
 using toppeek::test::ModalDialogDriver;
 using toppeek::test::ScriptedMessageBoxes;
+using toppeek::ui::helpContext;
 
 class NoticesTest : public QObject {
     Q_OBJECT

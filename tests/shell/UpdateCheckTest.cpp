@@ -20,8 +20,6 @@
 #include <utility>
 #include <vector>
 
-using toppeek::dialogs::kIdCancel;
-using toppeek::dialogs::kIdOk;
 using testing::HasSubstr;
 using testing::StartsWith;
 using toppeek::dialogs::kIdCancel;

@@ -29,9 +29,9 @@
 #include <unistd.h>
 #include <vector>
 
-using toppeek::ui::AccountEditor;
 using toppeek::storage::Account;
 using toppeek::storage::Settings;
+using toppeek::ui::AccountEditor;
 using namespace toppeek::messages;
 
 namespace {

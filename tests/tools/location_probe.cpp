@@ -8,9 +8,9 @@
 
 #include <cstdio>
 
-using toppeek::ui::headerListingPath;
 using toppeek::storage::filtersFilePath;
 using toppeek::storage::settingsFilePath;
+using toppeek::ui::headerListingPath;
 
 int main() {
     std::printf("help %s\n", toppeek::shell::helpFolder().c_str());

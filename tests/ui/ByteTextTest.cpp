@@ -4,8 +4,8 @@
 
 #include <string>
 
-using toppeek::ui::textFromBytes;
 using toppeek::messages::isValidUtf8;
+using toppeek::ui::textFromBytes;
 
 class ByteTextTest : public QObject {
     Q_OBJECT
