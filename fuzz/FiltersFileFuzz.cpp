@@ -6,9 +6,7 @@
 
 using toppeek::storage::loadFilters;
 using toppeek::storage::saveFilters;
-
 using namespace toppeek::messages;
-
 using toppeek::core::TextList;
 
 namespace {

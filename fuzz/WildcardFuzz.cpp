@@ -8,9 +8,8 @@
 #include <algorithm>
 #include <string>
 
-using toppeek::messages::groupPatternMatches;
-
 using toppeek::core::matchWildcard;
+using toppeek::messages::groupPatternMatches;
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include <memory>
 
 using toppeek::core::installOutOfMemoryHandler;
+using toppeek::ui::MainWindow;
 
 namespace {
 

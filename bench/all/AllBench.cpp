@@ -77,9 +77,9 @@
 
 using toppeek::storage::Account;
 using toppeek::storage::createDefaultSettings;
-
+using toppeek::ui::MainWindow;
+using toppeek::ui::ShellHooks;
 using namespace toppeek::messages;
-
 using toppeek::core::installOutOfMemoryHandler;
 
 extern char** environ;

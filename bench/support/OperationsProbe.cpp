@@ -10,8 +10,10 @@
 
 namespace toppeek::bench {
 
+using dialogs::currentProgressDialog;
+using dialogs::kIdYes;
+using dialogs::ProgressDialog;
 using messages::createMessageList;
-
 using namespace toppeek::operations;
 
 double secondsSince(Clock::time_point start) {

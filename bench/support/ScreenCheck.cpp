@@ -30,6 +30,8 @@ extern char** environ;
 
 namespace toppeek::bench {
 
+using ui::MainWindow;
+
 namespace {
 
 constexpr int kWindowWidth = 1280;

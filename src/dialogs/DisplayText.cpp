@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-namespace toppeek::operations {
+namespace toppeek::dialogs {
 
 using messages::utf8FromBytes;
 
@@ -32,4 +32,4 @@ QString displayText(const char* text) {
     return text == nullptr ? QString() : displayText(std::string_view(text));
 }
 
-} // namespace toppeek::operations
+} // namespace toppeek::dialogs

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace toppeek::operations {
+namespace toppeek::dialogs {
 
 // printf into a buffer of size bytes (terminator included): at most size - 1 bytes, cut silently.
 // cut, when given, tells whether the text was cut.
@@ -21,4 +21,4 @@ QString displayText(std::string_view bytes, bool mayBeCut = false);
 // The same for a zero-terminated text; a null pointer is the empty text.
 QString displayText(const char* text);
 
-} // namespace toppeek::operations
+} // namespace toppeek::dialogs

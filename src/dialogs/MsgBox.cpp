@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <utility>
 
-namespace toppeek::operations {
+namespace toppeek::dialogs {
 
 namespace {
 
@@ -121,4 +121,4 @@ int msgBox(unsigned flags, const char* title, const char* format, ...) {
     return answer;
 }
 
-} // namespace toppeek::operations
+} // namespace toppeek::dialogs

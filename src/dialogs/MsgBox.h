@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-namespace toppeek::operations {
+namespace toppeek::dialogs {
 
 // Buttons.
 inline constexpr unsigned kMbOk = 0x00;
@@ -62,4 +62,4 @@ int msgBox(unsigned flags, const char* title, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 int msgBoxV(unsigned flags, const char* title, const char* format, va_list args);
 
-} // namespace toppeek::operations
+} // namespace toppeek::dialogs

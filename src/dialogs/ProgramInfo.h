@@ -1,8 +1,8 @@
 // The program's name as every window and message box shows it.
 #pragma once
 
-namespace toppeek::operations {
+namespace toppeek::dialogs {
 
 inline constexpr const char* kProgramTitle = "TopPeek";
 
-} // namespace toppeek::operations
+} // namespace toppeek::dialogs

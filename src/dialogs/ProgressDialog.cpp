@@ -14,7 +14,7 @@
 
 #include <memory>
 
-namespace toppeek::operations {
+namespace toppeek::dialogs {
 
 namespace {
 
@@ -269,4 +269,4 @@ void idleStep() {
         processPendingEvents();
 }
 
-} // namespace toppeek::operations
+} // namespace toppeek::dialogs

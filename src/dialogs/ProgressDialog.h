@@ -21,7 +21,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-namespace toppeek::operations {
+namespace toppeek::dialogs {
 
 // Asked when the user wants to cancel; true accepts the cancel. It carries whatever the running
 // operation needs to decide.
@@ -117,4 +117,4 @@ void processPendingEvents();
 // ran less than a millisecond ago.
 void idleStep();
 
-} // namespace toppeek::operations
+} // namespace toppeek::dialogs

@@ -15,10 +15,9 @@
 #include <unordered_map>
 #include <vector>
 
-namespace toppeek::operations {
+using namespace toppeek::dialogs;
 
-using storage::Account;
-using storage::Settings;
+namespace toppeek::operations {
 
 using messages::createMessageEntry;
 using messages::destroyMessageEntry;
@@ -29,6 +28,8 @@ using messages::indexOfEntry;
 using messages::MarkState;
 using messages::MessageEntry;
 using messages::MessageList;
+using storage::Account;
+using storage::Settings;
 
 namespace {
 

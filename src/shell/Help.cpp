@@ -32,6 +32,8 @@
 #include <utility>
 #include <vector>
 
+using namespace toppeek::ui;
+
 namespace toppeek::shell {
 
 using core::programFilePath;
@@ -66,7 +68,7 @@ QString missingGuideText() {
                           "<p>but finds no <tt>%3</tt> there. Install the program together "
                           "with its help folder, or read the guide online from the Help "
                           "menu's <i>Online Help...</i></p>")
-        .arg(QString::fromLatin1(operations::kProgramTitle), folderPath().toHtmlEscaped(),
+        .arg(QString::fromLatin1(dialogs::kProgramTitle), folderPath().toHtmlEscaped(),
              QString::fromLatin1(kHelpContentsPage));
 }
 
@@ -148,7 +150,7 @@ QUrl helpContentsUrl() {
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("TFHelp"));
-    setWindowTitle(QStringLiteral("%1 Help").arg(operations::kProgramTitle));
+    setWindowTitle(QStringLiteral("%1 Help").arg(dialogs::kProgramTitle));
     setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     // Reading the guide never keeps the program running after its main window closed.

@@ -7,6 +7,7 @@
 
 namespace toppeek::shell {
 
+using ui::ShellHooks;
 namespace {
 
 // One notifier per window, made with its first notice, so that a later notice replaces the one

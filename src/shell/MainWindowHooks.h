@@ -8,6 +8,6 @@ namespace toppeek::shell {
 
 // Every hook filled in. The start-up update check reaches the program's version address when a
 // check is due, in the background; the window's shutdown stops it.
-ShellHooks mainWindowHooks();
+toppeek::ui::ShellHooks mainWindowHooks();
 
 } // namespace toppeek::shell

@@ -17,6 +17,8 @@
 #include <QThread>
 #include <QWindow>
 
+using namespace toppeek::ui;
+
 namespace toppeek::shell {
 
 namespace {
@@ -50,7 +52,7 @@ StartupNotice::StartupNotice()
 
 QString startupNoticeText() {
     return QStringLiteral("%1 is starting. Please wait...")
-        .arg(QString::fromLatin1(operations::kProgramTitle));
+        .arg(QString::fromLatin1(dialogs::kProgramTitle));
 }
 
 void showNotice(const QString& title, const QString& text) {
@@ -128,14 +130,14 @@ QString aboutText() {
                        "program downloads it.\n\n"
                        "Press F1 for the user guide.\n\n"
                        "%3")
-            .arg(QString::fromLatin1(operations::kProgramTitle),
-                 QString::fromLatin1(programVersion()), QString::fromLatin1(kProgramHomePageUrl));
+            .arg(QString::fromLatin1(dialogs::kProgramTitle), QString::fromLatin1(programVersion()),
+                 QString::fromLatin1(kProgramHomePageUrl));
     return text.left(kAboutTextLimit);
 }
 
 void showAbout(QWidget* owner) {
     AboutBox about(owner);
-    about.setWindowTitle(QStringLiteral("About %1").arg(operations::kProgramTitle));
+    about.setWindowTitle(QStringLiteral("About %1").arg(dialogs::kProgramTitle));
     setHelpContext(&about, AboutBox::kHelpContext);
     installHelpShortcut(&about);
     about.aboutLabel->setText(aboutText());

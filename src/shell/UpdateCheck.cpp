@@ -25,8 +25,8 @@ constexpr const char* kUpdateQuestion =
 void offerNewerVersion(const std::string& published, const char* ownVersion, const char* title,
                        const char* question, const char* homePageUrl) {
     if (compareVersions(published.c_str(), ownVersion) > 0 &&
-        operations::msgBox(operations::kMbAskOkCancel, title, "%s",
-                           question != nullptr ? question : "") == operations::kIdOk)
+        dialogs::msgBox(dialogs::kMbAskOkCancel, title, "%s",
+                        question != nullptr ? question : "") == dialogs::kIdOk)
         openUrl(homePageUrl);
 }
 
@@ -56,7 +56,7 @@ int checkForProgramUpdate(std::uint32_t& lastUpdateCheckDay) {
 }
 
 UpdateCheckRequest programUpdateRequest() {
-    return {kVersionUrl,     programVersion(),    operations::kProgramTitle,
+    return {kVersionUrl,     programVersion(),    dialogs::kProgramTitle,
             kUpdateQuestion, kProgramHomePageUrl, kUpdateCheckInterval};
 }
 

@@ -31,14 +31,14 @@
 #include <optional>
 #include <utility>
 
-using toppeek::storage::Account;
+namespace toppeek::ui {
 
-using toppeek::messages::isValidAccountAddress;
-
-using toppeek::mail::Security;
-using toppeek::operations::kMbInformation;
-using toppeek::operations::kProgramTitle;
-using toppeek::operations::msgBox;
+using dialogs::kMbInformation;
+using dialogs::kProgramTitle;
+using dialogs::msgBox;
+using mail::Security;
+using messages::isValidAccountAddress;
+using storage::Account;
 
 namespace {
 
@@ -63,7 +63,7 @@ int indexOfSecurity(Security security) {
 }
 
 QString defaultPortText(Security security) {
-    return QString::number(toppeek::mail::defaultServerPort(security));
+    return QString::number(mail::defaultServerPort(security));
 }
 
 } // namespace
@@ -169,7 +169,7 @@ AccountEditor::~AccountEditor() {
 }
 
 int AccountEditor::helpContext() const {
-    return ::helpContext(this);
+    return ui::helpContext(this);
 }
 
 QString AccountEditor::addCaption() {
@@ -207,13 +207,13 @@ void AccountEditor::showAccount(const Account& account) {
     // A host text that would not come back the same from its parts is shown
     // whole, as a plain name on the usual port.
     Security security = Security::None;
-    int port = toppeek::mail::defaultServerPort(security);
+    int port = mail::defaultServerPort(security);
     shownHostName_ = host_;
-    if (const auto address = toppeek::mail::parseServerAddress(host_);
-        address && toppeek::mail::formatServerAddress(address->security, address->target.name,
-                                                      toppeek::mail::serverPort(*address))) {
+    if (const auto address = mail::parseServerAddress(host_);
+        address && mail::formatServerAddress(address->security, address->target.name,
+                                             mail::serverPort(*address))) {
         security = address->security;
-        port = toppeek::mail::serverPort(*address);
+        port = mail::serverPort(*address);
         shownHostName_ = address->target.name;
     }
     shownSecurity_ = indexOfSecurity(security);
@@ -269,7 +269,7 @@ bool AccountEditor::FormCloseQuery() {
             msgBox(kMbInformation, kProgramTitle,
                    "The %s cannot be sent to a POP3 server: it must not contain a line break "
                    "and must not be longer than %d characters.",
-                   what, static_cast<int>(toppeek::mail::kCredentialLimit));
+                   what, static_cast<int>(mail::kCredentialLimit));
             edit->setFocus();
             edit->selectAll();
             return false;
@@ -298,8 +298,8 @@ void AccountEditor::securityChanged() {
     const Security previous = securityAt(portSecurity_);
     portSecurity_ = securityBox->currentIndex();
     const QString portText = portEdit->text().trimmed();
-    const std::optional<int> port = toppeek::mail::parsePort(portText.toStdString());
-    if (portText.isEmpty() || port == toppeek::mail::defaultServerPort(previous))
+    const std::optional<int> port = mail::parsePort(portText.toStdString());
+    if (portText.isEmpty() || port == mail::defaultServerPort(previous))
         portEdit->setText(defaultPortText(chosenSecurity()));
 }
 
@@ -315,11 +315,11 @@ bool AccountEditor::takeHostApart() {
     const QString typed = hostEdit->text().trimmed();
     if (!typed.contains(QLatin1Char(':')))
         return true;
-    const auto address = toppeek::mail::parseServerAddress(typed.toUtf8().toStdString());
+    const auto address = mail::parseServerAddress(typed.toUtf8().toStdString());
     // A name may hold colons only as an IPv6 literal, which the host box shows without its
     // brackets (they go back in when the host text is composed).
     if (!address || (address->target.name.find(':') != std::string::npos &&
-                     !toppeek::mail::parseIpv6Literal(address->target.name)))
+                     !mail::parseIpv6Literal(address->target.name)))
         return false;
     // A scheme chooses the security, moving a default port along; a port
     // given stays whatever the scheme.
@@ -349,14 +349,12 @@ bool AccountEditor::composeHost() {
         hostText_ = host_.substr(0, limit);
         return true;
     }
-    const std::optional<int> port =
-        toppeek::mail::parsePort(portEdit->text().trimmed().toStdString());
+    const std::optional<int> port = mail::parsePort(portEdit->text().trimmed().toStdString());
     if (!port) {
         msgBox(kMbInformation, kProgramTitle,
                "The port must be a number from 1 to 65535. Each security choice fills in its "
                "usual port: %d for None and STARTTLS, %d for SSL/TLS.",
-               toppeek::mail::defaultServerPort(Security::None),
-               toppeek::mail::defaultServerPort(Security::Tls));
+               mail::defaultServerPort(Security::None), mail::defaultServerPort(Security::Tls));
         portEdit->setFocus();
         portEdit->selectAll();
         return false;
@@ -366,8 +364,7 @@ bool AccountEditor::composeHost() {
     if (security != Security::None && name.empty())
         return refuse(hostEdit, "Please enter the host address of the server. A secure "
                                 "connection checks the server's certificate against this name.");
-    const std::optional<std::string> text =
-        toppeek::mail::formatServerAddress(security, name, *port);
+    const std::optional<std::string> text = mail::formatServerAddress(security, name, *port);
     if (!text)
         return refuse(hostEdit, kNotAHost);
     if (text->size() > limit) {
@@ -392,3 +389,5 @@ void AccountEditor::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     centreOnScreen(this);
 }
+
+} // namespace toppeek::ui

@@ -19,6 +19,8 @@ namespace toppeek::storage {
 struct Account;
 } // namespace toppeek::storage
 
+namespace toppeek::ui {
+
 // The bytes an account keeps for an edit box's text: original itself when
 // the box still shows it unchanged (so that texts the program cannot show
 // exactly survive a visit to the editor), else the text as UTF-8; in both
@@ -43,7 +45,7 @@ public:
     // Shows the editor modally for account under caption. On OK writes the
     // four texts into account (at most Account::maxTextLength bytes each)
     // and returns true; otherwise returns false with account unchanged.
-    bool Execute(toppeek::storage::Account& account, const QString& caption, int helpContext);
+    bool Execute(storage::Account& account, const QString& caption, int helpContext);
 
     // The guard on closing with OK: false, after an information box, when
     // the address is empty or invalid, the host controls do not make a host
@@ -89,9 +91,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void showAccount(const toppeek::storage::Account& account);
-    void storeAccount(toppeek::storage::Account& account) const;
-    toppeek::mail::Security chosenSecurity() const;
+    void showAccount(const storage::Account& account);
+    void storeAccount(storage::Account& account) const;
+    mail::Security chosenSecurity() const;
     // Whether the host field, the Security box or the Port box differs from
     // what the account showed.
     bool hostControlsChanged() const;
@@ -119,3 +121,5 @@ private:
     // The host text that OK stores.
     std::string hostText_;
 };
+
+} // namespace toppeek::ui

@@ -7,8 +7,10 @@
 #include <QProgressBar>
 #include <QToolButton>
 
-using toppeek::operations::currentProgressDialog;
-using toppeek::operations::ProgressDialog;
+using toppeek::dialogs::currentProgressDialog;
+using toppeek::dialogs::ProgressDialog;
+
+namespace toppeek::ui {
 
 BackgroundProgress::BackgroundProgress(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("backgroundProgress"));
@@ -75,3 +77,5 @@ void BackgroundProgress::end() {
     deferred_.stop();
     hide();
 }
+
+} // namespace toppeek::ui

@@ -11,6 +11,8 @@ class QLabel;
 class QProgressBar;
 class QToolButton;
 
+namespace toppeek::ui {
+
 class BackgroundProgress : public QWidget {
     Q_OBJECT
 public:
@@ -34,3 +36,5 @@ private:
     QElapsedTimer lastTaken_;
     QTimer deferred_;
 };
+
+} // namespace toppeek::ui

@@ -2,15 +2,19 @@
 // (dialogs/DisplayText.h, whose rule is utf8FromBytes's in messages/MailText.h).
 #pragma once
 
-#include "messages/MailText.h"
 #include "dialogs/DisplayText.h"
+#include "messages/MailText.h"
 
 #include <string_view>
 
+namespace toppeek::ui {
+
 inline QString textFromBytes(std::string_view bytes, bool mayBeCut = false) {
-    return toppeek::operations::displayText(bytes, mayBeCut);
+    return dialogs::displayText(bytes, mayBeCut);
 }
 
 inline QString textFromBytes(const char* text) {
-    return toppeek::operations::displayText(text);
+    return dialogs::displayText(text);
 }
+
+} // namespace toppeek::ui

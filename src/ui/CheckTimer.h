@@ -7,6 +7,8 @@
 
 #include <functional>
 
+namespace toppeek::ui {
+
 class CheckClock {
 public:
     virtual ~CheckClock() = default;
@@ -29,3 +31,5 @@ public:
 private:
     QTimer timer_;
 };
+
+} // namespace toppeek::ui

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 
-using toppeek::messages::isValidUtf8;
+namespace toppeek::ui {
+
+using messages::isValidUtf8;
 
 QPushButton* dialogButton(QWidget* parent, const char* name, const QString& caption,
                           QStyle::StandardPixmap picture) {
@@ -76,3 +78,5 @@ std::string bytesOfEdit(const QString& now, const QString& shown, const std::str
                         int limit) {
     return cutBytes(now == shown ? original : now.toUtf8().toStdString(), limit);
 }
+
+} // namespace toppeek::ui

@@ -13,6 +13,8 @@ class QDialogButtonBox;
 class QPushButton;
 class QWidget;
 
+namespace toppeek::ui {
+
 // Gives object its design name, by which tests and the help find it.
 template <class T> T* named(T* object, const char* name) {
     object->setObjectName(QString::fromLatin1(name));
@@ -53,3 +55,5 @@ std::string cutBytes(std::string bytes, int limit);
 // shown) keeps its original bytes, so that opening and confirming changes nothing.
 std::string bytesOfEdit(const QString& now, const QString& shown, const std::string& original,
                         int limit);
+
+} // namespace toppeek::ui

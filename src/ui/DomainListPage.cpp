@@ -14,8 +14,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using toppeek::core::adjustIndex;
-using toppeek::core::TextList;
+namespace toppeek::ui {
+
+using core::adjustIndex;
+using core::TextList;
 
 QGridLayout* layOutListPage(QWidget* page, QLabel* label, QWidget* list,
                             const std::array<QPushButton*, 3>& buttons, QCheckBox* enabledBox) {
@@ -118,3 +120,5 @@ void DomainListPage::deleteDomain() {
         list->setFocus();
     }
 }
+
+} // namespace toppeek::ui

@@ -15,6 +15,8 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
+namespace toppeek::ui {
+
 class DomainListPage : public QWidget {
     Q_OBJECT
 
@@ -36,7 +38,7 @@ public:
     DomainListPage(const Names& names, QWidget* parent = nullptr);
 
     // Points the page at domains (which must outlive it, or until the next call) and shows them.
-    void setUp(toppeek::core::TextList& domains, bool enabled);
+    void setUp(core::TextList& domains, bool enabled);
     bool switchedOn() const;
 
     // The list commands, each on the selected line where it needs one.
@@ -55,7 +57,7 @@ private:
     int selectedLine() const;
     void insertDomain(std::string text);
 
-    toppeek::core::TextList* domains_ = nullptr;
+    core::TextList* domains_ = nullptr;
     const char* addCaption_;
     const char* editCaption_;
 };
@@ -64,3 +66,5 @@ private:
 // buttons beside it, and its switch below.
 QGridLayout* layOutListPage(QWidget* page, QLabel* label, QWidget* list,
                             const std::array<QPushButton*, 3>& buttons, QCheckBox* enabledBox);
+
+} // namespace toppeek::ui

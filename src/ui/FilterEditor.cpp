@@ -18,7 +18,9 @@
 
 using namespace toppeek::messages;
 
-using toppeek::core::adjustIndex;
+namespace toppeek::ui {
+
+using core::adjustIndex;
 
 namespace {
 
@@ -230,3 +232,5 @@ bool editFilters(Filters& filters, const QString& caption, int context, QWidget*
     dialog.copySwitchesBack();
     return true;
 }
+
+} // namespace toppeek::ui

@@ -19,15 +19,18 @@
 
 #include <string>
 
-class DomainListPage;
 class QCheckBox;
 class QPushButton;
 class QTabWidget;
 class QWidget;
+
+namespace toppeek::ui {
+
+class DomainListPage;
 class MessageListView;
 
 // The text a rule shows as its row in the filter editor.
-std::string ruleCaption(const toppeek::messages::FilterRule& rule);
+std::string ruleCaption(const messages::FilterRule& rule);
 
 class FilterEditor : public QDialog {
     Q_OBJECT
@@ -42,7 +45,7 @@ public:
 
     // Points the editor at filters (which must outlive it) and fills every
     // control from it.
-    void setUp(toppeek::messages::Filters& filters, const QString& caption, int helpContext);
+    void setUp(messages::Filters& filters, const QString& caption, int helpContext);
     // Copies the three check boxes into the set's switches (what OK does).
     void copySwitchesBack();
 
@@ -69,12 +72,14 @@ public:
 private:
     void selectRule(int index);
 
-    toppeek::messages::Filters* filters_ = nullptr;
+    messages::Filters* filters_ = nullptr;
     int ruleIndex_ = 0; // the rule row last worked on
 };
 
 // Runs the filter editor on filters. True when it was closed with OK, after
 // the switches were copied back; the caller then saves the set. False on
 // Cancel: the switches are as they were, list changes stay.
-bool editFilters(toppeek::messages::Filters& filters, const QString& caption, int helpContext,
+bool editFilters(messages::Filters& filters, const QString& caption, int helpContext,
                  QWidget* owner = nullptr);
+
+} // namespace toppeek::ui

@@ -8,11 +8,12 @@
 #include <limits>
 #include <string_view>
 
-using toppeek::messages::MessageEntry;
-using toppeek::messages::MessageList;
+namespace toppeek::ui {
 
-using toppeek::core::dataFilePath;
-using toppeek::core::RecordStream;
+using core::dataFilePath;
+using core::RecordStream;
+using messages::MessageEntry;
+using messages::MessageList;
 
 namespace {
 
@@ -21,7 +22,7 @@ constexpr const char* kHeaderListingName = "toppeek-headers.txt";
 } // namespace
 
 bool writeHeaderListing(const std::string& path, const MessageList& list) {
-    return toppeek::storage::saveReplacing(path, [&list](RecordStream& stream) {
+    return storage::saveReplacing(path, [&list](RecordStream& stream) {
         for (const MessageEntry* entry : list) {
             // Header blocks are far below the stream's limit; the loop only
             // guards against a block larger than one write can take.
@@ -40,3 +41,5 @@ bool writeHeaderListing(const std::string& path, const MessageList& list) {
 std::string headerListingPath() {
     return dataFilePath(kHeaderListingName);
 }
+
+} // namespace toppeek::ui

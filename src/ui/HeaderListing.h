@@ -6,10 +6,14 @@
 
 #include <string>
 
+namespace toppeek::ui {
+
 // Writes every entry's header text, in list order, each followed by "\n\n",
 // to path (replacing an earlier file only once the new one is complete).
 // False when the file could not be written.
-bool writeHeaderListing(const std::string& path, const toppeek::messages::MessageList& list);
+bool writeHeaderListing(const std::string& path, const messages::MessageList& list);
 
 // The header listing file, where dataFilePath puts the program's files.
 std::string headerListingPath();
+
+} // namespace toppeek::ui

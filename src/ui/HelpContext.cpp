@@ -3,6 +3,8 @@
 #include <QVariant>
 #include <QWidget>
 
+namespace toppeek::ui {
+
 namespace {
 
 constexpr const char* kHelpContextProperty = "helpContext";
@@ -16,3 +18,5 @@ void setHelpContext(QWidget* window, int context) {
 int helpContext(const QWidget* window) {
     return window->property(kHelpContextProperty).toInt();
 }
+
+} // namespace toppeek::ui

@@ -4,6 +4,10 @@
 
 class QWidget;
 
+namespace toppeek::ui {
+
 void setHelpContext(QWidget* window, int context);
 // 0 for a window that was given none.
 int helpContext(const QWidget* window);
+
+} // namespace toppeek::ui

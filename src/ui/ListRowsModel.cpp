@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace toppeek::ui {
+
 namespace {
 
 // Keeps a count of cell readings in progress, also when a reading throws.
@@ -181,3 +183,5 @@ bool ListRowsModel::isCell(const QModelIndex& index) const {
     return index.isValid() && index.model() == this && index.row() < rows_ &&
            index.column() < columnCount();
 }
+
+} // namespace toppeek::ui

@@ -17,6 +17,8 @@
 
 #include <string_view>
 
+namespace toppeek::ui {
+
 class ListRowsModel : public QAbstractTableModel {
 public:
     explicit ListRowsModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
@@ -83,3 +85,5 @@ private:
     QList<QIcon> images_;
     mutable int reading_ = 0;
 };
+
+} // namespace toppeek::ui

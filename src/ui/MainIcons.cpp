@@ -9,6 +9,8 @@
 #include <functional>
 #include <numbers>
 
+namespace toppeek::ui {
+
 namespace {
 
 // Every picture is drawn on a 24 x 24 grid and scaled, so one drawing
@@ -168,3 +170,5 @@ QList<QIcon> messageImages(int size) {
 QIcon programIcon() {
     return iconOf(drawConnect);
 }
+
+} // namespace toppeek::ui

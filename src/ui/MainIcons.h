@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QList>
 
+namespace toppeek::ui {
+
 enum class ToolbarIcon { Connect, Close, View, Mark, Remove, Options };
 
 QIcon toolbarIcon(ToolbarIcon which);
@@ -15,3 +17,5 @@ QList<QIcon> messageImages(int size);
 
 // The program's own icon, for the window's title bar.
 QIcon programIcon();
+
+} // namespace toppeek::ui

@@ -44,11 +44,12 @@
 #include <filesystem>
 #include <system_error>
 
+using namespace toppeek::dialogs;
 using namespace toppeek::storage;
-
 using namespace toppeek::messages;
-
 using namespace toppeek::operations;
+
+namespace toppeek::ui {
 
 namespace {
 
@@ -1346,3 +1347,5 @@ bool MainWindow::listKeyPressed(QKeyEvent* event) {
         return false;
     }
 }
+
+} // namespace toppeek::ui

@@ -37,10 +37,6 @@ namespace toppeek::messages {
 struct Filters;
 } // namespace toppeek::messages
 
-class BackgroundProgress;
-class MessageTableModel;
-class TrayIcon;
-
 class QAction;
 class QActionGroup;
 class QComboBox;
@@ -50,6 +46,12 @@ class QLabel;
 class QMenu;
 class QStatusBar;
 class QToolButton;
+
+namespace toppeek::ui {
+
+class BackgroundProgress;
+class MessageTableModel;
+class TrayIcon;
 
 // A window with this property set to true handles F1 itself; the help layer adds no key of its
 // own to it. The main window's F1 is its Help "&Index" item.
@@ -79,7 +81,7 @@ struct ShellHooks {
     std::function<void()> closeHelp;
     // Tells the desktop what a check nobody asked for found; onClicked runs when the user
     // clicks the notice.
-    std::function<void(QWidget* window, const std::vector<toppeek::storage::NewMailCount>& counts,
+    std::function<void(QWidget* window, const std::vector<storage::NewMailCount>& counts,
                        std::function<void()> onClicked)>
         newMailNotice;
 };
@@ -187,7 +189,7 @@ public:
     void EditFilters();
     void Preferences();
     void SetViewStyle(ListViewStyle style);
-    void Sort(toppeek::messages::SortKey key);
+    void Sort(messages::SortKey key);
     // A mixed list by its Account column, in the same way as by the others.
     void SortByAccount();
     void ToggleToolbar();
@@ -220,19 +222,19 @@ public:
     bool closePending() const { return closePending_; }
     int sortKey() const { return sortKey_; }
     bool sortAscending() const { return sortAscending_; }
-    toppeek::storage::Settings& settings() { return *settings_; }
-    toppeek::messages::Filters& filters() { return *filters_; }
-    toppeek::messages::MessageList& messageList() { return *messages_; }
+    storage::Settings& settings() { return *settings_; }
+    messages::Filters& filters() { return *filters_; }
+    messages::MessageList& messageList() { return *messages_; }
     const std::string& settingsPath() const { return settingsPath_; }
     const std::string& filtersPath() const { return filtersPath_; }
     // Print headers writes beside the executable unless told otherwise.
     void setHeaderListingPath(std::string path) { headerListingPath_ = std::move(path); }
-    void setOperationOptions(const toppeek::operations::OperationOptions& options) {
+    void setOperationOptions(const operations::OperationOptions& options) {
         operationOptions_ = options;
     }
     // The desktop's keyring, which takes the account passwords from the
     // settings file at the next save; without one they stay in the file.
-    void setPasswordStore(std::unique_ptr<toppeek::storage::PasswordStore> store);
+    void setPasswordStore(std::unique_ptr<storage::PasswordStore> store);
     // True while the window waits for the keyring to answer.
     bool waitingForKeyring() const { return keyringWaits_ > 0; }
     // Where the Preferences say the passwords are kept.
@@ -272,8 +274,8 @@ private:
     void bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
                      void (MainWindow::*command)());
 
-    const toppeek::storage::Account* currentAccount() const;
-    bool isListedAccount(const toppeek::storage::Account* account) const;
+    const storage::Account* currentAccount() const;
+    bool isListedAccount(const storage::Account* account) const;
     void enterBusy();
     void leaveBusy();
     void setConnectedCommands(bool connected);
@@ -281,20 +283,19 @@ private:
     void updateGroupCaption();
     void showFilterLabel();
     // The removal step, on account's mailbox; null means the current account.
-    void removeMarkedStep(const toppeek::storage::Account* account = nullptr);
+    void removeMarkedStep(const storage::Account* account = nullptr);
     // The check and the removal over every account, one session each; a failed account is
     // reported with the others in one box at the end and does not stop the rest.
     void checkAllAccounts();
     void removeMarkedOfEachAccount();
     // The account a message of a list read from every account came from, as it was checked.
-    std::optional<toppeek::storage::Account>
-    listedAccountOf(const toppeek::messages::MessageEntry& entry) const;
+    std::optional<storage::Account> listedAccountOf(const messages::MessageEntry& entry) const;
     // The listed accounts are all still there, unchanged, and "All accounts" still chosen.
     bool listedAccountsKept() const;
     // The Account column shows while the list holds more than one account's messages.
     void updateAccountColumn();
     int selectorRow() const;
-    void closeConnectionOf(const toppeek::storage::Account* account);
+    void closeConnectionOf(const storage::Account* account);
     void discardList();
     void groupCommand(bool select);
     void syncSortChecks();
@@ -316,8 +317,7 @@ private:
     std::string seenMessagesPath() const;
     void runAutomaticCheck();
     // A check's end, for each account it read: records what it listed and finds what is new.
-    void checkEnded(const toppeek::storage::Account& account,
-                    const toppeek::operations::OperationOutcome& outcome);
+    void checkEnded(const storage::Account& account, const operations::OperationOutcome& outcome);
     // A check's report: a box for a check by hand, the status bar for one in the background.
     void tellCheckReport(const std::string& report);
     // True, with a word in the status bar, while a background check runs.
@@ -333,9 +333,9 @@ private:
     bool automaticCheck_ = false;
     // What the background check running or last run could not do; empty when nothing failed.
     QString automaticProblem_;
-    toppeek::storage::SeenMessages seen_;
+    storage::SeenMessages seen_;
     // What the current check found new, for each account with new messages.
-    std::vector<toppeek::storage::NewMailCount> newMail_;
+    std::vector<storage::NewMailCount> newMail_;
     QTimer trayRefresh_;
     // Set by the commands that end the program, which closing the window then does even with
     // the tray icon there.
@@ -348,9 +348,9 @@ private:
     // give) and runs command again once it is there.
     bool passwordReady(void (MainWindow::*command)());
     // The same for the given account.
-    bool passwordReady(void (MainWindow::*command)(), toppeek::storage::Account* account);
+    bool passwordReady(void (MainWindow::*command)(), storage::Account* account);
     // The password prompt; true when the user gave one.
-    bool askPassword(toppeek::storage::Account& account, toppeek::storage::KeyringResult why);
+    bool askPassword(storage::Account& account, storage::KeyringResult why);
     // Writes the settings file once the keyring has taken what it can, then
     // calls then with the outcome of the write.
     void saveSettingsFile(std::function<void(bool saved)> then);
@@ -358,18 +358,18 @@ private:
     bool keyringSaveBeforeClose();
     void enterKeyringWait();
     void leaveKeyringWait();
-    void noteKeyringAnswer(toppeek::storage::KeyringResult result);
+    void noteKeyringAnswer(storage::KeyringResult result);
 
     ShellHooks hooks_;
     std::string settingsPath_;
     std::string filtersPath_;
     std::string headerListingPath_;
-    std::unique_ptr<toppeek::storage::Settings> settings_;
-    std::unique_ptr<toppeek::messages::Filters> filters_;
-    std::unique_ptr<toppeek::messages::MessageList> messages_;
+    std::unique_ptr<storage::Settings> settings_;
+    std::unique_ptr<messages::Filters> filters_;
+    std::unique_ptr<messages::MessageList> messages_;
     // messageView's model, which reads its rows from messages_.
     MessageTableModel* messageRows_ = nullptr;
-    toppeek::operations::OperationOptions operationOptions_;
+    operations::OperationOptions operationOptions_;
 
     QActionGroup* viewStyleGroup_ = nullptr;
     QActionGroup* sortGroup_ = nullptr;
@@ -377,10 +377,10 @@ private:
     bool connected_ = false;
     // While connected: the account the list was read from, to tell whether
     // the preferences left it the current one.
-    std::optional<toppeek::storage::Account> listedAccount_;
+    std::optional<storage::Account> listedAccount_;
     // While connected to "All accounts": every account that was read, as it was read (with the
     // password it logged in with), in the order of the settings.
-    std::vector<toppeek::storage::Account> listedAccounts_;
+    std::vector<storage::Account> listedAccounts_;
     // While connected after a check that ended early: how many messages the list would hold had
     // it run to its end, so that the caption never shows a partial list as the whole; -1 when
     // the list is complete.
@@ -412,9 +412,11 @@ private:
     // Set for the close that follows a cancelled operation: it asks nothing more.
     bool quietClose_ = false;
 
-    std::unique_ptr<toppeek::storage::PasswordStore> passwords_;
-    std::unique_ptr<toppeek::storage::KeyringSync> keyringSync_;
+    std::unique_ptr<storage::PasswordStore> passwords_;
+    std::unique_ptr<storage::KeyringSync> keyringSync_;
     KeyringState keyringState_ = KeyringState::Unknown;
     int keyringWaits_ = 0;
     QString statusBeforeWait_;
 };
+
+} // namespace toppeek::ui

@@ -24,10 +24,13 @@
 #include <vector>
 
 using namespace toppeek::core;
+using namespace toppeek::dialogs;
 using namespace toppeek::messages;
 using namespace toppeek::storage;
 
 using namespace toppeek::operations;
+
+namespace toppeek::ui {
 
 namespace {
 
@@ -292,3 +295,5 @@ void MainWindow::updateAccountColumn() {
     messageView->placeColumnBefore(column, 4);
     applyingWidths_ = false;
 }
+
+} // namespace toppeek::ui

@@ -26,9 +26,11 @@
 
 using namespace toppeek::storage;
 
-using toppeek::operations::kMbWarning;
-using toppeek::operations::kProgramTitle;
-using toppeek::operations::msgBox;
+namespace toppeek::ui {
+
+using dialogs::kMbWarning;
+using dialogs::kProgramTitle;
+using dialogs::msgBox;
 
 namespace {
 
@@ -186,3 +188,5 @@ bool MainWindow::keyringSaveBeforeClose() {
     });
     return true;
 }
+
+} // namespace toppeek::ui

@@ -22,10 +22,13 @@
 #include <filesystem>
 
 using namespace toppeek::core;
+using namespace toppeek::dialogs;
 using namespace toppeek::messages;
 using namespace toppeek::storage;
 
 using namespace toppeek::operations;
+
+namespace toppeek::ui {
 
 namespace {
 
@@ -263,3 +266,5 @@ void MainWindow::windowClosed() {
     if (!QApplication::quitOnLastWindowClosed() || !isVisible())
         QCoreApplication::quit();
 }
+
+} // namespace toppeek::ui

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+namespace toppeek::ui {
+
 namespace {
 
 // Paints a selected row's other cells as unselected until full-row selection
@@ -673,3 +675,5 @@ void MessageListView::hookDoubleClick() {
         onDoubleClick();
     }
 }
+
+} // namespace toppeek::ui

@@ -39,6 +39,8 @@ class QMenu;
 class QModelIndex;
 class QStackedLayout;
 
+namespace toppeek::ui {
+
 class MessageReportView;
 class MessageIconView;
 
@@ -219,3 +221,5 @@ private:
     // the owner is not told about.
     bool quietFocus_ = false;
 };
+
+} // namespace toppeek::ui

@@ -6,6 +6,8 @@
 
 using namespace toppeek::messages;
 
+namespace toppeek::ui {
+
 namespace {
 
 const char* const kUnknownDateText = "(no date)";
@@ -88,3 +90,5 @@ QString MessageTableModel::markReasonText(const MessageEntry& entry) {
         return QStringLiteral("Marked for deletion");
     return {};
 }
+
+} // namespace toppeek::ui

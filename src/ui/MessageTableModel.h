@@ -12,11 +12,12 @@
 #include <string>
 #include <utility>
 
+namespace toppeek::ui {
+
 class MessageTableModel final : public ListRowsModel {
 public:
-    // The columns, in order: To, From, Size, Date, Subject; the window adds
-    // toppeek::storage::Account after them while the list holds the messages of more than one
-    // account.
+    // The columns, in order: To, From, Size, Date, Subject, and Account, which the window shows
+    // only while the list holds the messages of more than one account.
     explicit MessageTableModel(QObject* parent = nullptr);
     static constexpr int kAccountColumn = 5;
 
@@ -28,7 +29,7 @@ public:
 
     // The list the rows stand for, not owned; null shows every row empty.
     // It must outlive the model or be taken away first.
-    void setMessages(const toppeek::messages::MessageList* messages) { messages_ = messages; }
+    void setMessages(const messages::MessageList* messages) { messages_ = messages; }
 
     QString cellText(int row, int column) const override;
     // 1 for an entry marked for deletion, 0 for any other.
@@ -39,14 +40,16 @@ public:
 
     // The texts the list shows for a size and a date.
     static std::string sizeText(long size);
-    static std::string dateText(const toppeek::messages::MailDate& date);
+    static std::string dateText(const messages::MailDate& date);
     // What a row says about its mark: what set it, or what kept it off;
     // empty when nothing has said.
-    static QString markReasonText(const toppeek::messages::MessageEntry& entry);
+    static QString markReasonText(const messages::MessageEntry& entry);
 
 private:
-    const toppeek::messages::MessageEntry* entryAt(int row) const;
+    const messages::MessageEntry* entryAt(int row) const;
 
-    const toppeek::messages::MessageList* messages_ = nullptr;
+    const messages::MessageList* messages_ = nullptr;
     std::map<std::uint16_t, std::string> accountNames_;
 };
+
+} // namespace toppeek::ui

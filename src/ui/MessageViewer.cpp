@@ -10,6 +10,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+namespace toppeek::ui {
+
 namespace {
 
 // The size the last viewer of this run was closed at; -1 while none was.
@@ -160,3 +162,5 @@ void viewReadable(QWidget* owner, std::string_view readable, std::string_view ra
     viewer.ShowReadable(readable, raw, title);
     viewer.exec();
 }
+
+} // namespace toppeek::ui

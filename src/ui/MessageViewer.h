@@ -14,6 +14,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 
+namespace toppeek::ui {
+
 // Shows one text read-only: a message or a header block decoded for reading,
 // with "Show raw lines" switching to the lines as fetched, or any plain text.
 // The size the user leaves a viewer at is what the next viewer of the same
@@ -70,3 +72,5 @@ void viewText(QWidget* owner, std::string_view text, const QString& title);
 // The same with a readable form and a raw one (MessageViewer::ShowReadable).
 void viewReadable(QWidget* owner, std::string_view readable, std::string_view raw,
                   const QString& title);
+
+} // namespace toppeek::ui

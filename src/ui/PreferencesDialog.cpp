@@ -39,7 +39,9 @@
 
 using namespace toppeek::storage;
 
-using toppeek::core::adjustIndex;
+namespace toppeek::ui {
+
+using core::adjustIndex;
 
 namespace {
 
@@ -372,3 +374,5 @@ void PreferencesDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     centreOnScreen(this);
 }
+
+} // namespace toppeek::ui

@@ -39,6 +39,9 @@ class QSpinBox;
 class QTabWidget;
 class QTreeWidget;
 class QWidget;
+
+namespace toppeek::ui {
+
 class UpDownArrows;
 enum class UpDownButton;
 
@@ -66,7 +69,7 @@ class PreferencesDialog : public QDialog {
 public:
     // The dialog for settings, which must outlive it. Fills the account list.
     // passwordNote says under the list where passwords are kept.
-    explicit PreferencesDialog(toppeek::storage::Settings& settings, QWidget* parent = nullptr,
+    explicit PreferencesDialog(storage::Settings& settings, QWidget* parent = nullptr,
                                const QString& passwordNote = QString());
 
     // Shows the dialog modally; kOptionsCancelled, kOptionsSaved or
@@ -74,7 +77,7 @@ public:
     int Execute();
 
     // The main window's way in: a dialog for this one use, over parent.
-    static int Execute(toppeek::storage::Settings& settings, QWidget* parent,
+    static int Execute(storage::Settings& settings, QWidget* parent,
                        const QString& passwordNote = QString());
 
     int helpContext() const { return kOptionsHelpContext; }
@@ -118,13 +121,15 @@ private:
     void takeCurrentRow();
     void selectRow(int row);
     // Runs the account editor on account; true on OK.
-    bool editAccount(toppeek::storage::Account& account, const QString& caption);
+    bool editAccount(storage::Account& account, const QString& caption);
     // Fills the General tab from the record and remembers the two counts.
     void showGeneral();
     // Takes the General tab over on OK, or puts the counts back on Cancel.
     int finish(bool accepted);
 
-    toppeek::storage::Settings& settings_;
+    storage::Settings& settings_;
     std::int16_t openedBodyLines_ = 0;
     std::int32_t openedMaxMessages_ = 0;
 };
+
+} // namespace toppeek::ui

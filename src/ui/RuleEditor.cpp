@@ -19,8 +19,10 @@
 #include <algorithm>
 #include <array>
 
-using toppeek::messages::FilterRule;
-using toppeek::messages::RuleKind;
+namespace toppeek::ui {
+
+using messages::FilterRule;
+using messages::RuleKind;
 
 namespace {
 
@@ -181,3 +183,5 @@ bool editRule(FilterRule& rule, const QString& caption, int context, QWidget* ow
         return false;
     return dialog.takeInto(rule);
 }
+
+} // namespace toppeek::ui

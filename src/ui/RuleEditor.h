@@ -20,6 +20,8 @@ class QPushButton;
 class QTabWidget;
 class QWidget;
 
+namespace toppeek::ui {
+
 class RuleEditor : public QDialog {
     Q_OBJECT
 
@@ -30,11 +32,11 @@ public:
     explicit RuleEditor(QWidget* parent = nullptr);
 
     // Puts the rule's kind and all three texts into the controls.
-    void setUp(const toppeek::messages::FilterRule& rule, const QString& caption, int helpContext);
+    void setUp(const messages::FilterRule& rule, const QString& caption, int helpContext);
     // Writes the chosen kind and all three texts (each at most
     // FilterRule::maxTextLength characters, not trimmed) into rule. True when
     // the text of the chosen kind is not empty.
-    bool takeInto(toppeek::messages::FilterRule& rule) const;
+    bool takeInto(messages::FilterRule& rule) const;
 
     // The chosen item of kindGroup; -1 when none is checked.
     int kindIndex() const;
@@ -70,5 +72,7 @@ private:
 // Runs the rule editor on rule. On OK the rule takes the dialog's kind and
 // texts, and the result is true when the text of the chosen kind is not
 // empty; on Cancel the rule is unchanged and the result is false.
-bool editRule(toppeek::messages::FilterRule& rule, const QString& caption, int helpContext,
+bool editRule(messages::FilterRule& rule, const QString& caption, int helpContext,
               QWidget* owner = nullptr);
+
+} // namespace toppeek::ui

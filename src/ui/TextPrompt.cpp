@@ -16,15 +16,16 @@
 #include <algorithm>
 #include <vector>
 
-using toppeek::core::TextList;
-using toppeek::core::trimInPlace;
-using toppeek::core::TrimMode;
+namespace toppeek::ui {
+
+using core::TextList;
+using core::trimInPlace;
+using core::TrimMode;
+using dialogs::kMbWarning;
+using dialogs::kProgramTitle;
+using dialogs::msgBox;
 
 namespace {
-
-using toppeek::operations::kMbWarning;
-using toppeek::operations::kProgramTitle;
-using toppeek::operations::msgBox;
 
 constexpr const char* kDomainPrompt = "Domain (the part of the address after the @):";
 
@@ -104,3 +105,5 @@ bool askDomain(std::string& text, const TextList& list, const QString& caption, 
                text.c_str());
     }
 }
+
+} // namespace toppeek::ui

@@ -14,6 +14,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace toppeek::ui {
+
 class TextPrompt : public QDialog {
     Q_OBJECT
 
@@ -56,5 +58,7 @@ bool askText(const QString& caption, const QString& prompt, int helpContext, std
 // dialog opens again with the trimmed text.
 inline constexpr int kDomainBufferSize = 98;
 inline constexpr int kMaxDomainLength = kDomainBufferSize - 2;
-bool askDomain(std::string& text, const toppeek::core::TextList& list, const QString& caption,
+bool askDomain(std::string& text, const core::TextList& list, const QString& caption,
                int helpContext, int ownIndex);
+
+} // namespace toppeek::ui

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+namespace toppeek::ui {
+
 namespace {
 
 // The program's icon with the number of waiting messages over its lower right corner.
@@ -65,3 +67,5 @@ void TrayIcon::showCounts(int waiting, int marked, const QString& problem) {
     setToolTip(tip);
     setIcon(countedIcon(waiting));
 }
+
+} // namespace toppeek::ui

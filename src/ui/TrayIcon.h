@@ -9,6 +9,8 @@
 
 class QAction;
 
+namespace toppeek::ui {
+
 class TrayIcon : public QSystemTrayIcon {
     Q_OBJECT
 public:
@@ -28,3 +30,5 @@ public:
     QAction* showItem;
     QAction* quitItem;
 };
+
+} // namespace toppeek::ui

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace toppeek::ui {
+
 namespace {
 
 QToolButton* makeArrow(QWidget* parent, Qt::ArrowType arrow, const char* name) {
@@ -60,3 +62,5 @@ bool UpDownArrows::click(UpDownButton button) {
     emit Click(button);
     return true;
 }
+
+} // namespace toppeek::ui

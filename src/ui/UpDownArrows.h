@@ -11,6 +11,8 @@
 
 class QToolButton;
 
+namespace toppeek::ui {
+
 enum class UpDownButton { Up, Down };
 
 class UpDownArrows : public QWidget {
@@ -52,3 +54,5 @@ private:
     int increment_ = 1;
     int position_ = 0;
 };
+
+} // namespace toppeek::ui

@@ -17,9 +17,10 @@
 #include <ostream>
 #include <string>
 
+using namespace toppeek::dialogs;
+
 namespace {
 
-using namespace toppeek::operations;
 using toppeek::test::ScriptedMessageBoxes;
 
 struct SeenBox {

@@ -16,9 +16,10 @@
 
 #include <string>
 
+using namespace toppeek::dialogs;
+
 namespace {
 
-using namespace toppeek::operations;
 using toppeek::test::ScriptedMessageBoxes;
 
 int progressDialogsAlive() {

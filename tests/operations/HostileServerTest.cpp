@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
+using toppeek::dialogs::progressBusy;
 using toppeek::storage::Settings;
-
 using namespace toppeek::messages;
 
 namespace {

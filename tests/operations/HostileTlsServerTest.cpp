@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+using toppeek::dialogs::progressBusy;
 using toppeek::messages::createMessageEntry;
 using toppeek::messages::createMessageList;
 

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::dialogs;
 using namespace toppeek::messages;
 
 namespace {

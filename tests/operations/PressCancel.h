@@ -14,7 +14,7 @@ namespace toppeek::test {
 // the click arrives the way a user's does: through the event processing inside the operation.
 class PressCancelWhen {
 public:
-    using Condition = std::function<bool(toppeek::operations::ProgressDialog&)>;
+    using Condition = std::function<bool(toppeek::dialogs::ProgressDialog&)>;
 
     explicit PressCancelWhen(Condition condition, int intervalMilliseconds = 5)
         : condition_(std::move(condition)) {
@@ -29,7 +29,7 @@ public:
 
 private:
     void check() {
-        toppeek::operations::ProgressDialog* dialog = toppeek::operations::currentProgressDialog();
+        toppeek::dialogs::ProgressDialog* dialog = toppeek::dialogs::currentProgressDialog();
         if (dialog == nullptr || !condition_(*dialog))
             return;
         timer_.stop();

@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+using toppeek::dialogs::cancelRequested;
+using toppeek::dialogs::currentProgressDialog;
 using namespace toppeek::messages;
 
 namespace {

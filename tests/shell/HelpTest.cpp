@@ -34,8 +34,8 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::ui;
 using toppeek::messages::createFilters;
-
 using toppeek::shell::closeHelp;
 using toppeek::shell::currentHelp;
 using toppeek::shell::helpContentsUrl;

@@ -32,6 +32,7 @@ using toppeek::shell::showNotice;
 using toppeek::test::HttpTestServer;
 using toppeek::test::ModalDialogDriver;
 using toppeek::test::ScriptedMessageBoxes;
+using toppeek::ui::helpContext;
 
 class NoticesTest : public QObject {
     Q_OBJECT
@@ -64,7 +65,7 @@ private Q_SLOTS:
         HttpTestServer server(HttpTestServer::reply(200, "OK", "99.0"));
         ScriptedMessageBoxes boxes; // the question is dismissed: Cancel
         bool noticeUp = false;
-        boxes.whileShown([&noticeUp](const toppeek::operations::MessageBoxRequest&) {
+        boxes.whileShown([&noticeUp](const toppeek::dialogs::MessageBoxRequest&) {
             noticeUp = currentNotice() != nullptr && currentNotice()->isVisible();
         });
         std::uint32_t day = 0;

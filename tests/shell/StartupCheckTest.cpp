@@ -18,10 +18,10 @@
 #include <optional>
 #include <string>
 
+using toppeek::ui::MainWindow;
+using toppeek::ui::ShellHooks;
 using namespace toppeek::storage;
-
 using toppeek::core::todayNumber;
-
 using toppeek::shell::BackgroundUpdateCheck;
 using toppeek::test::HttpTestServer;
 using toppeek::test::ScriptedMessageBoxes;
@@ -105,7 +105,7 @@ private slots:
         std::unique_ptr<MainWindow> window = startWindow(server.url());
         QVERIFY(window);
         boxes_.whileShown(
-            [&](const toppeek::operations::MessageBoxRequest&) { windowUp = window->isVisible(); });
+            [&](const toppeek::dialogs::MessageBoxRequest&) { windowUp = window->isVisible(); });
         window->show();
         QTRY_COMPARE(boxes_.shown().size(), std::size_t{1});
         QVERIFY(windowUp);

@@ -22,8 +22,8 @@
 
 using testing::HasSubstr;
 using testing::StartsWith;
-using toppeek::operations::kIdCancel;
-using toppeek::operations::kIdOk;
+using toppeek::dialogs::kIdCancel;
+using toppeek::dialogs::kIdOk;
 using toppeek::shell::checkForUpdate;
 using toppeek::shell::compareVersions;
 using toppeek::shell::FetchLimits;

@@ -17,6 +17,7 @@
 #include <QTest>
 
 using namespace toppeek::core;
+using namespace toppeek::ui;
 using namespace toppeek::messages;
 using namespace toppeek::storage;
 

@@ -29,9 +29,7 @@
 #include <unistd.h>
 
 using namespace toppeek::storage;
-
 using namespace toppeek::messages;
-
 using namespace storage_test;
 
 namespace {

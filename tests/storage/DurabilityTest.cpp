@@ -18,11 +18,8 @@
 #include <unistd.h>
 
 using namespace toppeek::storage;
-
-using toppeek::messages::createFilters;
-
 using toppeek::core::RecordStream;
-
+using toppeek::messages::createFilters;
 using namespace storage_test;
 
 namespace {

@@ -9,11 +9,8 @@
 
 using toppeek::storage::loadFilters;
 using toppeek::storage::saveFilters;
-
 using namespace toppeek::messages;
-
 using toppeek::core::TextList;
-
 using namespace storage_test;
 
 namespace {

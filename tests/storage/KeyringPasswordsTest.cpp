@@ -13,7 +13,6 @@
 #include <map>
 
 using namespace toppeek::storage;
-
 using namespace storage_test;
 
 namespace {

@@ -10,9 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace toppeek::storage;
-
 using toppeek::core::RecordStream;
-
 using namespace storage_test;
 
 namespace {

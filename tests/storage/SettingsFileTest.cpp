@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 
 using namespace toppeek::storage;
-
 using namespace storage_test;
 
 namespace {

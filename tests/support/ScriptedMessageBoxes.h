@@ -15,13 +15,13 @@ namespace toppeek::test {
 // once they are used up, a box is dismissed (Cancel, No or OK, as Esc would answer it).
 class ScriptedMessageBoxes {
 public:
-    using Request = toppeek::operations::MessageBoxRequest;
+    using Request = toppeek::dialogs::MessageBoxRequest;
 
     ScriptedMessageBoxes() {
-        previous_ = toppeek::operations::setMessageBoxResponder(
+        previous_ = toppeek::dialogs::setMessageBoxResponder(
             [this](const Request& request) { return respond(request); });
     }
-    ~ScriptedMessageBoxes() { toppeek::operations::setMessageBoxResponder(std::move(previous_)); }
+    ~ScriptedMessageBoxes() { toppeek::dialogs::setMessageBoxResponder(std::move(previous_)); }
     ScriptedMessageBoxes(const ScriptedMessageBoxes&) = delete;
     ScriptedMessageBoxes& operator=(const ScriptedMessageBoxes&) = delete;
 
@@ -46,13 +46,13 @@ private:
         if (hook_)
             hook_(request);
         if (answers_.empty())
-            return toppeek::operations::dismissAnswer(request.flags);
+            return toppeek::dialogs::dismissAnswer(request.flags);
         int button = answers_.front();
         answers_.pop_front();
         return button;
     }
 
-    toppeek::operations::MessageBoxResponder previous_;
+    toppeek::dialogs::MessageBoxResponder previous_;
     std::deque<int> answers_;
     std::function<void(const Request&)> hook_;
     std::vector<Request> shown_;

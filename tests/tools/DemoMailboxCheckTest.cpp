@@ -31,7 +31,7 @@
 
 using toppeek::storage::Account;
 using toppeek::storage::Settings;
-
+using toppeek::ui::AccountEditor;
 using namespace toppeek::messages;
 
 namespace {

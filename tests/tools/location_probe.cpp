@@ -10,6 +10,7 @@
 
 using toppeek::storage::filtersFilePath;
 using toppeek::storage::settingsFilePath;
+using toppeek::ui::headerListingPath;
 
 int main() {
     std::printf("help %s\n", toppeek::shell::helpFolder().c_str());

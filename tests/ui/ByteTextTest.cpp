@@ -5,6 +5,7 @@
 #include <string>
 
 using toppeek::messages::isValidUtf8;
+using toppeek::ui::textFromBytes;
 
 class ByteTextTest : public QObject {
     Q_OBJECT

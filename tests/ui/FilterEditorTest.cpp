@@ -24,12 +24,13 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::ui;
+using toppeek::dialogs::MessageBoxRequest;
+using toppeek::dialogs::setMessageBoxResponder;
 using namespace toppeek::messages;
-
 using toppeek::core::TextList;
-
-using toppeek::operations::MessageBoxRequest;
-using toppeek::operations::setMessageBoxResponder;
+using toppeek::dialogs::MessageBoxRequest;
+using toppeek::dialogs::setMessageBoxResponder;
 using toppeek::test::ModalDialogDriver;
 
 namespace {
@@ -39,12 +40,12 @@ struct RecordedBoxes {
     RecordedBoxes() {
         previous = setMessageBoxResponder([this](const MessageBoxRequest& request) {
             shown.push_back(request);
-            return toppeek::operations::kIdOk;
+            return toppeek::dialogs::kIdOk;
         });
     }
     ~RecordedBoxes() { setMessageBoxResponder(std::move(previous)); }
     std::vector<MessageBoxRequest> shown;
-    toppeek::operations::MessageBoxResponder previous;
+    toppeek::dialogs::MessageBoxResponder previous;
 };
 
 std::unique_ptr<FilterRule> makeRule(RuleKind kind, const std::string& from,

@@ -19,8 +19,9 @@
 #include <fstream>
 #include <iterator>
 
+using toppeek::ui::MainWindow;
+using toppeek::ui::PreferencesDialog;
 using namespace toppeek::storage;
-
 using namespace std::chrono_literals;
 using toppeek::operations::SecretServiceStore;
 using toppeek::test::DovecotServer;

@@ -26,6 +26,8 @@
 #include <vector>
 
 using namespace toppeek::core;
+using namespace toppeek::dialogs;
+using namespace toppeek::ui;
 using namespace toppeek::messages;
 using namespace toppeek::storage;
 

@@ -39,11 +39,11 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::ui;
+using toppeek::dialogs::kIdYes;
+using toppeek::dialogs::progressBusy;
 using namespace toppeek::storage;
-
 using namespace toppeek::messages;
-
-using namespace toppeek::operations;
 using namespace std::chrono_literals;
 using toppeek::test::clickColumn;
 using toppeek::test::columnTexts;

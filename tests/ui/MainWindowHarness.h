@@ -114,14 +114,14 @@ template <typename Dialog> std::unique_ptr<WhenTrue> onDialog(std::function<void
 }
 
 // The marks of the listed messages in list order: x marked for deletion, - not.
-inline QString marksOf(MainWindow& window) {
+inline QString marksOf(toppeek::ui::MainWindow& window) {
     QString text;
     for (const toppeek::messages::MessageEntry* entry : window.messageList())
         text += entry->mark == toppeek::messages::MarkState::Unmarked ? '-' : 'x';
     return text;
 }
 
-inline QStringList columnTexts(MainWindow& window, int column) {
+inline QStringList columnTexts(toppeek::ui::MainWindow& window, int column) {
     QStringList texts;
     QAbstractItemModel* model = window.messageView->activeView()->model();
     for (int row = 0; row < window.messageView->rowCount(); ++row)
@@ -129,7 +129,7 @@ inline QStringList columnTexts(MainWindow& window, int column) {
     return texts;
 }
 
-inline void clickColumn(MainWindow& window, int column) {
+inline void clickColumn(toppeek::ui::MainWindow& window, int column) {
     QHeaderView* header = window.messageView->headerView();
     QPoint at(header->sectionViewportPosition(column) + 10, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
@@ -138,11 +138,11 @@ inline void clickColumn(MainWindow& window, int column) {
 // A settings file with one account per host (user alice, password secret),
 // changed by adjust if given, and a window started on it, past its first
 // activation. Null when that could not be done.
-inline std::unique_ptr<MainWindow>
+inline std::unique_ptr<toppeek::ui::MainWindow>
 startMainWindow(const std::string& settingsPath, const std::string& filtersPath,
                 const std::vector<std::string>& hosts, std::int16_t selected = 0,
                 const std::function<void(toppeek::storage::Settings&)>& adjust = {},
-                ShellHooks hooks = {}) {
+                toppeek::ui::ShellHooks hooks = {}) {
     std::unique_ptr<toppeek::storage::Settings> settings =
         toppeek::storage::createDefaultSettings();
     for (std::size_t i = 0; i < hosts.size(); ++i) {
@@ -158,8 +158,8 @@ startMainWindow(const std::string& settingsPath, const std::string& filtersPath,
         adjust(*settings);
     if (!toppeek::storage::saveSettings(settingsPath, *settings))
         return nullptr;
-    auto window =
-        std::make_unique<MainWindow>(settingsPath, filtersPath, nullptr, std::move(hooks));
+    auto window = std::make_unique<toppeek::ui::MainWindow>(settingsPath, filtersPath, nullptr,
+                                                            std::move(hooks));
     // Short waits: a scripted server that falls silent ends the operation soon.
     window->setOperationOptions(toppeek::operations::OperationOptions{2});
     window->show();
@@ -170,7 +170,7 @@ startMainWindow(const std::string& settingsPath, const std::string& filtersPath,
 
 // Points the current account at server and opens the connection; true when
 // the conversation went as scripted and the window is connected.
-inline bool connectTo(MainWindow& window, ScriptedPop3Server& server) {
+inline bool connectTo(toppeek::ui::MainWindow& window, ScriptedPop3Server& server) {
     using namespace std::chrono_literals;
     server.start();
     window.settings().accounts.at(window.settings().selectedAccount)->host = server.hostAndPort();

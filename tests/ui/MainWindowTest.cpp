@@ -47,11 +47,10 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::ui;
+using namespace toppeek::dialogs;
 using namespace toppeek::storage;
-
 using namespace toppeek::messages;
-
-using namespace toppeek::operations;
 using namespace std::chrono_literals;
 using toppeek::test::AfterReply;
 using toppeek::test::clickColumn;
@@ -520,7 +519,7 @@ private slots:
         scriptStallingCheck(server);
         server.start();
         window->settings().accounts.at(0)->host = server.hostAndPort();
-        toppeek::test::PressCancelWhen cancel([&](toppeek::operations::ProgressDialog&) {
+        toppeek::test::PressCancelWhen cancel([&](toppeek::dialogs::ProgressDialog&) {
             return window->messageView->rowCount() == 2;
         });
         boxes_->answer(kIdYes);

@@ -22,14 +22,15 @@
 #include <QToolButton>
 
 using namespace toppeek::core;
+using namespace toppeek::ui;
 using namespace toppeek::messages;
 using namespace toppeek::storage;
 
 using namespace std::chrono_literals;
 using namespace toppeek::test;
-using toppeek::operations::currentProgressDialog;
-using toppeek::operations::kIdYes;
-using toppeek::operations::kMbAskYesNo;
+using toppeek::dialogs::currentProgressDialog;
+using toppeek::dialogs::kIdYes;
+using toppeek::dialogs::kMbAskYesNo;
 
 namespace {
 

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::ui;
 using namespace toppeek::messages;
 
 namespace {

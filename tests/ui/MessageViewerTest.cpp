@@ -12,8 +12,10 @@
 #include <memory>
 #include <string>
 
+using toppeek::ui::MessageViewer;
+using toppeek::ui::viewText;
+using toppeek::ui::writeHeaderListing;
 using namespace toppeek::messages;
-
 using toppeek::test::ModalDialogDriver;
 
 namespace {

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+using namespace toppeek::ui;
 using namespace toppeek::storage;
 
 namespace {

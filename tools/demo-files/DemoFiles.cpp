@@ -3,7 +3,6 @@
 #include "core/Calendar.h"
 
 using namespace toppeek::storage;
-
 using namespace toppeek::messages;
 
 namespace toppeek::demo {

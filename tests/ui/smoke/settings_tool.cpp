@@ -17,7 +17,6 @@
 #include <string>
 
 using namespace toppeek::storage;
-
 using toppeek::core::todayNumber;
 
 int main(int argc, char** argv) {
