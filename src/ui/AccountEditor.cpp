@@ -4,11 +4,11 @@
 // rewrite: the storage header comes before every Qt header.
 #include "storage/Settings.h"
 
+#include "dialogs/DisplayText.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
 #include "mail/Pop3.h"
 #include "messages/Address.h"
-#include "ui/ByteText.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
 #include "ui/PreferencesDialog.h"
@@ -70,7 +70,7 @@ QString defaultPortText(Security security) {
 
 std::string accountTextFromEdit(const QString& shown, const std::string& original) {
     constexpr int limit = Account::maxTextLength;
-    if (shown == textFromBytes(original))
+    if (shown == dialogs::displayText(original))
         return original.substr(0, limit);
     // What was typed is UTF-8, which the cut keeps whole.
     return cutBytes(shown.toUtf8().toStdString(), limit);
@@ -196,9 +196,9 @@ void AccountEditor::showAccount(const Account& account) {
     host_ = account.host;
     userName_ = account.userName;
     password_ = account.password;
-    addressEdit->setText(textFromBytes(address_));
-    userNameEdit->setText(textFromBytes(userName_));
-    passwordEdit->setText(textFromBytes(password_));
+    addressEdit->setText(dialogs::displayText(address_));
+    userNameEdit->setText(dialogs::displayText(userName_));
+    passwordEdit->setText(dialogs::displayText(password_));
     // A password still in the keyring is not read for the editor: left
     // empty, it stays there.
     passwordEdit->setPlaceholderText(
@@ -222,7 +222,7 @@ void AccountEditor::showAccount(const Account& account) {
         const QSignalBlocker quiet(securityBox);
         securityBox->setCurrentIndex(shownSecurity_);
     }
-    hostEdit->setText(textFromBytes(shownHostName_));
+    hostEdit->setText(dialogs::displayText(shownHostName_));
     portEdit->setText(QString::number(port));
     shownPort_ = portEdit->text();
     hostText_ = host_;
@@ -239,8 +239,9 @@ bool AccountEditor::FormCloseQuery() {
     // The address is judged by what the account would keep, at its full
     // checked length: the stored text is cut shorter still.
     QString shownAddress = addressEdit->text();
-    std::string address =
-        shownAddress == textFromBytes(address_) ? address_ : shownAddress.toUtf8().toStdString();
+    std::string address = shownAddress == dialogs::displayText(address_)
+                              ? address_
+                              : shownAddress.toUtf8().toStdString();
     address.resize(std::min(address.size(), kCheckedAddressLength));
     if (address.empty()) {
         msgBox(kMbInformation, kProgramTitle,
@@ -283,13 +284,13 @@ Security AccountEditor::chosenSecurity() const {
 }
 
 bool AccountEditor::hostControlsChanged() const {
-    return hostEdit->text() != textFromBytes(shownHostName_) ||
+    return hostEdit->text() != dialogs::displayText(shownHostName_) ||
            securityBox->currentIndex() != shownSecurity_ || portEdit->text() != shownPort_;
 }
 
 std::string AccountEditor::hostNameBytes() const {
     const QString shown = hostEdit->text();
-    if (shown == textFromBytes(shownHostName_))
+    if (shown == dialogs::displayText(shownHostName_))
         return shownHostName_;
     return shown.trimmed().toUtf8().toStdString();
 }
@@ -310,7 +311,7 @@ void AccountEditor::hostEditLeft() {
 }
 
 bool AccountEditor::takeHostApart() {
-    if (hostEdit->text() == textFromBytes(shownHostName_))
+    if (hostEdit->text() == dialogs::displayText(shownHostName_))
         return true; // as the account had it, whatever it holds
     const QString typed = hostEdit->text().trimmed();
     if (!typed.contains(QLatin1Char(':')))

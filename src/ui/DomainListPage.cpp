@@ -2,7 +2,7 @@
 
 #include "core/ListCursor.h"
 #include "core/Text.h"
-#include "ui/ByteText.h"
+#include "dialogs/DisplayText.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
 #include "ui/TextPrompt.h"
@@ -60,7 +60,7 @@ void DomainListPage::setUp(TextList& domains, bool enabled) {
     enabledBox->setChecked(enabled);
     list->clear();
     for (const std::string* text : domains.items)
-        list->addItem(textFromBytes(*text));
+        list->addItem(dialogs::displayText(*text));
 }
 
 bool DomainListPage::switchedOn() const {
@@ -73,7 +73,7 @@ int DomainListPage::selectedLine() const {
 }
 
 void DomainListPage::insertDomain(std::string text) {
-    const QString shown = textFromBytes(text);
+    const QString shown = dialogs::displayText(text);
     const int at = domains_->add(std::move(text));
     if (at < 0)
         return;

@@ -1,6 +1,6 @@
 #include "ui/ListRowsModel.h"
 
-#include "ui/ByteText.h"
+#include "dialogs/DisplayText.h"
 
 #include <QFont>
 
@@ -39,7 +39,7 @@ QString ListRowsModel::rowToolTip(int /*row*/) const {
 QString ListRowsModel::cellFromBytes(std::string_view bytes) {
     bytes = bytes.substr(0, std::min(bytes.find('\0'), kCellBytes));
     // A text that fills the cell may have lost the end of a UTF-8 sequence.
-    return textFromBytes(bytes, bytes.size() == kCellBytes);
+    return dialogs::displayText(bytes, bytes.size() == kCellBytes);
 }
 
 int ListRowsModel::rowCount(const QModelIndex& parent) const {

@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "dialogs/DisplayText.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
 #include "dialogs/ProgressDialog.h"
@@ -9,7 +10,6 @@
 #include "storage/AccountTags.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
-#include "ui/ByteText.h"
 #include "ui/FilterEditor.h"
 #include "ui/HeaderListing.h"
 #include "ui/HelpContext.h"
@@ -731,7 +731,7 @@ void MainWindow::updateCaption() {
         where = QString::fromLatin1(kAllAccountsCaption);
     else if (connected_ && settings_)
         if (const Account* account = currentAccount())
-            where = textFromBytes(account->host);
+            where = dialogs::displayText(account->host);
     setWindowTitle(QStringLiteral("%1 - %2").arg(QString::fromLatin1(kProgramTitle), where));
 }
 
@@ -771,7 +771,7 @@ void MainWindow::fillAccountSelector() {
     accountSelector->clear();
     const AccountList& accounts = settings_->accounts;
     for (const Account* account : accounts)
-        accountSelector->addItem(textFromBytes(account->address));
+        accountSelector->addItem(dialogs::displayText(account->address));
     if (accounts.count() > 1)
         accountSelector->addItem(QString::fromLatin1(kAllAccountsCaption));
     if (allAccountsChosen()) {

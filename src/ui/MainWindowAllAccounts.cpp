@@ -7,10 +7,10 @@
 // rewrite: the storage header comes before every Qt header.
 #include "storage/AccountTags.h"
 
+#include "dialogs/DisplayText.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
 #include "messages/Filters.h"
-#include "ui/ByteText.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageTableModel.h"
 
@@ -281,7 +281,7 @@ void MainWindow::updateAccountColumn() {
     const QFontMetrics metrics(messageView->font());
     int widest = 0;
     for (const auto& [tag, address] : messageRows_->accountNames())
-        widest = std::max(widest, metrics.horizontalAdvance(textFromBytes(address)));
+        widest = std::max(widest, metrics.horizontalAdvance(dialogs::displayText(address)));
     const int padding =
         2 * (messageView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, messageView) +
              1) +

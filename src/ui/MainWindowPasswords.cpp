@@ -9,10 +9,10 @@
 // rewrite: the storage header comes before every Qt header.
 #include "storage/KeyringPasswords.h"
 
+#include "dialogs/DisplayText.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
 #include "ui/AccountEditor.h"
-#include "ui/ByteText.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -90,7 +90,7 @@ void MainWindow::leaveKeyringWait() {
 }
 
 bool MainWindow::askPassword(Account& account, KeyringResult why) {
-    const QString address = textFromBytes(account.address);
+    const QString address = dialogs::displayText(account.address);
     const QString text =
         why == KeyringResult::NotFound
             ? QStringLiteral("The desktop's keyring holds no password for %1.\nPlease enter the "

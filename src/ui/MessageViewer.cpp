@@ -1,6 +1,6 @@
 #include "ui/MessageViewer.h"
 
-#include "ui/ByteText.h"
+#include "dialogs/DisplayText.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -25,7 +25,7 @@ constexpr int kButtonHeight = 25;
 // Messages come with CR LF line ends; the edit control wants plain line
 // feeds, and a stray CR must still break the line rather than vanish.
 QString linesForDisplay(std::string_view text) {
-    QString shown = textFromBytes(text);
+    QString shown = dialogs::displayText(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return shown;

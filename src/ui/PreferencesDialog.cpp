@@ -10,8 +10,8 @@
 #include "core/ListCursor.h"
 #include "core/Numbers.h"
 #include "core/Text.h"
+#include "dialogs/DisplayText.h"
 #include "ui/AccountEditor.h"
-#include "ui/ByteText.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
 #include "ui/UpDownArrows.h"
@@ -53,7 +53,7 @@ template <class T> T stepped(T value, UpDownButton button) {
 }
 
 QString accountRowText(const Account& account) {
-    return textFromBytes(account.address);
+    return dialogs::displayText(account.address);
 }
 
 } // namespace

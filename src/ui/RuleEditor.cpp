@@ -1,6 +1,6 @@
 #include "ui/RuleEditor.h"
 
-#include "ui/ByteText.h"
+#include "dialogs/DisplayText.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
 
@@ -144,9 +144,9 @@ void RuleEditor::setUp(const FilterRule& rule, const QString& caption, int conte
         kind = static_cast<int>(RuleKind::FromContains);
     setKindIndex(kind);
 
-    fromEdit->setText(textFromBytes(rule.fromText));
-    subjectBox->setEditText(textFromBytes(rule.subjectText));
-    headerBox->setEditText(textFromBytes(rule.headersText));
+    fromEdit->setText(dialogs::displayText(rule.fromText));
+    subjectBox->setEditText(dialogs::displayText(rule.subjectText));
+    headerBox->setEditText(dialogs::displayText(rule.headersText));
     from_ = {rule.fromText, fromEdit->text()};
     subject_ = {rule.subjectText, subjectBox->currentText()};
     headers_ = {rule.headersText, headerBox->currentText()};

@@ -1,9 +1,9 @@
 #include "ui/TextPrompt.h"
 
 #include "core/Text.h"
+#include "dialogs/DisplayText.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
-#include "ui/ByteText.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
 
@@ -68,7 +68,7 @@ void TextPrompt::setUp(const QString& caption, const QString& prompt, int contex
     keep_ = std::max(size - 2, 0);
     original_ = text;
     textEdit->setMaxLength(std::max(keep_, 1));
-    textEdit->setText(keep_ > 0 ? textFromBytes(text) : QString());
+    textEdit->setText(keep_ > 0 ? dialogs::displayText(text) : QString());
     shown_ = textEdit->text();
     textEdit->selectAll();
     textEdit->setFocus();

@@ -4,10 +4,10 @@
 // through the operation's own event processing as a user's click would.
 
 #include "operations/MailboxOperations.h"
-#include "PressCancel.h"
 #include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
 #include "support/MailboxOperationsFixture.h"
+#include "support/PressCancel.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ScriptedPop3Server.h"
 #include <algorithm>

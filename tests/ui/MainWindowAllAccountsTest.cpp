@@ -3,9 +3,9 @@
 // among those that can.
 
 #include "dialogs/MsgBox.h"
-#include "operations/PressCancel.h"
 #include "storage/Settings.h"
 #include "support/DovecotServer.h"
+#include "support/PressCancel.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ScriptedPop3Server.h"
 #include "ui/MainWindow.h"
