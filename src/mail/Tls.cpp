@@ -2,7 +2,10 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <mutex>
 #include <netinet/in.h>
 #include <openssl/bio.h>
 #include <openssl/err.h>
@@ -241,6 +244,48 @@ private:
     bool failed_ = false;
 };
 
+std::string environmentText(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : std::string();
+}
+
+// Reading the system's trust store costs about 20 ms of processor time, which every secure
+// connection paid when each made its own context. One context serves the run instead; it is made
+// again when the trust locations named by the environment change, and once an hour so that a
+// program left running for days sees renewed authorities. Connections already made keep theirs
+// (each SSL holds a reference).
+SslContextPointer clientContext() {
+    struct Kept {
+        std::mutex lock;
+        SslContextPointer context;
+        std::string file;
+        std::string folder;
+        std::chrono::steady_clock::time_point made;
+    };
+    static Kept kept;
+    constexpr auto kLifetime = std::chrono::hours(1);
+
+    const std::lock_guard<std::mutex> guard(kept.lock);
+    std::string file = environmentText("SSL_CERT_FILE");
+    std::string folder = environmentText("SSL_CERT_DIR");
+    const auto now = std::chrono::steady_clock::now();
+    if (!kept.context || file != kept.file || folder != kept.folder ||
+        now - kept.made > kLifetime) {
+        SslContextPointer context(SSL_CTX_new(TLS_client_method()));
+        if (!context || SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1 ||
+            SSL_CTX_set_default_verify_paths(context.get()) != 1) {
+            return nullptr;
+        }
+        SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
+        kept.context = std::move(context);
+        kept.file = std::move(file);
+        kept.folder = std::move(folder);
+        kept.made = now;
+    }
+    SSL_CTX_up_ref(kept.context.get());
+    return SslContextPointer(kept.context.get());
+}
+
 void reportSecuring(ConnectionControl& control, std::string text) {
     control.statusText = std::move(text);
     control.status = ConnectStatus::Securing;
@@ -257,15 +302,12 @@ std::unique_ptr<Transport> secureConnection(Socket socket, std::string_view host
     reportSecuring(control, std::string(kSecuringText));
     const std::string name = withoutZone(std::string(hostName));
 
-    SslContextPointer context(SSL_CTX_new(TLS_client_method()));
+    SslContextPointer context = clientContext();
     const BIO_METHOD* method = socketMethod();
-    if (!context || method == nullptr ||
-        SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1 ||
-        SSL_CTX_set_default_verify_paths(context.get()) != 1) {
+    if (!context || method == nullptr) {
         control.failureReason = "The secure connection could not be prepared.";
         return nullptr;
     }
-    SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
     SslPointer ssl(SSL_new(context.get()));
     BIO* bio = ssl ? BIO_new(method) : nullptr;
     if (bio == nullptr) {
