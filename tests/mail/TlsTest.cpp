@@ -52,6 +52,8 @@ struct Fixture {
     TemporaryFolder folder{"toppeek-tls"};
     const fs::path dir = folder.path();
     std::unique_ptr<ProcessTrust> trust;
+    // An authority that issued none of the servers' certificates.
+    std::string strangerPem;
     std::string failure;
     std::unique_ptr<DovecotServer> good;
     // By kind of bad certificate: "expired", "other name", "untrusted".
@@ -93,6 +95,8 @@ struct Fixture {
             failure = "could not write the trust file";
             return false;
         }
+
+        strangerPem = stranger.certificatePem();
 
         const std::vector<std::string> local = {"DNS:localhost", "IP:127.0.0.1"};
         good = server("good",
@@ -281,6 +285,24 @@ TEST_F(TlsLogin, BadCertificatesFailTheConnectionWithTheirReason) {
                 EXPECT_FALSE(line.starts_with("USER") || line.starts_with("PASS")) << line;
         }
     }
+}
+
+// The trust store is read once and kept, but a change of the trusted authorities between two
+// connections must be honoured by the second.
+TEST_F(TlsLogin, EachConnectionTrustsWhatTheEnvironmentNamesAtTheTime) {
+    const std::string host = pop3s(*fixture().good);
+    ASSERT_EQ(pop3Login(session_, host, "reader", kPassword, control_), kLoginOk)
+        << control_.failureReason;
+    pop3Quit(session_);
+    {
+        ProcessTrust other(fixture().strangerPem, ProcessTrust::Beside::Nothing);
+        ASSERT_TRUE(other.valid());
+        EXPECT_EQ(pop3Login(session_, host, "reader", kPassword, control_), kLoginNoConnection);
+        EXPECT_NE(control_.failureReason.find("unknown issuer"), std::string::npos)
+            << control_.failureReason;
+    }
+    ASSERT_EQ(pop3Login(session_, host, "reader", kPassword, control_), kLoginOk)
+        << control_.failureReason;
 }
 
 TEST_F(TlsLogin, AServerWithoutStlsNeverSeesTheCredentials) {
