@@ -112,6 +112,18 @@ QAction* addItem(QMenu* menu, const char* name, const char* caption,
     return action;
 }
 
+// Checkable items of which at most one is checked: none is while the list has no view style or
+// sort order of the menu's.
+QActionGroup* optionalChoice(QObject* owner, std::initializer_list<QAction*> items) {
+    auto* group = new QActionGroup(owner);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* item : items) {
+        item->setCheckable(true);
+        group->addAction(item);
+    }
+    return group;
+}
+
 // A pop-up item shows its key like the main menu's item does, but only the
 // main menu's item binds it: two window-wide bindings of one key would
 // cancel each other out.
@@ -363,12 +375,8 @@ void MainWindow::createMenus() {
     smallIconsItem = addItem(optionsMenu, "SmallIcons1", "&Small Icons");
     listStyleItem = addItem(optionsMenu, "List1", "&List");
     detailsItem = addItem(optionsMenu, "Details1", "&Details");
-    viewStyleGroup_ = new QActionGroup(this);
-    viewStyleGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (QAction* item : {largeIconsItem, smallIconsItem, listStyleItem, detailsItem}) {
-        item->setCheckable(true);
-        viewStyleGroup_->addAction(item);
-    }
+    viewStyleGroup_ =
+        optionalChoice(this, {largeIconsItem, smallIconsItem, listStyleItem, detailsItem});
     optionsMenu->addSeparator();
     sortMenu = optionsMenu->addMenu(QStringLiteral("&Arrange Icons"));
     sortMenu->setObjectName(QStringLiteral("ArrangeIcons1"));
@@ -377,13 +385,8 @@ void MainWindow::createMenus() {
     sortBySizeItem = addItem(sortMenu, "BySize1", "By &Size");
     sortByDateItem = addItem(sortMenu, "ByPosition1", "By &Position");
     sortBySubjectItem = addItem(sortMenu, "BySubject1", "By S&ubject");
-    sortGroup_ = new QActionGroup(this);
-    sortGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (QAction* item :
-         {sortByToItem, sortByFromItem, sortBySizeItem, sortByDateItem, sortBySubjectItem}) {
-        item->setCheckable(true);
-        sortGroup_->addAction(item);
-    }
+    sortGroup_ = optionalChoice(
+        this, {sortByToItem, sortByFromItem, sortBySizeItem, sortByDateItem, sortBySubjectItem});
     optionsMenu->addSeparator();
     showToolbarItem = addItem(optionsMenu, "ViewToolbar1", "View &Toolbar");
     showToolbarItem->setCheckable(true);
