@@ -256,27 +256,43 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
             return kLoginNoConnection;
         }
     }
+    // A credential that cannot go out safely ends the log-in before anything more is said. APOP
+    // sends the user name only.
+    ok = ok && isSendableCredential(user) && (stamp || isSendableCredential(password));
+    // What the server can do is asked before the credentials go out, and only once the connection
+    // is secured (what a server said in the clear before STLS is not to be trusted): a server
+    // that pipelines takes USER and PASS in one round trip.
+    if (ok) {
+        pop3Capa(session);
+        ok = inStep(session);
+    }
     if (ok && stamp) {
-        ok = isSendableCredential(user);
-        if (ok) {
-            std::string digest = apopDigest(*stamp, password);
-            std::array<char, kApopLineSize> line{};
-            ok = transact(session,
-                          formatLine(line, "APOP %.*s %s\r\n", static_cast<int>(user.size()),
-                                     user.data(), digest.c_str()),
-                          buffer.get(), kLoginBufferSize);
-        }
-    } else if (ok) {
-        ok = isSendableCredential(user) && isSendableCredential(password);
-        std::array<char, kCommandLineSize> line{};
-        ok = ok &&
-             transact(session,
-                      formatLine(line, "USER %.*s\r\n", static_cast<int>(user.size()), user.data()),
+        std::string digest = apopDigest(*stamp, password);
+        std::array<char, kApopLineSize> line{};
+        ok = transact(session,
+                      formatLine(line, "APOP %.*s %s\r\n", static_cast<int>(user.size()),
+                                 user.data(), digest.c_str()),
                       buffer.get(), kLoginBufferSize);
-        ok = ok && transact(session,
-                            formatLine(line, "PASS %.*s\r\n", static_cast<int>(password.size()),
-                                       password.data()),
-                            buffer.get(), kLoginBufferSize);
+    } else if (ok) {
+        std::array<char, kCommandLineSize> userLine{};
+        std::array<char, kCommandLineSize> passLine{};
+        const std::string_view userCommand =
+            formatLine(userLine, "USER %.*s\r\n", static_cast<int>(user.size()), user.data());
+        const std::string_view passCommand = formatLine(
+            passLine, "PASS %.*s\r\n", static_cast<int>(password.size()), password.data());
+        if (session.pipelines()) {
+            // Both replies are read whatever the first says, so that the QUIT after a refusal
+            // is answered in step.
+            ok = sendAhead(session, userCommand) && sendAhead(session, passCommand);
+            const bool userAccepted =
+                ok && readStatusReply(session, buffer.get(), kLoginBufferSize);
+            const bool passAccepted =
+                ok && readStatusReply(session, buffer.get(), kLoginBufferSize);
+            ok = userAccepted && passAccepted;
+        } else {
+            ok = transact(session, userCommand, buffer.get(), kLoginBufferSize) &&
+                 transact(session, passCommand, buffer.get(), kLoginBufferSize);
+        }
     }
     if (!ok) {
         quitAndClose(session);

@@ -1,7 +1,7 @@
 #pragma once
 
-// The client side of POP3 (RFC 1939) as the mailbox operations need it: log in with USER/PASS
-// or APOP, then CAPA, STAT, UIDL, LIST, TOP, DELE and QUIT. Each command is one line and one
+// The client side of POP3 (RFC 1939) as the mailbox operations need it: CAPA, log in with
+// USER/PASS or APOP, then STAT, UIDL, LIST, TOP, DELE and QUIT. Each command is one line and one
 // status reply (plus a body for CAPA, TOP and the whole mailbox's UIDL and LIST), read in turn;
 // with a server that pipelines (RFC 2449) commands may go ahead of the replies in a bounded
 // window, the replies still read one by one in order.
@@ -104,7 +104,9 @@ bool isSendableCredential(std::string_view text);
 // control.failureReason set. Both log-ins return kLoginOk, kLoginNoConnection (also for a bad port)
 // or kLoginRefused (greeting or login refused or failed, or a user name or password that cannot be
 // sent safely: CR, LF or NUL in it, or longer than kCredentialLimit). On failure the session
-// holds no connection (session.socket() is kInvalidSocket).
+// holds no connection (session.socket() is kInvalidSocket). Before the credentials (and after
+// STLS) the log-in asks CAPA, so session.capabilities tells what the server can do from then on;
+// with PIPELINING, USER and PASS go out together.
 int pop3Login(Pop3Session& session, std::string_view host, std::string_view user,
               std::string_view password, ConnectionControl& control);
 // Uses APOP when the greeting carries a time stamp, otherwise USER/PASS.

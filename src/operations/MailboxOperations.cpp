@@ -95,7 +95,7 @@ OperationOutcome start(OperationRecord& record, Operation operation) {
     return record.outcome;
 }
 
-// Logs in as the operations share it, then learns what the server can do. A connection that
+// Logs in as the operations share it (the log-in learns what the server can do). A connection that
 // could not be made is shown whatever caused it, a cancel included, because the user must know
 // that the mailbox was not read; a cancel during the log-in is the user's own doing and is not
 // shown as a refusal, nor is a server that stopped answering.
@@ -107,10 +107,8 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
                                   control)
             : mail::pop3Login(session, account.host, account.userName, account.password, control);
     OperationResult& outcome = record.outcome.result;
-    if (result == mail::kLoginOk) {
-        mail::pop3Capa(session);
+    if (result == mail::kLoginOk)
         return true;
-    }
     std::string failure;
     if (result == mail::kLoginNoConnection) {
         outcome = OperationResult::NoConnection;

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -203,10 +204,11 @@ protected:
 TEST_F(TlsLogin, Pop3sChecksFetchesAndRemoves) {
     checkAndRemove(pop3s(*fixture().good), "viatls");
     // The handshake is traced before the first command, and tells what it agreed on.
-    ASSERT_GE(trace_.size(), 3u);
+    ASSERT_GE(trace_.size(), 4u);
     EXPECT_EQ(trace_[0], kSecuringText);
     EXPECT_TRUE(trace_[1].starts_with(std::string(kSecuringText) + " TLSv1.")) << trace_[1];
-    EXPECT_EQ(trace_[2], "USER viatls\r\n");
+    EXPECT_EQ(trace_[2], "CAPA\r\n");
+    EXPECT_EQ(trace_[3], "USER viatls\r\n");
 }
 
 TEST_F(TlsLogin, StlsSecuresBeforeAnyCredential) {
@@ -217,6 +219,10 @@ TEST_F(TlsLogin, StlsSecuresBeforeAnyCredential) {
     ASSERT_GE(stlsAt, 0);
     EXPECT_LT(stlsAt, securedAt);
     EXPECT_LT(securedAt, userAt);
+    // The capabilities are asked once, over the secured connection: what the server said in the
+    // clear could have been changed on the way.
+    EXPECT_EQ(std::count(trace_.begin(), trace_.end(), "CAPA\r\n"), 1);
+    EXPECT_LT(securedAt, traced("CAPA\r\n"));
 }
 
 TEST_F(TlsLogin, AnAddressIsCheckedAgainstTheCertificatesAddressesAndApopWorks) {
@@ -390,6 +396,7 @@ TEST_F(TlsLogin, AHandshakeThatNeverFinishesTimesOutWithAReason) {
     trace_.clear();
     ScriptedPop3Server plain;
     plain.greeting("+OK ready\r\n")
+        .expect("CAPA", "-ERR\r\n")
         .expect("USER alice", "+OK\r\n")
         .expect("PASS secret", "+OK\r\n");
     plain.start();

@@ -89,9 +89,9 @@ std::string headerOf(int n) {
 
 Script checkScript() {
     return {{"", "+OK hostile server ready\r\n"},
+            {"CAPA\r\n", "+OK\r\nUIDL\r\n.\r\n"},
             {"USER alice\r\n", "+OK\r\n"},
             {"PASS secret\r\n", "+OK logged in\r\n"},
-            {"CAPA\r\n", "+OK\r\nUIDL\r\n.\r\n"},
             {"STAT\r\n", "+OK 2 2003\r\n"},
             {"UIDL\r\n", "+OK\r\n1 a\r\n2 b\r\n.\r\n"},
             // Without PIPELINING one LIST gives the sizes of the whole mailbox.

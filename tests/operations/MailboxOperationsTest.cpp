@@ -61,8 +61,13 @@ ScriptedPop3Server& listed(ScriptedPop3Server& server, int n,
         .expect("TOP " + std::to_string(n) + " 0", kTopReplyOk + headerOf(n, from) + "\r\n.\r\n");
 }
 
-ScriptedPop3Server& loggedIn(ScriptedPop3Server& server) {
+// Greeted, the capabilities asked for and logged in as alice, as every operation begins; by
+// default a server that takes commands ahead of its replies, as most do.
+ScriptedPop3Server&
+loggedIn(ScriptedPop3Server& server,
+         const std::string& capabilities = "+OK\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n") {
     return server.greeting("+OK ready\r\n")
+        .expect("CAPA", capabilities)
         .expect("USER alice", "+OK\r\n")
         .expect("PASS secret", "+OK logged in\r\n");
 }
@@ -87,15 +92,10 @@ Numbers oneTo(int count) {
     return all;
 }
 
-// Logged in, and the server's capabilities asked for, as every operation does.
-ScriptedPop3Server& opened(ScriptedPop3Server& server) {
-    return loggedIn(server).expect("CAPA", "+OK\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n");
-}
-
 // The check asks for the unique-ids together with STAT when there may be messages to list, so
 // an empty mailbox is asked too.
 ScriptedPop3Server& mailbox(ScriptedPop3Server& server, int count, int listedCount) {
-    opened(server).expect("STAT", "+OK " + std::to_string(count) + " 99999\r\n");
+    loggedIn(server).expect("STAT", "+OK " + std::to_string(count) + " 99999\r\n");
     if (listedCount > 0 || count == 0)
         server.expect("UIDL", uidListing(oneTo(count)));
     for (int n = 1; n <= listedCount; ++n)
@@ -300,8 +300,7 @@ TEST_F(MailboxOperationsTest, WithoutPipeliningTheSizesComeFromOneListingOrEachL
         callbacks.clear();
         const bool whole = listing == goodListing;
         ScriptedPop3Server server;
-        loggedIn(server)
-            .expect("CAPA", "+OK\r\nUIDL\r\n.\r\n")
+        loggedIn(server, "+OK\r\nUIDL\r\n.\r\n")
             .expect("STAT", "+OK 2 99\r\n")
             .expect("UIDL", uidListing(oneTo(2)))
             .expect("LIST", listing);
@@ -339,7 +338,7 @@ TEST_F(MailboxOperationsTest, FilterMarksARejectedMessageAsItArrives) {
     filters->rulesEnabled = 1;
 
     ScriptedPop3Server server;
-    opened(server).expect("STAT", "+OK 4 99999\r\n").expect("UIDL", uidListing(oneTo(4)));
+    loggedIn(server).expect("STAT", "+OK 4 99999\r\n").expect("UIDL", uidListing(oneTo(4)));
     listed(server, 1);
     listed(server, 2);
     listed(server, 3, "Spammer <offers@spammer.example>");
@@ -372,7 +371,7 @@ TEST_F(MailboxOperationsTest, FetchStoresWhatFollowsTheHeader) {
     };
     for (const Case& c : cases) {
         ScriptedPop3Server server;
-        opened(server)
+        loggedIn(server)
             .expect("UIDL 4", "+OK 4 uid-4\r\n")
             .expect("TOP 4 " + std::to_string(c.bodyLines), kTopReplyOk + c.reply)
             .expect("QUIT", "+OK bye\r\n");
@@ -389,7 +388,7 @@ TEST_F(MailboxOperationsTest, FetchStoresWhatFollowsTheHeader) {
 
 TEST_F(MailboxOperationsTest, RefusedFetchLeavesTheEntryAlone) {
     ScriptedPop3Server server;
-    opened(server)
+    loggedIn(server)
         .expect("UIDL 9", "+OK 9 uid-9\r\n")
         .expect("TOP 9 0", "-ERR gone\r\n")
         .expect("QUIT", "+OK bye\r\n");
@@ -407,7 +406,7 @@ TEST_F(MailboxOperationsTest, RemovalDeletesMarkedEntriesAndRenumbers) {
     for (int n = 1; n <= 5; ++n)
         addEntry(n, n == 2 || n == 3 ? MarkState::MarkedForDelete : MarkState::Unmarked);
     ScriptedPop3Server server;
-    opened(server)
+    loggedIn(server)
         .expect("UIDL", uidListing(oneTo(5)))
         .expect("DELE 2", "+OK\r\n")
         .expect("DELE 3", "+OK\r\n")
@@ -425,7 +424,7 @@ TEST_F(MailboxOperationsTest, RemovalKeepsTheOrderOfASortedList) {
     for (int n : {5, 3, 1, 4, 2})
         addEntry(n, n == 3 || n == 4 ? MarkState::MarkedForDelete : MarkState::Unmarked);
     ScriptedPop3Server server;
-    opened(server)
+    loggedIn(server)
         .expect("UIDL", uidListing(oneTo(5)))
         .expect("DELE 3", "+OK\r\n")
         .expect("DELE 4", "+OK\r\n")
@@ -443,7 +442,7 @@ TEST_F(MailboxOperationsTest, RefusedDeleKeepsTheEntryItsMarkAndItsSize) {
     addEntry(2);
     addEntry(3, MarkState::MarkedForDelete);
     ScriptedPop3Server server;
-    opened(server)
+    loggedIn(server)
         .expect("UIDL", uidListing(oneTo(3)))
         .expect("DELE 1", "-ERR locked\r\n")
         .expect("DELE 3", "+OK\r\n")
@@ -465,7 +464,7 @@ TEST_F(MailboxOperationsTest, NumbersStayWhenQuitIsNotAcknowledged) {
         for (int n = 1; n <= 4; ++n)
             addEntry(n, n == 2 ? MarkState::MarkedForDelete : MarkState::Unmarked);
         ScriptedPop3Server server;
-        opened(server).expect("UIDL", uidListing(oneTo(4)));
+        loggedIn(server).expect("UIDL", uidListing(oneTo(4)));
         if (cut)
             server.expect("DELE 2", {ReplyPiece{"+OK\r\n"}}, AfterReply::Close);
         else
@@ -482,8 +481,8 @@ TEST_F(MailboxOperationsTest, ApopWhenAllowedAndOffered) {
     const std::string stamp = "<1896.697170952@dbc.mtview.ca.us>";
     ScriptedPop3Server server;
     server.greeting("+OK POP3 server ready " + stamp + "\r\n")
-        .expect("APOP alice " + toppeek::mail::apopDigest(stamp, "secret"), "+OK\r\n")
         .expect("CAPA", "-ERR unknown command\r\n")
+        .expect("APOP alice " + toppeek::mail::apopDigest(stamp, "secret"), "+OK\r\n")
         .expect("STAT", "+OK 1 99\r\n")
         .expect("UIDL", "-ERR unknown command\r\n")
         // No PIPELINING: one LIST gives all sizes.
@@ -543,6 +542,7 @@ TEST_F(MailboxOperationsTest, AConnectionThatCannotBeSecuredIsShownWithTheReason
 TEST_F(MailboxOperationsTest, RefusedLoginIsShownWithItsOwnText) {
     ScriptedPop3Server server;
     server.greeting("+OK ready\r\n")
+        .expect("CAPA", "-ERR\r\n")
         .expect("USER alice", "+OK\r\n")
         .expect("PASS secret", "-ERR wrong password\r\n")
         .expect("QUIT", "+OK bye\r\n");
@@ -585,7 +585,7 @@ TEST_F(MailboxOperationsTest, CancelAnsweredYesKeepsWhatWasListed) {
     EXPECT_EQ(settings->mailboxBytes, static_cast<std::uint32_t>(sizeOf(1) + sizeOf(2)));
     // Every exchange fails once cancelled: what the server read before the connection was
     // dropped is part of the window, whose QUIT is the only one; nothing followed it.
-    Lines window{"USER alice", "PASS secret", "CAPA", "STAT", "UIDL"};
+    Lines window{"CAPA", "USER alice", "PASS secret", "STAT", "UIDL"};
     for (int n = 1; n <= 10; ++n) {
         window.push_back("LIST " + std::to_string(n));
         window.push_back("TOP " + std::to_string(n) + " 0");
@@ -671,7 +671,7 @@ TEST_F(MailboxOperationsTest, CancelDuringRemovalKeepsNumbersAndCountsWhatStays)
         addEntry(n, MarkState::MarkedForDelete);
     ScriptedPop3Server server;
     // The DELEs go out ahead; the cancel is seen before the reply to DELE 2 is read.
-    opened(server).expect("UIDL", uidListing(oneTo(4)));
+    loggedIn(server).expect("UIDL", uidListing(oneTo(4)));
     for (int n = 1; n <= 4; ++n)
         server.expect("DELE " + std::to_string(n), "+OK\r\n");
     boxes.answer(kIdYes);
@@ -780,7 +780,7 @@ TEST_F(MailboxOperationsTest, RemovalFindsMarkedMessagesByUniqueIdAfterTheMailbo
     for (int n = 1; n <= 5; ++n)
         addEntry(n, n == 2 || n == 4 ? MarkState::MarkedForDelete : MarkState::Unmarked);
     ScriptedPop3Server server;
-    opened(server)
+    loggedIn(server)
         .expect("UIDL", uidListing({2, 4, 5, 6}))
         .expect("DELE 1", "+OK\r\n")
         .expect("DELE 2", "+OK\r\n")
@@ -804,7 +804,7 @@ TEST_F(MailboxOperationsTest, RemovalFindsMarkedMessagesByUniqueIdAfterTheMailbo
     for (int n = 1; n <= 4; ++n)
         addEntry(n, n == 4 ? MarkState::Unmarked : MarkState::MarkedForDelete);
     ScriptedPop3Server twice;
-    opened(twice)
+    loggedIn(twice)
         .expect("UIDL", "+OK\r\n1 uid-2\r\n2 uid-3\r\n3 uid-4\r\n4 uid-3\r\n.\r\n")
         .expect("DELE 1", "+OK\r\n")
         .expect("QUIT", "-ERR mailbox locked\r\n");
@@ -837,7 +837,7 @@ TEST_F(MailboxOperationsTest, RemovalWithoutUniqueIdsConfirmsSizeAndHeaderFirst)
         }
         settings->mailboxMessages = 4;
         ScriptedPop3Server server;
-        opened(server);
+        loggedIn(server);
         if (refusedNow)
             server.expect("UIDL", "-ERR not supported\r\n");
         server.expect("STAT", "+OK 4 9999\r\n");
@@ -902,7 +902,7 @@ TEST_F(MailboxOperationsTest, ViewingFetchesOnlyTheMessageListed) {
         entry->uniqueId = c.uniqueId;
         entry->uniqueIdShared = c.shared;
         ScriptedPop3Server server;
-        opened(server);
+        loggedIn(server);
         c.script(server);
         server.expect("QUIT", "+OK bye\r\n");
         OperationOutcome outcome = fetch(server, *entry);
@@ -918,6 +918,7 @@ TEST_F(MailboxOperationsTest, ViewingFetchesOnlyTheMessageListed) {
 TEST_F(MailboxOperationsTest, CheckOutcomesSayHowFarTheCheckGot) {
     ScriptedPop3Server refusing;
     refusing.greeting("+OK ready\r\n")
+        .expect("CAPA", "-ERR\r\n")
         .expect("USER alice", "+OK\r\n")
         .expect("PASS secret", "-ERR wrong password\r\n")
         .expect("QUIT", "+OK bye\r\n");
@@ -947,7 +948,7 @@ TEST_F(MailboxOperationsTest, CheckOutcomesSayHowFarTheCheckGot) {
     // A connection lost inside the unique-id listing is not a refusal of the message count.
     list->clear();
     ScriptedPop3Server cut;
-    opened(cut)
+    loggedIn(cut)
         .expect("STAT", "+OK 3 999\r\n")
         .expect("UIDL", std::vector<ReplyPiece>{{"+OK\r\n1 uid-1\r\n"}}, AfterReply::Close);
     outcome = check(cut);
@@ -962,7 +963,7 @@ TEST_F(MailboxOperationsTest, CheckOutcomesSayHowFarTheCheckGot) {
 
     // A unique-id given to two messages names neither; the others keep theirs.
     ScriptedPop3Server twice;
-    opened(twice)
+    loggedIn(twice)
         .expect("STAT", "+OK 3 999\r\n")
         .expect("UIDL", "+OK\r\n1 same\r\n2 other\r\n3 same\r\n.\r\n");
     for (int n = 1; n <= 3; ++n)

@@ -36,9 +36,9 @@ using toppeek::test::AfterReply;
 using toppeek::test::columnTexts;
 using toppeek::test::DovecotServer;
 using toppeek::test::listed;
+using toppeek::test::loggedIn;
 using toppeek::test::marksOf;
 using toppeek::test::onDialog;
-using toppeek::test::opened;
 using toppeek::test::scriptCheck;
 using toppeek::test::ScriptedPop3Server;
 using toppeek::test::uidListing;
@@ -208,7 +208,7 @@ private slots:
     // what was listed stays.
     void cancelStopsTheWholeCheck() {
         ScriptedPop3Server first;
-        opened(first).expect("STAT", "+OK 3 9999\r\n").expect("UIDL", uidListing(3));
+        loggedIn(first).expect("STAT", "+OK 3 9999\r\n").expect("UIDL", uidListing(3));
         listed(first, 1, {"bob@example.org", "alice0@example.com", "one", 100});
         first.expect("LIST 2", std::vector<toppeek::test::ReplyPiece>{}, AfterReply::StaySilent);
         first.start();

@@ -55,7 +55,6 @@ using toppeek::test::loggedIn;
 using toppeek::test::Mail;
 using toppeek::test::marksOf;
 using toppeek::test::onDialog;
-using toppeek::test::opened;
 using toppeek::test::scriptCheck;
 using toppeek::test::ScriptedMessageBoxes;
 using toppeek::test::ScriptedPop3Server;
@@ -74,7 +73,7 @@ std::unique_ptr<WhenTrue> readViewer(QStringList& shown) {
 
 // Answers the fetch of message 1 with lines lines of the message text.
 void scriptFetch(ScriptedPop3Server& server, int lines, const std::string& body) {
-    opened(server)
+    loggedIn(server)
         .expect("UIDL 1", "+OK 1 uid-1\r\n")
         .expect("TOP 1 " + std::to_string(lines),
                 "+OK\r\n" + headerOf(kThree[0]) + "\r\n" + body + ".\r\n")
@@ -180,7 +179,7 @@ private slots:
         list.setRowSelected(1, true);
 
         ScriptedPop3Server removal;
-        opened(removal)
+        loggedIn(removal)
             .expect("UIDL", uidListing(3))
             .expect("DELE 2", "+OK\r\n")
             .expect("QUIT", "+OK bye\r\n");

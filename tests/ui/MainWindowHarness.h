@@ -45,16 +45,15 @@ inline std::string headerOf(const Mail& mail) {
            "\r\nDate: Fri, 5 Mar 2010 09:07:09 +0100\r\n";
 }
 
-inline ScriptedPop3Server& loggedIn(ScriptedPop3Server& server) {
+// Greeted, the capabilities asked for and logged in as alice, as every operation begins; by
+// default a server that takes commands ahead of its replies, as most do.
+inline ScriptedPop3Server&
+loggedIn(ScriptedPop3Server& server,
+         const std::string& capabilities = "+OK\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n") {
     return server.greeting("+OK ready\r\n")
+        .expect("CAPA", capabilities)
         .expect("USER alice", "+OK\r\n")
         .expect("PASS secret", "+OK logged in\r\n");
-}
-
-// Logged in and the capabilities asked for, as every operation begins: a server that takes
-// commands ahead of its replies, as most do.
-inline ScriptedPop3Server& opened(ScriptedPop3Server& server) {
-    return loggedIn(server).expect("CAPA", "+OK\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n");
 }
 
 // The UIDL reply of a mailbox of count messages, message n with the unique-id "uid-n".
@@ -74,7 +73,7 @@ inline ScriptedPop3Server& listed(ScriptedPop3Server& server, int n, const Mail&
 
 // A whole check of a mailbox holding mails.
 inline void scriptCheck(ScriptedPop3Server& server, const std::vector<Mail>& mails) {
-    opened(server).expect("STAT", "+OK " + std::to_string(mails.size()) + " 9999\r\n");
+    loggedIn(server).expect("STAT", "+OK " + std::to_string(mails.size()) + " 9999\r\n");
     if (!mails.empty())
         server.expect("UIDL", uidListing(static_cast<int>(mails.size())));
     for (std::size_t i = 0; i < mails.size(); ++i)

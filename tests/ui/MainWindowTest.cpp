@@ -63,7 +63,6 @@ using toppeek::test::listed;
 using toppeek::test::loggedIn;
 using toppeek::test::Mail;
 using toppeek::test::onDialog;
-using toppeek::test::opened;
 using toppeek::test::scriptCheck;
 using toppeek::test::ScriptedMessageBoxes;
 using toppeek::test::ScriptedPop3Server;
@@ -74,7 +73,7 @@ namespace {
 
 // A check of five messages whose server falls silent after listing two.
 void scriptStallingCheck(ScriptedPop3Server& server) {
-    opened(server).expect("STAT", "+OK 5 9999\r\n").expect("UIDL", uidListing(5));
+    loggedIn(server).expect("STAT", "+OK 5 9999\r\n").expect("UIDL", uidListing(5));
     listed(server, 1, {"bob@example.org", "alice@example.com", "one", 100});
     listed(server, 2, {"carol@example.org", "alice@example.com", "two", 200});
     server.expect("LIST 3", std::vector<toppeek::test::ReplyPiece>{}, AfterReply::StaySilent);
@@ -358,7 +357,7 @@ private slots:
         QCOMPARE(countMarked(window->messageList()), 3);
 
         ScriptedPop3Server removal;
-        opened(removal)
+        loggedIn(removal)
             .expect("UIDL", uidListing(3))
             .expect("DELE 1", "+OK\r\n")
             .expect("DELE 2", "+OK\r\n")
@@ -395,7 +394,7 @@ private slots:
         for (int n = 1; n <= kMessages; ++n)
             mails.push_back({"bob@example.org", "alice@example.com", "m" + std::to_string(n), n});
         ScriptedPop3Server check;
-        opened(check)
+        loggedIn(check)
             .expect("STAT", "+OK " + std::to_string(kMessages) + " 9999\r\n")
             .expect("UIDL", uidListing(kMessages));
         for (int n = 1; n <= kMessages; ++n) {
@@ -694,7 +693,7 @@ private slots:
                 });
         };
         auto fetchServer = [](ScriptedPop3Server& server, const std::string& body) {
-            opened(server)
+            loggedIn(server)
                 .expect("UIDL 1", "+OK 1 uid-1\r\n")
                 .expect("TOP 1 0", "+OK\r\n" + headerOf(kThree[0]) + "\r\n" + body + ".\r\n")
                 .expect("QUIT", "+OK bye\r\n");

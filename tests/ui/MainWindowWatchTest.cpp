@@ -87,7 +87,7 @@ private slots:
     // bar, not in a box.
     void ticksCheckInTheBackground() {
         ScriptedPop3Server server;
-        opened(server).expect("STAT", "+OK 3 9999\r\n").expect("UIDL", uidListing(3));
+        loggedIn(server).expect("STAT", "+OK 3 9999\r\n").expect("UIDL", uidListing(3));
         listed(server, 1, kThree[0]);
         server.expect("LIST 2", "+OK 2 100\r\n")
             .expect("TOP 2 0", {{"+OK\r\n" + headerOf(kThree[1]) + "\r\n.\r\n", 3000ms}});
