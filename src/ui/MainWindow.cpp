@@ -810,6 +810,11 @@ void MainWindow::refreshList() {
     showMarkReason();
 }
 
+void MainWindow::rowArrived() {
+    if (!listGrowth_.isActive())
+        listGrowth_.start();
+}
+
 void MainWindow::showArrivedRows() {
     // Always the whole list as it is now; rows only ever join at the end while a check runs.
     if (messageView->rowCount() < messages_->count())
@@ -857,11 +862,7 @@ void MainWindow::OpenConnection() {
 
     enterBusy();
     const OperationOutcome outcome = checkMailbox(
-        account, *settings_, *filters_, *messages_,
-        [this](int) {
-            if (!listGrowth_.isActive())
-                listGrowth_.start();
-        },
+        account, *settings_, *filters_, *messages_, [this](int) { rowArrived(); },
         operationOptions_);
     listGrowth_.stop();
     leaveBusy();

@@ -404,6 +404,8 @@ private:
     // interval: adding each as it comes would have the window painted again for every message.
     static constexpr int kListGrowthIntervalMs = 75;
     QTimer listGrowth_;
+    // What a check calls for each message it lists: the next batch is due within the interval.
+    void rowArrived();
     void showArrivedRows();
 
     int busyDepth_ = 0;

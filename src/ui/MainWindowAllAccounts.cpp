@@ -102,12 +102,7 @@ void MainWindow::checkAllAccounts() {
     enterBusy();
     for (const Account& account : accounts) {
         const OperationOutcome outcome = checkMailbox(
-            account, *settings_, *filters_, *messages_,
-            [this](int) {
-                if (!listGrowth_.isActive())
-                    listGrowth_.start();
-            },
-            options);
+            account, *settings_, *filters_, *messages_, [this](int) { rowArrived(); }, options);
         checkEnded(account, outcome);
         bytes += settings_->mailboxBytes;
         if (outcome.result == OperationResult::Cancelled || outcome.result == OperationResult::Busy)
