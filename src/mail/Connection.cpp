@@ -34,6 +34,12 @@ std::unique_ptr<HostCache> gHostCache;
 IdleStep gIdleStep;
 NameLookup gNameLookup;
 std::atomic<bool> gQuickAckAfterReads{true};
+// When the idle step last ran, for idleStepIfDue.
+std::chrono::steady_clock::time_point gLastIdleStep;
+
+// How long a reader of a reply whose bytes keep coming may go without running the idle step: well
+// inside the 50 ms within which a window must answer, with room for the step itself.
+constexpr auto kIdleStepInterval = std::chrono::milliseconds(10);
 
 // Longest a pass waits for readiness: short enough that a cancel is seen at once and the idle
 // step runs often, long enough that a waiting operation uses next to no processor time.
@@ -43,8 +49,11 @@ bool cancelRequested(ConnectionControl* control) {
     return control != nullptr && control->cancelQuery && control->cancelQuery(*control);
 }
 
-// isTimedOut, remembered in the control when it says yes.
+// isTimedOut or the operation's deadline, remembered in the control when one says yes.
 bool waitTimedOut(ConnectionControl* control, std::uint32_t startSecond) {
+    if (pastDeadline(control)) {
+        return true;
+    }
     if (!isTimedOut(control, startSecond)) {
         return false;
     }
@@ -53,6 +62,7 @@ bool waitTimedOut(ConnectionControl* control, std::uint32_t startSecond) {
 }
 
 void runIdleStep() {
+    gLastIdleStep = std::chrono::steady_clock::now();
     if (gIdleStep) {
         gIdleStep();
     }
@@ -91,6 +101,14 @@ void keepQuickAck(Socket socket) {
     ::setsockopt(socket, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
 }
 
+// A command is one whole line written at once, so Nagle's algorithm has nothing to gather; it
+// only holds a command written while an earlier segment is unacknowledged (the last of a TLS
+// handshake, say) until the server's delayed acknowledgement comes, some 40 ms later.
+void sendAtOnce(Socket socket) {
+    int on = 1;
+    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
 void applySocketSettings(Socket socket) {
     int off = 0;
     int bufferSize = 8192;
@@ -104,6 +122,7 @@ void applySocketSettings(Socket socket) {
     ::setsockopt(socket, SOL_SOCKET, SO_OOBINLINE, &off, sizeof off);
     ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
     keepQuickAck(socket);
+    sendAtOnce(socket);
 }
 
 bool setNonBlocking(Socket socket) {
@@ -342,6 +361,22 @@ void setQuickAckAfterReads(bool on) {
 
 void setIdleStep(IdleStep step) {
     gIdleStep = std::move(step);
+}
+
+void idleStepIfDue() {
+    if (std::chrono::steady_clock::now() - gLastIdleStep >= kIdleStepInterval) {
+        runIdleStep();
+    }
+}
+
+bool pastDeadline(ConnectionControl* control) {
+    if (control == nullptr || !control->deadline) {
+        return false;
+    }
+    if (!control->deadlinePassed && std::chrono::steady_clock::now() >= *control->deadline) {
+        control->deadlinePassed = true;
+    }
+    return control->deadlinePassed;
 }
 
 void setNameLookup(NameLookup lookup) {
@@ -684,7 +719,13 @@ bool readUntil(Transport& transport, char* buffer, int size, ReplyEndFinder find
     const std::uint32_t start = nowSeconds();
     bool overflowed = false;
     for (;;) {
+        // The bytes of a long reply may all be there already, so no wait would see these.
+        idleStepIfDue();
+        if (cancelRequested(control) || pastDeadline(control)) {
+            return false;
+        }
         if (overflowed && waitTimedOut(control, start)) {
+            control->overran = true;
             return false;
         }
         int peeked = transport.receive(buffer + position, want, kPeek, control);

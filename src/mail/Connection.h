@@ -5,6 +5,7 @@
 // query, so that a waiting operation never freezes the window and stops within one pass.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -79,13 +80,29 @@ struct ConnectionControl {
     // Set when a wait gave up because its time-out passed, so that a caller can tell a server
     // that stopped answering from a connection that was closed; never cleared by the layer.
     bool timedOut = false;
+    // The limit of the whole operation beside each wait's own: a server that sends a byte now and
+    // then, each within the time-out, would otherwise hold the operation for ever. Every wait and
+    // every read of a long reply gives up once it has passed. None when empty.
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    // Set when something gave up because the deadline had passed; never cleared by the layer.
+    bool deadlinePassed = false;
+    // Set when a reply was given up because it ran past what a mail server sends (a line or a
+    // listing without end); never cleared by the layer.
+    bool overran = false;
 };
+
+// True, and remembered in the control, once the control's deadline has passed.
+bool pastDeadline(ConnectionControl* control);
 
 // Runs once in every pass of every wait. The default does nothing; the user interface installs
 // one that processes pending window events. Install it before an operation starts, on the
 // thread that runs the operations; an empty function restores the default.
 using IdleStep = std::function<void()>;
 void setIdleStep(IdleStep step);
+// Runs the idle step when it has not run for a few milliseconds. The waits run it in every pass,
+// but a long reply whose bytes are always there already never waits: its reader calls this as
+// it goes, so that the window keeps answering however fast the bytes come.
+void idleStepIfDue();
 
 // Turns a host name into its addresses in the order they are to be tried; none on failure. Used
 // instead of the system lookup when set; meant for tests. It runs on a helper thread. An empty

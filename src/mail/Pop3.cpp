@@ -147,20 +147,29 @@ bool takeSeen(Transport& channel, char* buffer, int count, ConnectionControl* co
 // further: what follows belongs to the next reply. Each line goes to onLine(text, overlong)
 // without its line end and dot-unstuffed; a line longer than kListingLineLimit goes as its first
 // bytes with overlong set. Every wait is one of the connection layer's, with its time-out and
-// cancel. A failed read, or a reply longer than limit, leaves the conversation out of step.
+// cancel. A failed read, or a reply longer than limit bytes or (when mostLines is not negative)
+// mostLines lines, leaves the conversation out of step; the latter two set control->overran.
 template <typename OnLine>
-bool readListing(Pop3Session& session, std::size_t limit, OnLine&& onLine) {
+bool readListing(Pop3Session& session, std::size_t limit, long mostLines, OnLine&& onLine) {
     if (!inStep(session)) {
         session.broken = true;
         return false;
     }
+    ConnectionControl* control = session.control;
     Transport& channel = session.channel();
     auto chunk = std::make_unique<char[]>(kListingChunk);
     std::string line;
     bool overlong = false;
     std::size_t total = 0;
+    long lines = 0;
+    bool overran = false;
     for (;;) {
-        int peeked = channel.receive(chunk.get(), kListingChunk, kPeek, session.control);
+        // A listing whose bytes are all there already is read without a single wait.
+        idleStepIfDue();
+        if (stopRequested(control) || pastDeadline(control)) {
+            break;
+        }
+        int peeked = channel.receive(chunk.get(), kListingChunk, kPeek, control);
         if (peeked <= 0) {
             break;
         }
@@ -184,6 +193,11 @@ bool readListing(Pop3Session& session, std::size_t limit, OnLine&& onLine) {
                 used = i + 1;
                 break;
             }
+            if (mostLines >= 0 && ++lines > mostLines) {
+                overran = true;
+                used = i + 1;
+                break;
+            }
             std::string_view text(line);
             if (text.size() > 1 && text[0] == '.') {
                 text.remove_prefix(1);
@@ -193,18 +207,33 @@ bool readListing(Pop3Session& session, std::size_t limit, OnLine&& onLine) {
             overlong = false;
         }
         total += static_cast<std::size_t>(used);
-        if (!takeSeen(channel, chunk.get(), used, session.control)) {
+        if (!takeSeen(channel, chunk.get(), used, control)) {
             break;
         }
         if (ended) {
             return true;
         }
-        if (total > limit) {
+        if (overran || total > limit) {
+            if (control != nullptr) {
+                control->overran = true;
+            }
             break;
         }
     }
     session.broken = true;
     return false;
+}
+
+// readStatusReply, waiting at most seconds for the line when the time-out is longer.
+bool readStatusReplyWithin(Pop3Session& session, char* buffer, int size, std::uint32_t seconds) {
+    ConnectionControl* control = session.control;
+    if (control == nullptr || !control->timeoutEnabled || control->timeoutSeconds <= seconds) {
+        return readStatusReply(session, buffer, size);
+    }
+    const std::uint32_t kept = std::exchange(control->timeoutSeconds, seconds);
+    const bool positive = readStatusReply(session, buffer, size);
+    control->timeoutSeconds = kept;
+    return positive;
 }
 
 bool isUniqueIdCharacter(char c) {
@@ -217,6 +246,7 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
     session.control = &control;
     session.broken = false;
     session.capabilities.clear();
+    session.refusal = LoginRefusal::None;
     control.failureReason.clear();
 
     std::optional<ServerAddress> address = parseServerAddress(host);
@@ -249,6 +279,9 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
         // The credentials must never go out in the clear: a server that will not secure the
         // connection is not logged in to.
         if (!transact(session, "STLS\r\n", buffer.get(), kLoginBufferSize)) {
+            if (!session.broken) {
+                session.refusal = LoginRefusal::SecureLink;
+            }
             quitAndClose(session);
             return kLoginRefused;
         }
@@ -266,13 +299,21 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
         pop3Capa(session);
         ok = inStep(session);
     }
+    // A negative reply to a credential is a refusal whatever the server does next: many hang up
+    // at once, so the QUIT that follows it finds the connection gone.
+    auto refusedIf = [&session](bool answered) {
+        if (!answered && !session.broken) {
+            session.refusal = LoginRefusal::Credentials;
+        }
+        return answered;
+    };
     if (ok && stamp) {
         std::string digest = apopDigest(*stamp, password);
         std::array<char, kApopLineSize> line{};
-        ok = transact(session,
-                      formatLine(line, "APOP %.*s %s\r\n", static_cast<int>(user.size()),
-                                 user.data(), digest.c_str()),
-                      buffer.get(), kLoginBufferSize);
+        ok = refusedIf(transact(session,
+                                formatLine(line, "APOP %.*s %s\r\n", static_cast<int>(user.size()),
+                                           user.data(), digest.c_str()),
+                                buffer.get(), kLoginBufferSize));
     } else if (ok) {
         std::array<char, kCommandLineSize> userLine{};
         std::array<char, kCommandLineSize> passLine{};
@@ -282,16 +323,16 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
             passLine, "PASS %.*s\r\n", static_cast<int>(password.size()), password.data());
         if (session.pipelines()) {
             // Both replies are read whatever the first says, so that the QUIT after a refusal
-            // is answered in step.
+            // is answered in step. The refusal may be either's, the hang-up right behind it.
             ok = sendAhead(session, userCommand) && sendAhead(session, passCommand);
             const bool userAccepted =
-                ok && readStatusReply(session, buffer.get(), kLoginBufferSize);
+                ok && refusedIf(readStatusReply(session, buffer.get(), kLoginBufferSize));
             const bool passAccepted =
-                ok && readStatusReply(session, buffer.get(), kLoginBufferSize);
+                ok && refusedIf(readStatusReply(session, buffer.get(), kLoginBufferSize));
             ok = userAccepted && passAccepted;
         } else {
-            ok = transact(session, userCommand, buffer.get(), kLoginBufferSize) &&
-                 transact(session, passCommand, buffer.get(), kLoginBufferSize);
+            ok = refusedIf(transact(session, userCommand, buffer.get(), kLoginBufferSize) &&
+                           transact(session, passCommand, buffer.get(), kLoginBufferSize));
         }
     }
     if (!ok) {
@@ -319,7 +360,7 @@ bool isSendableCredential(std::string_view text) {
 
 Pop3Session::Pop3Session(Pop3Session&& other) noexcept
     : control(other.control), broken(other.broken), capabilities(std::move(other.capabilities)),
-      socket_(std::exchange(other.socket_, kInvalidSocket)),
+      refusal(other.refusal), socket_(std::exchange(other.socket_, kInvalidSocket)),
       transport_(std::move(other.transport_)), secured_(std::exchange(other.secured_, false)),
       inFlight_(std::move(other.inFlight_)), inFlightBytes_(std::exchange(other.inFlightBytes_, 0)),
       quitSentAhead_(std::exchange(other.quitSentAhead_, false)) {
@@ -332,6 +373,7 @@ Pop3Session& Pop3Session::operator=(Pop3Session&& other) noexcept {
         control = other.control;
         broken = other.broken;
         capabilities = std::move(other.capabilities);
+        refusal = other.refusal;
         socket_ = std::exchange(other.socket_, kInvalidSocket);
         transport_ = std::move(other.transport_);
         secured_ = std::exchange(other.secured_, false);
@@ -757,16 +799,17 @@ bool pop3Capa(Pop3Session& session) {
         return false;
     }
     std::set<std::string> names;
-    bool read = readListing(session, kCapaReplyLimit, [&](std::string_view line, bool overlong) {
-        std::size_t position = 0;
-        std::string name = nextReplyToken(line, position);
-        for (char& c : name) {
-            c = asciiUpper(c);
-        }
-        if (!overlong && !name.empty()) {
-            names.insert(std::move(name));
-        }
-    });
+    bool read =
+        readListing(session, kCapaReplyLimit, -1, [&](std::string_view line, bool overlong) {
+            std::size_t position = 0;
+            std::string name = nextReplyToken(line, position);
+            for (char& c : name) {
+                c = asciiUpper(c);
+            }
+            if (!overlong && !name.empty()) {
+                names.insert(std::move(name));
+            }
+        });
     if (read) {
         session.capabilities = std::move(names);
     }
@@ -825,49 +868,57 @@ std::optional<std::pair<long, long>> parseSizeLine(std::string_view line) {
 
 } // namespace
 
-bool pop3ListAll(Pop3Session& session, SizeListing& listing) {
+bool pop3ListAll(Pop3Session& session, SizeListing& listing, long mostLines) {
     listing = {};
     std::array<char, kStatusBufferSize> reply{};
     if (!transact(session, "LIST\r\n", reply.data(), kStatusBufferSize)) {
         return false;
     }
-    return readListing(session, kListReplyLimit, [&](std::string_view line, bool overlong) {
-        std::optional<std::pair<long, long>> parsed = overlong ? std::nullopt : parseSizeLine(line);
-        if (!parsed || !listing.byNumber.emplace(parsed->first, parsed->second).second) {
-            listing.malformed = true;
-        }
-    });
+    const bool read =
+        readListing(session, kListReplyLimit, mostLines, [&](std::string_view line, bool overlong) {
+            std::optional<std::pair<long, long>> parsed =
+                overlong ? std::nullopt : parseSizeLine(line);
+            if (!parsed || !listing.byNumber.emplace(parsed->first, parsed->second).second) {
+                listing.malformed = true;
+            }
+        });
+    listing.malformed = listing.malformed || !read;
+    return read;
 }
 
-bool pop3Uidl(Pop3Session& session, UniqueIdListing& listing) {
+bool pop3Uidl(Pop3Session& session, UniqueIdListing& listing, long mostLines) {
     listing = {};
     if (sendCommand(session, "UIDL\r\n") == -1) {
         return false;
     }
-    return readUidlReply(session, listing);
+    return readUidlReply(session, listing, mostLines);
 }
 
-bool readUidlReply(Pop3Session& session, UniqueIdListing& listing) {
+bool readUidlReply(Pop3Session& session, UniqueIdListing& listing, long mostLines) {
     listing = {};
     std::array<char, kStatusBufferSize> reply{};
-    if (!readStatusReply(session, reply.data(), kStatusBufferSize)) {
+    if (!readStatusReplyWithin(session, reply.data(), kStatusBufferSize, kUidlAnswerSeconds)) {
         return false;
     }
-    return readListing(session, kUidlReplyLimit, [&](std::string_view line, bool overlong) {
-        std::optional<std::pair<long, std::string>> parsed =
-            overlong ? std::nullopt : parseUniqueIdLine(line);
-        if (!parsed || !listing.byNumber.emplace(parsed->first, std::move(parsed->second)).second) {
-            listing.malformed = true;
-        }
-    });
+    const bool read =
+        readListing(session, kUidlReplyLimit, mostLines, [&](std::string_view line, bool overlong) {
+            std::optional<std::pair<long, std::string>> parsed =
+                overlong ? std::nullopt : parseUniqueIdLine(line);
+            if (!parsed ||
+                !listing.byNumber.emplace(parsed->first, std::move(parsed->second)).second) {
+                listing.malformed = true;
+            }
+        });
+    listing.malformed = listing.malformed || !read;
+    return read;
 }
 
 bool pop3UidlOne(Pop3Session& session, long number, std::string& uniqueId) {
     uniqueId.clear();
     std::array<char, kCommandLineSize> line{};
     std::array<char, kStatusBufferSize> reply{};
-    if (!transact(session, formatLine(line, "UIDL %ld\r\n", number), reply.data(),
-                  kStatusBufferSize)) {
+    if (sendCommand(session, formatLine(line, "UIDL %ld\r\n", number)) == -1 ||
+        !readStatusReplyWithin(session, reply.data(), kStatusBufferSize, kUidlAnswerSeconds)) {
         return false;
     }
     std::string_view text = replyText(reply.data(), kStatusBufferSize);

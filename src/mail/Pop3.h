@@ -19,6 +19,14 @@
 
 namespace toppeek::mail {
 
+// What the server refused when a log-in gave kLoginRefused, so that the user is told what is true
+// whatever became of the connection after the refusal (many servers hang up right after it).
+enum class LoginRefusal {
+    None,        // nothing was refused (the connection broke, or the log-in succeeded)
+    SecureLink,  // STLS: the server offers no secure connection on this port; nothing was sent
+    Credentials, // the user name, the password or the APOP digest
+};
+
 // A POP3 conversation and the connection it runs on. It owns the socket and the channel over it
 // and closes them when it goes (abortively: a conversation still open has broken off), so no path
 // can leave a connection open. Move-only. The log-in functions open it; pop3Quit ends the
@@ -63,6 +71,8 @@ public:
     // What the server said it can do in its CAPA reply (each line's first word, upper case),
     // learnt once per session; empty when it was not asked or did not answer.
     std::set<std::string> capabilities = {};
+    // Set by the log-in when the server answered a negative reply to STLS or to a credential.
+    LoginRefusal refusal = LoginRefusal::None;
 
 private:
     Socket socket_ = kInvalidSocket;
@@ -147,8 +157,10 @@ struct SizeListing {
 // Most bytes a whole mailbox's LIST reply may take.
 inline constexpr std::size_t kListReplyLimit = 32u * 1024 * 1024;
 // LIST for the whole mailbox. False on a negative reply (the session goes on) or a failed read
-// (session.broken is set).
-bool pop3ListAll(Pop3Session& session, SizeListing& listing);
+// (session.broken is set). A listing of more than mostLines lines (when not negative; STAT's count,
+// which the server must not exceed) is cut off there as malformed, which breaks the session since
+// the rest of it stays unread, and sets control->overran.
+bool pop3ListAll(Pop3Session& session, SizeListing& listing, long mostLines = -1);
 
 // Message count and mailbox size; both 0 when the reply carries no numbers.
 bool pop3Stat(Pop3Session& session, long& count, long& octets);
@@ -175,12 +187,19 @@ inline constexpr std::size_t kUniqueIdLimit = 70;
 // Most bytes a whole mailbox's UIDL reply may take; a longer one fails the command (and the
 // session, since the rest of it stays unread). Room for several hundred thousand messages.
 inline constexpr std::size_t kUidlReplyLimit = 32u * 1024 * 1024;
+// How long UIDL's status line is waited for at most, when the time-out is longer. Some servers
+// never answer UIDL (their listing fails inside them) while everything else works: the caller
+// then does without unique-ids rather than wait out a long time-out for nothing.
+inline constexpr std::uint32_t kUidlAnswerSeconds = 10;
 // UIDL for the whole mailbox, read line by line however long the mailbox. False on a negative
-// reply (the session goes on) or a failed read (session.broken is set).
-bool pop3Uidl(Pop3Session& session, UniqueIdListing& listing);
+// reply (the session goes on) or a failed read (session.broken is set; control->timedOut when its
+// status line did not come within kUidlAnswerSeconds). mostLines bounds the listing as in
+// pop3ListAll.
+bool pop3Uidl(Pop3Session& session, UniqueIdListing& listing, long mostLines = -1);
 // The reply of a UIDL for the whole mailbox sent ahead, as pop3Uidl reads it.
-bool readUidlReply(Pop3Session& session, UniqueIdListing& listing);
-// UIDL for one message: its unique-id, or false on a negative or malformed reply.
+bool readUidlReply(Pop3Session& session, UniqueIdListing& listing, long mostLines = -1);
+// UIDL for one message: its unique-id, or false on a negative or malformed reply. Its status line
+// is waited for as long as pop3Uidl waits.
 bool pop3UidlOne(Pop3Session& session, long number, std::string& uniqueId);
 // One line of a UIDL listing ("n unique-id", line end already taken off), or nothing.
 std::optional<std::pair<long, std::string>> parseUniqueIdLine(std::string_view line);

@@ -6,6 +6,7 @@
 #include "mail/Pop3.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -58,6 +59,24 @@ struct OperationRecord {
 
 using Operation = void (*)(OperationRecord&, ConnectionControl&);
 
+// Gives the stage of the operation that starts now (connecting and logging in, or the work after
+// it) its part of the operation's deadline. Each wait has the time-out, but a server that sends a
+// byte now and then, each within it, would hold the operation (and an automatic check of every
+// account behind it) for as long as it likes. A stage may take twice the time-out and ten seconds
+// more, and the work two seconds more for each message it reads or deletes and a second for every
+// hundred lines of the whole mailbox's listings: many times what a slow link needs, while a server
+// that drips its replies is given up within minutes.
+void allowFor(ConnectionControl& control, long messages = 0, long listingLines = 0) {
+    if (!control.timeoutEnabled)
+        return;
+    // Far beyond any real mailbox; keeps the sums below from overflowing on absurd counts.
+    constexpr long kMost = 10'000'000;
+    const auto stage = 2 * std::chrono::seconds(control.timeoutSeconds) + std::chrono::seconds(10) +
+                       std::chrono::seconds(2) * std::clamp(messages, 0L, kMost) +
+                       std::chrono::milliseconds(10) * std::clamp(listingLines, 0L, kMost);
+    control.deadline = std::chrono::steady_clock::now() + stage;
+}
+
 // The connection layer runs the idle step in every pass of every wait; while an operation runs
 // it keeps the dialog and the windows answering.
 class IdleStepInstalled {
@@ -76,6 +95,7 @@ void runOperation(OperationRecord& record, Operation operation) {
     control.cancelQuery = [](ConnectionControl& c) { return cancelRequested(&c); };
     control.timeoutEnabled = true;
     control.timeoutSeconds = record.timeoutSeconds;
+    allowFor(control);
     operation(record, control);
 }
 
@@ -95,20 +115,28 @@ OperationOutcome start(OperationRecord& record, Operation operation) {
     return record.outcome;
 }
 
+// The log-in with the account's credentials, as the settings ask for it.
+int signIn(const OperationRecord& record, Pop3Session& session, ConnectionControl& control) {
+    const Account& account = record.account;
+    return record.settings.useApop != 0
+               ? mail::pop3LoginApop(session, account.host, account.userName, account.password,
+                                     control)
+               : mail::pop3Login(session, account.host, account.userName, account.password,
+                                 control);
+}
+
 // Logs in as the operations share it (the log-in learns what the server can do). A connection that
 // could not be made is shown whatever caused it, a cancel included, because the user must know
 // that the mailbox was not read; a cancel during the log-in is the user's own doing and is not
 // shown as a refusal, nor is a server that stopped answering.
 bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& control) {
     const Account& account = record.account;
-    int result =
-        record.settings.useApop != 0
-            ? mail::pop3LoginApop(session, account.host, account.userName, account.password,
-                                  control)
-            : mail::pop3Login(session, account.host, account.userName, account.password, control);
+    int result = signIn(record, session, control);
     OperationResult& outcome = record.outcome.result;
-    if (result == mail::kLoginOk)
+    if (result == mail::kLoginOk) {
+        allowFor(control);
         return true;
+    }
     std::string failure;
     if (result == mail::kLoginNoConnection) {
         outcome = OperationResult::NoConnection;
@@ -118,11 +146,22 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
     } else if (cancelRequested(&control)) {
         outcome = OperationResult::Cancelled;
         return false;
-    } else if (session.broken) {
+    } else if (session.refusal == mail::LoginRefusal::SecureLink) {
+        // Nothing was sent but STLS, so it is no refusal of the user's credentials.
+        outcome = OperationResult::NoConnection;
+        failure = "The mail server " + account.host +
+                  " does not offer a secure connection (STARTTLS) on this port, so nothing was "
+                  "sent to it. Choose SSL/TLS instead, usually on port 995.";
+    } else if (session.refusal != mail::LoginRefusal::Credentials && session.broken) {
         outcome = OperationResult::NoAnswer;
-        failure = "The mail server " + account.host + " is not answering: " +
-                  (control.timedOut ? "it fell silent" : "the connection ended") +
-                  " before the log-in.";
+        if (control.overran || control.deadlinePassed)
+            failure =
+                "The log-in to the mail server " + account.host + " was given up: the server " +
+                (control.overran ? "sent more" : "took longer") + " than a mail server should.";
+        else
+            failure = "The mail server " + account.host + " is not answering: " +
+                      (control.timedOut ? "it fell silent" : "the connection ended") +
+                      " before the log-in.";
     } else {
         outcome = OperationResult::LoginRefused;
         failure =
@@ -140,6 +179,10 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
 std::string failureReason(const ConnectionControl& control, const std::string& refused) {
     if (!refused.empty())
         return "the server refused " + refused;
+    if (control.overran)
+        return "the server sent more than a mail server should";
+    if (control.deadlinePassed)
+        return "the server took longer than a mail server should";
     if (control.timedOut)
         return "the server stopped answering";
     return "the connection was lost";
@@ -198,11 +241,13 @@ struct ServerIdentities {
 
 // Asks for the mailbox's unique-ids, or reads the reply of the UIDL already sent ahead. A server
 // without UIDL, or one whose listing cannot be trusted, leaves them unusable and the
-// conversation goes on; false only when it broke.
-bool learnIdentities(Pop3Session& session, ServerIdentities& identities, bool sentAhead = false) {
+// conversation goes on; false only when it broke. A listing of more lines than the mailbox's
+// count (when known, else negative) is cut off there.
+bool learnIdentities(Pop3Session& session, ServerIdentities& identities, bool sentAhead = false,
+                     long mailboxCount = -1) {
     identities = {};
-    const bool listed = sentAhead ? mail::readUidlReply(session, identities.listing)
-                                  : mail::pop3Uidl(session, identities.listing);
+    const bool listed = sentAhead ? mail::readUidlReply(session, identities.listing, mailboxCount)
+                                  : mail::pop3Uidl(session, identities.listing, mailboxCount);
     if (!listed || identities.listing.malformed) {
         identities.listing.byNumber.clear();
         return !session.broken;
@@ -210,6 +255,31 @@ bool learnIdentities(Pop3Session& session, ServerIdentities& identities, bool se
     identities.usable = true;
     for (const auto& [number, uniqueId] : identities.listing.byNumber)
         identities.numbersOf[uniqueId].push_back(number);
+    return true;
+}
+
+// A server whose UIDL does not answer, or whose connection breaks inside the listing, is read
+// without unique-ids, as a server without UIDL is: on some servers that one command fails inside
+// the server while every other works. The session it broke is ended and a second one opened,
+// quietly: the first log-in was accepted already. The work of the second is allowed for as given.
+// False, with the session closed and broken, when it could not be opened (then the reason the
+// first one broke is what the user is told) or when the break was a cancel or the deadline.
+bool startOverWithoutUniqueIds(OperationRecord& record, Pop3Session& session,
+                               ConnectionControl& control, long messages, long listingLines,
+                               std::string& whyFirstBroke) {
+    whyFirstBroke = failureReason(control, "");
+    if (cancelRequested(&control) || control.deadlinePassed)
+        return false;
+    session.close();
+    control.timedOut = false;
+    control.overran = false;
+    allowFor(control);
+    if (signIn(record, session, control) != mail::kLoginOk) {
+        session.close();
+        session.broken = true;
+        return false;
+    }
+    allowFor(control, messages, listingLines);
     return true;
 }
 
@@ -314,20 +384,40 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
                         mail::readStatReply(session, count, octets)
                   : mail::pop3Stat(session, count, octets);
     std::string refused = ok || session.broken ? "" : "to tell the mailbox's size";
-    if (ok) {
+    // What STAT said sets how many are listed, how long the listings may be and the time allowed.
+    auto takeCount = [&] {
         count = std::max(count, 0L);
         outcome.mailboxCount = count;
         outcome.toList = std::min<long>(count, std::max<std::int32_t>(settings.maxMessages, 0));
         *record.mailboxMessages = static_cast<std::int32_t>(std::min<long>(count, INT32_MAX));
-    }
+        allowFor(control, outcome.toList, std::min(count, LONG_MAX / 2) * 2);
+    };
+    if (ok)
+        takeCount();
     // One listing for the whole mailbox: a unique-id given to several messages names none of
     // them for sure. A UIDL sent ahead is read even after a refused STAT, to stay in step.
     ServerIdentities identities;
+    const bool counted = ok;
+    bool askedUniqueIds = false;
     if (pipelined && !session.broken) {
-        const bool read = learnIdentities(session, identities, true);
+        askedUniqueIds = true;
+        const bool read = learnIdentities(session, identities, true, ok ? count : -1);
         ok = ok && read;
     } else if (ok && outcome.toList > 0) {
-        ok = learnIdentities(session, identities);
+        askedUniqueIds = true;
+        ok = learnIdentities(session, identities, false, count);
+    }
+    if (counted && askedUniqueIds && session.broken) {
+        std::string whyFirstBroke;
+        if (startOverWithoutUniqueIds(record, session, control, outcome.toList,
+                                      std::min(count, LONG_MAX / 2) * 2, whyFirstBroke)) {
+            ok = mail::pop3Stat(session, count, octets);
+            refused = ok || session.broken ? "" : "to tell the mailbox's size";
+            if (ok)
+                takeCount();
+        } else {
+            brokeOff(outcome, whyFirstBroke);
+        }
     }
     const long last = ok ? outcome.toList : 0;
     // A server that takes no commands ahead costs a round trip per command, so one LIST gives the
@@ -335,7 +425,7 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
     // whose LIST listing fails or cannot be read is asked message by message.
     mail::SizeListing sizes;
     if (ok && last > 0 && !session.pipelines() && count <= kWholeListingFactor * last) {
-        if (!mail::pop3ListAll(session, sizes) || sizes.malformed)
+        if (!mail::pop3ListAll(session, sizes, count) || sizes.malformed)
             sizes.byNumber.clear();
         ok = !session.broken;
     }
@@ -402,6 +492,8 @@ void fetchStep(OperationRecord& record, ConnectionControl& control) {
     processPendingEvents();
     MessageEntry& entry = *record.entry;
     Location where;
+    // Why the session broke when no second one could be opened in its place.
+    std::string whyBroke;
     if (entry.uniqueIdShared) {
         where.identity = MessageIdentity::Shared;
     } else if (entry.uniqueId.empty()) {
@@ -410,17 +502,20 @@ void fetchStep(OperationRecord& record, ConnectionControl& control) {
         // Most often the message still has its number: one short exchange tells. Otherwise the
         // whole listing says where it went, or that it is gone.
         std::string now;
+        ServerIdentities identities;
         if (mail::pop3UidlOne(session, entry.messageNumber, now) && now == entry.uniqueId) {
             where = {MessageIdentity::Confirmed, entry.messageNumber};
+        } else if (!session.broken && learnIdentities(session, identities) && identities.usable) {
+            where = locateByUniqueId(entry, identities);
         } else if (!session.broken) {
-            ServerIdentities identities;
-            if (learnIdentities(session, identities))
-                where = identities.usable ? locateByUniqueId(entry, identities)
-                                          : confirmByContent(session, entry, buffer.get(), -1);
+            where = confirmByContent(session, entry, buffer.get(), -1);
+        } else if (startOverWithoutUniqueIds(record, session, control, 1, 0, whyBroke)) {
+            whyBroke.clear();
+            where = confirmByContent(session, entry, buffer.get(), -1);
         }
     }
     if (session.broken) {
-        brokeOff(outcome, failureReason(control, ""));
+        brokeOff(outcome, whyBroke.empty() ? failureReason(control, "") : whyBroke);
     } else {
         outcome.identity = where.identity;
     }
@@ -497,9 +592,20 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
     ServerIdentities identities;
     long mailboxCount = -1;
     bool ok = true;
+    // Each marked entry may take a LIST and a TOP to be confirmed, and its DELE.
+    const long marked = std::count_if(list.begin(), list.end(), [](const MessageEntry* entry) {
+        return entry->mark == MarkState::MarkedForDelete;
+    });
+    allowFor(control, 2 * marked);
+    // Why the session broke when no second one could be opened in its place.
+    std::string whyBroke;
     if (std::any_of(list.begin(), list.end(),
-                    [](const MessageEntry* entry) { return !entry->uniqueId.empty(); }))
-        ok = learnIdentities(session, identities);
+                    [](const MessageEntry* entry) { return !entry->uniqueId.empty(); })) {
+        ok = learnIdentities(session, identities) ||
+             startOverWithoutUniqueIds(record, session, control, 2 * marked, 0, whyBroke);
+        if (ok)
+            whyBroke.clear();
+    }
     if (ok && !identities.usable) {
         long octets = 0;
         if (!mail::pop3Stat(session, mailboxCount, octets))
@@ -646,7 +752,7 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
         bytes = addBytes(bytes, entry->size);
     *record.mailboxBytes = bytes;
     if (!ok)
-        brokeOff(outcome, failureReason(control, refused));
+        brokeOff(outcome, whyBroke.empty() ? failureReason(control, refused) : whyBroke);
 }
 
 // The check and the removal work on the whole list and leave the mailbox's figures in settings.

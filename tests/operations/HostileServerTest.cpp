@@ -581,6 +581,8 @@ TEST_F(HostileServerTest, HeadersLongerThanTheReplyBuffer) {
         ASSERT_EQ(header.size(), length);
         Script script = checkScript();
         script[kStatAt].reply = "+OK 1 5000\r\n";
+        script[kStatAt + 1].reply = uidListing(1);
+        script[kListAt].reply = "+OK\r\n1 " + std::to_string(sizeOf(1)) + "\r\n.\r\n";
         script.erase(script.begin() + kTop2At);
         script[kTop1At].reply = "+OK\r\n" + header;
         Replay replay{conversationOf(script)};

@@ -114,6 +114,9 @@ struct Cut {
 std::optional<std::string> readSecuredLine(HostilePeer& peer, TlsServerSide& tls,
                                            std::string& pending) {
     for (;;) {
+        // Text may have come in with the handshake's last record: the client writes its first
+        // command at once.
+        pending += tls.text();
         if (std::size_t end = pending.find('\n'); end != std::string::npos) {
             std::string line = pending.substr(0, end + 1);
             pending.erase(0, end + 1);
@@ -122,7 +125,6 @@ std::optional<std::string> readSecuredLine(HostilePeer& peer, TlsServerSide& tls
         std::optional<std::string> received = peer.readSome();
         if (!received || !tls.feed(*received))
             return std::nullopt;
-        pending += tls.text();
     }
 }
 

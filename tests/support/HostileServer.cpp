@@ -172,7 +172,11 @@ bool HostilePeer::clientGone() {
     return ::recv(socket_, &byte, 1, MSG_PEEK) == 0;
 }
 
-HostileServer::HostileServer(Behaviour behaviour, std::chrono::milliseconds limit) : limit_(limit) {
+HostileServer::HostileServer(Behaviour behaviour, std::chrono::milliseconds limit)
+    : HostileServer(std::vector<Behaviour>{std::move(behaviour)}, limit) {}
+
+HostileServer::HostileServer(std::vector<Behaviour> behaviours, std::chrono::milliseconds limit)
+    : limit_(limit) {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -187,14 +191,15 @@ HostileServer::HostileServer(Behaviour behaviour, std::chrono::milliseconds limi
         throw std::runtime_error("cannot listen on 127.0.0.1");
     }
     port_ = ntohs(address.sin_port);
-    thread_ = std::thread(&HostileServer::serve, this, std::move(behaviour));
+    thread_ = std::thread(&HostileServer::serve, this, std::move(behaviours));
 }
 
 HostileServer::~HostileServer() {
     stopping_ = true;
     if (thread_.joinable())
         thread_.join();
-    ::close(listener_);
+    if (listener_ >= 0)
+        ::close(listener_);
 }
 
 std::string HostileServer::hostAndPort() const {
@@ -207,19 +212,32 @@ std::string HostileServer::received() {
     return received_;
 }
 
-void HostileServer::serve(Behaviour behaviour) {
-    auto deadline = Clock::now() + limit_;
-    int client = -1;
-    while (client < 0 && !stopping_ && Clock::now() < deadline) {
-        if (ready(listener_, POLLIN))
-            client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+int HostileServer::connections() {
+    if (thread_.joinable())
+        thread_.join();
+    return connections_;
+}
+
+void HostileServer::serve(std::vector<Behaviour> behaviours) {
+    for (std::size_t i = 0; i < behaviours.size(); ++i) {
+        auto deadline = Clock::now() + limit_;
+        int client = -1;
+        while (client < 0 && !stopping_ && Clock::now() < deadline) {
+            if (ready(listener_, POLLIN))
+                client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        }
+        if (i + 1 == behaviours.size()) {
+            ::close(listener_);
+            listener_ = -1;
+        }
+        if (client < 0)
+            return;
+        ++connections_;
+        HostilePeer peer(client, limit_, stopping_);
+        behaviours[i](peer);
+        peer.close();
+        received_ += peer.received();
     }
-    if (client < 0)
-        return;
-    HostilePeer peer(client, limit_, stopping_);
-    behaviour(peer);
-    peer.close();
-    received_ = peer.received();
 }
 
 } // namespace toppeek::test

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace toppeek::test {
 
@@ -53,12 +54,16 @@ private:
 
 // A loopback server for misbehaving on purpose: it accepts one connection on 127.0.0.1 and hands
 // it to the behaviour on its own thread. When the behaviour returns, the connection is closed
-// gracefully unless the behaviour ended it already.
+// gracefully unless the behaviour ended it already. Given several behaviours, it serves one
+// connection with each, one after another. Once the last is accepted nothing listens any more, so
+// a further connection attempt is refused at once.
 class HostileServer {
 public:
     using Behaviour = std::function<void(HostilePeer&)>;
 
     explicit HostileServer(Behaviour behaviour,
+                           std::chrono::milliseconds limit = std::chrono::seconds(10));
+    explicit HostileServer(std::vector<Behaviour> behaviours,
                            std::chrono::milliseconds limit = std::chrono::seconds(10));
     ~HostileServer();
     HostileServer(const HostileServer&) = delete;
@@ -66,17 +71,21 @@ public:
 
     // The host text the client takes: "127.0.0.1:port".
     std::string hostAndPort() const;
-    // Everything the client sent, once the behaviour has returned.
+    // Everything the client sent, once the behaviours have returned; the connections one after
+    // another.
     std::string received();
+    // How many connections were accepted, once the behaviours have returned.
+    int connections();
 
 private:
-    void serve(Behaviour behaviour);
+    void serve(std::vector<Behaviour> behaviours);
 
     int listener_ = -1;
     int port_ = 0;
     std::chrono::milliseconds limit_;
     std::atomic<bool> stopping_{false};
     std::string received_;
+    int connections_ = 0;
     std::thread thread_;
 };
 
