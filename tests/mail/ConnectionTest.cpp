@@ -13,8 +13,11 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <ostream>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
 #include <vector>
 
@@ -221,6 +224,12 @@ TEST_F(ConnectionTest, ConnectingReportsEachStep) {
 
     Socket socket = connectToHost("127.0.0.1", server.port(), control);
     ASSERT_NE(socket, kInvalidSocket);
+    // A command written while a segment is unacknowledged must go out at once, not wait for the
+    // server's delayed acknowledgement.
+    int noDelay = 0;
+    socklen_t length = sizeof noDelay;
+    ASSERT_EQ(::getsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &noDelay, &length), 0);
+    EXPECT_NE(noDelay, 0);
     closeConnection(socket);
 
     ASSERT_EQ(statuses.size(), 3u);

@@ -11,6 +11,7 @@
 #include "support/HostileServer.h"
 #include "HostileCases.h"
 #include "dialogs/ProgressDialog.h"
+#include "mail/Pop3.h"
 #include "operations/MailboxOperations.h"
 #include "support/MailboxOperationsFixture.h"
 #include "support/ScriptedMessageBoxes.h"
@@ -814,6 +815,212 @@ TEST_F(HostileServerTest, SilenceEndsEachOperationWithinTheTimeOut) {
         EXPECT_EQ(outcome.boxes, c.boxes);
         EXPECT_GE(outcome.elapsed, std::chrono::seconds(kTimeoutSeconds));
     }
+}
+
+// ---- Words that tell what happened ----
+
+TEST_F(HostileServerTest, ARefusalFollowedByAHangUpIsStillARefusal) {
+    // The server answers one of the credentials "-ERR" and closes the connection at once, as
+    // popa3d does: the QUIT that follows finds no one to answer it.
+    struct Case {
+        const char* what;
+        std::string capabilities;
+        std::size_t refusedAt; // the opening exchange answered "-ERR", followed by the hang-up
+        bool apop;
+    };
+    const Case cases[] = {
+        {"PASS refused", "+OK\r\nUIDL\r\n.\r\n", 3, false},
+        {"USER refused, one command at a time", "+OK\r\nUIDL\r\n.\r\n", 2, false},
+        {"USER refused, USER and PASS pipelined", "+OK\r\nPIPELINING\r\n.\r\n", 2, false},
+        {"PASS refused, USER and PASS pipelined", "+OK\r\nPIPELINING\r\n.\r\n", 3, false},
+        {"APOP refused", "+OK\r\nUIDL\r\n.\r\n", 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Script script = openingScript();
+        script[1].reply = c.capabilities;
+        if (c.apop) {
+            script[0].reply = "+OK ready <1.2@example.org>\r\n";
+            script.erase(script.begin() + 3);
+            script[2].command = "APOP\r\n";
+        }
+        script.resize(c.refusedAt + 1);
+        script.back().reply = "-ERR [AUTH] Authentication failed.\r\n";
+        settings->useApop = c.apop ? 1 : 0;
+        Outcome outcome = run(Op::Check, [&](HostilePeer& peer) {
+            play(peer, Replay{conversationOf(script)});
+            peer.reset();
+        });
+        expectConsistent(Op::Check, outcome);
+        EXPECT_EQ(outcome.operation.result, OperationResult::LoginRefused);
+        ASSERT_EQ(outcome.boxes, 1u);
+        EXPECT_EQ(boxes.shown().back().text,
+                  "Could not log in to the mail server " + account.host + " as alice.");
+    }
+    settings->useApop = 0;
+}
+
+TEST_F(HostileServerTest, AServerWithoutStlsIsToldToBeReachedOverSslTls) {
+    for (const bool hangUp : {false, true}) {
+        SCOPED_TRACE(hangUp ? "then a hang-up" : "then QUIT");
+        HostileServer server([&](HostilePeer& peer) {
+            if (!peer.send("+OK ready\r\n") || !peer.readLine() ||
+                !peer.send("-ERR Unknown command.\r\n"))
+                return;
+            if (hangUp)
+                peer.reset();
+            else if (peer.readLine())
+                peer.send("+OK bye\r\n");
+        });
+        reset(Op::Check);
+        account.host = "pop3+stls://" + server.hostAndPort();
+        OperationOutcome outcome = checkMailbox(
+            account, *settings, *filters, *list, [](int) {}, options);
+        EXPECT_EQ(outcome.result, OperationResult::NoConnection);
+        ASSERT_FALSE(boxes.shown().empty());
+        const std::string& text = boxes.shown().back().text;
+        EXPECT_NE(text.find("does not offer a secure connection"), std::string::npos) << text;
+        EXPECT_NE(text.find("SSL/TLS"), std::string::npos) << text;
+        EXPECT_EQ(text.find("log in"), std::string::npos) << text;
+        EXPECT_EQ(server.received().find("alice"), std::string::npos);
+    }
+}
+
+TEST_F(HostileServerTest, FloodsAndDripsAreToldAsSuch) {
+    {
+        SCOPED_TRACE("a greeting that never ends");
+        Outcome outcome = run(Op::Check, [](HostilePeer& peer) {
+            peer.send("+OK ");
+            auto until = Clock::now() + 30s;
+            while (Clock::now() < until && peer.send(std::string(65536, 'x'))) {
+            }
+        });
+        EXPECT_EQ(outcome.operation.result, OperationResult::NoAnswer);
+        ASSERT_EQ(outcome.boxes, 1u);
+        EXPECT_EQ(boxes.shown().back().text, "The log-in to the mail server " + account.host +
+                                                 " was given up: the server sent more than a "
+                                                 "mail server should.");
+    }
+    {
+        // Each byte comes well within the time-out, so only the operation's deadline ends it:
+        // twice the time-out and ten seconds for the log-in.
+        SCOPED_TRACE("a greeting dripped a byte every 600 ms");
+        Outcome outcome = run(Op::Check, [](HostilePeer& peer) {
+            peer.trickle("+OK " + std::string(100, 'x'), 600ms);
+        });
+        EXPECT_EQ(outcome.operation.result, OperationResult::NoAnswer);
+        EXPECT_GE(outcome.elapsed, std::chrono::seconds(2 * kTimeoutSeconds + 10));
+        EXPECT_LT(outcome.elapsed, std::chrono::seconds(2 * kTimeoutSeconds + 10) + kReturnBound);
+        ASSERT_EQ(outcome.boxes, 1u);
+        EXPECT_NE(boxes.shown().back().text.find("took longer than a mail server should"),
+                  std::string::npos);
+    }
+    {
+        SCOPED_TRACE("a size listing longer than the mailbox");
+        Script script = checkScript();
+        script[kListAt].reply = "+OK\r\n1 1001\r\n2 1002\r\n3 1003\r\n.\r\n";
+        Outcome outcome =
+            run(Op::Check, [&](HostilePeer& peer) { play(peer, Replay{conversationOf(script)}); });
+        expectConsistent(Op::Check, outcome);
+        EXPECT_EQ(list->count(), 0);
+        EXPECT_EQ(checkReport(outcome.operation, "a@b"),
+                  "Could not read the mailbox of a@b: the server sent more than a mail server "
+                  "should.");
+    }
+}
+
+// ---- Unique-ids that do not come ----
+
+// The server's side of a check once it has logged in, without UIDL.
+Script checkWithoutUniqueIds() {
+    Script script = checkScript();
+    script.erase(script.begin() + kStatAt + 1);
+    return script;
+}
+
+TEST_F(HostileServerTest, AUidlThatFailsIsDoneWithoutInASecondSession) {
+    Script upToUidl = checkScript();
+    upToUidl.resize(kStatAt + 1);
+    struct Case {
+        const char* what;
+        std::uint32_t timeoutSeconds;
+        HostileServer::Behaviour first;
+    };
+    const Case cases[] = {
+        // Far longer a time-out than UIDL is waited for: the check must not wait it out.
+        {"UIDL never answered", 60,
+         [&](HostilePeer& peer) {
+             play(peer, Replay{conversationOf(upToUidl)});
+             peer.readLine();
+             peer.waitForClose();
+         }},
+        {"the connection closed inside the listing", kTimeoutSeconds,
+         [&](HostilePeer& peer) {
+             play(peer, Replay{conversationOf(upToUidl)});
+             if (peer.readLine())
+                 peer.send("+OK\r\n1 uid-1\r\n2 ui");
+         }},
+        {"an endless listing", kTimeoutSeconds,
+         [&](HostilePeer& peer) {
+             play(peer, Replay{conversationOf(upToUidl)});
+             if (!peer.readLine() || !peer.send("+OK\r\n"))
+                 return;
+             std::string lines;
+             for (int n = 1; n <= 4096; ++n)
+                 lines += std::to_string(n) + " uid-" + std::to_string(n) + "\r\n";
+             auto until = Clock::now() + 30s;
+             while (Clock::now() < until && peer.send(lines)) {
+             }
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        options.timeoutSeconds = c.timeoutSeconds;
+        HostileServer server({c.first, [](HostilePeer& peer) {
+                                  play(peer, Replay{conversationOf(checkWithoutUniqueIds())});
+                              }});
+        Outcome outcome = run(Op::Check, server);
+        expectConsistent(Op::Check, outcome, false);
+        EXPECT_LT(outcome.elapsed,
+                  std::chrono::seconds(toppeek::mail::kUidlAnswerSeconds) + kReturnBound);
+        EXPECT_EQ(outcome.operation.result, OperationResult::Completed);
+        EXPECT_EQ(outcome.boxes, 0u);
+        EXPECT_EQ(server.connections(), 2);
+        ASSERT_EQ(list->count(), 2);
+        for (const MessageEntry* listed : *list)
+            EXPECT_TRUE(listed->uniqueId.empty());
+        EXPECT_EQ(list->at(1)->subject, "Message 2");
+    }
+    options.timeoutSeconds = kTimeoutSeconds;
+
+    // A removal of entries listed with unique-ids confirms them by size and header instead.
+    Script removal = openingScript();
+    removal.push_back({"STAT\r\n", "+OK 4 4010\r\n"});
+    removal.push_back({"LIST 1\r\n", "+OK 1 " + std::to_string(sizeOf(1)) + "\r\n"});
+    removal.push_back({"TOP 1 0\r\n", "+OK\r\n" + headerOf(1) + "\r\n.\r\n"});
+    removal.push_back({"DELE 1\r\n", "+OK\r\n"});
+    removal.push_back({"LIST 3\r\n", "+OK 3 " + std::to_string(sizeOf(3)) + "\r\n"});
+    removal.push_back({"TOP 3 0\r\n", "+OK\r\n" + headerOf(3) + "\r\n.\r\n"});
+    removal.push_back({"DELE 3\r\n", "+OK\r\n"});
+    removal.push_back({"QUIT\r\n", "+OK\r\n"});
+    Script beforeUidl = openingScript();
+    HostileServer server({[&](HostilePeer& peer) {
+                              play(peer, Replay{conversationOf(beforeUidl)});
+                              peer.readLine();
+                              peer.waitForClose();
+                          },
+                          [&](HostilePeer& peer) { play(peer, Replay{conversationOf(removal)}); }});
+    reset(Op::Remove);
+    for (MessageEntry* kept : *list)
+        kept->headerText = headerOf(kept->messageNumber) + "\r\n.\r\n";
+    account.host = server.hostAndPort();
+    OperationOutcome outcome = removeMarkedMessages(
+        account, *settings, *list, [](int) {}, options);
+    EXPECT_EQ(outcome.result, OperationResult::Completed);
+    EXPECT_EQ(outcome.removed, 2);
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->at(1)->messageNumber, 2);
+    EXPECT_EQ(server.connections(), 2);
 }
 
 } // namespace
