@@ -292,10 +292,11 @@ void MainWindow::updateAccountColumn() {
         return;
     }
     applyingWidths_ = true;
+    // Subject stays last, taking the width the others leave. The new column must never be the
+    // stretched last one on its way there: moving it away would give it back the width it had
+    // before the stretch, which was none, and it would stay out of sight until dragged.
+    messageView->setStretchLastColumn(false);
     const int column = messageView->addColumn(QStringLiteral("Account"), 0);
-    // Subject stays last, taking the width the others leave. Moved there before its width is
-    // set: while the new column is the last, the header stretches it, and moving it away gives
-    // it back the width it had before the stretch, which was none.
     messageView->placeColumnBefore(column, 4);
     // Addresses alone, without the names the other address columns carry: as wide as the
     // longest of them, so that Subject keeps what it can.
@@ -312,6 +313,7 @@ void MainWindow::updateAccountColumn() {
                         padding;
     messageView->setColumnWidth(column,
                                 userAccountColumnWidth_ > 0 ? userAccountColumnWidth_ : fitting);
+    messageView->setStretchLastColumn(true);
     applyingWidths_ = false;
 }
 

@@ -14,6 +14,7 @@
 
 #include <QAbstractItemModel>
 #include <QFont>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -33,23 +34,6 @@ using toppeek::dialogs::kIdYes;
 using toppeek::dialogs::kMbAskYesNo;
 
 namespace {
-
-class HandClock : public CheckClock {
-public:
-    void start(std::function<void()> tick) override { tick_ = std::move(tick); }
-    void tick() { tick_(); }
-
-private:
-    std::function<void()> tick_;
-};
-
-// Each minute of the window's clock is one call of tick().
-HandClock& handClock(MainWindow& window) {
-    auto clock = std::make_unique<HandClock>();
-    HandClock& kept = *clock;
-    window.setCheckClock(std::move(clock));
-    return kept;
-}
 
 QString boldRows(MainWindow& window) {
     QString rows;
@@ -206,6 +190,125 @@ private slots:
         clock = &handClock(*window);
         clock->tick();
         QCOMPARE(boldRows(*window), QString("-----"));
+    }
+
+    // A check nobody asked for brings the list on show up to date in place: the unique-ids
+    // first, then only what the list lacks; the rows of messages gone leave, the others are
+    // renumbered and keep their marks, the focus, the selection and the sort. One that fails
+    // leaves the list and the tray's count as they were. A new check by hand lists in the
+    // server's order, and the sort arrow goes.
+    void listOnShowIsUpdatedInPlace() {
+        const std::vector<Mail> mails = {{"a@example.org", "alice0@example.com", "one", 400},
+                                         {"b@example.org", "alice0@example.com", "two", 100},
+                                         {"c@example.org", "alice0@example.com", "three", 300},
+                                         {"d@example.org", "alice0@example.com", "four", 200},
+                                         {"e@example.org", "alice0@example.com", "five", 250}};
+        ScriptedPop3Server byHand;
+        scriptCheck(byHand, {mails[0], mails[1], mails[2], mails[3]});
+        auto window = startWindow({"127.0.0.1:1"}, 1);
+        QVERIFY(window);
+        HandClock& clock = handClock(*window);
+        window->createTrayIcon();
+        QVERIFY(connectTo(*window, byHand));
+        clickColumn(*window, 2); // by size
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"two", "four", "three", "one"}));
+        window->messageView->goToRow(1);
+        window->markItem->trigger();
+        window->messageView->goToRow(2);
+
+        // Message 1 was taken by other hands, message 5 arrived.
+        ScriptedPop3Server update;
+        loggedIn(update)
+            .expect("STAT", "+OK 4 9999\r\n")
+            .expect("UIDL", "+OK\r\n1 uid-2\r\n2 uid-3\r\n3 uid-4\r\n4 uid-5\r\n.\r\n");
+        listed(update, 4, mails[4]).expect("QUIT", "+OK bye\r\n");
+        update.start();
+        window->settings().accounts.at(0)->host = update.hostAndPort();
+        clock.tick();
+        QVERIFY(update.waitUntilDone(5s));
+        QCOMPARE(update.problems(), std::vector<std::string>{});
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"two", "four", "five", "three"}));
+        QCOMPARE(marksOf(*window), QString("-x--"));
+        QCOMPARE(window->messageView->focusedRow(), 3);
+        QVERIFY(window->messageView->isRowSelected(3));
+        QVERIFY(!window->messageView->isRowSelected(2));
+        QCOMPARE(window->messageView->headerView()->sortIndicatorSection(), 2);
+        std::vector<int> numbers;
+        for (const MessageEntry* entry : window->messageList())
+            numbers.push_back(entry->messageNumber);
+        QCOMPARE(numbers, (std::vector<int>{1, 3, 4, 2}));
+        QVERIFY2(window->messageGroup->title().startsWith("Messages: 4 ("),
+                 qPrintable(window->messageGroup->title()));
+        // (Another server's port is another mailbox to the record of what was seen: no word
+        // of new mail here.)
+        QVERIFY2(window->statusText->text().startsWith("No new mail"),
+                 qPrintable(window->statusText->text()));
+
+        // The server cannot be reached: the list, its marks and the tray's count stay.
+        window->settings().accounts.at(0)->host = "127.0.0.1:1";
+        clock.tick();
+        QVERIFY(window->connected());
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"two", "four", "five", "three"}));
+        QCOMPARE(marksOf(*window), QString("-x--"));
+        QCOMPARE(window->messageView->focusedRow(), 3);
+        QVERIFY2(window->statusText->text().contains("Could not connect"),
+                 qPrintable(window->statusText->text()));
+        QVERIFY2(window->trayIcon->toolTip().contains("4 messages waiting, 1 marked"),
+                 qPrintable(window->trayIcon->toolTip()));
+        QVERIFY(boxes_->shown().empty());
+
+        // Closed without removing, and checked again by hand: the server's order, no arrow.
+        boxes_->answer(toppeek::dialogs::kIdNo);
+        window->closeButton->click();
+        QCOMPARE(boxes_->shown().at(0).text,
+                 std::string("1 message is marked for deletion.\nRemove it from the server now?"));
+        ScriptedPop3Server again;
+        scriptCheck(again, {mails[1], mails[2]});
+        QVERIFY(connectTo(*window, again));
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"two", "three"}));
+        QVERIFY(!window->messageView->headerView()->isSortIndicatorShown());
+    }
+
+    // With "All accounts" chosen the ticks check every account, the first one listing them,
+    // the next ones updating the list; the filters' own marks do not stop the watching.
+    void allAccountsAreWatchedAndSpamMarksDoNotStopIt() {
+        DovecotServer server;
+        server.addUser("ann", "secret");
+        server.addUser("ben", "secret");
+        server.addMessage("ann", mail("friend@example.org", "for ann"));
+        server.addMessage("ben", mail("kim@spam.test", "buy now"));
+        QVERIFY2(server.start(), server.failure().c_str());
+        auto window = startMainWindow(
+            settingsPath_, filtersPath_, {server.hostAndPort(), server.hostAndPort()},
+            kAllAccountsSelected, [&server](Settings& settings) {
+                setCheckIntervalMinutes(settings, 1);
+                settings.accounts.at(0)->userName = server.loginName("ann");
+                settings.accounts.at(1)->userName = server.loginName("ben");
+            });
+        QVERIFY(window);
+        window->filters().bannedDomains.add("spam.test");
+        window->filters().bannedEnabled = 1;
+        HandClock& clock = handClock(*window);
+
+        clock.tick();
+        QVERIFY(window->connected());
+        QVERIFY(window->listsAllAccounts());
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"for ann", "buy now"}));
+        QCOMPARE(marksOf(*window), QString("-x"));
+        QVERIFY(window->messageView->columnWidth(5) > 20);
+
+        server.addMessage("ann", mail("kim@spam.test", "more spam"));
+        server.addMessage("ben", mail("friend@example.org", "for ben"));
+        clock.tick();
+        QCOMPARE(columnTexts(*window, 4),
+                 (QStringList{"for ann", "more spam", "buy now", "for ben"}));
+        QCOMPARE(marksOf(*window), QString("-xx-"));
+        QCOMPARE(boldRows(*window), QString("-B-B"));
+        QCOMPARE(columnTexts(*window, 5),
+                 (QStringList{"alice0@example.com", "alice0@example.com", "alice1@example.com",
+                              "alice1@example.com"}));
+        QVERIFY(window->messageView->columnWidth(5) > 20);
+        QVERIFY(boxes_->shown().empty());
     }
 
     // The tray menu checks, shows and quits; with automatic checks on, closing the window hides
