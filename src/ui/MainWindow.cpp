@@ -33,7 +33,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
-#include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -859,8 +858,6 @@ void MainWindow::sortAgainKeepingView() {
     for (int i = 0; i < messageView->rowCount(); ++i)
         if (messageView->isRowSelected(i))
             selected.push_back(messages_->at(i));
-    QScrollBar* scroll = messageView->activeView()->verticalScrollBar();
-    const int scrolled = scroll->value();
     if (sortKey_ == kSortByAccount)
         sortByAccountNow();
     else
@@ -871,7 +868,6 @@ void MainWindow::sortAgainKeepingView() {
     if (focused != nullptr)
         messageView->setFocusedRow(indexOfEntry(*messages_, focused));
     messageView->redrawRows(messages_->count());
-    scroll->setValue(scrolled);
 }
 
 void MainWindow::discardList() {

@@ -14,8 +14,10 @@
 #include "ui/MessageTableModel.h"
 #include "ui/TrayIcon.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QLabel>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTime>
 
@@ -219,6 +221,9 @@ void MainWindow::updateListedMailboxes() {
             messageRows_->setAccountNames(std::move(names));
         }
     }
+    // The message at the top of the view stays there, whatever joins or leaves above it.
+    QAbstractItemView* view = messageView->activeView();
+    const MessageEntry* topEntry = messages_->at(view->indexAt(QPoint(1, 1)).row());
     std::vector<std::string> problems;
     std::vector<Account> read;
     bool complete = true;
@@ -268,6 +273,12 @@ void MainWindow::updateListedMailboxes() {
         sortAgainKeepingView();
     updateAccountColumn();
     updateGroupCaption();
+    if (const int top = topEntry != nullptr ? indexOfEntry(*messages_, topEntry) : -1; top >= 0) {
+        // Only the rows move; the columns stay where the user put them.
+        const int across = view->horizontalScrollBar()->value();
+        view->scrollTo(view->model()->index(top, 0), QAbstractItemView::PositionAtTop);
+        view->horizontalScrollBar()->setValue(across);
+    }
 }
 
 MainWindow::UpdateResult MainWindow::updateMailboxInPlace(const Account& account,

@@ -269,6 +269,39 @@ private slots:
         QVERIFY(!window->messageView->headerView()->isSortIndicatorShown());
     }
 
+    // Scrolled down a long list, the user keeps the rows in view when messages above them go.
+    void scrolledListStaysWhereItWas() {
+        std::vector<Mail> mails;
+        for (int n = 1; n <= 40; ++n)
+            mails.push_back({"a@example.org", "alice0@example.com", "m" + std::to_string(n), n});
+        ScriptedPop3Server byHand;
+        scriptCheck(byHand, mails);
+        auto window = startWindow({"127.0.0.1:1"}, 1);
+        QVERIFY(window);
+        HandClock& clock = handClock(*window);
+        QVERIFY(connectTo(*window, byHand));
+        window->messageView->goToRow(39);
+        QAbstractItemView* view = window->messageView->activeView();
+        const int topBefore = view->indexAt(QPoint(1, 1)).row();
+        QVERIFY(topBefore > 5);
+
+        std::string listing = "+OK\r\n";
+        for (int n = 2; n <= 40; ++n)
+            listing += std::to_string(n - 1) + " uid-" + std::to_string(n) + "\r\n";
+        ScriptedPop3Server update;
+        loggedIn(update)
+            .expect("STAT", "+OK 39 9999\r\n")
+            .expect("UIDL", listing + ".\r\n")
+            .expect("QUIT", "+OK bye\r\n");
+        update.start();
+        window->settings().accounts.at(0)->host = update.hostAndPort();
+        clock.tick();
+        QVERIFY(update.waitUntilDone(5s));
+        QCOMPARE(window->messageView->rowCount(), 39);
+        QCOMPARE(window->messageView->focusedRow(), 38);
+        QCOMPARE(view->indexAt(QPoint(1, 1)).row(), topBefore - 1);
+    }
+
     // With "All accounts" chosen the ticks check every account, the first one listing them,
     // the next ones updating the list; the filters' own marks do not stop the watching.
     void allAccountsAreWatchedAndSpamMarksDoNotStopIt() {
