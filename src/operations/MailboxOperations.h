@@ -1,10 +1,12 @@
-// The three things the checker does on a server, each one whole POP3 conversation from the
+// The things the checker does on a server, each one whole POP3 conversation from the
 // connection to QUIT, run on the calling (GUI) thread under the progress dialog:
 //
 //   checkMailbox         lists the first messages of the mailbox with their headers (TOP n 0),
 //                        runs the filters on each and appends it to the message list;
 //   fetchMessageText     reads the first lines of one listed message into its body;
-//   removeMarkedMessages deletes the entries marked for deletion and takes them out of the list.
+//   removeMarkedMessages deletes the entries marked for deletion and takes them out of the list;
+//   updateMailbox        the automatic check of a listed mailbox: its unique-ids, then the headers
+//                        of only the messages the list lacks, for the caller to merge.
 //
 // Between the check and a later operation the mailbox may have changed under other hands (a mail
 // client that downloads and deletes, another device, a server that renumbers), so the removal and

@@ -141,6 +141,8 @@ private slots:
         boxes_->answer(kIdYes);
         window->removeButton->click();
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{kMbAskYesNoCancel});
+        QCOMPARE(boxes_->shown()[0].text,
+                 std::string("Remove the 2 marked messages from the mailboxes of 2 accounts?"));
         QCOMPARE(subjectsOnServer(server, "ann"), (QStringList{"Ann one", "Ann three"}));
         QCOMPARE(subjectsOnServer(server, "ben"), (QStringList{"Ben one"}));
         QCOMPARE(columnTexts(*window, 4), (QStringList{"Ann one", "Ann three", "Ben one"}));
