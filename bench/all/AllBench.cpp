@@ -19,6 +19,8 @@
 //                               chunk by 10 ms each way (plain and TLS), beside poplib with the
 //                               commands pipelined (its login lock-step) and poplib lock-step
 //                               checking 200 of the 1000 once, its time times five
+//   automatic check, no new  updateMailbox of the 1000 listed, beside the whole check it was; the
+//   mail                        bytes of both through a proxy of our own without delay
 //   idle-step gap, cancel       the longest pause in event processing, a confirmed cancel's return
 //   start-up                    a fresh process of this program up to the main window's first
 //                               paint, the update check aimed at a loopback port that refuses
@@ -50,6 +52,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -915,6 +918,43 @@ int main(int argc, char** argv) {
         if (!plain.empty())
             checkPoplibPlain.push_back(plain.front());
     }
+    // An automatic check of the listed mailbox with no new mail: the whole check it was, against
+    // the update by unique-ids it is now. Bytes both ways through a proxy without delay.
+    std::vector<double> updateOurs;
+    long long bytesFullCheck = 0;
+    long long bytesUpdate = 0;
+    {
+        auto listed = createMessageList();
+        if (!checkMailbox(probe.account, *probe.settings, *probe.filters, *listed, {}) ||
+            listed->count() != kMailboxMessages) {
+            fail("the check before the updates failed");
+            return 1;
+        }
+        for (int r = 0; r < checkRuns; ++r) {
+            const double update = probe.timedUpdate(*listed);
+            if (update < 0) {
+                fail("an update of the listed mailbox failed");
+                return 1;
+            }
+            updateOurs.push_back(update);
+        }
+        toppeek::bench::LatencyProxy counter(port, std::chrono::milliseconds(0));
+        const Account direct = probe.account;
+        probe.account.host = "127.0.0.1:" + std::to_string(counter.port());
+        const bool counted = counter.ok() && probe.timedCheck() >= 0;
+        // The proxy counts what it has read; the last replies may still be on their way.
+        QThread::msleep(100);
+        bytesFullCheck = counter.bytesRelayed();
+        counter.clearCount();
+        const bool updated = counted && probe.timedUpdate(*listed) >= 0;
+        QThread::msleep(100);
+        bytesUpdate = counter.bytesRelayed();
+        probe.account = direct;
+        if (!updated) {
+            fail("counting the bytes of a check and an update failed");
+            return 1;
+        }
+    }
     const ScreenChecks screenChecks = timeScreenChecks(server, runs);
     const std::vector<double> loginPoplib =
         toppeek::bench::timePoplibLogin(port, server.loginName(kCheckUser), kPassword, runs);
@@ -1066,6 +1106,7 @@ int main(int argc, char** argv) {
     printRuns("login, ours:", loginOurs, 1000, "ms");
     printRuns("login, poplib:", loginPoplib, 1000, "ms");
     printRuns("check, ours:", checkOurs, 1, "s");
+    printRuns("automatic check, no new mail:", updateOurs, 1000, "ms");
     printRuns("check, poplib:", checkPoplib, 1, "s");
     printRuns("check, window on X:", screenChecks.onScreen, 1, "s");
     printRuns("check, window offscreen:", screenChecks.offscreen, 1, "s");
@@ -1129,6 +1170,13 @@ int main(int argc, char** argv) {
     row("Check of 1000 messages, fastest runs", shortest(checkOurs) * 1000,
         shortest(checkPoplib) * 1000, "", "");
     screenRows(screenChecks, median(checkPoplib) * 1000);
+    row("Automatic check of 1000, no new mail (ref: ours, full)", median(updateOurs) * 1000,
+        median(checkOurs) * 1000, "", "");
+    rowText("Its bytes both ways (ref: ours, full check)",
+            format("%.1f KB", static_cast<double>(bytesUpdate) / 1024),
+            format("%.1f KB", static_cast<double>(bytesFullCheck) / 1024),
+            format("%.3f", static_cast<double>(bytesUpdate) / static_cast<double>(bytesFullCheck)),
+            "", "");
     row("poplib's check without CAPA and UIDL", median(checkPoplibPlain) * 1000,
         median(checkPoplib) * 1000, "", "");
     row("Connection + login over TLS", median(tlsLoginOurs) * 1000, median(tlsLoginPoplib) * 1000,

@@ -46,8 +46,8 @@ sockaddr_in loopback(int port) {
 // writer that sends it then. An empty chunk stands for the end of the stream.
 class Direction {
 public:
-    Direction(int from, int to, std::chrono::milliseconds delay)
-        : from_(from), to_(to), delay_(delay) {}
+    Direction(int from, int to, std::chrono::milliseconds delay, std::atomic<long long>& relayed)
+        : from_(from), to_(to), delay_(delay), relayed_(relayed) {}
 
     void start() {
         reader_ = std::thread([this] { read(); });
@@ -79,6 +79,7 @@ private:
             if (got <= 0)
                 break;
             acknowledgeAtOnce(from_);
+            relayed_ += got;
             push(buffer.substr(0, static_cast<std::size_t>(got)));
         }
         push({});
@@ -119,6 +120,7 @@ private:
     int from_;
     int to_;
     std::chrono::milliseconds delay_;
+    std::atomic<long long>& relayed_;
     std::mutex mutex_;
     std::condition_variable ready_;
     std::deque<std::pair<Clock::time_point, std::string>> queue_;
@@ -132,9 +134,9 @@ private:
 // One accepted connection and the one it made to the server.
 class LatencyProxy::Link {
 public:
-    Link(int client, int server, std::chrono::milliseconds delay)
-        : client_(client), server_(server), up_(client, server, delay),
-          down_(server, client, delay) {
+    Link(int client, int server, std::chrono::milliseconds delay, std::atomic<long long>& relayed)
+        : client_(client), server_(server), up_(client, server, delay, relayed),
+          down_(server, client, delay, relayed) {
         up_.start();
         down_.start();
     }
@@ -212,7 +214,7 @@ void LatencyProxy::run() {
         }
         sendAtOnce(client);
         sendAtOnce(server);
-        links_.push_back(std::make_unique<Link>(client, server, delay_));
+        links_.push_back(std::make_unique<Link>(client, server, delay_, relayed_));
     }
 }
 

@@ -23,6 +23,9 @@ public:
 
     bool ok() const { return listener_ >= 0; }
     int port() const { return port_; }
+    // Bytes relayed both ways since the proxy started or the count was last cleared.
+    long long bytesRelayed() const { return relayed_; }
+    void clearCount() { relayed_ = 0; }
 
     class Link;
 
@@ -34,6 +37,7 @@ private:
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
+    std::atomic<long long> relayed_{0};
     std::vector<std::unique_ptr<Link>> links_; // touched by the accepting thread alone
     std::thread thread_;
 };

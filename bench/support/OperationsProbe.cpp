@@ -14,6 +14,7 @@ using dialogs::currentProgressDialog;
 using dialogs::kIdYes;
 using dialogs::ProgressDialog;
 using messages::createMessageList;
+using messages::MessageList;
 using namespace toppeek::operations;
 
 double secondsSince(Clock::time_point start) {
@@ -26,6 +27,17 @@ double OperationsProbe::timedCheck() {
     bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}));
     double seconds = secondsSince(start);
     return ok && list->count() == messages && boxes.shown().empty() ? seconds : -1;
+}
+
+double OperationsProbe::timedUpdate(const MessageList& listed) {
+    MailboxUpdate update;
+    auto start = Clock::now();
+    const OperationOutcome outcome = updateMailbox(account, *settings, *filters, listed, update);
+    double seconds = secondsSince(start);
+    return outcome.result == OperationResult::Completed && update.byUniqueIds &&
+                   update.arrived.empty() && boxes.shown().empty()
+               ? seconds
+               : -1;
 }
 
 double OperationsProbe::longestGap(long& passes) {

@@ -27,6 +27,11 @@ struct OperationsProbe {
     // One whole check; seconds, or a negative value when it did not list every message.
     double timedCheck();
 
+    // One automatic check of a mailbox listed in listed, as the main window runs it with
+    // unique-ids: seconds, or a negative value when it did not complete or found mail the list
+    // lacks.
+    double timedUpdate(const toppeek::messages::MessageList& listed);
+
     // A check with a zero-interval timer that fires in every pass of event processing; returns
     // the longest time between two passes, in seconds, or a negative value when the check
     // failed.

@@ -1,9 +1,11 @@
 #include "operations/MailboxOperations.h"
 
+#include "core/Counted.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
 #include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
+#include "messages/ListUpdate.h"
 
 #include <algorithm>
 #include <chrono>
@@ -51,6 +53,9 @@ struct OperationRecord {
     const Filters* filters = nullptr;
     MessageEntry* entry = nullptr;
     const EntryCallback* callback = nullptr;
+    // An update compares with this list and leaves what it found in update.
+    const MessageList* compared = nullptr;
+    MailboxUpdate* update = nullptr;
     std::uint32_t timeoutSeconds = kConnectionTimeoutSeconds;
     bool quiet = false;
     std::function<void()> progressElsewhere = {};
@@ -327,14 +332,18 @@ constexpr long kWholeListingFactor = 4;
 class CheckCommands {
 public:
     CheckCommands(long last, const mail::SizeListing& sizes) : last_(last), sizes_(sizes) {}
+    // The same for the given numbers only, in their order (an update reads what it lacks).
+    CheckCommands(const std::vector<long>& numbers, const mail::SizeListing& sizes)
+        : last_(static_cast<long>(numbers.size())), sizes_(sizes), numbers_(&numbers) {}
     // Sends what fits the window now; at least the next command when none is in flight, so that
     // the reply the caller reads next is on its way. False when the session broke.
     bool sendAhead(Pop3Session& session) {
         while (number_ <= last_) {
+            const long number = numbers_ != nullptr ? (*numbers_)[number_ - 1] : number_;
             if (!listing_ && !topping_)
-                listing_ = !sizes_.byNumber.contains(number_);
-            const std::string line = listing_ ? "LIST " + std::to_string(number_) + "\r\n"
-                                              : "TOP " + std::to_string(number_) + " 0\r\n";
+                listing_ = !sizes_.byNumber.contains(number);
+            const std::string line = listing_ ? "LIST " + std::to_string(number) + "\r\n"
+                                              : "TOP " + std::to_string(number) + " 0\r\n";
             if (!mail::windowHasRoom(session, line.size()))
                 return true;
             if (!mail::sendAhead(session, line))
@@ -359,11 +368,23 @@ private:
     static constexpr std::size_t kQuitLength = 6;
     const long last_;
     const mail::SizeListing& sizes_;
+    const std::vector<long>* numbers_ = nullptr;
     bool quitSent_ = false;
-    long number_ = 1;
+    long number_ = 1;      // the position in numbers_ when given
     bool listing_ = false; // LIST of number_ is next
     bool topping_ = false; // TOP of number_ is next
 };
+
+// Sends ahead, then shows the command whose reply is read next: the trace of what was sent would
+// show the QUIT that goes out behind the last TOP while the messages before it are still read.
+bool sendAheadShowing(CheckCommands& commands, Pop3Session& session, const char* verb, long number,
+                      const char* tail = "") {
+    if (!commands.sendAhead(session))
+        return false;
+    if (session.pipelines())
+        setStatusLine("%s %ld%s", verb, number, tail);
+    return true;
+}
 
 void checkStep(OperationRecord& record, ConnectionControl& control) {
     const Settings& settings = record.settings;
@@ -441,13 +462,14 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
         if (auto known = knownSize(i); known != sizes.byNumber.end()) {
             size = known->second;
         } else {
-            ok = commands.sendAhead(session) && mail::readListReply(session, size);
+            ok = sendAheadShowing(commands, session, "LIST", i) &&
+                 mail::readListReply(session, size);
             if (!ok) {
                 refused = session.broken ? "" : numbered("to list message", i);
                 break;
             }
         }
-        ok = commands.sendAhead(session) &&
+        ok = sendAheadShowing(commands, session, "TOP", i, " 0") &&
              mail::readTopReply(session, buffer.get(), kReplyBufferSize);
         if (!ok) {
             refused = isNegativeReply(buffer.get()) ? numbered("to send message", i) : "";
@@ -481,6 +503,96 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
         brokeOff(outcome, failureReason(control, refused));
     buffer.reset();
     finish(session);
+}
+
+// The check's way of reading one message, for an update: the header block in buffer, with the
+// size from LIST and the unique-id the server gives it.
+std::unique_ptr<MessageEntry> readEntry(const OperationRecord& record, const char* header,
+                                        long number, long size,
+                                        const ServerIdentities& identities) {
+    std::unique_ptr<MessageEntry> entry = createMessageEntry(header);
+    entry->accountTag = static_cast<std::uint16_t>(record.account.accountTag);
+    entry->messageNumber = static_cast<std::int32_t>(std::min<long>(number, INT32_MAX));
+    entry->size = messageSize(size);
+    entry->mark = MarkState::Unmarked;
+    entry->bodyLoaded = false;
+    if (auto found = identities.listing.byNumber.find(number);
+        found != identities.listing.byNumber.end()) {
+        entry->uniqueId = found->second;
+        entry->uniqueIdShared = identities.numbersOf.at(found->second).size() > 1;
+    }
+    evaluateFilters(*entry, *record.filters);
+    return entry;
+}
+
+void updateStep(OperationRecord& record, ConnectionControl& control) {
+    const Settings& settings = record.settings;
+    OperationOutcome& outcome = record.outcome;
+    MailboxUpdate& update = *record.update;
+    Pop3Session session;
+    if (!logIn(record, session, control))
+        return;
+    long count = 0;
+    long octets = 0;
+    bool ok = session.pipelines()
+                  ? mail::sendAhead(session, "STAT\r\n") && mail::sendAhead(session, "UIDL\r\n") &&
+                        mail::readStatReply(session, count, octets)
+                  : mail::pop3Stat(session, count, octets);
+    std::string refused = ok || session.broken ? "" : "to tell the mailbox's size";
+    ServerIdentities identities;
+    if (!session.broken && (ok || session.pipelines())) {
+        const bool read = learnIdentities(session, identities, session.pipelines());
+        ok = ok && read;
+    }
+    if (ok) {
+        count = std::max(count, 0L);
+        outcome.mailboxCount = count;
+        outcome.toList = std::min<long>(count, std::max<std::int32_t>(settings.maxMessages, 0));
+        update.byUniqueIds = identities.usable;
+    }
+    std::vector<long> numbers;
+    if (ok && identities.usable) {
+        update.uniqueIds = identities.listing.byNumber;
+        numbers = messages::numbersNotListed(*record.compared,
+                                             static_cast<std::uint16_t>(record.account.accountTag),
+                                             update.uniqueIds, outcome.toList);
+    }
+    const long toRead = static_cast<long>(numbers.size());
+    mail::SizeListing sizes;
+    if (toRead > 0 && !session.pipelines() && count <= kWholeListingFactor * toRead) {
+        if (!mail::pop3ListAll(session, sizes) || sizes.malformed)
+            sizes.byNumber.clear();
+        ok = !session.broken;
+    }
+    auto buffer = newReplyBuffer();
+    CheckCommands commands(numbers, sizes);
+    for (long k = 1; ok && k <= toRead && progressRunning(); ++k) {
+        const long number = numbers[static_cast<std::size_t>(k - 1)];
+        setProgressLine("Reading new message %ld of %ld", k, toRead);
+        setProgressBar(clampToInt(k), clampToInt(toRead));
+        processPendingEvents();
+        long size = 0;
+        if (auto known = sizes.byNumber.find(number); known != sizes.byNumber.end()) {
+            size = known->second;
+        } else if (!sendAheadShowing(commands, session, "LIST", number) ||
+                   !mail::readListReply(session, size)) {
+            ok = false;
+            refused = session.broken ? "" : numbered("to list message", number);
+            break;
+        }
+        if (!sendAheadShowing(commands, session, "TOP", number, " 0") ||
+            !mail::readTopReply(session, buffer.get(), kReplyBufferSize)) {
+            ok = false;
+            refused = isNegativeReply(buffer.get()) ? numbered("to send message", number) : "";
+            break;
+        }
+        update.arrived.push_back(readEntry(record, buffer.get(), number, size, identities));
+        ++outcome.listed;
+    }
+    buffer.reset();
+    finish(session);
+    if (!ok)
+        brokeOff(outcome, failureReason(control, refused));
 }
 
 void fetchStep(OperationRecord& record, ConnectionControl& control) {
@@ -581,6 +693,8 @@ void renumberFromServer(OperationRecord& record, const ServerIdentities& identit
 
 void removeStep(OperationRecord& record, ConnectionControl& control) {
     OperationOutcome& outcome = record.outcome;
+    // What the caller knew the mailbox to hold before, from the check or the removal before.
+    const long knownCount = *record.mailboxMessages;
     Pop3Session session;
     if (!logIn(record, session, control))
         return;
@@ -638,7 +752,7 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
         }
         if (session.broken) {
             ok = false;
-            ++outcome.notReached;
+            ++outcome.unconfirmed;
         } else {
             ++outcome.refused;
         }
@@ -709,7 +823,7 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
                 --i;
             } else if (session.broken) {
                 ok = false;
-                ++outcome.notReached;
+                ++outcome.unconfirmed;
             } else {
                 ++outcome.refused;
             }
@@ -739,6 +853,15 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
         *record.mailboxMessages = static_cast<std::int32_t>(std::min<std::size_t>(
             identities.listing.byNumber.size() - carriedOut.size(), INT32_MAX));
     } else {
+        // Without unique-ids a message deleted by other hands since the check is only seen in
+        // the count: fewer messages than before, or fewer than the list's numbers reach.
+        if (mailboxCount >= 0) {
+            const bool fewer = knownCount >= 0 && mailboxCount < knownCount;
+            outcome.mailboxChanged =
+                fewer || std::any_of(list.begin(), list.end(), [mailboxCount](const auto* entry) {
+                    return entry->messageNumber > mailboxCount;
+                });
+        }
         for (MessageEntry* entry : list)
             renumber(*entry, carriedOut);
         if (mailboxCount >= 0)
@@ -789,6 +912,24 @@ OperationOutcome fetchMessageText(const Account& account, const Settings& settin
     return start(record, fetchStep);
 }
 
+OperationOutcome updateMailbox(const Account& account, const Settings& settings,
+                               const Filters& filters, const MessageList& list,
+                               MailboxUpdate& update, const OperationOptions& options) {
+    update = {};
+    OperationRecord record{account, settings};
+    record.filters = &filters;
+    record.timeoutSeconds = options.timeoutSeconds;
+    record.quiet = options.quiet;
+    record.progressElsewhere = options.progressElsewhere;
+    record.compared = &list;
+    record.update = &update;
+    OperationOutcome outcome = start(record, updateStep);
+    // Only a whole update is of use: the caller's list stays as it was otherwise.
+    if (outcome.result != OperationResult::Completed)
+        update.arrived.clear();
+    return outcome;
+}
+
 OperationOutcome removeMarkedMessages(const Account& account, Settings& settings, MessageList& list,
                                       const EntryCallback& onRemoved,
                                       const OperationOptions& options) {
@@ -800,7 +941,7 @@ namespace {
 
 // "1 marked message was" / "3 marked messages were".
 std::string howMany(int count, const char* what) {
-    return std::to_string(count) + " " + what + (count == 1 ? " was" : "s were");
+    return core::countOf(count, what) + " " + std::string(core::verbFor(count, "was", "were"));
 }
 
 } // namespace
@@ -812,8 +953,9 @@ std::string checkReport(const OperationOutcome& outcome, const std::string& addr
             return {};
         if (outcome.mailboxCount == 0)
             return "There are no messages in the mailbox of " + address + ".";
-        return "The mailbox of " + address + " holds " + std::to_string(outcome.mailboxCount) +
-               " messages, but the preferences list none of them.";
+        return "The mailbox of " + address + " holds " +
+               core::countOf(outcome.mailboxCount, "message") +
+               ", but the preferences are set to list no message.";
     case OperationResult::BrokeOff:
         if (outcome.listed == 0)
             return "Could not read the mailbox of " + address + ": " + outcome.reason + ".";
@@ -839,30 +981,44 @@ std::string removalReport(const OperationOutcome& outcome) {
     if (outcome.gone > 0)
         line(howMany(outcome.gone, "marked message") +
              " no longer on the server and left the list.");
+    const auto them = [](int count) { return std::string(core::verbFor(count, "it", "them")); };
     if (outcome.changed > 0)
         line(howMany(outcome.changed, "marked message") +
-             " not removed: the mailbox changed since the check and they could not be told "
-             "apart. Check the mailbox again.");
+             " not removed: the mailbox changed since the check and " +
+             std::string(core::verbFor(outcome.changed, "it", "they")) +
+             " could not be told apart. Check the mailbox again.");
+    else if (outcome.mailboxChanged)
+        line("The mailbox changed since the check: other messages were deleted or moved, and the "
+             "list may show some that the server no longer has. Check the mailbox again.");
     if (outcome.shared > 0)
         line(howMany(outcome.shared, "marked message") +
              " not removed: the server gives the same unique-id to more than one message.");
     if (outcome.refused > 0)
         line(howMany(outcome.refused, "marked message") +
-             " not removed: the server refused to delete them.");
-    const bool endedEarly = outcome.result == OperationResult::BrokeOff ||
-                            (outcome.result == OperationResult::Cancelled &&
-                             (outcome.removed > 0 || outcome.notReached > 0));
+             " not removed: the server refused to delete " + them(outcome.refused) + ".");
+    const bool endedEarly =
+        outcome.result == OperationResult::BrokeOff ||
+        (outcome.result == OperationResult::Cancelled &&
+         (outcome.removed > 0 || outcome.notReached > 0 || outcome.unconfirmed > 0));
     if (endedEarly) {
         std::string why =
             outcome.result == OperationResult::Cancelled ? "it was cancelled" : outcome.reason;
         line("The removal did not end properly (" + why + ").");
         if (!outcome.quitAcknowledged && outcome.removed > 0)
-            line("The server keeps the " + std::to_string(outcome.removed) +
-                 " messages it was asked to delete; they left the list but the next check lists "
-                 "them again.");
+            line("The server keeps the " + core::countOf(outcome.removed, "message") + " it was " +
+                 "asked to delete; " + std::string(core::verbFor(outcome.removed, "it", "they")) +
+                 " left the list but the next check lists " + them(outcome.removed) + " again.");
+        if (outcome.unconfirmed > 0)
+            line(howMany(outcome.unconfirmed, "marked message") +
+                 " sent to the server for deletion, but the server never confirmed it; the "
+                 "server keeps " +
+                 them(outcome.unconfirmed) + " and " +
+                 std::string(core::verbFor(outcome.unconfirmed, "it stays", "they stay")) +
+                 " marked in the list.");
         if (outcome.notReached > 0)
-            line(howMany(outcome.notReached, "marked message") +
-                 " not tried and stay marked in the list.");
+            line(howMany(outcome.notReached, "marked message") + " not tried and " +
+                 std::string(core::verbFor(outcome.notReached, "stays", "stay")) +
+                 " marked in the list.");
     }
     return text;
 }

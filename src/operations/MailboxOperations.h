@@ -1,10 +1,12 @@
-// The three things the checker does on a server, each one whole POP3 conversation from the
+// The things the checker does on a server, each one whole POP3 conversation from the
 // connection to QUIT, run on the calling (GUI) thread under the progress dialog:
 //
 //   checkMailbox         lists the first messages of the mailbox with their headers (TOP n 0),
 //                        runs the filters on each and appends it to the message list;
 //   fetchMessageText     reads the first lines of one listed message into its body;
-//   removeMarkedMessages deletes the entries marked for deletion and takes them out of the list.
+//   removeMarkedMessages deletes the entries marked for deletion and takes them out of the list;
+//   updateMailbox        the automatic check of a listed mailbox: its unique-ids, then the headers
+//                        of only the messages the list lacks, for the caller to merge.
 //
 // Between the check and a later operation the mailbox may have changed under other hands (a mail
 // client that downloads and deletes, another device, a server that renumbers), so the removal and
@@ -18,13 +20,16 @@
 #pragma once
 
 #include "messages/Filters.h"
+#include "messages/ListUpdate.h"
 #include "messages/MessageEntry.h"
 #include "messages/MessageList.h"
 #include "storage/Settings.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace toppeek::operations {
 
@@ -80,6 +85,12 @@ struct OperationOutcome {
     int shared = 0;     // unique-id shared by several messages; kept, still marked
     int refused = 0;    // DELE refused; kept, still marked
     int notReached = 0; // not tried because the removal ended early; kept, still marked
+    // DELE sent but never answered (the connection broke); the server keeps them without an
+    // acknowledged QUIT; kept, still marked.
+    int unconfirmed = 0;
+    // Without unique-ids: the server holds fewer messages than the list names, so messages the
+    // list still shows were deleted or moved by other hands since the check.
+    bool mailboxChanged = false;
     bool quitAcknowledged = false;
     // Fetch: what was found of the entry's message.
     MessageIdentity identity = MessageIdentity::Unknown;
@@ -100,6 +111,27 @@ using EntryCallback = std::function<void(int)>;
 OperationOutcome checkMailbox(const storage::Account& account, storage::Settings& settings,
                               const messages::Filters& filters, messages::MessageList& list,
                               const EntryCallback& onEntry, const OperationOptions& options = {});
+
+// What updateMailbox found; the list it was given is left alone, so that an update that fails or
+// is cancelled leaves the list as it was.
+struct MailboxUpdate {
+    // The server gave unique-ids that can be trusted. Without them nothing else is filled in and
+    // only a whole check can bring the list up to date.
+    bool byUniqueIds = false;
+    // The server's numbering now, for messages::mergeServerListing.
+    messages::UniqueIdMap uniqueIds;
+    // The messages among the first maxMessages that the list did not hold, read and filtered as
+    // the check reads them, in number order; empty unless the update was completed.
+    std::vector<std::unique_ptr<messages::MessageEntry>> arrived;
+};
+
+// An automatic check of a listed mailbox: the mailbox's unique-ids first (STAT and UIDL), then
+// LIST and TOP only for the messages that the account's entries in list do not stand for
+// (messages::numbersNotListed). outcome.listed is how many were read, toList and mailboxCount as
+// for checkMailbox; settings are not written.
+OperationOutcome updateMailbox(const storage::Account& account, const storage::Settings& settings,
+                               const messages::Filters& filters, const messages::MessageList& list,
+                               MailboxUpdate& update, const OperationOptions& options = {});
 
 // Finds the entry's message on the server (outcome.identity) and only when it is confirmed reads
 // it with TOP and settings.bodyLines lines: its body becomes what follows the header's blank line

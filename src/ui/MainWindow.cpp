@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "core/Counted.h"
 #include "dialogs/DisplayText.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
@@ -44,6 +45,7 @@
 #include <filesystem>
 #include <system_error>
 
+using namespace toppeek::core;
 using namespace toppeek::dialogs;
 using namespace toppeek::storage;
 using namespace toppeek::messages;
@@ -750,7 +752,11 @@ void MainWindow::updateGroupCaption() {
     else
         std::snprintf(total, sizeof total, "%ld.%ld Kb", bytes / 1024,
                       ((bytes % 1024) * 10) / 1024);
-    if (meantToList_ > messages_->count())
+    if (listOutdated_)
+        // The list's count is not the server's any more; only a new check can tell it.
+        messageGroup->setTitle(
+            QStringLiteral("Messages: the mailbox changed since the check - check again"));
+    else if (meantToList_ > messages_->count())
         messageGroup->setTitle(QStringLiteral("Messages: %1 of %2 (%3)")
                                    .arg(messages_->count())
                                    .arg(meantToList_)
@@ -829,6 +835,41 @@ void MainWindow::showMarkReason() {
     statusText->setText(reason.isEmpty() ? QStringLiteral("For Help Press F1") : reason);
 }
 
+void MainWindow::setMailboxCount(std::uint16_t accountTag, std::int32_t count) {
+    if (count >= 0)
+        mailboxCounts_[accountTag] = count;
+    std::int64_t sum = 0;
+    for (const auto& [tag, held] : mailboxCounts_)
+        sum += held;
+    settings_->mailboxMessages =
+        mailboxCounts_.empty() ? -1
+                               : static_cast<std::int32_t>(std::min<std::int64_t>(sum, INT32_MAX));
+}
+
+void MainWindow::forgetSortOrder() {
+    sortKey_ = -1;
+    sortAscending_ = true;
+    syncSortChecks();
+}
+
+void MainWindow::sortAgainKeepingView() {
+    const MessageEntry* focused = messages_->at(messageView->focusedRow());
+    std::vector<const MessageEntry*> selected;
+    for (int i = 0; i < messageView->rowCount(); ++i)
+        if (messageView->isRowSelected(i))
+            selected.push_back(messages_->at(i));
+    if (sortKey_ == kSortByAccount)
+        sortByAccountNow();
+    else
+        sortMessages(*messages_, static_cast<SortKey>(sortKey_), sortAscending_);
+    messageView->setAllRowsSelected(false);
+    for (const MessageEntry* entry : selected)
+        messageView->setRowSelected(indexOfEntry(*messages_, entry), true);
+    if (focused != nullptr)
+        messageView->setFocusedRow(indexOfEntry(*messages_, focused));
+    messageView->redrawRows(messages_->count());
+}
+
 void MainWindow::discardList() {
     enterBusy();
     messages_->clear();
@@ -836,7 +877,11 @@ void MainWindow::discardList() {
     listedAccount_.reset();
     listedAccounts_.clear();
     meantToList_ = -1;
+    mailboxCounts_.clear();
+    listOutdated_ = false;
     leaveBusy();
+    // A new check lists the mailbox in the server's order.
+    forgetSortOrder();
     refreshList();
     setConnectedCommands(false);
     updateCaption();
@@ -858,6 +903,8 @@ void MainWindow::OpenConnection() {
     // window answers events.
     const Account account = *current;
     messages_->clear();
+    mailboxCounts_.clear();
+    forgetSortOrder();
     refreshList();
 
     enterBusy();
@@ -893,11 +940,13 @@ void MainWindow::closeConnectionOf(const Account* account) {
     if (busy())
         return;
     if (connected_) {
-        int marked = countMarked(*messages_);
+        const int marked = countMarked(*messages_);
+        const std::string question =
+            countOf(marked, "message") + " " + std::string(verbFor(marked, "is", "are")) +
+            " marked for deletion.\nRemove " + std::string(verbFor(marked, "it", "them")) +
+            " from the server now?";
         if (marked > 0 &&
-            msgBox(kMbAskYesNoCancel, kProgramTitle,
-                   "%d messages are marked for deletion.\nRemove them from the server now?",
-                   marked) == kIdYes)
+            msgBox(kMbAskYesNoCancel, kProgramTitle, "%s", question.c_str()) == kIdYes)
             removeMarkedStep(account);
     }
     if (connected_)
@@ -930,6 +979,8 @@ void MainWindow::removeMarkedStep(const Account* account) {
     const OperationOutcome outcome = removeMarkedMessages(
         target, *settings_, *messages_, [this](int index) { messageView->removeRow(index); },
         operationOptions_);
+    setMailboxCount(static_cast<std::uint16_t>(target.accountTag), settings_->mailboxMessages);
+    listOutdated_ = listOutdated_ || outcome.mailboxChanged;
     // The messages a partial list leaves out are still left out.
     if (meantToList_ >= 0)
         meantToList_ -= listedBefore - messages_->count();
@@ -1099,13 +1150,26 @@ void MainWindow::MarkNotAddressed() {
 void MainWindow::RemoveMarked() {
     if (busy() || !connected_)
         return;
-    int marked = countMarked(*messages_);
+    const int marked = countMarked(*messages_);
     if (marked == 0) {
         msgBox(kMbInformation, kProgramTitle, "No message is marked for deletion.");
         return;
     }
-    if (msgBox(kMbAskYesNoCancel, kProgramTitle, "Remove the %d marked messages from the server?",
-               marked) == kIdYes)
+    // A mixed list says whose mailboxes lose them.
+    std::map<std::uint16_t, const MessageEntry*> byAccount;
+    for (const MessageEntry* entry : *messages_)
+        if (entry->mark == MarkState::MarkedForDelete)
+            byAccount.emplace(entry->accountTag, entry);
+    std::string where = "the server";
+    if (listsAllAccounts() && byAccount.size() > 1)
+        where = "the mailboxes of " + countOf(static_cast<long>(byAccount.size()), "account");
+    else if (listsAllAccounts() && byAccount.size() == 1)
+        if (const std::optional<Account> own = listedAccountOf(*byAccount.begin()->second))
+            where = "the mailbox of " + own->address;
+    const std::string question = marked == 1 ? "Remove the marked message from " + where + "?"
+                                             : "Remove the " + std::to_string(marked) +
+                                                   " marked messages from " + where + "?";
+    if (msgBox(kMbAskYesNoCancel, kProgramTitle, "%s", question.c_str()) == kIdYes)
         removeMarkedStep();
 }
 

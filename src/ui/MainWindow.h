@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -244,7 +245,8 @@ public:
     // What drives the checks nobody asks for; the window starts with a clock of real minutes.
     void setCheckClock(std::unique_ptr<CheckClock> clock);
     // A minute has passed: checks in the background once the preferences' interval is over,
-    // unless the window is busy, a dialog of the program is open or marks would be lost.
+    // unless the window is busy or a dialog of the program is open. With a list on show the
+    // check updates it in place, keeping its marks and what the user has in view.
     void checkClockTicked();
     bool automaticCheckRunning() const { return automaticCheck_; }
     // The tray icon, also where the desktop shows none (its menu still works).
@@ -316,8 +318,23 @@ private:
     void startWatching();
     std::string seenMessagesPath() const;
     void runAutomaticCheck();
+    // The automatic check of a list on show: each listed mailbox is brought up to date in place;
+    // one that fails or is cancelled leaves its messages as they were.
+    void updateListedMailboxes();
+    enum class UpdateResult { Updated, Failed, Cancelled };
+    UpdateResult updateMailboxInPlace(const storage::Account& account,
+                                      std::vector<std::string>& problems);
     // A check's end, for each account it read: records what it listed and finds what is new.
     void checkEnded(const storage::Account& account, const operations::OperationOutcome& outcome);
+    // The same for entries, the account's whole listing as a completed check left it.
+    void recordListing(const storage::Account& account,
+                       const std::vector<messages::MessageEntry*>& entries);
+    // Sorts the list again by the column it is sorted by, keeping the selected and focused
+    // messages and the scroll position; after rows joined a sorted list.
+    void sortAgainKeepingView();
+    // The list as the server orders it, as a new check lists it: no column sorted.
+    void forgetSortOrder();
+    void sortByAccountNow();
     // A check's report: a box for a check by hand, the status bar for one in the background.
     void tellCheckReport(const std::string& report);
     // True, with a word in the status bar, while a background check runs.
@@ -385,6 +402,13 @@ private:
     // it run to its end, so that the caption never shows a partial list as the whole; -1 when
     // the list is complete.
     long meantToList_ = -1;
+    // While connected: how many messages each listed account's mailbox held at its last check or
+    // removal, by account tag; settings_->mailboxMessages is their sum.
+    std::map<std::uint16_t, std::int32_t> mailboxCounts_;
+    void setMailboxCount(std::uint16_t accountTag, std::int32_t count);
+    // The mailbox changed since the check under a list without unique-ids: its count is not the
+    // server's, and the caption says so.
+    bool listOutdated_ = false;
     bool firstActivation_ = true;
     int sortKey_ = -1;
     // sortKey_ while a mixed list is sorted by its Account column, past the list's own keys.

@@ -21,6 +21,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 using namespace toppeek::core;
@@ -89,6 +90,8 @@ void MainWindow::checkAllAccounts() {
     }
     messageRows_->setAccountNames(std::move(names));
     messages_->clear();
+    mailboxCounts_.clear();
+    forgetSortOrder();
     refreshList();
 
     OperationOptions options = operationOptions_;
@@ -186,8 +189,14 @@ void MainWindow::removeMarkedOfEachAccount() {
                 if (later > place)
                     --later;
         };
+        // The removal compares the mailbox with what this account's check found in it.
+        const auto known = mailboxCounts_.find(tagOf(listed));
+        settings_->mailboxMessages = known != mailboxCounts_.end() ? known->second : -1;
         const OperationOutcome outcome =
             removeMarkedMessages(*account, *settings_, own, onRemoved, options);
+        const std::int32_t left = settings_->mailboxMessages;
+        setMailboxCount(tagOf(listed), left);
+        listOutdated_ = listOutdated_ || outcome.mailboxChanged;
         const std::string report =
             loginFailed(outcome.result) ? outcome.reason : removalReport(outcome);
         if (!report.empty())
@@ -207,22 +216,35 @@ void MainWindow::removeMarkedOfEachAccount() {
         msgBox(kMbInformation, kProgramTitle, "%s", report.c_str());
 }
 
+void MainWindow::sortByAccountNow() {
+    const auto& names = messageRows_->accountNames();
+    auto nameOf = [&names](const MessageEntry& entry) {
+        const auto name = names.find(entry.accountTag);
+        return name != names.end() ? std::string_view(name->second) : std::string_view();
+    };
+    // Within an account the messages keep the order they had, either way round: the list's sort
+    // is not stable, so the place each had decides between equal names.
+    std::unordered_map<const MessageEntry*, int> placeOf;
+    for (int i = 0; i < messages_->count(); ++i)
+        placeOf.emplace(messages_->at(i), i);
+    const bool ascending = sortAscending_;
+    messages_->sort(
+        [&](const MessageEntry& one, const MessageEntry& other) {
+            if (const int byName = nameOf(one).compare(nameOf(other)); byName != 0)
+                return byName;
+            const int byPlace = placeOf.at(&one) - placeOf.at(&other);
+            return ascending ? byPlace : -byPlace;
+        },
+        ascending);
+}
+
 void MainWindow::SortByAccount() {
     if (!busy() && connected_ && listsAllAccounts() && messages_->count() > 0) {
         const MessageEntry* focusedEntry = messages_->at(messageView->focusedRow());
         if (sortKey_ == kSortByAccount)
             sortAscending_ = !sortAscending_;
         sortKey_ = kSortByAccount;
-        const auto& names = messageRows_->accountNames();
-        auto nameOf = [&names](const MessageEntry& entry) {
-            const auto name = names.find(entry.accountTag);
-            return name != names.end() ? std::string_view(name->second) : std::string_view();
-        };
-        messages_->sort(
-            [&nameOf](const MessageEntry& one, const MessageEntry& other) {
-                return nameOf(one).compare(nameOf(other));
-            },
-            sortAscending_);
+        sortByAccountNow();
         refreshList();
         if (focusedEntry != nullptr)
             if (const int index = indexOfEntry(*messages_, focusedEntry); index >= 0)
@@ -270,7 +292,12 @@ void MainWindow::updateAccountColumn() {
         return;
     }
     applyingWidths_ = true;
+    // Subject stays last, taking the width the others leave. The new column must never be the
+    // stretched last one on its way there: moving it away would give it back the width it had
+    // before the stretch, which was none, and it would stay out of sight until dragged.
+    messageView->setStretchLastColumn(false);
     const int column = messageView->addColumn(QStringLiteral("Account"), 0);
+    messageView->placeColumnBefore(column, 4);
     // Addresses alone, without the names the other address columns carry: as wide as the
     // longest of them, so that Subject keeps what it can.
     const QFontMetrics metrics(messageView->font());
@@ -286,8 +313,7 @@ void MainWindow::updateAccountColumn() {
                         padding;
     messageView->setColumnWidth(column,
                                 userAccountColumnWidth_ > 0 ? userAccountColumnWidth_ : fitting);
-    // Subject stays last, taking the width the others leave.
-    messageView->placeColumnBefore(column, 4);
+    messageView->setStretchLastColumn(true);
     applyingWidths_ = false;
 }
 

@@ -143,6 +143,11 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     checkEveryBox = named(new QSpinBox(generalPage), "checkEveryBox");
     checkEveryBox->setRange(0, kMaxCheckIntervalMinutes);
     checkEveryBox->setSuffix(QStringLiteral(" minutes"));
+    // "1 minute", "5 minutes": the suffix follows the number.
+    connect(checkEveryBox, &QSpinBox::valueChanged, checkEveryBox,
+            [box = checkEveryBox](int value) {
+                box->setSuffix(value == 1 ? QStringLiteral(" minute") : QStringLiteral(" minutes"));
+            });
     checkEveryBox->setSpecialValueText(QStringLiteral("never"));
     checkEveryBox->setToolTip(QStringLiteral("Checks the mailbox in the background; 0 never"));
     checkEveryLabel->setBuddy(checkEveryBox);

@@ -112,6 +112,24 @@ template <typename Dialog> std::unique_ptr<WhenTrue> onDialog(std::function<void
         [act = std::move(act)] { act(qobject_cast<Dialog*>(QApplication::activeModalWidget())); });
 }
 
+// A check clock the test ticks by hand.
+class HandClock : public toppeek::ui::CheckClock {
+public:
+    void start(std::function<void()> tick) override { tick_ = std::move(tick); }
+    void tick() { tick_(); }
+
+private:
+    std::function<void()> tick_;
+};
+
+// Each minute of the window's clock is one call of tick().
+inline HandClock& handClock(toppeek::ui::MainWindow& window) {
+    auto clock = std::make_unique<HandClock>();
+    HandClock& kept = *clock;
+    window.setCheckClock(std::move(clock));
+    return kept;
+}
+
 // The marks of the listed messages in list order: x marked for deletion, - not.
 inline QString marksOf(toppeek::ui::MainWindow& window) {
     QString text;

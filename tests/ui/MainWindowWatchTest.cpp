@@ -14,6 +14,7 @@
 
 #include <QAbstractItemModel>
 #include <QFont>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -33,23 +34,6 @@ using toppeek::dialogs::kIdYes;
 using toppeek::dialogs::kMbAskYesNo;
 
 namespace {
-
-class HandClock : public CheckClock {
-public:
-    void start(std::function<void()> tick) override { tick_ = std::move(tick); }
-    void tick() { tick_(); }
-
-private:
-    std::function<void()> tick_;
-};
-
-// Each minute of the window's clock is one call of tick().
-HandClock& handClock(MainWindow& window) {
-    auto clock = std::make_unique<HandClock>();
-    HandClock& kept = *clock;
-    window.setCheckClock(std::move(clock));
-    return kept;
-}
 
 QString boldRows(MainWindow& window) {
     QString rows;
@@ -103,7 +87,8 @@ private slots:
         bool dialogShown = true;
         bool panelShown = false;
         QString refusal;
-        WhenTrue during([&] { return window->messageView->rowCount() >= 1; },
+        // Cancelled while message 2 is read: the list appears only once the check has ended.
+        WhenTrue during([&] { return window->backgroundProgress->progressBar->value() >= 2; },
                         [&] {
                             dialogShown = currentProgressDialog() == nullptr ||
                                           currentProgressDialog()->isVisible();
@@ -125,8 +110,9 @@ private slots:
         QCOMPARE(boxes_->flags(), std::vector<unsigned>{kMbAskYesNo}); // the cancel question
         QVERIFY2(window->statusText->text().contains("cancelled"),
                  qPrintable(window->statusText->text()));
-        QVERIFY(window->connected());
-        QCOMPARE(window->messageView->rowCount(), 1);
+        // A cancelled check leaves the window as it was: no list, not a part of one.
+        QVERIFY(!window->connected());
+        QCOMPARE(window->messageView->rowCount(), 0);
         QVERIFY(server.waitUntilDone(5s));
 
         // The counting starts again after the check; the due tick finds a modal dialog open.
@@ -139,7 +125,7 @@ private slots:
         });
         window->Preferences();
         QVERIFY(dialogSeen);
-        QCOMPARE(window->messageView->rowCount(), 1);
+        QVERIFY(!window->connected());
 
         // The next tick re-lists, from a server that has gone: said in the status bar only.
         clock.tick();
@@ -151,7 +137,7 @@ private slots:
 
     // Messages a check finds that the check before did not list are bold, until the next
     // check, also after a restart; a background check that found some tells of them once;
-    // marks keep a listed mailbox from being checked again.
+    // marks do not keep a listed mailbox from being checked, and survive the check.
     void newMailAcrossChecksAndRestarts() {
         DovecotServer server;
         server.addUser("alice", "secret");
@@ -180,28 +166,182 @@ private slots:
         QCOMPARE(notices[0][0].newMessages, 1);
         QVERIFY(boxes_->shown().empty());
 
-        // A mark would be lost with a new list: the tick leaves the list alone.
+        // Marks do not hold the next check back, and it keeps them.
         window->messageView->goToRow(0);
         window->markItem->trigger();
         server.addMessage("alice", mail("dee@example.org", "four"));
         clock->tick();
-        QCOMPARE(window->messageView->rowCount(), 3);
-        QVERIFY(window->statusText->text().contains("marked"));
+        QCOMPARE(marksOf(*window), QString("x---"));
+        QCOMPARE(boldRows(*window), QString("---B"));
+        QCOMPARE(notices.size(), std::size_t{2});
 
         // Across a restart: only the message no check has listed yet is new.
         window->markItem->trigger();
         window->closeButton->click();
         window.reset();
+        server.addMessage("alice", mail("eve@example.org", "five"));
         window = startWindow({server.hostAndPort()}, 1, hooks);
         QVERIFY(window);
         window->settings().accounts.at(0)->userName = server.loginName("alice");
         window->connectButton->click();
-        QCOMPARE(boldRows(*window), QString("---B"));
+        QCOMPARE(boldRows(*window), QString("----B"));
         // A check by hand tells nobody else.
-        QCOMPARE(notices.size(), std::size_t{1});
+        QCOMPARE(notices.size(), std::size_t{2});
         clock = &handClock(*window);
         clock->tick();
-        QCOMPARE(boldRows(*window), QString("----"));
+        QCOMPARE(boldRows(*window), QString("-----"));
+    }
+
+    // A check nobody asked for brings the list on show up to date in place: the unique-ids
+    // first, then only what the list lacks; the rows of messages gone leave, the others are
+    // renumbered and keep their marks, the focus, the selection and the sort. One that fails
+    // leaves the list and the tray's count as they were. A new check by hand lists in the
+    // server's order, and the sort arrow goes.
+    void listOnShowIsUpdatedInPlace() {
+        const std::vector<Mail> mails = {{"a@example.org", "alice0@example.com", "one", 400},
+                                         {"b@example.org", "alice0@example.com", "two", 100},
+                                         {"c@example.org", "alice0@example.com", "three", 300},
+                                         {"d@example.org", "alice0@example.com", "four", 200},
+                                         {"e@example.org", "alice0@example.com", "five", 250}};
+        ScriptedPop3Server byHand;
+        scriptCheck(byHand, {mails[0], mails[1], mails[2], mails[3]});
+        auto window = startWindow({"127.0.0.1:1"}, 1);
+        QVERIFY(window);
+        HandClock& clock = handClock(*window);
+        window->createTrayIcon();
+        QVERIFY(connectTo(*window, byHand));
+        clickColumn(*window, 2); // by size
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"two", "four", "three", "one"}));
+        window->messageView->goToRow(1);
+        window->markItem->trigger();
+        window->messageView->goToRow(2);
+
+        // Message 1 was taken by other hands, message 5 arrived.
+        ScriptedPop3Server update;
+        loggedIn(update)
+            .expect("STAT", "+OK 4 9999\r\n")
+            .expect("UIDL", "+OK\r\n1 uid-2\r\n2 uid-3\r\n3 uid-4\r\n4 uid-5\r\n.\r\n");
+        listed(update, 4, mails[4]).expect("QUIT", "+OK bye\r\n");
+        update.start();
+        window->settings().accounts.at(0)->host = update.hostAndPort();
+        clock.tick();
+        QVERIFY(update.waitUntilDone(5s));
+        QCOMPARE(update.problems(), std::vector<std::string>{});
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"two", "four", "five", "three"}));
+        QCOMPARE(marksOf(*window), QString("-x--"));
+        QCOMPARE(window->messageView->focusedRow(), 3);
+        QVERIFY(window->messageView->isRowSelected(3));
+        QVERIFY(!window->messageView->isRowSelected(2));
+        QCOMPARE(window->messageView->headerView()->sortIndicatorSection(), 2);
+        std::vector<int> numbers;
+        for (const MessageEntry* entry : window->messageList())
+            numbers.push_back(entry->messageNumber);
+        QCOMPARE(numbers, (std::vector<int>{1, 3, 4, 2}));
+        QVERIFY2(window->messageGroup->title().startsWith("Messages: 4 ("),
+                 qPrintable(window->messageGroup->title()));
+        // (Another server's port is another mailbox to the record of what was seen: no word
+        // of new mail here.)
+        QVERIFY2(window->statusText->text().startsWith("No new mail"),
+                 qPrintable(window->statusText->text()));
+
+        // The server cannot be reached: the list, its marks and the tray's count stay.
+        window->settings().accounts.at(0)->host = "127.0.0.1:1";
+        clock.tick();
+        QVERIFY(window->connected());
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"two", "four", "five", "three"}));
+        QCOMPARE(marksOf(*window), QString("-x--"));
+        QCOMPARE(window->messageView->focusedRow(), 3);
+        QVERIFY2(window->statusText->text().contains("Could not connect"),
+                 qPrintable(window->statusText->text()));
+        QVERIFY2(window->trayIcon->toolTip().contains("4 messages waiting, 1 marked"),
+                 qPrintable(window->trayIcon->toolTip()));
+        QVERIFY(boxes_->shown().empty());
+
+        // Closed without removing, and checked again by hand: the server's order, no arrow.
+        boxes_->answer(toppeek::dialogs::kIdNo);
+        window->closeButton->click();
+        QCOMPARE(boxes_->shown().at(0).text,
+                 std::string("1 message is marked for deletion.\nRemove it from the server now?"));
+        ScriptedPop3Server again;
+        scriptCheck(again, {mails[1], mails[2]});
+        QVERIFY(connectTo(*window, again));
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"two", "three"}));
+        QVERIFY(!window->messageView->headerView()->isSortIndicatorShown());
+    }
+
+    // Scrolled down a long list, the user keeps the rows in view when messages above them go.
+    void scrolledListStaysWhereItWas() {
+        std::vector<Mail> mails;
+        for (int n = 1; n <= 40; ++n)
+            mails.push_back({"a@example.org", "alice0@example.com", "m" + std::to_string(n), n});
+        ScriptedPop3Server byHand;
+        scriptCheck(byHand, mails);
+        auto window = startWindow({"127.0.0.1:1"}, 1);
+        QVERIFY(window);
+        HandClock& clock = handClock(*window);
+        QVERIFY(connectTo(*window, byHand));
+        window->messageView->goToRow(39);
+        QAbstractItemView* view = window->messageView->activeView();
+        const int topBefore = view->indexAt(QPoint(1, 1)).row();
+        QVERIFY(topBefore > 5);
+
+        std::string listing = "+OK\r\n";
+        for (int n = 2; n <= 40; ++n)
+            listing += std::to_string(n - 1) + " uid-" + std::to_string(n) + "\r\n";
+        ScriptedPop3Server update;
+        loggedIn(update)
+            .expect("STAT", "+OK 39 9999\r\n")
+            .expect("UIDL", listing + ".\r\n")
+            .expect("QUIT", "+OK bye\r\n");
+        update.start();
+        window->settings().accounts.at(0)->host = update.hostAndPort();
+        clock.tick();
+        QVERIFY(update.waitUntilDone(5s));
+        QCOMPARE(window->messageView->rowCount(), 39);
+        QCOMPARE(window->messageView->focusedRow(), 38);
+        QCOMPARE(view->indexAt(QPoint(1, 1)).row(), topBefore - 1);
+    }
+
+    // With "All accounts" chosen the ticks check every account, the first one listing them,
+    // the next ones updating the list; the filters' own marks do not stop the watching.
+    void allAccountsAreWatchedAndSpamMarksDoNotStopIt() {
+        DovecotServer server;
+        server.addUser("ann", "secret");
+        server.addUser("ben", "secret");
+        server.addMessage("ann", mail("friend@example.org", "for ann"));
+        server.addMessage("ben", mail("kim@spam.test", "buy now"));
+        QVERIFY2(server.start(), server.failure().c_str());
+        auto window = startMainWindow(
+            settingsPath_, filtersPath_, {server.hostAndPort(), server.hostAndPort()},
+            kAllAccountsSelected, [&server](Settings& settings) {
+                setCheckIntervalMinutes(settings, 1);
+                settings.accounts.at(0)->userName = server.loginName("ann");
+                settings.accounts.at(1)->userName = server.loginName("ben");
+            });
+        QVERIFY(window);
+        window->filters().bannedDomains.add("spam.test");
+        window->filters().bannedEnabled = 1;
+        HandClock& clock = handClock(*window);
+
+        clock.tick();
+        QVERIFY(window->connected());
+        QVERIFY(window->listsAllAccounts());
+        QCOMPARE(columnTexts(*window, 4), (QStringList{"for ann", "buy now"}));
+        QCOMPARE(marksOf(*window), QString("-x"));
+        QVERIFY(window->messageView->columnWidth(5) > 20);
+
+        server.addMessage("ann", mail("kim@spam.test", "more spam"));
+        server.addMessage("ben", mail("friend@example.org", "for ben"));
+        clock.tick();
+        QCOMPARE(columnTexts(*window, 4),
+                 (QStringList{"for ann", "more spam", "buy now", "for ben"}));
+        QCOMPARE(marksOf(*window), QString("-xx-"));
+        QCOMPARE(boldRows(*window), QString("-B-B"));
+        QCOMPARE(columnTexts(*window, 5),
+                 (QStringList{"alice0@example.com", "alice0@example.com", "alice1@example.com",
+                              "alice1@example.com"}));
+        QVERIFY(window->messageView->columnWidth(5) > 20);
+        QVERIFY(boxes_->shown().empty());
     }
 
     // The tray menu checks, shows and quits; with automatic checks on, closing the window hides
