@@ -31,7 +31,9 @@ static_assert(kPeek == MSG_PEEK);
 namespace {
 
 std::unique_ptr<HostCache> gHostCache;
-IdleStep gIdleStep;
+// Each thread has its own: the user interface installs one that processes its window events, which
+// a look-up running on a helper thread must never run.
+thread_local IdleStep gIdleStep;
 NameLookup gNameLookup;
 std::atomic<bool> gQuickAckAfterReads{true};
 // When the idle step last ran, for idleStepIfDue.

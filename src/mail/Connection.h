@@ -96,7 +96,8 @@ bool pastDeadline(ConnectionControl* control);
 
 // Runs once in every pass of every wait. The default does nothing; the user interface installs
 // one that processes pending window events. Install it before an operation starts, on the
-// thread that runs the operations; an empty function restores the default.
+// thread that runs the operations; an empty function restores the default. Each thread has its
+// own: waits on other threads (the settings discovery's probes) never run it.
 using IdleStep = std::function<void()>;
 void setIdleStep(IdleStep step);
 // Runs the idle step when it has not run for a few milliseconds. The waits run it in every pass,

@@ -1,5 +1,6 @@
 #include "mail/Tls.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
+#include <openssl/x509v3.h>
 #include <string>
 #include <sys/socket.h>
 
@@ -296,8 +298,101 @@ void reportSecuring(ConnectionControl& control, std::string text) {
 
 } // namespace
 
-std::unique_ptr<Transport> secureConnection(Socket socket, std::string_view hostName,
-                                            ConnectionControl& control) {
+namespace {
+
+// The inspection an inspecting handshake fills in, reached from the verification callback.
+int inspectionIndex() {
+    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+// Notes every failed check of an inspecting handshake and lets it go on.
+int noteVerification(int passed, X509_STORE_CTX* store) {
+    if (passed == 1) {
+        return 1;
+    }
+    auto* ssl =
+        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* info = ssl != nullptr ? static_cast<TlsPeerInfo*>(SSL_get_ex_data(ssl, inspectionIndex()))
+                                : nullptr;
+    if (info != nullptr) {
+        const long code = X509_STORE_CTX_get_error(store);
+        if (code == X509_V_ERR_HOSTNAME_MISMATCH || code == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+            info->nameMismatch = true;
+        }
+        std::string why = verificationFailure(code);
+        if (std::find(info->whyNotTrusted.begin(), info->whyNotTrusted.end(), why) ==
+            info->whyNotTrusted.end()) {
+            info->whyNotTrusted.push_back(std::move(why));
+        }
+    }
+    return 1;
+}
+
+std::string nameText(const X509_NAME* name) {
+    if (name == nullptr) {
+        return {};
+    }
+    std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new(BIO_s_mem()), BIO_free);
+    if (!out ||
+        X509_NAME_print_ex(out.get(), name, 0, XN_FLAG_ONELINE & ~ASN1_STRFLGS_ESC_MSB) < 0) {
+        return {};
+    }
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(out.get(), &data);
+    return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
+}
+
+std::string timeText(const ASN1_TIME* time) {
+    std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new(BIO_s_mem()), BIO_free);
+    if (time == nullptr || !out || ASN1_TIME_print(out.get(), time) != 1) {
+        return {};
+    }
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(out.get(), &data);
+    return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
+}
+
+void describePeer(SSL* ssl, TlsPeerInfo& info) {
+    info.protocol = SSL_get_version(ssl);
+    const char* cipher = SSL_get_cipher_name(ssl);
+    info.cipher = cipher != nullptr ? cipher : "";
+    const X509* certificate = SSL_get0_peer_certificate(ssl);
+    if (certificate == nullptr) {
+        info.whyNotTrusted.emplace_back("The server sent no certificate.");
+        info.trusted = false;
+        return;
+    }
+    info.subject = nameText(X509_get_subject_name(certificate));
+    info.issuer = nameText(X509_get_issuer_name(certificate));
+    info.expires = timeText(X509_get0_notAfter(certificate));
+    info.expired = X509_cmp_current_time(X509_get0_notAfter(certificate)) < 0;
+    auto* names = static_cast<GENERAL_NAMES*>(
+        X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr));
+    for (int i = 0; names != nullptr && i < sk_GENERAL_NAME_num(names); ++i) {
+        const GENERAL_NAME* entry = sk_GENERAL_NAME_value(names, i);
+        if (entry->type == GEN_DNS) {
+            const ASN1_IA5STRING* dns = entry->d.dNSName;
+            info.names.emplace_back(reinterpret_cast<const char*>(ASN1_STRING_get0_data(dns)),
+                                    static_cast<std::size_t>(ASN1_STRING_length(dns)));
+        } else if (entry->type == GEN_IPADD) {
+            const ASN1_OCTET_STRING* ip = entry->d.iPAddress;
+            char text[INET6_ADDRSTRLEN] = {};
+            const int family = ASN1_STRING_length(ip) == 16 ? AF_INET6 : AF_INET;
+            if (::inet_ntop(family, ASN1_STRING_get0_data(ip), text, sizeof text) != nullptr) {
+                info.names.emplace_back(text);
+            }
+        }
+    }
+    GENERAL_NAMES_free(names);
+    info.trusted = info.whyNotTrusted.empty() && SSL_get_verify_result(ssl) == X509_V_OK;
+}
+
+// The handshake of both kinds: with an inspection, failed checks are noted there instead of ending
+// it.
+std::unique_ptr<Transport> establishSecureConnection(Socket socket, std::string_view hostName,
+                                                     ConnectionControl& control,
+                                                     TlsPeerInfo* inspection) {
     control.failureReason.clear();
     reportSecuring(control, std::string(kSecuringText));
     const std::string name = withoutZone(std::string(hostName));
@@ -318,6 +413,11 @@ std::unique_ptr<Transport> secureConnection(Socket socket, std::string_view host
     SSL_set_bio(ssl.get(), bio, bio);
     // A write may be retried from a moved buffer and may go out in parts, as with the socket.
     SSL_set_mode(ssl.get(), SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+
+    if (inspection != nullptr) {
+        SSL_set_ex_data(ssl.get(), inspectionIndex(), inspection);
+        SSL_set_verify(ssl.get(), SSL_VERIFY_PEER, noteVerification);
+    }
 
     // The certificate must name the host the user wrote: an address is checked as an address
     // and is never sent as the server name, which must be a DNS name.
@@ -354,10 +454,27 @@ std::unique_ptr<Transport> secureConnection(Socket socket, std::string_view host
         }
     }
 
+    if (inspection != nullptr) {
+        describePeer(ssl.get(), *inspection);
+        SSL_set_ex_data(ssl.get(), inspectionIndex(), nullptr);
+    }
     const char* cipher = SSL_get_cipher_name(ssl.get());
     reportSecuring(control, std::string(kSecuringText) + " " + SSL_get_version(ssl.get()) + ", " +
                                 (cipher != nullptr ? cipher : "unknown cipher"));
     return std::make_unique<TlsTransport>(socket, std::move(ssl));
+}
+
+} // namespace
+
+std::unique_ptr<Transport> secureConnection(Socket socket, std::string_view hostName,
+                                            ConnectionControl& control) {
+    return establishSecureConnection(socket, hostName, control, nullptr);
+}
+
+std::unique_ptr<Transport> inspectSecureConnection(Socket socket, std::string_view hostName,
+                                                   ConnectionControl& control, TlsPeerInfo& info) {
+    info = TlsPeerInfo{};
+    return establishSecureConnection(socket, hostName, control, &info);
 }
 
 } // namespace toppeek::mail

@@ -7,7 +7,9 @@
 #include "mail/Connection.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace toppeek::mail {
 
@@ -22,5 +24,29 @@ inline constexpr std::string_view kSecuringText = "Securing connection\u2026";
 // channel only borrows it.
 std::unique_ptr<Transport> secureConnection(Socket socket, std::string_view hostName,
                                             ConnectionControl& control);
+
+// What an inspecting handshake learnt of the connection and the server's certificate.
+struct TlsPeerInfo {
+    std::string protocol; // "TLSv1.3"
+    std::string cipher;
+    std::string subject; // one line, as OpenSSL writes a name
+    std::string issuer;
+    std::string expires; // "Mar  5 12:00:00 2027 GMT"
+    bool expired = false;
+    // The DNS names and addresses the certificate is for (its subject alternative names).
+    std::vector<std::string> names;
+    // Whether the certificate passed every check secureConnection makes, and else why not, one
+    // line per failed check.
+    bool trusted = false;
+    std::vector<std::string> whyNotTrusted;
+    // The failed check was the name: the certificate is for other names.
+    bool nameMismatch = false;
+};
+
+// As secureConnection, but a certificate that fails verification does not end the handshake: the
+// account test shows the user what the server presented and why it is not trusted. Nothing but a
+// look may go over a channel whose info.trusted is false, least of all a credential.
+std::unique_ptr<Transport> inspectSecureConnection(Socket socket, std::string_view hostName,
+                                                   ConnectionControl& control, TlsPeerInfo& info);
 
 } // namespace toppeek::mail

@@ -148,6 +148,7 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 10);
     layout->addLayout(fields);
+    addDiscoveryControls(layout);
     layout->addSpacing(20);
     layout->addWidget(buttons.row);
     fixToLayoutSize(this, 273, 183);
@@ -162,6 +163,8 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
 }
 
 AccountEditor::~AccountEditor() {
+    stopDiscoveryWork();
+    disconnect(addressEdit, nullptr, this, nullptr);
     // The host field loses the focus while the dialog's base is torn down,
     // when this part of it is gone already.
     disconnect(hostEdit, nullptr, this, nullptr);
@@ -383,6 +386,7 @@ bool AccountEditor::composeHost() {
 void AccountEditor::done(int result) {
     if (result == QDialog::Accepted && !FormCloseQuery())
         return;
+    stopDiscoveryWork();
     QDialog::done(result);
 }
 

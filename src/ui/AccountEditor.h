@@ -4,14 +4,19 @@
 #include <QDialog>
 #include <QString>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 class QComboBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace toppeek::discovery {
+struct Endpoints;
+} // namespace toppeek::discovery
 namespace toppeek::mail {
 enum class Security;
 } // namespace toppeek::mail
@@ -86,11 +91,42 @@ public:
     static QString addCaption();
     static QString editCaption();
 
+    // Find settings and Test (AccountEditorDiscovery.cpp). Both run on a helper thread while the
+    // editor stays usable; their button reads Cancel meanwhile.
+    QPushButton* findButton = nullptr;
+    QPushButton* testButton = nullptr;
+    // What the search or the test is doing, then what the search found and where.
+    QLabel* discoveryLabel = nullptr;
+    // Takes what the search found into the host, security, port and user name boxes.
+    QPushButton* useFoundButton = nullptr;
+
+    // Finds the server from the address's domain; a second click cancels.
+    void findSettings();
+    void useFoundSettings();
+    // Tests the settings as typed and shows the report; a second click cancels.
+    void testSettings();
+    // The report of the last test, as shown.
+    QString lastTestReport() const;
+    // Where the search and the test go on the network; for tests, which aim them at their own
+    // servers. Real use keeps the defaults.
+    static void setDiscoveryEndpoints(const discovery::Endpoints& endpoints);
+
 protected:
     void done(int result) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    struct DiscoveryState;
+    struct DiscoveryStateDeleter {
+        void operator()(DiscoveryState* state) const;
+    };
+    void addDiscoveryControls(QLayout* layout);
+    // A new account's address typed while the host is still empty starts a search by itself.
+    void addressEditLeft();
+    void showDiscoveryResult();
+    void stopDiscoveryWork();
+    std::unique_ptr<DiscoveryState, DiscoveryStateDeleter> discovery_;
+
     void showAccount(const storage::Account& account);
     void storeAccount(storage::Account& account) const;
     mail::Security chosenSecurity() const;
