@@ -11,6 +11,8 @@ packages=(
   dovecot-core dovecot-pop3d mailutils-pop3d python3 dnsmasq-base
   clang-14 libclang-rt-14-dev
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus libsecret-tools
+  librsvg2-bin
+  debhelper dpkg-dev fakeroot lintian appstream desktop-file-utils man-db
 )
 
 missing=()

@@ -6,12 +6,19 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace toppeek::core {
 
 namespace {
 
 constexpr int maxPathLength = 260;
+
+// The folder a user chose for this run; empty for the usual places.
+std::string& chosenDataFolder() {
+    static std::string folder;
+    return folder;
+}
 
 // The last component of a file name: a data file never lands outside its folder.
 std::string_view lastComponent(const char* name) {
@@ -110,6 +117,8 @@ std::string dataFilePathIn(const char* name, const DataFileSurroundings& surroun
 }
 
 std::string dataFilePath(const char* name) {
+    if (!chosenDataFolder().empty())
+        return fitted(chosenDataFolder() + "/" + std::string(lastComponent(name)));
     const std::optional<std::string> folder = programFolder();
     if (!folder)
         return std::string(lastComponent(name));
@@ -118,6 +127,12 @@ std::string dataFilePath(const char* name) {
     surroundings.configHome = environmentText("XDG_CONFIG_HOME");
     surroundings.home = homeFolder();
     return dataFilePathIn(name, surroundings);
+}
+
+void setDataFolder(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    chosenDataFolder() = std::move(folder);
 }
 
 } // namespace toppeek::core

@@ -21,6 +21,11 @@ std::string programFilePath(const char* name);
 // gives the empty text rather than a path longer than 260 characters.
 std::string dataFilePath(const char* name);
 
+// Makes dataFilePath use folder (absolute, without a trailing '/') for every data file instead
+// of looking beside the executable or in the configuration folder: the folder a user named for
+// one of several profiles. The empty text goes back to the usual places.
+void setDataFolder(std::string folder);
+
 // What dataFilePath looks at, so that each case can be tried on any machine.
 struct DataFileSurroundings {
     std::string programFolder;             // the executable's folder, ending in '/'

@@ -166,6 +166,8 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     contentsTree->setHeaderHidden(true);
     contentsTree->setColumnCount(1);
     pageBrowser = named(new QTextBrowser(splitter), "HBPage");
+    contentsTree->setAccessibleName(tr("Contents"));
+    pageBrowser->setAccessibleName(tr("Page"));
     // Links are followed here, so that web addresses go to the browser and pages stay inside.
     pageBrowser->setOpenLinks(false);
     splitter->setStretchFactor(0, 0);

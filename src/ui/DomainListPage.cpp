@@ -47,6 +47,9 @@ DomainListPage::DomainListPage(const Names& names, QWidget* parent)
     enabledBox =
         named(new QCheckBox(QString::fromLatin1(names.enabledCaption), this), names.enabledBox);
     label->setBuddy(list);
+    // A screen reader does not take a list's name from its label.
+    list->setAccessibleName(label->text());
+    list->setAccessibleDescription(enabledBox->text().remove(QLatin1Char('&')));
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     layOutListPage(this, label, list, {addButton, editButton, deleteButton}, enabledBox);
 

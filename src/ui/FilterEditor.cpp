@@ -108,6 +108,7 @@ FilterEditor::FilterEditor(QWidget* parent) : QDialog(parent) {
     ruleList =
         named(new MessageListView(std::make_unique<RuleRowsModel>(filters_), rulesPage), "LVRules");
     ruleList->setViewStyle(ListViewStyle::Report);
+    ruleList->setListName(tr("Rules"));
     ruleList->addColumn(QStringLiteral("Rule"), 260);
     ruleList->setFullRowSelect();
     ruleList->setMultiSelect(false);

@@ -72,6 +72,12 @@ QVariant ListRowsModel::data(const QModelIndex& index, int role) const {
         const QString tip = rowToolTip(index.row());
         return tip.isEmpty() ? QVariant() : QVariant(tip);
     }
+    case Qt::AccessibleDescriptionRole: {
+        if (index.column() != 0)
+            return {};
+        const QString description = rowDescription(index.row());
+        return description.isEmpty() ? QVariant() : QVariant(description);
+    }
     case Qt::FontRole: {
         if (!rowInBold(index.row()))
             return {};

@@ -32,6 +32,9 @@ public:
     virtual int cellImage(int row) const;
     // The row's tooltip; an empty text shows none.
     virtual QString rowToolTip(int row) const;
+    // What a screen reader says of the row beside its first cell's text: what its image and
+    // tooltip show. The tooltip unless a subclass says otherwise.
+    virtual QString rowDescription(int row) const { return rowToolTip(row); }
     // Whether the row's cells are shown in bold.
     virtual bool rowInBold(int /*row*/) const { return false; }
 

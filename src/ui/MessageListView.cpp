@@ -193,6 +193,9 @@ MessageListView::MessageListView(std::unique_ptr<ListRowsModel> model, QWidget* 
                 [this, view](const QPoint& pos) { showContextMenu(view, pos); });
     }
 
+    setListName(tr("Messages"), tr("The first cell of each row says whether the message is "
+                                   "marked for deletion, and why."));
+
     const int rowHeight = std::max(fontMetrics().height(), kSmallIconSize) + 4;
     report_->setItemDelegate(new RowDelegate(fullRow_, report_));
     report_->setShowGrid(false);
@@ -452,6 +455,14 @@ int MessageListView::columnCount() const {
 
 QString MessageListView::columnCaption(int column) const {
     return model_->caption(column);
+}
+
+void MessageListView::setListName(const QString& name, const QString& description) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(report_), static_cast<QAbstractItemView*>(icons_)}) {
+        view->setAccessibleName(name);
+        view->setAccessibleDescription(description);
+    }
 }
 
 void MessageListView::setColumnCaption(int column, const QString& caption) {

@@ -153,6 +153,8 @@ public:
     int columnCount() const;
     QString columnCaption(int column) const;
     void setColumnCaption(int column, const QString& caption);
+    // What a screen reader calls the list, whichever style shows it.
+    void setListName(const QString& name, const QString& description = QString());
     // The width as shown, which the user may have changed by dragging.
     int columnWidth(int column) const;
     // Negative widths count as 0.

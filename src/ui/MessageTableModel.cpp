@@ -2,6 +2,8 @@
 
 #include "messages/MailDate.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
 
 using namespace toppeek::messages;
@@ -63,6 +65,23 @@ QString MessageTableModel::rowToolTip(int row) const {
 bool MessageTableModel::rowInBold(int row) const {
     const MessageEntry* entry = entryAt(row);
     return entry != nullptr && entry->isNew;
+}
+
+QString MessageTableModel::rowDescription(int row) const {
+    const MessageEntry* entry = entryAt(row);
+    if (entry == nullptr)
+        return {};
+    // The mark shows only as an image, and why as a tooltip.
+    const auto text = [](const char* source) {
+        return QCoreApplication::translate("toppeek::ui::MessageTableModel", source);
+    };
+    QString description =
+        entry->mark != MarkState::Unmarked ? text("Marked for deletion") : text("Not marked");
+    if (!entry->markReason.empty())
+        description += QStringLiteral(": ") + QString::fromStdString(entry->markReason);
+    if (entry->isNew)
+        description += QStringLiteral(", ") + text("new");
+    return description;
 }
 
 std::string MessageTableModel::sizeText(long size) {

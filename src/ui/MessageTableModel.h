@@ -37,6 +37,7 @@ public:
     QString rowToolTip(int row) const override;
     // Messages that arrived since the check before.
     bool rowInBold(int row) const override;
+    QString rowDescription(int row) const override;
 
     // The texts the list shows for a size and a date.
     static std::string sizeText(long size);

@@ -40,6 +40,7 @@ MessageViewer::MessageViewer(QWidget* owner) : QDialog(owner) {
     textView = new QPlainTextEdit(this);
     textView->setObjectName(QStringLiteral("MMsg"));
     textView->setReadOnly(true);
+    textView->setAccessibleName(tr("Message text"));
     textView->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     textView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Lines wrap at the window's width, so there is never anything to the right.

@@ -76,6 +76,7 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     accountsPage = named(new QWidget(pages), "TabSheet1");
     accountList = named(new QTreeWidget(accountsPage), "LVAcc");
     accountList->setColumnCount(1);
+    accountList->setAccessibleName(tr("POP3 Accounts"));
     accountList->setHeaderLabels({QStringLiteral("POP3 Accounts")});
     accountList->setColumnWidth(0, 189);
     accountList->header()->setSectionsClickable(false);

@@ -61,6 +61,10 @@ RuleEditor::RuleEditor(QWidget* parent) : QDialog(parent) {
     fromEdit = named(new QLineEdit(conditionPage), "EdAddDomain");
     subjectBox = named(new QComboBox(conditionPage), "CBSubject");
     headerBox = named(new QComboBox(conditionPage), "CBHeader");
+    // The three inputs share the prompt's place; each is named after what it takes.
+    fromEdit->setAccessibleName(tr("Email address or domain"));
+    subjectBox->setAccessibleName(tr("Text the subject includes"));
+    headerBox->setAccessibleName(tr("Text the headers include"));
     const QStringList subjects = {
         "!!",         "$$",       "==",   "CHANGE YOUR LIFE", "INCREDIBLE DEAL", "HUGE PROFIT",
         "MAKE MONEY", "CALL 800", "BULK", "LOTERY",           "MONEY FAST",      "XXX"};

@@ -26,6 +26,8 @@ QToolButton* makeArrow(QWidget* parent, Qt::ArrowType arrow, const char* name) {
 UpDownArrows::UpDownArrows(QWidget* parent)
     : QWidget(parent), up_(makeArrow(this, Qt::UpArrow, "up")),
       down_(makeArrow(this, Qt::DownArrow, "down")) {
+    up_->setAccessibleName(tr("Up"));
+    down_->setAccessibleName(tr("Down"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

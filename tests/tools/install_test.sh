@@ -25,10 +25,15 @@ fi
 [ -x "$prefix/bin/toppeek" ] || fail "no executable bin/toppeek"
 [ -f "$prefix/share/toppeek/help/index.html" ] || fail "no share/toppeek/help/index.html"
 [ ! -e "$prefix/bin/help" ] || fail "the guide was installed beside the executable too"
-desktop="$prefix/share/applications/toppeek.desktop"
+desktop="$prefix/share/applications/io.github.toppeek.TopPeek.desktop"
 icon="$prefix/share/icons/hicolor/scalable/apps/toppeek.svg"
 [ -f "$desktop" ] || fail "no desktop entry"
 [ -f "$icon" ] || fail "no icon"
+[ -f "$prefix/share/metainfo/io.github.toppeek.TopPeek.metainfo.xml" ] || fail "no AppStream metainfo"
+[ -f "$prefix/share/man/man1/toppeek.1" ] || fail "no manual page"
+if command -v rsvg-convert >/dev/null; then
+    [ -f "$prefix/share/icons/hicolor/48x48/apps/toppeek.png" ] || fail "no 48x48 icon"
+fi
 grep -qx 'Exec=toppeek' "$desktop" || fail "the desktop entry does not start toppeek"
 grep -qx 'Icon=toppeek' "$desktop" || fail "the desktop entry does not name the icon"
 grep -q '<svg' "$icon" || fail "the icon is no SVG"
