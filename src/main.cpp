@@ -2,6 +2,7 @@
 // layer, the main window and the event loop, which runs until the window
 // closes.
 
+#include "core/CoreDumps.h"
 #include "core/Memory.h"
 #include "mail/Connection.h"
 #include "operations/SecretServiceStore.h"
@@ -36,6 +37,8 @@ struct ConnectionLayer {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything reads a password.
+    toppeek::core::disableCoreDumps();
     // Qt would abort with a long diagnostic; a desktop program without a
     // desktop is better told in one line.
     if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
