@@ -179,7 +179,10 @@ void MainWindow::checkEnded(const Account& account, const OperationOutcome& outc
         newMail_.push_back(std::move(arrived));
         messageView->redrawRows(count);
     }
-    seen_.save(seenMessagesPath());
+    if (!seen_.save(seenMessagesPath()))
+        statusText->setText(QStringLiteral("Could not save the seen messages to %1: the next "
+                                           "check shows them as new again.")
+                                .arg(QString::fromStdString(seenMessagesPath())));
 }
 
 bool MainWindow::refusedDuringAutomaticCheck() {
