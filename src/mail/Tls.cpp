@@ -126,7 +126,7 @@ std::string verificationFailure(long code) {
 // What the certificate check of one handshake needs beyond OpenSSL's own: the certificates the
 // user trusts anyway, and what to tell about one that failed.
 struct CertificateCheck {
-    const std::vector<TrustedCertificate>* trusted = nullptr;
+    std::vector<TrustedCertificate> trusted;
     std::string host;
     int port = 0;
     std::optional<ServerCertificate> refused;
@@ -192,8 +192,8 @@ int verifyCertificate(int verified, X509_STORE_CTX* store) {
     if (check == nullptr || leaf == nullptr)
         return 0;
     const std::string digest = hexDigest(leaf);
-    if (!digest.empty() && check->trusted != nullptr) {
-        for (const TrustedCertificate& trusted : *check->trusted)
+    if (!digest.empty()) {
+        for (const TrustedCertificate& trusted : check->trusted)
             if (trusted.sha256 == digest && trusted.port == check->port &&
                 trusted.host == check->host)
                 return 1;
@@ -236,7 +236,8 @@ std::string handshakeFailure(SSL* ssl, int error) {
 
 class TlsTransport final : public Transport {
 public:
-    TlsTransport(Socket socket, SslPointer ssl) : socket_(socket), ssl_(std::move(ssl)) {}
+    TlsTransport(Socket socket, std::unique_ptr<CertificateCheck> check, SslPointer ssl)
+        : socket_(socket), check_(std::move(check)), ssl_(std::move(ssl)) {}
 
     int receive(char* buffer, int size, int flags, ConnectionControl* control) override {
         if (failed_ || size < 0 || stopRequested(control)) {
@@ -331,6 +332,9 @@ protected:
 
 private:
     Socket socket_;
+    // What the certificate check of a renegotiation reads; goes after the connection (members
+    // go in reverse order).
+    std::unique_ptr<CertificateCheck> check_;
     SslPointer ssl_;
     // The length of a queued write that OpenSSL asked to be repeated; 0 when none is.
     int retryLength_ = 0;
@@ -432,11 +436,12 @@ std::unique_ptr<Transport> secureConnection(Socket socket, std::string_view host
         named = SSL_set_tlsext_host_name(ssl.get(), name.c_str()) == 1 &&
                 SSL_set1_host(ssl.get(), name.c_str()) == 1;
     }
-    CertificateCheck check;
-    check.trusted = &control.trustedCertificates;
-    check.host = name;
-    check.port = control.port;
-    if (!named || SSL_set_ex_data(ssl.get(), checkIndex(), &check) != 1) {
+    // The trusted certificates are copied: the check outlives this call with the connection.
+    auto check = std::make_unique<CertificateCheck>();
+    check->trusted = control.trustedCertificates;
+    check->host = name;
+    check->port = control.port;
+    if (!named || SSL_set_ex_data(ssl.get(), checkIndex(), check.get()) != 1) {
         control.failureReason = "The server's name cannot be checked against its certificate.";
         return nullptr;
     }
@@ -452,7 +457,7 @@ std::unique_ptr<Transport> secureConnection(Socket socket, std::string_view host
         int error = SSL_get_error(ssl.get(), result);
         if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) {
             control.failureReason = handshakeFailure(ssl.get(), error);
-            control.refusedCertificate = std::move(check.refused);
+            control.refusedCertificate = std::move(check->refused);
             if (control.refusedCertificate)
                 control.failureReason = control.refusedCertificate->failure;
             return nullptr;
@@ -464,13 +469,11 @@ std::unique_ptr<Transport> secureConnection(Socket socket, std::string_view host
             return nullptr;
         }
     }
-    // The check's state lives on this stack; a renegotiation's check must not reach it.
-    SSL_set_ex_data(ssl.get(), checkIndex(), nullptr);
 
     const char* cipher = SSL_get_cipher_name(ssl.get());
     reportSecuring(control, std::string(kSecuringText) + " " + SSL_get_version(ssl.get()) + ", " +
                                 (cipher != nullptr ? cipher : "unknown cipher"));
-    return std::make_unique<TlsTransport>(socket, std::move(ssl));
+    return std::make_unique<TlsTransport>(socket, std::move(check), std::move(ssl));
 }
 
 } // namespace toppeek::mail

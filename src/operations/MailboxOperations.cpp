@@ -130,8 +130,9 @@ bool offerCertificateTrust(OperationRecord& record, ConnectionControl& control) 
     const mail::TrustedCertificate trusted{refused.host, refused.port, refused.sha256};
     if (!storage::setTrustedCertificate(record.settings, record.account, trusted))
         msgBox(kMbWarning, kProgramTitle,
-               "The settings have no room left to keep this trust; it holds until the program "
-               "ends. Removing the trust of another account in Preferences makes room.");
+               "The settings have no room left to keep this trust; it holds for this "
+               "connection only. Removing the trust of another account in Preferences makes "
+               "room.");
     control.trustedCertificates = {trusted};
     control.refusedCertificate.reset();
     return true;
