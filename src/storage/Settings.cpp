@@ -170,8 +170,12 @@ bool writeAccount(RecordStream& stream, const Account& account, bool keepPasswor
     writeText(stream, account.host, Account::maxTextLength);
     stream.writeU16(account.port);
     writeText(stream, account.userName, Account::maxTextLength);
+    // A password that is not to be kept and was not asked for this run is unknown without
+    // being in the keyring: the file keeps nothing for it, not the keyring's marker.
+    const bool keptInKeyring =
+        fileKeepsMarker(account) && (keepPassword || account.keyringItem.has_value());
     const std::string_view password =
-        fileKeepsMarker(account) ? std::string_view(keyringPasswordMarker())
+        keptInKeyring  ? std::string_view(keyringPasswordMarker())
         : keepPassword ? std::string_view(account.password).substr(0, Account::maxTextLength)
                        : std::string_view();
     stream.writeScrambledText(password, passwordKey());

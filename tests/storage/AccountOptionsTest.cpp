@@ -63,6 +63,13 @@ TEST(AccountOptionsTest, OptionsBelongToTheirAccountAndSurviveTheFile) {
     EXPECT_FALSE(secondLoaded.passwordKnown);
     EXPECT_TRUE(apopPlainFallback(*loaded));
     EXPECT_EQ(checkIntervalMinutes(*loaded), 15);
+    // Saved again before the password was asked for, it is still not taken for one in the
+    // keyring.
+    ASSERT_TRUE(saveSettings(path, *loaded));
+    auto reloaded = createDefaultSettings();
+    ASSERT_TRUE(loadSettings(path, *reloaded));
+    EXPECT_FALSE(reloaded->accounts.at(1)->keyringItem);
+    EXPECT_FALSE(reloaded->accounts.at(1)->passwordKnown);
 
     // A changed certificate replaces the trust; removing it and the account's other options
     // leaves the rest of the text as it was.
