@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgmime-3.0-dev libgtest-dev libgmock-dev libssl-dev libcurl4-openssl-dev
   libc-ares-dev
   fonts-dejavu-core xauth xvfb xdotool
-  dovecot-core dovecot-pop3d mailutils-pop3d python3 dnsmasq-base
+  dovecot-core dovecot-pop3d mailutils-pop3d python3 openssl dnsmasq-base
   clang-14 libclang-rt-14-dev
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus libsecret-tools
   librsvg2-bin

@@ -56,6 +56,33 @@ enum class ConnectStatus : int {
                      // protocol and cipher once the connection is secured)
 };
 
+// A server's certificate that failed the check, as the user is shown it to decide whether to
+// trust it anyway.
+struct ServerCertificate {
+    // The server it came from: the name as the account writes it (an IPv6 address without
+    // brackets) and the port.
+    std::string host;
+    int port = 0;
+    // The SHA-256 digest of the certificate (its DER bytes), as 64 lowercase hex digits.
+    std::string sha256;
+    // One line each, as OpenSSL writes names ("CN=mail.example.com, O=Example").
+    std::string subject;
+    std::string issuer;
+    // The end of its validity, as "2027-03-01 12:00:00 UTC".
+    std::string expires;
+    // Why the check refused it, in one line.
+    std::string failure;
+};
+
+// A certificate the user chose to trust for one server although the check refuses it: only that
+// certificate (by its digest), only on that host name and port.
+struct TrustedCertificate {
+    std::string host;
+    int port = 0;
+    std::string sha256;
+    friend bool operator==(const TrustedCertificate&, const TrustedCertificate&) = default;
+};
+
 // One per mailbox operation; the operation fills it in and hands it down to every call.
 struct ConnectionControl {
     // Set by the layer when a connection is made: the remote port, for the status display.
@@ -89,6 +116,11 @@ struct ConnectionControl {
     // Set when a reply was given up because it ran past what a mail server sends (a line or a
     // listing without end); never cleared by the layer.
     bool overran = false;
+    // Certificates the user trusts although the check refuses them.
+    std::vector<TrustedCertificate> trustedCertificates;
+    // Set when a secure connection failed because the server's certificate did not pass the
+    // check (and is not among the trusted ones); cleared at the start of each secure connection.
+    std::optional<ServerCertificate> refusedCertificate;
 };
 
 // True, and remembered in the control, once the control's deadline has passed.

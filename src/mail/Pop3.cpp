@@ -241,7 +241,8 @@ bool isUniqueIdCharacter(char c) {
 }
 
 int logIn(Pop3Session& session, std::string_view host, std::string_view user,
-          std::string_view password, ConnectionControl& control, bool allowApop) {
+          std::string_view password, ConnectionControl& control, bool allowApop,
+          PlainPasswordFallback fallback = PlainPasswordFallback::Allowed) {
     session.close();
     session.control = &control;
     session.broken = false;
@@ -288,6 +289,13 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
         if (!secure(session, target.name)) {
             return kLoginNoConnection;
         }
+    }
+    if (ok && allowApop && !stamp && !session.isSecured() &&
+        fallback != PlainPasswordFallback::Allowed) {
+        control.failureReason = "The server did not offer APOP, and the password is not sent in "
+                                "plain text instead.";
+        quitAndClose(session);
+        return kLoginRefused;
     }
     // A credential that cannot go out safely ends the log-in before anything more is said. APOP
     // sends the user name only.
@@ -708,8 +716,9 @@ int pop3Login(Pop3Session& session, std::string_view host, std::string_view user
 }
 
 int pop3LoginApop(Pop3Session& session, std::string_view host, std::string_view user,
-                  std::string_view password, ConnectionControl& control) {
-    return logIn(session, host, user, password, control, true);
+                  std::string_view password, ConnectionControl& control,
+                  PlainPasswordFallback fallback) {
+    return logIn(session, host, user, password, control, true, fallback);
 }
 
 bool pop3Stat(Pop3Session& session, long& count, long& octets) {

@@ -119,9 +119,17 @@ bool isSendableCredential(std::string_view text);
 // with PIPELINING, USER and PASS go out together.
 int pop3Login(Pop3Session& session, std::string_view host, std::string_view user,
               std::string_view password, ConnectionControl& control);
-// Uses APOP when the greeting carries a time stamp, otherwise USER/PASS.
+// When APOP is wanted and the greeting carries no time stamp: whether USER/PASS may follow on a
+// connection that is not secured. A stamp removed on the way by someone who reads along would
+// otherwise bring the password out in the clear.
+enum class PlainPasswordFallback {
+    SecuredOnly, // refused (kLoginRefused, failureReason says why) unless the connection is secured
+    Allowed,     // the user chose to allow it
+};
+// Uses APOP when the greeting carries a time stamp, otherwise USER/PASS as fallback allows.
 int pop3LoginApop(Pop3Session& session, std::string_view host, std::string_view user,
-                  std::string_view password, ConnectionControl& control);
+                  std::string_view password, ConnectionControl& control,
+                  PlainPasswordFallback fallback = PlainPasswordFallback::SecuredOnly);
 
 // How far commands may run ahead of their replies with a server that pipelines: the window is
 // full when either limit is reached. Sized for the whole command stream of a check of a few

@@ -5,16 +5,21 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 #include <netinet/in.h>
 #include <openssl/bio.h>
 #include <openssl/err.h>
+#include <openssl/evp.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
+#include <optional>
 #include <string>
 #include <sys/socket.h>
+#include <vector>
 
 namespace toppeek::mail {
 
@@ -119,6 +124,94 @@ std::string verificationFailure(long code) {
     }
 }
 
+// What the certificate check of one handshake needs beyond OpenSSL's own: the certificates the
+// user trusts anyway, and what to tell about one that failed.
+struct CertificateCheck {
+    std::vector<TrustedCertificate> trusted;
+    std::string host;
+    int port = 0;
+    std::optional<ServerCertificate> refused;
+};
+
+int checkIndex() {
+    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+std::string hexDigest(const X509* certificate) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (X509_digest(certificate, EVP_sha256(), digest, &length) != 1)
+        return {};
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+        text.push_back(kDigits[digest[i] >> 4]);
+        text.push_back(kDigits[digest[i] & 0x0F]);
+    }
+    return text;
+}
+
+std::string nameText(const X509_NAME* name) {
+    BIO* out = BIO_new(BIO_s_mem());
+    std::string text;
+    // One line, UTF-8, the most specific part (CN) first, as people read a server's name:
+    // "CN=mail.example.com, O=Example".
+    if (out != nullptr &&
+        X509_NAME_print_ex(out, name, 0,
+                           (ASN1_STRFLGS_RFC2253 & ~ASN1_STRFLGS_ESC_MSB) | XN_FLAG_SEP_CPLUS_SPC |
+                               XN_FLAG_DN_REV | XN_FLAG_FN_SN | XN_FLAG_DUMP_UNKNOWN_FIELDS) >= 0) {
+        char* data = nullptr;
+        const long length = BIO_get_mem_data(out, &data);
+        text.assign(data, static_cast<std::size_t>(length));
+    }
+    BIO_free(out);
+    return text;
+}
+
+std::string timeText(const ASN1_TIME* time) {
+    tm parts{};
+    if (time == nullptr || ASN1_TIME_to_tm(time, &parts) != 1)
+        return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d UTC", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+    return text;
+}
+
+// OpenSSL's verdict stands, except on the one certificate the user trusts for this server: then
+// every complaint about it (unknown issuer, self-signed, another name, expired) is overruled.
+int verifyCertificate(int verified, X509_STORE_CTX* store) {
+    if (verified == 1)
+        return 1;
+    SSL* ssl =
+        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* check = ssl != nullptr
+                      ? static_cast<CertificateCheck*>(SSL_get_ex_data(ssl, checkIndex()))
+                      : nullptr;
+    X509* leaf = X509_STORE_CTX_get0_cert(store);
+    if (check == nullptr || leaf == nullptr)
+        return 0;
+    const std::string digest = hexDigest(leaf);
+    if (!digest.empty()) {
+        for (const TrustedCertificate& trusted : check->trusted)
+            if (trusted.sha256 == digest && trusted.port == check->port &&
+                trusted.host == check->host)
+                return 1;
+    }
+    if (!check->refused && !digest.empty()) {
+        ServerCertificate& refused = check->refused.emplace();
+        refused.host = check->host;
+        refused.port = check->port;
+        refused.sha256 = digest;
+        refused.subject = nameText(X509_get_subject_name(leaf));
+        refused.issuer = nameText(X509_get_issuer_name(leaf));
+        refused.expires = timeText(X509_get0_notAfter(leaf));
+        refused.failure = verificationFailure(X509_STORE_CTX_get_error(store));
+    }
+    return 0;
+}
+
 // Why the handshake failed, in one line.
 std::string handshakeFailure(SSL* ssl, int error) {
     long verified = SSL_get_verify_result(ssl);
@@ -144,7 +237,8 @@ std::string handshakeFailure(SSL* ssl, int error) {
 
 class TlsTransport final : public Transport {
 public:
-    TlsTransport(Socket socket, SslPointer ssl) : socket_(socket), ssl_(std::move(ssl)) {}
+    TlsTransport(Socket socket, std::unique_ptr<CertificateCheck> check, SslPointer ssl)
+        : socket_(socket), check_(std::move(check)), ssl_(std::move(ssl)) {}
 
     int receive(char* buffer, int size, int flags, ConnectionControl* control) override {
         if (failed_ || size < 0 || stopRequested(control)) {
@@ -239,12 +333,18 @@ protected:
 
 private:
     Socket socket_;
+    // What the certificate check of a renegotiation reads; goes after the connection (members
+    // go in reverse order).
+    std::unique_ptr<CertificateCheck> check_;
     SslPointer ssl_;
     // The length of a queued write that OpenSSL asked to be repeated; 0 when none is.
     int retryLength_ = 0;
     // After a fatal error OpenSSL allows no further reads or writes on the connection.
     bool failed_ = false;
 };
+
+constexpr const char* kTls12Ciphers = "ECDHE+AESGCM:ECDHE+CHACHA20:DHE+AESGCM:DHE+CHACHA20:"
+                                      "ECDHE+AES:DHE+AES:!aNULL:!eNULL:!PSK:!SRP";
 
 std::string environmentText(const char* name) {
     const char* value = std::getenv(name);
@@ -274,11 +374,14 @@ SslContextPointer clientContext() {
     if (!kept.context || file != kept.file || folder != kept.folder ||
         now - kept.made > kLifetime) {
         SslContextPointer context(SSL_CTX_new(TLS_client_method()));
+        // TLS 1.3 suites are all forward secret; under TLS 1.2 only those with an ephemeral key
+        // exchange are offered, so that a server key taken later cannot open recorded sessions.
         if (!context || SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1 ||
+            SSL_CTX_set_cipher_list(context.get(), kTls12Ciphers) != 1 ||
             SSL_CTX_set_default_verify_paths(context.get()) != 1) {
             return nullptr;
         }
-        SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
+        SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, verifyCertificate);
         kept.context = std::move(context);
         kept.file = std::move(file);
         kept.folder = std::move(folder);
@@ -394,6 +497,7 @@ std::unique_ptr<Transport> establishSecureConnection(Socket socket, std::string_
                                                      ConnectionControl& control,
                                                      TlsPeerInfo* inspection) {
     control.failureReason.clear();
+    control.refusedCertificate.reset();
     reportSecuring(control, std::string(kSecuringText));
     const std::string name = withoutZone(std::string(hostName));
 
@@ -421,14 +525,22 @@ std::unique_ptr<Transport> establishSecureConnection(Socket socket, std::string_
 
     // The certificate must name the host the user wrote: an address is checked as an address
     // and is never sent as the server name, which must be a DNS name.
+    // A name is looked for among the certificate's DNS names only, never in its subject's
+    // common name, which no authority checks as a host name.
     bool named = false;
     if (isAddress(name)) {
         named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl.get()), name.c_str()) == 1;
     } else {
+        SSL_set_hostflags(ssl.get(), X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
         named = SSL_set_tlsext_host_name(ssl.get(), name.c_str()) == 1 &&
                 SSL_set1_host(ssl.get(), name.c_str()) == 1;
     }
-    if (!named) {
+    // The trusted certificates are copied: the check outlives this call with the connection.
+    auto check = std::make_unique<CertificateCheck>();
+    check->trusted = control.trustedCertificates;
+    check->host = name;
+    check->port = control.port;
+    if (!named || SSL_set_ex_data(ssl.get(), checkIndex(), check.get()) != 1) {
         control.failureReason = "The server's name cannot be checked against its certificate.";
         return nullptr;
     }
@@ -444,6 +556,9 @@ std::unique_ptr<Transport> establishSecureConnection(Socket socket, std::string_
         int error = SSL_get_error(ssl.get(), result);
         if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) {
             control.failureReason = handshakeFailure(ssl.get(), error);
+            control.refusedCertificate = std::move(check->refused);
+            if (control.refusedCertificate)
+                control.failureReason = control.refusedCertificate->failure;
             return nullptr;
         }
         if (waitPass(socket, error == SSL_ERROR_WANT_WRITE, &control, start) < 0) {
@@ -461,7 +576,7 @@ std::unique_ptr<Transport> establishSecureConnection(Socket socket, std::string_
     const char* cipher = SSL_get_cipher_name(ssl.get());
     reportSecuring(control, std::string(kSecuringText) + " " + SSL_get_version(ssl.get()) + ", " +
                                 (cipher != nullptr ? cipher : "unknown cipher"));
-    return std::make_unique<TlsTransport>(socket, std::move(ssl));
+    return std::make_unique<TlsTransport>(socket, std::move(check), std::move(ssl));
 }
 
 } // namespace

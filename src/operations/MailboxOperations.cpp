@@ -6,6 +6,7 @@
 #include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
 #include "messages/ListUpdate.h"
+#include "storage/AccountOptions.h"
 
 #include <algorithm>
 #include <chrono>
@@ -41,10 +42,17 @@ using mail::Pop3Session;
 
 const char* const kOperationTitle = "TopPeek - talking to the mail server";
 
+// "host:port", with an IPv6 address in brackets.
+std::string serverText(const std::string& host, int port) {
+    const bool ipv6 = host.find(':') != std::string::npos;
+    return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
 // What one started operation works with; the work step gets it from the runner.
 struct OperationRecord {
     const Account& account;
-    const Settings& settings;
+    // Changed only to keep a certificate the user chose to trust.
+    Settings& settings;
     // Where the check and the removal leave the total size of the listed messages.
     std::uint32_t* mailboxBytes = nullptr;
     // Where the check and the removal leave the mailbox's message count.
@@ -125,9 +133,47 @@ int signIn(const OperationRecord& record, Pop3Session& session, ConnectionContro
     const Account& account = record.account;
     return record.settings.useApop != 0
                ? mail::pop3LoginApop(session, account.host, account.userName, account.password,
-                                     control)
+                                     control,
+                                     storage::apopPlainFallback(record.settings)
+                                         ? mail::PlainPasswordFallback::Allowed
+                                         : mail::PlainPasswordFallback::SecuredOnly)
                : mail::pop3Login(session, account.host, account.userName, account.password,
                                  control);
+}
+
+// Shows the certificate the check refused and asks whether to trust it for this server. On yes
+// the trust is kept with the account (the settings file keeps it once it is saved) and given to
+// control for the next attempt.
+bool offerCertificateTrust(OperationRecord& record, ConnectionControl& control) {
+    const mail::ServerCertificate& refused = *control.refusedCertificate;
+    const std::string fingerprint = storage::fingerprintText(refused.sha256, 16);
+    const std::string server = serverText(refused.host, refused.port);
+    const std::optional<mail::TrustedCertificate> before =
+        storage::trustedCertificate(record.settings, record.account);
+    const bool changed = before && before->host == refused.host && before->port == refused.port;
+    const int answer = msgBox(
+        kMbAskYesNo | kMbIconWarning, kProgramTitle,
+        "%s\n%s\n\n"
+        "Server: %s\nSubject: %s\nIssuer: %s\nValid until: %s\nSHA-256 fingerprint:\n%s\n\n"
+        "Trust this certificate for %s from now on? Choose Yes only if the server is one you "
+        "know to present a certificate of its own (a company's or your own server) and the "
+        "fingerprint is the one its administrator gave you. Anyone between you and the server "
+        "could otherwise read your password and mail.",
+        changed ? "The server's certificate has changed since you chose to trust it."
+                : "The server's certificate could not be verified.",
+        refused.failure.c_str(), server.c_str(), refused.subject.c_str(), refused.issuer.c_str(),
+        refused.expires.c_str(), fingerprint.c_str(), server.c_str());
+    if (answer != kIdYes)
+        return false;
+    const mail::TrustedCertificate trusted{refused.host, refused.port, refused.sha256};
+    if (!storage::setTrustedCertificate(record.settings, record.account, trusted))
+        msgBox(kMbWarning, kProgramTitle,
+               "The settings have no room left to keep this trust; it holds for this "
+               "connection only. Removing the trust of another account in Preferences makes "
+               "room.");
+    control.trustedCertificates = {trusted};
+    control.refusedCertificate.reset();
+    return true;
 }
 
 // Logs in as the operations share it (the log-in learns what the server can do). A connection that
@@ -136,7 +182,16 @@ int signIn(const OperationRecord& record, Pop3Session& session, ConnectionContro
 // shown as a refusal, nor is a server that stopped answering.
 bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& control) {
     const Account& account = record.account;
+    control.trustedCertificates.clear();
+    if (const auto trusted = storage::trustedCertificate(record.settings, account))
+        control.trustedCertificates.push_back(*trusted);
     int result = signIn(record, session, control);
+    // A certificate the check refused may be one the user knows (a server of their own, a
+    // company's): asked, they may trust it for this server, and the log-in is tried again.
+    if (result == mail::kLoginNoConnection && control.refusedCertificate && !record.quiet &&
+        !cancelRequested(&control) && offerCertificateTrust(record, control)) {
+        result = signIn(record, session, control);
+    }
     OperationResult& outcome = record.outcome.result;
     if (result == mail::kLoginOk) {
         allowFor(control);
@@ -171,6 +226,8 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
         outcome = OperationResult::LoginRefused;
         failure =
             "Could not log in to the mail server " + account.host + " as " + account.userName + ".";
+        if (!control.failureReason.empty())
+            failure += "\n" + control.failureReason;
     }
     if (record.quiet)
         record.outcome.reason = std::move(failure);
@@ -902,8 +959,8 @@ OperationOutcome checkMailbox(const Account& account, Settings& settings, const 
     return start(record, checkStep);
 }
 
-OperationOutcome fetchMessageText(const Account& account, const Settings& settings,
-                                  MessageEntry& entry, const OperationOptions& options) {
+OperationOutcome fetchMessageText(const Account& account, Settings& settings, MessageEntry& entry,
+                                  const OperationOptions& options) {
     OperationRecord record{account, settings};
     record.entry = &entry;
     record.timeoutSeconds = options.timeoutSeconds;

@@ -16,7 +16,10 @@
 //
 // Each returns an outcome that says what happened, so that the caller reports only what is true.
 // A failed connection or log-in is shown in a message box by the operation itself; everything
-// else is for the caller to tell (see the report functions below).
+// else is for the caller to tell (see the report functions below). A server certificate that
+// fails the check is shown with the question whether to trust it for that server; on yes the
+// trust goes into the settings with the account (storage/AccountOptions.h) and the log-in is
+// tried again.
 #pragma once
 
 #include "messages/Filters.h"
@@ -136,8 +139,8 @@ OperationOutcome updateMailbox(const storage::Account& account, const storage::S
 // Finds the entry's message on the server (outcome.identity) and only when it is confirmed reads
 // it with TOP and settings.bodyLines lines: its body becomes what follows the header's blank line
 // (empty without one), bodyLoaded is set, and messageNumber becomes the number it has now.
-OperationOutcome fetchMessageText(const storage::Account& account,
-                                  const storage::Settings& settings, messages::MessageEntry& entry,
+OperationOutcome fetchMessageText(const storage::Account& account, storage::Settings& settings,
+                                  messages::MessageEntry& entry,
                                   const OperationOptions& options = {});
 
 // Sends DELE for every entry marked MarkedForDelete whose message is confirmed, under the number

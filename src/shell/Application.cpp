@@ -1,5 +1,6 @@
 #include "shell/Application.h"
 
+#include "core/CoreDumps.h"
 #include "core/DataFiles.h"
 #include "core/Memory.h"
 #include "mail/Connection.h"
@@ -138,6 +139,8 @@ QString useSettingsFolder(const QString& folder) {
 }
 
 int runApplication(int argc, char** argv) {
+    // Before anything reads a password.
+    core::disableCoreDumps();
     QCoreApplication::setApplicationName(QStringLiteral("toppeek"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(programVersion()));
     // Help, the version and a mistake on the command line are told without a desktop too; the

@@ -50,6 +50,8 @@ int checkForUpdate(const char* versionUrl, const char* ownVersion, const char* t
 
 int checkForProgramUpdate(std::uint32_t& lastUpdateCheckDay) {
     const UpdateCheckRequest request = programUpdateRequest();
+    if (isPlaceholderAddress(request.versionUrl))
+        return 1;
     return checkForUpdate(request.versionUrl.c_str(), request.ownVersion.c_str(),
                           request.title.c_str(), request.question.c_str(),
                           request.homePageUrl.c_str(), lastUpdateCheckDay, request.intervalDays);
@@ -105,6 +107,10 @@ void BackgroundUpdateCheck::answered(const std::optional<std::string>& published
 }
 
 void startProgramUpdateCheck(std::uint32_t& lastUpdateCheckDay) {
+    // Until the project has pages of its own (the build's TOPPEEK_WEB_ADDRESS), whoever holds the
+    // placeholder's name would be asked at every start.
+    if (isPlaceholderAddress(programUpdateRequest().versionUrl))
+        return;
     if (!gProgramCheck)
         gProgramCheck =
             std::make_unique<BackgroundUpdateCheck>(programUpdateRequest(), lastUpdateCheckDay);

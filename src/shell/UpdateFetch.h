@@ -9,14 +9,25 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace toppeek::shell {
 
 // The program's own version, as the published one is compared with it.
 const char* programVersion();
 
-// The address of the text that names the newest release.
-inline constexpr const char* kVersionUrl = "https://example.org/toppeek/version.txt";
+// The address of the text that names the newest release, under the project's web address (see
+// WebLinks.h).
+#ifndef TOPPEEK_WEB_ADDRESS
+#define TOPPEEK_WEB_ADDRESS "https://example.org/toppeek/"
+#endif
+inline constexpr const char* kVersionUrl = TOPPEEK_WEB_ADDRESS "version.txt";
+
+// Whether url's host is one of the names kept for examples and documentation (example.org,
+// example.com, example.net and their subdomains; the .example, .invalid and .test domains): a
+// placeholder, never to be contacted.
+bool isPlaceholderAddress(std::string_view url);
+
 // Days between two checks.
 inline constexpr int kUpdateCheckInterval = 2;
 // Bytes of the reply that are looked at.
@@ -33,8 +44,9 @@ struct FetchLimits {
     const std::atomic<bool>* stop = nullptr;
 };
 
-// Fetches url (http or https, redirects followed) into buffer, keeping at most size bytes; the
-// data is not terminated. received is set to the number of bytes kept, also when the transfer
+// Fetches url (http or https, redirects followed; from an https address only to https ones, and
+// with the trust store SSL_CERT_FILE names when it is set) into buffer, keeping at most size bytes;
+// the data is not terminated. received is set to the number of bytes kept, also when the transfer
 // fails part-way. Returns the class of the HTTP status (status / 100, 2 for 200-299) when the
 // transfer ended because the data ended or the buffer was full, 0 when it failed (no network, no
 // server, a time-out, a broken connection, a stop). The request names the agent "Mozilla", asks

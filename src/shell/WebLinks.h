@@ -9,10 +9,17 @@
 
 namespace toppeek::shell {
 
-// The project's web pages.
-inline constexpr const char* kOnlineHelpUrl = "https://example.org/toppeek/help/";
-inline constexpr const char* kProgramHomePageUrl = "https://example.org/toppeek/";
-inline constexpr const char* kAuthorHomePageUrl = "https://example.org/";
+// The project's web pages, under the address the build names (the CMake option
+// TOPPEEK_WEB_ADDRESS); example.org placeholders until the project has pages of its own.
+#ifndef TOPPEEK_WEB_ADDRESS
+#define TOPPEEK_WEB_ADDRESS "https://example.org/toppeek/"
+#endif
+#ifndef TOPPEEK_AUTHOR_ADDRESS
+#define TOPPEEK_AUTHOR_ADDRESS "https://example.org/"
+#endif
+inline constexpr const char* kOnlineHelpUrl = TOPPEEK_WEB_ADDRESS "help/";
+inline constexpr const char* kProgramHomePageUrl = TOPPEEK_WEB_ADDRESS;
+inline constexpr const char* kAuthorHomePageUrl = TOPPEEK_AUTHOR_ADDRESS;
 
 // Opens a URL; true when the desktop took it.
 using UrlOpener = std::function<bool(const QUrl&)>;

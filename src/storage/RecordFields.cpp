@@ -162,7 +162,27 @@ void writeCount(RecordStream& stream, int count) {
     stream.writeU16(std::clamp(count, 0, maxListCount));
 }
 
-bool saveReplacing(const std::string& path, const std::function<void(RecordStream&)>& writeFields) {
+// Where a file at path really lives: a symbolic link (the user's settings kept elsewhere, in a
+// folder of dotfiles, say) is followed to its target, so that saving replaces the target and
+// keeps the link; a chain of links is followed as far as it goes, up to a bound against loops.
+std::string linkTarget(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(current, error)))
+            break;
+        const fs::path target = fs::read_symlink(current, error);
+        if (error)
+            break;
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    return current.string();
+}
+
+bool saveReplacing(const std::string& linkedPath,
+                   const std::function<void(RecordStream&)>& writeFields) {
+    const std::string path = linkTarget(linkedPath);
     removeStaleTemporaries(path);
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());

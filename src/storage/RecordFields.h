@@ -48,7 +48,8 @@ void writeCount(core::RecordStream& stream, int count);
 // removed and the result is false. New files get permissions 0600.
 // Temporary files of earlier saves that were cut off (path + "." + six
 // characters, this user's, unchanged for staleTemporaryAge seconds) are
-// removed first.
+// removed first. A path that is a symbolic link is written at the link's
+// target, and the link stays.
 inline constexpr int staleTemporaryAge = 60;
 bool saveReplacing(const std::string& path,
                    const std::function<void(core::RecordStream&)>& writeFields);

@@ -67,6 +67,21 @@ bool setReservedOption(std::string& text, std::string_view name, std::string_vie
     return true;
 }
 
+void removeReservedOption(std::string& text, std::string_view name) {
+    std::string result;
+    forEachLine(text, [&](std::string_view line, std::size_t) {
+        if (!isLineOf(line, name)) {
+            result += line;
+            result += '\n';
+        }
+        return false;
+    });
+    // The last line had no line break unless the text ended with one.
+    if (!result.empty() && !text.ends_with('\n'))
+        result.pop_back();
+    text = std::move(result);
+}
+
 int checkIntervalMinutes(const Settings& settings) {
     const std::optional<std::string> text = reservedOption(settings.reservedText1, kCheckEvery);
     if (!text)

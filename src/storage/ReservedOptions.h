@@ -32,5 +32,7 @@ std::optional<std::string> reservedOption(std::string_view text, std::string_vie
 // break.
 bool setReservedOption(std::string& text, std::string_view name, std::string_view value,
                        std::size_t maxLength);
+// text without name's line; nothing changes when it has none.
+void removeReservedOption(std::string& text, std::string_view name);
 
 } // namespace toppeek::storage

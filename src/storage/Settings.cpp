@@ -2,6 +2,7 @@
 
 #include "core/DataFiles.h"
 #include "core/RecordStream.h"
+#include "storage/AccountOptions.h"
 #include "storage/RecordFields.h"
 
 #include <algorithm>
@@ -92,8 +93,10 @@ void writeSettingsFile(RecordStream& stream, const Settings& settings) {
     stream.writeU16(settings.selectedAccount);
     const int count = std::min(settings.accounts.count(), maxListCount);
     writeCount(stream, count);
-    for (int i = 0; i < count; ++i)
-        writeAccount(stream, *settings.accounts.at(i));
+    for (int i = 0; i < count; ++i) {
+        const Account& account = *settings.accounts.at(i);
+        writeAccount(stream, account, remembersPassword(settings, account));
+    }
     writeByte(stream, settings.showAbout);
     stream.writeU32(static_cast<std::uint32_t>(settings.maxMessages));
     writeByte(stream, settings.useApop);
@@ -130,6 +133,11 @@ bool loadSettings(const std::string& path, Settings& settings) {
     settings.accounts.clear();
     readSettingsFields(*stream, settings);
     RecordStream::close(std::move(stream));
+    // A password the file was not to keep is asked for before the first log-in.
+    for (Account* account : settings.accounts)
+        if (account->password.empty() && !account->keyringItem &&
+            !remembersPassword(settings, *account))
+            account->passwordKnown = false;
     return true;
 }
 
@@ -156,16 +164,20 @@ void freeAccount(Account* account) {
     delete account;
 }
 
-bool writeAccount(RecordStream& stream, const Account& account) {
+bool writeAccount(RecordStream& stream, const Account& account, bool keepPassword) {
     stream.writeU16(account.accountTag);
     writeText(stream, account.address, Account::maxTextLength);
     writeText(stream, account.host, Account::maxTextLength);
     stream.writeU16(account.port);
     writeText(stream, account.userName, Account::maxTextLength);
+    // A password that is not to be kept and was not asked for this run is unknown without
+    // being in the keyring: the file keeps nothing for it, not the keyring's marker.
+    const bool keptInKeyring =
+        fileKeepsMarker(account) && (keepPassword || account.keyringItem.has_value());
     const std::string_view password =
-        fileKeepsMarker(account)
-            ? std::string_view(keyringPasswordMarker())
-            : std::string_view(account.password).substr(0, Account::maxTextLength);
+        keptInKeyring  ? std::string_view(keyringPasswordMarker())
+        : keepPassword ? std::string_view(account.password).substr(0, Account::maxTextLength)
+                       : std::string_view();
     stream.writeScrambledText(password, passwordKey());
     return true;
 }

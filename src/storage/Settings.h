@@ -93,7 +93,9 @@ void writeSettingsFile(core::RecordStream& stream, const Settings& settings);
 // keeps what was read before the cut: the accounts in front of it (an
 // account cut inside its password is kept with an empty password) and the
 // earlier fields; the later ones keep the values settings held, except
-// lastUpdateCheckDay, which becomes 0. The account list is replaced.
+// lastUpdateCheckDay, which becomes 0. The account list is replaced. An
+// account whose password the file was not to keep (AccountOptions.h) reads
+// with passwordKnown false.
 bool loadSettings(const std::string& path, Settings& settings);
 
 // Empty texts, accountTag 0, port 110.
@@ -120,8 +122,10 @@ KeyringItem keyringItemFor(const Account& account);
 bool fileKeepsMarker(const Account& account);
 
 // One account record; texts longer than the limit are written cut. The
-// password field holds the marker when fileKeepsMarker says so.
-bool writeAccount(core::RecordStream& stream, const Account& account);
+// password field holds the marker when fileKeepsMarker says so, else the
+// password, or nothing when keepPassword is false (the user chose not to
+// have it written down).
+bool writeAccount(core::RecordStream& stream, const Account& account, bool keepPassword = true);
 // One account record, or null when the file ends before the account's
 // password (a cut-off password reads as the empty text). A marker gives an
 // account whose password is still to be read from its keyring item.

@@ -13,6 +13,7 @@
 #include "ui/HelpContext.h"
 #include "ui/PreferencesDialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -102,6 +103,22 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
     passwordEdit = named(new QLineEdit(this), "EdPass");
     passwordEdit->setEchoMode(QLineEdit::Password);
     passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // '*'
+    rememberPasswordBox =
+        named(new QCheckBox(QStringLiteral("Keep the password in the settings file when no keyring "
+                                           "can be used"),
+                            this),
+              "CBRememberPassword");
+    rememberPasswordBox->setChecked(true);
+    rememberPasswordBox->setToolTip(
+        QStringLiteral("Off: without the desktop's keyring the password is asked once each time "
+                       "the program runs and is never written down."));
+    plainTextWarning = named(new QLabel(QStringLiteral("Without security the password and your "
+                                                       "mail travel in plain text: anyone on "
+                                                       "the way can read them."),
+                                        this),
+                             "LabelPlainText");
+    plainTextWarning->setWordWrap(true);
+    plainTextWarning->setStyleSheet(QStringLiteral("color: #a00000"));
     const OkCancelRow buttons = okCancelRow(this, QStringLiteral("&OK"), QSize(89, 25));
     okButton = buttons.ok;
     cancelButton = buttons.cancel;
@@ -135,14 +152,18 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
             fields->addWidget(securityLabel, row, 0, Qt::AlignRight | Qt::AlignVCenter);
             fields->addLayout(connection, row, 1);
             ++row;
+            fields->addWidget(plainTextWarning, row, 1);
+            ++row;
         }
     }
+    fields->addWidget(rememberPasswordBox, row, 0, 1, 2);
     setTabOrder(addressEdit, hostEdit);
     setTabOrder(hostEdit, securityBox);
     setTabOrder(securityBox, portEdit);
     setTabOrder(portEdit, userNameEdit);
     setTabOrder(userNameEdit, passwordEdit);
-    setTabOrder(passwordEdit, okButton);
+    setTabOrder(passwordEdit, rememberPasswordBox);
+    setTabOrder(rememberPasswordBox, okButton);
     setTabOrder(okButton, cancelButton);
 
     auto* layout = new QVBoxLayout(this);
@@ -157,9 +178,20 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
     connect(hostEdit, &QLineEdit::editingFinished, this, &AccountEditor::hostEditLeft);
     setHelpContext(this, kOptionsHelpContext);
 
-    // A blank account: plain, on the usual port.
-    portEdit->setText(defaultPortText(Security::None));
-    shownPort_ = portEdit->text();
+    // A blank account: secured from the first byte, as most providers want it.
+    showAccount(Account{});
+}
+
+void AccountEditor::setRememberPassword(bool remember) {
+    rememberPasswordBox->setChecked(remember);
+}
+
+bool AccountEditor::rememberPassword() const {
+    return rememberPasswordBox->isChecked();
+}
+
+void AccountEditor::showPlainTextWarning() {
+    plainTextWarning->setVisible(chosenSecurity() == Security::None);
 }
 
 AccountEditor::~AccountEditor() {
@@ -208,13 +240,15 @@ void AccountEditor::showAccount(const Account& account) {
         account.passwordKnown ? QString() : QStringLiteral("(kept in the keyring)"));
 
     // A host text that would not come back the same from its parts is shown
-    // whole, as a plain name on the usual port.
-    Security security = Security::None;
+    // whole, as a plain name on the usual port. A blank account is offered
+    // SSL/TLS: the password never goes out in plain text unless chosen.
+    Security security = host_.empty() ? Security::Tls : Security::None;
     int port = mail::defaultServerPort(security);
     shownHostName_ = host_;
     if (const auto address = mail::parseServerAddress(host_);
-        address && mail::formatServerAddress(address->security, address->target.name,
-                                             mail::serverPort(*address))) {
+        !host_.empty() && address &&
+        mail::formatServerAddress(address->security, address->target.name,
+                                  mail::serverPort(*address))) {
         security = address->security;
         port = mail::serverPort(*address);
         shownHostName_ = address->target.name;
@@ -229,6 +263,7 @@ void AccountEditor::showAccount(const Account& account) {
     portEdit->setText(QString::number(port));
     shownPort_ = portEdit->text();
     hostText_ = host_;
+    showPlainTextWarning();
 }
 
 void AccountEditor::storeAccount(Account& account) const {
@@ -305,6 +340,7 @@ void AccountEditor::securityChanged() {
     const std::optional<int> port = mail::parsePort(portText.toStdString());
     if (portText.isEmpty() || port == mail::defaultServerPort(previous))
         portEdit->setText(defaultPortText(chosenSecurity()));
+    showPlainTextWarning();
 }
 
 void AccountEditor::hostEditLeft() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+class QCheckBox;
 class QComboBox;
 class QLayout;
 class QLabel;
@@ -62,7 +63,7 @@ public:
 
     // A new security moves the port to its default when the port still
     // shows the previous security's default (or nothing); a port the user
-    // chose stays.
+    // chose stays. A blank account starts on SSL/TLS.
     void securityChanged();
     // A scheme or port typed into the host field moves into the Security and
     // Port boxes when the user leaves it; text that is no host address stays
@@ -71,6 +72,11 @@ public:
 
     // The help topic the editor opens on the help key.
     int helpContext() const;
+
+    // Whether the settings file keeps the password when no keyring takes it: shown by
+    // rememberPasswordBox, set before Execute and read after it.
+    void setRememberPassword(bool remember);
+    bool rememberPassword() const;
 
     QLabel* addressLabel;
     QLineEdit* addressEdit;
@@ -84,6 +90,9 @@ public:
     QLineEdit* userNameEdit;
     QLabel* passwordLabel;
     QLineEdit* passwordEdit;
+    QCheckBox* rememberPasswordBox;
+    // Says, while Security is None, that the password then travels in plain text.
+    QLabel* plainTextWarning;
     QPushButton* okButton;
     QPushButton* cancelButton;
 
@@ -130,6 +139,7 @@ private:
     void showAccount(const storage::Account& account);
     void storeAccount(storage::Account& account) const;
     mail::Security chosenSecurity() const;
+    void showPlainTextWarning();
     // Whether the host field, the Security box or the Port box differs from
     // what the account showed.
     bool hostControlsChanged() const;

@@ -660,6 +660,11 @@ bool MainWindow::FormCloseQuery() {
         return false;
     closePending_ = false;
     quietClose_ = false;
+    // Written here rather than only as the window goes, so that a failure can still be said.
+    if (!saveSettings(settingsPath_, *settings_))
+        msgBox(kMbWarning, kProgramTitle,
+               "Could not save the settings to %s.\nWhat was changed in this run is lost.",
+               settingsPath_.c_str());
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 // The account list names a variable `slots`, which Qt's keyword macro would
 // rewrite: the storage header comes before every Qt header.
+#include "storage/AccountOptions.h"
 #include "storage/KeyringPasswords.h"
 
 #include "dialogs/DisplayText.h"
@@ -43,6 +44,10 @@ void MainWindow::setPasswordStore(std::unique_ptr<PasswordStore> store) {
     keyringSync_.reset();
     passwords_ = std::move(store);
     keyringState_ = KeyringState::Unknown;
+    // Settings that keep their passwords to themselves (the demo's) never
+    // reach the desktop's keyring, not even to ask whether there is one.
+    if (passwords_ && keyringOff(*settings_))
+        passwords_.reset();
     if (!passwords_)
         return;
     // Whether a keyring answers, for the Preferences to say where passwords
@@ -64,7 +69,9 @@ void MainWindow::noteKeyringAnswer(KeyringResult result) {
 QString MainWindow::passwordNote() const {
     if (!passwords_ || keyringState_ == KeyringState::Unusable)
         return QStringLiteral("No keyring of the desktop can be used, so passwords are kept in "
-                              "the settings file, scrambled but not encrypted.");
+                              "the settings file, scrambled but not encrypted: anyone who has "
+                              "the file can read them back. An account whose password is not "
+                              "to be kept there asks for it once each time the program runs.");
     if (keyringState_ == KeyringState::Usable)
         return QStringLiteral("Passwords are kept in the desktop's keyring, not in the settings "
                               "file.");
@@ -91,8 +98,11 @@ void MainWindow::leaveKeyringWait() {
 
 bool MainWindow::askPassword(Account& account, KeyringResult why) {
     const QString address = dialogs::displayText(account.address);
+    const bool notKept = !account.keyringItem && !remembersPassword(*settings_, account);
     const QString text =
-        why == KeyringResult::NotFound
+        notKept ? QStringLiteral("The password for %1 is not kept.\nPlease enter the password:")
+                      .arg(address)
+        : why == KeyringResult::NotFound
             ? QStringLiteral("The desktop's keyring holds no password for %1.\nPlease enter the "
                              "password:")
                   .arg(address)
@@ -125,7 +135,8 @@ bool MainWindow::passwordReady(void (MainWindow::*command)()) {
 bool MainWindow::passwordReady(void (MainWindow::*command)(), Account* account) {
     if (account == nullptr || account->passwordKnown)
         return true;
-    if (!passwords_)
+    // A password the user chose not to keep is in no keyring either.
+    if (!passwords_ || (!account->keyringItem && !remembersPassword(*settings_, *account)))
         return askPassword(*account, KeyringResult::Unavailable);
     const KeyringItem item = account->keyringItem.value_or(keyringItemFor(*account));
     enterKeyringWait();

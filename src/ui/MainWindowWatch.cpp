@@ -183,7 +183,10 @@ void MainWindow::recordListing(const Account& account, const std::vector<Message
         newMail_.push_back(std::move(arrived));
     // Rows that were new at the check before are no longer.
     messageView->redrawRows(messages_->count());
-    seen_.save(seenMessagesPath());
+    if (!seen_.save(seenMessagesPath()))
+        statusText->setText(QStringLiteral("Could not save the seen messages to %1: the next "
+                                           "check shows them as new again.")
+                                .arg(QString::fromStdString(seenMessagesPath())));
 }
 
 void MainWindow::updateListedMailboxes() {

@@ -1,5 +1,6 @@
 // The account list names a variable `slots`, which Qt's keyword macro would
 // rewrite: the storage header comes before every Qt header.
+#include "storage/AccountOptions.h"
 #include "storage/AccountTags.h"
 #include "storage/KeyringPasswords.h"
 #include "storage/ReservedOptions.h"
@@ -180,9 +181,47 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     general->addWidget(checkEveryBox, row, 1, Qt::AlignLeft);
     ++row;
     general->addWidget(useApopBox, row, 0, 1, 2);
+    ++row;
+    apopFallbackBox = named(new QCheckBox(QStringLiteral("Without APOP, send the password in "
+                                                         "plain text all the same"),
+                                          generalPage),
+                            "CBApopPlainFallback");
+    apopFallbackBox->setToolTip(
+        QStringLiteral("Only over a connection without security, when the server offers no "
+                       "APOP. Off, such a log-in is refused: someone on the way may have taken "
+                       "APOP out to read the password."));
+    general->addWidget(apopFallbackBox, row, 0, 1, 2, Qt::AlignLeft);
     general->setRowStretch(row + 1, 1);
     general->setColumnStretch(1, 1);
     pages->addTab(generalPage, QStringLiteral("General"));
+    connect(useApopBox, &QCheckBox::toggled, apopFallbackBox, &QWidget::setEnabled);
+
+    // Certificates the user chose to trust
+    certificatesPage = named(new QWidget(pages), "TabSheetCertificates");
+    certificateList = named(new QTreeWidget(certificatesPage), "LVCertificates");
+    certificateList->setColumnCount(3);
+    certificateList->setHeaderLabels({QStringLiteral("Account"), QStringLiteral("Server"),
+                                      QStringLiteral("SHA-256 fingerprint")});
+    certificateList->setRootIsDecorated(false);
+    certificateList->setItemsExpandable(false);
+    certificateList->setSelectionMode(QAbstractItemView::SingleSelection);
+    certificateList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    removeCertificateButton =
+        named(new QPushButton(QStringLiteral("&Remove"), certificatesPage), "BRemoveCertificate");
+    removeCertificateButton->setAutoDefault(false);
+    auto* certificatesNote = new QLabel(
+        QStringLiteral("Certificates that failed the check and that you chose to trust for one "
+                       "server. A server that presents another certificate is refused again."),
+        certificatesPage);
+    certificatesNote->setWordWrap(true);
+    auto* certificatesLayout = new QVBoxLayout(certificatesPage);
+    certificatesLayout->setContentsMargins(12, 8, 12, 8);
+    certificatesLayout->addWidget(certificatesNote);
+    certificatesLayout->addWidget(certificateList, 1);
+    certificatesLayout->addWidget(removeCertificateButton, 0, Qt::AlignRight);
+    pages->addTab(certificatesPage, QStringLiteral("Certificates"));
+    connect(removeCertificateButton, &QPushButton::clicked, this,
+            &PreferencesDialog::removeCertificateClicked);
     pages->setCurrentWidget(accountsPage);
 
     const OkCancelRow buttons = okCancelRow(this, QStringLiteral("&OK"), QSize(89, 25));
@@ -205,6 +244,40 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     connect(maxMessagesArrows, &UpDownArrows::Click, this, &PreferencesDialog::maxMessagesStepped);
 
     fillAccountList();
+    fillCertificateList();
+}
+
+void PreferencesDialog::fillCertificateList() {
+    certificateList->clear();
+    for (const Account* account : settings_.accounts) {
+        const std::optional<mail::TrustedCertificate> trusted =
+            trustedCertificate(settings_, *account);
+        if (!trusted)
+            continue;
+        auto* item = new QTreeWidgetItem(certificateList);
+        item->setText(0, accountRowText(*account));
+        const bool ipv6 = trusted->host.find(':') != std::string::npos;
+        item->setText(1, dialogs::displayText((ipv6 ? "[" + trusted->host + "]" : trusted->host) +
+                                              ":" + std::to_string(trusted->port)));
+        item->setText(2, QString::fromStdString(fingerprintText(trusted->sha256)));
+        item->setToolTip(2, QString::fromStdString(fingerprintText(trusted->sha256, 16)));
+        item->setData(0, Qt::UserRole, static_cast<int>(account->accountTag));
+    }
+    certificateList->resizeColumnToContents(0);
+    removeCertificateButton->setEnabled(certificateList->topLevelItemCount() > 0);
+}
+
+void PreferencesDialog::removeCertificateClicked() {
+    QTreeWidgetItem* item = certificateList->currentItem();
+    if (item == nullptr)
+        item = certificateList->topLevelItem(0);
+    if (item == nullptr)
+        return;
+    const int tag = item->data(0, Qt::UserRole).toInt();
+    for (const Account* account : settings_.accounts)
+        if (account->accountTag == tag)
+            forgetTrustedCertificate(settings_, *account);
+    fillCertificateList();
 }
 
 int PreferencesDialog::Execute(Settings& settings, QWidget* parent, const QString& passwordNote) {
@@ -243,6 +316,8 @@ void PreferencesDialog::showGeneral() {
     maxMessagesEdit->setText(QString::number(settings_.maxMessages));
     showAboutBox->setChecked(settings_.showAbout != 0);
     useApopBox->setChecked(settings_.useApop != 0);
+    apopFallbackBox->setChecked(apopPlainFallback(settings_));
+    apopFallbackBox->setEnabled(useApopBox->isChecked());
     checkEveryBox->setValue(checkIntervalMinutes(settings_));
 }
 
@@ -256,6 +331,7 @@ int PreferencesDialog::finish(bool accepted) {
     settings_.bodyLines = countFromText(bodyLinesEdit->text().toStdString());
     settings_.showAbout = showAboutBox->isChecked() ? 1 : 0;
     settings_.useApop = useApopBox->isChecked() ? 1 : 0;
+    setApopPlainFallback(settings_, apopFallbackBox->isChecked());
     settings_.maxMessages = countFromText(maxMessagesEdit->text().toStdString());
     setCheckIntervalMinutes(settings_, checkEveryBox->value());
     return settings_.bodyLines != openedBodyLines_ ? kOptionsBodyLinesChanged : kOptionsSaved;
@@ -276,9 +352,12 @@ void PreferencesDialog::selectRow(int row) {
     accountList->setFocus();
 }
 
-bool PreferencesDialog::editAccount(Account& account, const QString& caption) {
+bool PreferencesDialog::editAccount(Account& account, const QString& caption, bool& remember) {
     QPointer<AccountEditor> editor = new AccountEditor(this);
+    editor->setRememberPassword(remember);
     const bool accepted = editor->Execute(account, caption, kOptionsHelpContext);
+    if (accepted)
+        remember = editor->rememberPassword();
     delete editor.data();
     return accepted;
 }
@@ -286,7 +365,8 @@ bool PreferencesDialog::editAccount(Account& account, const QString& caption) {
 void PreferencesDialog::addAccountClicked() {
     takeCurrentRow();
     const std::unique_ptr<Account> blank = newAccount();
-    if (!editAccount(*blank, AccountEditor::addCaption()))
+    bool remember = true;
+    if (!editAccount(*blank, AccountEditor::addCaption(), remember))
         return;
     std::unique_ptr<Account> clone = cloneAccount(*blank);
     AccountList& accounts = settings_.accounts;
@@ -304,6 +384,9 @@ void PreferencesDialog::addAccountClicked() {
     if (index < 0)
         return; // the list is full; the clone is released here
     const Account& added = *clone.release();
+    // The tag may have been an account's that was deleted, options and all.
+    forgetAccountOptions(settings_, added);
+    setRemembersPassword(settings_, added, remember);
     auto* item = new QTreeWidgetItem;
     item->setText(0, accountRowText(added));
     accountList->insertTopLevelItem(index, item);
@@ -319,8 +402,10 @@ void PreferencesDialog::editAccountClicked() {
         return;
     const std::unique_ptr<Account> copy = newAccount();
     copyAccount(*copy, *current);
-    if (!editAccount(*copy, AccountEditor::editCaption()))
+    bool remember = remembersPassword(settings_, *current);
+    if (!editAccount(*copy, AccountEditor::editCaption(), remember))
         return;
+    setRemembersPassword(settings_, *current, remember);
     std::unique_ptr<Account> clone = cloneAccount(*copy);
     noteAccountEdited(settings_, *current, *clone);
     if (!accounts.replaceAt(index, clone.get()))
@@ -340,8 +425,10 @@ void PreferencesDialog::deleteAccountClicked() {
         return;
     accounts.removeAt(index);
     noteAccountRemoved(settings_, *account);
+    forgetAccountOptions(settings_, *account);
     freeAccount(account);
     delete accountList->takeTopLevelItem(index);
+    fillCertificateList();
     accountList->clearSelection();
     adjustIndex(index, accounts.count(), 2, 0);
     settings_.selectedAccount = static_cast<std::int16_t>(index);

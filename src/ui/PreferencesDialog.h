@@ -98,13 +98,23 @@ public:
     QLineEdit* maxMessagesEdit;
     UpDownArrows* maxMessagesArrows;
     QCheckBox* useApopBox;
+    // Whether a log-in that wants APOP may send the password in plain text when the server
+    // offers none over a connection without security.
+    QCheckBox* apopFallbackBox;
     QLabel* checkEveryLabel;
     QSpinBox* checkEveryBox; // "Check every N minutes", 0 never
+    // The certificates trusted although they failed the check, one row per account; removing
+    // one takes effect at once, as deleting an account does.
+    QWidget* certificatesPage;
+    QTreeWidget* certificateList;
+    QPushButton* removeCertificateButton;
     QPushButton* okButton;
     QPushButton* cancelButton;
 
 public slots:
     void fillAccountList();
+    void fillCertificateList();
+    void removeCertificateClicked();
     void addAccountClicked();
     void editAccountClicked();
     void deleteAccountClicked();
@@ -120,8 +130,9 @@ private:
     // Sets selectedAccount to the selected row, 0 when none is selected.
     void takeCurrentRow();
     void selectRow(int row);
-    // Runs the account editor on account; true on OK.
-    bool editAccount(storage::Account& account, const QString& caption);
+    // Runs the account editor on account and on whether the settings file keeps its password
+    // without a keyring; true on OK.
+    bool editAccount(storage::Account& account, const QString& caption, bool& remember);
     // Fills the General tab from the record and remembers the two counts.
     void showGeneral();
     // Takes the General tab over on OK, or puts the counts back on Cancel.

@@ -237,12 +237,27 @@ TEST_F(Pop3SessionTest, WithPipeliningUserAndPassGoTogether) {
     }
 }
 
-TEST_F(Pop3SessionTest, ApopWithoutAStampLogsInWithUserAndPass) {
+// A greeting without a time stamp may be one whose stamp was taken out on the way: in the clear
+// the password goes out with PASS only when the user allowed it.
+TEST_F(Pop3SessionTest, ApopWithoutAStampSendsNoPasswordInTheClearUnlessAllowed) {
+    ScriptedPop3Server refusing;
+    refusing.greeting("+OK ready\r\n").expect("QUIT", "+OK\r\n");
+    refusing.start();
+    EXPECT_EQ(pop3LoginApop(session, refusing.hostAndPort(), "alice", "secret", control),
+              kLoginRefused);
+    EXPECT_EQ(session.socket(), kInvalidSocket);
+    EXPECT_NE(control.failureReason.find("did not offer APOP"), std::string::npos)
+        << control.failureReason;
+    EXPECT_TRUE(refusing.waitUntilDone(5s));
+    EXPECT_EQ(refusing.received(), Lines{"QUIT\r\n"});
+    EXPECT_EQ(refusing.receivedBytes().find("secret"), std::string::npos);
+
     ScriptedPop3Server server;
     loggingIn(server).expect("QUIT", "+OK\r\n");
     server.start();
-
-    ASSERT_EQ(pop3LoginApop(session, server.hostAndPort(), "alice", "secret", control), 1);
+    ASSERT_EQ(pop3LoginApop(session, server.hostAndPort(), "alice", "secret", control,
+                            PlainPasswordFallback::Allowed),
+              1);
     pop3Quit(session);
     finish(server);
 }

@@ -13,13 +13,23 @@
 
 #include <gtest/gtest.h>
 
+#include <openssl/pem.h>
+#include <openssl/sha.h>
+#include <openssl/x509.h>
+
+#include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -48,6 +58,26 @@ void writeText(const fs::path& path, const std::string& text) {
     out << text;
 }
 
+// The SHA-256 digest of a PEM certificate as 64 lowercase hex digits, worked out apart from the
+// client's own code.
+std::string digestOf(const std::string& pem) {
+    BIO* in = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+    X509* certificate = in != nullptr ? PEM_read_bio_X509(in, nullptr, nullptr, nullptr) : nullptr;
+    BIO_free(in);
+    unsigned char* der = nullptr;
+    const int length = certificate != nullptr ? i2d_X509(certificate, &der) : -1;
+    X509_free(certificate);
+    if (length <= 0)
+        return {};
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(der, static_cast<std::size_t>(length), digest);
+    OPENSSL_free(der);
+    char text[2 * SHA256_DIGEST_LENGTH + 1];
+    for (int i = 0; i < SHA256_DIGEST_LENGTH; ++i)
+        std::snprintf(text + 2 * i, 3, "%02x", digest[i]);
+    return text;
+}
+
 // The certificates of the run and the servers that present them; made once per process.
 struct Fixture {
     TemporaryFolder folder{"toppeek-tls"};
@@ -57,8 +87,11 @@ struct Fixture {
     std::string strangerPem;
     std::string failure;
     std::unique_ptr<DovecotServer> good;
-    // By kind of bad certificate: "expired", "other name", "untrusted".
+    // By kind of bad certificate: "expired", "other name", "untrusted", "subject only" (the name
+    // in the subject's common name alone), "self-signed".
     std::map<std::string, std::unique_ptr<DovecotServer>> bad;
+    // The digest of the self-signed server's certificate, as the client reports it.
+    std::string selfSignedDigest;
 
     ~Fixture() {
         good.reset();
@@ -108,8 +141,15 @@ struct Fixture {
         auto otherName =
             server("other-name", authority.issue("mail.example.org", {"DNS:mail.example.org"}));
         auto untrusted = server("untrusted", stranger.issue("localhost", local));
-        if (!good || !expired || !otherName || !untrusted)
+        auto subjectOnly = server("subject-only", authority.issue("localhost", {}));
+        const IssuedCertificate selfSignedIdentity =
+            toppeek::test::selfSignedCertificate("localhost", local);
+        selfSignedDigest = digestOf(selfSignedIdentity.certificate);
+        auto selfSigned = server("self-signed", selfSignedIdentity);
+        if (!good || !expired || !otherName || !untrusted || !subjectOnly || !selfSigned)
             return false;
+        selfSigned->addUser("reader", kPassword);
+        selfSigned->addMessage("reader", message(1));
 
         good->addUser("reader", kPassword);
         good->addUser("viatls", kPassword);
@@ -120,6 +160,8 @@ struct Fixture {
         bad["expired"] = std::move(expired);
         bad["other name"] = std::move(otherName);
         bad["untrusted"] = std::move(untrusted);
+        bad["subject only"] = std::move(subjectOnly);
+        bad["self-signed"] = std::move(selfSigned);
         if (!good->start()) {
             failure = good->failure();
             return false;
@@ -275,8 +317,13 @@ TEST_F(TlsLogin, ApopAfterStlsSignsTheGreetingsTimeStamp) {
 }
 
 TEST_F(TlsLogin, BadCertificatesFailTheConnectionWithTheirReason) {
-    const std::map<std::string, std::string> reasons = {
-        {"expired", "expired"}, {"other name", "another name"}, {"untrusted", "unknown issuer"}};
+    // A name only in the subject's common name is no name for the host: certificates name hosts
+    // in their alternative names.
+    const std::map<std::string, std::string> reasons = {{"expired", "expired"},
+                                                        {"other name", "another name"},
+                                                        {"untrusted", "unknown issuer"},
+                                                        {"subject only", "another name"},
+                                                        {"self-signed", "unknown issuer"}};
     for (const auto& [kind, reason] : reasons) {
         SCOPED_TRACE(kind);
         DovecotServer& server = *fixture().bad.at(kind);
@@ -291,6 +338,135 @@ TEST_F(TlsLogin, BadCertificatesFailTheConnectionWithTheirReason) {
                 EXPECT_FALSE(line.starts_with("USER") || line.starts_with("PASS")) << line;
         }
     }
+}
+
+// A certificate the check refuses is described for the user to decide on; once trusted, that
+// certificate alone is taken on that host and port alone, and any other is refused again with
+// its own digest.
+TEST_F(TlsLogin, ACertificateTheUserTrustsIsTakenOnItsOwnServerOnly) {
+    DovecotServer& selfSigned = *fixture().bad.at("self-signed");
+    const std::string host = pop3s(selfSigned);
+    ASSERT_EQ(pop3Login(session_, host, "reader", kPassword, control_), kLoginNoConnection);
+    ASSERT_TRUE(control_.refusedCertificate.has_value()) << control_.failureReason;
+    const ServerCertificate refused = *control_.refusedCertificate;
+    EXPECT_EQ(refused.sha256, fixture().selfSignedDigest);
+    EXPECT_EQ(refused.host, "localhost");
+    EXPECT_EQ(refused.port, selfSigned.pop3sPort());
+    EXPECT_EQ(refused.subject, "CN=localhost");
+    EXPECT_EQ(refused.issuer, "CN=localhost");
+    EXPECT_TRUE(refused.expires.ends_with(" UTC")) << refused.expires;
+    EXPECT_EQ(refused.failure, control_.failureReason);
+
+    control_.trustedCertificates = {{refused.host, refused.port, refused.sha256}};
+    ASSERT_EQ(pop3Login(session_, host, "reader", kPassword, control_), kLoginOk)
+        << control_.failureReason;
+    EXPECT_FALSE(control_.refusedCertificate.has_value());
+    long count = -1;
+    long octets = -1;
+    ASSERT_TRUE(pop3Stat(session_, count, octets));
+    EXPECT_EQ(count, 1);
+    pop3Quit(session_);
+    session_.close();
+    // Over STLS too, where the port is the plain one: a trust is for the port it was given on.
+    EXPECT_EQ(pop3Login(session_, stls(selfSigned), "reader", kPassword, control_),
+              kLoginNoConnection);
+    EXPECT_EQ(control_.refusedCertificate.value_or(ServerCertificate{}).sha256, refused.sha256);
+
+    // Another certificate on a port that had this one trusted: refused, and named by its own
+    // digest.
+    DovecotServer& other = *fixture().bad.at("untrusted");
+    control_.trustedCertificates = {{"localhost", other.pop3sPort(), refused.sha256}};
+    EXPECT_EQ(pop3Login(session_, pop3s(other), "reader", kPassword, control_), kLoginNoConnection);
+    ASSERT_TRUE(control_.refusedCertificate.has_value());
+    EXPECT_NE(control_.refusedCertificate->sha256, refused.sha256);
+    EXPECT_EQ(control_.refusedCertificate->sha256.size(), 64u);
+    EXPECT_EQ(control_.refusedCertificate->issuer, "CN=Some Other Authority");
+    // And the trusted digest under another name for the same server is no trust either.
+    control_.trustedCertificates = {{"127.0.0.1", selfSigned.pop3sPort(), refused.sha256}};
+    EXPECT_EQ(pop3Login(session_, host, "reader", kPassword, control_), kLoginNoConnection);
+}
+
+// `openssl s_server` on 127.0.0.1 speaking TLS 1.2 only, with the one cipher suite given.
+class OpenSslServer {
+public:
+    OpenSslServer(const std::string& suite, const fs::path& pem, const fs::path& key) {
+        port_ = toppeek::test::freeLoopbackPort();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int quiet = ::open("/dev/null", O_RDWR);
+            ::dup2(quiet, 0);
+            ::dup2(quiet, 1);
+            ::dup2(quiet, 2);
+            const std::string accept = "127.0.0.1:" + std::to_string(port_);
+            ::execlp("openssl", "openssl", "s_server", "-accept", accept.c_str(), "-cert",
+                     pem.c_str(), "-key", key.c_str(), "-tls1_2", "-cipher", suite.c_str(),
+                     "-quiet", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~OpenSslServer() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    OpenSslServer(const OpenSslServer&) = delete;
+    OpenSslServer& operator=(const OpenSslServer&) = delete;
+
+    int port() const { return port_; }
+    std::string host() const { return "pop3s://localhost:" + std::to_string(port_); }
+
+private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+// Under TLS 1.2 a suite without an ephemeral key exchange is never agreed on: a server key taken
+// later would open every recorded session. The server's certificate has an RSA key, so that an
+// RSA key exchange is possible at all; the client trusts it by its digest.
+TEST_F(TlsLogin, Tls12IsSpokenWithForwardSecretSuitesOnly) {
+    const fs::path pem = fixture().dir / "rsa.pem";
+    const fs::path key = fixture().dir / "rsa.key";
+    const std::string make =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost "
+        "-keyout '" +
+        key.string() + "' -out '" + pem.string() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    control_.timeoutSeconds = 2;
+    auto logIn = [&](const OpenSslServer& server) {
+        int result = kLoginNoConnection;
+        // The server needs a moment to listen.
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            result = pop3Login(session_, server.host(), "reader", kPassword, control_);
+            if (result != kLoginNoConnection || !control_.failureReason.empty())
+                break;
+            std::this_thread::sleep_for(100ms);
+        }
+        session_.close();
+        return result;
+    };
+    auto agreed = [&](const std::string& suite) {
+        return std::any_of(trace_.begin(), trace_.end(), [&](const std::string& line) {
+            return line.find("TLSv1.2, " + suite) != std::string::npos;
+        });
+    };
+
+    OpenSslServer forwardSecret("ECDHE-RSA-AES128-GCM-SHA256", pem, key);
+    logIn(forwardSecret);
+    ASSERT_TRUE(control_.refusedCertificate.has_value()) << control_.failureReason;
+    control_.trustedCertificates = {
+        {"localhost", forwardSecret.port(), control_.refusedCertificate->sha256}};
+    trace_.clear();
+    logIn(forwardSecret);
+    EXPECT_TRUE(agreed("ECDHE-RSA-AES128-GCM-SHA256")) << control_.failureReason;
+
+    OpenSslServer rsaOnly("AES128-GCM-SHA256", pem, key);
+    control_.trustedCertificates[0].port = rsaOnly.port();
+    trace_.clear();
+    EXPECT_EQ(logIn(rsaOnly), kLoginNoConnection);
+    EXPECT_FALSE(agreed("AES128-GCM-SHA256"));
+    EXPECT_NE(control_.failureReason.find("could not be set up"), std::string::npos)
+        << control_.failureReason;
 }
 
 // The trust store is read once and kept, but a change of the trusted authorities between two

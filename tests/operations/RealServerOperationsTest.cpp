@@ -7,6 +7,7 @@
 #include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
 #include "operations/MailboxOperations.h"
+#include "storage/AccountOptions.h"
 #include "support/DovecotServer.h"
 #include "support/MailboxOperationsFixture.h"
 #include "support/MailutilsServer.h"
@@ -391,5 +392,89 @@ INSTANTIATE_TEST_SUITE_P(RealServers, ChangedMailbox, testing::Values(false, tru
                          [](const testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Mailutils" : "Dovecot");
                          });
+
+// A server of one's own with a self-signed certificate: the check refuses it and asks; trusted,
+// the certificate is kept with the account and asked about no more; another certificate on the
+// same server is refused again, named by its new fingerprint; a check nobody asked for never asks.
+class SelfSignedServer : public MailboxOperationsFixture<testing::Test> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.valid());
+        folder.letOthersRead();
+        const auto identity = toppeek::test::selfSignedCertificate("localhost", {"DNS:localhost"});
+        ASSERT_FALSE(identity.certificate.empty());
+        std::ofstream(folder.file("self.pem")) << identity.certificate;
+        std::ofstream(folder.file("self.key")) << identity.key;
+        server = std::make_unique<DovecotServer>(
+            toppeek::test::DovecotTls{folder.file("self.pem"), folder.file("self.key")});
+        server->addUser(kUser, kPassword);
+        server->addMessage(kUser, messageText(1));
+        ASSERT_TRUE(server->start()) << server->failure();
+        account.host = "pop3s://localhost:" + std::to_string(server->pop3sPort());
+        account.userName = server->loginName(kUser);
+        account.password = kPassword;
+        account.accountTag = 5;
+        options.timeoutSeconds = 20;
+    }
+
+    OperationOutcome check(MessageList& into, const OperationOptions& how) {
+        return checkMailbox(account, *settings, *filters, into, {}, how);
+    }
+
+    TemporaryFolder folder{"toppeek-self-signed"};
+    std::unique_ptr<DovecotServer> server;
+};
+
+TEST_F(SelfSignedServer, TrustIsAskedKeptWithTheAccountAndRefusedForAnotherCertificate) {
+    auto list = createMessageList();
+    boxes.answer(toppeek::dialogs::kIdNo);
+    EXPECT_EQ(check(*list, options).result, OperationResult::NoConnection);
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    const std::string question = boxes.shown()[0].text;
+    EXPECT_NE(question.find("could not be verified"), std::string::npos) << question;
+    EXPECT_NE(question.find("Subject: CN=localhost"), std::string::npos) << question;
+    EXPECT_NE(question.find("Valid until: "), std::string::npos) << question;
+    EXPECT_NE(question.find("localhost:" + std::to_string(server->pop3sPort())), std::string::npos);
+    EXPECT_FALSE(toppeek::storage::trustedCertificate(*settings, account));
+
+    // Trusted: the log-in goes on at once, and the trust is the account's.
+    boxes.answer(toppeek::dialogs::kIdYes);
+    EXPECT_EQ(check(*list, options).result, OperationResult::Completed);
+    EXPECT_EQ(list->count(), 1);
+    ASSERT_EQ(boxes.shown().size(), 3u);
+    const auto trusted = toppeek::storage::trustedCertificate(*settings, account);
+    ASSERT_TRUE(trusted);
+    EXPECT_EQ(trusted->port, server->pop3sPort());
+    EXPECT_NE(question.find(toppeek::storage::fingerprintText(trusted->sha256, 16)),
+              std::string::npos);
+    auto again = createMessageList();
+    EXPECT_EQ(check(*again, options).result, OperationResult::Completed);
+    EXPECT_EQ(boxes.shown().size(), 3u);
+
+    // The server's certificate changed (as a trust for another one reads): asked again, with the
+    // certificate it presents now.
+    auto changed = *trusted;
+    changed.sha256 = std::string(64, '0');
+    ASSERT_TRUE(toppeek::storage::setTrustedCertificate(*settings, account, changed));
+    boxes.answer(toppeek::dialogs::kIdNo);
+    auto refused = createMessageList();
+    EXPECT_EQ(check(*refused, options).result, OperationResult::NoConnection);
+    ASSERT_GE(boxes.shown().size(), 4u);
+    const std::string changedQuestion = boxes.shown()[3].text;
+    EXPECT_NE(changedQuestion.find("has changed"), std::string::npos) << changedQuestion;
+    EXPECT_NE(changedQuestion.find(toppeek::storage::fingerprintText(trusted->sha256, 16)),
+              std::string::npos);
+    EXPECT_EQ(toppeek::storage::trustedCertificate(*settings, account), changed);
+
+    // A check nobody asked for says why in its reason and asks nothing.
+    const std::size_t shown = boxes.shown().size();
+    OperationOptions quiet = options;
+    quiet.quiet = true;
+    auto background = createMessageList();
+    const OperationOutcome outcome = check(*background, quiet);
+    EXPECT_EQ(outcome.result, OperationResult::NoConnection);
+    EXPECT_NE(outcome.reason.find("unknown issuer"), std::string::npos) << outcome.reason;
+    EXPECT_EQ(boxes.shown().size(), shown);
+}
 
 } // namespace

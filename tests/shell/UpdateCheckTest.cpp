@@ -3,7 +3,10 @@
 #include "dialogs/MsgBox.h"
 #include "shell/WebLinks.h"
 #include "support/HttpTestServer.h"
+#include "support/ProcessTrust.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/TemporaryFolder.h"
+#include "support/TestCertificates.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,12 +16,18 @@
 
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using testing::HasSubstr;
 using testing::StartsWith;
@@ -253,6 +262,112 @@ TEST_F(FetchUrl, FollowsRedirects) {
     EXPECT_EQ(fetched.data, "2.0");
     ASSERT_EQ(target.requests().size(), 1u);
     EXPECT_THAT(target.requests().front(), StartsWith("GET /new.txt "));
+}
+
+// An HTTPS server on 127.0.0.1 (python3's own http.server over its ssl module) with a
+// certificate from an authority this process alone trusts: /version.txt gives "3.0", every other
+// path redirects to redirect.
+class HttpsRedirector {
+public:
+    explicit HttpsRedirector(const std::string& redirect) {
+        toppeek::test::TestAuthority authority("TopPeek Update Test Authority");
+        const auto identity = authority.issue("localhost", {"DNS:localhost", "IP:127.0.0.1"});
+        if (!folder_.valid() || identity.key.empty())
+            return;
+        trust_ = std::make_unique<toppeek::test::ProcessTrust>(authority.certificatePem());
+        std::ofstream(folder_.file("server.pem")) << identity.certificate << identity.key;
+        const std::string script =
+            "import http.server, ssl, sys\n"
+            "class H(http.server.BaseHTTPRequestHandler):\n"
+            "    def do_GET(self):\n"
+            "        if self.path == '/version.txt':\n"
+            "            self.send_response(200); self.send_header('Content-Length', '3')\n"
+            "            self.end_headers(); self.wfile.write(b'3.0')\n"
+            "        else:\n"
+            "            self.send_response(302); self.send_header('Location', sys.argv[2])\n"
+            "            self.send_header('Content-Length', '0'); self.end_headers()\n"
+            "    def log_message(self, *a): pass\n"
+            "s = http.server.HTTPServer(('127.0.0.1', 0), H)\n"
+            "c = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER); c.load_cert_chain(sys.argv[1])\n"
+            "s.socket = c.wrap_socket(s.socket, server_side=True)\n"
+            "print(s.server_address[1], flush=True)\n"
+            "s.serve_forever()\n";
+        int out[2];
+        if (::pipe(out) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out[1], 1);
+            ::close(out[0]);
+            ::execlp("python3", "python3", "-c", script.c_str(), folder_.file("server.pem").c_str(),
+                     redirect.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        FILE* port = ::fdopen(out[0], "r");
+        if (port != nullptr && std::fscanf(port, "%d", &port_) != 1)
+            port_ = 0;
+        if (port != nullptr)
+            std::fclose(port);
+    }
+    ~HttpsRedirector() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    HttpsRedirector(const HttpsRedirector&) = delete;
+    HttpsRedirector& operator=(const HttpsRedirector&) = delete;
+
+    std::string url(const std::string& path) const {
+        return "https://localhost:" + std::to_string(port_) + path;
+    }
+    int port() const { return port_; }
+
+private:
+    toppeek::test::TemporaryFolder folder_{"toppeek-https"};
+    std::unique_ptr<toppeek::test::ProcessTrust> trust_;
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+// Whoever answers in the clear could say anything: a secure address is never left for a plain
+// one. A plain address may still move to a secure one.
+TEST_F(FetchUrl, ASecureAddressIsNeverRedirectedToAPlainOne) {
+    HttpTestServer plain(ok("9.9"));
+    HttpsRedirector secure(plain.url());
+    ASSERT_NE(secure.port(), 0) << "python3 could not serve HTTPS";
+    const Fetched direct = fetch(secure.url("/version.txt"));
+    ASSERT_EQ(direct.result, 2);
+    EXPECT_EQ(direct.data, "3.0");
+
+    const Fetched downgraded = fetch(secure.url("/moved"));
+    EXPECT_EQ(downgraded.result, 0);
+    EXPECT_TRUE(plain.requests().empty());
+
+    HttpTestServer upgrading("HTTP/1.1 301 Moved\r\nLocation: " + secure.url("/version.txt") +
+                             "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    const Fetched upgraded = fetch(upgrading.url());
+    EXPECT_EQ(upgraded.result, 2);
+    EXPECT_EQ(upgraded.data, "3.0");
+}
+
+// The names kept for examples are never asked, however they are written.
+TEST(PlaceholderAddress, ExampleNamesAreToldFromRealOnes) {
+    using toppeek::shell::isPlaceholderAddress;
+    for (const char* url :
+         {"https://example.org/toppeek/version.txt", "https://EXAMPLE.COM./x", "http://example.net",
+          "https://www.example.org:8443/v", "https://user@updates.example.com/v",
+          "https://toppeek.test/v", "http://host.invalid/"})
+        EXPECT_TRUE(isPlaceholderAddress(url)) << url;
+    for (const char* url : {"https://example.org.evil.net/v", "https://notexample.org/v",
+                            "http://127.0.0.1:8080/version.txt", "https://[::1]/v",
+                            "https://toppeek.org/version.txt"})
+        EXPECT_FALSE(isPlaceholderAddress(url)) << url;
+    // The build's own address is a placeholder until the project has pages.
+    EXPECT_EQ(isPlaceholderAddress(toppeek::shell::kVersionUrl),
+              std::string_view(toppeek::shell::kVersionUrl).find("example.org") !=
+                  std::string_view::npos);
 }
 
 TEST_F(FetchUrl, GoesThroughTheProxyTheEnvironmentNames) {

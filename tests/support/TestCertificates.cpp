@@ -149,4 +149,29 @@ IssuedCertificate TestAuthority::issue(const std::string& commonName,
     return issued;
 }
 
+IssuedCertificate selfSignedCertificate(const std::string& commonName,
+                                        const std::vector<std::string>& names) {
+    EVP_PKEY* key = EVP_EC_gen("P-256");
+    if (key == nullptr)
+        return {};
+    std::string alternativeNames;
+    for (const auto& name : names)
+        alternativeNames += (alternativeNames.empty() ? "" : ",") + name;
+    X509* certificate = makeCertificate(key, commonName, nullptr, -3600, 24 * 3600);
+    const bool ok =
+        certificate != nullptr &&
+        addExtension(certificate, certificate, NID_ext_key_usage, "serverAuth") &&
+        (alternativeNames.empty() ||
+         addExtension(certificate, certificate, NID_subject_alt_name, alternativeNames)) &&
+        sign(certificate, key);
+    IssuedCertificate issued;
+    if (ok) {
+        issued.key = pemOf(key);
+        issued.certificate = pemOf(certificate);
+    }
+    X509_free(certificate);
+    EVP_PKEY_free(key);
+    return issued;
+}
+
 } // namespace toppeek::test

@@ -36,4 +36,9 @@ private:
     void* certificate_ = nullptr; // X509
 };
 
+// A self-signed server certificate for the names, as a company-internal server or a fresh
+// installation presents one: no authority vouches for it. Empty texts on failure.
+IssuedCertificate selfSignedCertificate(const std::string& commonName,
+                                        const std::vector<std::string>& names);
+
 } // namespace toppeek::test

@@ -149,4 +149,15 @@ deleted=$(grep -c '^2 DELE ' "$log" || true)
 [ "$deleted" -eq 10 ] || fail "the program removed $deleted messages instead of the 10 spam ones"
 grep -q "^2 ended with QUIT, $((total - 10)) left" "$log" || fail "the server did not end with the rest"
 [ -s "$dir/toppeek-settings.dat" ] || fail "no settings file beside the program"
+if [ "${TOPPEEK_DEMO_KEYRING:-}" = check ]; then
+    # Run on a private bus with a keyring of its own (with-keyring.sh): the demo must have left it
+    # alone. The keyring must work for the look-up to mean anything.
+    echo -n probe | secret-tool store --label="TopPeek test probe" user probe server probe ||
+        fail "the test's keyring does not take an item"
+    [ "$(secret-tool lookup user probe server probe)" = probe ] || fail "the test's keyring does not answer"
+    key=$'demo@example.org\n'"127.0.0.1:$port"$'\ndemo'
+    if secret-tool lookup user "$key" >/dev/null 2>&1; then
+        fail "the demo put its password into the desktop's keyring"
+    fi
+fi
 echo "PASS: the demo mailbox was checked, its spam marked and removed, and the program exited"

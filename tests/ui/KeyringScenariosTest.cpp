@@ -10,6 +10,7 @@
 #include "support/DovecotServer.h"
 #include "ui/PreferencesDialog.h"
 
+#include <QElapsedTimer>
 #include <QInputDialog>
 #include <QLabel>
 #include <QProcess>
@@ -198,6 +199,54 @@ private slots:
         QVERIFY(loadSettings(settingsPath_, *saved));
         QCOMPARE(saved->accounts.at(0)->password, std::string("secret"));
         QVERIFY(saved->accounts.at(0)->passwordKnown);
+    }
+
+    // A keyring daemon that holds its name and never answers: the window waits for it once, a
+    // few seconds for the whole run (each request waited 25 s before), then keeps the passwords
+    // in the file and says so; later requests answer at once.
+    void aKeyringThatNeverAnswersIsWaitedForOnce() {
+        QProcess silent;
+        silent.start(QStringLiteral(TOPPEEK_SILENT_SECRET_SERVICE), {});
+        QVERIFY(silent.waitForReadyRead(10000));
+        QCOMPARE(silent.readLine().trimmed(), QByteArray("ready"));
+        QElapsedTimer clock;
+        clock.start();
+        auto window = toppeek::test::startMainWindow(
+            settingsPath_, filtersPath_, {"127.0.0.1:1", "127.0.0.1:1"}, 0, [](Settings& settings) {
+                settings.accounts.at(0)->password = keyringPasswordMarker();
+            });
+        QVERIFY(window);
+        window->setPasswordStore(std::make_unique<SecretServiceStore>());
+        QTRY_VERIFY_WITH_TIMEOUT(window->passwordNote().startsWith("No keyring"), 12000);
+        QVERIFY(window->passwordNote().contains("anyone who has the file"));
+
+        // The password the file does not hold is asked for without another wait.
+        QElapsedTimer asked;
+        bool prompted = false;
+        auto prompt = onDialog<QInputDialog>([&](QInputDialog* dialog) {
+            prompted = asked.elapsed() < 2000;
+            dialog->reject();
+        });
+        asked.start();
+        window->OpenConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(prompted, 5000);
+        QTRY_VERIFY(!window->waitingForKeyring());
+
+        QString note;
+        auto ok = onDialog<PreferencesDialog>([&](PreferencesDialog* dialog) {
+            note = dialog->passwordNoteLabel->text();
+            dialog->okButton->click();
+        });
+        window->preferencesItem->trigger();
+        QTRY_VERIFY(!note.isEmpty());
+        QVERIFY(!window->waitingForKeyring());
+        QVERIFY(closeWindow(window));
+        QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
+        auto saved = createDefaultSettings();
+        QVERIFY(loadSettings(settingsPath_, *saved));
+        QCOMPARE(saved->accounts.at(1)->password, std::string("secret"));
+        silent.kill();
+        silent.waitForFinished();
     }
 };
 

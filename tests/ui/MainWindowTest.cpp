@@ -824,6 +824,18 @@ private slots:
         QVERIFY(!window->connected());
         QCOMPARE(server.messageCount("alice"), std::size_t{2});
     }
+
+    // Settings that cannot be written when the program ends are said, not lost in silence.
+    void aFailedSaveAtExitIsSaid() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        // The folder goes: the save has nowhere to write.
+        dir_->remove();
+        window->close();
+        QTRY_VERIFY(!window->isVisible());
+        QCOMPARE(boxes_->flags(), std::vector<unsigned>{0x30});
+        QVERIFY(boxes_->shown()[0].text.find("Could not save the settings") != std::string::npos);
+    }
 };
 
 QTEST_MAIN(MainWindowTest)

@@ -13,6 +13,7 @@
 #include "ui/TrayIcon.h"
 
 #include <QAbstractItemModel>
+#include <QDir>
 #include <QFont>
 #include <QGroupBox>
 #include <QLabel>
@@ -341,6 +342,25 @@ private slots:
                  (QStringList{"alice0@example.com", "alice0@example.com", "alice1@example.com",
                               "alice1@example.com"}));
         QVERIFY(window->messageView->columnWidth(5) > 20);
+        QVERIFY(boxes_->shown().empty());
+    }
+
+    // Seen messages that cannot be written are said in the status bar: the next check would
+    // show them as new again.
+    void aFailedSaveOfTheSeenMessagesIsSaid() {
+        DovecotServer server;
+        server.addUser("alice", "secret");
+        server.addMessage("alice", mail("ann@example.org", "one"));
+        QVERIFY2(server.start(), server.failure().c_str());
+        auto window = startWindow({server.hostAndPort()}, 0, {});
+        QVERIFY(window);
+        window->settings().accounts.at(0)->userName = server.loginName("alice");
+        // A folder where the file would go: the save cannot replace it.
+        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("toppeek-seen.dat")));
+        window->connectButton->click();
+        QVERIFY(window->connected());
+        QVERIFY2(window->statusText->text().contains("Could not save the seen messages"),
+                 qPrintable(window->statusText->text()));
         QVERIFY(boxes_->shown().empty());
     }
 

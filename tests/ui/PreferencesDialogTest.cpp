@@ -1,5 +1,6 @@
 // The account list names a variable `slots`: storage before any Qt header.
 #include "mail/Pop3.h"
+#include "storage/AccountOptions.h"
 #include "storage/Settings.h"
 
 #include "support/ScriptedMessageBoxes.h"
@@ -12,10 +13,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -135,6 +138,8 @@ private slots:
     void editorRefusesABadHost_data();
     void editorRefusesABadHost();
     void unusableHostTextIsNeverRewritten();
+    void aNewAccountIsSecuredAndPlainTextIsSaidAloud();
+    void securityChoicesAreKeptWithTheirAccount();
 };
 
 void PreferencesDialogTest::countsAreClampedNotWrapped_data() {
@@ -499,7 +504,7 @@ void PreferencesDialogTest::hostControlsShowTheHostText_data() {
         {"plain", "mail.example.org", "mail.example.org", "None", "110"},
         {"plain, own port", "mail.example.org:2110", "mail.example.org", "None", "2110"},
         {"plain, default port written", "mail.example.org:0110", "mail.example.org", "None", "110"},
-        {"no host", "", "", "None", "110"},
+        {"no host", "", "", "SSL/TLS", "995"},
         {"Latin-1 name", "m\xe4il.example.org:2110", "mäil.example.org", "None", "2110"},
         {"TLS", "pop3s://mail.example.org", "mail.example.org", "SSL/TLS", "995"},
         {"TLS, capitals, own port", "POP3S://Mail.Example.org:1995", "Mail.Example.org", "SSL/TLS",
@@ -648,7 +653,9 @@ void PreferencesDialogTest::savingComposesTheHostText() {
 void PreferencesDialogTest::typedSchemeMovesIntoTheControls() {
     AccountEditor editor;
     editor.show();
-    editor.portEdit->setText(QStringLiteral("110"));
+    // A blank account starts on SSL/TLS; None's default port is the one to move.
+    editor.securityBox->setCurrentIndex(0);
+    QCOMPARE(editor.portEdit->text(), QStringLiteral("110"));
     editor.hostEdit->setText(QStringLiteral("pop3s://pop.example.net"));
     emit editor.hostEdit->editingFinished();
     QCOMPARE(editor.hostEdit->text(), QStringLiteral("pop.example.net"));
@@ -734,6 +741,83 @@ void PreferencesDialogTest::unusableHostTextIsNeverRewritten() {
     QVERIFY(!editor.Execute(*account, AccountEditor::editCaption(), 1301));
     QVERIFY(refused);
     QCOMPARE(account->host, "imaps://mail.example.org");
+}
+
+// A blank account starts on SSL/TLS; choosing None says what it means before OK.
+void PreferencesDialogTest::aNewAccountIsSecuredAndPlainTextIsSaidAloud() {
+    toppeek::test::ScriptedMessageBoxes boxes;
+    for (const bool plain : {false, true}) {
+        std::unique_ptr<Account> account = newAccount();
+        AccountEditor editor;
+        bool warnedAtFirst = true;
+        bool warnedOnNone = false;
+        const WhenModal<AccountEditor> drive([&](AccountEditor& open) {
+            warnedAtFirst = open.plainTextWarning->isVisibleTo(&open);
+            QCOMPARE(open.securityBox->currentText(), QStringLiteral("SSL/TLS"));
+            QCOMPARE(open.portEdit->text(), QStringLiteral("995"));
+            open.addressEdit->setText(QStringLiteral("new@example.org"));
+            open.hostEdit->setText(QStringLiteral("mail.example.org"));
+            if (plain) {
+                open.securityBox->setCurrentIndex(0);
+                warnedOnNone = open.plainTextWarning->isVisibleTo(&open);
+            }
+            open.okButton->click();
+        });
+        QVERIFY(editor.Execute(*account, AccountEditor::addCaption(), 1301));
+        QVERIFY(!warnedAtFirst);
+        QCOMPARE(warnedOnNone, plain);
+        QCOMPARE(account->host, plain ? "mail.example.org" : "pop3s://mail.example.org");
+    }
+    QVERIFY(boxes.shown().empty());
+}
+
+// The choices kept beside an account in the settings' reserved text: whether its password is
+// written down without a keyring, and the certificate trusted for its server, which the
+// Certificates page lists and removes; a deleted account takes its choices along.
+void PreferencesDialogTest::securityChoicesAreKeptWithTheirAccount() {
+    auto settings = settingsWith({"ann@example.com"});
+    const toppeek::mail::TrustedCertificate trusted{"pop.example.com", 995, std::string(64, 'c')};
+    QVERIFY(setTrustedCertificate(*settings, *settings->accounts.at(0), trusted));
+    PreferencesDialog dialog(*settings);
+    dialog.show();
+    QCOMPARE(dialog.certificateList->topLevelItemCount(), 1);
+    QTreeWidgetItem* row = dialog.certificateList->topLevelItem(0);
+    QCOMPARE(row->text(0), QStringLiteral("ann@example.com"));
+    QCOMPARE(row->text(1), QStringLiteral("pop.example.com:995"));
+    QVERIFY(row->text(2).startsWith(QStringLiteral("CC:CC:")));
+
+    // Added without its password written down; the editor shows the choice again.
+    dialog.accountList->clearSelection();
+    const WhenModal<AccountEditor> add([](AccountEditor& open) {
+        QVERIFY(open.rememberPasswordBox->isChecked());
+        open.rememberPasswordBox->setChecked(false);
+        enter(QStringLiteral("bob@example.net"), QStringLiteral("pop.example.net"))(open);
+    });
+    dialog.addAccountClicked();
+    QCOMPARE(settings->accounts.count(), 2);
+    const Account& bob = *settings->accounts.at(1);
+    QVERIFY(bob.accountTag != settings->accounts.at(0)->accountTag);
+    QVERIFY(!remembersPassword(*settings, bob));
+    QVERIFY(remembersPassword(*settings, *settings->accounts.at(0)));
+    bool shownUnchecked = false;
+    const WhenModal<AccountEditor> edit([&](AccountEditor& open) {
+        shownUnchecked = !open.rememberPasswordBox->isChecked();
+        open.okButton->click();
+    });
+    dialog.editAccountClicked();
+    QVERIFY(shownUnchecked);
+
+    dialog.certificateList->setCurrentItem(dialog.certificateList->topLevelItem(0));
+    dialog.removeCertificateButton->click();
+    QCOMPARE(dialog.certificateList->topLevelItemCount(), 0);
+    QVERIFY(!trustedCertificate(*settings, *settings->accounts.at(0)));
+
+    dialog.accountList->setCurrentItem(dialog.accountList->topLevelItem(1));
+    const std::int16_t bobTag = settings->accounts.at(1)->accountTag;
+    dialog.deleteAccountClicked();
+    Account reused;
+    reused.accountTag = bobTag;
+    QVERIFY(remembersPassword(*settings, reused));
 }
 
 QTEST_MAIN(PreferencesDialogTest)

@@ -1,6 +1,7 @@
 #include "DemoFiles.h"
 
 #include "core/Calendar.h"
+#include "storage/AccountOptions.h"
 
 using namespace toppeek::storage;
 using namespace toppeek::messages;
@@ -53,6 +54,9 @@ std::unique_ptr<Settings> demoSettings(const std::string& host,
     settings->showAbout = 0;
     const int today = todayNumber();
     settings->lastUpdateCheckDay = today > 0 ? static_cast<std::uint32_t>(today) : 0;
+    // The demo's password stays in the demo's own settings file: leaving the demo must not ask
+    // the desktop's keyring to take it (or to be created for it).
+    setKeyringOff(*settings);
     return settings;
 }
 
