@@ -263,6 +263,22 @@ std::string partText(GMimePart* part) {
     return textInCharset(decoded, charset, true);
 }
 
+// A part whose Content-Type says "text" and no subtype.
+bool isBareText(GMimeObject* object) {
+    const char* declared = g_mime_object_get_header(object, "Content-Type");
+    if (declared == nullptr)
+        return false;
+    std::string_view value(declared);
+    while (!value.empty() && isAsciiSpace(value.front()))
+        value.remove_prefix(1);
+    if (value.size() < 4 || !equalsNoCase(value.substr(0, 4), "text"))
+        return false;
+    value.remove_prefix(4);
+    while (!value.empty() && isAsciiSpace(value.front()))
+        value.remove_prefix(1);
+    return value.empty() || value.front() == ';';
+}
+
 struct PartsSeen {
     GMimePart* plain = nullptr;
     GMimePart* html = nullptr;
@@ -294,11 +310,8 @@ void collectParts(GMimeObject* object, PartsSeen& seen, int depth) {
     GMimePart* part = GMIME_PART(object);
     GMimeContentType* type = g_mime_object_get_content_type(object);
     const bool attached = g_mime_part_is_attachment(part);
-    // "text" alone, without a subtype, is plain text.
-    const char* subtype = g_mime_content_type_get_media_subtype(type);
-    const bool plain = g_mime_content_type_is_type(type, "text", "plain") ||
-                       (g_mime_content_type_is_type(type, "text", "*") &&
-                        (subtype == nullptr || *subtype == '\0'));
+    // "text" alone, without a subtype, is plain text; GMime takes it for application data.
+    const bool plain = g_mime_content_type_is_type(type, "text", "plain") || isBareText(object);
     if (!attached && seen.plain == nullptr && plain) {
         seen.plain = part;
         return;
@@ -647,10 +660,10 @@ public:
         }
     }
     // A word that is not in the page's text (a link's target, an image's description).
-    void word(std::string_view word) {
+    void word(std::string_view word, bool spaceAfter) {
         space_ = space_ || !out_.empty();
         put(word);
-        space_ = true;
+        space_ = spaceAfter;
     }
     void block(int breaks) { breaks_ = std::max(breaks_, breaks); }
     void lineBreak() { ++breaks_; }
@@ -729,11 +742,11 @@ std::string plainTextFromHtml(std::string_view html) {
                 else if (tag == GUMBO_TAG_TD || tag == GUMBO_TAG_TH)
                     writer.cellGap();
                 else if (tag == GUMBO_TAG_LI)
-                    writer.word("-");
+                    writer.word("-", true);
                 else if (tag == GUMBO_TAG_IMG)
                     if (const char* alt = attribute(node->v.element, "alt");
                         alt != nullptr && *alt != '\0')
-                        writer.word(alt);
+                        writer.word(alt, true);
                 if (tag == GUMBO_TAG_PRE || tag == GUMBO_TAG_LISTING || tag == GUMBO_TAG_PLAINTEXT)
                     ++preformatted;
             }
@@ -755,7 +768,7 @@ std::string plainTextFromHtml(std::string_view html) {
                         shown.remove_prefix(1);
                     const std::string_view bare = url.starts_with("mailto:") ? url.substr(7) : url;
                     if (shown != url && shown != bare)
-                        writer.word("<" + std::string(url) + ">");
+                        writer.word("<" + std::string(url) + ">", false);
                 }
             }
             if (tag == GUMBO_TAG_PRE || tag == GUMBO_TAG_LISTING || tag == GUMBO_TAG_PLAINTEXT)
@@ -907,8 +920,11 @@ ReadableMessage readableMessage(std::string_view headerText, std::string_view bo
         content = "(There is no text part within the fetched lines.)\n";
     // The viewer wants plain line feeds; a stray CR still breaks a line.
     std::string lines = withLineFeeds(content);
-    // The line end before a boundary belongs to the boundary: the last line still ends.
-    if (!lines.empty() && lines.back() != '\n')
+    // The line end before a boundary belongs to the boundary: the last line still ends, and
+    // empty lines at the end are nothing to read.
+    while (!lines.empty() && lines.back() == '\n')
+        lines.pop_back();
+    if (!lines.empty())
         lines += '\n';
     if (cut)
         lines += "\n(The rest of the message was not fetched: it is longer than the reply "
