@@ -402,8 +402,18 @@ std::string utf8WithReplacement(std::string_view bytes, bool mayBeCut) {
 std::optional<std::string> decodeCharset(std::string_view bytes, std::string_view label,
                                          bool mayBeCut) {
     std::optional<std::string> encoding = encodingForLabel(label);
-    if (!encoding)
-        return std::nullopt;
+    if (!encoding) {
+        // Other registered names (IBM850, ISO-IR-197, ...) as iconv knows them; nothing that
+        // could ask it for more than a conversion (its "//" options).
+        const bool plainName = !label.empty() && label.size() <= 40 &&
+                               std::all_of(label.begin(), label.end(), [](char c) {
+                                   return core::isAsciiLetter(c) || core::isAsciiDigit(c) ||
+                                          c == '-' || c == '_' || c == '.' || c == ':';
+                               });
+        if (!plainName)
+            return std::nullopt;
+        return convert(bytes, std::string(label), mayBeCut);
+    }
     if (*encoding == "UTF-8") {
         if (bytes.starts_with("\xEF\xBB\xBF"))
             bytes.remove_prefix(3);

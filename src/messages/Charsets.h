@@ -16,8 +16,9 @@ namespace toppeek::messages {
 // do not matter.
 std::optional<std::string> encodingForLabel(std::string_view label);
 
-// bytes in the charset label names, as UTF-8; nothing when the label is unknown. mayBeCut says
-// the bytes may end inside a character, which is then dropped rather than replaced.
+// bytes in the charset label names, as UTF-8; nothing when the label is unknown (neither a label
+// above nor a name iconv knows). mayBeCut says the bytes may end inside a character, which is
+// then dropped rather than replaced.
 std::optional<std::string> decodeCharset(std::string_view bytes, std::string_view label,
                                          bool mayBeCut = false);
 

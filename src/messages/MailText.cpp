@@ -118,11 +118,6 @@ template <typename T> struct ObjectRef {
     T* get() const { return object; }
 };
 
-struct GFreeText {
-    char* text;
-    ~GFreeText() { g_free(text); }
-};
-
 bool needsDecoding(std::string_view value) {
     return value.find("=?") != std::string_view::npos;
 }
@@ -279,6 +274,55 @@ bool isBareText(GMimeObject* object) {
     return value.empty() || value.front() == ';';
 }
 
+// The value of an RFC 2231 parameter ("name*=charset'language'percent-encoded") in a raw header
+// value, decoded, when it is given in one piece.
+std::optional<std::string> extendedParameter(std::string_view header, std::string_view name) {
+    for (std::size_t at = 0; at < header.size(); ++at) {
+        const bool boundary = at == 0 || header[at - 1] == ';' || isAsciiSpace(header[at - 1]);
+        if (!boundary || header.size() - at < name.size() + 2 ||
+            !equalsNoCase(header.substr(at, name.size()), name) ||
+            header.substr(at + name.size(), 2) != "*=")
+            continue;
+        std::string_view value = header.substr(at + name.size() + 2);
+        value = value.substr(0, value.find(';'));
+        while (!value.empty() && isAsciiSpace(value.back()))
+            value.remove_suffix(1);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        const std::size_t charsetEnd = value.find('\'');
+        const std::size_t languageEnd =
+            charsetEnd == std::string_view::npos ? charsetEnd : value.find('\'', charsetEnd + 1);
+        if (languageEnd == std::string_view::npos)
+            return std::nullopt;
+        std::string bytes;
+        for (std::size_t i = languageEnd + 1; i < value.size(); ++i) {
+            if (value[i] == '%' && i + 2 < value.size() && hexValue(value[i + 1]) >= 0 &&
+                hexValue(value[i + 2]) >= 0) {
+                bytes += static_cast<char>(hexValue(value[i + 1]) * 16 + hexValue(value[i + 2]));
+                i += 2;
+            } else {
+                bytes += value[i];
+            }
+        }
+        return textInCharset(bytes, value.substr(0, charsetEnd), false);
+    }
+    return std::nullopt;
+}
+
+// GMime hands a part's name over as a C string, which a NUL encoded in it ("%00") would end
+// early, hiding what follows ("safe.pdf%00.exe"): such a name is read again from the header.
+std::optional<std::string> nameWithNul(GMimeObject* object) {
+    for (const auto& [header, parameter] :
+         {std::pair{"Content-Disposition", "filename"}, std::pair{"Content-Type", "name"}}) {
+        const char* raw = g_mime_object_get_header(object, header);
+        if (raw == nullptr || std::strstr(raw, "%00") == nullptr)
+            continue;
+        if (std::optional<std::string> name = extendedParameter(raw, parameter))
+            return name;
+    }
+    return std::nullopt;
+}
+
 struct PartsSeen {
     GMimePart* plain = nullptr;
     GMimePart* html = nullptr;
@@ -321,7 +365,8 @@ void collectParts(GMimeObject* object, PartsSeen& seen, int depth) {
         return;
     }
     if (const char* name = g_mime_part_get_filename(part); name != nullptr && *name != '\0')
-        seen.attachments.push_back(safeToShow(utf8FromBytes(name), LineBreaks::AsSpace));
+        seen.attachments.push_back(
+            safeToShow(nameWithNul(object).value_or(utf8FromBytes(name)), LineBreaks::AsSpace));
     else if (attached)
         seen.attachments.emplace_back("(no name)");
 }
@@ -457,11 +502,28 @@ std::string decodeHeaderText(std::string_view value) {
     return decoded;
 }
 
+namespace {
+
+// Bytes that safeToShow passes on as they are, in runs.
+bool passesAsIs(unsigned char c) {
+    return (c >= 0x20 && c < 0x7F) || c == '\t' || (c >= 0x80 && c != 0xC2 && c != 0xE2);
+}
+
+} // namespace
+
 std::string safeToShow(std::string_view text, LineBreaks breaks) {
     std::string shown;
     shown.reserve(text.size());
     const bool oneLine = breaks == LineBreaks::AsSpace;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t run = i;
+        while (run < text.size() && passesAsIs(static_cast<unsigned char>(text[run])))
+            ++run;
+        shown.append(text, i, run - i);
+        if (run == text.size())
+            break;
+        i = run;
         const auto c = static_cast<unsigned char>(text[i]);
         if (c == '\r' || c == '\n') {
             if (!oneLine) {
@@ -471,8 +533,6 @@ std::string safeToShow(std::string_view text, LineBreaks breaks) {
                     ++i;
                 shown += ' ';
             }
-        } else if (c == '\t' || (c >= 0x20 && c < 0x7F)) {
-            shown += static_cast<char>(c);
         } else if (c < 0x20) {
             appendCodePoint(shown, 0x2400 + c);
         } else if (c == 0x7F) {
@@ -497,6 +557,7 @@ std::string safeToShow(std::string_view text, LineBreaks breaks) {
         } else {
             shown += static_cast<char>(c);
         }
+        ++i;
     }
     return shown;
 }
@@ -789,17 +850,21 @@ namespace {
 std::string withLineFeeds(std::string_view text) {
     std::string lines;
     lines.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r') {
-            lines += text[i];
-            continue;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t cr = text.find('\r', i);
+        if (cr == std::string_view::npos) {
+            lines.append(text, i);
+            break;
         }
-        while (i + 1 < text.size() && text[i + 1] == '\r' && i + 2 < text.size() &&
-               text[i + 2] == '\n')
+        lines.append(text, i, cr - i);
+        i = cr;
+        while (i + 2 < text.size() && text[i + 1] == '\r' && text[i + 2] == '\n')
             ++i;
         if (i + 1 < text.size() && text[i + 1] == '\n')
             ++i;
         lines += '\n';
+        ++i;
     }
     return lines;
 }

@@ -72,6 +72,14 @@ TEST(ReadingMail, NoSenderForgesWhatTheReaderSees) {
          "Pay \xE2\x90\x9B[2Jnow\n",
          {"inv Attachments: ok\xEF\xBF\xBD"
           "fdp.exe"}},
+        {"a NUL inside an attachment name",
+         headerReply("Subject: files\nContent-Type: multipart/mixed; boundary=b\n"),
+         bodyReply("--b\nContent-Type: text/plain\n\nsee attached\n--b\n"
+                   "Content-Disposition: attachment; filename*=utf-8''safe.pdf%00.exe\n\n"
+                   "AAAA\n--b--\n"),
+         "Subject: files\nAttachments: safe.pdf\xE2\x90\x80.exe\n",
+         "see attached\n",
+         {"safe.pdf\xE2\x90\x80.exe"}},
         {"a NUL inside a subject",
          headerReply(std::string("Subject: safe.pdf\0.exe\n", 23)),
          bodyReply("x\n"),
@@ -139,6 +147,8 @@ TEST(ReadingMail, CharsetsAsMailReadersReadThem) {
               "a\xEF\xBF\xBD"
               "b");
     EXPECT_EQ(decodeCharset("x", "no-such-charset"), std::nullopt);
+    EXPECT_EQ(decodeCharset("x", "UTF-8//TRANSLIT"), std::nullopt);
+    EXPECT_EQ(decodeCharset("caf\x82", "IBM850"), "caf\xC3\xA9"); // iconv's own names too
 }
 
 TEST(ReadingMail, HtmlReadAsABrowserParsesIt) {
@@ -182,13 +192,22 @@ TEST(ReadingMail, BrokenStructureRecovered) {
          "Subject: s\n",
          "plain words\n",
          {}},
-        {"no blank line after the header",
-         headerReply("Subject: s\nContent-Type: text/plain\nFirst sentence.\nSecond one.\n")
-             .erase(0, 0),
-         bodyReply(""),
+        {"no blank line after the header: it ends where the alternatives begin",
+         headerReply("Subject: s\nContent-Type: multipart/alternative; boundary=b\n--b\n"
+                     "Content-Type: text/plain\n"),
+         bodyReply("plain\n--b\nContent-Type: text/html\n\n<p>html</p>\n--b--\n"),
          "Subject: s\n",
-         "First sentence.\nSecond one.\n",
+         "plain\n",
          {}},
+        {"a nested part reusing its parent's boundary",
+         headerReply("Subject: s\nContent-Type: multipart/mixed; boundary=X\n"),
+         bodyReply("--X\nContent-Type: multipart/alternative; boundary=X\n\n"
+                   "--X\nContent-Type: text/plain\n\nthe text\n"
+                   "--X\nContent-Type: text/html\n\n<p>the html</p>\n--X--\n"
+                   "--X\nContent-Type: application/pdf; name=a.pdf\n\nJVBE\n--X--\n"),
+         "Subject: s\nAttachments: a.pdf\n",
+         "the text\n",
+         {"a.pdf"}},
         {"CR-only line ends",
          "Subject: s\rContent-Type: multipart/alternative; boundary=q\r\r.\r\n",
          "--q\rContent-Type: text/plain\r\rfirst\rsecond\r--q\rContent-Type: text/html\r\r"
