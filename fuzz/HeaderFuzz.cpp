@@ -1,11 +1,13 @@
-// Header blocks as servers send them, and what the program decodes of them for reading. The first
-// input byte picks the field looked up (one of the fields the program reads, or a name taken from
-// the input itself); the rest is the block.
+// Header blocks as servers send them, and what the program decodes of them for reading (the
+// header, the message, its HTML, made safe to show). The first input byte picks the field looked
+// up (one of the fields the program reads, or a name taken from the input itself); the rest is
+// the block.
 #include "FuzzSupport.h"
 
 #include "messages/MailText.h"
 #include "messages/MessageEntry.h"
 
+#include <algorithm>
 #include <string>
 
 using namespace toppeek::messages;
@@ -50,5 +52,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t split = bodyStart < 0 ? text.size() : static_cast<std::size_t>(bodyStart);
     const ReadableMessage message = readableMessage(text.substr(0, split), text.substr(split));
     FUZZ_CHECK(isValidUtf8(message.text) && isValidUtf8(message.raw));
+    // Cut by the reply buffer anywhere in the body.
+    const BodyFetch cutFetch{1, (text.size() - split) / 2};
+    FUZZ_CHECK(
+        isValidUtf8(readableMessage(text.substr(0, split), text.substr(split), cutFetch).text));
+
+    // Nothing a sender writes reaches a line of its own or a terminal: no control character but
+    // tab survives on one line, and the viewer's text has none but tab and line feed.
+    const auto obeyed = [](char c, bool lineFeedToo) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && byte != '\t' && !(lineFeedToo && byte == '\n')) || byte == 0x7F;
+    };
+    const std::string line = safeToShow(decodeHeaderText(value), LineBreaks::AsSpace);
+    FUZZ_CHECK(isValidUtf8(line));
+    FUZZ_CHECK(std::none_of(line.begin(), line.end(), [&](char c) { return obeyed(c, false); }));
+    FUZZ_CHECK(std::none_of(message.text.begin(), message.text.end(),
+                            [&](char c) { return obeyed(c, true); }));
+    FUZZ_CHECK(isValidUtf8(plainTextFromHtml(text)));
     return 0;
 }

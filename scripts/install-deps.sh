@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgmime-3.0-dev libgtest-dev libgmock-dev libssl-dev libcurl4-openssl-dev
+  qt6-base-dev libgmime-3.0-dev libgumbo-dev libgtest-dev libgmock-dev libssl-dev libcurl4-openssl-dev
   libc-ares-dev
   fonts-dejavu-core xauth xvfb xdotool
   dovecot-core dovecot-pop3d mailutils-pop3d python3 openssl dnsmasq-base

@@ -33,6 +33,7 @@
 // Every connection goes to 127.0.0.1.
 
 #include "ClientCheck.h"
+#include "DecodingCorpus.h"
 #include "LatencyProxy.h"
 #include "OperationsProbe.h"
 #include "PipelinedPoplib.h"
@@ -749,6 +750,15 @@ int main(int argc, char** argv) {
         return startupChild(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], toppeek::bench::kScreenCheckChildFlag) == 0)
         return toppeek::bench::screenCheckChild(argc, argv);
+    // The decoding row alone, which needs no server: "bench_all decoding [runs]".
+    const auto corpus = toppeek::bench::loadDecodingCorpus(TOPPEEK_BENCH_MESSAGES_DIR);
+    if (argc > 1 && std::strcmp(argv[1], "decoding") == 0) {
+        const int decodingRuns = argc > 2 ? std::atoi(argv[2]) : 5;
+        std::printf("Decoding for the viewer: %zu messages, %.1f us per message (median of %d)\n",
+                    corpus.size(), toppeek::bench::timeDecoding(corpus, decodingRuns),
+                    decodingRuns);
+        return corpus.empty() ? 1 : 0;
+    }
 
     const int runs = argc > 1 ? std::atoi(argv[1]) : 5;
     const bool spread = argc > 2 && std::string(argv[2]) == "spread";
@@ -779,6 +789,13 @@ int main(int argc, char** argv) {
     }
     std::printf("List of %d entries from %zu-byte headers built in %.3f s\n", kListEntries,
                 kHeaderBytes, memory.seconds);
+    const double decodingUs = toppeek::bench::timeDecoding(corpus, runs);
+    if (decodingUs < 0) {
+        fail("no messages to decode in " TOPPEEK_BENCH_MESSAGES_DIR);
+        return 1;
+    }
+    std::printf("Decoding for the viewer: %zu messages, %.1f us per message\n", corpus.size(),
+                decodingUs);
 
     // Start-up, each run a fresh process; the update check is due because its settings file is
     // new.
@@ -1209,6 +1226,8 @@ int main(int argc, char** argv) {
         "<= 300 ms", verdict(longest(startRefused) <= 0.300));
     row("Start to painted window, check silent (worst)", longest(startSilent) * 1000, -1,
         silentTarget, verdict(longest(startSilent) * 1000 <= silentBound));
+    rowText("Decoding a viewed message (real ones, each)", format("%.1f us", decodingUs), "-", "-",
+            "", "");
     rowText(byHeap ? "List of 32767 entries from 4 KB headers (heap)"
                    : "List of 32767 entries from 4 KB headers (RSS)",
             format("%.1f MB", static_cast<double>(memoryBytes) / 1e6), "-",

@@ -23,9 +23,21 @@ std::string formatBounded(int size, const char* format, va_list args, bool* cut)
     return buffer;
 }
 
-QString displayText(std::string_view bytes, bool mayBeCut) {
-    const std::string text = utf8FromBytes(bytes, mayBeCut);
+namespace {
+
+QString shown(std::string_view bytes, bool mayBeCut, messages::LineBreaks breaks) {
+    const std::string text = messages::safeToShow(utf8FromBytes(bytes, mayBeCut), breaks);
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+QString displayText(std::string_view bytes, bool mayBeCut) {
+    return shown(bytes, mayBeCut, messages::LineBreaks::Kept);
+}
+
+QString displayLine(std::string_view bytes, bool mayBeCut) {
+    return shown(bytes, mayBeCut, messages::LineBreaks::AsSpace);
 }
 
 QString displayText(const char* text) {

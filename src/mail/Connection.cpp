@@ -701,13 +701,16 @@ int sendAll(Transport& transport, const char* data, int length, int chunk,
 }
 
 bool readUntil(Socket socket, char* buffer, int size, ReplyEndFinder finder, int argument,
-               ConnectionControl* control) {
+               ConnectionControl* control, int* foldedAt) {
     PlainTransport transport(socket);
-    return readUntil(transport, buffer, size, finder, argument, control);
+    return readUntil(transport, buffer, size, finder, argument, control, foldedAt);
 }
 
 bool readUntil(Transport& transport, char* buffer, int size, ReplyEndFinder finder, int argument,
-               ConnectionControl* control) {
+               ConnectionControl* control, int* foldedAt) {
+    if (foldedAt != nullptr) {
+        *foldedAt = -1;
+    }
     if (buffer == nullptr || size < 1 || finder == nullptr) {
         return false;
     }
@@ -763,6 +766,9 @@ bool readUntil(Transport& transport, char* buffer, int size, ReplyEndFinder find
                 position = head;
             }
             overflowed = true;
+            if (foldedAt != nullptr) {
+                *foldedAt = head;
+            }
         }
         want = capacity - position;
     }

@@ -179,9 +179,10 @@ using ReplyEndFinder = int (*)(const char* buffer, int count, int argument);
 // after the reply's end stay in the socket. A reply longer than size - 1 bytes keeps its first
 // (size - 1) / 2 bytes and its tail, joined by a space, and fails when it has not ended within one
 // time-out of its start (each wait still has its own clock, so a slow reply that fits is never cut
-// short). True when a complete reply was read.
+// short). True when a complete reply was read. foldedAt, when given, is set to the offset of the
+// joining space of such a reply, or -1 when the reply fitted.
 bool readUntil(Socket socket, char* buffer, int size, ReplyEndFinder finder, int argument,
-               ConnectionControl* control);
+               ConnectionControl* control, int* foldedAt = nullptr);
 
 // Where the bytes of a connection go through: the socket itself or a secure channel over it.
 // Both keep the layer's waiting rules (idle step, cancel query and time-out on every pass).
@@ -232,7 +233,7 @@ private:
 int sendAll(Transport& transport, const char* data, int length, int chunk,
             ConnectionControl* control);
 bool readUntil(Transport& transport, char* buffer, int size, ReplyEndFinder finder, int argument,
-               ConnectionControl* control);
+               ConnectionControl* control, int* foldedAt = nullptr);
 
 // One pass of a wait as every wait of this layer makes them, for transports of their own: waits
 // a moment for the socket to become readable (or writable), runs the idle step, then asks the

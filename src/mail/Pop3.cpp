@@ -769,15 +769,15 @@ bool pop3List(Pop3Session& session, long number, long& size) {
     return readListReply(session, size);
 }
 
-bool pop3Top(Pop3Session& session, long number, int lines, char* buffer, int size) {
+bool pop3Top(Pop3Session& session, long number, int lines, char* buffer, int size, int* foldedAt) {
     std::array<char, kCommandLineSize> line{};
     if (sendCommand(session, formatLine(line, "TOP %ld %d\r\n", number, lines)) == -1) {
         return false;
     }
-    return readTopReply(session, buffer, size);
+    return readTopReply(session, buffer, size, foldedAt);
 }
 
-bool readTopReply(Pop3Session& session, char* buffer, int size) {
+bool readTopReply(Pop3Session& session, char* buffer, int size, int* foldedAt) {
     if (!readStatusReply(session, buffer, size)) {
         return false;
     }
@@ -787,7 +787,7 @@ bool readTopReply(Pop3Session& session, char* buffer, int size) {
         return false;
     }
     if (!inStep(session) ||
-        !readUntil(session.channel(), buffer, size, findTopBodyEnd, 0, session.control)) {
+        !readUntil(session.channel(), buffer, size, findTopBodyEnd, 0, session.control, foldedAt)) {
         session.broken = true;
         return false;
     }

@@ -149,7 +149,7 @@ bool sendAhead(Pop3Session& session, std::string_view line);
 // The replies of commands sent ahead (or with sendCommand): one status line, as readStatusReply;
 // a LIST n reply with its size; a TOP reply with its body, as pop3Top.
 bool readListReply(Pop3Session& session, long& size);
-bool readTopReply(Pop3Session& session, char* buffer, int size);
+bool readTopReply(Pop3Session& session, char* buffer, int size, int* foldedAt = nullptr);
 // STAT's reply, as pop3Stat reads it.
 bool readStatReply(Pop3Session& session, long& count, long& octets);
 // QUIT sent ahead behind the other commands in flight. pop3Quit then reads its reply once every
@@ -176,7 +176,9 @@ bool pop3Stat(Pop3Session& session, long& count, long& octets);
 bool pop3List(Pop3Session& session, long number, long& size);
 // The first lines of a message: on success buffer holds every line after the status line up
 // to and including the terminating ".", zero-terminated; dot-stuffed lines are left as sent.
-bool pop3Top(Pop3Session& session, long number, int lines, char* buffer, int size);
+// foldedAt, when given, tells where a reply too long for the buffer was cut (readUntil).
+bool pop3Top(Pop3Session& session, long number, int lines, char* buffer, int size,
+             int* foldedAt = nullptr);
 bool pop3Dele(Pop3Session& session, long number);
 
 // CAPA (RFC 2449): on success session.capabilities holds the names the server listed. A server

@@ -11,8 +11,7 @@ namespace toppeek::messages {
 using core::compareNoCase;
 using core::findAfter;
 using core::isAsciiBlank;
-using core::trimInPlace;
-using core::TrimMode;
+using core::isAsciiSpace;
 
 namespace {
 
@@ -84,10 +83,14 @@ bool findHeaderField(const char* name, std::string_view text, std::string& value
         }
 
         if (namesEqual(fieldName, name)) {
-            value = std::move(fieldValue);
-            if (!value.empty())
-                trimInPlace(TrimMode::Both, value.data());
-            value.resize(std::strlen(value.c_str()));
+            // A NUL is kept like any other byte: the list and the viewer show it the same way,
+            // and what follows it is no less part of the value.
+            std::string_view trimmed(fieldValue);
+            while (!trimmed.empty() && isAsciiSpace(trimmed.front()))
+                trimmed.remove_prefix(1);
+            while (!trimmed.empty() && isAsciiSpace(trimmed.back()))
+                trimmed.remove_suffix(1);
+            value.assign(trimmed);
             return true;
         }
     }

@@ -32,7 +32,11 @@ struct MessageEntry {
     std::optional<std::string> from;
     std::optional<std::string> subject;
     std::optional<std::string> body; // absent until the message is viewed
-    std::string headerText;          // the whole header block as received
+    // Where in body the reply buffer cut the fetched lines (what follows is the reply's last
+    // bytes), kNotCut when they fitted.
+    static constexpr std::size_t kNotCut = std::string::npos;
+    std::size_t bodyCutAt = kNotCut;
+    std::string headerText; // the whole header block as received
     bool bodyLoaded = false;
     // The server's unique-id of the message (UIDL), kept only while the program runs; empty when
     // the server gave none. It is what tells the message apart once the server has renumbered.

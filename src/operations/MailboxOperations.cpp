@@ -690,10 +690,16 @@ void fetchStep(OperationRecord& record, ConnectionControl& control) {
     }
     if (outcome.identity == MessageIdentity::Confirmed) {
         const int lines = record.settings.bodyLines;
-        if (mail::pop3Top(session, where.number, lines, buffer.get(), kReplyBufferSize)) {
+        int foldedAt = -1;
+        if (mail::pop3Top(session, where.number, lines, buffer.get(), kReplyBufferSize,
+                          &foldedAt)) {
             std::string_view text(buffer.get());
             int bodyStart = findBodyStart(text);
             entry.body = bodyStart < 0 ? std::string() : std::string(text.substr(bodyStart));
+            entry.bodyCutAt =
+                foldedAt < 0
+                    ? MessageEntry::kNotCut
+                    : static_cast<std::size_t>(std::max(0, foldedAt - std::max(0, bodyStart)));
             entry.bodyLoaded = true;
             entry.messageNumber =
                 static_cast<std::int32_t>(std::min<long>(where.number, INT32_MAX));

@@ -138,7 +138,8 @@ OperationOutcome updateMailbox(const storage::Account& account, const storage::S
 
 // Finds the entry's message on the server (outcome.identity) and only when it is confirmed reads
 // it with TOP and settings.bodyLines lines: its body becomes what follows the header's blank line
-// (empty without one), bodyLoaded is set, and messageNumber becomes the number it has now.
+// (empty without one), bodyCutAt where the reply buffer cut it, bodyLoaded is set, and
+// messageNumber becomes the number it has now.
 OperationOutcome fetchMessageText(const storage::Account& account, storage::Settings& settings,
                                   messages::MessageEntry& entry,
                                   const OperationOptions& options = {});

@@ -37,9 +37,9 @@ QString ListRowsModel::rowToolTip(int /*row*/) const {
 }
 
 QString ListRowsModel::cellFromBytes(std::string_view bytes) {
-    bytes = bytes.substr(0, std::min(bytes.find('\0'), kCellBytes));
+    bytes = bytes.substr(0, kCellBytes);
     // A text that fills the cell may have lost the end of a UTF-8 sequence.
-    return dialogs::displayText(bytes, bytes.size() == kCellBytes);
+    return dialogs::displayLine(bytes, bytes.size() == kCellBytes);
 }
 
 int ListRowsModel::rowCount(const QModelIndex& parent) const {

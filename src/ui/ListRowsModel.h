@@ -38,9 +38,9 @@ public:
     // Whether the row's cells are shown in bold.
     virtual bool rowInBold(int /*row*/) const { return false; }
 
-    // Every cell of the program's lists shows 8-bit text through here: up to
-    // a NUL, at most kCellBytes bytes, decoded as all of the program's
-    // stored texts are. A header may be as long as a server cares to send,
+    // Every cell of the program's lists shows 8-bit text through here: at
+    // most kCellBytes bytes, decoded as all of the program's stored texts
+    // are, on one line and safe to show (dialogs::displayLine). A header may be as long as a server cares to send,
     // and eliding a huge text on every paint would cost more than every
     // other cell on screen.
     static constexpr std::size_t kCellBytes = 1023;

@@ -1059,12 +1059,13 @@ void MainWindow::ViewMessage() {
             return;
     }
     const ReadableMessage message =
-        readableMessage(entry->headerText, entry->body.value_or(std::string()));
+        readableMessage(entry->headerText, entry->body.value_or(std::string()),
+                        {settings_->bodyLines, entry->bodyCutAt});
     std::string scratch;
     const std::string_view subject = shownText(*entry, ShownField::Subject, scratch);
     QString title = QStringLiteral("Message");
     if (!subject.empty())
-        title += QStringLiteral(" - ") + QString::fromUtf8(subject.data(), subject.size());
+        title += QStringLiteral(" - ") + dialogs::displayLine(subject);
     viewReadable(this, message.text, message.raw, title);
 }
 

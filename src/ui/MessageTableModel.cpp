@@ -1,5 +1,6 @@
 #include "ui/MessageTableModel.h"
 
+#include "dialogs/DisplayText.h"
 #include "messages/MailDate.h"
 
 #include <QCoreApplication>
@@ -103,8 +104,9 @@ std::string MessageTableModel::dateText(const MailDate& date) {
 }
 
 QString MessageTableModel::markReasonText(const MessageEntry& entry) {
+    // The reason quotes the sender's own words (a domain, a matched text).
     if (!entry.markReason.empty())
-        return QString::fromStdString(entry.markReason);
+        return dialogs::displayLine(entry.markReason);
     if (entry.mark != MarkState::Unmarked)
         return QStringLiteral("Marked for deletion");
     return {};

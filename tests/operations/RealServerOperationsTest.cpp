@@ -6,6 +6,7 @@
 
 #include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
+#include "messages/MailText.h"
 #include "operations/MailboxOperations.h"
 #include "storage/AccountOptions.h"
 #include "support/DovecotServer.h"
@@ -179,6 +180,58 @@ protected:
 
     std::unique_ptr<RealPop3Server> server;
 };
+
+// A message far longer than the reply buffer, its text part running past the buffer's cut into
+// a base64 attachment: the view reads the text up to the cut and says that the rest was not
+// fetched, and never shows what the buffer kept of the reply's end as text.
+class LongMessageViewed : public OnEitherRealServer {};
+
+TEST_P(LongMessageViewed, TheTextStopsAtTheCut) {
+    std::string text = "From: Bob <bob@example.org>\nSubject: Report\nMIME-Version: 1.0\n"
+                       "Content-Type: multipart/mixed; boundary=b\n\n--b\n"
+                       "Content-Type: text/plain\n\n";
+    for (int line = 0; line < 1000; ++line)
+        text += "Report line " + std::to_string(line) + "\n";
+    text += "--b\nContent-Type: application/pdf; name=r.pdf\n"
+            "Content-Transfer-Encoding: base64\n\n";
+    for (int line = 0; line < 300; ++line)
+        text += std::string(76, 'Q') + "\n";
+    text += "--b--\n";
+    server = GetParam() ? std::unique_ptr<RealPop3Server>(std::make_unique<MailutilsServer>())
+                        : std::make_unique<DovecotServer>();
+    server->addUser(kUser, kPassword);
+    server->addMessage(kUser, text);
+    ASSERT_TRUE(server->start()) << server->failure();
+    account.host = server->hostAndPort();
+    account.userName = server->loginName(kUser);
+    account.password = kPassword;
+    options.timeoutSeconds = 20;
+    settings->bodyLines = 2000;
+
+    auto list = createMessageList();
+    ASSERT_TRUE(checkMailbox(account, *settings, *filters, *list, {}, options));
+    ASSERT_EQ(list->count(), 1);
+    MessageEntry& entry = *list->at(0);
+    ASSERT_TRUE(fetchMessageText(account, *settings, entry, options));
+    ASSERT_NE(entry.bodyCutAt, MessageEntry::kNotCut);
+    const ReadableMessage message = readableMessage(entry.headerText, entry.body.value_or(""),
+                                                    {settings->bodyLines, entry.bodyCutAt});
+    EXPECT_NE(message.text.find("Subject: Report\n\nReport line 0\nReport line 1\n"),
+              std::string::npos)
+        << message.text;
+    EXPECT_EQ(message.text.find("QQQQ"), std::string::npos) << message.text;
+    EXPECT_TRUE(message.text.ends_with("\n\n(The rest of the message was not fetched: it is "
+                                       "longer than the reply buffer holds. Show raw lines to "
+                                       "see the end of the reply.)\n"))
+        << message.text;
+    // The raw lines still show what the buffer kept, its end included.
+    EXPECT_NE(message.raw.find("QQQQ"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, LongMessageViewed, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Mailutils" : "Dovecot");
+                         });
 
 // Another client changes the mailbox between the check and the next operation, as a mail client
 // beside the checker does: it downloads and deletes messages below and above the marked one, and

@@ -65,6 +65,12 @@ void MessageViewerTest::showsTextReadOnlyAndWrapped() {
              QString::fromUtf8("Subject: café\nFrom: a@b\n\nline\nnext"));
     viewer.ShowText("second", "Message");
     QCOMPARE(viewer.textView->toPlainText(), QString("second"));
+    // What a terminal or the text layout would obey is shown instead.
+    viewer.ShowText("a\x1b[2Jb\xe2\x80\xae"
+                    "cd",
+                    "Message");
+    QCOMPARE(viewer.textView->toPlainText(), QString::fromUtf8("a\u241b[2Jb\ufffd"
+                                                               "cd"));
 }
 
 void MessageViewerTest::enterAndEscClose_data() {
@@ -118,10 +124,15 @@ void MessageViewerTest::headerListingBytes() {
     addEntry(*list, "Subject: one\r\nFrom: a@example.org\r\n");
     addEntry(*list, "");
     addEntry(*list, "Subject: three\nX: lf only");
+    addEntry(*list, "Subject: caf\xe9 \x1b]0;owned\x07\r\n");
     QVERIFY(writeHeaderListing(path.toStdString(), *list));
-    QCOMPARE(readBytes(path), std::string("Subject: one\r\nFrom: a@example.org\r\n\n\n"
-                                          "\n\n"
-                                          "Subject: three\nX: lf only\n\n"));
+    // Line ends as they came; Latin-1 in UTF-8 and controls as their symbols, so that the file
+    // reads the same in an editor and on a terminal.
+    QCOMPARE(readBytes(path),
+             std::string("Subject: one\r\nFrom: a@example.org\r\n\n\n"
+                         "\n\n"
+                         "Subject: three\nX: lf only\n\n"
+                         "Subject: caf\xc3\xa9 \xe2\x90\x9b]0;owned\xe2\x90\x87\r\n\n\n"));
 }
 
 void MessageViewerTest::headerListingFollowsListOrder() {
