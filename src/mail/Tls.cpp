@@ -432,30 +432,6 @@ int noteVerification(int passed, X509_STORE_CTX* store) {
     return 1;
 }
 
-std::string nameText(const X509_NAME* name) {
-    if (name == nullptr) {
-        return {};
-    }
-    std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new(BIO_s_mem()), BIO_free);
-    if (!out ||
-        X509_NAME_print_ex(out.get(), name, 0, XN_FLAG_ONELINE & ~ASN1_STRFLGS_ESC_MSB) < 0) {
-        return {};
-    }
-    char* data = nullptr;
-    const long length = BIO_get_mem_data(out.get(), &data);
-    return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
-}
-
-std::string timeText(const ASN1_TIME* time) {
-    std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new(BIO_s_mem()), BIO_free);
-    if (time == nullptr || !out || ASN1_TIME_print(out.get(), time) != 1) {
-        return {};
-    }
-    char* data = nullptr;
-    const long length = BIO_get_mem_data(out.get(), &data);
-    return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
-}
-
 void describePeer(SSL* ssl, TlsPeerInfo& info) {
     info.protocol = SSL_get_version(ssl);
     const char* cipher = SSL_get_cipher_name(ssl);
