@@ -656,7 +656,6 @@ bool tagIsOneOf(GumboTag tag, std::initializer_list<GumboTag> tags) {
 
 // Breaks a block asks for before and after it: 2 leaves an empty line.
 int blockBreaks(GumboTag tag) {
-    using enum GumboTag;
     if (tagIsOneOf(tag, {GUMBO_TAG_P, GUMBO_TAG_H1, GUMBO_TAG_H2, GUMBO_TAG_H3, GUMBO_TAG_H4,
                          GUMBO_TAG_H5, GUMBO_TAG_H6, GUMBO_TAG_TABLE, GUMBO_TAG_UL, GUMBO_TAG_OL,
                          GUMBO_TAG_BLOCKQUOTE, GUMBO_TAG_PRE, GUMBO_TAG_DL, GUMBO_TAG_FIGURE}))
