@@ -228,8 +228,7 @@ void AccountEditor::showDiscoveryResult() {
     if (result.cancelled) {
         shown = QStringLiteral("Find settings was cancelled.");
     } else if (result.noPop3) {
-        shown = QStringLiteral("%1 %2").arg(text(result.origin), text(result.note));
-        shown[0] = shown[0].toUpper();
+        shown = QStringLiteral("%1\nWhere: %2.").arg(text(result.note), text(result.origin));
     } else if (!result.found) {
         shown = QStringLiteral(
             "No POP3 server was found for this address: not in the provider table, the domain "
@@ -237,23 +236,20 @@ void AccountEditor::showDiscoveryResult() {
             "Please ask your provider for the POP3 server, then use Test.");
     } else {
         const discovery::ServerSettings& found = result.settings;
-        QString origin = text(result.origin);
-        origin[0] = origin[0].toUpper();
-        shown = QStringLiteral("%1: %2, %3, port %4, user name %5.")
-                    .arg(origin, text(found.host),
-                         QString::fromLatin1(discovery::securityName(found.security)))
-                    .arg(found.port)
-                    .arg(text(found.userName));
+        shown =
+            QStringLiteral("Server %1, %2, port %3; user name %4.\nWhere: %5.")
+                .arg(text(found.host), QString::fromLatin1(discovery::securityName(found.security)))
+                .arg(found.port)
+                .arg(text(found.userName), text(result.origin));
         if (found.signIn == discovery::SignIn::OAuth2)
-            shown += QStringLiteral(
-                " This provider asks for OAuth2 sign-in; where it also takes an app password, "
-                "enter that as the password.");
+            shown += QStringLiteral("\nSign-in: this provider asks for OAuth2.");
         else if (found.signIn == discovery::SignIn::EncryptedPassword)
-            shown += QStringLiteral(" The server wants the password sent encrypted (APOP).");
+            shown += QStringLiteral("\nSign-in: the server wants the password sent encrypted "
+                                    "(APOP, chosen in the Preferences).");
         if (!result.note.empty())
-            shown += QStringLiteral(" ") + text(result.note);
+            shown += QStringLiteral("\n") + text(result.note);
         if (found.security == mail::Security::None)
-            shown += QStringLiteral(" None sends the password in clear.");
+            shown += QStringLiteral("\nNone sends the password in clear.");
         useFoundButton->show();
         useFoundButton->setDefault(false);
     }

@@ -92,7 +92,8 @@ private slots:
         ui::AccountEditor editor;
         editor.setWindowTitle(ui::AccountEditor::addCaption());
         editor.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        editor.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
 
         // Typing the address of a new account and leaving the box starts the search.
         editor.addressEdit->setFocus();
@@ -100,8 +101,10 @@ private slots:
         editor.hostEdit->setFocus();
         QTRY_VERIFY_WITH_TIMEOUT(editor.useFoundButton->isVisible(), 15000);
         const QString found = editor.discoveryLabel->text();
-        QVERIFY2(found.startsWith(QStringLiteral("By trying pop.probe.test: pop.probe.test, "
-                                                 "SSL/TLS, port ")),
+        QVERIFY2(found.startsWith(QStringLiteral("Server pop.probe.test, SSL/TLS, port %1; user "
+                                                 "name alice@probe.test.\nWhere: by trying "
+                                                 "pop.probe.test.")
+                                      .arg(dovecot_->pop3sPort())),
                  qPrintable(found));
         // Nothing is taken into the boxes until the user confirms.
         QVERIFY(editor.hostEdit->text().isEmpty());
