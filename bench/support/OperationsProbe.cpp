@@ -1,12 +1,14 @@
 #include "OperationsProbe.h"
 
 #include "dialogs/ProgressDialog.h"
+#include "support/HostileServer.h"
 
 #include <QObject>
 #include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
+#include <string>
 
 namespace toppeek::bench {
 
@@ -57,6 +59,52 @@ double OperationsProbe::longestGap(long& passes) {
     bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}));
     probe.stop();
     return ok && list->count() == messages ? longest : -1;
+}
+
+namespace {
+
+// Waits for each command and answers it; false once the client is gone.
+bool answer(toppeek::test::HostilePeer& peer, const std::string& reply) {
+    return peer.readLine() && peer.send(reply);
+}
+
+} // namespace
+
+double OperationsProbe::longestGapUnderFlood(long count, std::size_t headerBytes, long& passes) {
+    auto header = [](int n, std::size_t bytes) {
+        std::string text =
+            "From: Bob <bob@example.org>\r\nSubject: Flood " + std::to_string(n) + "\r\nX-Pad: ";
+        text.append(bytes > text.size() + 4 ? bytes - text.size() - 4 : 1, 'x');
+        return "+OK\r\n" + text + "\r\n\r\n.\r\n";
+    };
+    std::string uniqueIds = "+OK\r\n";
+    for (long n = 1; n <= count; ++n)
+        uniqueIds += std::to_string(n) + " flood-" + std::to_string(n) + "\r\n";
+    uniqueIds += ".\r\n";
+    toppeek::test::HostileServer server([&](toppeek::test::HostilePeer& peer) {
+        const std::string replies[] = {"+OK\r\nTOP\r\nUIDL\r\n.\r\n",
+                                       "+OK\r\n",
+                                       "+OK\r\n",
+                                       "+OK " + std::to_string(count) + " 999999\r\n",
+                                       uniqueIds,
+                                       "+OK 1 5000\r\n",
+                                       header(1, headerBytes),
+                                       "+OK 2 5000\r\n",
+                                       header(2, 200),
+                                       "+OK bye\r\n"};
+        if (!peer.send("+OK flood\r\n"))
+            return;
+        for (const std::string& reply : replies)
+            if (!answer(peer, reply))
+                return;
+    });
+    OperationsProbe probe;
+    probe.account.host = server.hostAndPort();
+    probe.account.userName = "flood";
+    probe.account.password = "flood";
+    probe.settings->maxMessages = 2;
+    probe.messages = 2;
+    return probe.longestGap(passes);
 }
 
 double OperationsProbe::cancelLatency(int delayMilliseconds) {

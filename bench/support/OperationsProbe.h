@@ -8,6 +8,7 @@
 #include "support/ScriptedMessageBoxes.h"
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 
 namespace toppeek::bench {
@@ -36,6 +37,11 @@ struct OperationsProbe {
     // the longest time between two passes, in seconds, or a negative value when the check
     // failed.
     double longestGap(long& passes);
+
+    // longestGap for a check of the first two of a mailbox of count messages on a server of its
+    // own that sends every reply in one go, as fast as the connection takes it: the unique-ids of
+    // the whole mailbox, the first header headerBytes long. -1 when the check did not list both.
+    static double longestGapUnderFlood(long count, std::size_t headerBytes, long& passes);
 
     // Presses Cancel after delay and answers Yes; seconds from the answer to the check's return,
     // or a negative value when the check did not end as cancelled.

@@ -113,8 +113,9 @@ bool isSendableCredential(std::string_view text);
 // gives kLoginRefused. A connection that cannot be secured gives kLoginNoConnection with
 // control.failureReason set. Both log-ins return kLoginOk, kLoginNoConnection (also for a bad port)
 // or kLoginRefused (greeting or login refused or failed, or a user name or password that cannot be
-// sent safely: CR, LF or NUL in it, or longer than kCredentialLimit). On failure the session
-// holds no connection (session.socket() is kInvalidSocket). Before the credentials (and after
+// sent safely: CR, LF or NUL in it, or longer than kCredentialLimit); session.refusal then says
+// whether the server refused STLS or a credential. On failure the session holds no connection
+// (session.socket() is kInvalidSocket). Before the credentials (and after
 // STLS) the log-in asks CAPA, so session.capabilities tells what the server can do from then on;
 // with PIPELINING, USER and PASS go out together.
 int pop3Login(Pop3Session& session, std::string_view host, std::string_view user,

@@ -315,8 +315,13 @@ bool learnIdentities(Pop3Session& session, ServerIdentities& identities, bool se
         return !session.broken;
     }
     identities.usable = true;
-    for (const auto& [number, uniqueId] : identities.listing.byNumber)
+    // A mailbox of a million messages takes a while here too.
+    identities.numbersOf.reserve(identities.listing.byNumber.size());
+    for (const auto& [number, uniqueId] : identities.listing.byNumber) {
         identities.numbersOf[uniqueId].push_back(number);
+        if (number % 1024 == 0)
+            mail::idleStepIfDue();
+    }
     return true;
 }
 

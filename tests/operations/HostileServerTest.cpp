@@ -653,6 +653,10 @@ TEST_F(HostileServerTest, RepliesTrickledAByteEvery100Milliseconds) {
     // The greeting and the STAT reply trickle; the long version trickles everything.
     Replay replay{conversationOf(script), SIZE_MAX, Ending::Close,
                   longRun() ? Pace::Trickled : Pace::Whole};
+    // The whole conversation trickled takes over a minute, more than the operation's deadline
+    // allows a one-second time-out; a longer time-out allows it.
+    if (longRun())
+        options.timeoutSeconds = 20;
     Outcome outcome = run(Op::Check, [&](HostilePeer& peer) {
         if (replay.pace == Pace::Whole) {
             peer.trickle(script[0].reply, 100ms);
