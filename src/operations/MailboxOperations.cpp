@@ -980,9 +980,9 @@ OperationOutcome fetchMessageText(const Account& account, Settings& settings, Me
     return start(record, fetchStep);
 }
 
-OperationOutcome updateMailbox(const Account& account, const Settings& settings,
-                               const Filters& filters, const MessageList& list,
-                               MailboxUpdate& update, const OperationOptions& options) {
+OperationOutcome updateMailbox(const Account& account, Settings& settings, const Filters& filters,
+                               const MessageList& list, MailboxUpdate& update,
+                               const OperationOptions& options) {
     update = {};
     OperationRecord record{account, settings};
     record.filters = &filters;

@@ -132,7 +132,7 @@ struct MailboxUpdate {
 // LIST and TOP only for the messages that the account's entries in list do not stand for
 // (messages::numbersNotListed). outcome.listed is how many were read, toList and mailboxCount as
 // for checkMailbox; settings are not written.
-OperationOutcome updateMailbox(const storage::Account& account, const storage::Settings& settings,
+OperationOutcome updateMailbox(const storage::Account& account, storage::Settings& settings,
                                const messages::Filters& filters, const messages::MessageList& list,
                                MailboxUpdate& update, const OperationOptions& options = {});
 
