@@ -27,15 +27,6 @@ using toppeek::shell::DesktopNotifier;
 
 namespace {
 
-class HandClock : public CheckClock {
-public:
-    void start(std::function<void()> tick) override { tick_ = std::move(tick); }
-    void tick() { tick_(); }
-
-private:
-    std::function<void()> tick_;
-};
-
 std::string mail(const std::string& from, const std::string& subject) {
     return "From: " + from + "\nTo: alice0@example.com\nSubject: " + subject +
            "\nDate: Mon, 1 Mar 2010 10:00:00 +0000\n\nHello\n";
@@ -74,9 +65,7 @@ class WatchNoticeTest : public QObject {
             [](Settings& settings) { setCheckIntervalMinutes(settings, 1); }, hooks);
         QVERIFY(window);
         window->settings().accounts.at(0)->userName = server.loginName("alice");
-        auto clock = std::make_unique<HandClock>();
-        HandClock& minutes = *clock;
-        window->setCheckClock(std::move(clock));
+        HandClock& minutes = handClock(*window);
 
         minutes.tick(); // the first check only learns what is there
         QVERIFY(window->connected());

@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -200,6 +201,48 @@ private slots:
         QCOMPARE(columnTexts(*window, 4), (QStringList{"beta", "alpha"}));
         QCOMPARE(window->messageList().at(1)->messageNumber, 2);
         QVERIFY(window->connected());
+    }
+
+    // Without unique-ids a mailbox that lost a message to other hands since the check can only
+    // be seen in its count: the removal says so, and the caption shows no count of its own.
+    void removalWithoutUniqueIdsTellsOfAChangedMailbox() {
+        auto window = startWindow({"127.0.0.1:1"});
+        QVERIFY(window);
+        const std::string noUniqueIds = "+OK\r\nTOP\r\n.\r\n";
+        ScriptedPop3Server check;
+        loggedIn(check, noUniqueIds)
+            .expect("STAT", "+OK 3 9999\r\n")
+            .expect("UIDL", "-ERR not supported\r\n")
+            .expect("LIST", "+OK\r\n1 3000\r\n2 100\r\n3 2000\r\n.\r\n");
+        for (int n = 1; n <= 3; ++n)
+            check.expect("TOP " + std::to_string(n) + " 0",
+                         "+OK\r\n" + headerOf(kThree[static_cast<std::size_t>(n - 1)]) +
+                             "\r\n.\r\n");
+        check.expect("QUIT", "+OK bye\r\n");
+        QVERIFY(connectTo(*window, check));
+        window->messageView->goToRow(0);
+        window->markItem->trigger();
+
+        ScriptedPop3Server removal;
+        loggedIn(removal, noUniqueIds)
+            .expect("STAT", "+OK 2 9999\r\n")
+            .expect("LIST 1", "+OK 1 3000\r\n")
+            .expect("TOP 1 0", "+OK\r\n" + headerOf(kThree[0]) + "\r\n.\r\n")
+            .expect("DELE 1", "+OK\r\n")
+            .expect("QUIT", "+OK bye\r\n");
+        removal.start();
+        window->settings().accounts.at(0)->host = removal.hostAndPort();
+        boxes_->answer(kIdYes);
+        window->removeButton->click();
+        QVERIFY(removal.waitUntilDone(5s));
+        QCOMPARE(removal.problems(), std::vector<std::string>{});
+        QCOMPARE(boxes_->shown().size(), std::size_t{2});
+        QVERIFY2(boxes_->shown()[1].text.find("The mailbox changed since the check") !=
+                     std::string::npos,
+                 boxes_->shown()[1].text.c_str());
+        QCOMPARE(window->messageGroup->title(),
+                 QString("Messages: the mailbox changed since the check - check again"));
+        QCOMPARE(window->settings().mailboxMessages, 1);
     }
 
     void groupDialogsShareTheirTextAndPutTheCursorBack() {
