@@ -270,7 +270,7 @@ void MainWindow::updateAccountColumn() {
         return;
     }
     applyingWidths_ = true;
-    const int column = messageView->addColumn(QStringLiteral("Account"), 0);
+    const int column = messageView->addColumn(tr("Account"), 0);
     // Addresses alone, without the names the other address columns carry: as wide as the
     // longest of them, so that Subject keeps what it can.
     const QFontMetrics metrics(messageView->font());

@@ -90,8 +90,7 @@ void MainWindow::checkClockTicked() {
         return;
     if (connected_ && countMarked(*messages_) > 0) {
         // A new list would drop the marks; the user has work in hand on this one.
-        statusText->setText(
-            QStringLiteral("No automatic check while messages are marked for deletion."));
+        statusText->setText(tr("No automatic check while messages are marked for deletion."));
         return;
     }
     runAutomaticCheck();
@@ -128,11 +127,12 @@ void MainWindow::runAutomaticCheck() {
     if (!automaticProblem_.isEmpty())
         statusText->setText(automaticProblem_);
     else if (arrived == 0)
-        statusText->setText(QStringLiteral("No new mail (checked at %1).").arg(at));
+        statusText->setText(tr("No new mail (checked at %1).").arg(at));
     else
-        statusText->setText(arrived == 1 ? QStringLiteral("1 new message (checked at %1).").arg(at)
-                                         : QStringLiteral("%1 new messages (checked at %2).")
-                                               .arg(QString::number(arrived), at));
+        statusText->setText(
+            arrived == 1
+                ? tr("1 new message (checked at %1).").arg(at)
+                : tr("%1 new messages (checked at %2).").arg(QString::number(arrived), at));
     updateTray();
     if (arrived > 0 && hooks_.newMailNotice && !closePending_)
         hooks_.newMailNotice(this, newMail_, [this] { ShowFromTray(); });
@@ -253,10 +253,13 @@ bool MainWindow::hideInsteadOfClosing() {
     hide();
     if (!trayCloseExplained(*settings_)) {
         setTrayCloseExplained(*settings_);
-        msgBox(kMbInformation, kProgramTitle,
-               "TopPeek keeps checking for new mail while its window is closed. Its icon in the "
-               "system tray brings the window back; \"Quit\" in the icon's menu ends the "
-               "program.");
+        msgBox(
+            kMbInformation, kProgramTitle,
+            QT_TRANSLATE_NOOP(
+                "MsgBox",
+                "TopPeek keeps checking for new mail while its window is closed. Its icon in the "
+                "system tray brings the window back; \"Quit\" in the icon's menu ends the "
+                "program."));
     }
     return true;
 }
