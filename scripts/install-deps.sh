@@ -11,7 +11,7 @@ packages=(
   dovecot-core dovecot-pop3d mailutils-pop3d python3 openssl dnsmasq-base
   clang-14 libclang-rt-14-dev
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus libsecret-tools
-  librsvg2-bin
+  librsvg2-bin qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
   debhelper dpkg-dev fakeroot lintian appstream desktop-file-utils man-db
 )
 

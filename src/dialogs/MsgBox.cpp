@@ -3,6 +3,8 @@
 #include "dialogs/DisplayText.h"
 
 #include <QApplication>
+#include <QByteArray>
+#include <QCoreApplication>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -69,6 +71,18 @@ bool stayOnTopWindowShown() {
     return false;
 }
 
+// The text as the translations have it (in UTF-8), for a title or a format; a translated format
+// keeps the conversions of its source, which a test checks for every one.
+QByteArray translatedText(const char* text) {
+    if (text == nullptr)
+        return {};
+    const QString translated = QCoreApplication::translate(kMsgBoxContext, text);
+    // An untranslated text keeps its bytes, whatever their encoding.
+    if (translated == QString::fromUtf8(text))
+        return QByteArray(text);
+    return translated.toUtf8();
+}
+
 int showBox(const MessageBoxRequest& request) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
         std::fprintf(stderr, "%s: %s\n", request.title.c_str(), request.text.c_str());
@@ -105,8 +119,9 @@ int dismissAnswer(unsigned flags) {
 int msgBoxV(unsigned flags, const char* title, const char* format, va_list args) {
     MessageBoxRequest request;
     request.flags = flags;
-    request.title = title != nullptr ? title : "";
-    request.text = formatBounded(kMsgBoxTextSize, format, args, &request.cut);
+    request.title = translatedText(title).toStdString();
+    const QByteArray translatedFormat = translatedText(format);
+    request.text = formatBounded(kMsgBoxTextSize, translatedFormat.constData(), args, &request.cut);
     // A copy, so that a responder may replace itself while it answers.
     if (MessageBoxResponder responder = gResponder)
         return responder(request);

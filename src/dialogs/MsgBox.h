@@ -56,7 +56,12 @@ MessageBoxResponder setMessageBoxResponder(MessageBoxResponder responder);
 // has a Cancel button, No for Yes/No, otherwise OK.
 int dismissAnswer(unsigned flags);
 
-// Shows the box and returns the identifier of the pressed button. Without a running
+// The translations' context of the boxes' titles and formats: callers mark their texts with
+// QT_TRANSLATE_NOOP("MsgBox", "text"), so that lupdate finds them.
+inline constexpr const char* kMsgBoxContext = "MsgBox";
+
+// Shows the box and returns the identifier of the pressed button. The title and the format are
+// shown translated when the translations have them. Without a running
 // QApplication the text goes to the standard error stream and the box counts as dismissed.
 int msgBox(unsigned flags, const char* title, const char* format, ...)
     __attribute__((format(printf, 3, 4)));

@@ -62,7 +62,7 @@ void setLabel(QLabel* ProgressDialog::*label, const char* format, va_list args) 
 
 ProgressDialog::ProgressDialog(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("TTFPro3"));
-    setWindowTitle(QStringLiteral("Processing"));
+    setWindowTitle(tr("Processing"));
     setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -73,7 +73,7 @@ ProgressDialog::ProgressDialog(QWidget* owner) : QDialog(owner) {
     small.setPixelSize(11);
     setFont(small);
 
-    cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancelButton = new QPushButton(tr("&Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("BCancel"));
     cancelButton->setGeometry(96, 92, 75, 25);
     progressLabel = makeLabel(this, "Label1", 16, 8, 233, 13);
@@ -223,7 +223,8 @@ bool progressRunning() {
 }
 
 bool confirmCancel() {
-    if (msgBox(kMbAskYesNo, kProgramTitle, "Do you want to stop talking to the mail server?") !=
+    if (msgBox(kMbAskYesNo, kProgramTitle,
+               QT_TRANSLATE_NOOP("MsgBox", "Do you want to stop talking to the mail server?")) !=
         kIdYes)
         return false;
     setCancelFlag(true);

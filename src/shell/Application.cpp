@@ -7,6 +7,7 @@
 #include "operations/SecretServiceStore.h"
 #include "shell/Help.h"
 #include "shell/MainWindowHooks.h"
+#include "shell/Translations.h"
 #include "shell/UpdateFetch.h"
 #include "storage/Settings.h"
 #include "ui/MainWindow.h"
@@ -40,19 +41,22 @@ bool isSet(const char* name) {
 // read in the language chosen by then.
 struct Options {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
-                            text("Show this help and exit.")};
-    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
-                               text("Show the program's version and exit.")};
+                            text(QT_TRANSLATE_NOOP("CommandLine", "Show this help and exit."))};
+    QCommandLineOption version{
+        {QStringLiteral("v"), QStringLiteral("version")},
+        text(QT_TRANSLATE_NOOP("CommandLine", "Show the program's version and exit."))};
     QCommandLineOption settingsDir{
         QStringLiteral("settings-dir"),
-        text("Keep the settings, filters and the record of seen messages in <folder> (made when "
-             "missing), for example to keep several profiles apart."),
-        text("folder")};
+        text(QT_TRANSLATE_NOOP(
+            "CommandLine",
+            "Keep the settings, filters and the record of seen messages in <folder> (made when "
+            "missing), for example to keep several profiles apart.")),
+        text(QT_TRANSLATE_NOOP("CommandLine", "folder"))};
 
     void addTo(QCommandLineParser& parser) {
-        parser.setApplicationDescription(
-            text("Look at the mail waiting on a POP3 server and delete the spam before "
-                 "downloading it."));
+        parser.setApplicationDescription(text(QT_TRANSLATE_NOOP(
+            "CommandLine", "Look at the mail waiting on a POP3 server and delete the spam before "
+                           "downloading it.")));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOption(help);
         parser.addOption(version);
@@ -97,7 +101,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         return line;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        line.error = text("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+        line.error = text(QT_TRANSLATE_NOOP("CommandLine", "Unexpected argument '%1'."))
+                         .arg(parser.positionalArguments().first());
         return line;
     }
     line.showHelp = parser.isSet(options.help);
@@ -105,7 +110,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     if (parser.isSet(options.settingsDir)) {
         line.settingsFolder = parser.value(options.settingsDir);
         if (line.settingsFolder.isEmpty())
-            line.error = text("The option '--settings-dir' needs a folder.");
+            line.error = text(
+                QT_TRANSLATE_NOOP("CommandLine", "The option '--settings-dir' needs a folder."));
     }
     return line;
 }
@@ -122,18 +128,20 @@ QString useSettingsFolder(const QString& folder) {
     const QFileInfo info(path);
     if (!info.exists()) {
         if (!QDir().mkpath(path))
-            return text("The folder %1 cannot be made.").arg(path);
+            return text(QT_TRANSLATE_NOOP("CommandLine", "The folder %1 cannot be made."))
+                .arg(path);
         // Passwords may be kept in the settings file when there is no keyring.
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     } else if (!info.isDir()) {
-        return text("%1 is not a folder.").arg(path);
+        return text(QT_TRANSLATE_NOOP("CommandLine", "%1 is not a folder.")).arg(path);
     }
     if (!QFileInfo(path).isWritable())
-        return text("The folder %1 is not writable.").arg(path);
+        return text(QT_TRANSLATE_NOOP("CommandLine", "The folder %1 is not writable.")).arg(path);
     core::setDataFolder(QFile::encodeName(path).toStdString());
     if (storage::settingsFilePath().empty()) {
         core::setDataFolder({});
-        return text("The path of the folder %1 is too long.").arg(path);
+        return text(QT_TRANSLATE_NOOP("CommandLine", "The path of the folder %1 is too long."))
+            .arg(path);
     }
     return {};
 }
@@ -143,6 +151,8 @@ int runApplication(int argc, char** argv) {
     core::disableCoreDumps();
     QCoreApplication::setApplicationName(QStringLiteral("toppeek"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(programVersion()));
+    // The desktop entry's name, which Wayland compositors match the window with.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.toppeek.TopPeek"));
     // Help, the version and a mistake on the command line are told without a desktop too; the
     // window needs one, and Qt would abort with a long diagnostic without it.
     const bool haveDisplay =
@@ -153,10 +163,13 @@ int runApplication(int argc, char** argv) {
     else
         application = std::make_unique<QCoreApplication>(argc, argv);
 
+    installTranslations();
     const CommandLine line = parseCommandLine(QCoreApplication::arguments());
     if (!line.error.isEmpty()) {
-        print(stderr, QStringLiteral("toppeek: %1\n%2\n")
-                          .arg(line.error, text("Try 'toppeek --help' for the options.")));
+        print(stderr,
+              QStringLiteral("toppeek: %1\n%2\n")
+                  .arg(line.error, text(QT_TRANSLATE_NOOP(
+                                       "CommandLine", "Try 'toppeek --help' for the options."))));
         return 2;
     }
     if (line.showHelp) {
@@ -175,9 +188,11 @@ int runApplication(int argc, char** argv) {
         }
     }
     if (!haveDisplay) {
-        print(stderr, QStringLiteral("toppeek: %1\n")
-                          .arg(text("no display to show the window on (neither DISPLAY nor "
-                                    "WAYLAND_DISPLAY is set)")));
+        print(stderr,
+              QStringLiteral("toppeek: %1\n")
+                  .arg(text(QT_TRANSLATE_NOOP(
+                      "CommandLine", "no display to show the window on (neither DISPLAY nor "
+                                     "WAYLAND_DISPLAY is set)"))));
         return 1;
     }
     return showMainWindow();

@@ -78,8 +78,9 @@ void DesktopNotifier::show(const NoticeText& notice) {
 
 void DesktopNotifier::send(const NoticeText& notice, bool markup) {
     const QString body = QString::fromStdString(notice.body);
-    const QVariantMap hints{{QStringLiteral("category"), QStringLiteral("email.arrived")},
-                            {QStringLiteral("desktop-entry"), QStringLiteral("toppeek")}};
+    const QVariantMap hints{
+        {QStringLiteral("category"), QStringLiteral("email.arrived")},
+        {QStringLiteral("desktop-entry"), QStringLiteral("io.github.toppeek.TopPeek")}};
     const QVariantList arguments{QStringLiteral("TopPeek"),
                                  shownId_,
                                  QStringLiteral("mail-unread"),

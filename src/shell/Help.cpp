@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -63,11 +64,13 @@ bool isWebAddress(const QUrl& url) {
 }
 
 QString missingGuideText() {
-    return QStringLiteral("<h1>The user guide is missing</h1>"
-                          "<p>%1 looks for its guide in the folder</p><p><tt>%2</tt></p>"
-                          "<p>but finds no <tt>%3</tt> there. Install the program together "
-                          "with its help folder, or read the guide online from the Help "
-                          "menu's <i>Online Help...</i></p>")
+    return QCoreApplication::translate(
+               "toppeek::shell::HelpWindow",
+               "<h1>The user guide is missing</h1>"
+               "<p>%1 looks for its guide in the folder</p><p><tt>%2</tt></p>"
+               "<p>but finds no <tt>%3</tt> there. Install the program together "
+               "with its help folder, or read the guide online from the Help "
+               "menu's <i>Online Help...</i></p>")
         .arg(QString::fromLatin1(dialogs::kProgramTitle), folderPath().toHtmlEscaped(),
              QString::fromLatin1(kHelpContentsPage));
 }
@@ -150,15 +153,15 @@ QUrl helpContentsUrl() {
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("TFHelp"));
-    setWindowTitle(QStringLiteral("%1 Help").arg(dialogs::kProgramTitle));
+    setWindowTitle(tr("%1 Help").arg(dialogs::kProgramTitle));
     setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     // Reading the guide never keeps the program running after its main window closed.
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(860, 580);
 
-    contentsButton = named(new QPushButton(QStringLiteral("&Contents"), this), "BContents");
-    backButton = named(new QPushButton(QStringLiteral("&Back"), this), "BBack");
+    contentsButton = named(new QPushButton(tr("&Contents"), this), "BContents");
+    backButton = named(new QPushButton(tr("&Back"), this), "BBack");
     backButton->setEnabled(false);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
@@ -201,7 +204,7 @@ void HelpWindow::fillContents() {
     const QString html = QString::fromUtf8(file.readAll());
     const QUrl base = helpContentsUrl();
 
-    auto* top = new QTreeWidgetItem(contentsTree, {QStringLiteral("Contents")});
+    auto* top = new QTreeWidgetItem(contentsTree, {tr("Contents")});
     top->setData(0, kTargetRole, base);
     // The innermost open item of every depth so far.
     std::vector<QTreeWidgetItem*> open{top};

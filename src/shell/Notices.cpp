@@ -9,6 +9,7 @@
 #include "ui/MainIcons.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
@@ -38,7 +39,7 @@ StartupNotice::StartupNotice()
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("TFWaitNotice"));
-    setWindowTitle(QStringLiteral("Please Wait"));
+    setWindowTitle(tr("Please Wait"));
     setAttribute(Qt::WA_DeleteOnClose);
     // A notice never keeps the program running, nor counts as its last window.
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -51,7 +52,8 @@ StartupNotice::StartupNotice()
 }
 
 QString startupNoticeText() {
-    return QStringLiteral("%1 is starting. Please wait...")
+    return QCoreApplication::translate("toppeek::shell::StartupNotice",
+                                       "%1 is starting. Please wait...")
         .arg(QString::fromLatin1(dialogs::kProgramTitle));
 }
 
@@ -111,7 +113,7 @@ AboutBox::AboutBox(QWidget* owner) : QDialog(nullptr) {
     aboutLabel->setTextFormat(Qt::PlainText);
     aboutLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    okButton = named(new QPushButton(QStringLiteral("&OK"), this), "BitBtn1");
+    okButton = named(new QPushButton(tr("&OK"), this), "BitBtn1");
     okButton->setGeometry(190, 212, 75, 25);
     okButton->setDefault(true);
     okButton->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
@@ -122,14 +124,14 @@ AboutBox::AboutBox(QWidget* owner) : QDialog(nullptr) {
 
 QString aboutText() {
     const QString text =
-        QStringLiteral("%1 %2\n\n"
-                       "Checks your POP3 mailboxes:\n"
-                       "reads the headers on the server,\n"
-                       "marks spam with your filters,\n"
-                       "and deletes it before your mail\n"
-                       "program downloads it.\n\n"
-                       "Press F1 for the user guide.\n\n"
-                       "%3")
+        QCoreApplication::translate("toppeek::shell::AboutBox", "%1 %2\n\n"
+                                                                "Checks your POP3 mailboxes:\n"
+                                                                "reads the headers on the server,\n"
+                                                                "marks spam with your filters,\n"
+                                                                "and deletes it before your mail\n"
+                                                                "program downloads it.\n\n"
+                                                                "Press F1 for the user guide.\n\n"
+                                                                "%3")
             .arg(QString::fromLatin1(dialogs::kProgramTitle), QString::fromLatin1(programVersion()),
                  QString::fromLatin1(kProgramHomePageUrl));
     return text.left(kAboutTextLimit);
@@ -137,7 +139,8 @@ QString aboutText() {
 
 void showAbout(QWidget* owner) {
     AboutBox about(owner);
-    about.setWindowTitle(QStringLiteral("About %1").arg(dialogs::kProgramTitle));
+    about.setWindowTitle(QCoreApplication::translate("toppeek::shell::AboutBox", "About %1")
+                             .arg(dialogs::kProgramTitle));
     setHelpContext(&about, AboutBox::kHelpContext);
     installHelpShortcut(&about);
     about.aboutLabel->setText(aboutText());

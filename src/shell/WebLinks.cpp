@@ -37,10 +37,12 @@ bool openUrl(const char* url) {
 bool openWebLink(const char* url) {
     if (openUrl(url))
         return true;
-    dialogs::msgBox(dialogs::kMbInformation, dialogs::kProgramTitle,
-                    "No web browser could be started to show\n\n%s\n\nCopy the address into "
-                    "your browser to read the page.",
-                    url != nullptr ? url : "");
+    dialogs::msgBox(
+        dialogs::kMbInformation, dialogs::kProgramTitle,
+        QT_TRANSLATE_NOOP("MsgBox",
+                          "No web browser could be started to show\n\n%s\n\nCopy the address into "
+                          "your browser to read the page."),
+        url != nullptr ? url : "");
     return false;
 }
 

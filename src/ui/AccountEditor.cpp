@@ -79,17 +79,16 @@ std::string accountTextFromEdit(const QString& shown, const std::string& origina
 
 AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FAEdit"));
-    setWindowTitle(QStringLiteral("Account Information"));
+    setWindowTitle(tr("Account Information"));
 
-    addressLabel = named(new QLabel(QStringLiteral("Email Address:"), this), "Label1");
+    addressLabel = named(new QLabel(tr("Email Address:"), this), "Label1");
     addressEdit = named(new QLineEdit(this), "EdDesc");
-    hostLabel = named(new QLabel(QStringLiteral("Host Address:"), this), "Label2");
+    hostLabel = named(new QLabel(tr("Host Address:"), this), "Label2");
     hostEdit = named(new QLineEdit(this), "EdHost");
-    securityLabel = named(new QLabel(QStringLiteral("Security:"), this), "Label5");
+    securityLabel = named(new QLabel(tr("Security:"), this), "Label5");
     securityBox = named(new QComboBox(this), "CBSecurity");
-    securityBox->addItems(
-        {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
-    portLabel = named(new QLabel(QStringLiteral("Port:"), this), "Label6");
+    securityBox->addItems({tr("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
+    portLabel = named(new QLabel(tr("Port:"), this), "Label6");
     portEdit = named(new QLineEdit(this), "EdPort");
     // Digits only as the user types; OK still checks the range, since the
     // box can hold 0, a number beyond 65535 or nothing.
@@ -97,9 +96,9 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
         QRegularExpression(QStringLiteral("[0-9]{0,5}")), portEdit));
     portEdit->setFixedWidth(
         std::max(40, portEdit->fontMetrics().horizontalAdvance(QStringLiteral("655350")) + 8));
-    userNameLabel = named(new QLabel(QStringLiteral("UserName:"), this), "Label3");
+    userNameLabel = named(new QLabel(tr("UserName:"), this), "Label3");
     userNameEdit = named(new QLineEdit(this), "EdUser");
-    passwordLabel = named(new QLabel(QStringLiteral("Password:"), this), "Label4");
+    passwordLabel = named(new QLabel(tr("Password:"), this), "Label4");
     passwordEdit = named(new QLineEdit(this), "EdPass");
     passwordEdit->setEchoMode(QLineEdit::Password);
     passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // '*'
@@ -119,7 +118,7 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
                              "LabelPlainText");
     plainTextWarning->setWordWrap(true);
     plainTextWarning->setStyleSheet(QStringLiteral("color: #a00000"));
-    const OkCancelRow buttons = okCancelRow(this, QStringLiteral("&OK"), QSize(89, 25));
+    const OkCancelRow buttons = okCancelRow(this, tr("&OK"), QSize(89, 25));
     okButton = buttons.ok;
     cancelButton = buttons.cancel;
     buttons.row->setCenterButtons(true);
@@ -208,11 +207,11 @@ int AccountEditor::helpContext() const {
 }
 
 QString AccountEditor::addCaption() {
-    return QStringLiteral("Add Account");
+    return tr("Add Account");
 }
 
 QString AccountEditor::editCaption() {
-    return QStringLiteral("Edit Account");
+    return tr("Edit Account");
 }
 
 bool AccountEditor::Execute(Account& account, const QString& caption, int helpContext) {
@@ -236,8 +235,8 @@ void AccountEditor::showAccount(const Account& account) {
     passwordEdit->setText(dialogs::displayText(password_));
     // A password still in the keyring is not read for the editor: left
     // empty, it stays there.
-    passwordEdit->setPlaceholderText(
-        account.passwordKnown ? QString() : QStringLiteral("(kept in the keyring)"));
+    passwordEdit->setPlaceholderText(account.passwordKnown ? QString()
+                                                           : tr("(kept in the keyring)"));
 
     // A host text that would not come back the same from its parts is shown
     // whole, as a plain name on the usual port. A blank account is offered
@@ -283,15 +282,19 @@ bool AccountEditor::FormCloseQuery() {
     address.resize(std::min(address.size(), kCheckedAddressLength));
     if (address.empty()) {
         msgBox(kMbInformation, kProgramTitle,
-               "Please enter the e-mail address of the account. It also names the account in "
-               "the list.");
+               QT_TRANSLATE_NOOP(
+                   "MsgBox",
+                   "Please enter the e-mail address of the account. It also names the account in "
+                   "the list."));
         addressEdit->setFocus();
         return false;
     }
     if (!isValidAccountAddress(address)) {
         msgBox(kMbInformation, kProgramTitle,
-               "This is not a valid e-mail address. Please enter a complete address, such as "
-               "name@example.com.");
+               QT_TRANSLATE_NOOP(
+                   "MsgBox",
+                   "This is not a valid e-mail address. Please enter a complete address, such as "
+                   "name@example.com."));
         addressEdit->setFocus();
         addressEdit->selectAll();
         return false;
@@ -306,8 +309,10 @@ bool AccountEditor::FormCloseQuery() {
         const std::string& original = edit == userNameEdit ? userName_ : password_;
         if (!toppeek::mail::isSendableCredential(accountTextFromEdit(edit->text(), original))) {
             msgBox(kMbInformation, kProgramTitle,
-                   "The %s cannot be sent to a POP3 server: it must not contain a line break "
-                   "and must not be longer than %d characters.",
+                   QT_TRANSLATE_NOOP(
+                       "MsgBox",
+                       "The %s cannot be sent to a POP3 server: it must not contain a line break "
+                       "and must not be longer than %d characters."),
                    what, static_cast<int>(mail::kCredentialLimit));
             edit->setFocus();
             edit->selectAll();
@@ -392,8 +397,10 @@ bool AccountEditor::composeHost() {
     const std::optional<int> port = mail::parsePort(portEdit->text().trimmed().toStdString());
     if (!port) {
         msgBox(kMbInformation, kProgramTitle,
-               "The port must be a number from 1 to 65535. Each security choice fills in its "
-               "usual port: %d for None and STARTTLS, %d for SSL/TLS.",
+               QT_TRANSLATE_NOOP(
+                   "MsgBox",
+                   "The port must be a number from 1 to 65535. Each security choice fills in its "
+                   "usual port: %d for None and STARTTLS, %d for SSL/TLS."),
                mail::defaultServerPort(Security::None), mail::defaultServerPort(Security::Tls));
         portEdit->setFocus();
         portEdit->selectAll();
@@ -409,8 +416,10 @@ bool AccountEditor::composeHost() {
         return refuse(hostEdit, kNotAHost);
     if (text->size() > limit) {
         msgBox(kMbInformation, kProgramTitle,
-               "The host address is too long: an account keeps at most %d characters of it, "
-               "security and port included.",
+               QT_TRANSLATE_NOOP(
+                   "MsgBox",
+                   "The host address is too long: an account keeps at most %d characters of it, "
+                   "security and port included."),
                static_cast<int>(Account::maxTextLength));
         hostEdit->setFocus();
         return false;

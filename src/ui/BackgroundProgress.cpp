@@ -23,8 +23,8 @@ BackgroundProgress::BackgroundProgress(QWidget* parent) : QWidget(parent) {
     progressBar->setFixedWidth(80);
     cancelButton = new QToolButton(this);
     cancelButton->setObjectName(QStringLiteral("backgroundCancelButton"));
-    cancelButton->setText(QStringLiteral("Cancel"));
-    cancelButton->setToolTip(QStringLiteral("Stop the check"));
+    cancelButton->setText(tr("Cancel"));
+    cancelButton->setToolTip(tr("Stop the check"));
     cancelButton->setAutoRaise(true);
 
     auto* layout = new QHBoxLayout(this);
@@ -66,7 +66,7 @@ void BackgroundProgress::takeTexts() {
 }
 
 void BackgroundProgress::begin() {
-    progressText->setText(QStringLiteral("Checking for new mail..."));
+    progressText->setText(tr("Checking for new mail..."));
     progressText->setToolTip(QString());
     progressBar->setRange(0, 0);
     cancelButton->setEnabled(true);

@@ -2,6 +2,7 @@
 
 #include "messages/MailText.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QLayout>
 #include <QPushButton>
@@ -22,9 +23,14 @@ QPushButton* dialogButton(QWidget* parent, const char* name, const QString& capt
 
 OkCancelRow okCancelRow(QDialog* dialog, const QString& okCaption, QSize minimumButtonSize) {
     OkCancelRow buttons;
-    buttons.ok = dialogButton(dialog, "BOk", okCaption, QStyle::SP_DialogOkButton);
-    buttons.cancel =
-        dialogButton(dialog, "BCancel", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
+    // The default caption is translated here; a caller's own comes translated.
+    const QString ok = okCaption == QLatin1String("&OK")
+                           ? QCoreApplication::translate("toppeek::ui::OkCancelRow", "&OK")
+                           : okCaption;
+    buttons.ok = dialogButton(dialog, "BOk", ok, QStyle::SP_DialogOkButton);
+    buttons.cancel = dialogButton(
+        dialog, "BCancel", QCoreApplication::translate("toppeek::ui::OkCancelRow", "&Cancel"),
+        QStyle::SP_DialogCancelButton);
     if (minimumButtonSize.isValid()) {
         for (QPushButton* button : {buttons.ok, buttons.cancel})
             button->setMinimumSize(minimumButtonSize);

@@ -8,6 +8,7 @@
 #include "ui/TextPrompt.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -39,13 +40,15 @@ QGridLayout* layOutListPage(QWidget* page, QLabel* label, QWidget* list,
 DomainListPage::DomainListPage(const Names& names, QWidget* parent)
     : QWidget(parent), addCaption_(names.addCaption), editCaption_(names.editCaption) {
     setObjectName(QString::fromLatin1(names.page));
-    label = named(new QLabel(QStringLiteral("Domains"), this), names.label);
+    label = named(new QLabel(tr("Domains"), this), names.label);
     list = named(new QListWidget(this), names.list);
-    addButton = named(new QPushButton(QStringLiteral("&Add"), this), names.addButton);
-    editButton = named(new QPushButton(QStringLiteral("&Edit"), this), names.editButton);
-    deleteButton = named(new QPushButton(QStringLiteral("&Delete"), this), names.deleteButton);
-    enabledBox =
-        named(new QCheckBox(QString::fromLatin1(names.enabledCaption), this), names.enabledBox);
+    addButton = named(new QPushButton(tr("&Add"), this), names.addButton);
+    editButton = named(new QPushButton(tr("&Edit"), this), names.editButton);
+    deleteButton = named(new QPushButton(tr("&Delete"), this), names.deleteButton);
+    enabledBox = named(
+        new QCheckBox(
+            QCoreApplication::translate("toppeek::ui::FilterEditor", names.enabledCaption), this),
+        names.enabledBox);
     label->setBuddy(list);
     // A screen reader does not take a list's name from its label.
     list->setAccessibleName(label->text());
@@ -89,7 +92,9 @@ void DomainListPage::addDomain() {
     if (domains_ == nullptr)
         return;
     std::string text;
-    if (askDomain(text, *domains_, QString::fromLatin1(addCaption_), helpContext(window()), -1))
+    if (askDomain(text, *domains_,
+                  QCoreApplication::translate("toppeek::ui::FilterEditor", addCaption_),
+                  helpContext(window()), -1))
         insertDomain(std::move(text));
 }
 
@@ -100,8 +105,9 @@ void DomainListPage::editDomain() {
     if (index < 0 || index >= domains_->count())
         return;
     std::string text = cutBytes(*domains_->at(index), kMaxDomainLength);
-    if (!askDomain(text, *domains_, QString::fromLatin1(editCaption_), helpContext(window()),
-                   index))
+    if (!askDomain(text, *domains_,
+                   QCoreApplication::translate("toppeek::ui::FilterEditor", editCaption_),
+                   helpContext(window()), index))
         return;
     domains_->removeAt(index);
     delete list->takeItem(index);

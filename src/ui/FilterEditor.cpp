@@ -9,6 +9,7 @@
 #include "ui/RuleEditor.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -24,43 +25,52 @@ using core::adjustIndex;
 
 namespace {
 
-constexpr const char* kAddRuleCaption = "Add Rule";
-constexpr const char* kEditRuleCaption = "Edit Rule";
+constexpr const char* kAddRuleCaption = QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", "Add Rule");
+constexpr const char* kEditRuleCaption =
+    QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", "Edit Rule");
 
-constexpr DomainListPage::Names kBannedNames = {.page = "TabSheet2",
-                                                .label = "Label1",
-                                                .list = "LBSites",
-                                                .addButton = "BDBAdd",
-                                                .editButton = "BBDEdit",
-                                                .deleteButton = "BBDDelete",
-                                                .enabledBox = "CBBanned",
-                                                .enabledCaption = "Enable Banned Domains",
-                                                .addCaption = "Add Banned Domain",
-                                                .editCaption = "Edit Banned Domain"};
-constexpr DomainListPage::Names kFriendlyNames = {.page = "TabSheet3",
-                                                  .label = "Label2",
-                                                  .list = "LBSitesF",
-                                                  .addButton = "BFDAdd",
-                                                  .editButton = "BFDEdit",
-                                                  .deleteButton = "BFDDelete",
-                                                  .enabledBox = "CBFriend",
-                                                  .enabledCaption = "Enable Friendly Domains",
-                                                  .addCaption = "Add Friendly Domain",
-                                                  .editCaption = "Edit Friendly Domain"};
+constexpr DomainListPage::Names kBannedNames = {
+    .page = "TabSheet2",
+    .label = "Label1",
+    .list = "LBSites",
+    .addButton = "BDBAdd",
+    .editButton = "BBDEdit",
+    .deleteButton = "BBDDelete",
+    .enabledBox = "CBBanned",
+    .enabledCaption = QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", "Enable Banned Domains"),
+    .addCaption = QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", "Add Banned Domain"),
+    .editCaption = QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", "Edit Banned Domain")};
+constexpr DomainListPage::Names kFriendlyNames = {
+    .page = "TabSheet3",
+    .label = "Label2",
+    .list = "LBSitesF",
+    .addButton = "BFDAdd",
+    .editButton = "BFDEdit",
+    .deleteButton = "BFDDelete",
+    .enabledBox = "CBFriend",
+    .enabledCaption = QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", "Enable Friendly Domains"),
+    .addCaption = QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", "Add Friendly Domain"),
+    .editCaption = QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", "Edit Friendly Domain")};
 
 } // namespace
 
 std::string ruleCaption(const FilterRule& rule) {
+    const auto text = [](const char* source) {
+        return QCoreApplication::translate("toppeek::ui::FilterEditor", source).toStdString();
+    };
     std::string caption;
     switch (rule.kind) {
     case RuleKind::FromContains:
-        caption = "From contains: " + rule.fromText;
+        caption =
+            text(QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", "From contains: ")) + rule.fromText;
         break;
     case RuleKind::SubjectContains:
-        caption = "Subject contains: " + rule.subjectText;
+        caption = text(QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", "Subject contains: ")) +
+                  rule.subjectText;
         break;
     case RuleKind::HeadersContain:
-        caption = "Headers contain: " + rule.headersText;
+        caption = text(QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", "Headers contain: ")) +
+                  rule.headersText;
         break;
     default:
         caption =
@@ -69,7 +79,7 @@ std::string ruleCaption(const FilterRule& rule) {
     }
     // The editor cannot switch a rule off, but a stored one may be.
     if (rule.active == 0)
-        caption += " (inactive)";
+        caption += text(QT_TRANSLATE_NOOP("toppeek::ui::FilterEditor", " (inactive)"));
     return caption;
 }
 
@@ -95,29 +105,28 @@ private:
 
 FilterEditor::FilterEditor(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TFEFil"));
-    setWindowTitle(QStringLiteral("Edit Filters"));
+    setWindowTitle(tr("Edit Filters"));
 
     pages = named(new QTabWidget(this), "PageControl1");
     rulesPage = named(new QWidget, "TabSheet1");
     bannedPage = new DomainListPage(kBannedNames);
     friendlyPage = new DomainListPage(kFriendlyNames);
-    pages->addTab(rulesPage, QStringLiteral("Rules"));
-    pages->addTab(bannedPage, QStringLiteral("Banned domains"));
-    pages->addTab(friendlyPage, QStringLiteral("Friendly domains"));
+    pages->addTab(rulesPage, tr("Rules"));
+    pages->addTab(bannedPage, tr("Banned domains"));
+    pages->addTab(friendlyPage, tr("Friendly domains"));
 
     ruleList =
         named(new MessageListView(std::make_unique<RuleRowsModel>(filters_), rulesPage), "LVRules");
     ruleList->setViewStyle(ListViewStyle::Report);
     ruleList->setListName(tr("Rules"));
-    ruleList->addColumn(QStringLiteral("Rule"), 260);
+    ruleList->addColumn(tr("Rule"), 260);
     ruleList->setFullRowSelect();
     ruleList->setMultiSelect(false);
     ruleList->setHideSelection(false);
-    addRuleButton = named(new QPushButton(QStringLiteral("&Add"), rulesPage), "BAdd");
-    editRuleButton = named(new QPushButton(QStringLiteral("&Edit"), rulesPage), "BEdit");
-    deleteRuleButton = named(new QPushButton(QStringLiteral("&Delete"), rulesPage), "BDelete");
-    rulesEnabledBox =
-        named(new QCheckBox(QStringLiteral("Enable Rejection Rules"), rulesPage), "CBRules");
+    addRuleButton = named(new QPushButton(tr("&Add"), rulesPage), "BAdd");
+    editRuleButton = named(new QPushButton(tr("&Edit"), rulesPage), "BEdit");
+    deleteRuleButton = named(new QPushButton(tr("&Delete"), rulesPage), "BDelete");
+    rulesEnabledBox = named(new QCheckBox(tr("Enable Rejection Rules"), rulesPage), "CBRules");
     layOutListPage(rulesPage, nullptr, ruleList, {addRuleButton, editRuleButton, deleteRuleButton},
                    rulesEnabledBox);
 
@@ -179,7 +188,7 @@ void FilterEditor::addRule() {
     FilterRuleList& rules = filters_->rules;
     ruleIndex_ = workingIndex();
     std::unique_ptr<FilterRule> rule = createFilterRule();
-    if (!editRule(*rule, QString::fromLatin1(kAddRuleCaption), kRuleHelpContext, this))
+    if (!editRule(*rule, tr(kAddRuleCaption), kRuleHelpContext, this))
         return;
     std::unique_ptr<FilterRule> copy = cloneFilterRule(*rule);
     // A new rule goes behind the selected one, or behind the first when
@@ -202,7 +211,7 @@ void FilterEditor::editSelectedRule() {
         return;
     std::unique_ptr<FilterRule> rule = createFilterRule();
     copyFilterRule(*rule, *rules.at(ruleIndex_));
-    if (!editRule(*rule, QString::fromLatin1(kEditRuleCaption), kRuleHelpContext, this))
+    if (!editRule(*rule, tr(kEditRuleCaption), kRuleHelpContext, this))
         return;
     rules.replaceAt(ruleIndex_, cloneFilterRule(*rule).release());
     ruleList->updateRow(ruleIndex_);

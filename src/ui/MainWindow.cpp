@@ -88,8 +88,10 @@ constexpr int kGroupPatternSize = 200;
 constexpr int kGroupHelpContext = 1200;
 constexpr int kFiltersHelpContext = 11;
 
-const char* const kNotConnectedCaption = "Not connected";
-const char* const kAllAccountsCaption = "All accounts";
+const char* const kNotConnectedCaption =
+    QT_TRANSLATE_NOOP("toppeek::ui::MainWindow", "Not connected");
+const char* const kAllAccountsCaption =
+    QT_TRANSLATE_NOOP("toppeek::ui::MainWindow", "All accounts");
 
 // Columns of the list, in order, and the sort key of each.
 constexpr SortKey kColumnKeys[] = {SortKey::ByTo, SortKey::ByFrom, SortKey::BySize, SortKey::ByDate,
@@ -105,9 +107,14 @@ void flipMark(MessageEntry& entry) {
     entry.markReason = entry.mark == MarkState::Unmarked ? "Unmarked by hand" : "Marked by hand";
 }
 
+// A caption of the window's, marked with QT_TR_NOOP where it is written.
+QString translated(const char* caption) {
+    return QCoreApplication::translate("toppeek::ui::MainWindow", caption);
+}
+
 QAction* addItem(QMenu* menu, const char* name, const char* caption,
                  const QKeySequence& shortcut = {}) {
-    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    QAction* action = menu->addAction(translated(caption));
     action->setObjectName(QString::fromLatin1(name));
     if (!shortcut.isEmpty())
         action->setShortcut(shortcut);
@@ -148,8 +155,8 @@ QToolButton* makeButton(QWidget* bar, int& left, const char* name, const char* c
     }
     auto* button = new QToolButton(bar);
     button->setObjectName(QString::fromLatin1(name));
-    button->setText(QString::fromUtf8(caption));
-    button->setToolTip(QString::fromUtf8(hint));
+    button->setText(translated(caption));
+    button->setToolTip(translated(hint));
     button->setIcon(toolbarIcon(icon));
     button->setIconSize(QSize(kButtonIconSize, kButtonIconSize));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -268,18 +275,19 @@ void MainWindow::createControls() {
     toolbar->setObjectName(QStringLiteral("ToolBar1"));
     toolbar->setGeometry(0, 0, kToolbarWidth, kPanelHeight);
     int left = 0;
-    connectButton = makeButton(toolbar, left, "BConnect", "Connect",
-                               "Connect to server and get messages", ToolbarIcon::Connect);
-    closeButton =
-        makeButton(toolbar, left, "BClose", "Close", "Close conection", ToolbarIcon::Close);
-    viewButton =
-        makeButton(toolbar, left, "BView", "View", "View Email message", ToolbarIcon::View);
-    markButton =
-        makeButton(toolbar, left, "BMark", "Mark", "Mark/Unmark for delete", ToolbarIcon::Mark);
-    removeButton = makeButton(toolbar, left, "BRemove", "Remove", "Delete marked messages.",
-                              ToolbarIcon::Remove);
-    preferencesButton =
-        makeButton(toolbar, left, "BOptions", "options", "Preferences", ToolbarIcon::Options);
+    connectButton =
+        makeButton(toolbar, left, "BConnect", QT_TR_NOOP("Connect"),
+                   QT_TR_NOOP("Connect to server and get messages"), ToolbarIcon::Connect);
+    closeButton = makeButton(toolbar, left, "BClose", QT_TR_NOOP("Close"),
+                             QT_TR_NOOP("Close conection"), ToolbarIcon::Close);
+    viewButton = makeButton(toolbar, left, "BView", QT_TR_NOOP("View"),
+                            QT_TR_NOOP("View Email message"), ToolbarIcon::View);
+    markButton = makeButton(toolbar, left, "BMark", QT_TR_NOOP("Mark"),
+                            QT_TR_NOOP("Mark/Unmark for delete"), ToolbarIcon::Mark);
+    removeButton = makeButton(toolbar, left, "BRemove", QT_TR_NOOP("Remove"),
+                              QT_TR_NOOP("Delete marked messages."), ToolbarIcon::Remove);
+    preferencesButton = makeButton(toolbar, left, "BOptions", QT_TR_NOOP("options"),
+                                   QT_TR_NOOP("Preferences"), ToolbarIcon::Options);
 
     accountSelector = new QComboBox(toolbarPanel);
     accountSelector->setObjectName(QStringLiteral("CBAcc"));
@@ -329,7 +337,7 @@ void MainWindow::createControls() {
     statusPanel->setObjectName(QStringLiteral("StatusBar1"));
     statusPanel->setFixedHeight(kStatusBarHeight);
     statusPanel->setSizeGripEnabled(false);
-    statusText = new QLabel(QStringLiteral("For Help Press F1"), statusPanel);
+    statusText = new QLabel(tr("For Help Press F1"), statusPanel);
     statusText->setObjectName(QStringLiteral("StatusText"));
     statusPanel->addWidget(statusText, 1);
     setStatusBar(statusPanel);
@@ -339,105 +347,113 @@ void MainWindow::createMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu"));
 
-    fileMenu = bar->addMenu(QStringLiteral("&File"));
+    fileMenu = bar->addMenu(tr("&File"));
     fileMenu->setObjectName(QStringLiteral("File1"));
-    openConnectionItem = addItem(fileMenu, "OpenConnection1", "&Open Connection", Qt::Key_F2);
-    closeConnectionItem = addItem(fileMenu, "CloseConnection1", "&Close Connection", Qt::Key_F9);
+    openConnectionItem =
+        addItem(fileMenu, "OpenConnection1", QT_TR_NOOP("&Open Connection"), Qt::Key_F2);
+    closeConnectionItem =
+        addItem(fileMenu, "CloseConnection1", QT_TR_NOOP("&Close Connection"), Qt::Key_F9);
     fileMenu->addSeparator();
     // Bound here rather than left to a window manager, so that the key
     // closes the program the same way everywhere.
-    exitItem = addItem(fileMenu, "Exit1", "&Exit", QKeySequence(Qt::ALT | Qt::Key_F4));
+    exitItem = addItem(fileMenu, "Exit1", QT_TR_NOOP("&Exit"), QKeySequence(Qt::ALT | Qt::Key_F4));
 
-    editMenu = bar->addMenu(QStringLiteral("&Edit"));
+    editMenu = bar->addMenu(tr("&Edit"));
     editMenu->setObjectName(QStringLiteral("Edit1"));
-    viewMessageItem = addItem(editMenu, "ViewEmail1", "&View Email", Qt::Key_F3);
-    viewHeadersItem =
-        addItem(editMenu, "ViewHeaders1", "View &Headers", QKeySequence(Qt::SHIFT | Qt::Key_F3));
-    printHeadersItem = addItem(editMenu, "PrintHeaders1", "&Print Headers...");
+    viewMessageItem = addItem(editMenu, "ViewEmail1", QT_TR_NOOP("&View Email"), Qt::Key_F3);
+    viewHeadersItem = addItem(editMenu, "ViewHeaders1", QT_TR_NOOP("View &Headers"),
+                              QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    printHeadersItem = addItem(editMenu, "PrintHeaders1", QT_TR_NOOP("&Print Headers..."));
     editMenu->addSeparator();
-    markItem = addItem(editMenu, "MarkUnmarkforDelete1", "&Mark/Unmark for Delete", Qt::Key_F4);
-    markNotAddressedItem =
-        addItem(editMenu, "MarkNoAddressedMessages1", "Mark &No Addressed Messages", Qt::Key_F7);
-    removeMarkedItem = addItem(editMenu, "RemoveEmail", "&Remove Marked Messages", Qt::Key_F8);
+    markItem = addItem(editMenu, "MarkUnmarkforDelete1", QT_TR_NOOP("&Mark/Unmark for Delete"),
+                       Qt::Key_F4);
+    markNotAddressedItem = addItem(editMenu, "MarkNoAddressedMessages1",
+                                   QT_TR_NOOP("Mark &No Addressed Messages"), Qt::Key_F7);
+    removeMarkedItem =
+        addItem(editMenu, "RemoveEmail", QT_TR_NOOP("&Remove Marked Messages"), Qt::Key_F8);
     editMenu->addSeparator();
-    selectGroupItem = addItem(editMenu, "SelectGroup1", "&Select Group");
-    unselectGroupItem = addItem(editMenu, "UnSelectGroup1", "&Unselect Group");
+    selectGroupItem = addItem(editMenu, "SelectGroup1", QT_TR_NOOP("&Select Group"));
+    unselectGroupItem = addItem(editMenu, "UnSelectGroup1", QT_TR_NOOP("&Unselect Group"));
     editMenu->addSeparator();
     applyFiltersItem = addItem(editMenu, "ApplyFilterstoCurrentMessages1",
-                               "&Apply Filters to Current Messages", Qt::Key_F5);
-    editFiltersItem =
-        addItem(editMenu, "EditFilters1", "&Edit Filters", QKeySequence(Qt::SHIFT | Qt::Key_F5));
+                               QT_TR_NOOP("&Apply Filters to Current Messages"), Qt::Key_F5);
+    editFiltersItem = addItem(editMenu, "EditFilters1", QT_TR_NOOP("&Edit Filters"),
+                              QKeySequence(Qt::SHIFT | Qt::Key_F5));
 
-    optionsMenu = bar->addMenu(QStringLiteral("&Options"));
+    optionsMenu = bar->addMenu(tr("&Options"));
     optionsMenu->setObjectName(QStringLiteral("Options2"));
-    preferencesItem =
-        addItem(optionsMenu, "Options1", "&Preferences", QKeySequence(Qt::CTRL | Qt::Key_O));
+    preferencesItem = addItem(optionsMenu, "Options1", QT_TR_NOOP("&Preferences"),
+                              QKeySequence(Qt::CTRL | Qt::Key_O));
     optionsMenu->addSeparator();
-    largeIconsItem = addItem(optionsMenu, "LargeIcons1", "&Large Icons");
-    smallIconsItem = addItem(optionsMenu, "SmallIcons1", "&Small Icons");
-    listStyleItem = addItem(optionsMenu, "List1", "&List");
-    detailsItem = addItem(optionsMenu, "Details1", "&Details");
+    largeIconsItem = addItem(optionsMenu, "LargeIcons1", QT_TR_NOOP("&Large Icons"));
+    smallIconsItem = addItem(optionsMenu, "SmallIcons1", QT_TR_NOOP("&Small Icons"));
+    listStyleItem = addItem(optionsMenu, "List1", QT_TR_NOOP("&List"));
+    detailsItem = addItem(optionsMenu, "Details1", QT_TR_NOOP("&Details"));
     viewStyleGroup_ =
         optionalChoice(this, {largeIconsItem, smallIconsItem, listStyleItem, detailsItem});
     optionsMenu->addSeparator();
-    sortMenu = optionsMenu->addMenu(QStringLiteral("&Arrange Icons"));
+    sortMenu = optionsMenu->addMenu(tr("&Arrange Icons"));
     sortMenu->setObjectName(QStringLiteral("ArrangeIcons1"));
-    sortByToItem = addItem(sortMenu, "ByTo1", "By &To:");
-    sortByFromItem = addItem(sortMenu, "ByFrom1", "By &From:");
-    sortBySizeItem = addItem(sortMenu, "BySize1", "By &Size");
-    sortByDateItem = addItem(sortMenu, "ByPosition1", "By &Position");
-    sortBySubjectItem = addItem(sortMenu, "BySubject1", "By S&ubject");
+    sortByToItem = addItem(sortMenu, "ByTo1", QT_TR_NOOP("By &To:"));
+    sortByFromItem = addItem(sortMenu, "ByFrom1", QT_TR_NOOP("By &From:"));
+    sortBySizeItem = addItem(sortMenu, "BySize1", QT_TR_NOOP("By &Size"));
+    sortByDateItem = addItem(sortMenu, "ByPosition1", QT_TR_NOOP("By &Position"));
+    sortBySubjectItem = addItem(sortMenu, "BySubject1", QT_TR_NOOP("By S&ubject"));
     sortGroup_ = optionalChoice(
         this, {sortByToItem, sortByFromItem, sortBySizeItem, sortByDateItem, sortBySubjectItem});
     optionsMenu->addSeparator();
-    showToolbarItem = addItem(optionsMenu, "ViewToolbar1", "View &Toolbar");
+    showToolbarItem = addItem(optionsMenu, "ViewToolbar1", QT_TR_NOOP("View &Toolbar"));
     showToolbarItem->setCheckable(true);
-    showStatusBarItem = addItem(optionsMenu, "ViewStatusbar1", "View &Status bar");
+    showStatusBarItem = addItem(optionsMenu, "ViewStatusbar1", QT_TR_NOOP("View &Status bar"));
     showStatusBarItem->setCheckable(true);
 
-    helpMenu = bar->addMenu(QStringLiteral("Help"));
+    helpMenu = bar->addMenu(tr("Help"));
     helpMenu->setObjectName(QStringLiteral("Help1"));
-    helpIndexItem = addItem(helpMenu, "Index1", "&Index", Qt::Key_F1);
-    onlineHelpItem =
-        addItem(helpMenu, "OnlineHelp1", "Online Help...", QKeySequence(Qt::ALT | Qt::Key_F1));
+    helpIndexItem = addItem(helpMenu, "Index1", QT_TR_NOOP("&Index"), Qt::Key_F1);
+    onlineHelpItem = addItem(helpMenu, "OnlineHelp1", QT_TR_NOOP("Online Help..."),
+                             QKeySequence(Qt::ALT | Qt::Key_F1));
     helpMenu->addSeparator();
-    programHomePageItem = addItem(helpMenu, "ProgramHomePage1", "&Program home page");
-    authorHomePageItem = addItem(helpMenu, "AuthorHomePage1", "&Author home Page");
+    programHomePageItem = addItem(helpMenu, "ProgramHomePage1", QT_TR_NOOP("&Program home page"));
+    authorHomePageItem = addItem(helpMenu, "AuthorHomePage1", QT_TR_NOOP("&Author home Page"));
     helpMenu->addSeparator();
-    aboutItem = addItem(helpMenu, "About1", "&About ...", QKeySequence(Qt::CTRL | Qt::Key_A));
+    aboutItem =
+        addItem(helpMenu, "About1", QT_TR_NOOP("&About ..."), QKeySequence(Qt::CTRL | Qt::Key_A));
 }
 
 void MainWindow::buildPopupMenu() {
     listMenu = new QMenu(this);
     listMenu->setObjectName(QStringLiteral("PopupMenu"));
-    popupOpenConnection = addPopupItem(listMenu, "Connect1", "&Open Connection", Qt::Key_F2);
+    popupOpenConnection =
+        addPopupItem(listMenu, "Connect1", QT_TR_NOOP("&Open Connection"), Qt::Key_F2);
     popupCloseConnection =
-        addPopupItem(listMenu, "CloseConnection2", "&Close Connection", Qt::Key_F9);
+        addPopupItem(listMenu, "CloseConnection2", QT_TR_NOOP("&Close Connection"), Qt::Key_F9);
     listMenu->addSeparator();
-    popupViewMessage = addPopupItem(listMenu, "ViewMessage1", "&View Message", Qt::Key_F3);
-    popupViewHeaders = addPopupItem(listMenu, "POPViewHeaders", "View &Headers",
+    popupViewMessage =
+        addPopupItem(listMenu, "ViewMessage1", QT_TR_NOOP("&View Message"), Qt::Key_F3);
+    popupViewHeaders = addPopupItem(listMenu, "POPViewHeaders", QT_TR_NOOP("View &Headers"),
                                     QKeySequence(Qt::SHIFT | Qt::Key_F3));
     listMenu->addSeparator();
-    popupMark =
-        addPopupItem(listMenu, "MarkUnmarkfordelete2", "&Mark/Unmark for delete", Qt::Key_F4);
+    popupMark = addPopupItem(listMenu, "MarkUnmarkfordelete2",
+                             QT_TR_NOOP("&Mark/Unmark for delete"), Qt::Key_F4);
     popupMarkNotAddressed = addPopupItem(listMenu, "MarkNoAddressedMessages2",
-                                         "Mark &No Addressed Messages", Qt::Key_F7);
-    popupRemoveMarked =
-        addPopupItem(listMenu, "Removemarkedmessages1", "&Remove marked messages", Qt::Key_F8);
+                                         QT_TR_NOOP("Mark &No Addressed Messages"), Qt::Key_F7);
+    popupRemoveMarked = addPopupItem(listMenu, "Removemarkedmessages1",
+                                     QT_TR_NOOP("&Remove marked messages"), Qt::Key_F8);
     listMenu->addSeparator();
-    popupSelectGroup = addPopupItem(listMenu, "SelectGroup2", "&Select Group");
-    popupUnselectGroup = addPopupItem(listMenu, "UnselectGroup2", "&Unselect Group");
+    popupSelectGroup = addPopupItem(listMenu, "SelectGroup2", QT_TR_NOOP("&Select Group"));
+    popupUnselectGroup = addPopupItem(listMenu, "UnselectGroup2", QT_TR_NOOP("&Unselect Group"));
     listMenu->addSeparator();
-    popupApplyFilters = addPopupItem(listMenu, "ApplyFilters1", "&Apply Filters", Qt::Key_F5);
-    popupEditFilters = addPopupItem(listMenu, "EditFilters2", "&Edit Filters",
+    popupApplyFilters =
+        addPopupItem(listMenu, "ApplyFilters1", QT_TR_NOOP("&Apply Filters"), Qt::Key_F5);
+    popupEditFilters = addPopupItem(listMenu, "EditFilters2", QT_TR_NOOP("&Edit Filters"),
                                     QKeySequence(Qt::SHIFT | Qt::Key_F5));
     messageView->setPopupMenu(listMenu);
 
     // The group commands mark and unmark by a text; their items say so.
     for (QAction* item : {selectGroupItem, popupSelectGroup})
-        item->setText(QStringLiteral("Mark &Group by Text..."));
+        item->setText(tr("Mark &Group by Text..."));
     for (QAction* item : {unselectGroupItem, popupUnselectGroup})
-        item->setText(QStringLiteral("&Unmark Group by Text..."));
+        item->setText(tr("&Unmark Group by Text..."));
 }
 
 void MainWindow::bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
@@ -736,9 +752,9 @@ void MainWindow::setConnectedCommands(bool connected) {
 }
 
 void MainWindow::updateCaption() {
-    QString where = QString::fromLatin1(kNotConnectedCaption);
+    QString where = tr(kNotConnectedCaption);
     if (connected_ && settings_ && listsAllAccounts())
-        where = QString::fromLatin1(kAllAccountsCaption);
+        where = tr(kAllAccountsCaption);
     else if (connected_ && settings_)
         if (const Account* account = currentAccount())
             where = dialogs::displayText(account->host);
@@ -762,14 +778,13 @@ void MainWindow::updateGroupCaption() {
         messageGroup->setTitle(
             QStringLiteral("Messages: the mailbox changed since the check - check again"));
     else if (meantToList_ > messages_->count())
-        messageGroup->setTitle(QStringLiteral("Messages: %1 of %2 (%3)")
+        messageGroup->setTitle(tr("Messages: %1 of %2 (%3)")
                                    .arg(messages_->count())
                                    .arg(meantToList_)
                                    .arg(QString::fromLatin1(total)));
     else
-        messageGroup->setTitle(QStringLiteral("Messages: %1 (%2)")
-                                   .arg(messages_->count())
-                                   .arg(QString::fromLatin1(total)));
+        messageGroup->setTitle(
+            tr("Messages: %1 (%2)").arg(messages_->count()).arg(QString::fromLatin1(total)));
 }
 
 void MainWindow::showFilterLabel() {
@@ -787,7 +802,7 @@ void MainWindow::fillAccountSelector() {
     for (const Account* account : accounts)
         accountSelector->addItem(dialogs::displayText(account->address));
     if (accounts.count() > 1)
-        accountSelector->addItem(QString::fromLatin1(kAllAccountsCaption));
+        accountSelector->addItem(tr(kAllAccountsCaption));
     if (allAccountsChosen()) {
         accountSelector->setCurrentIndex(accounts.count());
     } else if (accounts.count() > 0) {
@@ -837,7 +852,7 @@ void MainWindow::showArrivedRows() {
 void MainWindow::showMarkReason() {
     const MessageEntry* entry = messages_ ? messages_->at(messageView->focusedRow()) : nullptr;
     const QString reason = entry != nullptr ? MessageTableModel::markReasonText(*entry) : QString();
-    statusText->setText(reason.isEmpty() ? QStringLiteral("For Help Press F1") : reason);
+    statusText->setText(reason.isEmpty() ? tr("For Help Press F1") : reason);
 }
 
 void MainWindow::setMailboxCount(std::uint16_t accountTag, std::int32_t count) {
@@ -1063,7 +1078,7 @@ void MainWindow::ViewMessage() {
                         {settings_->bodyLines, entry->bodyCutAt});
     std::string scratch;
     const std::string_view subject = shownText(*entry, ShownField::Subject, scratch);
-    QString title = QStringLiteral("Message");
+    QString title = tr("Message");
     if (!subject.empty())
         title += QStringLiteral(" - ") + dialogs::displayLine(subject);
     viewReadable(this, message.text, message.raw, title);
@@ -1074,7 +1089,7 @@ void MainWindow::ViewHeaders() {
         return;
     if (const MessageEntry* entry = messages_->at(messageView->focusedRow()))
         viewReadable(this, decodeHeaderBlock(entry->headerText), replyText(entry->headerText),
-                     QStringLiteral("Message headers"));
+                     tr("Message headers"));
 }
 
 void MainWindow::PrintHeaders() {
@@ -1086,10 +1101,12 @@ void MainWindow::PrintHeaders() {
     std::filesystem::path fullPath = std::filesystem::absolute(headerListingPath_, error);
     const std::string shownPath = error ? headerListingPath_ : fullPath.string();
     if (writeHeaderListing(headerListingPath_, *messages_))
-        msgBox(kMbInformation, kProgramTitle, "The headers of the listed messages are in %s.",
+        msgBox(kMbInformation, kProgramTitle,
+               QT_TRANSLATE_NOOP("MsgBox", "The headers of the listed messages are in %s."),
                shownPath.c_str());
     else
-        msgBox(kMbInformation, kProgramTitle, "Could not write the header listing file %s.",
+        msgBox(kMbInformation, kProgramTitle,
+               QT_TRANSLATE_NOOP("MsgBox", "Could not write the header listing file %s."),
                shownPath.c_str());
 }
 
@@ -1116,7 +1133,7 @@ void MainWindow::MarkOrUnmark() {
         showMarkReason();
         return;
     }
-    msgBox(kMbInformation, kProgramTitle, "No message is selected.");
+    msgBox(kMbInformation, kProgramTitle, QT_TRANSLATE_NOOP("MsgBox", "No message is selected."));
 }
 
 void MainWindow::MarkNotAddressed() {
@@ -1138,7 +1155,8 @@ void MainWindow::MarkNotAddressed() {
         }
         refreshList();
         if (marked == 0 && !addresses.empty())
-            msgBox(kMbInformation, kProgramTitle, "Every message is addressed to its account: %s.",
+            msgBox(kMbInformation, kProgramTitle,
+                   QT_TRANSLATE_NOOP("MsgBox", "Every message is addressed to its account: %s."),
                    addresses.c_str());
         return;
     }
@@ -1149,7 +1167,8 @@ void MainWindow::MarkNotAddressed() {
     // Marks are cleared as well as set, so the rows are shown again either way.
     refreshList();
     if (marked == 0)
-        msgBox(kMbInformation, kProgramTitle, "Every message is addressed to %s.",
+        msgBox(kMbInformation, kProgramTitle,
+               QT_TRANSLATE_NOOP("MsgBox", "Every message is addressed to %s."),
                account->address.c_str());
 }
 
@@ -1158,7 +1177,8 @@ void MainWindow::RemoveMarked() {
         return;
     const int marked = countMarked(*messages_);
     if (marked == 0) {
-        msgBox(kMbInformation, kProgramTitle, "No message is marked for deletion.");
+        msgBox(kMbInformation, kProgramTitle,
+               QT_TRANSLATE_NOOP("MsgBox", "No message is marked for deletion."));
         return;
     }
     // A mixed list says whose mailboxes lose them.
@@ -1193,11 +1213,10 @@ void MainWindow::groupCommand(bool select) {
     int focused = messageView->focusedRow();
     std::string pattern = groupPattern_;
     bool confirmed =
-        select ? askText(
-                     QStringLiteral("Mark Group"),
-                     QStringLiteral("Mark messages whose sender or subject has (* as a wildcard):"),
-                     kGroupHelpContext, pattern, kGroupPatternSize)
-               : askText(QStringLiteral("Unmark Group"),
+        select ? askText(tr("Mark Group"),
+                         tr("Mark messages whose sender or subject has (* as a wildcard):"),
+                         kGroupHelpContext, pattern, kGroupPatternSize)
+               : askText(tr("Unmark Group"),
                          QStringLiteral(
                              "Unmark messages whose sender or subject has (* as a wildcard):"),
                          kGroupHelpContext, pattern, kGroupPatternSize);
@@ -1221,11 +1240,13 @@ void MainWindow::ApplyFilters() {
 void MainWindow::EditFilters() {
     if (busy())
         return;
-    if (!editFilters(*filters_, QStringLiteral("Filters"), kFiltersHelpContext, this))
+    if (!editFilters(*filters_, tr("Filters"), kFiltersHelpContext, this))
         return;
     if (!saveFilters(*filters_, filtersPath_))
         msgBox(kMbWarning, kProgramTitle,
-               "Could not save the filters to %s.\nThey stay in force until the program ends.",
+               QT_TRANSLATE_NOOP(
+                   "MsgBox",
+                   "Could not save the filters to %s.\nThey stay in force until the program ends."),
                filtersPath_.c_str());
     showFilterLabel();
     ApplyFilters();
@@ -1260,7 +1281,8 @@ void MainWindow::Preferences() {
     if (result != kOptionsCancelled)
         saveSettingsFile([this](bool saved) {
             if (!saved)
-                msgBox(kMbWarning, kProgramTitle, "Could not save the settings to %s.",
+                msgBox(kMbWarning, kProgramTitle,
+                       QT_TRANSLATE_NOOP("MsgBox", "Could not save the settings to %s."),
                        settingsPath_.c_str());
         });
 }

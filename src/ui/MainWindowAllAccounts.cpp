@@ -296,7 +296,7 @@ void MainWindow::updateAccountColumn() {
     // stretched last one on its way there: moving it away would give it back the width it had
     // before the stretch, which was none, and it would stay out of sight until dragged.
     messageView->setStretchLastColumn(false);
-    const int column = messageView->addColumn(QStringLiteral("Account"), 0);
+    const int column = messageView->addColumn(tr("Account"), 0);
     messageView->placeColumnBefore(column, 4);
     // Addresses alone, without the names the other address columns carry: as wide as the
     // longest of them, so that Subject keeps what it can.

@@ -84,7 +84,7 @@ void MainWindow::enterKeyringWait() {
     if (keyringWaits_++ == 0) {
         QApplication::setOverrideCursor(Qt::BusyCursor);
         statusBeforeWait_ = statusText->text();
-        statusText->setText(QStringLiteral("Waiting for the desktop's keyring..."));
+        statusText->setText(tr("Waiting for the desktop's keyring..."));
     }
 }
 

@@ -123,7 +123,7 @@ void MainWindow::runAutomaticCheck() {
     if (!automaticProblem_.isEmpty())
         statusText->setText(automaticProblem_);
     else if (arrived == 0)
-        statusText->setText(QStringLiteral("No new mail (checked at %1).").arg(at));
+        statusText->setText(tr("No new mail (checked at %1).").arg(at));
     else
         statusText->setText(QStringLiteral("%1 (checked at %2).")
                                 .arg(QString::fromStdString(countOf(arrived, "new message")), at));
@@ -424,10 +424,13 @@ bool MainWindow::hideInsteadOfClosing() {
     hide();
     if (!trayCloseExplained(*settings_)) {
         setTrayCloseExplained(*settings_);
-        msgBox(kMbInformation, kProgramTitle,
-               "TopPeek keeps checking for new mail while its window is closed. Its icon in the "
-               "system tray brings the window back; \"Quit\" in the icon's menu ends the "
-               "program.");
+        msgBox(
+            kMbInformation, kProgramTitle,
+            QT_TRANSLATE_NOOP(
+                "MsgBox",
+                "TopPeek keeps checking for new mail while its window is closed. Its icon in the "
+                "system tray brings the window back; \"Quit\" in the icon's menu ends the "
+                "program."));
     }
     return true;
 }

@@ -77,11 +77,14 @@ QString MessageTableModel::rowDescription(int row) const {
         return QCoreApplication::translate("toppeek::ui::MessageTableModel", source);
     };
     QString description =
-        entry->mark != MarkState::Unmarked ? text("Marked for deletion") : text("Not marked");
+        entry->mark != MarkState::Unmarked
+            ? text(QT_TRANSLATE_NOOP("toppeek::ui::MessageTableModel", "Marked for deletion"))
+            : text(QT_TRANSLATE_NOOP("toppeek::ui::MessageTableModel", "Not marked"));
     if (!entry->markReason.empty())
         description += QStringLiteral(": ") + QString::fromStdString(entry->markReason);
     if (entry->isNew)
-        description += QStringLiteral(", ") + text("new");
+        description +=
+            QStringLiteral(", ") + text(QT_TRANSLATE_NOOP("toppeek::ui::MessageTableModel", "new"));
     return description;
 }
 

@@ -35,7 +35,7 @@ QString linesForDisplay(std::string_view text) {
 
 MessageViewer::MessageViewer(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("TFViewMsg"));
-    setWindowTitle(QStringLiteral("View Message"));
+    setWindowTitle(tr("View Message"));
 
     textView = new QPlainTextEdit(this);
     textView->setObjectName(QStringLiteral("MMsg"));
@@ -52,14 +52,14 @@ MessageViewer::MessageViewer(QWidget* owner) : QDialog(owner) {
     buttonPanel = new QWidget(this);
     buttonPanel->setObjectName(QStringLiteral("Panel1"));
     buttonPanel->setFixedHeight(kPanelHeight);
-    closeButton = new QPushButton(QStringLiteral("&Close"), buttonPanel);
+    closeButton = new QPushButton(tr("&Close"), buttonPanel);
     closeButton->setObjectName(QStringLiteral("BOk"));
     closeButton->setFixedSize(kButtonWidth, kButtonHeight);
     closeButton->setDefault(true);
     connect(closeButton, &QPushButton::clicked, this, &MessageViewer::closeClicked);
-    rawLinesBox = new QCheckBox(QStringLiteral("Show &raw lines"), buttonPanel);
+    rawLinesBox = new QCheckBox(tr("Show &raw lines"), buttonPanel);
     rawLinesBox->setObjectName(QStringLiteral("CBRaw"));
-    rawLinesBox->setToolTip(QStringLiteral("The lines as the server sent them, encodings and all"));
+    rawLinesBox->setToolTip(tr("The lines as the server sent them, encodings and all"));
     rawLinesBox->setVisible(false);
     connect(rawLinesBox, &QCheckBox::toggled, this, &MessageViewer::showChosenForm);
     auto* panel = new QHBoxLayout(buttonPanel);

@@ -67,7 +67,7 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
                                      const QString& passwordNote)
     : QDialog(parent), settings_(settings) {
     setObjectName(QStringLiteral("FOptions"));
-    setWindowTitle(QStringLiteral("Preferences"));
+    setWindowTitle(tr("Preferences"));
     setHelpContext(this, kOptionsHelpContext);
 
     pages = named(new QTabWidget(this), "PageControl1");
@@ -78,7 +78,7 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     accountList = named(new QTreeWidget(accountsPage), "LVAcc");
     accountList->setColumnCount(1);
     accountList->setAccessibleName(tr("POP3 Accounts"));
-    accountList->setHeaderLabels({QStringLiteral("POP3 Accounts")});
+    accountList->setHeaderLabels({tr("POP3 Accounts")});
     accountList->setColumnWidth(0, 189);
     accountList->header()->setSectionsClickable(false);
     accountList->header()->setStretchLastSection(true);
@@ -95,10 +95,9 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     accountList->setPalette(palette);
     accountList->viewport()->installEventFilter(this);
 
-    addAccountButton = named(new QPushButton(QStringLiteral("&Add"), accountsPage), "BAdd");
-    editAccountButton = named(new QPushButton(QStringLiteral("&Edit"), accountsPage), "BEdit");
-    deleteAccountButton =
-        named(new QPushButton(QStringLiteral("&Delete"), accountsPage), "BDelete");
+    addAccountButton = named(new QPushButton(tr("&Add"), accountsPage), "BAdd");
+    editAccountButton = named(new QPushButton(tr("&Edit"), accountsPage), "BEdit");
+    deleteAccountButton = named(new QPushButton(tr("&Delete"), accountsPage), "BDelete");
     auto* accountButtons = new QVBoxLayout;
     accountButtons->setSpacing(15);
     for (QPushButton* button : {addAccountButton, editAccountButton, deleteAccountButton}) {
@@ -118,40 +117,34 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     accountsLayout->setContentsMargins(12, 8, 12, 8);
     accountsLayout->addLayout(accountsRow, 1);
     accountsLayout->addWidget(passwordNoteLabel);
-    pages->addTab(accountsPage, QStringLiteral("Accounts"));
+    pages->addTab(accountsPage, tr("Accounts"));
 
     // General
     generalPage = named(new QWidget(pages), "TabSheet2");
-    showAboutBox =
-        named(new QCheckBox(QStringLiteral("Show About box at startup"), generalPage), "CBAbout");
-    bodyLinesLabel =
-        named(new QLabel(QStringLiteral("Lines of message to display:"), generalPage), "Label1");
+    showAboutBox = named(new QCheckBox(tr("Show About box at startup"), generalPage), "CBAbout");
+    bodyLinesLabel = named(new QLabel(tr("Lines of message to display:"), generalPage), "Label1");
     bodyLinesEdit = named(new QLineEdit(generalPage), "EdLines");
     bodyLinesArrows = named(new UpDownArrows(generalPage), "UpDownLines");
     bodyLinesArrows->setRange(0, 100);
     bodyLinesArrows->setIncrement(1);
-    maxMessagesLabel =
-        named(new QLabel(QStringLiteral("Max Messages to retrieve:"), generalPage), "Label2");
+    maxMessagesLabel = named(new QLabel(tr("Max Messages to retrieve:"), generalPage), "Label2");
     maxMessagesEdit = named(new QLineEdit(generalPage), "EdMaxMsg");
     maxMessagesArrows = named(new UpDownArrows(generalPage), "UpDownMaxMsg");
     maxMessagesArrows->setRange(0, 1000);
     maxMessagesArrows->setIncrement(5);
-    useApopBox =
-        named(new QCheckBox(QStringLiteral("Use APOP (secure) Authentication when possible"),
-                            generalPage),
-              "CBApop");
-    checkEveryLabel =
-        named(new QLabel(QStringLiteral("Check every"), generalPage), "checkEveryLabel");
+    useApopBox = named(
+        new QCheckBox(tr("Use APOP (secure) Authentication when possible"), generalPage), "CBApop");
+    checkEveryLabel = named(new QLabel(tr("Check every"), generalPage), "checkEveryLabel");
     checkEveryBox = named(new QSpinBox(generalPage), "checkEveryBox");
     checkEveryBox->setRange(0, kMaxCheckIntervalMinutes);
-    checkEveryBox->setSuffix(QStringLiteral(" minutes"));
+    checkEveryBox->setSuffix(tr(" minutes"));
     // "1 minute", "5 minutes": the suffix follows the number.
     connect(checkEveryBox, &QSpinBox::valueChanged, checkEveryBox,
             [box = checkEveryBox](int value) {
-                box->setSuffix(value == 1 ? QStringLiteral(" minute") : QStringLiteral(" minutes"));
+                box->setSuffix(value == 1 ? tr(" minute") : tr(" minutes"));
             });
     checkEveryBox->setSpecialValueText(QStringLiteral("never"));
-    checkEveryBox->setToolTip(QStringLiteral("Checks the mailbox in the background; 0 never"));
+    checkEveryBox->setToolTip(tr("Checks the mailbox in the background; 0 never"));
     checkEveryLabel->setBuddy(checkEveryBox);
 
     auto* general = new QGridLayout(generalPage);
@@ -193,15 +186,16 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     general->addWidget(apopFallbackBox, row, 0, 1, 2, Qt::AlignLeft);
     general->setRowStretch(row + 1, 1);
     general->setColumnStretch(1, 1);
-    pages->addTab(generalPage, QStringLiteral("General"));
+    pages->addTab(generalPage, tr("General"));
     connect(useApopBox, &QCheckBox::toggled, apopFallbackBox, &QWidget::setEnabled);
 
     // Certificates the user chose to trust
     certificatesPage = named(new QWidget(pages), "TabSheetCertificates");
     certificateList = named(new QTreeWidget(certificatesPage), "LVCertificates");
+    certificateList->setAccessibleName(tr("Trusted certificates"));
     certificateList->setColumnCount(3);
-    certificateList->setHeaderLabels({QStringLiteral("Account"), QStringLiteral("Server"),
-                                      QStringLiteral("SHA-256 fingerprint")});
+    certificateList->setHeaderLabels(
+        {tr("Account"), QStringLiteral("Server"), QStringLiteral("SHA-256 fingerprint")});
     certificateList->setRootIsDecorated(false);
     certificateList->setItemsExpandable(false);
     certificateList->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -224,7 +218,7 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
             &PreferencesDialog::removeCertificateClicked);
     pages->setCurrentWidget(accountsPage);
 
-    const OkCancelRow buttons = okCancelRow(this, QStringLiteral("&OK"), QSize(89, 25));
+    const OkCancelRow buttons = okCancelRow(this, tr("&OK"), QSize(89, 25));
     okButton = buttons.ok;
     cancelButton = buttons.cancel;
     QDialogButtonBox* buttonRow = buttons.row;

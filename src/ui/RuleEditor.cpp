@@ -6,6 +6,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -28,36 +29,35 @@ namespace {
 
 // promptLabel, by kind.
 constexpr std::array<const char*, 3> kKindPrompts = {
-    "Sender's email address or domain contains:",
-    "Subject contains:",
-    "Header block contains:",
+    QT_TRANSLATE_NOOP("toppeek::ui::RuleEditor", "Sender's email address or domain contains:"),
+    QT_TRANSLATE_NOOP("toppeek::ui::RuleEditor", "Subject contains:"),
+    QT_TRANSLATE_NOOP("toppeek::ui::RuleEditor", "Header block contains:"),
 };
 
 } // namespace
 
 RuleEditor::RuleEditor(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TFERule"));
-    setWindowTitle(QStringLiteral("Rules"));
+    setWindowTitle(tr("Rules"));
 
     pages = named(new QTabWidget(this), "PageControl1");
     conditionPage = named(new QWidget, "TabSheet1");
-    pages->addTab(conditionPage, QStringLiteral("Condition"));
+    pages->addTab(conditionPage, tr("Condition"));
 
     kindGroup = named(new QGroupBox(conditionPage), "RBKind");
     kindButtons = named(new QButtonGroup(kindGroup), "RBKindItems");
     auto* kinds = new QVBoxLayout(kindGroup);
-    const std::array<const char*, 3> items = {"From email address or domain", "Subject includes",
-                                              "Headers includes"};
+    const std::array<const char*, 3> items = {QT_TR_NOOP("From email address or domain"),
+                                              QT_TR_NOOP("Subject includes"),
+                                              QT_TR_NOOP("Headers includes")};
     for (int i = 0; i < static_cast<int>(items.size()); ++i) {
-        auto* radio =
-            new QRadioButton(QString::fromLatin1(items[static_cast<std::size_t>(i)]), kindGroup);
+        auto* radio = new QRadioButton(tr(items[static_cast<std::size_t>(i)]), kindGroup);
         radio->setObjectName(QStringLiteral("RBKind%1").arg(i));
         kindButtons->addButton(radio, i);
         kinds->addWidget(radio);
     }
 
-    promptLabel = named(new QLabel(QStringLiteral("Enter email address / domain"), conditionPage),
-                        "LBPrompt");
+    promptLabel = named(new QLabel(tr("Enter email address / domain"), conditionPage), "LBPrompt");
     fromEdit = named(new QLineEdit(conditionPage), "EdAddDomain");
     subjectBox = named(new QComboBox(conditionPage), "CBSubject");
     headerBox = named(new QComboBox(conditionPage), "CBHeader");
@@ -137,7 +137,7 @@ void RuleEditor::showKindControl(int kind) {
         input->setEnabled(i == kind);
     }
     if (kind >= 0 && kind < static_cast<int>(kKindPrompts.size()))
-        promptLabel->setText(QString::fromLatin1(kKindPrompts[static_cast<std::size_t>(kind)]));
+        promptLabel->setText(tr(kKindPrompts[static_cast<std::size_t>(kind)]));
 }
 
 void RuleEditor::setUp(const FilterRule& rule, const QString& caption, int context) {

@@ -7,6 +7,7 @@
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,7 +28,8 @@ using dialogs::msgBox;
 
 namespace {
 
-constexpr const char* kDomainPrompt = "Domain (the part of the address after the @):";
+constexpr const char* kDomainPrompt =
+    QT_TRANSLATE_NOOP("toppeek::ui::TextPrompt", "Domain (the part of the address after the @):");
 
 void trimBoth(std::string& text) {
     std::vector<char> buffer(text.begin(), text.end());
@@ -42,7 +44,7 @@ TextPrompt::TextPrompt(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TFEdit"));
     promptLabel = named(new QLabel(this), "LBPrompt");
     textEdit = named(new QLineEdit(this), "EdString");
-    const OkCancelRow buttons = okCancelRow(this, QStringLiteral("O&K"));
+    const OkCancelRow buttons = okCancelRow(this, tr("O&K"));
     okButton = buttons.ok;
     cancelButton = buttons.cancel;
     QDialogButtonBox* buttonRow = buttons.row;
@@ -91,7 +93,8 @@ bool askText(const QString& caption, const QString& prompt, int context, std::st
 bool askDomain(std::string& text, const TextList& list, const QString& caption, int context,
                int ownIndex) {
     for (;;) {
-        if (!askText(caption, QString::fromLatin1(kDomainPrompt), context, text, kDomainBufferSize))
+        if (!askText(caption, QCoreApplication::translate("toppeek::ui::TextPrompt", kDomainPrompt),
+                     context, text, kDomainBufferSize))
             return false;
         trimBoth(text);
         // Blanks alone would become an empty domain, which is what a sender
@@ -101,7 +104,8 @@ bool askDomain(std::string& text, const TextList& list, const QString& caption, 
         const int found = list.find(text);
         if (found < 0 || found == ownIndex)
             return true;
-        msgBox(kMbWarning, kProgramTitle, "The domain \"%s\" is already in the list.",
+        msgBox(kMbWarning, kProgramTitle,
+               QT_TRANSLATE_NOOP("MsgBox", "The domain \"%s\" is already in the list."),
                text.c_str());
     }
 }

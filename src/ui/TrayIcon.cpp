@@ -38,10 +38,10 @@ QIcon countedIcon(int waiting) {
 
 TrayIcon::TrayIcon(Commands commands, QObject* parent) : QSystemTrayIcon(parent) {
     setObjectName(QStringLiteral("trayIcon"));
-    checkNowItem = menu.addAction(QStringLiteral("Check now"));
-    showItem = menu.addAction(QStringLiteral("Show"));
+    checkNowItem = menu.addAction(tr("Check now"));
+    showItem = menu.addAction(tr("Show"));
     menu.addSeparator();
-    quitItem = menu.addAction(QStringLiteral("Quit"));
+    quitItem = menu.addAction(tr("Quit"));
     connect(checkNowItem, &QAction::triggered, this, commands.checkNow);
     connect(showItem, &QAction::triggered, this, commands.show);
     connect(quitItem, &QAction::triggered, this, commands.quit);
@@ -58,10 +58,9 @@ TrayIcon::TrayIcon(Commands commands, QObject* parent) : QSystemTrayIcon(parent)
 void TrayIcon::showCounts(int waiting, int marked, const QString& problem) {
     QString tip = QStringLiteral("TopPeek");
     if (waiting >= 0)
-        tip += waiting == 1 ? QStringLiteral("\n1 message waiting")
-                            : QStringLiteral("\n%1 messages waiting").arg(waiting);
+        tip += waiting == 1 ? tr("\n1 message waiting") : tr("\n%1 messages waiting").arg(waiting);
     if (marked > 0)
-        tip += QStringLiteral(", %1 marked").arg(marked);
+        tip += tr(", %1 marked").arg(marked);
     if (!problem.isEmpty())
         tip += QStringLiteral("\n") + problem;
     setToolTip(tip);

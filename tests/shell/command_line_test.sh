@@ -24,6 +24,17 @@ for option in --help --version --settings-dir; do
     grep -q -- "$option" <<<"$out" || fail "--help does not list $option: $out"
 done
 
+# The language follows the desktop's: LANGUAGE first, else LC_MESSAGES; English stays English.
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LC_ALL LANGUAGE=fr:de LANG=C.UTF-8 \
+    "$program" --help 2>&1)
+grep -q "Diese Hilfe" <<<"$out" || fail "LANGUAGE=fr:de did not give the German help: $out"
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LC_ALL -u LANGUAGE LANG=C.UTF-8 \
+    LC_MESSAGES=de_DE.UTF-8 "$program" --help 2>&1)
+grep -q "Diese Hilfe" <<<"$out" || fail "LC_MESSAGES=de_DE did not give the German help: $out"
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LC_ALL LANGUAGE=en:de LANG=de_DE.UTF-8 \
+    "$program" --help 2>&1)
+grep -q "Show this help" <<<"$out" || fail "LANGUAGE=en:de did not give the English help: $out"
+
 out=$(run --no-such-option 2>&1)
 [ $? -eq 2 ] || fail "an unknown option did not end with status 2: $out"
 grep -q -- "no-such-option" <<<"$out" || fail "the unknown option is not named: $out"
