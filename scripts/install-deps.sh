@@ -10,6 +10,7 @@ packages=(
   dovecot-core dovecot-pop3d mailutils-pop3d python3
   clang-14 libclang-rt-14-dev
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus libsecret-tools
+  libgsasl-dev qt6-networkauth-dev python3-authlib python3-flask chromium
 )
 
 missing=()
