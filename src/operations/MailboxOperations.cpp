@@ -95,18 +95,40 @@ OperationOutcome start(OperationRecord& record, Operation operation) {
     return record.outcome;
 }
 
+// What the account signs in with: its password, or the access token its OAuth2 sign-in gave.
+// A plain connection was the user's explicit choice, made where the account editor says that the
+// password then crosses the network as it is.
+mail::LoginRequest loginRequest(const OperationRecord& record) {
+    const Account& account = record.account;
+    mail::LoginRequest request{account.userName, account.password};
+    request.allowApop = record.settings.useApop != 0;
+    if (account.signIn == storage::SignInMethod::OAuth2) {
+        request.secret = account.accessToken;
+        request.bearerToken = true;
+        request.allowApop = false;
+    }
+    return request;
+}
+
 // Logs in as the operations share it (the log-in learns what the server can do). A connection that
 // could not be made is shown whatever caused it, a cancel included, because the user must know
 // that the mailbox was not read; a cancel during the log-in is the user's own doing and is not
 // shown as a refusal, nor is a server that stopped answering.
 bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& control) {
     const Account& account = record.account;
-    int result =
-        record.settings.useApop != 0
-            ? mail::pop3LoginApop(session, account.host, account.userName, account.password,
-                                  control)
-            : mail::pop3Login(session, account.host, account.userName, account.password, control);
     OperationResult& outcome = record.outcome.result;
+    if (account.signIn == storage::SignInMethod::OAuth2 && account.accessToken.empty()) {
+        // Only a check asked for opens the browser to sign in again.
+        outcome = OperationResult::LoginRefused;
+        const std::string failure = "Sign-in needed for " + account.address +
+                                    ": check the account by hand to sign in again.";
+        if (record.quiet)
+            record.outcome.reason = failure;
+        else
+            msgBox(kMbInformation, kProgramTitle, "%s", failure.c_str());
+        return false;
+    }
+    int result = mail::pop3SignIn(session, account.host, loginRequest(record), control);
     if (result == mail::kLoginOk)
         return true;
     std::string failure;
@@ -127,6 +149,8 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
         outcome = OperationResult::LoginRefused;
         failure =
             "Could not log in to the mail server " + account.host + " as " + account.userName + ".";
+        if (!control.failureReason.empty())
+            failure += "\n" + control.failureReason;
     }
     if (record.quiet)
         record.outcome.reason = std::move(failure);

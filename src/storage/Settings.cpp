@@ -3,8 +3,10 @@
 #include "core/DataFiles.h"
 #include "core/RecordStream.h"
 #include "storage/RecordFields.h"
+#include "storage/SignInOptions.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 namespace toppeek::storage {
@@ -98,10 +100,11 @@ void writeSettingsFile(RecordStream& stream, const Settings& settings) {
     stream.writeU32(static_cast<std::uint32_t>(settings.maxMessages));
     writeByte(stream, settings.useApop);
     writeByte(stream, settings.reservedFlag);
-    writeText(stream, settings.reservedText1, Settings::maxReservedText1Length);
-    writeText(stream, settings.reservedText2, Settings::maxReservedTextLength);
-    writeText(stream, settings.reservedText3, Settings::maxReservedTextLength);
-    writeText(stream, settings.reservedText4, Settings::maxReservedTextLength);
+    const std::array<std::string, 4> reserved = reservedTextsForFile(settings);
+    writeText(stream, reserved[0], Settings::maxReservedText1Length);
+    writeText(stream, reserved[1], Settings::maxReservedTextLength);
+    writeText(stream, reserved[2], Settings::maxReservedTextLength);
+    writeText(stream, reserved[3], Settings::maxReservedTextLength);
     stream.writeU32(settings.lastUpdateCheckDay);
 }
 
@@ -130,6 +133,7 @@ bool loadSettings(const std::string& path, Settings& settings) {
     settings.accounts.clear();
     readSettingsFields(*stream, settings);
     RecordStream::close(std::move(stream));
+    takeSignInOptions(settings);
     return true;
 }
 
@@ -147,9 +151,15 @@ void copyAccount(Account& destination, const Account& source) {
     destination.host = cut(source.host, Account::maxTextLength);
     destination.port = source.port;
     destination.userName = cut(source.userName, Account::maxTextLength);
-    destination.password = cut(source.password, Account::maxTextLength);
+    // A refresh token may be longer than a password; the keyring keeps it whole.
+    destination.password = source.signIn == SignInMethod::OAuth2
+                               ? source.password
+                               : cut(source.password, Account::maxTextLength);
     destination.keyringItem = source.keyringItem;
     destination.passwordKnown = source.passwordKnown;
+    destination.signIn = source.signIn;
+    destination.oauth = source.oauth;
+    destination.accessToken = source.accessToken;
 }
 
 void freeAccount(Account* account) {
@@ -162,10 +172,14 @@ bool writeAccount(RecordStream& stream, const Account& account) {
     writeText(stream, account.host, Account::maxTextLength);
     stream.writeU16(account.port);
     writeText(stream, account.userName, Account::maxTextLength);
+    // A refresh token too long for the file is not kept cut, which no provider would take: the
+    // account signs in again at its next check.
+    const bool tooLong = account.signIn == SignInMethod::OAuth2 &&
+                         account.password.size() > static_cast<std::size_t>(Account::maxTextLength);
     const std::string_view password =
-        fileKeepsMarker(account)
-            ? std::string_view(keyringPasswordMarker())
-            : std::string_view(account.password).substr(0, Account::maxTextLength);
+        fileKeepsMarker(account) ? std::string_view(keyringPasswordMarker())
+        : tooLong                ? std::string_view()
+                  : std::string_view(account.password).substr(0, Account::maxTextLength);
     stream.writeScrambledText(password, passwordKey());
     return true;
 }
