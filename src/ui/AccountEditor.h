@@ -21,6 +21,8 @@ struct Account;
 
 namespace toppeek::ui {
 
+class AccountSignInSection;
+
 // The bytes an account keeps for an edit box's text: original itself when
 // the box still shows it unchanged (so that texts the program cannot show
 // exactly survive a visit to the editor), else the text as UTF-8; in both
@@ -79,6 +81,8 @@ public:
     QLineEdit* userNameEdit;
     QLabel* passwordLabel;
     QLineEdit* passwordEdit;
+    // How the account signs in: its password, or OAuth2 in the web browser.
+    AccountSignInSection* signInSection;
     QPushButton* okButton;
     QPushButton* cancelButton;
 
