@@ -319,7 +319,9 @@ int logIn(Pop3Session& session, std::string_view host, const LoginRequest& reque
     if (ok) {
         ServerOffer offer;
         offer.sasl = session.saslMechanisms;
-        offer.user = session.capabilities.empty() || session.capabilities.contains("USER");
+        // Many servers leave USER out of CAPA though they take it: it is assumed unless the
+        // server lists SASL mechanisms and not USER.
+        offer.user = session.capabilities.contains("USER") || session.saslMechanisms.empty();
         offer.apopStamp = stamp.has_value();
         offer.secured = session.isSecured();
         std::optional<Transport::Binding> binding;

@@ -29,7 +29,7 @@ struct LoginRequest {
 struct ServerOffer {
     // The SASL mechanisms of CAPA's SASL line, upper case, in the server's order.
     std::vector<std::string> sasl;
-    // CAPA listed USER; also assumed when the server did not answer CAPA.
+    // USER/PASS is taken: CAPA listed USER, or listed no SASL mechanism (or was not answered).
     bool user = true;
     // The greeting carried an APOP time stamp.
     bool apopStamp = false;
