@@ -77,6 +77,9 @@ bool OAuthTestServer::start() {
     pid_ = ::fork();
     if (pid_ == 0) {
         ::dup2(out[1], STDOUT_FILENO);
+        // Its request log would bury the test's own output.
+        if (const int quiet = ::open("/dev/null", O_WRONLY); quiet >= 0)
+            ::dup2(quiet, STDERR_FILENO);
         // Debian's own Python, where Authlib and Flask are installed.
         ::execl("/usr/bin/python3", "python3", scriptPath().c_str(), "--user", user_.c_str(),
                 "--client-id", clientId_.c_str(), "--access-lifetime", lifetime.c_str(),
