@@ -13,6 +13,7 @@ packages=(
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus libsecret-tools
   librsvg2-bin qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
   debhelper dpkg-dev fakeroot lintian appstream desktop-file-utils man-db
+  libgsasl-dev qt6-networkauth-dev python3-authlib python3-flask chromium
 )
 
 missing=()

@@ -49,7 +49,9 @@
 #include "shell/MainWindowHooks.h"
 #include "shell/Notices.h"
 #include "shell/UpdateCheck.h"
+#include "signin/OAuthSignIn.h"
 #include "support/DovecotServer.h"
+#include "support/OAuthTestServer.h"
 #include "support/TestCertificates.h"
 #include "ui/MainWindow.h"
 
@@ -413,6 +415,63 @@ double timeOurLogin(const toppeek::test::RealPop3Server& server) {
     toppeek::mail::pop3Quit(session);
     session.close();
     return seconds;
+}
+
+// What a sign-in adds to a check's log-in, against the local authorization server and Dovecot
+// taking the token: the log-in with an access token still fresh (nothing asked of the provider)
+// and with one that must be refreshed first. Seconds per run; empty on failure.
+struct SignInTimes {
+    std::vector<double> fresh;
+    std::vector<double> refreshed;
+};
+
+SignInTimes timeSignIns(int runs) {
+    SignInTimes times;
+    toppeek::test::OAuthTestServer authority("signer", "toppeek-bench-client");
+    if (!authority.start())
+        return times;
+    toppeek::test::DovecotServer server;
+    server.offerMechanisms("plain xoauth2 oauthbearer");
+    server.acceptOAuth2(authority.introspectionUrlForDovecot());
+    server.addUser("signer", kPassword);
+    if (!server.start())
+        return times;
+    toppeek::signin::OAuthSetup setup;
+    setup.authorizationUrl = authority.authorizationUrl();
+    setup.tokenUrl = authority.tokenUrl();
+    setup.scope = "pop3";
+    setup.clientId = "toppeek-bench-client";
+    toppeek::signin::Tokens tokens;
+    tokens.refreshToken = authority.issueRefreshToken();
+    auto logIn = [&](bool refresh) {
+        if (refresh)
+            tokens.expiresAt = {};
+        std::string failure;
+        toppeek::mail::ConnectionControl control;
+        toppeek::mail::Pop3Session session;
+        const auto start = Clock::now();
+        if (toppeek::signin::ensureAccessToken(setup, "signer", tokens, false, {}, failure) !=
+            toppeek::signin::TokenState::Ready)
+            return -1.0;
+        toppeek::mail::LoginRequest request{"signer", tokens.accessToken};
+        request.bearerToken = true;
+        const int result =
+            toppeek::mail::pop3SignIn(session, server.hostAndPort(), request, control);
+        const double seconds = secondsSince(start);
+        if (result != toppeek::mail::kLoginOk)
+            return -1.0;
+        toppeek::mail::pop3Quit(session);
+        return seconds;
+    };
+    for (int i = 0; i < runs; ++i) {
+        const double refreshed = logIn(true);
+        const double fresh = logIn(false);
+        if (refreshed < 0 || fresh < 0)
+            return {};
+        times.refreshed.push_back(refreshed);
+        times.fresh.push_back(fresh);
+    }
+    return times;
 }
 
 // Our client's check of the two-record server's mailbox over TLS (login, STAT, LIST and TOP of
@@ -1096,6 +1155,11 @@ int main(int argc, char** argv) {
         removePoplib.push_back(poplib);
     }
 
+    const SignInTimes signIns = timeSignIns(runs);
+    if (signIns.fresh.empty())
+        fail("the OAuth2 sign-in could not be measured");
+    printRuns("log-in, token refreshed:", signIns.refreshed, 1000, "ms");
+    printRuns("log-in, token fresh:", signIns.fresh, 1000, "ms");
     std::vector<double> gaps;
     long passes = 0;
     for (int r = 0; r < runs; ++r) {
@@ -1236,6 +1300,9 @@ int main(int argc, char** argv) {
         median(fetchPoplib) * 1000, "", "");
     row("Check of 1000 on mailutils, our client alone", mailutils.oursPerMessage * 1e6,
         mailutils.poplibPerMessage * 1e6, "", "");
+    if (!signIns.fresh.empty())
+        row("OAuth2 log-in with a token refresh (ref: fresh token)",
+            median(signIns.refreshed) * 1000, median(signIns.fresh) * 1000, "", "");
     row("Removing 100 marked of 1000", median(removeOurs) * 1000, median(removePoplib) * 1000, "",
         "");
     row("Longest gap between idle steps (worst run)", longest(gaps) * 1000, -1, "<= 50 ms",

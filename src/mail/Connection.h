@@ -204,6 +204,14 @@ public:
     // Queued bytes not yet sent.
     std::size_t queuedBytes() const { return outgoing_.size() - outgoingSent_; }
 
+    // What binds a SASL exchange to this channel (RFC 5929, RFC 9266): the binding's name
+    // ("tls-exporter", "tls-unique") and its bytes. Nothing for a channel that is not secured.
+    struct Binding {
+        std::string type;
+        std::string data;
+    };
+    virtual std::optional<Binding> channelBinding() const { return std::nullopt; }
+
 protected:
     // Sends what the connection takes now of data, without waiting: the bytes taken (0 when it
     // takes none at the moment), or -1 on failure.

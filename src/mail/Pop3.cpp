@@ -2,6 +2,7 @@
 
 #include "core/Ascii.h"
 #include "core/Numbers.h"
+#include "mail/Pop3Auth.h"
 #include "mail/Tls.h"
 
 #include <array>
@@ -240,14 +241,74 @@ bool isUniqueIdCharacter(char c) {
     return c >= 0x21 && c <= 0x7E;
 }
 
-int logIn(Pop3Session& session, std::string_view host, std::string_view user,
-          std::string_view password, ConnectionControl& control, bool allowApop,
-          PlainPasswordFallback fallback = PlainPasswordFallback::Allowed) {
+// A negative reply to a credential is a refusal whatever the server does next: many hang up at
+// once, so the QUIT that follows it finds the connection gone.
+bool refusedIf(Pop3Session& session, bool answered) {
+    if (!answered && !session.broken) {
+        session.refusal = LoginRefusal::Credentials;
+    }
+    return answered;
+}
+
+// APOP with the greeting's time stamp.
+bool apopLogIn(Pop3Session& session, std::string_view user, std::string_view password,
+               const std::string& stamp, char* buffer) {
+    std::string digest = apopDigest(stamp, password);
+    std::array<char, kApopLineSize> line{};
+    return refusedIf(session,
+                     transact(session,
+                              formatLine(line, "APOP %.*s %s\r\n", static_cast<int>(user.size()),
+                                         user.data(), digest.c_str()),
+                              buffer, kLoginBufferSize));
+}
+
+// USER and PASS; in one round trip with a server that pipelines.
+bool userPassLogIn(Pop3Session& session, std::string_view user, std::string_view password,
+                   char* buffer) {
+    if (!isSendableCredential(password)) {
+        return false;
+    }
+    std::array<char, kCommandLineSize> userLine{};
+    std::array<char, kCommandLineSize> passLine{};
+    const std::string_view userCommand =
+        formatLine(userLine, "USER %.*s\r\n", static_cast<int>(user.size()), user.data());
+    const std::string_view passCommand =
+        formatLine(passLine, "PASS %.*s\r\n", static_cast<int>(password.size()), password.data());
+    if (session.pipelines()) {
+        // Both replies are read whatever the first says, so that the QUIT after a refusal
+        // is answered in step.
+        bool ok = sendAhead(session, userCommand) && sendAhead(session, passCommand);
+        // The refusal may be either's, the hang-up right behind it.
+        const bool userAccepted =
+            ok && refusedIf(session, readStatusReply(session, buffer, kLoginBufferSize));
+        const bool passAccepted =
+            ok && refusedIf(session, readStatusReply(session, buffer, kLoginBufferSize));
+        return userAccepted && passAccepted;
+    }
+    return refusedIf(session, transact(session, userCommand, buffer, kLoginBufferSize) &&
+                                  transact(session, passCommand, buffer, kLoginBufferSize));
+}
+
+// An access token goes into one base64 payload: any length, but no line break or NUL.
+bool isSendableToken(std::string_view token) {
+    return !token.empty() && token.find_first_of("\r\n", 0, 3) == std::string_view::npos;
+}
+
+int logIn(Pop3Session& session, std::string_view host, const LoginRequest& request,
+          ConnectionControl& control) {
+    const std::string_view user = request.user;
+    const std::string_view password = request.secret;
+    const bool allowApop = request.allowApop && !request.bearerToken;
+    const PlainPasswordFallback fallback = request.plainFallback;
     session.close();
     session.control = &control;
     session.broken = false;
     session.capabilities.clear();
     session.refusal = LoginRefusal::None;
+    session.saslMechanisms.clear();
+    session.signedInWith.clear();
+    session.sendingSaslPayload = false;
+    session.refusalCode.clear();
     control.failureReason.clear();
 
     std::optional<ServerAddress> address = parseServerAddress(host);
@@ -299,7 +360,9 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
     }
     // A credential that cannot go out safely ends the log-in before anything more is said. APOP
     // sends the user name only.
-    ok = ok && isSendableCredential(user) && (stamp || isSendableCredential(password));
+    ok =
+        ok && isSendableCredential(user) &&
+        (request.bearerToken ? isSendableToken(password) : stamp || isSendableCredential(password));
     // What the server can do is asked before the credentials go out, and only once the connection
     // is secured (what a server said in the clear before STLS is not to be trusted): a server
     // that pipelines takes USER and PASS in one round trip.
@@ -307,40 +370,29 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
         pop3Capa(session);
         ok = inStep(session);
     }
-    // A negative reply to a credential is a refusal whatever the server does next: many hang up
-    // at once, so the QUIT that follows it finds the connection gone.
-    auto refusedIf = [&session](bool answered) {
-        if (!answered && !session.broken) {
-            session.refusal = LoginRefusal::Credentials;
+    if (ok) {
+        ServerOffer offer;
+        offer.sasl = session.saslMechanisms;
+        // Many servers leave USER out of CAPA though they take it: it is assumed unless the
+        // server lists SASL mechanisms and not USER.
+        offer.user = session.capabilities.contains("USER") || session.saslMechanisms.empty();
+        offer.apopStamp = stamp.has_value();
+        offer.secured = session.isSecured();
+        std::optional<Transport::Binding> binding;
+        if (offer.secured) {
+            binding = session.channel().channelBinding();
         }
-        return answered;
-    };
-    if (ok && stamp) {
-        std::string digest = apopDigest(*stamp, password);
-        std::array<char, kApopLineSize> line{};
-        ok = refusedIf(transact(session,
-                                formatLine(line, "APOP %.*s %s\r\n", static_cast<int>(user.size()),
-                                           user.data(), digest.c_str()),
-                                buffer.get(), kLoginBufferSize));
-    } else if (ok) {
-        std::array<char, kCommandLineSize> userLine{};
-        std::array<char, kCommandLineSize> passLine{};
-        const std::string_view userCommand =
-            formatLine(userLine, "USER %.*s\r\n", static_cast<int>(user.size()), user.data());
-        const std::string_view passCommand = formatLine(
-            passLine, "PASS %.*s\r\n", static_cast<int>(password.size()), password.data());
-        if (session.pipelines()) {
-            // Both replies are read whatever the first says, so that the QUIT after a refusal
-            // is answered in step. The refusal may be either's, the hang-up right behind it.
-            ok = sendAhead(session, userCommand) && sendAhead(session, passCommand);
-            const bool userAccepted =
-                ok && refusedIf(readStatusReply(session, buffer.get(), kLoginBufferSize));
-            const bool passAccepted =
-                ok && refusedIf(readStatusReply(session, buffer.get(), kLoginBufferSize));
-            ok = userAccepted && passAccepted;
-        } else {
-            ok = refusedIf(transact(session, userCommand, buffer.get(), kLoginBufferSize) &&
-                           transact(session, passCommand, buffer.get(), kLoginBufferSize));
+        offer.channelBinding = binding.has_value();
+        ok = authenticate(session, request, offer, binding, target.name, port, buffer.get(),
+                          [&](std::string_view mechanism) {
+                              if (mechanism == kApopMechanism) {
+                                  return apopLogIn(session, user, password, *stamp, buffer.get());
+                              }
+                              return userPassLogIn(session, user, password, buffer.get());
+                          });
+        // An AUTH that ends in a negative reply is a refusal as PASS's is.
+        if (!ok && !session.broken && session.refusal == LoginRefusal::None) {
+            session.refusal = LoginRefusal::Credentials;
         }
     }
     if (!ok) {
@@ -352,7 +404,8 @@ int logIn(Pop3Session& session, std::string_view host, std::string_view user,
 
 void traceCommand(Pop3Session& session, std::string_view line) {
     if (ConnectionControl* control = session.control; control != nullptr) {
-        control->statusText = traceText(line);
+        control->statusText =
+            session.sendingSaslPayload ? std::string(kMaskedPayload) : traceText(line);
         control->status = ConnectStatus::CommandSent;
         if (control->statusCallback) {
             control->statusCallback(*control);
@@ -368,7 +421,11 @@ bool isSendableCredential(std::string_view text) {
 
 Pop3Session::Pop3Session(Pop3Session&& other) noexcept
     : control(other.control), broken(other.broken), capabilities(std::move(other.capabilities)),
-      refusal(other.refusal), socket_(std::exchange(other.socket_, kInvalidSocket)),
+      refusal(other.refusal), saslMechanisms(std::move(other.saslMechanisms)),
+      signedInWith(std::move(other.signedInWith)),
+      sendingSaslPayload(std::exchange(other.sendingSaslPayload, false)),
+      refusalCode(std::move(other.refusalCode)),
+      socket_(std::exchange(other.socket_, kInvalidSocket)),
       transport_(std::move(other.transport_)), secured_(std::exchange(other.secured_, false)),
       inFlight_(std::move(other.inFlight_)), inFlightBytes_(std::exchange(other.inFlightBytes_, 0)),
       quitSentAhead_(std::exchange(other.quitSentAhead_, false)) {
@@ -382,6 +439,10 @@ Pop3Session& Pop3Session::operator=(Pop3Session&& other) noexcept {
         broken = other.broken;
         capabilities = std::move(other.capabilities);
         refusal = other.refusal;
+        saslMechanisms = std::move(other.saslMechanisms);
+        signedInWith = std::move(other.signedInWith);
+        sendingSaslPayload = std::exchange(other.sendingSaslPayload, false);
+        refusalCode = std::move(other.refusalCode);
         socket_ = std::exchange(other.socket_, kInvalidSocket);
         transport_ = std::move(other.transport_);
         secured_ = std::exchange(other.secured_, false);
@@ -488,6 +549,15 @@ int findTopBodyEnd(const char* buffer, int count, int /*argument*/) {
 std::string traceText(std::string_view line) {
     std::string trace =
         line.find("PASS") != std::string_view::npos ? std::string("PASS xxxx") : std::string(line);
+    if (startsWithNoCase(line, "AUTH ")) {
+        // The mechanism is shown; an initial response after it is a secret or derived from one.
+        const std::size_t space = line.find(' ', 5);
+        if (space != std::string_view::npos) {
+            trace = std::string(line.substr(0, space)) + " " + std::string(kMaskedPayload);
+        } else {
+            trace = std::string(line);
+        }
+    }
     if (trace.size() > kTraceLimit) {
         trace.resize(kTraceLimit);
     }
@@ -712,13 +782,21 @@ bool transact(Pop3Session& session, std::string_view line, char* buffer, int siz
 
 int pop3Login(Pop3Session& session, std::string_view host, std::string_view user,
               std::string_view password, ConnectionControl& control) {
-    return logIn(session, host, user, password, control, false);
+    return logIn(session, host, LoginRequest{user, password}, control);
 }
 
 int pop3LoginApop(Pop3Session& session, std::string_view host, std::string_view user,
                   std::string_view password, ConnectionControl& control,
                   PlainPasswordFallback fallback) {
-    return logIn(session, host, user, password, control, true, fallback);
+    LoginRequest request{user, password};
+    request.allowApop = true;
+    request.plainFallback = fallback;
+    return logIn(session, host, request, control);
+}
+
+int pop3SignIn(Pop3Session& session, std::string_view host, const LoginRequest& request,
+               ConnectionControl& control) {
+    return logIn(session, host, request, control);
 }
 
 bool pop3Stat(Pop3Session& session, long& count, long& octets) {
@@ -803,11 +881,13 @@ bool pop3Dele(Pop3Session& session, long number) {
 
 bool pop3Capa(Pop3Session& session) {
     session.capabilities.clear();
+    session.saslMechanisms.clear();
     std::array<char, kStatusBufferSize> reply{};
     if (!transact(session, "CAPA\r\n", reply.data(), kStatusBufferSize)) {
         return false;
     }
     std::set<std::string> names;
+    std::vector<std::string> sasl;
     bool read =
         readListing(session, kCapaReplyLimit, -1, [&](std::string_view line, bool overlong) {
             std::size_t position = 0;
@@ -815,12 +895,23 @@ bool pop3Capa(Pop3Session& session) {
             for (char& c : name) {
                 c = asciiUpper(c);
             }
+            if (!overlong && name == "SASL") {
+                sasl.clear();
+                for (std::string mechanism = nextReplyToken(line, position); !mechanism.empty();
+                     mechanism = nextReplyToken(line, position)) {
+                    for (char& c : mechanism) {
+                        c = asciiUpper(c);
+                    }
+                    sasl.push_back(std::move(mechanism));
+                }
+            }
             if (!overlong && !name.empty()) {
                 names.insert(std::move(name));
             }
         });
     if (read) {
         session.capabilities = std::move(names);
+        session.saslMechanisms = std::move(sasl);
     }
     return read;
 }

@@ -7,6 +7,7 @@
 // window, the replies still read one by one in order.
 
 #include "mail/Connection.h"
+#include "mail/Sasl.h"
 
 #include <cstddef>
 #include <deque>
@@ -16,6 +17,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace toppeek::mail {
 
@@ -73,6 +75,15 @@ public:
     std::set<std::string> capabilities = {};
     // Set by the log-in when the server answered a negative reply to STLS or to a credential.
     LoginRefusal refusal = LoginRefusal::None;
+    // The mechanisms of CAPA's SASL line, upper case, in the server's order.
+    std::vector<std::string> saslMechanisms = {};
+    // What the last successful log-in used: a SASL mechanism, "APOP" or "USER".
+    std::string signedInWith = {};
+    // Set while a SASL exchange sends its payloads: the trace shows them masked.
+    bool sendingSaslPayload = false;
+    // The response code of the last refused log-in ("AUTH", "SYS/TEMP", "IN-USE", ...); empty
+    // when the refusal carried none.
+    std::string refusalCode = {};
 
 private:
     Socket socket_ = kInvalidSocket;
@@ -120,17 +131,22 @@ bool isSendableCredential(std::string_view text);
 // with PIPELINING, USER and PASS go out together.
 int pop3Login(Pop3Session& session, std::string_view host, std::string_view user,
               std::string_view password, ConnectionControl& control);
-// When APOP is wanted and the greeting carries no time stamp: whether USER/PASS may follow on a
-// connection that is not secured. A stamp removed on the way by someone who reads along would
-// otherwise bring the password out in the clear.
-enum class PlainPasswordFallback {
-    SecuredOnly, // refused (kLoginRefused, failureReason says why) unless the connection is secured
-    Allowed,     // the user chose to allow it
-};
 // Uses APOP when the greeting carries a time stamp, otherwise USER/PASS as fallback allows.
 int pop3LoginApop(Pop3Session& session, std::string_view host, std::string_view user,
                   std::string_view password, ConnectionControl& control,
                   PlainPasswordFallback fallback = PlainPasswordFallback::SecuredOnly);
+// The log-in as the two above make it, with the mechanism chosen from what the server offers
+// (loginMechanisms): SASL AUTH (RFC 5034) where the server lists a mechanism that is stronger or
+// needed (a bearer token), else APOP or USER/PASS. A mechanism that fails for a reason other than
+// the credentials (no response code, and the conversation still in step) gives way to the next
+// one in the same session. On kLoginRefused, control.failureReason says why in words when the
+// server or the client knows: the response code of the refusal (RFC 2449, RFC 3206), no
+// mechanism allowed, a server that could not prove it knows the password.
+int pop3SignIn(Pop3Session& session, std::string_view host, const LoginRequest& request,
+               ConnectionControl& control);
+
+// The words for a refusal's response code ("-ERR [AUTH] ..."); empty for none or one not known.
+std::string refusalReason(std::string_view reply);
 
 // How far commands may run ahead of their replies with a server that pipelines: the window is
 // full when either limit is reached. Sized for the whole command stream of a check of a few
@@ -233,8 +249,8 @@ int findTopBodyEnd(const char* buffer, int count, int argument);
 // The next reply token of text from position on (leading white space, CR, LF, TAB and space
 // skipped; at most kTokenSize - 1 characters); position moves past it.
 std::string nextReplyToken(std::string_view text, std::size_t& position);
-// The trace text of a command line: "PASS xxxx" when it contains "PASS", else the line itself,
-// cut to kTraceLimit characters.
+// The trace text of a command line: "PASS xxxx" when it contains "PASS", "AUTH mechanism xxxx"
+// for an AUTH line with an initial response, else the line itself, cut to kTraceLimit characters.
 std::string traceText(std::string_view line);
 // The greeting's time stamp, from the first '<' through the first '>' after it, or nothing.
 std::optional<std::string> apopTimestamp(std::string_view greeting);

@@ -305,6 +305,31 @@ public:
         }
     }
 
+    std::optional<Binding> channelBinding() const override {
+        if (SSL_version(ssl_.get()) >= TLS1_3_VERSION) {
+            // RFC 9266: 32 bytes of the exporter with the binding's label and no context.
+            constexpr std::string_view kLabel = "EXPORTER-Channel-Binding";
+            std::string data(32, '\0');
+            if (SSL_export_keying_material(
+                    ssl_.get(), reinterpret_cast<unsigned char*>(data.data()), data.size(),
+                    kLabel.data(), kLabel.size(), nullptr, 0, 0) != 1) {
+                return std::nullopt;
+            }
+            return Binding{"tls-exporter", std::move(data)};
+        }
+        // RFC 5929: the first Finished message of the latest handshake, the client's unless the
+        // session was resumed.
+        std::string data(64, '\0');
+        const std::size_t length = SSL_session_reused(ssl_.get()) != 0
+                                       ? SSL_get_peer_finished(ssl_.get(), data.data(), data.size())
+                                       : SSL_get_finished(ssl_.get(), data.data(), data.size());
+        if (length == 0 || length > data.size()) {
+            return std::nullopt;
+        }
+        data.resize(length);
+        return Binding{"tls-unique", std::move(data)};
+    }
+
 protected:
     int sendNow(const char* data, int length) override {
         if (failed_) {

@@ -128,19 +128,6 @@ OperationOutcome start(OperationRecord& record, Operation operation) {
     return record.outcome;
 }
 
-// The log-in with the account's credentials, as the settings ask for it.
-int signIn(const OperationRecord& record, Pop3Session& session, ConnectionControl& control) {
-    const Account& account = record.account;
-    return record.settings.useApop != 0
-               ? mail::pop3LoginApop(session, account.host, account.userName, account.password,
-                                     control,
-                                     storage::apopPlainFallback(record.settings)
-                                         ? mail::PlainPasswordFallback::Allowed
-                                         : mail::PlainPasswordFallback::SecuredOnly)
-               : mail::pop3Login(session, account.host, account.userName, account.password,
-                                 control);
-}
-
 // Shows the certificate the check refused and asks whether to trust it for this server. On yes
 // the trust is kept with the account (the settings file keeps it once it is saved) and given to
 // control for the next attempt.
@@ -176,23 +163,52 @@ bool offerCertificateTrust(OperationRecord& record, ConnectionControl& control) 
     return true;
 }
 
+// What the account signs in with: its password, or the access token its OAuth2 sign-in gave.
+// A plain connection was the user's explicit choice, made where the account editor says that the
+// password then crosses the network as it is.
+mail::LoginRequest loginRequest(const OperationRecord& record) {
+    const Account& account = record.account;
+    mail::LoginRequest request{account.userName, account.password};
+    request.allowApop = record.settings.useApop != 0;
+    request.plainFallback = storage::apopPlainFallback(record.settings)
+                                ? mail::PlainPasswordFallback::Allowed
+                                : mail::PlainPasswordFallback::SecuredOnly;
+    if (account.signIn == storage::SignInMethod::OAuth2) {
+        request.secret = account.accessToken;
+        request.bearerToken = true;
+        request.allowApop = false;
+    }
+    return request;
+}
+
 // Logs in as the operations share it (the log-in learns what the server can do). A connection that
 // could not be made is shown whatever caused it, a cancel included, because the user must know
 // that the mailbox was not read; a cancel during the log-in is the user's own doing and is not
 // shown as a refusal, nor is a server that stopped answering.
 bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& control) {
     const Account& account = record.account;
+    OperationResult& outcome = record.outcome.result;
+    if (account.signIn == storage::SignInMethod::OAuth2 && account.accessToken.empty()) {
+        // Only a check asked for opens the browser to sign in again.
+        outcome = OperationResult::LoginRefused;
+        const std::string failure = "Sign-in needed for " + account.address +
+                                    ": check the account by hand to sign in again.";
+        if (record.quiet)
+            record.outcome.reason = failure;
+        else
+            msgBox(kMbInformation, kProgramTitle, "%s", failure.c_str());
+        return false;
+    }
     control.trustedCertificates.clear();
     if (const auto trusted = storage::trustedCertificate(record.settings, account))
         control.trustedCertificates.push_back(*trusted);
-    int result = signIn(record, session, control);
+    int result = mail::pop3SignIn(session, account.host, loginRequest(record), control);
     // A certificate the check refused may be one the user knows (a server of their own, a
     // company's): asked, they may trust it for this server, and the log-in is tried again.
     if (result == mail::kLoginNoConnection && control.refusedCertificate && !record.quiet &&
         !cancelRequested(&control) && offerCertificateTrust(record, control)) {
-        result = signIn(record, session, control);
+        result = mail::pop3SignIn(session, account.host, loginRequest(record), control);
     }
-    OperationResult& outcome = record.outcome.result;
     if (result == mail::kLoginOk) {
         allowFor(control);
         return true;

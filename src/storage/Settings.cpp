@@ -4,8 +4,10 @@
 #include "core/RecordStream.h"
 #include "storage/AccountOptions.h"
 #include "storage/RecordFields.h"
+#include "storage/SignInOptions.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 namespace toppeek::storage {
@@ -101,10 +103,11 @@ void writeSettingsFile(RecordStream& stream, const Settings& settings) {
     stream.writeU32(static_cast<std::uint32_t>(settings.maxMessages));
     writeByte(stream, settings.useApop);
     writeByte(stream, settings.reservedFlag);
-    writeText(stream, settings.reservedText1, Settings::maxReservedText1Length);
-    writeText(stream, settings.reservedText2, Settings::maxReservedTextLength);
-    writeText(stream, settings.reservedText3, Settings::maxReservedTextLength);
-    writeText(stream, settings.reservedText4, Settings::maxReservedTextLength);
+    const std::array<std::string, 4> reserved = reservedTextsForFile(settings);
+    writeText(stream, reserved[0], Settings::maxReservedText1Length);
+    writeText(stream, reserved[1], Settings::maxReservedTextLength);
+    writeText(stream, reserved[2], Settings::maxReservedTextLength);
+    writeText(stream, reserved[3], Settings::maxReservedTextLength);
     stream.writeU32(settings.lastUpdateCheckDay);
 }
 
@@ -133,6 +136,7 @@ bool loadSettings(const std::string& path, Settings& settings) {
     settings.accounts.clear();
     readSettingsFields(*stream, settings);
     RecordStream::close(std::move(stream));
+    takeSignInOptions(settings);
     // A password the file was not to keep is asked for before the first log-in.
     for (Account* account : settings.accounts)
         if (account->password.empty() && !account->keyringItem &&
@@ -155,9 +159,15 @@ void copyAccount(Account& destination, const Account& source) {
     destination.host = cut(source.host, Account::maxTextLength);
     destination.port = source.port;
     destination.userName = cut(source.userName, Account::maxTextLength);
-    destination.password = cut(source.password, Account::maxTextLength);
+    // A refresh token may be longer than a password; the keyring keeps it whole.
+    destination.password = source.signIn == SignInMethod::OAuth2
+                               ? source.password
+                               : cut(source.password, Account::maxTextLength);
     destination.keyringItem = source.keyringItem;
     destination.passwordKnown = source.passwordKnown;
+    destination.signIn = source.signIn;
+    destination.oauth = source.oauth;
+    destination.accessToken = source.accessToken;
 }
 
 void freeAccount(Account* account) {
@@ -171,13 +181,18 @@ bool writeAccount(RecordStream& stream, const Account& account, bool keepPasswor
     stream.writeU16(account.port);
     writeText(stream, account.userName, Account::maxTextLength);
     // A password that is not to be kept and was not asked for this run is unknown without
-    // being in the keyring: the file keeps nothing for it, not the keyring's marker.
+    // being in the keyring: the file keeps nothing for it, not the keyring's marker. A refresh
+    // token too long for the file is not kept cut, which no provider would take: the account
+    // signs in again at its next check.
     const bool keptInKeyring =
         fileKeepsMarker(account) && (keepPassword || account.keyringItem.has_value());
+    const bool tooLong = account.signIn == SignInMethod::OAuth2 &&
+                         account.password.size() > static_cast<std::size_t>(Account::maxTextLength);
     const std::string_view password =
-        keptInKeyring  ? std::string_view(keyringPasswordMarker())
-        : keepPassword ? std::string_view(account.password).substr(0, Account::maxTextLength)
-                       : std::string_view();
+        keptInKeyring ? std::string_view(keyringPasswordMarker())
+        : keepPassword && !tooLong
+            ? std::string_view(account.password).substr(0, Account::maxTextLength)
+            : std::string_view();
     stream.writeScrambledText(password, passwordKey());
     return true;
 }

@@ -17,6 +17,20 @@ class RecordStream;
 
 namespace toppeek::storage {
 
+// How an account signs in.
+enum class SignInMethod { Password, OAuth2 };
+
+// Where an OAuth2 account signs in: its provider ("google", "microsoft", "other") and the
+// application's registration there; the endpoints and scope for another provider.
+struct OAuthSettings {
+    std::string provider;
+    std::string clientId;
+    std::string clientSecret;
+    std::string authorizationUrl;
+    std::string tokenUrl;
+    std::string scope;
+};
+
 // One POP3 account. Texts hold at most maxTextLength characters: editors
 // copy into an account with copyAccount, and the file keeps no more.
 struct Account {
@@ -40,6 +54,14 @@ struct Account {
     // False for a password kept in the keyring and not read from it yet:
     // password is empty then and must be looked up before a login.
     bool passwordKnown = true;
+
+    // Run time only; the settings file's reserved text keeps the sign-in (SignInOptions.h).
+    // For an OAuth2 account, password holds the refresh token and goes to the keyring as a
+    // password does.
+    SignInMethod signIn = SignInMethod::Password;
+    OAuthSettings oauth;
+    // The OAuth2 access token of this run, in memory only; empty until a sign-in gave one.
+    std::string accessToken;
 };
 
 using AccountList = core::GrowArray<Account>;

@@ -9,6 +9,7 @@
 #include "dialogs/ProgramInfo.h"
 #include "mail/Pop3.h"
 #include "messages/Address.h"
+#include "ui/AccountSignInSection.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
 #include "ui/PreferencesDialog.h"
@@ -169,7 +170,27 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
     layout->setContentsMargins(14, 12, 14, 10);
     layout->addLayout(fields);
     addDiscoveryControls(layout);
+    signInSection = new AccountSignInSection(this);
+    layout->addSpacing(8);
+    layout->addWidget(signInSection);
     layout->addSpacing(20);
+    setTabOrder(passwordEdit, signInSection);
+    signInSection->currentAddress = [this] { return addressEdit->text(); };
+    signInSection->presetChosen = [this](std::string_view server) {
+        // The providers' POP3 servers take SSL/TLS on port 995.
+        hostEdit->setText(QString::fromUtf8(server.data(), static_cast<int>(server.size())));
+        securityBox->setCurrentIndex(indexOfSecurity(Security::Tls));
+        portEdit->setText(QString::number(mail::kPop3sPort));
+    };
+    signInSection->methodChanged = [this](bool oauth2) {
+        // An OAuth2 account has no password to type: the sign-in in the browser stands for it.
+        passwordEdit->setEnabled(!oauth2);
+        passwordLabel->setEnabled(!oauth2);
+        if (oauth2)
+            passwordEdit->clear();
+    };
+    connect(addressEdit, &QLineEdit::editingFinished, this,
+            [this] { signInSection->addressChanged(addressEdit->text()); });
     layout->addWidget(buttons.row);
     fixToLayoutSize(this, 273, 183);
 
@@ -200,6 +221,7 @@ AccountEditor::~AccountEditor() {
     // when this part of it is gone already.
     disconnect(hostEdit, nullptr, this, nullptr);
     disconnect(securityBox, nullptr, this, nullptr);
+    disconnect(addressEdit, nullptr, this, nullptr);
 }
 
 int AccountEditor::helpContext() const {
@@ -263,6 +285,7 @@ void AccountEditor::showAccount(const Account& account) {
     shownPort_ = portEdit->text();
     hostText_ = host_;
     showPlainTextWarning();
+    signInSection->showAccount(account);
 }
 
 void AccountEditor::storeAccount(Account& account) const {
@@ -270,6 +293,7 @@ void AccountEditor::storeAccount(Account& account) const {
     account.host = hostText_;
     account.userName = accountTextFromEdit(userNameEdit->text(), userName_);
     account.password = accountTextFromEdit(passwordEdit->text(), password_);
+    signInSection->storeAccount(account);
 }
 
 bool AccountEditor::FormCloseQuery() {
@@ -300,6 +324,8 @@ bool AccountEditor::FormCloseQuery() {
         return false;
     }
     if (!composeHost())
+        return false;
+    if (!signInSection->acceptable())
         return false;
     // A server never sees a name or password that cannot form one command
     // line, so an account holding one could never log in.

@@ -27,6 +27,8 @@ struct Account;
 
 namespace toppeek::ui {
 
+class AccountSignInSection;
+
 // The bytes an account keeps for an edit box's text: original itself when
 // the box still shows it unchanged (so that texts the program cannot show
 // exactly survive a visit to the editor), else the text as UTF-8; in both
@@ -93,6 +95,8 @@ public:
     QCheckBox* rememberPasswordBox;
     // Says, while Security is None, that the password then travels in plain text.
     QLabel* plainTextWarning;
+    // How the account signs in: its password, or OAuth2 in the web browser.
+    AccountSignInSection* signInSection;
     QPushButton* okButton;
     QPushButton* cancelButton;
 

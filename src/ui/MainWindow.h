@@ -15,6 +15,7 @@
 
 #include "messages/MessageList.h"
 #include "operations/MailboxOperations.h"
+#include "signin/OAuthSignIn.h"
 #include "storage/KeyringPasswords.h"
 #include "storage/SeenMessages.h"
 #include "storage/Settings.h"
@@ -368,6 +369,13 @@ private:
     bool passwordReady(void (MainWindow::*command)(), storage::Account* account);
     // The password prompt; true when the user gave one.
     bool askPassword(storage::Account& account, storage::KeyringResult why);
+    // For an OAuth2 account: gives it an access token for the check, refreshed when it would
+    // expire, or signed in anew in the browser after a question when the check was asked for.
+    // A background check opens no browser: the account is left without a token, and its check
+    // says that it needs a sign-in. False when the user declined or the sign-in failed.
+    bool signInReady(storage::Account& account, bool background);
+    // The access tokens of this run, by account address; never stored.
+    std::map<std::string, signin::Tokens> accessTokens_;
     // Writes the settings file once the keyring has taken what it can, then
     // calls then with the outcome of the write.
     void saveSettingsFile(std::function<void(bool saved)> then);

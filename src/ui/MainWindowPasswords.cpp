@@ -13,6 +13,7 @@
 #include "dialogs/DisplayText.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
+#include "signin/AccountSetup.h"
 #include "ui/AccountEditor.h"
 #include "ui/MainWindow.h"
 
@@ -20,6 +21,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
@@ -29,6 +31,7 @@ using namespace toppeek::storage;
 
 namespace toppeek::ui {
 
+using dialogs::kMbInformation;
 using dialogs::kMbWarning;
 using dialogs::kProgramTitle;
 using dialogs::msgBox;
@@ -133,6 +136,9 @@ bool MainWindow::passwordReady(void (MainWindow::*command)()) {
 }
 
 bool MainWindow::passwordReady(void (MainWindow::*command)(), Account* account) {
+    if (account != nullptr && account->passwordKnown &&
+        account->signIn == storage::SignInMethod::OAuth2)
+        return signInReady(*account, command == &MainWindow::runAutomaticCheck);
     if (account == nullptr || account->passwordKnown)
         return true;
     // A password the user chose not to keep is in no keyring either.
@@ -153,6 +159,10 @@ bool MainWindow::passwordReady(void (MainWindow::*command)(), Account* account) 
                              return;
                          if (result == KeyringResult::Done) {
                              waiting->password = password;
+                             waiting->passwordKnown = true;
+                         } else if (waiting->signIn == storage::SignInMethod::OAuth2) {
+                             // No refresh token to be had: the account signs in anew.
+                             waiting->password.clear();
                              waiting->passwordKnown = true;
                          } else if (closePending_ || !askPassword(*waiting, result)) {
                              return;
@@ -198,6 +208,47 @@ bool MainWindow::keyringSaveBeforeClose() {
             close();
     });
     return true;
+}
+
+bool MainWindow::signInReady(Account& account, bool background) {
+    signin::Tokens& tokens = accessTokens_[account.address];
+    tokens.refreshToken = account.password;
+    const signin::OAuthSetup setup = signin::oauthSetupOf(account);
+    std::string failure;
+    signin::TokenState state =
+        signin::ensureAccessToken(setup, account.address, tokens, false, {}, failure);
+    if (state == signin::TokenState::SignInNeeded && !background) {
+        const QString question =
+            QStringLiteral("TopPeek needs you to sign in to %1 again. Sign in now in your web "
+                           "browser?")
+                .arg(dialogs::displayText(account.address));
+        if (QMessageBox::question(this, QString::fromLatin1(kProgramTitle), question) !=
+            QMessageBox::Yes)
+            return false;
+        statusText->setText(QStringLiteral("Waiting for the sign-in in the web browser\u2026"));
+        state = signin::ensureAccessToken(setup, account.address, tokens, true,
+                                          signin::systemBrowser(), failure);
+        statusText->clear();
+    }
+    if (tokens.refreshToken != account.password) {
+        // A new or renewed refresh token goes to the keyring with the next save; a refused one
+        // is forgotten there too.
+        account.password = tokens.refreshToken;
+        account.keyringItem.reset();
+        saveSettingsFile(nullptr);
+    }
+    account.accessToken = tokens.accessToken;
+    if (state == signin::TokenState::Ready)
+        return true;
+    if (background) {
+        statusText->setText(
+            QStringLiteral("Sign-in needed for %1").arg(dialogs::displayText(account.address)));
+        // The check goes on for the other accounts; this one's says why it could not log in.
+        return true;
+    }
+    msgBox(kMbInformation, kProgramTitle, "Could not sign in to %s.\n%s", account.address.c_str(),
+           failure.c_str());
+    return false;
 }
 
 } // namespace toppeek::ui

@@ -206,6 +206,8 @@ TEST_P(RealServer, UserPassLoginThenStatListAndTopWithZeroAndFiveLines) {
               (std::vector<std::string>{"CAPA\r\n", "USER " + server_->loginName("reader") + "\r\n",
                                         "PASS xxxx"}));
     EXPECT_TRUE(session_.pipelines());
+    // Neither offers a SASL mechanism that keeps the password off the wire in this setup.
+    EXPECT_EQ(session_.signedInWith, "USER");
 
     long count = -1;
     long octets = -1;
@@ -252,6 +254,11 @@ TEST_P(RealServer, ApopLoginUsesTheGreetingsTimeStamp) {
 TEST_P(RealServer, RefusedLoginsGiveMinusTwoAndLeaveNoConnection) {
     EXPECT_EQ(login("reader", "wrong password"), kLoginRefused);
     EXPECT_EQ(session_.socket(), kInvalidSocket);
+    if (GetParam() == ServerKind::Dovecot) {
+        // Its refusal names the cause (RFC 3206), which the failure box puts in words.
+        EXPECT_EQ(session_.refusalCode, "AUTH");
+        EXPECT_EQ(control_.failureReason, "The server says the password or sign-in is wrong.");
+    }
     EXPECT_EQ(login("reader", "wrong-password", true), kLoginRefused);
     EXPECT_EQ(session_.socket(), kInvalidSocket);
     EXPECT_EQ(login("nobody", kPassword), kLoginRefused);

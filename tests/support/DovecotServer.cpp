@@ -27,12 +27,12 @@ protocols = pop3
 listen = @LISTEN@
 @SSL@
 disable_plaintext_auth = no
-auth_mechanisms = plain login apop
+auth_mechanisms = @MECHS@
 auth_failure_delay = 1 secs
 auth_verbose = yes
 first_valid_uid = 1000
 mail_location = maildir:~/Maildir
-passdb {
+@OAUTH2@passdb {
   driver = passwd-file
   args = scheme=PLAIN username_format=%u @DIR@/users
 }
@@ -102,6 +102,17 @@ std::string DovecotServer::prepare(int port) {
         ssl = "ssl = required\nssl_cert = <" + tls_->certificate.string() + "\nssl_key = <" +
               tls_->key.string();
     }
+    std::string oauth2;
+    if (!introspection_.empty()) {
+        // The token's owner is the introspection reply's "username"; an inactive token is
+        // refused.
+        writeFile(dir / "oauth2.conf.ext",
+                  "introspection_mode = post\nintrospection_url = " + introspection_ +
+                      "\nusername_attribute = username\nactive_attribute = active\n"
+                      "active_value = true\nforce_introspection = yes\n");
+        oauth2 = "passdb {\n  driver = oauth2\n  mechanisms = xoauth2 oauthbearer\n  args = " +
+                 (dir / "oauth2.conf.ext").string() + "\n}\n";
+    }
     writeFile(
         dir / "dovecot.conf",
         substitute(kConfiguration, {{"DIR", dir.string()},
@@ -109,6 +120,8 @@ std::string DovecotServer::prepare(int port) {
                                     {"PORT", std::to_string(port)},
                                     {"PORT2", std::to_string(pop3sPort_)},
                                     {"SSL", ssl},
+                                    {"MECHS", mechanisms_},
+                                    {"OAUTH2", oauth2},
                                     {"LISTEN", ipv6Loopback_ ? "127.0.0.1, ::1" : "127.0.0.1"}}));
     return {};
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace toppeek::test {
 
@@ -29,6 +30,16 @@ public:
     // still waits for the greeting on 127.0.0.1.
     void alsoListenOnIpv6Loopback() { ipv6Loopback_ = true; }
 
+    // The SASL mechanisms offered (Dovecot's names, space-separated); "plain login apop" unless
+    // set. Call before start().
+    void offerMechanisms(std::string mechanisms) { mechanisms_ = std::move(mechanisms); }
+    // Takes OAuth2 bearer tokens (XOAUTH2, OAUTHBEARER) and asks the authorization server at
+    // introspectionUrl (RFC 7662, by POST) whether a token is active and whose it is. Call
+    // before start().
+    void acceptOAuth2(std::string introspectionUrl) {
+        introspection_ = std::move(introspectionUrl);
+    }
+
 protected:
     std::string prepare(int port) override;
     std::vector<std::string> commandLine() const override;
@@ -39,6 +50,8 @@ private:
     std::optional<DovecotTls> tls_;
     int pop3sPort_ = 0;
     bool ipv6Loopback_ = false;
+    std::string mechanisms_ = "plain login apop";
+    std::string introspection_;
 };
 
 // True when this machine has the IPv6 loopback address ::1 to listen and connect on.

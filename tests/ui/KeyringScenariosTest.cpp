@@ -8,6 +8,7 @@
 #include "MainWindowHarness.h"
 #include "operations/SecretServiceStore.h"
 #include "support/DovecotServer.h"
+#include "support/OAuthTestServer.h"
 #include "ui/PreferencesDialog.h"
 
 #include <QElapsedTimer>
@@ -177,6 +178,57 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!window->waitingForKeyring(), 20000);
         QVERIFY(note.contains("desktop's keyring"));
         QVERIFY(!keyringHolds(renamed));
+        QVERIFY(closeWindow(window));
+    }
+
+    // An OAuth2 account's refresh token goes where a password goes: into the keyring, and not
+    // into the settings file, which keeps the account's sign-in line and the marker.
+    void refreshTokenLivesInTheKeyringNotTheFile() {
+        toppeek::test::OAuthTestServer authority("alice", "toppeek-test-client");
+        QVERIFY2(authority.start(), authority.failure().c_str());
+        const std::string refreshToken = authority.issueRefreshToken();
+        QVERIFY(!refreshToken.empty());
+        DovecotServer server;
+        server.offerMechanisms("plain xoauth2 oauthbearer");
+        server.acceptOAuth2(authority.introspectionUrlForDovecot());
+        server.addUser("alice", "unused-Password-1");
+        server.addMessage("alice", "From: bob@example.org\nSubject: one\n\nText\n");
+        QVERIFY2(server.start(), server.failure().c_str());
+
+        auto window = toppeek::test::startMainWindow(
+            settingsPath_, filtersPath_, {server.hostAndPort()}, 0, [&](Settings& settings) {
+                Account& account = *settings.accounts.at(0);
+                account.userName = "alice";
+                account.password = refreshToken;
+                account.signIn = SignInMethod::OAuth2;
+                account.oauth = {"other",
+                                 "toppeek-test-client",
+                                 "",
+                                 authority.authorizationUrl(),
+                                 authority.tokenUrl(),
+                                 "pop3"};
+            });
+        QVERIFY(window);
+        window->setPasswordStore(std::make_unique<SecretServiceStore>());
+        // The check renews the access token first, then signs in with it.
+        window->OpenConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(window->connected(), 20000);
+        QCOMPARE(window->messageView->rowCount(), 1);
+        QCOMPARE(authority.count("refresh"), 1);
+        const KeyringItem item = keyringItemFor(*window->settings().accounts.at(0));
+        QVERIFY(closeWindow(window));
+
+        QCOMPARE(keyringHolds(item), std::optional<std::string>(refreshToken));
+        const std::string file = readAll(settingsPath_);
+        QVERIFY(file.find(refreshToken) == std::string::npos);
+        QVERIFY(file.find("=oauth2 other toppeek-test-client") != std::string::npos);
+
+        // The next run reads the account back as an OAuth2 one, its token from the keyring.
+        window = openWindow();
+        QVERIFY(window);
+        QCOMPARE(window->settings().accounts.at(0)->signIn, SignInMethod::OAuth2);
+        window->OpenConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(window->connected(), 20000);
         QVERIFY(closeWindow(window));
     }
 

@@ -1,0 +1,130 @@
+#include "storage/SignInOptions.h"
+
+#include <sstream>
+#include <vector>
+
+namespace toppeek::storage {
+
+namespace {
+
+constexpr std::string_view kLinePrefix = "sign-in ";
+constexpr std::string_view kOAuth2 = "oauth2";
+
+std::string orDash(const std::string& text) {
+    return text.empty() ? std::string("-") : text;
+}
+
+std::string undash(const std::string& text) {
+    return text == "-" ? std::string() : text;
+}
+
+// A field of the line holds no blank: texts that would are not kept.
+bool isField(const std::string& text) {
+    return text.find_first_of(" \n=") == std::string::npos;
+}
+
+// The lines of text, and the text without the sign-in ones.
+std::vector<std::string> splitOff(std::string& text) {
+    std::vector<std::string> taken;
+    std::string kept;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(start, end - start);
+        if (line.starts_with(kLinePrefix)) {
+            taken.push_back(line);
+        } else {
+            if (!kept.empty())
+                kept += '\n';
+            kept += line;
+        }
+        start = end + 1;
+    }
+    text = std::move(kept);
+    return taken;
+}
+
+} // namespace
+
+std::optional<std::string> signInLine(const Account& account) {
+    if (account.signIn != SignInMethod::OAuth2)
+        return std::nullopt;
+    const OAuthSettings& oauth = account.oauth;
+    std::string line = std::string(kLinePrefix) + account.address + "=" + std::string(kOAuth2) +
+                       " " + orDash(oauth.provider) + " " + orDash(oauth.clientId) + " " +
+                       orDash(oauth.clientSecret);
+    if (!oauth.authorizationUrl.empty() || !oauth.tokenUrl.empty()) {
+        line +=
+            " " + orDash(oauth.authorizationUrl) + " " + orDash(oauth.tokenUrl) + " " + oauth.scope;
+    }
+    for (const std::string* field : {&oauth.provider, &oauth.clientId, &oauth.clientSecret,
+                                     &oauth.authorizationUrl, &oauth.tokenUrl})
+        if (!isField(*field))
+            return std::nullopt;
+    if (account.address.find_first_of("\n=") != std::string::npos ||
+        oauth.scope.find('\n') != std::string::npos)
+        return std::nullopt;
+    return line;
+}
+
+std::array<std::string, 4> reservedTextsForFile(const Settings& settings, int* dropped) {
+    std::array<std::string, 4> texts = {settings.reservedText1, settings.reservedText2,
+                                        settings.reservedText3, settings.reservedText4};
+    const std::array<std::size_t, 4> limits = {
+        Settings::maxReservedText1Length, Settings::maxReservedTextLength,
+        Settings::maxReservedTextLength, Settings::maxReservedTextLength};
+    int left = 0;
+    for (const Account* account : settings.accounts) {
+        const std::optional<std::string> line = signInLine(*account);
+        if (!line)
+            continue;
+        bool placed = false;
+        for (std::size_t i = 0; i < texts.size() && !placed; ++i) {
+            const std::size_t length = texts[i].size() + (texts[i].empty() ? 0 : 1) + line->size();
+            if (length <= limits[i]) {
+                if (!texts[i].empty())
+                    texts[i] += '\n';
+                texts[i] += *line;
+                placed = true;
+            }
+        }
+        if (!placed)
+            ++left;
+    }
+    if (dropped != nullptr)
+        *dropped = left;
+    return texts;
+}
+
+void takeSignInOptions(Settings& settings) {
+    std::vector<std::string> lines;
+    for (std::string* text : {&settings.reservedText1, &settings.reservedText2,
+                              &settings.reservedText3, &settings.reservedText4}) {
+        std::vector<std::string> taken = splitOff(*text);
+        lines.insert(lines.end(), taken.begin(), taken.end());
+    }
+    for (const std::string& line : lines) {
+        const std::size_t equals = line.find('=', kLinePrefix.size());
+        if (equals == std::string::npos)
+            continue;
+        const std::string address = line.substr(kLinePrefix.size(), equals - kLinePrefix.size());
+        std::istringstream fields(line.substr(equals + 1));
+        std::string method, provider, clientId, secret, authorization, token;
+        fields >> method >> provider >> clientId >> secret >> authorization >> token;
+        std::string scope;
+        std::getline(fields >> std::ws, scope);
+        if (method != kOAuth2)
+            continue;
+        for (Account* account : settings.accounts) {
+            if (account->address != address)
+                continue;
+            account->signIn = SignInMethod::OAuth2;
+            account->oauth = {undash(provider),      undash(clientId), undash(secret),
+                              undash(authorization), undash(token),    scope};
+        }
+    }
+}
+
+} // namespace toppeek::storage
