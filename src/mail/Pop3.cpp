@@ -281,8 +281,13 @@ bool userPassLogIn(Pop3Session& session, std::string_view user, std::string_view
         // The refusal may be either's, the hang-up right behind it.
         const bool userAccepted =
             ok && refusedIf(session, readStatusReply(session, buffer, kLoginBufferSize));
+        // The refusal of USER is the one to report, though PASS's reply is read over it.
+        const std::string userRefusal = ok && !userAccepted ? std::string(buffer) : std::string();
         const bool passAccepted =
             ok && refusedIf(session, readStatusReply(session, buffer, kLoginBufferSize));
+        if (!userRefusal.empty()) {
+            std::snprintf(buffer, kLoginBufferSize, "%s", userRefusal.c_str());
+        }
         return userAccepted && passAccepted;
     }
     return refusedIf(session, transact(session, userCommand, buffer, kLoginBufferSize) &&

@@ -181,6 +181,11 @@ mail::LoginRequest loginRequest(const OperationRecord& record) {
     return request;
 }
 
+// The log-in with the account's credentials, as the settings ask for it.
+int signIn(const OperationRecord& record, Pop3Session& session, ConnectionControl& control) {
+    return mail::pop3SignIn(session, record.account.host, loginRequest(record), control);
+}
+
 // Logs in as the operations share it (the log-in learns what the server can do). A connection that
 // could not be made is shown whatever caused it, a cancel included, because the user must know
 // that the mailbox was not read; a cancel during the log-in is the user's own doing and is not
@@ -202,12 +207,12 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
     control.trustedCertificates.clear();
     if (const auto trusted = storage::trustedCertificate(record.settings, account))
         control.trustedCertificates.push_back(*trusted);
-    int result = mail::pop3SignIn(session, account.host, loginRequest(record), control);
+    int result = signIn(record, session, control);
     // A certificate the check refused may be one the user knows (a server of their own, a
     // company's): asked, they may trust it for this server, and the log-in is tried again.
     if (result == mail::kLoginNoConnection && control.refusedCertificate && !record.quiet &&
         !cancelRequested(&control) && offerCertificateTrust(record, control)) {
-        result = mail::pop3SignIn(session, account.host, loginRequest(record), control);
+        result = signIn(record, session, control);
     }
     if (result == mail::kLoginOk) {
         allowFor(control);

@@ -5,6 +5,7 @@
 // few milliseconds.
 
 #include "ui/AccountEditor.h"
+#include "ui/AccountSignInSection.h"
 
 // The account list names a variable `slots`, which Qt's keyword macro would rewrite: the storage
 // header comes before every Qt header.
@@ -270,6 +271,15 @@ void AccountEditor::useFoundSettings() {
     if (!found.userName.empty())
         userNameEdit->setText(text(found.userName));
     useFoundButton->hide();
+    if (found.signIn == discovery::SignIn::OAuth2) {
+        // The provider takes no password: its sign-in page stands for it.
+        signInSection->chooseOAuth2();
+        discoveryLabel->setText(discoveryLabel->text() +
+                                QStringLiteral("\nTaken into the boxes above: this provider "
+                                               "signs in through the web browser; press Sign "
+                                               "in below."));
+        return;
+    }
     discoveryLabel->setText(discoveryLabel->text() +
                             QStringLiteral("\nTaken into the boxes above: enter the password and "
                                            "press Test to check them."));

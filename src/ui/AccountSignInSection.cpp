@@ -58,6 +58,7 @@ AccountSignInSection::AccountSignInSection(QWidget* parent) : QWidget(parent) {
     clientSecretEdit->setPlaceholderText(QStringLiteral("(only where the provider gave one)"));
     issuerEdit = named(new QLineEdit(this), "EdIssuer");
     issuerEdit->setPlaceholderText(QStringLiteral("https://issuer.example.com"));
+    issuerEdit->setAccessibleName(tr("Issuer address"));
     findButton = named(new QPushButton(QStringLiteral("&Find"), this), "BtnFindEndpoints");
     authorizationEdit = named(new QLineEdit(this), "EdAuthorizationUrl");
     tokenEdit = named(new QLineEdit(this), "EdTokenUrl");
@@ -208,6 +209,10 @@ bool AccountSignInSection::acceptable() {
         return false;
     }
     return true;
+}
+
+void AccountSignInSection::chooseOAuth2() {
+    signInBox->setCurrentIndex(kOAuth2Index);
 }
 
 void AccountSignInSection::addressChanged(const QString& address) {

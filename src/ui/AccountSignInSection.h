@@ -33,6 +33,8 @@ public:
     // the one it had) takes the password's place.
     void storeAccount(storage::Account& account) const;
     bool usesOAuth2() const;
+    // Switches to OAuth2, as for an address whose provider takes no password.
+    void chooseOAuth2();
     // The guard on OK: false, after an information box, when an OAuth2 sign-in lacks its client
     // ID or (for another provider) its endpoints.
     bool acceptable();

@@ -859,7 +859,8 @@ TEST_F(HostileServerTest, ARefusalFollowedByAHangUpIsStillARefusal) {
         EXPECT_EQ(outcome.operation.result, OperationResult::LoginRefused);
         ASSERT_EQ(outcome.boxes, 1u);
         EXPECT_EQ(boxes.shown().back().text,
-                  "Could not log in to the mail server " + account.host + " as alice.");
+                  "Could not log in to the mail server " + account.host +
+                      " as alice.\nThe server says the password or sign-in is wrong.");
     }
     settings->useApop = 0;
 }

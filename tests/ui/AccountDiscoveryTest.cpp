@@ -16,6 +16,7 @@
 #include "support/TemporaryFolder.h"
 #include "support/TestCertificates.h"
 #include "ui/AccountEditor.h"
+#include "ui/AccountSignInSection.h"
 #include "ui/AccountTestDialog.h"
 
 #include <QApplication>
@@ -128,6 +129,19 @@ private slots:
         QTRY_VERIFY(dialog->isVisible());
         saveScreenshot(dialog, "account-test-report.png");
         dialog->accept();
+    }
+
+    void aProviderWithoutPasswordsSignsInThroughTheBrowser() {
+        // Found in the provider table, so nothing goes out on the network.
+        ui::AccountEditor editor;
+        editor.show();
+        editor.addressEdit->setText(QStringLiteral("someone@outlook.com"));
+        QTest::mouseClick(editor.findButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(editor.useFoundButton->isVisible(), 5000);
+        QTest::mouseClick(editor.useFoundButton, Qt::LeftButton);
+        QCOMPARE(editor.hostEdit->text(), QStringLiteral("outlook.office365.com"));
+        QVERIFY(editor.signInSection->usesOAuth2());
+        QVERIFY(!editor.passwordEdit->isEnabled());
     }
 
     void closingTheEditorStopsASearch() {
