@@ -622,7 +622,12 @@ TEST_F(MailboxOperationsTest, CancelInsideALargeWindowKeepsOnlyWholeMessages) {
     options.timeoutSeconds = 30;
     settings->maxMessages = 200;
     boxes.answer(kIdYes);
-    PressCancelWhen press([this](ProgressDialog&) { return list->count() >= 50; });
+    // The cancel waits until the server has read the whole window: the connection is then closed
+    // abortively, and the reset would otherwise throw away commands the server had not read yet.
+    PressCancelWhen press([this, &server](ProgressDialog&) {
+        const Lines received = commands(server);
+        return list->count() >= 50 && std::count(received.begin(), received.end(), "QUIT") > 0;
+    });
     const auto started = std::chrono::steady_clock::now();
     OperationOutcome outcome = check(server);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 15s) << "waited for the server";
