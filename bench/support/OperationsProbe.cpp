@@ -1,7 +1,7 @@
 #include "OperationsProbe.h"
 
-#include "dialogs/ProgressDialog.h"
 #include "support/HostileServer.h"
+#include "ui/ProgressDialogHost.h"
 
 #include <QObject>
 #include <QPushButton>
@@ -12,9 +12,7 @@
 
 namespace toppeek::bench {
 
-using dialogs::currentProgressDialog;
 using dialogs::kIdYes;
-using dialogs::ProgressDialog;
 using messages::createMessageList;
 using messages::MessageList;
 using namespace toppeek::operations;
@@ -23,10 +21,16 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+OperationOptions OperationsProbe::options() {
+    OperationOptions options;
+    options.host = &host;
+    return options;
+}
+
 double OperationsProbe::timedCheck() {
     auto list = createMessageList();
     auto start = Clock::now();
-    bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}));
+    bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}, options()));
     double seconds = secondsSince(start);
     return ok && list->count() == messages && boxes.shown().empty() ? seconds : -1;
 }
@@ -34,7 +38,8 @@ double OperationsProbe::timedCheck() {
 double OperationsProbe::timedUpdate(const MessageList& listed) {
     MailboxUpdate update;
     auto start = Clock::now();
-    const OperationOutcome outcome = updateMailbox(account, *settings, *filters, listed, update);
+    const OperationOutcome outcome =
+        updateMailbox(account, *settings, *filters, listed, update, options());
     double seconds = secondsSince(start);
     return outcome.result == OperationResult::Completed && update.byUniqueIds &&
                    update.arrived.empty() && boxes.shown().empty()
@@ -56,7 +61,7 @@ double OperationsProbe::longestGap(long& passes) {
         last = now;
     });
     probe.start();
-    bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}));
+    bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}, options()));
     probe.stop();
     return ok && list->count() == messages ? longest : -1;
 }
@@ -113,10 +118,10 @@ double OperationsProbe::cancelLatency(int delayMilliseconds) {
     boxes.answer(kIdYes);
     boxes.whileShown([&](const auto&) { confirmed = Clock::now(); });
     QTimer::singleShot(delayMilliseconds, [] {
-        if (ProgressDialog* dialog = currentProgressDialog())
+        if (dialogs::ProgressDialog* dialog = ui::ProgressDialogHost::current())
             dialog->cancelButton->click();
     });
-    bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}));
+    bool ok = static_cast<bool>(checkMailbox(account, *settings, *filters, *list, {}, options()));
     auto returned = Clock::now();
     boxes.whileShown({});
     if (ok || confirmed == Clock::time_point{})

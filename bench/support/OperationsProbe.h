@@ -6,6 +6,7 @@
 
 #include "operations/MailboxOperations.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "ui/ProgressDialogHost.h"
 
 #include <chrono>
 #include <cstddef>
@@ -24,6 +25,8 @@ struct OperationsProbe {
     std::unique_ptr<toppeek::messages::Filters> filters = toppeek::messages::createFilters();
     toppeek::test::ScriptedMessageBoxes boxes;
     int messages = 0; // the count a whole check must list
+    toppeek::ui::ProgressDialogHost host;
+    toppeek::operations::OperationOptions options();
 
     // One whole check; seconds, or a negative value when it did not list every message.
     double timedCheck();

@@ -18,19 +18,6 @@ namespace toppeek::dialogs {
 
 namespace {
 
-ProgressDialog* gCurrent = nullptr;
-ProgressShownElsewhere gShownElsewhere;
-bool gBusy = false;
-bool gCancel = false;
-// When pending events were last processed.
-QElapsedTimer gEventsProcessed;
-// A pass of a wait that finds its socket ready comes back within microseconds; processing events
-// in each of those would cost more than the exchange itself and would not make the window answer
-// any sooner than once per millisecond does.
-constexpr qint64 kIdleIntervalNanoseconds = 1000000;
-
-constexpr int kTextBufferSize = kProgressTextLimit + 1;
-
 QLabel* makeLabel(QWidget* parent, const char* name, int left, int top, int width, int height) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -38,24 +25,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, int left, int top, int widt
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setTextFormat(Qt::PlainText);
     return label;
-}
-
-QString boundedText(const char* format, va_list args) {
-    bool cut = false;
-    std::string text = formatBounded(kTextBufferSize, format, args, &cut);
-    return displayText(text, cut);
-}
-
-void progressChanged() {
-    if (gShownElsewhere)
-        gShownElsewhere();
-}
-
-void setLabel(QLabel* ProgressDialog::*label, const char* format, va_list args) {
-    if (gCurrent == nullptr)
-        return;
-    (gCurrent->*label)->setText(boundedText(format, args));
-    progressChanged();
 }
 
 } // namespace
@@ -156,118 +125,15 @@ void ProgressDialog::reject() {
     cancelButton->click();
 }
 
-bool runWithProgress(const std::function<void()>& work, ConfirmCancel confirm,
-                     ProgressShownElsewhere shownElsewhere) {
-    if (gBusy)
-        return false;
-    gBusy = true;
-    auto dialog = std::make_unique<ProgressDialog>();
-    dialog->setConfirmCancel(std::move(confirm));
-    gCurrent = dialog.get();
-    gShownElsewhere = std::move(shownElsewhere);
-    if (!gShownElsewhere)
-        dialog->show();
-    if (work)
-        work();
-    bool running = dialog->running();
-    gShownElsewhere = nullptr;
-    gCurrent = nullptr;
-    dialog.reset();
-    gBusy = false;
-    return running;
-}
-
-bool progressBusy() {
-    return gBusy;
-}
-
-ProgressDialog* currentProgressDialog() {
-    return gCurrent;
-}
-
-void setProgressCaption(const char* format, ...) {
-    if (gCurrent == nullptr)
-        return;
-    va_list args;
-    va_start(args, format);
-    gCurrent->setWindowTitle(boundedText(format, args));
-    va_end(args);
-    progressChanged();
-}
-
-void setProgressLine(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    setLabel(&ProgressDialog::progressLabel, format, args);
-    va_end(args);
-}
-
-void setStatusLine(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    setLabel(&ProgressDialog::statusLabel, format, args);
-    va_end(args);
-}
-
-void setProgressBar(int position, int maximum) {
-    if (gCurrent == nullptr)
-        return;
-    gCurrent->progressBar->setMinimum(0);
-    gCurrent->progressBar->setMaximum(maximum);
-    gCurrent->progressBar->setValue(position);
-    progressChanged();
-}
-
-bool progressRunning() {
-    return gCurrent != nullptr && gCurrent->running();
+QString progressText(std::string_view text) {
+    const bool cut = text.size() > static_cast<std::size_t>(kProgressTextLimit);
+    return displayText(text.substr(0, kProgressTextLimit), cut);
 }
 
 bool confirmCancel() {
-    if (msgBox(kMbAskYesNo, kProgramTitle,
-               QT_TRANSLATE_NOOP("MsgBox", "Do you want to stop talking to the mail server?")) !=
-        kIdYes)
-        return false;
-    setCancelFlag(true);
-    return true;
-}
-
-bool cancelRequested(const mail::ConnectionControl* /*control*/) {
-    return gCancel;
-}
-
-void setCancelFlag(bool value) {
-    gCancel = value;
-}
-
-void showConnectStatus(mail::ConnectionControl& control) {
-    using mail::ConnectStatus;
-    switch (control.status) {
-    case ConnectStatus::Resolving:
-        setStatusLine("Looking up %s ...", control.statusText.c_str());
-        break;
-    case ConnectStatus::Connecting:
-        setStatusLine("Connecting ...");
-        break;
-    case ConnectStatus::Connected:
-        setStatusLine("Connected to %s, port %d", control.statusText.c_str(), control.port);
-        break;
-    case ConnectStatus::CommandSent:
-    case ConnectStatus::Securing:
-        setStatusLine("%s", control.statusText.c_str());
-        break;
-    default:
-        break;
-    }
-}
-
-void processPendingEvents() {
-    QCoreApplication::processEvents();
-    gEventsProcessed.start();
-}
-
-void idleStep() {
-    if (!gEventsProcessed.isValid() || gEventsProcessed.nsecsElapsed() >= kIdleIntervalNanoseconds)
-        processPendingEvents();
+    return msgBox(kMbAskYesNo, kProgramTitle,
+                  QT_TRANSLATE_NOOP("MsgBox", "Do you want to stop talking to the mail server?")) ==
+           kIdYes;
 }
 
 } // namespace toppeek::dialogs

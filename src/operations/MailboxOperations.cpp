@@ -1,16 +1,15 @@
 #include "operations/MailboxOperations.h"
 
 #include "core/Counted.h"
-#include "dialogs/MsgBox.h"
-#include "dialogs/ProgramInfo.h"
-#include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
 #include "messages/ListUpdate.h"
+#include "operations/OperationHost.h"
 #include "storage/AccountOptions.h"
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -18,8 +17,6 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-using namespace toppeek::dialogs;
 
 namespace toppeek::operations {
 
@@ -66,7 +63,7 @@ struct OperationRecord {
     MailboxUpdate* update = nullptr;
     std::uint32_t timeoutSeconds = kConnectionTimeoutSeconds;
     bool quiet = false;
-    std::function<void()> progressElsewhere = {};
+    OperationHost* host = nullptr;
     OperationOutcome outcome = {};
 };
 
@@ -90,8 +87,96 @@ void allowFor(ConnectionControl& control, long messages = 0, long listingLines =
     control.deadline = std::chrono::steady_clock::now() + stage;
 }
 
+// The host of the operation that runs; every step below runs inside start().
+OperationHost& host() {
+    return *runningHost();
+}
+
+std::string formatted(const char* format, va_list args) {
+    va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length <= 0)
+        return {};
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+__attribute__((format(printf, 1, 2))) void setProgressLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    host().setProgressLine(formatted(format, args));
+    va_end(args);
+}
+
+__attribute__((format(printf, 1, 2))) void setStatusLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    host().setStatusLine(formatted(format, args));
+    va_end(args);
+}
+
+__attribute__((format(printf, 1, 2))) std::string textOf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = formatted(format, args);
+    va_end(args);
+    return text;
+}
+
+void setProgressBar(int position, int maximum) {
+    host().setProgressBar(position, maximum);
+}
+
+bool progressRunning() {
+    return host().goOn();
+}
+
+// When the host last processed pending events.
+std::chrono::steady_clock::time_point gLastPump;
+
+// A pass of a wait that finds its socket ready comes back within microseconds; processing events
+// in each of those would cost more than the exchange itself and would not make the window answer
+// any sooner than once per millisecond does.
+constexpr auto kPumpInterval = std::chrono::milliseconds(1);
+
+void processPendingEvents() {
+    host().pump();
+    gLastPump = std::chrono::steady_clock::now();
+}
+
+void idleStep() {
+    if (std::chrono::steady_clock::now() - gLastPump >= kPumpInterval)
+        processPendingEvents();
+}
+
+// Shows the lookup, the connection and every command sent on the status line.
+void showConnectStatus(ConnectionControl& control) {
+    using mail::ConnectStatus;
+    switch (control.status) {
+    case ConnectStatus::Resolving:
+        setStatusLine("Looking up %s ...", control.statusText.c_str());
+        break;
+    case ConnectStatus::Connecting:
+        setStatusLine("Connecting ...");
+        break;
+    case ConnectStatus::Connected:
+        setStatusLine("Connected to %s, port %d", control.statusText.c_str(), control.port);
+        break;
+    case ConnectStatus::CommandSent:
+    case ConnectStatus::Securing:
+        setStatusLine("%s", control.statusText.c_str());
+        break;
+    default:
+        break;
+    }
+}
+
 // The connection layer runs the idle step in every pass of every wait; while an operation runs
-// it keeps the dialog and the windows answering.
+// it keeps the host and the windows answering.
 class IdleStepInstalled {
 public:
     IdleStepInstalled() { mail::setIdleStep(idleStep); }
@@ -101,11 +186,11 @@ public:
 };
 
 void runOperation(OperationRecord& record, Operation operation) {
-    setProgressCaption("%s", kOperationTitle);
+    host().setCaption(kOperationTitle);
     ConnectionControl control;
     control.statusCallback = showConnectStatus;
     control.connectTries = 1;
-    control.cancelQuery = [](ConnectionControl& c) { return cancelRequested(&c); };
+    control.cancelQuery = [](ConnectionControl&) { return cancelRequested(); };
     control.timeoutEnabled = true;
     control.timeoutSeconds = record.timeoutSeconds;
     allowFor(control);
@@ -116,14 +201,15 @@ OperationOutcome start(OperationRecord& record, Operation operation) {
     // An operation started from an event handler while another runs is refused before it
     // touches anything: clearing the cancel flag or the idle step here would take the running
     // operation's cancel and its event processing away.
-    if (progressBusy()) {
+    if (operationRunning()) {
         record.outcome.result = OperationResult::Busy;
         return record.outcome;
     }
-    setCancelFlag(false);
+    SilentHost silent;
+    RunningHost running(record.host != nullptr ? *record.host : silent);
     IdleStepInstalled idle;
-    if (!runWithProgress([&] { runOperation(record, operation); }, [] { return confirmCancel(); },
-                         record.progressElsewhere))
+    runOperation(record, operation);
+    if (!host().goOn())
         record.outcome.result = OperationResult::Cancelled;
     return record.outcome;
 }
@@ -138,8 +224,7 @@ bool offerCertificateTrust(OperationRecord& record, ConnectionControl& control) 
     const std::optional<mail::TrustedCertificate> before =
         storage::trustedCertificate(record.settings, record.account);
     const bool changed = before && before->host == refused.host && before->port == refused.port;
-    const int answer = msgBox(
-        kMbAskYesNo | kMbIconWarning, kProgramTitle,
+    const std::string question = textOf(
         "%s\n%s\n\n"
         "Server: %s\nSubject: %s\nIssuer: %s\nValid until: %s\nSHA-256 fingerprint:\n%s\n\n"
         "Trust this certificate for %s from now on? Choose Yes only if the server is one you "
@@ -150,14 +235,14 @@ bool offerCertificateTrust(OperationRecord& record, ConnectionControl& control) 
                 : "The server's certificate could not be verified.",
         refused.failure.c_str(), server.c_str(), refused.subject.c_str(), refused.issuer.c_str(),
         refused.expires.c_str(), fingerprint.c_str(), server.c_str());
-    if (answer != kIdYes)
+    if (!host().ask({question, true}))
         return false;
     const mail::TrustedCertificate trusted{refused.host, refused.port, refused.sha256};
     if (!storage::setTrustedCertificate(record.settings, record.account, trusted))
-        msgBox(kMbWarning, kProgramTitle,
-               "The settings have no room left to keep this trust; it holds for this "
-               "connection only. Removing the trust of another account in Preferences makes "
-               "room.");
+        host().tell("The settings have no room left to keep this trust; it holds for this "
+                    "connection only. Removing the trust of another account in Preferences "
+                    "makes room.",
+                    true);
     control.trustedCertificates = {trusted};
     control.refusedCertificate.reset();
     return true;
@@ -201,7 +286,7 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
         if (record.quiet)
             record.outcome.reason = failure;
         else
-            msgBox(kMbInformation, kProgramTitle, "%s", failure.c_str());
+            host().tell(failure);
         return false;
     }
     control.trustedCertificates.clear();
@@ -211,7 +296,7 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
     // A certificate the check refused may be one the user knows (a server of their own, a
     // company's): asked, they may trust it for this server, and the log-in is tried again.
     if (result == mail::kLoginNoConnection && control.refusedCertificate && !record.quiet &&
-        !cancelRequested(&control) && offerCertificateTrust(record, control)) {
+        !cancelRequested() && offerCertificateTrust(record, control)) {
         result = signIn(record, session, control);
     }
     if (result == mail::kLoginOk) {
@@ -224,7 +309,7 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
         failure = "Could not connect to the mail server " + account.host + ".";
         if (!control.failureReason.empty())
             failure += "\n" + control.failureReason;
-    } else if (cancelRequested(&control)) {
+    } else if (cancelRequested()) {
         outcome = OperationResult::Cancelled;
         return false;
     } else if (session.refusal == mail::LoginRefusal::SecureLink) {
@@ -253,7 +338,7 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
     if (record.quiet)
         record.outcome.reason = std::move(failure);
     else if (!failure.empty())
-        msgBox(kMbInformation, kProgramTitle, "%s", failure.c_str());
+        host().tell(failure);
     return false;
 }
 
@@ -356,7 +441,7 @@ bool startOverWithoutUniqueIds(OperationRecord& record, Pop3Session& session,
                                ConnectionControl& control, long messages, long listingLines,
                                std::string& whyFirstBroke) {
     whyFirstBroke = failureReason(control, "");
-    if (cancelRequested(&control) || control.deadlinePassed)
+    if (cancelRequested() || control.deadlinePassed)
         return false;
     session.close();
     control.timedOut = false;
@@ -977,7 +1062,7 @@ OperationRecord wholeListRecord(const Account& account, Settings& settings, Mess
     record.callback = &callback;
     record.timeoutSeconds = options.timeoutSeconds;
     record.quiet = options.quiet;
-    record.progressElsewhere = options.progressElsewhere;
+    record.host = options.host;
     return record;
 }
 
@@ -997,7 +1082,7 @@ OperationOutcome fetchMessageText(const Account& account, Settings& settings, Me
     record.entry = &entry;
     record.timeoutSeconds = options.timeoutSeconds;
     record.quiet = options.quiet;
-    record.progressElsewhere = options.progressElsewhere;
+    record.host = options.host;
     return start(record, fetchStep);
 }
 
@@ -1009,7 +1094,7 @@ OperationOutcome updateMailbox(const Account& account, Settings& settings, const
     record.filters = &filters;
     record.timeoutSeconds = options.timeoutSeconds;
     record.quiet = options.quiet;
-    record.progressElsewhere = options.progressElsewhere;
+    record.host = options.host;
     record.compared = &list;
     record.update = &update;
     OperationOutcome outcome = start(record, updateStep);

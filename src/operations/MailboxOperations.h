@@ -1,5 +1,6 @@
 // The things the checker does on a server, each one whole POP3 conversation from the
-// connection to QUIT, run on the calling (GUI) thread under the progress dialog:
+// connection to QUIT, run on the calling (GUI) thread through an operation host
+// (operations/OperationHost.h):
 //
 //   checkMailbox         lists the first messages of the mailbox with their headers (TOP n 0),
 //                        runs the filters on each and appends it to the message list;
@@ -15,10 +16,10 @@
 // never deleted or shown.
 //
 // Each returns an outcome that says what happened, so that the caller reports only what is true.
-// A failed connection or log-in is shown in a message box by the operation itself; everything
+// A failed connection or log-in is told through the host by the operation itself; everything
 // else is for the caller to tell (see the report functions below). A server certificate that
-// fails the check is shown with the question whether to trust it for that server; on yes the
-// trust goes into the settings with the account (storage/AccountOptions.h) and the log-in is
+// fails the check is put to the host with the question whether to trust it for that server; on yes
+// the trust goes into the settings with the account (storage/AccountOptions.h) and the log-in is
 // tried again.
 #pragma once
 
@@ -26,6 +27,7 @@
 #include "messages/ListUpdate.h"
 #include "messages/MessageEntry.h"
 #include "messages/MessageList.h"
+#include "operations/OperationHost.h"
 #include "storage/Settings.h"
 
 #include <cstdint>
@@ -44,24 +46,25 @@ inline constexpr std::uint32_t kConnectionTimeoutSeconds = 120;
 
 struct OperationOptions {
     std::uint32_t timeoutSeconds = kConnectionTimeoutSeconds;
-    // A failed connection or log-in is not shown in a box but left in the outcome's reason, for
-    // the caller to tell where it sees fit (checks nobody asked for).
+    // A failed connection or log-in is not told through the host but left in the outcome's reason,
+    // for the caller to tell where it sees fit (checks nobody asked for).
     bool quiet = false;
-    // Runs the operation without showing the progress dialog; see runWithProgress.
-    std::function<void()> progressElsewhere = {};
+    // Where the operation shows its progress and asks the user; without one it runs silently
+    // (see SilentHost).
+    OperationHost* host = nullptr;
 };
 
 enum class OperationResult {
     Completed,    // ran to its end
     Cancelled,    // the user cancelled it
     Busy,         // another operation was running; nothing was done
-    NoConnection, // no connection could be made (shown in a box unless quiet)
-    LoginRefused, // the server refused the log-in (shown in a box unless quiet)
+    NoConnection, // no connection could be made (told through the host unless quiet)
+    LoginRefused, // the server refused the log-in (told through the host unless quiet)
     NoAnswer,     // the server stopped answering or hung up during the log-in (likewise)
     BrokeOff,     // the conversation ended early after the log-in; reason says why
 };
 // For NoConnection, LoginRefused and NoAnswer of a quiet operation the outcome's reason holds
-// the text the box would have shown.
+// the text the host would have been told.
 
 // Whether the message an entry was listed as is still on the server under a number.
 enum class MessageIdentity {

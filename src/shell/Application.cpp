@@ -4,7 +4,7 @@
 #include "core/DataFiles.h"
 #include "core/Memory.h"
 #include "mail/Connection.h"
-#include "operations/SecretServiceStore.h"
+#include "shell/SecretServiceStore.h"
 #include "shell/Help.h"
 #include "shell/MainWindowHooks.h"
 #include "shell/Translations.h"
@@ -84,7 +84,7 @@ int showMainWindow() {
     // Declared before the window, so that it outlives it.
     const ConnectionLayer connectionLayer;
     ui::MainWindow window(nullptr, mainWindowHooks());
-    window.setPasswordStore(std::make_unique<operations::SecretServiceStore>());
+    window.setPasswordStore(std::make_unique<shell::SecretServiceStore>());
     window.show();
     return QApplication::exec();
 }

@@ -1,14 +1,13 @@
 #include "ui/BackgroundProgress.h"
 
 #include "dialogs/ProgressDialog.h"
+#include "ui/ProgressDialogHost.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QToolButton>
-
-using toppeek::dialogs::currentProgressDialog;
-using toppeek::dialogs::ProgressDialog;
 
 namespace toppeek::ui {
 
@@ -34,11 +33,7 @@ BackgroundProgress::BackgroundProgress(QWidget* parent) : QWidget(parent) {
     layout->addWidget(progressBar);
     layout->addWidget(cancelButton);
 
-    // The dialog's own Cancel: the same question, the same flags.
-    connect(cancelButton, &QToolButton::clicked, this, [] {
-        if (ProgressDialog* dialog = currentProgressDialog())
-            dialog->cancelClicked();
-    });
+    connect(cancelButton, &QToolButton::clicked, this, [this] { cancel(); });
     deferred_.setSingleShot(true);
     connect(&deferred_, &QTimer::timeout, this, &BackgroundProgress::takeTexts);
     hide();
@@ -55,20 +50,19 @@ void BackgroundProgress::follow() {
 
 void BackgroundProgress::takeTexts() {
     lastTaken_.start();
-    // Read from the run's dialog at the time of taking: a deferred take shows the latest texts.
-    const ProgressDialog* dialog = currentProgressDialog();
-    if (dialog == nullptr)
-        return;
-    progressText->setText(dialog->progressLabel->text());
-    progressText->setToolTip(dialog->statusLabel->text());
-    progressBar->setRange(0, std::max(dialog->progressBar->maximum(), 0));
-    progressBar->setValue(dialog->progressBar->value());
+    progressText->setText(line_);
+    progressText->setToolTip(status_);
+    progressBar->setRange(0, std::max(maximum_, 0));
+    progressBar->setValue(position_);
 }
 
 void BackgroundProgress::begin() {
-    progressText->setText(tr("Checking for new mail..."));
-    progressText->setToolTip(QString());
-    progressBar->setRange(0, 0);
+    running_ = true;
+    line_ = tr("Checking for new mail...");
+    status_.clear();
+    position_ = maximum_ = 0;
+    takeTexts();
+    lastTaken_.invalidate();
     cancelButton->setEnabled(true);
     show();
 }
@@ -76,6 +70,49 @@ void BackgroundProgress::begin() {
 void BackgroundProgress::end() {
     deferred_.stop();
     hide();
+}
+
+void BackgroundProgress::setCaption(const std::string& /*text*/) {
+    // The status bar has no caption; the progress line says what runs.
+}
+
+void BackgroundProgress::setProgressLine(const std::string& text) {
+    line_ = dialogs::progressText(text);
+    follow();
+}
+
+void BackgroundProgress::setStatusLine(const std::string& text) {
+    status_ = dialogs::progressText(text);
+    follow();
+}
+
+void BackgroundProgress::setProgressBar(int position, int maximum) {
+    position_ = position;
+    maximum_ = maximum;
+    follow();
+}
+
+void BackgroundProgress::cancel() {
+    // Once cancelled there is nothing more to ask; the check is already on its way out.
+    if (!running_ || confirming_)
+        return;
+    confirming_ = true;
+    const bool accepted = confirmOperationCancel();
+    confirming_ = false;
+    if (accepted)
+        running_ = false;
+}
+
+void BackgroundProgress::pump() {
+    QCoreApplication::processEvents();
+}
+
+void BackgroundProgress::tell(const std::string& text, bool warning) {
+    tellInBox(text, warning);
+}
+
+bool BackgroundProgress::ask(const operations::Question& question) {
+    return askInBox(question);
 }
 
 } // namespace toppeek::ui

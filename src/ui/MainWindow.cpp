@@ -4,13 +4,12 @@
 #include "dialogs/DisplayText.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
-#include "dialogs/ProgressDialog.h"
-#include "mail/Connection.h"
 #include "messages/Filters.h"
 #include "messages/MailText.h"
 #include "storage/AccountTags.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
+#include "ui/BackgroundProgress.h"
 #include "ui/FilterEditor.h"
 #include "ui/HeaderListing.h"
 #include "ui/HelpContext.h"
@@ -655,10 +654,10 @@ bool MainWindow::FormCloseQuery() {
         // until it has returned. Ask its cancel question; once the cancel
         // is accepted the window closes right after the operation.
         if (!closePending_) {
-            ProgressDialog* dialog = currentProgressDialog();
-            if (dialog != nullptr && dialog->running())
-                dialog->cancelClicked();
-            if (dialog == nullptr || !dialog->running())
+            operations::OperationHost* host = operations::runningHost();
+            if (host != nullptr && host->goOn())
+                host->cancel();
+            if (host == nullptr || !host->goOn())
                 closePending_ = true;
         }
         return false;
@@ -702,8 +701,19 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 
 // --- State ---
 
+operations::OperationOptions MainWindow::operationOptions() {
+    operations::OperationOptions options = operationOptions_;
+    if (automaticCheck_) {
+        options.quiet = true;
+        options.host = backgroundProgress;
+    } else {
+        options.host = &progressHost_;
+    }
+    return options;
+}
+
 bool MainWindow::busy() const {
-    return busyDepth_ > 0 || progressBusy();
+    return busyDepth_ > 0 || operations::operationRunning();
 }
 
 const Account* MainWindow::currentAccount() const {
@@ -930,7 +940,7 @@ void MainWindow::OpenConnection() {
     enterBusy();
     const OperationOutcome outcome = checkMailbox(
         account, *settings_, *filters_, *messages_, [this](int) { rowArrived(); },
-        operationOptions_);
+        operationOptions());
     listGrowth_.stop();
     leaveBusy();
 
@@ -998,7 +1008,7 @@ void MainWindow::removeMarkedStep(const Account* account) {
     enterBusy();
     const OperationOutcome outcome = removeMarkedMessages(
         target, *settings_, *messages_, [this](int index) { messageView->removeRow(index); },
-        operationOptions_);
+        operationOptions());
     setMailboxCount(static_cast<std::uint16_t>(target.accountTag), settings_->mailboxMessages);
     listOutdated_ = listOutdated_ || outcome.mailboxChanged;
     // The messages a partial list leaves out are still left out.
@@ -1062,7 +1072,7 @@ void MainWindow::ViewMessage() {
     if (!entry->body) {
         enterBusy();
         const OperationOutcome outcome =
-            fetchMessageText(account, *settings_, *entry, operationOptions_);
+            fetchMessageText(account, *settings_, *entry, operationOptions());
         leaveBusy();
         if (closePending_)
             return;

@@ -21,6 +21,7 @@
 #include "storage/Settings.h"
 #include "ui/CheckTimer.h"
 #include "ui/MessageListView.h"
+#include "ui/ProgressDialogHost.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -395,6 +396,10 @@ private:
     // messageView's model, which reads its rows from messages_.
     MessageTableModel* messageRows_ = nullptr;
     operations::OperationOptions operationOptions_;
+    // The options of the next operation: a check nobody asked for runs quietly in the status bar,
+    // everything else under the progress dialog.
+    operations::OperationOptions operationOptions();
+    ProgressDialogHost progressHost_;
 
     QActionGroup* viewStyleGroup_ = nullptr;
     QActionGroup* sortGroup_ = nullptr;

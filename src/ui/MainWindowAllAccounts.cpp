@@ -94,7 +94,7 @@ void MainWindow::checkAllAccounts() {
     forgetSortOrder();
     refreshList();
 
-    OperationOptions options = operationOptions_;
+    OperationOptions options = operationOptions();
     options.quiet = true;
     std::vector<std::string> failures;
     std::vector<std::string> emptyMailboxes;
@@ -155,7 +155,7 @@ void MainWindow::checkAllAccounts() {
 }
 
 void MainWindow::removeMarkedOfEachAccount() {
-    OperationOptions options = operationOptions_;
+    OperationOptions options = operationOptions();
     options.quiet = true;
     std::vector<std::string> reports;
     const int listedBefore = messages_->count();

@@ -5,7 +5,6 @@
 #include "core/Counted.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
-#include "dialogs/ProgressDialog.h"
 #include "messages/ListUpdate.h"
 #include "messages/MessageList.h"
 #include "storage/ReservedOptions.h"
@@ -106,15 +105,9 @@ void MainWindow::runAutomaticCheck() {
     minutesSinceCheck_ = 0;
     newMail_.clear();
     automaticProblem_.clear();
-    const OperationOptions asSet = operationOptions_;
-    operationOptions_.quiet = true;
-    operationOptions_.progressElsewhere = [this] { backgroundProgress->follow(); };
     automaticCheck_ = true;
-    backgroundProgress->begin();
     updateListedMailboxes();
-    backgroundProgress->end();
     automaticCheck_ = false;
-    operationOptions_ = asSet;
 
     int arrived = 0;
     for (const NewMailCount& count : newMail_)
@@ -309,7 +302,7 @@ MainWindow::UpdateResult MainWindow::updateMailboxInPlace(const Account& account
     if (byUniqueIds) {
         MailboxUpdate update;
         outcome =
-            updateMailbox(account, *settings_, *filters_, *messages_, update, operationOptions_);
+            updateMailbox(account, *settings_, *filters_, *messages_, update, operationOptions());
         if (outcome.result == OperationResult::Completed && update.byUniqueIds) {
             mergeServerListing(*messages_, tag, update.uniqueIds, outcome.toList,
                                std::move(update.arrived), removeRow, insertRow);
@@ -325,7 +318,7 @@ MainWindow::UpdateResult MainWindow::updateMailboxInPlace(const Account& account
         const std::uint32_t bytesBefore = settings_->mailboxBytes;
         const std::int32_t countBefore = settings_->mailboxMessages;
         std::unique_ptr<MessageList> fresh = createMessageList();
-        outcome = checkMailbox(account, *settings_, *filters_, *fresh, {}, operationOptions_);
+        outcome = checkMailbox(account, *settings_, *filters_, *fresh, {}, operationOptions());
         const std::int32_t count = settings_->mailboxMessages;
         settings_->mailboxBytes = bytesBefore;
         settings_->mailboxMessages = countBefore;

@@ -6,7 +6,7 @@
 #include "storage/KeyringPasswords.h"
 
 #include "MainWindowHarness.h"
-#include "operations/SecretServiceStore.h"
+#include "shell/SecretServiceStore.h"
 #include "support/DovecotServer.h"
 #include "support/OAuthTestServer.h"
 #include "ui/PreferencesDialog.h"
@@ -25,7 +25,7 @@ using toppeek::ui::MainWindow;
 using toppeek::ui::PreferencesDialog;
 using namespace toppeek::storage;
 using namespace std::chrono_literals;
-using toppeek::operations::SecretServiceStore;
+using toppeek::shell::SecretServiceStore;
 using toppeek::test::DovecotServer;
 using toppeek::test::onDialog;
 

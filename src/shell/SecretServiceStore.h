@@ -21,7 +21,7 @@
 class QObject;
 class QTimer;
 
-namespace toppeek::operations {
+namespace toppeek::shell {
 
 class SecretServiceStore : public storage::PasswordStore {
 public:
@@ -50,4 +50,4 @@ private:
     std::vector<std::pair<QObject*, std::function<void(bool)>>> waiting_;
 };
 
-} // namespace toppeek::operations
+} // namespace toppeek::shell

@@ -1,4 +1,4 @@
-#include "operations/SecretServiceStore.h"
+#include "shell/SecretServiceStore.h"
 
 #include <QObject>
 #include <QString>
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace toppeek::operations {
+namespace toppeek::shell {
 
 using storage::KeyringItem;
 using storage::KeyringResult;
@@ -153,4 +153,4 @@ void SecretServiceStore::remove(const KeyringItem& item, Finished done) {
     job->start();
 }
 
-} // namespace toppeek::operations
+} // namespace toppeek::shell
