@@ -330,6 +330,7 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
                       " before the log-in.";
     } else {
         outcome = OperationResult::LoginRefused;
+        record.outcome.refusalCode = session.refusalCode;
         failure =
             "Could not log in to the mail server " + account.host + " as " + account.userName + ".";
         if (!control.failureReason.empty())

@@ -79,6 +79,8 @@ struct OperationOutcome {
     OperationResult result = OperationResult::Completed;
     // Why the conversation broke off, in a few words ("the connection was lost").
     std::string reason;
+    // A refused log-in: the response code of the refusal ("AUTH", "SYS/TEMP"), empty for none.
+    std::string refusalCode;
     // Check: the messages listed, how many it was to list (-1 when STAT did not answer) and how
     // many the server said the mailbox holds (-1 likewise).
     long listed = 0;

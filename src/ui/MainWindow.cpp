@@ -173,10 +173,24 @@ QToolButton* makeButton(QWidget* bar, int& left, const char* name, const char* c
 MainWindow::MainWindow(QWidget* parent, ShellHooks hooks)
     : MainWindow(settingsFilePath(), filtersFilePath(), parent, std::move(hooks)) {}
 
+namespace {
+
+// The seen messages lie beside the settings file the window was given, which tests put in a
+// folder of their own.
+std::string seenMessagesBeside(const std::string& settingsPath) {
+    std::filesystem::path path(settingsPath);
+    path.replace_filename(std::filesystem::path(seenMessagesFilePath()).filename());
+    return path.string();
+}
+
+} // namespace
+
 MainWindow::MainWindow(std::string settingsPath, std::string filtersPath, QWidget* parent,
                        ShellHooks hooks)
-    : QMainWindow(parent), hooks_(std::move(hooks)), settingsPath_(std::move(settingsPath)),
-      filtersPath_(std::move(filtersPath)), headerListingPath_(headerListingPath()) {
+    : QMainWindow(parent), hooks_(std::move(hooks)), headerListingPath_(headerListingPath()) {
+    const std::string seenPath = seenMessagesBeside(settingsPath);
+    checker_ = std::make_unique<checker::Checker>(std::move(settingsPath), std::move(filtersPath),
+                                                  seenPath, gatePrompts());
     FormCreate();
 }
 
@@ -186,12 +200,7 @@ void MainWindow::FormCreate() {
     setProperty(kHelpKeyInstalledProperty, true);
     updateCaption();
 
-    settings_ = createDefaultSettings();
-    loadSettings(settingsPath_, *settings_);
-    giveAccountsOwnTags(settings_->accounts);
     // The filters are read at the first activation.
-    filters_ = createFilters();
-
     createControls();
     createMenus();
     buildPopupMenu();
@@ -208,9 +217,17 @@ void MainWindow::FormCreate() {
     detailsItem->setChecked(true);
 
     showFilterLabel();
-    messages_ = createMessageList();
-    messageRows_->setMessages(messages_.get());
-    connected_ = false;
+    messageRows_->setMessages(&messageList());
+    checker_->setEvents(
+        {[this](int) { rowArrived(); }, [this](int index) { messageView->removeRow(index); },
+         [this](int index) { messageView->insertRow(index); },
+         [this] {
+             messageRows_->setAccountNames(checker_->accountNames());
+             refreshList();
+         },
+         [this] { messageView->redrawRows(messageList().count()); },
+         [this] { return closePending_; },
+         [this](const std::string& text) { statusText->setText(QString::fromStdString(text)); }});
     listGrowth_.setSingleShot(true);
     listGrowth_.setInterval(kListGrowthIntervalMs);
     connect(&listGrowth_, &QTimer::timeout, this, &MainWindow::showArrivedRows);
@@ -226,7 +243,7 @@ void MainWindow::FormCreate() {
         move(screen->availableGeometry().center() - rect().center());
 
     if (hooks_.startupUpdateCheck)
-        hooks_.startupUpdateCheck(settings_->lastUpdateCheckDay);
+        hooks_.startupUpdateCheck(settings().lastUpdateCheckDay);
 }
 
 MainWindow::~MainWindow() {
@@ -244,14 +261,9 @@ MainWindow::~MainWindow() {
 
     if (hooks_.closeHelp)
         hooks_.closeHelp();
-    // Keyring answers still to come would find the window gone.
-    keyringSync_.reset();
-    passwords_.reset();
-    saveSettings(settingsPath_, *settings_);
     saveColumnWidths();
-    messages_.reset();
-    destroyFilters(std::move(filters_));
-    freeSettings(std::move(settings_));
+    // Saves the settings; keyring answers still to come are dropped.
+    checker_.reset();
 }
 
 void MainWindow::createControls() {
@@ -536,12 +548,12 @@ void MainWindow::FormActivate() {
         return;
     // Cleared first: the dialogs below activate the window again.
     firstActivation_ = false;
-    if (settings_->accounts.count() == 0)
+    if (settings().accounts.count() == 0)
         Preferences();
     fillAccountSelector();
-    loadFilters(*filters_, filtersPath_);
+    checker_->loadFilters();
     showFilterLabel();
-    if (settings_->showAbout != 0)
+    if (settings().showAbout != 0)
         About();
 }
 
@@ -586,7 +598,7 @@ int MainWindow::widthForColumns() const {
 }
 
 QString MainWindow::viewStatePath() const {
-    std::filesystem::path path(settingsPath_);
+    std::filesystem::path path(settingsPath());
     path.replace_filename(path.stem().string() + kViewStateSuffix);
     return QString::fromStdString(path.string());
 }
@@ -642,12 +654,8 @@ bool MainWindow::FormCloseQuery() {
     if (waitingForKeyring() && closePending_) {
         // Asked twice while the keyring keeps the window waiting: leave it
         // be. What it has not taken stays in the settings file.
-        keyringSync_.reset();
-        passwords_.reset();
-        keyringState_ = KeyringState::Unusable;
         closePending_ = false;
-        while (waitingForKeyring())
-            leaveKeyringWait();
+        checker_->passwords().dropStore();
     }
     if (busy()) {
         // The operation's stack lies below this call: the window must stay
@@ -662,7 +670,7 @@ bool MainWindow::FormCloseQuery() {
         }
         return false;
     }
-    if (connected_) {
+    if (connected()) {
         if (quietClose_)
             discardList();
         else
@@ -676,10 +684,10 @@ bool MainWindow::FormCloseQuery() {
     closePending_ = false;
     quietClose_ = false;
     // Written here rather than only as the window goes, so that a failure can still be said.
-    if (!saveSettings(settingsPath_, *settings_))
+    if (!checker_->saveSettingsNow())
         msgBox(kMbWarning, kProgramTitle,
                "Could not save the settings to %s.\nWhat was changed in this run is lost.",
-               settingsPath_.c_str());
+               settingsPath().c_str());
     return true;
 }
 
@@ -714,10 +722,6 @@ operations::OperationOptions MainWindow::operationOptions() {
 
 bool MainWindow::busy() const {
     return busyDepth_ > 0 || operations::operationRunning();
-}
-
-const Account* MainWindow::currentAccount() const {
-    return settings_->accounts.at(settings_->selectedAccount);
 }
 
 void MainWindow::enterBusy() {
@@ -763,52 +767,52 @@ void MainWindow::setConnectedCommands(bool connected) {
 
 void MainWindow::updateCaption() {
     QString where = tr(kNotConnectedCaption);
-    if (connected_ && settings_ && listsAllAccounts())
+    if (checker_ && connected() && listsAllAccounts())
         where = tr(kAllAccountsCaption);
-    else if (connected_ && settings_)
+    else if (checker_ && connected())
         if (const Account* account = currentAccount())
             where = dialogs::displayText(account->host);
     setWindowTitle(QStringLiteral("%1 - %2").arg(QString::fromLatin1(kProgramTitle), where));
 }
 
 void MainWindow::updateGroupCaption() {
-    if (!connected_) {
+    if (!connected()) {
         messageGroup->setTitle(QString());
         return;
     }
-    long bytes = static_cast<long>(settings_->mailboxBytes);
+    long bytes = static_cast<long>(settings().mailboxBytes);
     char total[64];
     if (bytes < 1024)
         std::snprintf(total, sizeof total, "%ld bytes", bytes);
     else
         std::snprintf(total, sizeof total, "%ld.%ld Kb", bytes / 1024,
                       ((bytes % 1024) * 10) / 1024);
-    if (listOutdated_)
+    if (checker_->listOutdated())
         // The list's count is not the server's any more; only a new check can tell it.
         messageGroup->setTitle(
             QStringLiteral("Messages: the mailbox changed since the check - check again"));
-    else if (meantToList_ > messages_->count())
+    else if (checker_->meantToList() > messageList().count())
         messageGroup->setTitle(tr("Messages: %1 of %2 (%3)")
-                                   .arg(messages_->count())
-                                   .arg(meantToList_)
+                                   .arg(messageList().count())
+                                   .arg(checker_->meantToList())
                                    .arg(QString::fromLatin1(total)));
     else
         messageGroup->setTitle(
-            tr("Messages: %1 (%2)").arg(messages_->count()).arg(QString::fromLatin1(total)));
+            tr("Messages: %1 (%2)").arg(messageList().count()).arg(QString::fromLatin1(total)));
 }
 
 void MainWindow::showFilterLabel() {
     char text[128];
     std::snprintf(text, sizeof text,
                   "Friendly domains: %s\nBanned domains: %s\nRejection rules: %s",
-                  onOff(filters_->friendlyEnabled), onOff(filters_->bannedEnabled),
-                  onOff(filters_->rulesEnabled));
+                  onOff(filters().friendlyEnabled), onOff(filters().bannedEnabled),
+                  onOff(filters().rulesEnabled));
     filterLabel->setText(QString::fromLatin1(text));
 }
 
 void MainWindow::fillAccountSelector() {
     accountSelector->clear();
-    const AccountList& accounts = settings_->accounts;
+    const AccountList& accounts = settings().accounts;
     for (const Account* account : accounts)
         accountSelector->addItem(dialogs::displayText(account->address));
     if (accounts.count() > 1)
@@ -816,22 +820,18 @@ void MainWindow::fillAccountSelector() {
     if (allAccountsChosen()) {
         accountSelector->setCurrentIndex(accounts.count());
     } else if (accounts.count() > 0) {
-        int selected = std::clamp<int>(settings_->selectedAccount, 0, accounts.count() - 1);
-        settings_->selectedAccount = static_cast<std::int16_t>(selected);
+        int selected = std::clamp<int>(settings().selectedAccount, 0, accounts.count() - 1);
+        settings().selectedAccount = static_cast<std::int16_t>(selected);
         accountSelector->setCurrentIndex(selected);
     }
 }
 
-bool MainWindow::allAccountsChosen() const {
-    return settings_->selectedAccount == kAllAccountsSelected && settings_->accounts.count() > 1;
-}
-
 int MainWindow::selectorRow() const {
-    return allAccountsChosen() ? settings_->accounts.count() : settings_->selectedAccount;
+    return allAccountsChosen() ? settings().accounts.count() : settings().selectedAccount;
 }
 
 void MainWindow::refreshList() {
-    int count = messages_->count();
+    int count = messageList().count();
     int focused = messageView->focusedRow();
     messageView->setRowCount(count);
     if (count > 0)
@@ -853,27 +853,16 @@ void MainWindow::rowArrived() {
 
 void MainWindow::showArrivedRows() {
     // Always the whole list as it is now; rows only ever join at the end while a check runs.
-    if (messageView->rowCount() < messages_->count())
-        messageView->setRowCount(messages_->count());
+    if (messageView->rowCount() < messageList().count())
+        messageView->setRowCount(messageList().count());
     if (listsAllAccounts())
         updateAccountColumn();
 }
 
 void MainWindow::showMarkReason() {
-    const MessageEntry* entry = messages_ ? messages_->at(messageView->focusedRow()) : nullptr;
+    const MessageEntry* entry = checker_ ? messageList().at(messageView->focusedRow()) : nullptr;
     const QString reason = entry != nullptr ? MessageTableModel::markReasonText(*entry) : QString();
     statusText->setText(reason.isEmpty() ? tr("For Help Press F1") : reason);
-}
-
-void MainWindow::setMailboxCount(std::uint16_t accountTag, std::int32_t count) {
-    if (count >= 0)
-        mailboxCounts_[accountTag] = count;
-    std::int64_t sum = 0;
-    for (const auto& [tag, held] : mailboxCounts_)
-        sum += held;
-    settings_->mailboxMessages =
-        mailboxCounts_.empty() ? -1
-                               : static_cast<std::int32_t>(std::min<std::int64_t>(sum, INT32_MAX));
 }
 
 void MainWindow::forgetSortOrder() {
@@ -883,32 +872,26 @@ void MainWindow::forgetSortOrder() {
 }
 
 void MainWindow::sortAgainKeepingView() {
-    const MessageEntry* focused = messages_->at(messageView->focusedRow());
+    const MessageEntry* focused = messageList().at(messageView->focusedRow());
     std::vector<const MessageEntry*> selected;
     for (int i = 0; i < messageView->rowCount(); ++i)
         if (messageView->isRowSelected(i))
-            selected.push_back(messages_->at(i));
+            selected.push_back(messageList().at(i));
     if (sortKey_ == kSortByAccount)
         sortByAccountNow();
     else
-        sortMessages(*messages_, static_cast<SortKey>(sortKey_), sortAscending_);
+        sortMessages(messageList(), static_cast<SortKey>(sortKey_), sortAscending_);
     messageView->setAllRowsSelected(false);
     for (const MessageEntry* entry : selected)
-        messageView->setRowSelected(indexOfEntry(*messages_, entry), true);
+        messageView->setRowSelected(indexOfEntry(messageList(), entry), true);
     if (focused != nullptr)
-        messageView->setFocusedRow(indexOfEntry(*messages_, focused));
-    messageView->redrawRows(messages_->count());
+        messageView->setFocusedRow(indexOfEntry(messageList(), focused));
+    messageView->redrawRows(messageList().count());
 }
 
 void MainWindow::discardList() {
     enterBusy();
-    messages_->clear();
-    connected_ = false;
-    listedAccount_.reset();
-    listedAccounts_.clear();
-    meantToList_ = -1;
-    mailboxCounts_.clear();
-    listOutdated_ = false;
+    checker_->discardList();
     leaveBusy();
     // A new check lists the mailbox in the server's order.
     forgetSortOrder();
@@ -920,44 +903,35 @@ void MainWindow::discardList() {
 // --- Connection commands ---
 
 void MainWindow::OpenConnection() {
-    if (busy() || closePending_)
+    if (busy() || closePending_ || connected() ||
+        (currentAccount() == nullptr && !allAccountsChosen()))
         return;
-    if (allAccountsChosen()) {
-        checkAllAccounts();
+    // Every password is at hand before the first log-in; the keyring's answer comes back to the
+    // check that asked, a background one included.
+    if (!passwordReady(automaticCheck_ ? &MainWindow::runAutomaticCheck
+                                       : &MainWindow::OpenConnection))
         return;
-    }
-    const Account* current = currentAccount();
-    if (current == nullptr || connected_ || !passwordReady(&MainWindow::OpenConnection))
-        return;
-    // A copy: the operation must not depend on the account list while the
-    // window answers events.
-    const Account account = *current;
-    messages_->clear();
-    mailboxCounts_.clear();
+    // A new check lists the mailbox in the server's order.
     forgetSortOrder();
-    refreshList();
-
     enterBusy();
-    const OperationOutcome outcome = checkMailbox(
-        account, *settings_, *filters_, *messages_, [this](int) { rowArrived(); },
-        operationOptions());
+    const checker::RunResult result = checker_->check(operationOptions());
     listGrowth_.stop();
     leaveBusy();
 
     refreshList();
-    checkEnded(account, outcome);
+    minutesSinceCheck_ = 0;
+    // What the tray says of the last background check is stale once a check by hand got through.
+    if (result.gotThrough && !automaticCheck_)
+        automaticProblem_.clear();
     if (closePending_)
         return;
     // Only what is true: a check that failed says nothing of the mailbox's contents, one that
     // ended early says how far it got.
-    if (std::string report = checkReport(outcome, account.address); !report.empty())
-        tellCheckReport(report);
-    if (messages_->count() == 0)
+    if (!result.report.empty())
+        tellCheckReport(result.report);
+    if (!connected())
         return;
     setConnectedCommands(true);
-    connected_ = true;
-    listedAccount_ = account;
-    meantToList_ = outcome.listed < outcome.toList ? outcome.toList : -1;
     updateCaption();
     updateGroupCaption();
 }
@@ -969,8 +943,8 @@ void MainWindow::CloseConnection() {
 void MainWindow::closeConnectionOf(const Account* account) {
     if (busy())
         return;
-    if (connected_) {
-        const int marked = countMarked(*messages_);
+    if (connected()) {
+        const int marked = countMarked(messageList());
         const std::string question =
             countOf(marked, "message") + " " + std::string(verbFor(marked, "is", "are")) +
             " marked for deletion.\nRemove " + std::string(verbFor(marked, "it", "them")) +
@@ -979,7 +953,7 @@ void MainWindow::closeConnectionOf(const Account* account) {
             msgBox(kMbAskYesNoCancel, kProgramTitle, "%s", question.c_str()) == kIdYes)
             removeMarkedStep(account);
     }
-    if (connected_)
+    if (connected())
         discardList();
 }
 
@@ -992,37 +966,19 @@ void MainWindow::Exit() {
 }
 
 void MainWindow::removeMarkedStep(const Account* account) {
-    if (account == nullptr && listsAllAccounts()) {
-        if (connected_)
-            removeMarkedOfEachAccount();
+    if (!connected() || messageList().count() == 0)
         return;
-    }
-    const Account* current = account != nullptr ? account : currentAccount();
-    if (current == nullptr || !connected_ || messages_->count() == 0)
-        return;
-    Account target = *current;
-    // The list was read with this password; the keyring need not be asked again.
-    if (!target.passwordKnown && isListedAccount(&target))
-        target.password = listedAccount_->password;
-    const int listedBefore = messages_->count();
     enterBusy();
-    const OperationOutcome outcome = removeMarkedMessages(
-        target, *settings_, *messages_, [this](int index) { messageView->removeRow(index); },
-        operationOptions());
-    setMailboxCount(static_cast<std::uint16_t>(target.accountTag), settings_->mailboxMessages);
-    listOutdated_ = listOutdated_ || outcome.mailboxChanged;
-    // The messages a partial list leaves out are still left out.
-    if (meantToList_ >= 0)
-        meantToList_ -= listedBefore - messages_->count();
+    const checker::RunResult result = checker_->removeMarked(operationOptions(), account);
     refreshList();
     leaveBusy();
-    if (std::string report = removalReport(outcome); !report.empty() && !closePending_)
-        msgBox(kMbInformation, kProgramTitle, "%s", report.c_str());
+    if (!result.report.empty() && !closePending_)
+        msgBox(kMbInformation, kProgramTitle, "%s", result.report.c_str());
 }
 
 void MainWindow::accountChosen() {
     const int row = accountSelector->currentIndex();
-    const int count = settings_->accounts.count();
+    const int count = settings().accounts.count();
     std::int16_t chosen = 0;
     if (row >= 0 && row < count)
         chosen = static_cast<std::int16_t>(row);
@@ -1030,62 +986,44 @@ void MainWindow::accountChosen() {
         chosen = kAllAccountsSelected;
     else
         return;
-    if (chosen == settings_->selectedAccount)
+    if (chosen == settings().selectedAccount)
         return;
     if (busy()) {
         accountSelector->setCurrentIndex(selectorRow());
         return;
     }
-    if (connected_)
+    if (connected())
         CloseConnection();
     if (closePending_)
         return;
-    settings_->selectedAccount = chosen;
+    settings().selectedAccount = chosen;
     OpenConnection();
 }
 
 // --- List commands ---
 
 void MainWindow::ViewMessage() {
-    if (busy())
+    if (busy() || !connected())
         return;
-    int focused = messageView->focusedRow();
-    MessageEntry* entry = messages_->at(focused);
-    std::optional<Account> own;
-    if (listsAllAccounts()) {
-        // Logged in with at the check; the message is fetched from its own mailbox.
-        if (entry != nullptr)
-            own = listedAccountOf(*entry);
-    } else if (const Account* current = currentAccount()) {
-        own = *current;
-    }
-    if (!own || !connected_ || entry == nullptr ||
-        (!listsAllAccounts() && !passwordReady(&MainWindow::ViewMessage)))
+    MessageEntry* entry = messageList().at(messageView->focusedRow());
+    if (entry == nullptr || (!listsAllAccounts() && !passwordReady(&MainWindow::ViewMessage)))
         return;
-    // The keyring may have given the password since the copy was made.
-    if (!listsAllAccounts())
-        own = *currentAccount();
-    const Account account = *own;
-    // A text fetched with another number of lines is fetched again.
-    if (!entry->bodyLoaded && entry->body)
-        entry->body.reset();
-    if (!entry->body) {
+    if (!entry->bodyLoaded || !entry->body) {
         enterBusy();
-        const OperationOutcome outcome =
-            fetchMessageText(account, *settings_, *entry, operationOptions());
+        const checker::RunResult result = checker_->fetch(*entry, operationOptions());
         leaveBusy();
         if (closePending_)
             return;
         // A message that is gone, or could not be read, is said so; nothing else is shown under
         // the listed headers.
-        if (std::string report = fetchReport(outcome); !report.empty())
-            msgBox(kMbInformation, kProgramTitle, "%s", report.c_str());
+        if (!result.report.empty())
+            msgBox(kMbInformation, kProgramTitle, "%s", result.report.c_str());
         if (!entry->body)
             return;
     }
     const ReadableMessage message =
         readableMessage(entry->headerText, entry->body.value_or(std::string()),
-                        {settings_->bodyLines, entry->bodyCutAt});
+                        {settings().bodyLines, entry->bodyCutAt});
     std::string scratch;
     const std::string_view subject = shownText(*entry, ShownField::Subject, scratch);
     QString title = tr("Message");
@@ -1097,20 +1035,20 @@ void MainWindow::ViewMessage() {
 void MainWindow::ViewHeaders() {
     if (busy())
         return;
-    if (const MessageEntry* entry = messages_->at(messageView->focusedRow()))
+    if (const MessageEntry* entry = messageList().at(messageView->focusedRow()))
         viewReadable(this, decodeHeaderBlock(entry->headerText), replyText(entry->headerText),
                      tr("Message headers"));
 }
 
 void MainWindow::PrintHeaders() {
-    if (busy() || !connected_)
+    if (busy() || !connected())
         return;
     // The box names the file's full path either way, so the user knows where
     // to look; only its wording tells whether the file is there.
     std::error_code error;
     std::filesystem::path fullPath = std::filesystem::absolute(headerListingPath_, error);
     const std::string shownPath = error ? headerListingPath_ : fullPath.string();
-    if (writeHeaderListing(headerListingPath_, *messages_))
+    if (writeHeaderListing(headerListingPath_, messageList()))
         msgBox(kMbInformation, kProgramTitle,
                QT_TRANSLATE_NOOP("MsgBox", "The headers of the listed messages are in %s."),
                shownPath.c_str());
@@ -1124,12 +1062,12 @@ void MainWindow::MarkOrUnmark() {
     if (busy())
         return;
     bool anySelected = false;
-    const int count = std::min(messageView->rowCount(), messages_->count());
+    const int count = std::min(messageView->rowCount(), messageList().count());
     for (int i = 0; i < count; ++i) {
         if (!messageView->isRowSelected(i))
             continue;
         anySelected = true;
-        flipMark(*messages_->at(i));
+        flipMark(*messageList().at(i));
         messageView->updateRow(i);
     }
     if (anySelected) {
@@ -1137,7 +1075,7 @@ void MainWindow::MarkOrUnmark() {
         return;
     }
     int focused = messageView->focusedRow();
-    if (MessageEntry* entry = messages_->at(focused)) {
+    if (MessageEntry* entry = messageList().at(focused)) {
         flipMark(*entry);
         messageView->updateRow(focused);
         showMarkReason();
@@ -1153,9 +1091,9 @@ void MainWindow::MarkNotAddressed() {
         // Each message is measured against its own account's address.
         int marked = 0;
         std::string addresses;
-        for (const Account& listed : listedAccounts_) {
+        for (const Account& listed : checker_->listedAccounts()) {
             MessageList own(10, 5); // borrows the entries; the whole list keeps owning them
-            for (MessageEntry* entry : *messages_)
+            for (MessageEntry* entry : messageList())
                 if (entry->accountTag == static_cast<std::uint16_t>(listed.accountTag))
                     own.append(entry);
             if (own.count() == 0)
@@ -1173,7 +1111,7 @@ void MainWindow::MarkNotAddressed() {
     const Account* account = currentAccount();
     if (account == nullptr)
         return;
-    int marked = markNotAddressed(*messages_, account->address);
+    int marked = markNotAddressed(messageList(), account->address);
     // Marks are cleared as well as set, so the rows are shown again either way.
     refreshList();
     if (marked == 0)
@@ -1183,9 +1121,9 @@ void MainWindow::MarkNotAddressed() {
 }
 
 void MainWindow::RemoveMarked() {
-    if (busy() || !connected_)
+    if (busy() || !connected())
         return;
-    const int marked = countMarked(*messages_);
+    const int marked = countMarked(messageList());
     if (marked == 0) {
         msgBox(kMbInformation, kProgramTitle,
                QT_TRANSLATE_NOOP("MsgBox", "No message is marked for deletion."));
@@ -1193,14 +1131,15 @@ void MainWindow::RemoveMarked() {
     }
     // A mixed list says whose mailboxes lose them.
     std::map<std::uint16_t, const MessageEntry*> byAccount;
-    for (const MessageEntry* entry : *messages_)
+    for (const MessageEntry* entry : messageList())
         if (entry->mark == MarkState::MarkedForDelete)
             byAccount.emplace(entry->accountTag, entry);
     std::string where = "the server";
     if (listsAllAccounts() && byAccount.size() > 1)
         where = "the mailboxes of " + countOf(static_cast<long>(byAccount.size()), "account");
     else if (listsAllAccounts() && byAccount.size() == 1)
-        if (const std::optional<Account> own = listedAccountOf(*byAccount.begin()->second))
+        if (const std::optional<Account> own =
+                checker_->listedAccountOf(*byAccount.begin()->second))
             where = "the mailbox of " + own->address;
     const std::string question = marked == 1 ? "Remove the marked message from " + where + "?"
                                              : "Remove the " + std::to_string(marked) +
@@ -1218,7 +1157,7 @@ void MainWindow::UnselectGroup() {
 }
 
 void MainWindow::groupCommand(bool select) {
-    if (busy() || !connected_)
+    if (busy() || !connected())
         return;
     int focused = messageView->focusedRow();
     std::string pattern = groupPattern_;
@@ -1232,7 +1171,7 @@ void MainWindow::groupCommand(bool select) {
                          kGroupHelpContext, pattern, kGroupPatternSize);
     if (confirmed) {
         groupPattern_ = pattern;
-        if (markGroup(*messages_, groupPattern_,
+        if (markGroup(messageList(), groupPattern_,
                       select ? MarkState::MarkedForDelete : MarkState::Unmarked) > 0)
             refreshList();
     }
@@ -1241,23 +1180,23 @@ void MainWindow::groupCommand(bool select) {
 }
 
 void MainWindow::ApplyFilters() {
-    if (busy() || !connected_)
+    if (busy() || !connected())
         return;
-    applyFilters(*messages_, *filters_);
+    applyFilters(messageList(), filters());
     refreshList();
 }
 
 void MainWindow::EditFilters() {
     if (busy())
         return;
-    if (!editFilters(*filters_, tr("Filters"), kFiltersHelpContext, this))
+    if (!editFilters(filters(), tr("Filters"), kFiltersHelpContext, this))
         return;
-    if (!saveFilters(*filters_, filtersPath_))
+    if (!checker_->saveFilters())
         msgBox(kMbWarning, kProgramTitle,
                QT_TRANSLATE_NOOP(
                    "MsgBox",
                    "Could not save the filters to %s.\nThey stay in force until the program ends."),
-               filtersPath_.c_str());
+               filtersPath().c_str());
     showFilterLabel();
     ApplyFilters();
 }
@@ -1266,25 +1205,25 @@ void MainWindow::Preferences() {
     if (busy())
         return;
     const bool allChosen = allAccountsChosen();
-    int result = PreferencesDialog::Execute(*settings_, this, passwordNote());
+    int result = PreferencesDialog::Execute(settings(), this, passwordNote());
     if (result == kOptionsBodyLinesChanged)
-        setBodyLoadedAll(*messages_, false);
-    giveAccountsOwnTags(settings_->accounts);
+        setBodyLoadedAll(messageList(), false);
+    giveAccountsOwnTags(settings().accounts);
     // The dialog's account list moves the selection to the row it edited; "All accounts" stays
     // chosen while there are accounts to mix.
-    if (allChosen && settings_->accounts.count() > 1)
-        settings_->selectedAccount = kAllAccountsSelected;
+    if (allChosen && settings().accounts.count() > 1)
+        settings().selectedAccount = kAllAccountsSelected;
     fillAccountSelector();
     // The list belongs to the account it was read from. When the dialog
     // removed that account, changed its server or made another one current,
     // commands on the list would reach the wrong mailbox: it is closed as an
     // account change closes it, and marked messages are removed, if the
     // user wants, from the mailbox they were listed from.
-    if (connected_ && listsAllAccounts()) {
-        if (!listedAccountsKept())
+    if (connected() && listsAllAccounts()) {
+        if (!checker_->listedAccountsKept())
             closeConnectionOf(nullptr);
-    } else if (connected_ && !isListedAccount(currentAccount())) {
-        const Account listed = *listedAccount_;
+    } else if (connected() && !checker_->isListedAccount(currentAccount())) {
+        const Account listed = *checker_->listedAccount();
         closeConnectionOf(&listed);
     }
     // Last, since the keyring may keep the window waiting.
@@ -1293,26 +1232,21 @@ void MainWindow::Preferences() {
             if (!saved)
                 msgBox(kMbWarning, kProgramTitle,
                        QT_TRANSLATE_NOOP("MsgBox", "Could not save the settings to %s."),
-                       settingsPath_.c_str());
+                       settingsPath().c_str());
         });
 }
 
-bool MainWindow::isListedAccount(const Account* account) const {
-    return account != nullptr && listedAccount_ && account->address == listedAccount_->address &&
-           account->host == listedAccount_->host && account->userName == listedAccount_->userName;
-}
-
 void MainWindow::Sort(SortKey key) {
-    if (!busy() && connected_ && messages_->count() > 0) {
+    if (!busy() && connected() && messageList().count() > 0) {
         int focused = messageView->focusedRow();
-        const MessageEntry* focusedEntry = messages_->at(focused);
+        const MessageEntry* focusedEntry = messageList().at(focused);
         if (static_cast<int>(key) == sortKey_)
             sortAscending_ = !sortAscending_;
         sortKey_ = static_cast<int>(key);
-        sortMessages(*messages_, key, sortAscending_);
+        sortMessages(messageList(), key, sortAscending_);
         refreshList();
         if (focusedEntry != nullptr) {
-            int index = indexOfEntry(*messages_, focusedEntry);
+            int index = indexOfEntry(messageList(), focusedEntry);
             if (index >= 0)
                 messageView->goToRow(index);
         }
@@ -1420,10 +1354,10 @@ bool MainWindow::listKeyPressed(QKeyEvent* event) {
         if (busy())
             return true;
         int focused = messageView->focusedRow();
-        if (MessageEntry* entry = messages_->at(focused)) {
+        if (MessageEntry* entry = messageList().at(focused)) {
             flipMark(*entry);
             messageView->updateRow(focused);
-            if (focused < messages_->count() - 1)
+            if (focused < messageList().count() - 1)
                 messageView->goToRow(focused + 1);
             showMarkReason();
         }

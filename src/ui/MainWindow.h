@@ -1,10 +1,8 @@
-// MainWindow: the program's main window. It owns the run-time state (settings,
-// filters, the message list of the selected account, the connected flag),
-// shows the list through messageView, and turns every menu item, pop-up item,
-// toolbar button and key into one command member function.
-//
-// "Connected" means that a message list of the selected account has been
-// fetched and is on show; no POP3 session stays open between commands.
+// MainWindow: the program's main window. It shows the state of the mailbox
+// checker below it (checker/Checker.h: settings, filters, the message list, the
+// accounts it was read from, the new mail) through messageView, and turns every
+// menu item, pop-up item, toolbar button and key into one command member
+// function, which routes to the checker and tells the user what came of it.
 //
 // While a mailbox operation runs, its event processing keeps this window
 // painting and answering. Every command that could start a second operation
@@ -13,10 +11,10 @@
 // accepted, closes the window once the operation has returned.
 #pragma once
 
+#include "checker/Checker.h"
 #include "messages/MessageList.h"
 #include "operations/MailboxOperations.h"
 #include "signin/OAuthSignIn.h"
-#include "storage/KeyringPasswords.h"
 #include "storage/SeenMessages.h"
 #include "storage/Settings.h"
 #include "ui/CheckTimer.h"
@@ -60,10 +58,8 @@ class TrayIcon;
 // own to it. The main window's F1 is its Help "&Index" item.
 inline constexpr const char* kHelpKeyInstalledProperty = "toppeekHelpKey";
 
-// The selectedAccount that stands for "All accounts", the selector's last item. The settings
-// file keeps it where it keeps the account's row; an older version, finding no account there,
-// clamps it and shows the first account.
-inline constexpr std::int16_t kAllAccountsSelected = -1;
+// The selectedAccount that stands for "All accounts", the selector's last item.
+inline constexpr std::int16_t kAllAccountsSelected = checker::kAllAccountsSelected;
 
 // What the layer above the windows does for the main window: help, web links, About and the
 // start-up update check. The program fills it in when it starts the window; a window without
@@ -213,11 +209,11 @@ public:
     bool listKeyPressed(QKeyEvent* event);
 
     // --- State, for the program's dialogs and for tests ---
-    bool connected() const { return connected_; }
+    bool connected() const { return checker_->connected(); }
     // "All accounts" is chosen: a check lists every account's messages one after another.
-    bool allAccountsChosen() const;
+    bool allAccountsChosen() const { return checker_->allAccountsChosen(); }
     // The list was read from every account; each command reaches the message's own account.
-    bool listsAllAccounts() const { return !listedAccounts_.empty(); }
+    bool listsAllAccounts() const { return checker_->listsAllAccounts(); }
     // True while a mailbox operation started by this window runs.
     bool busy() const;
     bool firstActivationDone() const { return !firstActivation_; }
@@ -225,11 +221,12 @@ public:
     bool closePending() const { return closePending_; }
     int sortKey() const { return sortKey_; }
     bool sortAscending() const { return sortAscending_; }
-    storage::Settings& settings() { return *settings_; }
-    messages::Filters& filters() { return *filters_; }
-    messages::MessageList& messageList() { return *messages_; }
-    const std::string& settingsPath() const { return settingsPath_; }
-    const std::string& filtersPath() const { return filtersPath_; }
+    checker::Checker& mailboxChecker() { return *checker_; }
+    storage::Settings& settings() const { return checker_->settings(); }
+    messages::Filters& filters() const { return checker_->filters(); }
+    messages::MessageList& messageList() const { return checker_->list(); }
+    const std::string& settingsPath() const { return checker_->settingsPath(); }
+    const std::string& filtersPath() const { return checker_->filtersPath(); }
     // Print headers writes beside the executable unless told otherwise.
     void setHeaderListingPath(std::string path) { headerListingPath_ = std::move(path); }
     void setOperationOptions(const operations::OperationOptions& options) {
@@ -239,7 +236,7 @@ public:
     // settings file at the next save; without one they stay in the file.
     void setPasswordStore(std::unique_ptr<storage::PasswordStore> store);
     // True while the window waits for the keyring to answer.
-    bool waitingForKeyring() const { return keyringWaits_ > 0; }
+    bool waitingForKeyring() const { return checker_->passwords().waiting(); }
     // Where the Preferences say the passwords are kept.
     QString passwordNote() const;
 
@@ -278,8 +275,7 @@ private:
     void bindCommand(std::initializer_list<QAction*> actions, QToolButton* button,
                      void (MainWindow::*command)());
 
-    const storage::Account* currentAccount() const;
-    bool isListedAccount(const storage::Account* account) const;
+    const storage::Account* currentAccount() const { return checker_->currentAccount(); }
     void enterBusy();
     void leaveBusy();
     void setConnectedCommands(bool connected);
@@ -288,14 +284,6 @@ private:
     void showFilterLabel();
     // The removal step, on account's mailbox; null means the current account.
     void removeMarkedStep(const storage::Account* account = nullptr);
-    // The check and the removal over every account, one session each; a failed account is
-    // reported with the others in one box at the end and does not stop the rest.
-    void checkAllAccounts();
-    void removeMarkedOfEachAccount();
-    // The account a message of a list read from every account came from, as it was checked.
-    std::optional<storage::Account> listedAccountOf(const messages::MessageEntry& entry) const;
-    // The listed accounts are all still there, unchanged, and "All accounts" still chosen.
-    bool listedAccountsKept() const;
     // The Account column shows while the list holds more than one account's messages.
     void updateAccountColumn();
     int selectorRow() const;
@@ -318,19 +306,10 @@ private:
 
     // Watching the mailbox (MainWindowWatch.cpp).
     void startWatching();
-    std::string seenMessagesPath() const;
     void runAutomaticCheck();
-    // The automatic check of a list on show: each listed mailbox is brought up to date in place;
-    // one that fails or is cancelled leaves its messages as they were.
+    // The automatic check of a list on show: each listed mailbox is brought up to date in place,
+    // keeping the marks and what the user has in view.
     void updateListedMailboxes();
-    enum class UpdateResult { Updated, Failed, Cancelled };
-    UpdateResult updateMailboxInPlace(const storage::Account& account,
-                                      std::vector<std::string>& problems);
-    // A check's end, for each account it read: records what it listed and finds what is new.
-    void checkEnded(const storage::Account& account, const operations::OperationOutcome& outcome);
-    // The same for entries, the account's whole listing as a completed check left it.
-    void recordListing(const storage::Account& account,
-                       const std::vector<messages::MessageEntry*>& entries);
     // Sorts the list again by the column it is sorted by, keeping the selected and focused
     // messages and the scroll position; after rows joined a sorted list.
     void sortAgainKeepingView();
@@ -352,48 +331,34 @@ private:
     bool automaticCheck_ = false;
     // What the background check running or last run could not do; empty when nothing failed.
     QString automaticProblem_;
-    storage::SeenMessages seen_;
-    // What the current check found new, for each account with new messages.
-    std::vector<storage::NewMailCount> newMail_;
     QTimer trayRefresh_;
     // Set by the commands that end the program, which closing the window then does even with
     // the tray icon there.
     bool quitting_ = false;
 
-    // Keyring (MainWindowPasswords.cpp).
-    enum class KeyringState { Unknown, Usable, Unusable };
-    // True when the current account's password is at hand. Otherwise reads
-    // it from the keyring (asking the user when the keyring has none to
-    // give) and runs command again once it is there.
+    // The window's side of the password gate (MainWindowPasswords.cpp).
+    checker::GatePrompts gatePrompts();
+    // True when the secret of the current account (every account's for "All accounts") is at
+    // hand; otherwise the checker reads it and runs command again once it is there.
     bool passwordReady(void (MainWindow::*command)());
-    // The same for the given account.
-    bool passwordReady(void (MainWindow::*command)(), storage::Account* account);
     // The password prompt; true when the user gave one.
     bool askPassword(storage::Account& account, storage::KeyringResult why);
     // For an OAuth2 account: gives it an access token for the check, refreshed when it would
     // expire, or signed in anew in the browser after a question when the check was asked for.
-    // A background check opens no browser: the account is left without a token, and its check
-    // says that it needs a sign-in. False when the user declined or the sign-in failed.
-    bool signInReady(storage::Account& account, bool background);
+    checker::SignInState signIn(storage::Account& account, checker::SignInMode mode);
     // The access tokens of this run, by account address; never stored.
     std::map<std::string, signin::Tokens> accessTokens_;
+    void keyringWait(bool waiting);
     // Writes the settings file once the keyring has taken what it can, then
     // calls then with the outcome of the write.
     void saveSettingsFile(std::function<void(bool saved)> then);
     // Starts the keyring's part of the save at exit; false when it has none.
     bool keyringSaveBeforeClose();
-    void enterKeyringWait();
-    void leaveKeyringWait();
-    void noteKeyringAnswer(storage::KeyringResult result);
 
     ShellHooks hooks_;
-    std::string settingsPath_;
-    std::string filtersPath_;
     std::string headerListingPath_;
-    std::unique_ptr<storage::Settings> settings_;
-    std::unique_ptr<messages::Filters> filters_;
-    std::unique_ptr<messages::MessageList> messages_;
-    // messageView's model, which reads its rows from messages_.
+    std::unique_ptr<checker::Checker> checker_;
+    // messageView's model, which reads its rows from the checker's list.
     MessageTableModel* messageRows_ = nullptr;
     operations::OperationOptions operationOptions_;
     // The options of the next operation: a check nobody asked for runs quietly in the status bar,
@@ -404,24 +369,6 @@ private:
     QActionGroup* viewStyleGroup_ = nullptr;
     QActionGroup* sortGroup_ = nullptr;
 
-    bool connected_ = false;
-    // While connected: the account the list was read from, to tell whether
-    // the preferences left it the current one.
-    std::optional<storage::Account> listedAccount_;
-    // While connected to "All accounts": every account that was read, as it was read (with the
-    // password it logged in with), in the order of the settings.
-    std::vector<storage::Account> listedAccounts_;
-    // While connected after a check that ended early: how many messages the list would hold had
-    // it run to its end, so that the caption never shows a partial list as the whole; -1 when
-    // the list is complete.
-    long meantToList_ = -1;
-    // While connected: how many messages each listed account's mailbox held at its last check or
-    // removal, by account tag; settings_->mailboxMessages is their sum.
-    std::map<std::uint16_t, std::int32_t> mailboxCounts_;
-    void setMailboxCount(std::uint16_t accountTag, std::int32_t count);
-    // The mailbox changed since the check under a list without unique-ids: its count is not the
-    // server's, and the caption says so.
-    bool listOutdated_ = false;
     bool firstActivation_ = true;
     int sortKey_ = -1;
     // sortKey_ while a mixed list is sorted by its Account column, past the list's own keys.
@@ -451,10 +398,6 @@ private:
     // Set for the close that follows a cancelled operation: it asks nothing more.
     bool quietClose_ = false;
 
-    std::unique_ptr<storage::PasswordStore> passwords_;
-    std::unique_ptr<storage::KeyringSync> keyringSync_;
-    KeyringState keyringState_ = KeyringState::Unknown;
-    int keyringWaits_ = 0;
     QString statusBeforeWait_;
 };
 

@@ -41,7 +41,6 @@ const char* const kRefusedDuringCheck =
 } // namespace
 
 void MainWindow::startWatching() {
-    seen_ = SeenMessages::load(seenMessagesPath());
     backgroundProgress = new BackgroundProgress(statusPanel);
     statusPanel->addPermanentWidget(backgroundProgress);
     trayRefresh_.setSingleShot(true);
@@ -63,13 +62,6 @@ void MainWindow::startWatching() {
     setCheckClock(std::make_unique<MinuteClock>());
 }
 
-std::string MainWindow::seenMessagesPath() const {
-    // Beside the settings file the window was given, which tests put in a folder of their own.
-    std::filesystem::path path(settingsPath_);
-    path.replace_filename(std::filesystem::path(seenMessagesFilePath()).filename());
-    return path.string();
-}
-
 void MainWindow::setCheckClock(std::unique_ptr<CheckClock> clock) {
     checkClock_ = std::move(clock);
     minutesSinceCheck_ = 0;
@@ -78,7 +70,7 @@ void MainWindow::setCheckClock(std::unique_ptr<CheckClock> clock) {
 }
 
 void MainWindow::checkClockTicked() {
-    const int interval = checkIntervalMinutes(*settings_);
+    const int interval = checkIntervalMinutes(settings());
     if (interval <= 0) {
         minutesSinceCheck_ = 0;
         return;
@@ -99,18 +91,21 @@ void MainWindow::checkClockTicked() {
 void MainWindow::runAutomaticCheck() {
     // Also the keyring's way back here, when the password had to be read first.
     if (busy() || closePending_ || QApplication::activeModalWidget() != nullptr ||
-        (!allAccountsChosen() &&
-         (currentAccount() == nullptr || !passwordReady(&MainWindow::runAutomaticCheck))))
+        (currentAccount() == nullptr && !allAccountsChosen()))
+        return;
+    // Every password at hand first; the keyring's answer comes back to the automatic check.
+    if (!passwordReady(&MainWindow::runAutomaticCheck))
         return;
     minutesSinceCheck_ = 0;
-    newMail_.clear();
+    checker_->forgetNewMail();
     automaticProblem_.clear();
     automaticCheck_ = true;
     updateListedMailboxes();
     automaticCheck_ = false;
 
+    const std::vector<NewMailCount>& newMail = checker_->newMail();
     int arrived = 0;
-    for (const NewMailCount& count : newMail_)
+    for (const NewMailCount& count : newMail)
         arrived += count.newMessages;
     const QString at = QTime::currentTime().toString(QStringLiteral("HH:mm"));
     if (!automaticProblem_.isEmpty())
@@ -122,7 +117,7 @@ void MainWindow::runAutomaticCheck() {
                                 .arg(QString::fromStdString(countOf(arrived, "new message")), at));
     updateTray();
     if (arrived > 0 && hooks_.newMailNotice && !closePending_)
-        hooks_.newMailNotice(this, newMail_, [this] { ShowFromTray(); });
+        hooks_.newMailNotice(this, newMail, [this] { ShowFromTray(); });
 }
 
 void MainWindow::tellCheckReport(const std::string& report) {
@@ -136,131 +131,24 @@ void MainWindow::tellCheckReport(const std::string& report) {
         automaticProblem_.isEmpty() ? line : automaticProblem_ + QStringLiteral(" ") + line;
 }
 
-void MainWindow::checkEnded(const Account& account, const OperationOutcome& outcome) {
-    minutesSinceCheck_ = 0;
-    if (outcome.mailboxCount >= 0)
-        setMailboxCount(static_cast<std::uint16_t>(account.accountTag),
-                        static_cast<std::int32_t>(std::min<long>(outcome.mailboxCount, INT32_MAX)));
-    if (outcome.result == OperationResult::Cancelled && automaticCheck_)
-        tellCheckReport("The check for new mail was cancelled.");
-    // A check that did not reach the end would bring the messages it missed back as new.
-    if (outcome.result != OperationResult::Completed)
-        return;
-    // What the tray says of the last background check is stale once a check by hand got through.
-    if (!automaticCheck_)
-        automaticProblem_.clear();
-    const int count = messages_->count();
-    const int first = std::max(0, count - static_cast<int>(outcome.listed));
-    std::vector<MessageEntry*> entries;
-    for (int i = first; i < count; ++i)
-        entries.push_back(messages_->at(i));
-    recordListing(account, entries);
-}
-
-void MainWindow::recordListing(const Account& account, const std::vector<MessageEntry*>& entries) {
-    std::vector<std::string_view> ids;
-    for (const MessageEntry* entry : entries)
-        ids.push_back(entry->uniqueId);
-    const std::vector<bool> fresh = seen_.recordCheck(account, ids);
-    NewMailCount arrived{account.address};
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        MessageEntry& entry = *entries[i];
-        entry.isNew = fresh[i];
-        if (!entry.isNew)
-            continue;
-        ++arrived.newMessages;
-        if (entry.mark == MarkState::MarkedForDelete)
-            ++arrived.markedAsSpam;
-    }
-    if (arrived.newMessages > 0)
-        newMail_.push_back(std::move(arrived));
-    // Rows that were new at the check before are no longer.
-    messageView->redrawRows(messages_->count());
-    if (!seen_.save(seenMessagesPath()))
-        statusText->setText(QStringLiteral("Could not save the seen messages to %1: the next "
-                                           "check shows them as new again.")
-                                .arg(QString::fromStdString(seenMessagesPath())));
-}
-
 void MainWindow::updateListedMailboxes() {
-    // Without a list on show the check is the same update of an empty one: the list appears,
-    // whole, once the check has ended, and stays away when it fails or is cancelled.
-    const bool allAccounts = connected_ ? listsAllAccounts() : allAccountsChosen();
-    std::vector<Account> accounts;
-    if (allAccounts) {
-        // Every password at hand first, as for a check of all accounts; the keyring's answer
-        // comes back to the automatic check.
-        for (Account* account : settings_->accounts)
-            if (!passwordReady(&MainWindow::runAutomaticCheck, account))
-                return;
-        for (const Account* account : settings_->accounts) {
-            // An account read before logs in as it did then.
-            Account own = *account;
-            for (const Account& listed : listedAccounts_)
-                if (listed.accountTag == own.accountTag && !own.passwordKnown)
-                    own.password = listed.password;
-            accounts.push_back(std::move(own));
-        }
-    } else if (const Account* current = currentAccount()) {
-        accounts.push_back(*current);
-    }
-    if (!connected_) {
-        messages_->clear();
-        mailboxCounts_.clear();
-        listedAccounts_.clear();
+    const bool wasConnected = connected();
+    // Without a list on show the check lists the mailbox in the server's order.
+    if (!wasConnected)
         forgetSortOrder();
-        refreshList();
-        if (allAccounts) {
-            std::map<std::uint16_t, std::string> names;
-            for (const Account& account : accounts)
-                names.emplace(static_cast<std::uint16_t>(account.accountTag), account.address);
-            messageRows_->setAccountNames(std::move(names));
-        }
-    }
     // The message at the top of the view stays there, whatever joins or leaves above it.
     QAbstractItemView* view = messageView->activeView();
-    const MessageEntry* topEntry = messages_->at(view->indexAt(QPoint(1, 1)).row());
-    std::vector<std::string> problems;
-    std::vector<Account> read;
-    bool complete = true;
+    const MessageEntry* topEntry = messageList().at(view->indexAt(QPoint(1, 1)).row());
     enterBusy();
-    for (const Account& account : accounts) {
-        const UpdateResult result = updateMailboxInPlace(account, problems);
-        const bool listedBefore = std::any_of(
-            listedAccounts_.begin(), listedAccounts_.end(),
-            [&account](const Account& listed) { return listed.accountTag == account.accountTag; });
-        if (result == UpdateResult::Updated || listedBefore)
-            read.push_back(account);
-        complete = complete && result == UpdateResult::Updated;
-        if (result == UpdateResult::Cancelled || closePending_)
-            break;
-    }
+    const checker::RunResult result = checker_->update(operationOptions());
     leaveBusy();
-    if (!connected_ && !read.empty() && messages_->count() > 0) {
-        connected_ = true;
-        if (!allAccounts)
-            listedAccount_ = read.front();
+    if (!wasConnected && connected()) {
         setConnectedCommands(true);
         updateCaption();
     }
-    if (allAccounts)
-        listedAccounts_ = std::move(read);
-    if (complete) {
-        meantToList_ = -1;
-        listOutdated_ = false;
-    }
-    std::uint64_t bytes = 0;
-    for (const MessageEntry* entry : *messages_)
-        bytes += static_cast<std::uint64_t>(std::max(entry->size, 0));
-    settings_->mailboxBytes =
-        static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, UINT32_MAX));
-    if (!problems.empty()) {
-        std::string report;
-        for (const std::string& problem : problems)
-            report += (report.empty() ? "" : " ") + problem;
-        tellCheckReport(report);
-    }
-    if (messages_->count() == 0) {
+    if (!result.report.empty())
+        tellCheckReport(result.report);
+    if (messageList().count() == 0) {
         // Everything listed has gone from the server: as a check of an empty mailbox ends.
         discardList();
         return;
@@ -269,81 +157,13 @@ void MainWindow::updateListedMailboxes() {
         sortAgainKeepingView();
     updateAccountColumn();
     updateGroupCaption();
-    if (const int top = topEntry != nullptr ? indexOfEntry(*messages_, topEntry) : -1; top >= 0) {
+    if (const int top = topEntry != nullptr ? indexOfEntry(messageList(), topEntry) : -1;
+        top >= 0) {
         // Only the rows move; the columns stay where the user put them.
         const int across = view->horizontalScrollBar()->value();
         view->scrollTo(view->model()->index(top, 0), QAbstractItemView::PositionAtTop);
         view->horizontalScrollBar()->setValue(across);
     }
-}
-
-MainWindow::UpdateResult MainWindow::updateMailboxInPlace(const Account& account,
-                                                          std::vector<std::string>& problems) {
-    const auto tag = static_cast<std::uint16_t>(account.accountTag);
-    const auto removeRow = [this](int index) { messageView->removeRow(index); };
-    const auto insertRow = [this](int index) { messageView->insertRow(index); };
-    const auto entriesOf = [this, tag] {
-        std::vector<MessageEntry*> entries;
-        for (MessageEntry* entry : *messages_)
-            if (entry->accountTag == tag)
-                entries.push_back(entry);
-        std::sort(entries.begin(), entries.end(), [](const MessageEntry* a, const MessageEntry* b) {
-            return a->messageNumber < b->messageNumber;
-        });
-        return entries;
-    };
-    // Unique-ids match the list with the server without reading again what it holds; a list
-    // read without them can only be read again in full.
-    bool byUniqueIds =
-        std::all_of(messages_->begin(), messages_->end(), [tag](const MessageEntry* entry) {
-            return entry->accountTag != tag || !entry->uniqueId.empty();
-        });
-    OperationOutcome outcome;
-    if (byUniqueIds) {
-        MailboxUpdate update;
-        outcome =
-            updateMailbox(account, *settings_, *filters_, *messages_, update, operationOptions());
-        if (outcome.result == OperationResult::Completed && update.byUniqueIds) {
-            mergeServerListing(*messages_, tag, update.uniqueIds, outcome.toList,
-                               std::move(update.arrived), removeRow, insertRow);
-            setMailboxCount(
-                tag, static_cast<std::int32_t>(std::min<long>(outcome.mailboxCount, INT32_MAX)));
-            recordListing(account, entriesOf());
-            return UpdateResult::Updated;
-        }
-        byUniqueIds = outcome.result != OperationResult::Completed;
-    }
-    if (!byUniqueIds) {
-        // The check writes the mailbox's figures, which stay the list's until it is complete.
-        const std::uint32_t bytesBefore = settings_->mailboxBytes;
-        const std::int32_t countBefore = settings_->mailboxMessages;
-        std::unique_ptr<MessageList> fresh = createMessageList();
-        outcome = checkMailbox(account, *settings_, *filters_, *fresh, {}, operationOptions());
-        const std::int32_t count = settings_->mailboxMessages;
-        settings_->mailboxBytes = bytesBefore;
-        settings_->mailboxMessages = countBefore;
-        if (outcome.result == OperationResult::Completed) {
-            carryOverState(*messages_, tag, *fresh);
-            replaceAccountEntries(*messages_, tag, *fresh, removeRow, insertRow);
-            setMailboxCount(tag, count);
-            recordListing(account, entriesOf());
-            return UpdateResult::Updated;
-        }
-    }
-    switch (outcome.result) {
-    case OperationResult::Cancelled:
-    case OperationResult::Busy:
-        problems.emplace_back("The check for new mail was cancelled.");
-        return UpdateResult::Cancelled;
-    case OperationResult::BrokeOff:
-        problems.push_back("Could not check the mailbox of " + account.address +
-                           " for new mail: " + outcome.reason + ".");
-        break;
-    default:
-        problems.push_back(outcome.reason);
-        break;
-    }
-    return UpdateResult::Failed;
 }
 
 bool MainWindow::refusedDuringAutomaticCheck() {
@@ -378,10 +198,17 @@ void MainWindow::createTrayIcon() {
 void MainWindow::updateTray() {
     if (trayIcon == nullptr)
         return;
-    const int waiting = !connected_                       ? -1
-                        : settings_->mailboxMessages >= 0 ? settings_->mailboxMessages
-                                                          : messages_->count();
-    trayIcon->showCounts(waiting, countMarked(*messages_), automaticProblem_);
+    const int waiting = !connected()                      ? -1
+                        : settings().mailboxMessages >= 0 ? settings().mailboxMessages
+                                                          : messageList().count();
+    // An account that needs a sign-in in the browser is said there until a check by hand has
+    // done it: the background checks cannot.
+    QString problem = automaticProblem_;
+    for (const std::string& address : checker_->signInsNeeded())
+        if (!problem.contains(QString::fromStdString(address)))
+            problem += (problem.isEmpty() ? QString() : QStringLiteral(" ")) +
+                       tr("Sign-in needed for %1.").arg(QString::fromStdString(address));
+    trayIcon->showCounts(waiting, countMarked(messageList()), problem);
 }
 
 void MainWindow::CheckNow() {
@@ -389,9 +216,9 @@ void MainWindow::CheckNow() {
         return;
     // A check by hand belongs to the window: its questions and its list are shown there.
     ShowFromTray();
-    if (connected_)
+    if (connected())
         CloseConnection();
-    if (!connected_ && !closePending_)
+    if (!connected() && !closePending_)
         OpenConnection();
     updateTray();
 }
@@ -410,13 +237,13 @@ void MainWindow::QuitFromTray() {
 
 bool MainWindow::hideInsteadOfClosing() {
     if (quitting_ || closePending_ || trayIcon == nullptr || !trayIcon->isVisible() ||
-        checkIntervalMinutes(*settings_) <= 0)
+        checkIntervalMinutes(settings()) <= 0)
         return false;
     // The program goes on checking; with the window hidden, closing a dialog must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     hide();
-    if (!trayCloseExplained(*settings_)) {
-        setTrayCloseExplained(*settings_);
+    if (!trayCloseExplained(settings())) {
+        setTrayCloseExplained(settings());
         msgBox(
             kMbInformation, kProgramTitle,
             QT_TRANSLATE_NOOP(
