@@ -212,11 +212,15 @@ template <class Run> OperationOutcome Checker::withRenewal(Account& account, con
         return outcome;
     // The account in the settings is renewed, so that its new tokens stay for the next run.
     for (Account* live : settings_->accounts) {
-        if (!sameMailbox(*live, account) || !gate_.renewAccess(*live))
+        if (!sameMailbox(*live, account))
             continue;
+        const bool renewed = gate_.renewAccess(*live);
+        // A refresh token that was refused too leaves the account without a token: it needs a
+        // sign-in in the browser.
         account.accessToken = live->accessToken;
         account.password = live->password;
-        outcome = run(account, true);
+        if (renewed)
+            outcome = run(account, true);
         break;
     }
     return outcome;

@@ -129,14 +129,17 @@ bool OAuthTestServer::revoke(const std::string& token) {
     return true;
 }
 
-std::string OAuthTestServer::issueRefreshToken() {
+OAuthTestServer::Issued OAuthTestServer::issueTokens() {
     const std::string body = post("/test/issue", "application/json", "{}");
-    const std::size_t key = body.find("\"refresh_token\"");
-    const std::size_t colon = body.find(':', key);
-    const std::size_t start = body.find('"', colon);
-    if (key == std::string::npos || colon == std::string::npos || start == std::string::npos)
-        return {};
-    return body.substr(start + 1, body.find('"', start + 1) - start - 1);
+    const auto field = [&body](const std::string& name) -> std::string {
+        const std::size_t key = body.find("\"" + name + "\"");
+        const std::size_t colon = body.find(':', key);
+        const std::size_t start = body.find('"', colon);
+        if (key == std::string::npos || colon == std::string::npos || start == std::string::npos)
+            return {};
+        return body.substr(start + 1, body.find('"', start + 1) - start - 1);
+    };
+    return {field("access_token"), field("refresh_token")};
 }
 
 int OAuthTestServer::count(const std::string& endpoint) {

@@ -30,8 +30,14 @@ public:
     bool configure(const std::string& json);
     // Revokes a token as a user who withdraws the app's access does (RFC 7009).
     bool revoke(const std::string& token);
+    // The tokens a finished browser sign-in leaves, or a refresh gives.
+    struct Issued {
+        std::string accessToken;
+        std::string refreshToken;
+    };
+    Issued issueTokens();
     // A refresh token as a finished browser sign-in leaves it.
-    std::string issueRefreshToken();
+    std::string issueRefreshToken() { return issueTokens().refreshToken; }
     // How often an endpoint was asked: "authorize", "token", "refresh", "introspect".
     int count(const std::string& endpoint);
 
