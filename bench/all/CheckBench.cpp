@@ -40,7 +40,8 @@ double timeOurLogin(const toppeek::test::RealPop3Server& server) {
 bool measureUpdates(BenchServers& servers, int runs, CheckFigures& figures) {
     OperationsProbe& probe = servers.probe;
     auto listed = createMessageList();
-    if (!checkMailbox(probe.account, *probe.settings, *probe.filters, *listed, {}) ||
+    if (!checkMailbox(probe.account, *probe.settings, *probe.filters, *listed, {},
+                      underProgressDialog()) ||
         listed->count() != kMailboxMessages)
         return fail("the check before the updates failed");
     for (int r = 0; r < runs; ++r) {

@@ -55,13 +55,15 @@ double timeOurRemove(toppeek::test::RealPop3Server& server, std::mt19937& random
     settings->maxMessages = kMailboxMessages;
     auto filters = createFilters();
     auto list = createMessageList();
-    if (!checkMailbox(account, *settings, *filters, *list, {}) || list->count() != kMailboxMessages)
+    if (!checkMailbox(account, *settings, *filters, *list, {}, underProgressDialog()) ||
+        list->count() != kMailboxMessages)
         return -1;
     const int step = kMailboxMessages / kRemovedMessages;
     for (int i = step - 1; i < list->count(); i += step)
         list->at(i)->mark = MarkState::MarkedForDelete;
     auto start = Clock::now();
-    const bool ok = static_cast<bool>(removeMarkedMessages(account, *settings, *list, {}));
+    const bool ok = static_cast<bool>(
+        removeMarkedMessages(account, *settings, *list, {}, underProgressDialog()));
     const double seconds = secondsSince(start);
     const bool removed = list->count() == kMailboxMessages - kRemovedMessages &&
                          server.messageCount(kRemoveUser) ==
@@ -91,7 +93,8 @@ bool measureFetches(BenchServers& servers, int runs, MessageFigures& figures) {
     settings->bodyLines = kFetchedLines;
     // A fetch confirms the message by the unique-id its check learnt.
     auto listed = createMessageList();
-    if (!checkMailbox(account, *settings, *servers.probe.filters, *listed, {}) ||
+    if (!checkMailbox(account, *settings, *servers.probe.filters, *listed, {},
+                      underProgressDialog()) ||
         listed->count() != 1)
         return fail("checking the mailbox of the long message failed");
     for (int r = 0; r < runs; ++r) {
@@ -99,7 +102,8 @@ bool measureFetches(BenchServers& servers, int runs, MessageFigures& figures) {
         entry.messageNumber = 1;
         entry.uniqueId = listed->at(0)->uniqueId;
         auto start = Clock::now();
-        const bool ok = static_cast<bool>(fetchMessageText(account, *settings, entry));
+        const bool ok =
+            static_cast<bool>(fetchMessageText(account, *settings, entry, underProgressDialog()));
         const double seconds = secondsSince(start);
         const long lines =
             entry.body ? static_cast<long>(std::count(entry.body->begin(), entry.body->end(), '\n'))

@@ -21,6 +21,14 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+OperationOptions underProgressDialog() {
+    // Between runs the host holds no dialog, so it may outlive the application.
+    static ui::ProgressDialogHost host;
+    OperationOptions options;
+    options.host = &host;
+    return options;
+}
+
 OperationOptions OperationsProbe::options() {
     OperationOptions options;
     options.host = &host;

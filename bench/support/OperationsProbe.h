@@ -18,6 +18,9 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start);
 
+// The options of an operation run as the user's runs are: under the progress dialog.
+toppeek::operations::OperationOptions underProgressDialog();
+
 struct OperationsProbe {
     toppeek::storage::Account account;
     std::unique_ptr<toppeek::storage::Settings> settings =

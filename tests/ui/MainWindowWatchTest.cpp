@@ -408,6 +408,30 @@ private slots:
         QVERIFY(window->trayIcon != nullptr);
         QVERIFY(window->trayIcon->isVisible());
     }
+
+    // An OAuth2 account whose sign-in is gone: the background check opens no browser and does
+    // not reach the server; the status bar and the tray's tooltip name the account.
+    void backgroundCheckSaysWhichAccountNeedsASignIn() {
+        ScriptedPop3Server server; // never reached: nothing to sign in with
+        server.start();
+        auto window = startMainWindow(settingsPath_, filtersPath_, {server.hostAndPort()}, 0,
+                                      [](Settings& settings) {
+                                          setCheckIntervalMinutes(settings, 1);
+                                          Account& account = *settings.accounts.at(0);
+                                          account.signIn = SignInMethod::OAuth2;
+                                          account.password.clear();
+                                      });
+        QVERIFY(window);
+        window->createTrayIcon();
+        handClock(*window).tick();
+        QVERIFY(!window->connected());
+        QVERIFY(boxes_->shown().empty());
+        QVERIFY2(window->statusText->text().contains("alice0@example.com"),
+                 qPrintable(window->statusText->text()));
+        QVERIFY2(window->trayIcon->toolTip().contains("Sign-in needed for alice0@example.com"),
+                 qPrintable(window->trayIcon->toolTip()));
+        QCOMPARE(server.received(), std::vector<std::string>{});
+    }
 };
 
 QTEST_MAIN(MainWindowWatchTest)
