@@ -10,11 +10,10 @@
 
 #include "support/HostileServer.h"
 #include "HostileCases.h"
-#include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
 #include "operations/MailboxOperations.h"
 #include "support/MailboxOperationsFixture.h"
-#include "support/ScriptedMessageBoxes.h"
+#include "support/ScriptedMailbox.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +28,6 @@
 #include <string>
 #include <vector>
 
-using toppeek::dialogs::progressBusy;
 using toppeek::storage::Settings;
 using namespace toppeek::messages;
 
@@ -37,10 +35,10 @@ namespace {
 
 using namespace toppeek::operations;
 using namespace std::chrono_literals;
+using toppeek::test::headerOf;
 using toppeek::test::HostilePeer;
 using toppeek::test::HostileServer;
 using toppeek::test::MailboxOperationsFixture;
-using toppeek::test::ScriptedMessageBoxes;
 using Clock = std::chrono::steady_clock;
 
 using toppeek::test::hostile::bytes;
@@ -51,11 +49,6 @@ using toppeek::test::hostile::longRun;
 using toppeek::test::hostile::Script;
 
 // ---- The mailbox and its conversations ----
-
-std::string headerOf(int n) {
-    return "From: Bob <bob@example.org>\r\nTo: alice@example.com\r\nSubject: Message " +
-           std::to_string(n) + "\r\nDate: Tue, 5 Mar 2024 10:00:00 +0100\r\n";
-}
 
 int sizeOf(int n) {
     return 1000 + n;
@@ -220,7 +213,7 @@ struct Outcome {
     OperationOutcome operation;
     bool result = false;
     Clock::duration elapsed{};
-    std::size_t boxes = 0;
+    std::size_t said = 0;
 };
 
 enum class Op { Check, Fetch, Remove };
@@ -234,7 +227,7 @@ protected:
         options.timeoutSeconds = kTimeoutSeconds;
     }
 
-    void TearDown() override { EXPECT_FALSE(progressBusy()); }
+    void TearDown() override { EXPECT_FALSE(operationRunning()); }
 
     // The state each operation starts from.
     void reset(Op op) {
@@ -260,7 +253,7 @@ protected:
     Outcome run(Op op, HostileServer& server) {
         reset(op);
         account.host = server.hostAndPort();
-        std::size_t boxesBefore = boxes.shown().size();
+        std::size_t saidBefore = host.said().size();
         Outcome outcome;
         auto start = Clock::now();
         auto ignore = [](int) {};
@@ -272,7 +265,7 @@ protected:
             outcome.operation = removeMarkedMessages(account, *settings, *list, ignore, options);
         outcome.elapsed = Clock::now() - start;
         outcome.result = static_cast<bool>(outcome.operation);
-        outcome.boxes = boxes.shown().size() - boxesBefore;
+        outcome.said = host.said().size() - saidBefore;
         return outcome;
     }
 
@@ -287,7 +280,7 @@ protected:
         if (bounded) {
             EXPECT_LT(outcome.elapsed, kReturnBound);
         }
-        EXPECT_LE(outcome.boxes, 1u);
+        EXPECT_LE(outcome.said, 1u);
         if (op == Op::Fetch) {
             EXPECT_EQ(list->count(), 0);
             EXPECT_EQ(entry.body.has_value(), entry.bodyLoaded);
@@ -332,7 +325,7 @@ protected:
     void expectCutOutcome(Op op, const Conversation& conversation, std::size_t cut,
                           const Outcome& outcome) {
         bool loggedIn = cut >= endOfReply(conversation, "PASS secret\r\n");
-        EXPECT_EQ(outcome.boxes, loggedIn ? 0u : 1u);
+        EXPECT_EQ(outcome.said, loggedIn ? 0u : 1u);
         if (op == Op::Check) {
             int complete = 0;
             for (int n = 1; n <= 2; ++n)
@@ -381,7 +374,7 @@ protected:
                 recorded.push_back({false, exchange.reply});
             }
         });
-        EXPECT_EQ(outcome.boxes, 0u);
+        EXPECT_EQ(outcome.said, 0u);
         EXPECT_EQ(lengthOf(recorded), lengthOf(conversationOf(script)))
             << "the client did not hold the scripted conversation";
         Conversation scripted = conversationOf(script);
@@ -640,7 +633,7 @@ TEST_F(HostileServerTest, RepliesThatNeverEnd) {
             }
         });
         expectConsistent(Op::Check, outcome);
-        EXPECT_EQ(outcome.boxes, 1u);
+        EXPECT_EQ(outcome.said, 1u);
     }
 }
 
@@ -674,7 +667,7 @@ TEST_F(HostileServerTest, RepliesTrickledAByteEvery100Milliseconds) {
     });
     expectConsistent(Op::Check, outcome, false);
     EXPECT_EQ(list->count(), 2);
-    EXPECT_EQ(outcome.boxes, 0u);
+    EXPECT_EQ(outcome.said, 0u);
 }
 
 TEST_F(HostileServerTest, MoreDataThanAskedForNeverShiftsTheReplies) {
@@ -789,7 +782,7 @@ TEST_F(HostileServerTest, SilenceEndsEachOperationWithinTheTimeOut) {
         Script script;
         std::size_t answered; // replies given before the silence
         std::string partial;  // then this much of the next reply
-        std::size_t boxes;
+        std::size_t said;
     };
     const Case cases[] = {
         {"no greeting", Op::Check, checkScript(), 0, "", 1},
@@ -816,7 +809,7 @@ TEST_F(HostileServerTest, SilenceEndsEachOperationWithinTheTimeOut) {
             peer.waitForClose();
         });
         expectConsistent(c.op, outcome);
-        EXPECT_EQ(outcome.boxes, c.boxes);
+        EXPECT_EQ(outcome.said, c.said);
         EXPECT_GE(outcome.elapsed, std::chrono::seconds(kTimeoutSeconds));
     }
 }
@@ -857,8 +850,8 @@ TEST_F(HostileServerTest, ARefusalFollowedByAHangUpIsStillARefusal) {
         });
         expectConsistent(Op::Check, outcome);
         EXPECT_EQ(outcome.operation.result, OperationResult::LoginRefused);
-        ASSERT_EQ(outcome.boxes, 1u);
-        EXPECT_EQ(boxes.shown().back().text,
+        ASSERT_EQ(outcome.said, 1u);
+        EXPECT_EQ(host.said().back().text,
                   "Could not log in to the mail server " + account.host +
                       " as alice.\nThe server says the password or sign-in is wrong.");
     }
@@ -882,8 +875,8 @@ TEST_F(HostileServerTest, AServerWithoutStlsIsToldToBeReachedOverSslTls) {
         OperationOutcome outcome = checkMailbox(
             account, *settings, *filters, *list, [](int) {}, options);
         EXPECT_EQ(outcome.result, OperationResult::NoConnection);
-        ASSERT_FALSE(boxes.shown().empty());
-        const std::string& text = boxes.shown().back().text;
+        ASSERT_FALSE(host.said().empty());
+        const std::string& text = host.said().back().text;
         EXPECT_NE(text.find("does not offer a secure connection"), std::string::npos) << text;
         EXPECT_NE(text.find("SSL/TLS"), std::string::npos) << text;
         EXPECT_EQ(text.find("log in"), std::string::npos) << text;
@@ -901,10 +894,10 @@ TEST_F(HostileServerTest, FloodsAndDripsAreToldAsSuch) {
             }
         });
         EXPECT_EQ(outcome.operation.result, OperationResult::NoAnswer);
-        ASSERT_EQ(outcome.boxes, 1u);
-        EXPECT_EQ(boxes.shown().back().text, "The log-in to the mail server " + account.host +
-                                                 " was given up: the server sent more than a "
-                                                 "mail server should.");
+        ASSERT_EQ(outcome.said, 1u);
+        EXPECT_EQ(host.said().back().text, "The log-in to the mail server " + account.host +
+                                               " was given up: the server sent more than a "
+                                               "mail server should.");
     }
     {
         // Each byte comes well within the time-out, so only the operation's deadline ends it:
@@ -916,8 +909,8 @@ TEST_F(HostileServerTest, FloodsAndDripsAreToldAsSuch) {
         EXPECT_EQ(outcome.operation.result, OperationResult::NoAnswer);
         EXPECT_GE(outcome.elapsed, std::chrono::seconds(2 * kTimeoutSeconds + 10));
         EXPECT_LT(outcome.elapsed, std::chrono::seconds(2 * kTimeoutSeconds + 10) + kReturnBound);
-        ASSERT_EQ(outcome.boxes, 1u);
-        EXPECT_NE(boxes.shown().back().text.find("took longer than a mail server should"),
+        ASSERT_EQ(outcome.said, 1u);
+        EXPECT_NE(host.said().back().text.find("took longer than a mail server should"),
                   std::string::npos);
     }
     {
@@ -989,7 +982,7 @@ TEST_F(HostileServerTest, AUidlThatFailsIsDoneWithoutInASecondSession) {
         EXPECT_LT(outcome.elapsed,
                   std::chrono::seconds(toppeek::mail::kUidlAnswerSeconds) + kReturnBound);
         EXPECT_EQ(outcome.operation.result, OperationResult::Completed);
-        EXPECT_EQ(outcome.boxes, 0u);
+        EXPECT_EQ(outcome.said, 0u);
         EXPECT_EQ(server.connections(), 2);
         ASSERT_EQ(list->count(), 2);
         for (const MessageEntry* listed : *list)

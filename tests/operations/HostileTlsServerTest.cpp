@@ -11,12 +11,11 @@
 // TOPPEEK_HOSTILE_LONG=1 cuts the handshake at every byte instead of a few places per record.
 
 #include "HostileCases.h"
-#include "dialogs/ProgressDialog.h"
 #include "operations/MailboxOperations.h"
 #include "support/HostileServer.h"
 #include "support/MailboxOperationsFixture.h"
 #include "support/ProcessTrust.h"
-#include "support/ScriptedMessageBoxes.h"
+#include "support/ScriptedMailbox.h"
 #include "support/TestCertificates.h"
 #include "support/TlsServerSide.h"
 
@@ -35,7 +34,6 @@
 #include <string>
 #include <vector>
 
-using toppeek::dialogs::progressBusy;
 using toppeek::messages::createMessageEntry;
 using toppeek::messages::createMessageList;
 
@@ -43,13 +41,13 @@ namespace {
 
 using namespace toppeek::operations;
 using namespace std::chrono_literals;
+using toppeek::test::headerOf;
 using toppeek::test::HostilePeer;
 using toppeek::test::HostileServer;
 using toppeek::test::IssuedCertificate;
 using toppeek::test::MailboxOperationsFixture;
 using toppeek::test::ProcessTrust;
 using toppeek::test::recordLengths;
-using toppeek::test::ScriptedMessageBoxes;
 using toppeek::test::TestAuthority;
 using toppeek::test::TlsServerSide;
 using toppeek::test::TlsVersion;
@@ -80,11 +78,6 @@ const char* nameOf(TlsVersion version) {
 IssuedCertificate& identity() {
     static IssuedCertificate issued;
     return issued;
-}
-
-std::string headerOf(int n) {
-    return "From: Bob <bob@example.org>\r\nTo: alice@example.com\r\nSubject: Secured " +
-           std::to_string(n) + "\r\n";
 }
 
 Script checkScript() {
@@ -225,7 +218,7 @@ void serve(HostilePeer& peer, const Plan& plan, Handshake* seen) {
 struct Outcome {
     bool result = false;
     Clock::duration elapsed{};
-    std::vector<std::string> boxes;
+    std::vector<std::string> said;
     // Every byte that reached the server.
     std::string received;
 };
@@ -259,7 +252,7 @@ protected:
         options.timeoutSeconds = kTimeoutSeconds;
     }
 
-    void TearDown() override { EXPECT_FALSE(progressBusy()); }
+    void TearDown() override { EXPECT_FALSE(operationRunning()); }
 
     // Two entries from an earlier check, which a failed check must leave alone.
     void preload() {
@@ -285,14 +278,14 @@ protected:
     }
 
     Outcome check(HostileServer& server) {
-        std::size_t boxesBefore = boxes.shown().size();
+        std::size_t saidBefore = host.said().size();
         Outcome outcome;
         auto start = Clock::now();
         outcome.result = static_cast<bool>(checkMailbox(
             account, *settings, *filters, *list, [](int) {}, options));
         outcome.elapsed = Clock::now() - start;
-        for (std::size_t i = boxesBefore; i < boxes.shown().size(); ++i)
-            outcome.boxes.push_back(boxes.shown()[i].text);
+        for (std::size_t i = saidBefore; i < host.said().size(); ++i)
+            outcome.said.push_back(host.said()[i].text);
         outcome.received = server.received();
         return outcome;
     }
@@ -306,7 +299,7 @@ protected:
         ASSERT_GE(list->count(), 2);
         for (int i = 0; i < list->count(); ++i) {
             EXPECT_EQ(list->at(i)->messageNumber, i < 2 ? i + 1 : i - 1);
-            EXPECT_EQ(list->at(i)->subject, "Secured " + std::to_string(i < 2 ? i + 1 : i - 1));
+            EXPECT_EQ(list->at(i)->subject, "Message " + std::to_string(i < 2 ? i + 1 : i - 1));
         }
     }
 
@@ -316,9 +309,9 @@ protected:
                           bool bounded = true) {
         expectUnharmed(outcome, bounded);
         EXPECT_EQ(list->count(), 2);
-        ASSERT_EQ(outcome.boxes.size(), 1u);
+        ASSERT_EQ(outcome.said.size(), 1u);
         const std::string prefix = "Could not connect to the mail server " + account.host + ".\n";
-        const std::string& text = outcome.boxes.front();
+        const std::string& text = outcome.said.front();
         ASSERT_TRUE(text.starts_with(prefix)) << text;
         std::string reason = text.substr(prefix.size());
         EXPECT_FALSE(reason.empty());
@@ -342,7 +335,7 @@ protected:
         Handshake seen;
         list = createMessageList();
         Outcome outcome = run(plan, &seen);
-        EXPECT_TRUE(outcome.boxes.empty()) << outcome.boxes.front();
+        EXPECT_TRUE(outcome.said.empty()) << outcome.said.front();
         EXPECT_EQ(list->count(), 2) << "a whole check over " << nameOf(version);
         preload();
         return seen.records;
@@ -644,10 +637,10 @@ TEST_F(HostileTlsServerTest, SecuredButTheGreetingIsMissingPlainOrGarbage) {
                 EXPECT_EQ(list->count(), 2);
                 // Without a greeting there is no login: the box says so, and does not call it a
                 // refusal.
-                ASSERT_EQ(outcome.boxes.size(), 1u);
-                EXPECT_EQ(outcome.boxes.front(), "The mail server " + account.host +
-                                                     " is not answering: the connection ended "
-                                                     "before the log-in.");
+                ASSERT_EQ(outcome.said.size(), 1u);
+                EXPECT_EQ(outcome.said.front(), "The mail server " + account.host +
+                                                    " is not answering: the connection ended "
+                                                    "before the log-in.");
                 expectNoCredentialSent(outcome);
             }
 }
@@ -713,7 +706,7 @@ TEST_F(HostileTlsServerTest, OddRecordsPlainTextOrACutRecordInTheSecuredConversa
             plan.secured = c.secured;
             Outcome outcome = run(plan);
             expectUnharmed(outcome);
-            EXPECT_EQ(outcome.boxes, std::vector<std::string>{});
+            EXPECT_EQ(outcome.said, std::vector<std::string>{});
             EXPECT_EQ(list->count(), 2 + c.listed);
             EXPECT_EQ(outcome.received.find("secret"), std::string::npos);
         }

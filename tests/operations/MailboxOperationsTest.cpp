@@ -1,22 +1,14 @@
 // The three mailbox operations in whole conversations with the scripted POP3 server: what they
 // send, what they make of the replies, and how cancels, refusals and broken connections end
-// them. Message boxes are answered by the test; cancels are pressed from timers, so they arrive
-// through the operation's own event processing as a user's click would.
+// them. Questions are answered by the scripted host; cancels are pressed when the host lets
+// pending work run, where a user's click would be handled.
 
 #include "operations/MailboxOperations.h"
-#include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
 #include "support/MailboxOperationsFixture.h"
-#include "support/PressCancel.h"
-#include "support/ScriptedMessageBoxes.h"
+#include "support/ScriptedMailbox.h"
 #include "support/ScriptedPop3Server.h"
 #include <algorithm>
-
-#include <QApplication>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -25,7 +17,6 @@
 #include <string>
 #include <vector>
 
-using namespace toppeek::dialogs;
 using namespace toppeek::messages;
 
 namespace {
@@ -33,11 +24,13 @@ namespace {
 using namespace toppeek::operations;
 using namespace std::chrono_literals;
 using toppeek::test::AfterReply;
+using toppeek::test::headerOf;
+using toppeek::test::loggedIn;
 using toppeek::test::MailboxOperationsFixture;
-using toppeek::test::PressCancelWhen;
 using toppeek::test::ReplyPiece;
-using toppeek::test::ScriptedMessageBoxes;
 using toppeek::test::ScriptedPop3Server;
+using Kind = toppeek::test::ScriptedOperationHost::Kind;
+using Kinds = std::vector<Kind>;
 using Lines = std::vector<std::string>;
 using Numbers = std::vector<int>;
 
@@ -47,11 +40,6 @@ int sizeOf(int n) {
     return 1000 + n;
 }
 
-std::string headerOf(int n, const std::string& from) {
-    return "From: " + from + "\r\nTo: alice@example.com\r\nSubject: Message " + std::to_string(n) +
-           "\r\nDate: Tue, 5 Mar 2024 10:00:00 +0100\r\n";
-}
-
 // LIST n and TOP n 0 for message n, whose header names from as its sender.
 ScriptedPop3Server& listed(ScriptedPop3Server& server, int n,
                            const std::string& from = "Bob <bob@example.org>") {
@@ -59,17 +47,6 @@ ScriptedPop3Server& listed(ScriptedPop3Server& server, int n,
         .expect("LIST " + std::to_string(n),
                 "+OK " + std::to_string(n) + " " + std::to_string(sizeOf(n)) + "\r\n")
         .expect("TOP " + std::to_string(n) + " 0", kTopReplyOk + headerOf(n, from) + "\r\n.\r\n");
-}
-
-// Greeted, the capabilities asked for and logged in as alice, as every operation begins; by
-// default a server that takes commands ahead of its replies, as most do.
-ScriptedPop3Server&
-loggedIn(ScriptedPop3Server& server,
-         const std::string& capabilities = "+OK\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n") {
-    return server.greeting("+OK ready\r\n")
-        .expect("CAPA", capabilities)
-        .expect("USER alice", "+OK\r\n")
-        .expect("PASS secret", "+OK logged in\r\n");
 }
 
 // The unique-id the scripted servers give message n.
@@ -125,18 +102,17 @@ protected:
     }
 
     void TearDown() override {
-        EXPECT_FALSE(progressBusy());
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            EXPECT_EQ(qobject_cast<ProgressDialog*>(widget), nullptr);
+        EXPECT_FALSE(operationRunning());
+        EXPECT_EQ(host.began(), host.ended());
     }
 
-    // Records the callback; the first time it is called with pressCancelAfterEntry, a click on
-    // Cancel is posted, to be handled by the operation's next event processing.
+    // Records the callback; the first time it is called with pressCancelAfterEntry, Cancel is
+    // pressed, to be handled when the operation next lets pending work run.
     void called(int index) {
         callbacks.push_back(index);
         if (index == pressCancelAfterEntry) {
             pressCancelAfterEntry = -1;
-            QTimer::singleShot(0, currentProgressDialog()->cancelButton, &QPushButton::click);
+            host.cancelWhen([] { return true; }, cancelConfirmed);
         }
     }
 
@@ -199,6 +175,7 @@ protected:
 
     Numbers callbacks;
     int pressCancelAfterEntry = -1;
+    bool cancelConfirmed = true;
 };
 
 TEST_F(MailboxOperationsTest, CheckListsTheFirstMaximumMessagesInOrder) {
@@ -207,18 +184,17 @@ TEST_F(MailboxOperationsTest, CheckListsTheFirstMaximumMessagesInOrder) {
     settings->maxMessages = 100;
     settings->mailboxBytes = 12345;
 
-    // What the dialog shows while message 3 is being listed.
-    QString caption, progressLine, statusLine;
+    // What the host shows while message 3 is being listed.
+    std::string caption, progressLine, statusLine;
     int barPosition = -1, barMaximum = -1;
     auto watch = [&](int index) {
         callbacks.push_back(index);
         if (index == 2) {
-            ProgressDialog& dialog = *currentProgressDialog();
-            caption = dialog.windowTitle();
-            progressLine = dialog.progressLabel->text();
-            statusLine = dialog.statusLabel->text();
-            barPosition = dialog.progressBar->value();
-            barMaximum = dialog.progressBar->maximum();
+            caption = host.captions().back();
+            progressLine = host.progressLines().back();
+            statusLine = host.statusLine();
+            barPosition = host.bars().back().position;
+            barMaximum = host.bars().back().maximum;
         }
     };
     server.start();
@@ -247,15 +223,16 @@ TEST_F(MailboxOperationsTest, CheckListsTheFirstMaximumMessagesInOrder) {
     EXPECT_EQ(callbacks, expected);
 
     EXPECT_NE(caption, "Processing");
-    EXPECT_FALSE(caption.isEmpty());
-    EXPECT_TRUE(progressLine.contains("3") && progressLine.contains("250"))
-        << progressLine.toStdString();
+    EXPECT_FALSE(caption.empty());
+    EXPECT_TRUE(progressLine.find('3') != std::string::npos &&
+                progressLine.find("250") != std::string::npos)
+        << progressLine;
     // The server pipelines: all 100 messages' commands and QUIT behind them went out ahead, yet
     // the trace shows the reply being read, not the QUIT sent last.
     EXPECT_EQ(statusLine, "TOP 3 0");
     EXPECT_EQ(barPosition, 3);
     EXPECT_EQ(barMaximum, 250);
-    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(host.said().empty());
     EXPECT_FALSE(cancelRequested());
 }
 
@@ -286,7 +263,7 @@ TEST_F(MailboxOperationsTest, RefusedListEndsTheCheckQuietly) {
     expectScriptFollowed(server);
     EXPECT_EQ(numbers(), (Numbers{1, 2, 3, 4}));
     EXPECT_EQ(callbacks, (Numbers{0, 1, 2, 3}));
-    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(host.said().empty());
 }
 
 // A server that does not pipeline answers one LIST for all sizes; one whose listing fails, or
@@ -328,7 +305,7 @@ TEST_F(MailboxOperationsTest, ServerFallingSilentEndsTheCheckAfterTheTimeOut) {
     EXPECT_TRUE(check(server));
     EXPECT_EQ(numbers(), (Numbers{1, 2}));
     EXPECT_EQ(settings->mailboxBytes, static_cast<std::uint32_t>(sizeOf(1) + sizeOf(2)));
-    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(host.said().empty());
 }
 
 TEST_F(MailboxOperationsTest, FilterMarksARejectedMessageAsItArrives) {
@@ -400,7 +377,7 @@ TEST_F(MailboxOperationsTest, RefusedFetchLeavesTheEntryAlone) {
     expectScriptFollowed(server);
     EXPECT_FALSE(entry.body.has_value());
     EXPECT_FALSE(entry.bodyLoaded);
-    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(host.said().empty());
 }
 
 TEST_F(MailboxOperationsTest, RemovalDeletesMarkedEntriesAndRenumbers) {
@@ -511,13 +488,33 @@ TEST_F(MailboxOperationsTest, FailedConnectionIsShownAndChangesNothing) {
     EXPECT_TRUE(checkMailbox(account, *settings, *filters, *list, {}, options));
     EXPECT_EQ(settings->mailboxBytes, 0u);
 
-    ASSERT_EQ(boxes.shown().size(), 3u);
-    for (const auto& box : boxes.shown()) {
-        EXPECT_EQ(box.flags, 0x40u);
-        EXPECT_EQ(box.title, "TopPeek");
-        EXPECT_EQ(box.text, boxes.shown()[0].text);
+    ASSERT_EQ(host.said().size(), 3u);
+    for (const auto& told : host.said()) {
+        EXPECT_EQ(told.kind, Kind::Told);
+        EXPECT_EQ(told.text, host.said()[0].text);
     }
-    EXPECT_NE(boxes.shown()[0].text.find(account.host), std::string::npos);
+    EXPECT_NE(host.said()[0].text.find(account.host), std::string::npos);
+}
+
+// The status line follows the connection: the lookup of the host, the connection with the address
+// and port it reached, then each command as it went out, the password masked.
+TEST_F(MailboxOperationsTest, TheStatusLineFollowsTheConnection) {
+    ScriptedPop3Server server;
+    mailbox(server, 0, 0).expect("QUIT", "+OK bye\r\n");
+    EXPECT_TRUE(check(server));
+    expectScriptFollowed(server);
+    const std::string port = std::to_string(server.port());
+    const Lines expected{"Looking up 127.0.0.1 ...",
+                         "Connecting ...",
+                         "Connected to 127.0.0.1, port " + port,
+                         "CAPA\r\n",
+                         "USER alice\r\n",
+                         "PASS xxxx",
+                         "STAT\r\n"};
+    const Lines& lines = host.statusLines();
+    ASSERT_GE(lines.size(), expected.size());
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + static_cast<long>(expected.size())), expected);
+    EXPECT_EQ(host.statusLine(), "QUIT\r\n");
 }
 
 TEST_F(MailboxOperationsTest, AConnectionThatCannotBeSecuredIsShownWithTheReason) {
@@ -528,8 +525,8 @@ TEST_F(MailboxOperationsTest, AConnectionThatCannotBeSecuredIsShownWithTheReason
     account.host = "pop3s://" + server.hostAndPort();
     EXPECT_TRUE(checkMailbox(account, *settings, *filters, *list, {}, options));
     EXPECT_EQ(list->count(), 0);
-    ASSERT_EQ(boxes.flags(), std::vector<unsigned>{0x40});
-    const std::string& text = boxes.shown()[0].text;
+    ASSERT_EQ(host.kinds(), Kinds{Kind::Told});
+    const std::string& text = host.said()[0].text;
     std::size_t lineEnd = text.find('\n');
     ASSERT_NE(lineEnd, std::string::npos) << text;
     EXPECT_NE(text.find(account.host), std::string::npos) << text;
@@ -550,24 +547,24 @@ TEST_F(MailboxOperationsTest, RefusedLoginIsShownWithItsOwnText) {
     EXPECT_TRUE(check(server));
     expectScriptFollowed(server);
     EXPECT_EQ(list->count(), 0);
-    ASSERT_EQ(boxes.flags(), std::vector<unsigned>{0x40});
-    EXPECT_NE(boxes.shown()[0].text.find("alice"), std::string::npos);
+    ASSERT_EQ(host.kinds(), Kinds{Kind::Told});
+    EXPECT_NE(host.said()[0].text.find("alice"), std::string::npos);
 
     // A different text from the connection failure's.
     account.host = "127.0.0.1:" + std::to_string(toppeek::test::unusedLoopbackPort());
     EXPECT_TRUE(checkMailbox(account, *settings, *filters, *list, {}, options));
-    ASSERT_EQ(boxes.shown().size(), 2u);
-    EXPECT_NE(boxes.shown()[0].text, boxes.shown()[1].text);
+    ASSERT_EQ(host.said().size(), 2u);
+    EXPECT_NE(host.said()[0].text, host.said()[1].text);
 }
 
 TEST_F(MailboxOperationsTest, CancelAnsweredNoLetsTheCheckGoOn) {
     ScriptedPop3Server server;
     mailbox(server, 5, 5).expect("QUIT", "+OK bye\r\n");
-    boxes.answer(kIdNo);
+    cancelConfirmed = false;
     pressCancelAfterEntry = 1;
     EXPECT_TRUE(check(server));
     expectScriptFollowed(server);
-    EXPECT_EQ(boxes.flags(), std::vector<unsigned>{0x24});
+    EXPECT_EQ(host.kinds(), Kinds{Kind::Cancel});
     EXPECT_EQ(numbers(), (Numbers{1, 2, 3, 4, 5}));
     EXPECT_FALSE(cancelRequested());
 }
@@ -577,7 +574,6 @@ TEST_F(MailboxOperationsTest, CancelAnsweredYesKeepsWhatWasListed) {
     // All ten messages' commands go out ahead, QUIT behind them; the replies after the cancel
     // are never read.
     mailbox(server, 10, 10).expect("QUIT", "+OK bye\r\n");
-    boxes.answer(kIdYes);
     // The click is handled by the check's event processing before message 3.
     pressCancelAfterEntry = 1;
     EXPECT_FALSE(check(server));
@@ -595,7 +591,7 @@ TEST_F(MailboxOperationsTest, CancelAnsweredYesKeepsWhatWasListed) {
     const Lines received = commands(server);
     ASSERT_LE(received.size(), window.size());
     EXPECT_TRUE(std::equal(received.begin(), received.end(), window.begin()));
-    EXPECT_EQ(boxes.flags(), std::vector<unsigned>{0x24});
+    EXPECT_EQ(host.kinds(), Kinds{Kind::Cancel});
     EXPECT_TRUE(cancelRequested());
 
     // The next operation starts afresh.
@@ -621,19 +617,17 @@ TEST_F(MailboxOperationsTest, CancelInsideALargeWindowKeepsOnlyWholeMessages) {
         .waitLimit(30s);
     options.timeoutSeconds = 30;
     settings->maxMessages = 200;
-    boxes.answer(kIdYes);
     // The cancel waits until the server has read the whole window: the connection is then closed
     // abortively, and the reset would otherwise throw away commands the server had not read yet.
-    PressCancelWhen press([this, &server](ProgressDialog&) {
+    host.cancelWhen([this, &server] {
         const Lines received = commands(server);
         return list->count() >= 50 && std::count(received.begin(), received.end(), "QUIT") > 0;
     });
     const auto started = std::chrono::steady_clock::now();
     OperationOutcome outcome = check(server);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 15s) << "waited for the server";
-    EXPECT_TRUE(press.pressed());
     EXPECT_EQ(outcome.result, OperationResult::Cancelled);
-    EXPECT_EQ(boxes.flags(), std::vector<unsigned>{0x24});
+    EXPECT_EQ(host.kinds(), Kinds{Kind::Cancel});
     EXPECT_TRUE(server.waitUntilDone(5s));
     EXPECT_EQ(numbers(), oneTo(50));
     EXPECT_EQ(settings->mailboxBytes, sizesInList());
@@ -649,13 +643,10 @@ TEST_F(MailboxOperationsTest, CancelDuringTheConnectionShowsTheConnectionFailure
     ASSERT_TRUE(stalled.ready());
     account.host = "127.0.0.1:" + std::to_string(stalled.port());
     options.timeoutSeconds = 30;
-    boxes.answer(kIdYes);
-    PressCancelWhen press(
-        [](ProgressDialog& dialog) { return dialog.statusLabel->text().startsWith("Connecting"); });
+    host.cancelWhen([this] { return host.statusLine().starts_with("Connecting"); });
     EXPECT_FALSE(checkMailbox(account, *settings, *filters, *list, {}, options));
-    EXPECT_TRUE(press.pressed());
-    EXPECT_EQ(boxes.flags(), (std::vector<unsigned>{0x24, 0x40}));
-    EXPECT_NE(boxes.shown()[1].text.find("connect"), std::string::npos);
+    EXPECT_EQ(host.kinds(), (Kinds{Kind::Cancel, Kind::Told}));
+    EXPECT_NE(host.said()[1].text.find("connect"), std::string::npos);
 }
 
 // The user's own cancel is no refused log-in: the question is the only box.
@@ -663,13 +654,10 @@ TEST_F(MailboxOperationsTest, CancelDuringTheLoginIsNotShownAsARefusal) {
     ScriptedPop3Server server;
     server.greeting({ReplyPiece{"+OK ready\r\n", 20s}}).waitLimit(30s);
     options.timeoutSeconds = 30;
-    boxes.answer(kIdYes);
-    PressCancelWhen press(
-        [](ProgressDialog& dialog) { return dialog.statusLabel->text().startsWith("Connected"); });
+    host.cancelWhen([this] { return host.statusLine().starts_with("Connected"); });
     OperationOutcome outcome = check(server);
     EXPECT_EQ(outcome.result, OperationResult::Cancelled);
-    EXPECT_TRUE(press.pressed());
-    EXPECT_EQ(boxes.flags(), (std::vector<unsigned>{0x24}));
+    EXPECT_EQ(host.kinds(), (Kinds{Kind::Cancel}));
 }
 
 TEST_F(MailboxOperationsTest, CancelDuringRemovalKeepsNumbersAndCountsWhatStays) {
@@ -680,7 +668,6 @@ TEST_F(MailboxOperationsTest, CancelDuringRemovalKeepsNumbersAndCountsWhatStays)
     loggedIn(server).expect("UIDL", uidListing(oneTo(4)));
     for (int n = 1; n <= 4; ++n)
         server.expect("DELE " + std::to_string(n), "+OK\r\n");
-    boxes.answer(kIdYes);
     pressCancelAfterEntry = 0;
     EXPECT_FALSE(remove(server));
     expectScriptFollowed(server);
@@ -693,7 +680,8 @@ TEST_F(MailboxOperationsTest, SecondOperationIsRefusedAndLeavesTheFirstAlone) {
     ScriptedPop3Server server;
     mailbox(server, 3, 3).expect("QUIT", "+OK bye\r\n");
     bool secondResult = true;
-    int dialogs = 0;
+    int runs = 0;
+    bool firstStillRuns = false;
     bool cancelFlagAfter = false;
     server.start();
     account.host = server.hostAndPort();
@@ -709,15 +697,16 @@ TEST_F(MailboxOperationsTest, SecondOperationIsRefusedAndLeavesTheFirstAlone) {
                 static_cast<bool>(checkMailbox(account, *settings, *filters, *other, {}, options));
             cancelFlagAfter = cancelRequested();
             setCancelFlag(false);
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                dialogs += qobject_cast<ProgressDialog*>(widget) != nullptr ? 1 : 0;
+            runs = host.began();
+            firstStillRuns = runningHost() == &host && host.goOn();
         },
         options));
     expectScriptFollowed(server);
     EXPECT_FALSE(secondResult);
-    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(firstStillRuns);
     EXPECT_TRUE(cancelFlagAfter);
-    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(host.said().empty());
     EXPECT_EQ(numbers(), (Numbers{1, 2, 3}));
 }
 
@@ -731,10 +720,6 @@ TEST_F(MailboxOperationsTest, EventsAreHandledWhileWaitingOnTheServer) {
         .expect("QUIT", "+OK bye\r\n");
     options.timeoutSeconds = 10;
     int listedWhenAsked = -1;
-    boxes.whileShown(
-        [&](const ScriptedMessageBoxes::Request&) { listedWhenAsked = list->count(); });
-    boxes.answer(kIdNo);
-    std::unique_ptr<QTimer> click;
     server.start();
     account.host = server.hostAndPort();
     EXPECT_TRUE(checkMailbox(
@@ -744,17 +729,20 @@ TEST_F(MailboxOperationsTest, EventsAreHandledWhileWaitingOnTheServer) {
                 return;
             auto other = createMessageList();
             EXPECT_FALSE(checkMailbox(account, *settings, *filters, *other, {}, options));
-            // Fires while LIST 2 waits for its late reply.
-            click = std::make_unique<QTimer>();
-            click->setSingleShot(true);
-            QObject::connect(click.get(), &QTimer::timeout, [] {
-                if (ProgressDialog* dialog = currentProgressDialog())
-                    dialog->cancelButton->click();
-            });
-            click->start(200);
+            // Pressed while LIST 2 waits for its late reply, and answered No.
+            const auto armed = std::chrono::steady_clock::now();
+            host.cancelWhen(
+                [&, armed] {
+                    if (std::chrono::steady_clock::now() - armed < 200ms)
+                        return false;
+                    listedWhenAsked = list->count();
+                    return true;
+                },
+                false);
         },
         options));
     expectScriptFollowed(server);
+    EXPECT_EQ(host.cancels(), 1);
     EXPECT_EQ(listedWhenAsked, 1);
     EXPECT_EQ(numbers(), (Numbers{1, 2}));
 }
@@ -937,8 +925,8 @@ TEST_F(MailboxOperationsTest, CheckOutcomesSayHowFarTheCheckGot) {
     options.timeoutSeconds = 1;
     outcome = check(silent);
     EXPECT_EQ(outcome.result, OperationResult::NoAnswer);
-    ASSERT_EQ(boxes.shown().size(), 2u);
-    EXPECT_NE(boxes.shown()[1].text.find("is not answering: it fell silent"), std::string::npos);
+    ASSERT_EQ(host.said().size(), 2u);
+    EXPECT_NE(host.said()[1].text.find("is not answering: it fell silent"), std::string::npos);
 
     ScriptedPop3Server partial;
     mailbox(partial, 10, 4)

@@ -4,7 +4,6 @@
 // USER/PASS and once with APOP. Then the same over pop3s and against mailutils pop3d, both of
 // which take commands ahead of their replies.
 
-#include "dialogs/ProgressDialog.h"
 #include "mail/Pop3.h"
 #include "messages/MailText.h"
 #include "operations/MailboxOperations.h"
@@ -13,22 +12,18 @@
 #include "support/MailboxOperationsFixture.h"
 #include "support/MailutilsServer.h"
 #include "support/ProcessTrust.h"
-#include "support/ScriptedMessageBoxes.h"
 #include "support/TemporaryFolder.h"
 #include "support/TestCertificates.h"
 
-#include <QLabel>
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-using toppeek::dialogs::cancelRequested;
-using toppeek::dialogs::currentProgressDialog;
 using namespace toppeek::messages;
 
 namespace {
@@ -39,7 +34,6 @@ using toppeek::test::MailboxOperationsFixture;
 using toppeek::test::MailutilsServer;
 using toppeek::test::ProcessTrust;
 using toppeek::test::RealPop3Server;
-using toppeek::test::ScriptedMessageBoxes;
 using toppeek::test::TemporaryFolder;
 
 constexpr int kMessages = 300;
@@ -140,7 +134,7 @@ TEST_P(RealServerOperations, CheckMarkRemoveAndCheckAgain) {
         EXPECT_EQ(again->at(i)->messageNumber, list->at(i)->messageNumber);
         EXPECT_EQ(again->at(i)->mark, MarkState::Unmarked);
     }
-    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(host.said().empty());
     EXPECT_FALSE(cancelRequested());
     // Dovecot logs each login with its method.
     const std::string log = server.logTail();
@@ -153,8 +147,8 @@ TEST_P(RealServerOperations, WrongPasswordIsShownAsRefusedLogin) {
     auto list = createMessageList();
     EXPECT_TRUE(check(*list));
     EXPECT_EQ(list->count(), 0);
-    ASSERT_EQ(boxes.flags(), std::vector<unsigned>{0x40});
-    EXPECT_NE(boxes.shown()[0].text.find("log in"), std::string::npos);
+    ASSERT_EQ(host.kinds(), std::vector{toppeek::test::ScriptedOperationHost::Kind::Told});
+    EXPECT_NE(host.said()[0].text.find("log in"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Dovecot, RealServerOperations, testing::Values(false, true),
@@ -306,7 +300,7 @@ TEST_P(ChangedMailbox, ViewAndRemoveTouchOnlyTheMarkedMessage) {
         EXPECT_EQ(list->at(i)->uniqueId, now->at(i)->uniqueId);
     }
     EXPECT_EQ(settings->mailboxMessages, 6);
-    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(host.said().empty());
 
     // The deleted messages are gone for a viewer holding the old list too.
     MessageEntry& stale = *now->at(3);
@@ -369,12 +363,12 @@ protected:
                        std::to_string(static_cast<DovecotServer*>(server.get())->pop3sPort());
     }
 
-    // The progress dialog's trace line when the operation's first entry is reported: the last
-    // command queued by then.
+    // The host's trace line when the operation's first entry is reported: the last command
+    // queued by then.
     std::function<void(int)> traceAtFirst(std::string& line) {
-        return [&line](int) {
+        return [this, &line](int) {
             if (line.empty())
-                line = currentProgressDialog()->statusLabel->text().toStdString();
+                line = host.statusLine();
         };
     }
 };
@@ -402,6 +396,14 @@ TEST_P(PipelinedRealServer, CheckFetchRemoveAndCheckAgain) {
     // Every message's commands, and QUIT behind them, went out before the first entry was
     // reported; the trace shows the reply being read all the same.
     EXPECT_EQ(checkTrace, "TOP 1 0");
+    // Over pop3s the status line said that the connection was being secured, then with what.
+    if (!GetParam()) {
+        const std::vector<std::string>& lines = host.statusLines();
+        const auto securing = std::find(lines.begin(), lines.end(), "Securing connection\u2026");
+        ASSERT_NE(securing, lines.end());
+        ASSERT_NE(securing + 1, lines.end());
+        EXPECT_TRUE(securing[1].starts_with("Securing connection\u2026 TLSv1.")) << securing[1];
+    }
     ASSERT_EQ(list->count(), kCount) << server->logTail();
     for (int i = 0; i < kCount; ++i) {
         EXPECT_EQ(list->at(i)->messageNumber, i + 1);
@@ -433,7 +435,7 @@ TEST_P(PipelinedRealServer, CheckFetchRemoveAndCheckAgain) {
     EXPECT_EQ(subjectsOf(*again), subjectsOf(*list));
     for (int i = 0; i < again->count(); ++i)
         EXPECT_EQ(again->at(i)->messageNumber, i + 1);
-    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(host.said().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, PipelinedRealServer, testing::Values(false, true),
@@ -480,10 +482,10 @@ protected:
 
 TEST_F(SelfSignedServer, TrustIsAskedKeptWithTheAccountAndRefusedForAnotherCertificate) {
     auto list = createMessageList();
-    boxes.answer(toppeek::dialogs::kIdNo);
+    host.answer(false);
     EXPECT_EQ(check(*list, options).result, OperationResult::NoConnection);
-    ASSERT_EQ(boxes.shown().size(), 2u);
-    const std::string question = boxes.shown()[0].text;
+    ASSERT_EQ(host.said().size(), 2u);
+    const std::string question = host.said()[0].text;
     EXPECT_NE(question.find("could not be verified"), std::string::npos) << question;
     EXPECT_NE(question.find("Subject: CN=localhost"), std::string::npos) << question;
     EXPECT_NE(question.find("Valid until: "), std::string::npos) << question;
@@ -491,10 +493,10 @@ TEST_F(SelfSignedServer, TrustIsAskedKeptWithTheAccountAndRefusedForAnotherCerti
     EXPECT_FALSE(toppeek::storage::trustedCertificate(*settings, account));
 
     // Trusted: the log-in goes on at once, and the trust is the account's.
-    boxes.answer(toppeek::dialogs::kIdYes);
+    host.answer(true);
     EXPECT_EQ(check(*list, options).result, OperationResult::Completed);
     EXPECT_EQ(list->count(), 1);
-    ASSERT_EQ(boxes.shown().size(), 3u);
+    ASSERT_EQ(host.said().size(), 3u);
     const auto trusted = toppeek::storage::trustedCertificate(*settings, account);
     ASSERT_TRUE(trusted);
     EXPECT_EQ(trusted->port, server->pop3sPort());
@@ -502,32 +504,32 @@ TEST_F(SelfSignedServer, TrustIsAskedKeptWithTheAccountAndRefusedForAnotherCerti
               std::string::npos);
     auto again = createMessageList();
     EXPECT_EQ(check(*again, options).result, OperationResult::Completed);
-    EXPECT_EQ(boxes.shown().size(), 3u);
+    EXPECT_EQ(host.said().size(), 3u);
 
     // The server's certificate changed (as a trust for another one reads): asked again, with the
     // certificate it presents now.
     auto changed = *trusted;
     changed.sha256 = std::string(64, '0');
     ASSERT_TRUE(toppeek::storage::setTrustedCertificate(*settings, account, changed));
-    boxes.answer(toppeek::dialogs::kIdNo);
+    host.answer(false);
     auto refused = createMessageList();
     EXPECT_EQ(check(*refused, options).result, OperationResult::NoConnection);
-    ASSERT_GE(boxes.shown().size(), 4u);
-    const std::string changedQuestion = boxes.shown()[3].text;
+    ASSERT_GE(host.said().size(), 4u);
+    const std::string changedQuestion = host.said()[3].text;
     EXPECT_NE(changedQuestion.find("has changed"), std::string::npos) << changedQuestion;
     EXPECT_NE(changedQuestion.find(toppeek::storage::fingerprintText(trusted->sha256, 16)),
               std::string::npos);
     EXPECT_EQ(toppeek::storage::trustedCertificate(*settings, account), changed);
 
     // A check nobody asked for says why in its reason and asks nothing.
-    const std::size_t shown = boxes.shown().size();
+    const std::size_t shown = host.said().size();
     OperationOptions quiet = options;
     quiet.quiet = true;
     auto background = createMessageList();
     const OperationOutcome outcome = check(*background, quiet);
     EXPECT_EQ(outcome.result, OperationResult::NoConnection);
     EXPECT_NE(outcome.reason.find("unknown issuer"), std::string::npos) << outcome.reason;
-    EXPECT_EQ(boxes.shown().size(), shown);
+    EXPECT_EQ(host.said().size(), shown);
 }
 
 } // namespace

@@ -1,12 +1,12 @@
 // What the tests of the mailbox operations start from: the connection layer running while the
-// suite runs, an account, the default settings, no filters, an empty list, and message boxes
-// answered by script so that no case waits on a modal window. Base is testing::Test or a
-// testing::TestWithParam<...>.
+// suite runs, an account, the default settings, no filters, an empty list, and the operations run
+// through a scripted host, so that every question is answered by the test and every text is
+// recorded. Base is testing::Test or a testing::TestWithParam<...>.
 #pragma once
 
 #include "mail/Connection.h"
 #include "operations/MailboxOperations.h"
-#include "support/ScriptedMessageBoxes.h"
+#include "support/ScriptedOperationHost.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,8 @@ namespace toppeek::test {
 
 template <typename Base = testing::Test> class MailboxOperationsFixture : public Base {
 protected:
+    MailboxOperationsFixture() { options.host = &host; }
+
     static void SetUpTestSuite() { toppeek::mail::startConnectionLayer(); }
     static void TearDownTestSuite() { toppeek::mail::stopConnectionLayer(); }
 
@@ -24,8 +26,8 @@ protected:
         toppeek::storage::createDefaultSettings();
     std::unique_ptr<toppeek::messages::Filters> filters = toppeek::messages::createFilters();
     std::unique_ptr<toppeek::messages::MessageList> list = toppeek::messages::createMessageList();
+    ScriptedOperationHost host;
     toppeek::operations::OperationOptions options;
-    ScriptedMessageBoxes boxes;
 };
 
 } // namespace toppeek::test

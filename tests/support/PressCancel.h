@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialogs/ProgressDialog.h"
+#include "ui/ProgressDialogHost.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -29,7 +30,7 @@ public:
 
 private:
     void check() {
-        toppeek::dialogs::ProgressDialog* dialog = toppeek::dialogs::currentProgressDialog();
+        toppeek::dialogs::ProgressDialog* dialog = toppeek::ui::ProgressDialogHost::current();
         if (dialog == nullptr || !condition_(*dialog))
             return;
         timer_.stop();

@@ -12,6 +12,7 @@
 #include "operations/MailboxOperations.h"
 #include "support/ProcessTrust.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/ScriptedOperationHost.h"
 #include "ui/AccountEditor.h"
 
 #include <QPushButton>
@@ -77,14 +78,20 @@ protected:
         server->stop();
         if (thread.joinable())
             thread.join();
-        EXPECT_TRUE(boxes.shown().empty()) << boxes.shown().front().text;
+        EXPECT_TRUE(host.said().empty()) << host.said().front().text;
     }
 
     const Account& account(int index = 0) const { return *settings->accounts.at(index); }
 
+    toppeek::operations::OperationOptions options() {
+        toppeek::operations::OperationOptions how;
+        how.host = &host;
+        return how;
+    }
+
     bool check(MessageList& list, int accountIndex = 0) {
-        return static_cast<bool>(
-            checkMailbox(account(accountIndex), *settings, *filters, list, [](int) {}));
+        return static_cast<bool>(checkMailbox(
+            account(accountIndex), *settings, *filters, list, [](int) {}, options()));
     }
 
     std::vector<std::string> logged() {
@@ -105,7 +112,7 @@ protected:
     std::thread thread;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<Filters> filters = demoFilters();
-    toppeek::test::ScriptedMessageBoxes boxes;
+    toppeek::test::ScriptedOperationHost host;
     std::string authority;
     std::mutex logMutex;
     std::vector<std::string> log;
@@ -149,7 +156,8 @@ TEST_F(DemoMailboxCheck, TheDemoFiltersMarkTheSpamAndRemovingItLeavesTheRest) {
     EXPECT_EQ(markNotAddressed(*notAddressed, kDemoAddress), 1);
     EXPECT_EQ(marked(*notAddressed, names), Names{"10-meeting-notes.eml"});
 
-    ASSERT_TRUE(removeMarkedMessages(account(), *settings, *list, [](int) {}));
+    ASSERT_TRUE(removeMarkedMessages(
+        account(), *settings, *list, [](int) {}, options()));
     EXPECT_EQ(list->count(), static_cast<int>(names.size() - kSpam.size()));
 
     // The next session sees only the rest, numbered from 1, and nothing in it is spam.
@@ -198,7 +206,8 @@ TEST_F(DemoMailboxCheck, TheStarttlsAccountReadsAndCleansTheSameMailboxSecured) 
     ASSERT_NE(firstCredential, lines.end());
     EXPECT_LT(securedAt, firstCredential);
 
-    ASSERT_TRUE(removeMarkedMessages(account(1), *settings, *secured, [](int) {}));
+    ASSERT_TRUE(removeMarkedMessages(
+        account(1), *settings, *secured, [](int) {}, options()));
     auto again = createMessageList();
     ASSERT_TRUE(check(*again));
     EXPECT_EQ(again->count(), static_cast<int>(names.size() - kSpam.size()));

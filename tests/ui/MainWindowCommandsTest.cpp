@@ -3,8 +3,8 @@
 // the header listing's box, and the whole day's work against a real Dovecot.
 
 #include "dialogs/MsgBox.h"
-#include "dialogs/ProgressDialog.h"
 #include "messages/Filters.h"
+#include "operations/OperationHost.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
 #include "support/DovecotServer.h"
@@ -42,7 +42,7 @@
 
 using namespace toppeek::ui;
 using toppeek::dialogs::kIdYes;
-using toppeek::dialogs::progressBusy;
+using toppeek::operations::operationRunning;
 using namespace toppeek::storage;
 using namespace toppeek::messages;
 using namespace std::chrono_literals;
@@ -116,7 +116,7 @@ private slots:
     void init() { setUpFiles(); }
 
     void cleanup() {
-        QVERIFY(!progressBusy());
+        QVERIFY(!operationRunning());
         tearDownFiles();
     }
 

@@ -5,6 +5,7 @@
 
 #include "operations/MailboxOperations.h"
 #include "storage/Settings.h"
+#include "support/ScriptedMailbox.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ScriptedPop3Server.h"
 #include "ui/MainWindow.h"
@@ -28,33 +29,10 @@
 
 namespace toppeek::test {
 
-struct Mail {
-    std::string from;
-    std::string to;
-    std::string subject;
-    int size;
-};
-
 // Three messages, two for the account and one for another address, in no order of any column.
 inline const std::vector<Mail> kThree = {{"zed@example.org", "alice@example.com", "beta", 3000},
                                          {"amy@example.org", "alice@example.com", "gamma", 100},
                                          {"kim@spam.test", "bulk@example.net", "alpha", 2000}};
-
-inline std::string headerOf(const Mail& mail) {
-    return "From: " + mail.from + "\r\nTo: " + mail.to + "\r\nSubject: " + mail.subject +
-           "\r\nDate: Fri, 5 Mar 2010 09:07:09 +0100\r\n";
-}
-
-// Greeted, the capabilities asked for and logged in as alice, as every operation begins; by
-// default a server that takes commands ahead of its replies, as most do.
-inline ScriptedPop3Server&
-loggedIn(ScriptedPop3Server& server,
-         const std::string& capabilities = "+OK\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n") {
-    return server.greeting("+OK ready\r\n")
-        .expect("CAPA", capabilities)
-        .expect("USER alice", "+OK\r\n")
-        .expect("PASS secret", "+OK logged in\r\n");
-}
 
 // The UIDL reply of a mailbox of count messages, message n with the unique-id "uid-n".
 inline std::string uidListing(int count) {

@@ -9,6 +9,7 @@
 #include "dialogs/ProgressDialog.h"
 #include "mail/Connection.h"
 #include "messages/Filters.h"
+#include "operations/OperationHost.h"
 #include "storage/FiltersFile.h"
 #include "storage/Settings.h"
 #include "support/DovecotServer.h"
@@ -96,7 +97,7 @@ private slots:
     void init() { setUpFiles(); }
 
     void cleanup() {
-        QVERIFY(!progressBusy());
+        QVERIFY(!toppeek::operations::operationRunning());
         tearDownFiles();
     }
 
@@ -249,7 +250,7 @@ private slots:
         QCOMPARE(window->accountSelector->count(), 0);
         window->OpenConnection(); // no account: nothing to open
         QVERIFY(boxes_->shown().empty());
-        QVERIFY(!progressBusy());
+        QVERIFY(!toppeek::operations::operationRunning());
     }
 
     void preferencesRemovingTheListedAccountCloseTheList() {
@@ -421,7 +422,8 @@ private slots:
         QObject::connect(
             window->messageView->activeView()->model(), &QAbstractItemModel::rowsInserted,
             window.get(), [&](const QModelIndex&, int first, int last) {
-                batches.push_back({first, last, progressBusy(), window->messageList().count()});
+                batches.push_back({first, last, toppeek::operations::operationRunning(),
+                                   window->messageList().count()});
             });
         QVERIFY(connectTo(*window, check));
         QCOMPARE(window->messageView->rowCount(), kMessages);

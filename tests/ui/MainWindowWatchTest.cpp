@@ -4,12 +4,13 @@
 #include "MainWindowHarness.h"
 
 #include "dialogs/MsgBox.h"
-#include "dialogs/ProgressDialog.h"
+#include "operations/OperationHost.h"
 #include "storage/ReservedOptions.h"
 #include "support/DovecotServer.h"
 #include "ui/BackgroundProgress.h"
 #include "ui/MainWindow.h"
 #include "ui/PreferencesDialog.h"
+#include "ui/ProgressDialogHost.h"
 #include "ui/TrayIcon.h"
 
 #include <QAbstractItemModel>
@@ -30,7 +31,6 @@ using namespace toppeek::storage;
 
 using namespace std::chrono_literals;
 using namespace toppeek::test;
-using toppeek::dialogs::currentProgressDialog;
 using toppeek::dialogs::kIdYes;
 using toppeek::dialogs::kMbAskYesNo;
 
@@ -91,8 +91,9 @@ private slots:
         // Cancelled while message 2 is read: the list appears only once the check has ended.
         WhenTrue during([&] { return window->backgroundProgress->progressBar->value() >= 2; },
                         [&] {
-                            dialogShown = currentProgressDialog() == nullptr ||
-                                          currentProgressDialog()->isVisible();
+                            // A background check runs without the progress dialog.
+                            dialogShown = !toppeek::operations::operationRunning() ||
+                                          ProgressDialogHost::current() != nullptr;
                             panelShown = window->backgroundProgress->isVisible();
                             // Due again, but the check runs: no second one.
                             clock.tick();
