@@ -28,13 +28,15 @@ dialogs::ProgressDialog* ProgressDialogHost::current() {
 }
 
 void ProgressDialogHost::begin() {
+    // One host serves every run of the window; each run starts uncancelled.
+    cancelled_ = false;
     dialog_ = std::make_unique<ProgressDialog>();
     dialog_->setConfirmCancel(confirmOperationCancel);
     dialog_->show();
 }
 
 void ProgressDialogHost::end() {
-    cancelled_ = cancelled_ || !dialog_->running();
+    cancelled_ = cancelled_ || (dialog_ && !dialog_->running());
     dialog_.reset();
 }
 

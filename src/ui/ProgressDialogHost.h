@@ -35,7 +35,7 @@ public:
 
 private:
     std::unique_ptr<dialogs::ProgressDialog> dialog_;
-    // A cancel accepted before begin() or after end() still counts for goOn().
+    // A cancel accepted during the run still counts for goOn() once the dialog has gone.
     bool cancelled_ = false;
 };
 
