@@ -12,7 +12,6 @@
 #include "ui/AccountSignInSection.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
-#include "ui/PreferencesDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
