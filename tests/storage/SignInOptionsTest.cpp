@@ -76,6 +76,44 @@ TEST(SignInOptions, LinesThatFindNoRoomAreCountedAndTheTextsStayWithinTheirLimit
         EXPECT_LE(texts[i].size(), static_cast<std::size_t>(Settings::maxReservedTextLength));
 }
 
+// What the account editor asks before it takes an OAuth2 sign-in: whether the file would keep
+// it, without pushing out another account's, and never at the cost of the other options.
+TEST(SignInOptions, RoomForAnEditedSignInIsJudgedAgainstEveryOtherLine) {
+    Settings settings;
+    settings.reservedText1 = "check-every=15";
+    auto outlook = [](int i) {
+        auto made = account("user" + std::to_string(i) + "@outlook.com");
+        made->signIn = SignInMethod::OAuth2;
+        made->oauth = {"microsoft", "00000000-1111-2222-3333-444444444444", "", "", "", ""};
+        return made;
+    };
+    int dropped = 0;
+    while (true) {
+        auto next = outlook(settings.accounts.count());
+        if (signInRoomFor(settings, nullptr, *next) != SignInRoom::Fits)
+            break;
+        settings.accounts.append(next.release());
+    }
+    reservedTextsForFile(settings, &dropped);
+    EXPECT_EQ(dropped, 0) << "every line taken in was kept";
+    ASSERT_GT(settings.accounts.count(), 2);
+
+    // Full: a password account may still be added, and an OAuth2 one edited in place if its
+    // line grows no longer; a longer line or one more account is refused.
+    EXPECT_EQ(signInRoomFor(settings, nullptr, *account("plain@example.net")), SignInRoom::Fits);
+    const Account* first = settings.accounts.at(0);
+    auto edited = cloneAccount(*first);
+    edited->oauth.clientId = "11111111-1111-2222-3333-444444444444";
+    EXPECT_EQ(signInRoomFor(settings, first, *edited), SignInRoom::Fits);
+    edited->oauth.clientSecret = std::string(120, 's');
+    EXPECT_EQ(signInRoomFor(settings, first, *edited), SignInRoom::NoRoom);
+    edited->oauth.clientSecret = "two words";
+    EXPECT_EQ(signInRoomFor(settings, first, *edited), SignInRoom::NotAField);
+
+    // The other options stay whole whatever the sign-ins need.
+    EXPECT_EQ(reservedTextsForFile(settings)[0].substr(0, 14), "check-every=15");
+}
+
 // Without a keyring, a refresh token longer than the file's password field (Microsoft's run
 // over a kilobyte) is kept whole beside the file, so that the account need not sign in anew at
 // every start; the settings file itself keeps its layout and holds nothing of the token.
