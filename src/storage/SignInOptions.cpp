@@ -49,11 +49,14 @@ std::vector<std::string> splitOff(std::string& text) {
 
 // The reserved texts with the line of each OAuth2 account of accounts added to the first text
 // with room for it; placed says for each account whether its line (if any) found room.
-std::array<std::string, 4> packSignInLines(const Settings& settings,
+std::array<std::string, 4> reservedTextsOf(const Settings& settings) {
+    return {settings.reservedText1, settings.reservedText2, settings.reservedText3,
+            settings.reservedText4};
+}
+
+std::array<std::string, 4> packSignInLines(std::array<std::string, 4> texts,
                                            const std::vector<const Account*>& accounts,
                                            std::vector<bool>& placed) {
-    std::array<std::string, 4> texts = {settings.reservedText1, settings.reservedText2,
-                                        settings.reservedText3, settings.reservedText4};
     const std::array<std::size_t, 4> limits = {
         Settings::maxReservedText1Length, Settings::maxReservedTextLength,
         Settings::maxReservedTextLength, Settings::maxReservedTextLength};
@@ -103,7 +106,7 @@ std::optional<std::string> signInLine(const Account& account) {
 std::array<std::string, 4> reservedTextsForFile(const Settings& settings, int* dropped) {
     std::vector<const Account*> accounts(settings.accounts.begin(), settings.accounts.end());
     std::vector<bool> placed;
-    std::array<std::string, 4> texts = packSignInLines(settings, accounts, placed);
+    std::array<std::string, 4> texts = packSignInLines(reservedTextsOf(settings), accounts, placed);
     if (dropped != nullptr)
         *dropped = static_cast<int>(std::count(placed.begin(), placed.end(), false));
     return texts;
@@ -122,8 +125,8 @@ SignInRoom signInRoomFor(const Settings& settings, const Account* replaced, cons
     else
         after.push_back(&edited);
     std::vector<bool> placedBefore, placedAfter;
-    packSignInLines(settings, before, placedBefore);
-    packSignInLines(settings, after, placedAfter);
+    packSignInLines(reservedTextsOf(settings), before, placedBefore);
+    packSignInLines(reservedTextsOf(settings), after, placedAfter);
     // The edited account's line must find room, and must not take the room of a line that had
     // some.
     for (std::size_t i = 0; i < after.size(); ++i) {
@@ -132,6 +135,19 @@ SignInRoom signInRoomFor(const Settings& settings, const Account* replaced, cons
             return SignInRoom::NoRoom;
     }
     return SignInRoom::Fits;
+}
+
+bool signInLinesKeepRoom(const Settings& settings, const std::string& firstText) {
+    const std::vector<const Account*> accounts(settings.accounts.begin(), settings.accounts.end());
+    std::vector<bool> placedNow, placedThen;
+    packSignInLines(reservedTextsOf(settings), accounts, placedNow);
+    std::array<std::string, 4> texts = reservedTextsOf(settings);
+    texts[0] = firstText;
+    packSignInLines(std::move(texts), accounts, placedThen);
+    for (std::size_t i = 0; i < accounts.size(); ++i)
+        if (placedNow[i] && !placedThen[i])
+            return false;
+    return true;
 }
 
 void takeSignInOptions(Settings& settings) {

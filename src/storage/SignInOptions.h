@@ -27,6 +27,10 @@ std::array<std::string, 4> reservedTextsForFile(const Settings& settings, int* d
 enum class SignInRoom { Fits, NotAField, NoRoom };
 SignInRoom signInRoomFor(const Settings& settings, const Account* replaced, const Account& edited);
 
+// Whether every sign-in line that finds room now would still find some with firstText in place
+// of the first reserved text: an option that would push one out must not be set.
+bool signInLinesKeepRoom(const Settings& settings, const std::string& firstText);
+
 // Takes the sign-in lines out of the reserved texts just read and gives each account named by
 // one its sign-in; lines of accounts that are gone are dropped.
 void takeSignInOptions(Settings& settings);

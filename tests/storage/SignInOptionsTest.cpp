@@ -110,8 +110,19 @@ TEST(SignInOptions, RoomForAnEditedSignInIsJudgedAgainstEveryOtherLine) {
     edited->oauth.clientSecret = "two words";
     EXPECT_EQ(signInRoomFor(settings, first, *edited), SignInRoom::NotAField);
 
-    // The other options stay whole whatever the sign-ins need.
+    // The other options stay whole whatever the sign-ins need, and a long one that would push
+    // a sign-in out is refused rather than have the save drop the sign-in.
     EXPECT_EQ(reservedTextsForFile(settings)[0].substr(0, 14), "check-every=15");
+    const std::string before = settings.reservedText1;
+    EXPECT_FALSE(setTrustedCertificate(settings, *first,
+                                       {"outlook.office365.com", 995, std::string(64, 'a')}));
+    EXPECT_EQ(settings.reservedText1, before);
+    reservedTextsForFile(settings, &dropped);
+    EXPECT_EQ(dropped, 0);
+    Settings roomy;
+    roomy.accounts.append(cloneAccount(*first).release());
+    EXPECT_TRUE(
+        setTrustedCertificate(roomy, *first, {"outlook.office365.com", 995, std::string(64, 'a')}));
 }
 
 // Without a keyring, a refresh token longer than the file's password field (Microsoft's run
