@@ -104,17 +104,16 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
     passwordEdit->setEchoMode(QLineEdit::Password);
     passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // '*'
     rememberPasswordBox =
-        named(new QCheckBox(QStringLiteral("Keep the password in the settings file when no keyring "
-                                           "can be used"),
+        named(new QCheckBox(tr("Keep the password in the settings file when no keyring can be "
+                               "used"),
                             this),
               "CBRememberPassword");
     rememberPasswordBox->setChecked(true);
     rememberPasswordBox->setToolTip(
-        QStringLiteral("Off: without the desktop's keyring the password is asked once each time "
-                       "the program runs and is never written down."));
-    plainTextWarning = named(new QLabel(QStringLiteral("Without security the password and your "
-                                                       "mail travel in plain text: anyone on "
-                                                       "the way can read them."),
+        tr("Off: without the desktop's keyring the password is asked once each time the program "
+           "runs and is never written down."));
+    plainTextWarning = named(new QLabel(tr("Without security the password and your mail travel "
+                                           "in plain text: anyone on the way can read them."),
                                         this),
                              "LabelPlainText");
     plainTextWarning->setWordWrap(true);
