@@ -1,5 +1,5 @@
-// The large mail providers' POP3 servers, as each provider documents them. A plain table with
-// look-up functions, so that other parts (the sign-in presets) can read it too.
+// The large mail providers' POP3 servers as the settings search sees them: the program's one
+// provider table (mail/Providers.h), with what signing in there takes in the search's terms.
 #pragma once
 
 #include "discovery/Settings.h"
@@ -11,7 +11,7 @@ namespace toppeek::discovery {
 
 struct Provider {
     std::string_view name;
-    // The provider's own mail domains, separated by spaces.
+    // The provider's own mail domains, separated by spaces ("label.*" as mail/Providers.h says).
     std::string_view domains;
     // Domains under which the provider's MX hosts are named, separated by spaces: a domain of its
     // own whose MX is one of them is hosted there (Google Workspace, Microsoft 365).

@@ -1,24 +1,13 @@
 #include "signin/OAuthProviders.h"
 
-#include <algorithm>
-#include <array>
+#include "mail/Providers.h"
 
 namespace toppeek::signin {
 
 namespace {
 
-std::string lowered(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return result;
-}
-
-// The first label of the domain, and the domain without it: "hotmail.co.uk" gives "hotmail".
-bool firstLabelIs(std::string_view domain, std::string_view label) {
-    return domain.size() > label.size() + 1 && domain.starts_with(label) &&
-           domain[label.size()] == '.';
+const mail::OAuthPreset* tablePreset(ProviderKind kind) {
+    return kind == ProviderKind::Other ? nullptr : mail::oauthPreset(providerKey(kind));
 }
 
 } // namespace
@@ -26,17 +15,10 @@ bool firstLabelIs(std::string_view domain, std::string_view label) {
 OAuthSetup presetFor(ProviderKind kind) {
     OAuthSetup setup;
     setup.kind = kind;
-    if (kind == ProviderKind::Google) {
-        // Google's OAuth 2.0 for installed applications; the scope is the one its POP3 server
-        // takes.
-        setup.authorizationUrl = "https://accounts.google.com/o/oauth2/v2/auth";
-        setup.tokenUrl = "https://oauth2.googleapis.com/token";
-        setup.scope = "https://mail.google.com/";
-    } else if (kind == ProviderKind::Microsoft) {
-        // The Microsoft identity platform's v2.0 endpoints for work, school and personal accounts.
-        setup.authorizationUrl = "https://login.microsoftonline.com/common/oauth2/v2.0/authorize";
-        setup.tokenUrl = "https://login.microsoftonline.com/common/oauth2/v2.0/token";
-        setup.scope = "https://outlook.office.com/POP.AccessAsUser.All offline_access";
+    if (const mail::OAuthPreset* preset = tablePreset(kind)) {
+        setup.authorizationUrl = preset->authorizationUrl;
+        setup.tokenUrl = preset->tokenUrl;
+        setup.scope = preset->scope;
     }
     setup.clientId = builtInClientId(kind);
     setup.clientSecret = builtInClientSecret(kind);
@@ -44,27 +26,14 @@ OAuthSetup presetFor(ProviderKind kind) {
 }
 
 std::string_view pop3ServerOf(ProviderKind kind) {
-    switch (kind) {
-    case ProviderKind::Google:
-        return "pop.gmail.com";
-    case ProviderKind::Microsoft:
-        return "outlook.office365.com";
-    case ProviderKind::Other:
-        break;
-    }
-    return {};
+    const mail::OAuthPreset* preset = tablePreset(kind);
+    const mail::MailProvider* provider = preset ? mail::providerSigningInWith(*preset) : nullptr;
+    return provider ? provider->host : std::string_view();
 }
 
 std::string_view providerName(ProviderKind kind) {
-    switch (kind) {
-    case ProviderKind::Google:
-        return "Google";
-    case ProviderKind::Microsoft:
-        return "Microsoft";
-    case ProviderKind::Other:
-        break;
-    }
-    return "Other";
+    const mail::OAuthPreset* preset = tablePreset(kind);
+    return preset ? preset->name : "Other";
 }
 
 std::string_view providerKey(ProviderKind kind) {
@@ -93,15 +62,11 @@ std::optional<ProviderKind> providerForAddress(std::string_view address) {
     if (at == std::string_view::npos) {
         return std::nullopt;
     }
-    const std::string domain = lowered(address.substr(at + 1));
-    if (domain == "gmail.com" || domain == "googlemail.com") {
-        return ProviderKind::Google;
+    const mail::MailProvider* provider = mail::mailProviderForDomain(address.substr(at + 1));
+    if (provider == nullptr || provider->oauth == nullptr) {
+        return std::nullopt;
     }
-    if (domain == "outlook.com" || domain == "msn.com" || firstLabelIs(domain, "hotmail") ||
-        firstLabelIs(domain, "live")) {
-        return ProviderKind::Microsoft;
-    }
-    return std::nullopt;
+    return providerFromKey(provider->oauth->key);
 }
 
 std::string builtInClientId(ProviderKind kind) {

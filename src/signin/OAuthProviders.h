@@ -32,8 +32,9 @@ std::string_view providerName(ProviderKind kind);
 std::string_view providerKey(ProviderKind kind);
 std::optional<ProviderKind> providerFromKey(std::string_view key);
 
-// The provider an address's domain obviously belongs to: gmail.com and googlemail.com to Google;
-// outlook.com, hotmail.*, live.* and msn.com to Microsoft. Nothing otherwise.
+// The provider an address's domain obviously belongs to, by the program's provider table
+// (mail/Providers.h): gmail.com and googlemail.com to Google; outlook.com, hotmail.*, live.*,
+// msn.com and Microsoft's other mail domains to Microsoft. Nothing otherwise.
 std::optional<ProviderKind> providerForAddress(std::string_view address);
 
 // The client ID (and secret) built in by the distributor for a provider, empty when none was.

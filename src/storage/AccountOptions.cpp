@@ -1,6 +1,7 @@
 #include "storage/AccountOptions.h"
 
 #include "storage/ReservedOptions.h"
+#include "storage/SignInOptions.h"
 
 #include <cctype>
 #include <charconv>
@@ -59,8 +60,16 @@ bool setTrustedCertificate(Settings& settings, const Account& account,
     if (!isHexDigest(trusted.sha256) || trusted.host.empty() || trusted.port < 1 ||
         trusted.port > 65535)
         return false;
-    return setOption(settings, optionName(kTrustedCertificate, account),
-                     trusted.sha256 + ' ' + std::to_string(trusted.port) + ' ' + trusted.host);
+    // A trust is long: it must not take the room an account's sign-in has in the file, which
+    // the save would then drop without a word. The caller tells the user when it is refused.
+    std::string text = settings.reservedText1;
+    if (!setReservedOption(text, optionName(kTrustedCertificate, account),
+                           trusted.sha256 + ' ' + std::to_string(trusted.port) + ' ' + trusted.host,
+                           Settings::maxReservedText1Length) ||
+        !signInLinesKeepRoom(settings, text))
+        return false;
+    settings.reservedText1 = std::move(text);
+    return true;
 }
 
 void forgetTrustedCertificate(Settings& settings, const Account& account) {

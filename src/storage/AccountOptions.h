@@ -16,7 +16,7 @@ namespace toppeek::storage {
 std::optional<mail::TrustedCertificate> trustedCertificate(const Settings& settings,
                                                            const Account& account);
 // Replaces the account's trusted certificate. False, and nothing changed, when the text has no
-// room for it.
+// room for it, or the room it would take is an account's sign-in's (SignInOptions.h).
 bool setTrustedCertificate(Settings& settings, const Account& account,
                            const mail::TrustedCertificate& trusted);
 void forgetTrustedCertificate(Settings& settings, const Account& account);

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string_view>
+#include <vector>
 
 namespace toppeek::storage {
 
@@ -20,6 +22,11 @@ namespace {
 constexpr const char* settingsFileName = "toppeek-settings.dat";
 constexpr std::string_view settingsSignature = "\x1AVARROWCKRCnf";
 constexpr int accountTextReadSize = Account::maxTextLength + 1;
+constexpr std::string_view longSecretsSignature = "\x1ATopPeek long secrets 1";
+// Room for an account's keyring key (three texts and two line breaks) and for any token a
+// provider hands out; the record stream keeps no longer text whole anyway.
+constexpr int longSecretKeyReadSize = 3 * accountTextReadSize + 2;
+constexpr int longSecretReadSize = 32768;
 
 // The key that scrambles stored passwords. It is generated rather than
 // spelled out so that it does not stand in the executable as one text; it
@@ -35,6 +42,61 @@ const std::string& passwordKey() {
         return k;
     }();
     return key;
+}
+
+// Whether the account's password field has room for what the file is to keep of its password:
+// a refresh token of an OAuth2 account may be longer than any password, and is not kept cut,
+// which no provider would take.
+bool tooLongForField(const Account& account) {
+    return account.signIn == SignInMethod::OAuth2 &&
+           account.password.size() > static_cast<std::size_t>(Account::maxTextLength);
+}
+
+bool keptInKeyring(const Account& account, bool keepPassword) {
+    return fileKeepsMarker(account) && (keepPassword || account.keyringItem.has_value());
+}
+
+// Whether the file is to keep the account's secret, but in the long secrets' file beside it.
+bool keptBeside(const Account& account, bool keepPassword) {
+    return keepPassword && !keptInKeyring(account, keepPassword) && tooLongForField(account);
+}
+
+std::vector<const Account*> accountsKeptBeside(const Settings& settings) {
+    std::vector<const Account*> kept;
+    const int count = std::min(settings.accounts.count(), maxListCount);
+    for (int i = 0; i < count; ++i) {
+        const Account& account = *settings.accounts.at(i);
+        if (keptBeside(account, remembersPassword(settings, account)))
+            kept.push_back(&account);
+    }
+    return kept;
+}
+
+// Gives the OAuth2 accounts whose field was left empty for it their secret from the file beside
+// the settings. A file that is missing or damaged gives what it holds whole, and the others
+// sign in again.
+void readLongSecrets(const std::string& path, Settings& settings) {
+    std::unique_ptr<RecordStream> stream = RecordStream::open(path, false);
+    if (!stream)
+        return;
+    if (stream->expectSignature(longSecretsSignature)) {
+        const int count = readCount(*stream).value_or(0);
+        for (int i = 0; i < count; ++i) {
+            const std::optional<std::string> key = readText(*stream, longSecretKeyReadSize);
+            if (!key)
+                break;
+            const std::optional<std::string> secret =
+                readScrambledText(*stream, longSecretReadSize, passwordKey());
+            if (!secret)
+                break;
+            for (Account* account : settings.accounts)
+                if (account->signIn == SignInMethod::OAuth2 && account->password.empty() &&
+                    account->passwordKnown && !account->keyringItem &&
+                    keyringItemFor(*account).key == *key)
+                    account->password = *secret;
+        }
+    }
+    RecordStream::close(std::move(stream));
 }
 
 std::string cut(const std::string& text, int maxLength) {
@@ -122,7 +184,35 @@ void freeSettings(std::unique_ptr<Settings> settings) {
 }
 
 bool saveSettings(const std::string& path, const Settings& settings) {
-    return saveReplacing(path, [&](RecordStream& stream) { writeSettingsFile(stream, settings); });
+    if (path.empty())
+        return false; // no place to write, and none to put the secrets beside
+    const std::vector<const Account*> beside = accountsKeptBeside(settings);
+    const std::string secretsPath = longSecretsFilePath(path);
+    // The secrets go first: a settings file whose accounts expect them must never be there
+    // without them.
+    if (!beside.empty() && !saveReplacing(secretsPath, [&](RecordStream& stream) {
+            stream.writeSignature(longSecretsSignature);
+            writeCount(stream, static_cast<int>(beside.size()));
+            for (const Account* account : beside) {
+                stream.writeText(keyringItemFor(*account).key);
+                stream.writeScrambledText(account->password, passwordKey());
+            }
+        }))
+        return false;
+    if (!saveReplacing(path, [&](RecordStream& stream) { writeSettingsFile(stream, settings); }))
+        return false;
+    // No secret is left lying about once the keyring took it or its account went.
+    if (beside.empty())
+        std::remove(secretsPath.c_str());
+    return true;
+}
+
+std::string longSecretsFilePath(const std::string& settingsPath) {
+    constexpr std::string_view extension = ".dat";
+    std::string_view stem = settingsPath;
+    if (stem.ends_with(extension))
+        stem.remove_suffix(extension.size());
+    return std::string(stem) + "-tokens.dat";
 }
 
 bool loadSettings(const std::string& path, Settings& settings) {
@@ -137,6 +227,7 @@ bool loadSettings(const std::string& path, Settings& settings) {
     readSettingsFields(*stream, settings);
     RecordStream::close(std::move(stream));
     takeSignInOptions(settings);
+    readLongSecrets(longSecretsFilePath(path), settings);
     // A password the file was not to keep is asked for before the first log-in.
     for (Account* account : settings.accounts)
         if (account->password.empty() && !account->keyringItem &&
@@ -182,15 +273,11 @@ bool writeAccount(RecordStream& stream, const Account& account, bool keepPasswor
     writeText(stream, account.userName, Account::maxTextLength);
     // A password that is not to be kept and was not asked for this run is unknown without
     // being in the keyring: the file keeps nothing for it, not the keyring's marker. A refresh
-    // token too long for the file is not kept cut, which no provider would take: the account
-    // signs in again at its next check.
-    const bool keptInKeyring =
-        fileKeepsMarker(account) && (keepPassword || account.keyringItem.has_value());
-    const bool tooLong = account.signIn == SignInMethod::OAuth2 &&
-                         account.password.size() > static_cast<std::size_t>(Account::maxTextLength);
+    // token too long for the field leaves it empty; saveSettings keeps it whole beside the file,
+    // and an older version sees an account without a password.
     const std::string_view password =
-        keptInKeyring ? std::string_view(keyringPasswordMarker())
-        : keepPassword && !tooLong
+        keptInKeyring(account, keepPassword) ? std::string_view(keyringPasswordMarker())
+        : keepPassword && !tooLongForField(account)
             ? std::string_view(account.password).substr(0, Account::maxTextLength)
             : std::string_view();
     stream.writeScrambledText(password, passwordKey());

@@ -105,7 +105,15 @@ void freeSettings(std::unique_ptr<Settings> settings);
 
 // Writes the whole settings file. The old file is replaced only when the new
 // one was written completely; false (and the old file untouched) otherwise.
+// A refresh token too long for the file's password field, which the file is
+// to keep (no keyring took it), goes whole into the long secrets' file beside
+// it (longSecretsFilePath), scrambled as the field would be and readable by
+// the user alone; that file is written first, and removed when no account
+// needs it any more.
 bool saveSettings(const std::string& path, const Settings& settings);
+
+// "toppeek-settings-tokens.dat" beside "toppeek-settings.dat".
+std::string longSecretsFilePath(const std::string& settingsPath);
 
 // The whole content of the settings file, written into an open stream.
 void writeSettingsFile(core::RecordStream& stream, const Settings& settings);
@@ -117,7 +125,8 @@ void writeSettingsFile(core::RecordStream& stream, const Settings& settings);
 // earlier fields; the later ones keep the values settings held, except
 // lastUpdateCheckDay, which becomes 0. The account list is replaced. An
 // account whose password the file was not to keep (AccountOptions.h) reads
-// with passwordKnown false.
+// with passwordKnown false. An OAuth2 account whose field is empty takes its
+// refresh token from the long secrets' file, when that holds one for it.
 bool loadSettings(const std::string& path, Settings& settings);
 
 // Empty texts, accountTag 0, port 110.

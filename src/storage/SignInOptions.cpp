@@ -1,5 +1,6 @@
 #include "storage/SignInOptions.h"
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -46,6 +47,39 @@ std::vector<std::string> splitOff(std::string& text) {
     return taken;
 }
 
+// The reserved texts with the line of each OAuth2 account of accounts added to the first text
+// with room for it; placed says for each account whether its line (if any) found room.
+std::array<std::string, 4> reservedTextsOf(const Settings& settings) {
+    return {settings.reservedText1, settings.reservedText2, settings.reservedText3,
+            settings.reservedText4};
+}
+
+std::array<std::string, 4> packSignInLines(std::array<std::string, 4> texts,
+                                           const std::vector<const Account*>& accounts,
+                                           std::vector<bool>& placed) {
+    const std::array<std::size_t, 4> limits = {
+        Settings::maxReservedText1Length, Settings::maxReservedTextLength,
+        Settings::maxReservedTextLength, Settings::maxReservedTextLength};
+    placed.assign(accounts.size(), true);
+    for (std::size_t a = 0; a < accounts.size(); ++a) {
+        const std::optional<std::string> line = signInLine(*accounts[a]);
+        if (!line)
+            continue;
+        bool found = false;
+        for (std::size_t i = 0; i < texts.size() && !found; ++i) {
+            const std::size_t length = texts[i].size() + (texts[i].empty() ? 0 : 1) + line->size();
+            if (length <= limits[i]) {
+                if (!texts[i].empty())
+                    texts[i] += '\n';
+                texts[i] += *line;
+                found = true;
+            }
+        }
+        placed[a] = found;
+    }
+    return texts;
+}
+
 } // namespace
 
 std::optional<std::string> signInLine(const Account& account) {
@@ -70,32 +104,50 @@ std::optional<std::string> signInLine(const Account& account) {
 }
 
 std::array<std::string, 4> reservedTextsForFile(const Settings& settings, int* dropped) {
-    std::array<std::string, 4> texts = {settings.reservedText1, settings.reservedText2,
-                                        settings.reservedText3, settings.reservedText4};
-    const std::array<std::size_t, 4> limits = {
-        Settings::maxReservedText1Length, Settings::maxReservedTextLength,
-        Settings::maxReservedTextLength, Settings::maxReservedTextLength};
-    int left = 0;
-    for (const Account* account : settings.accounts) {
-        const std::optional<std::string> line = signInLine(*account);
-        if (!line)
-            continue;
-        bool placed = false;
-        for (std::size_t i = 0; i < texts.size() && !placed; ++i) {
-            const std::size_t length = texts[i].size() + (texts[i].empty() ? 0 : 1) + line->size();
-            if (length <= limits[i]) {
-                if (!texts[i].empty())
-                    texts[i] += '\n';
-                texts[i] += *line;
-                placed = true;
-            }
-        }
-        if (!placed)
-            ++left;
-    }
+    std::vector<const Account*> accounts(settings.accounts.begin(), settings.accounts.end());
+    std::vector<bool> placed;
+    std::array<std::string, 4> texts = packSignInLines(reservedTextsOf(settings), accounts, placed);
     if (dropped != nullptr)
-        *dropped = left;
+        *dropped = static_cast<int>(std::count(placed.begin(), placed.end(), false));
     return texts;
+}
+
+SignInRoom signInRoomFor(const Settings& settings, const Account* replaced, const Account& edited) {
+    if (edited.signIn != SignInMethod::OAuth2)
+        return SignInRoom::Fits;
+    if (!signInLine(edited))
+        return SignInRoom::NotAField;
+    std::vector<const Account*> before(settings.accounts.begin(), settings.accounts.end());
+    std::vector<const Account*> after = before;
+    const auto at = std::find(after.begin(), after.end(), replaced);
+    if (replaced != nullptr && at != after.end())
+        *at = &edited;
+    else
+        after.push_back(&edited);
+    std::vector<bool> placedBefore, placedAfter;
+    packSignInLines(reservedTextsOf(settings), before, placedBefore);
+    packSignInLines(reservedTextsOf(settings), after, placedAfter);
+    // The edited account's line must find room, and must not take the room of a line that had
+    // some.
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        const bool hadRoom = i < before.size() && before[i] == after[i] && placedBefore[i];
+        if ((after[i] == &edited || hadRoom) && !placedAfter[i])
+            return SignInRoom::NoRoom;
+    }
+    return SignInRoom::Fits;
+}
+
+bool signInLinesKeepRoom(const Settings& settings, const std::string& firstText) {
+    const std::vector<const Account*> accounts(settings.accounts.begin(), settings.accounts.end());
+    std::vector<bool> placedNow, placedThen;
+    packSignInLines(reservedTextsOf(settings), accounts, placedNow);
+    std::array<std::string, 4> texts = reservedTextsOf(settings);
+    texts[0] = firstText;
+    packSignInLines(std::move(texts), accounts, placedThen);
+    for (std::size_t i = 0; i < accounts.size(); ++i)
+        if (placedNow[i] && !placedThen[i])
+            return false;
+    return true;
 }
 
 void takeSignInOptions(Settings& settings) {

@@ -21,6 +21,16 @@ std::optional<std::string> signInLine(const Account& account);
 // account added to the first text with room for it. dropped counts the lines that found none.
 std::array<std::string, 4> reservedTextsForFile(const Settings& settings, int* dropped = nullptr);
 
+// Whether an account's sign-in would be kept by the file, when edited takes replaced's place in
+// the account list (or is added at its end, for a null replaced): its line must hold no blank
+// where a field goes, and must find room without taking that of a line that had some.
+enum class SignInRoom { Fits, NotAField, NoRoom };
+SignInRoom signInRoomFor(const Settings& settings, const Account* replaced, const Account& edited);
+
+// Whether every sign-in line that finds room now would still find some with firstText in place
+// of the first reserved text: an option that would push one out must not be set.
+bool signInLinesKeepRoom(const Settings& settings, const std::string& firstText);
+
 // Takes the sign-in lines out of the reserved texts just read and gives each account named by
 // one its sign-in; lines of accounts that are gone are dropped.
 void takeSignInOptions(Settings& settings);

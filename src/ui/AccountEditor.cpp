@@ -3,6 +3,7 @@
 // The account list names a variable `slots`, which Qt's keyword macro would
 // rewrite: the storage header comes before every Qt header.
 #include "storage/Settings.h"
+#include "storage/SignInOptions.h"
 
 #include "dialogs/DisplayText.h"
 #include "dialogs/MsgBox.h"
@@ -12,7 +13,6 @@
 #include "ui/AccountSignInSection.h"
 #include "ui/DialogSupport.h"
 #include "ui/HelpContext.h"
-#include "ui/PreferencesDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -104,17 +104,16 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
     passwordEdit->setEchoMode(QLineEdit::Password);
     passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // '*'
     rememberPasswordBox =
-        named(new QCheckBox(QStringLiteral("Keep the password in the settings file when no keyring "
-                                           "can be used"),
+        named(new QCheckBox(tr("Keep the password in the settings file when no keyring can be "
+                               "used"),
                             this),
               "CBRememberPassword");
     rememberPasswordBox->setChecked(true);
     rememberPasswordBox->setToolTip(
-        QStringLiteral("Off: without the desktop's keyring the password is asked once each time "
-                       "the program runs and is never written down."));
-    plainTextWarning = named(new QLabel(QStringLiteral("Without security the password and your "
-                                                       "mail travel in plain text: anyone on "
-                                                       "the way can read them."),
+        tr("Off: without the desktop's keyring the password is asked once each time the program "
+           "runs and is never written down."));
+    plainTextWarning = named(new QLabel(tr("Without security the password and your mail travel "
+                                           "in plain text: anyone on the way can read them."),
                                         this),
                              "LabelPlainText");
     plainTextWarning->setWordWrap(true);
@@ -236,7 +235,20 @@ QString AccountEditor::editCaption() {
     return tr("Edit Account");
 }
 
+void AccountEditor::setSettings(const storage::Settings* settings) {
+    settings_ = settings;
+}
+
 bool AccountEditor::Execute(Account& account, const QString& caption, int helpContext) {
+    original_ = storage::cloneAccount(account);
+    // The preferences edit a copy of the account: the one of the list it was made from has the
+    // same tag and names.
+    replaced_ = nullptr;
+    if (settings_ != nullptr)
+        for (const Account* listed : settings_->accounts)
+            if (listed->accountTag == account.accountTag && listed->address == account.address &&
+                listed->host == account.host && listed->userName == account.userName)
+                replaced_ = listed;
     showAccount(account);
     setHelpContext(this, helpContext);
     setWindowTitle(caption);
@@ -325,7 +337,7 @@ bool AccountEditor::FormCloseQuery() {
     }
     if (!composeHost())
         return false;
-    if (!signInSection->acceptable())
+    if (!signInSection->acceptable() || !signInKept())
         return false;
     // A server never sees a name or password that cannot form one command
     // line, so an account holding one could never log in.
@@ -452,6 +464,38 @@ bool AccountEditor::composeHost() {
     }
     hostText_ = *text;
     return true;
+}
+
+bool AccountEditor::signInKept() {
+    if (settings_ == nullptr || !original_ || !signInSection->usesOAuth2())
+        return true;
+    const std::unique_ptr<Account> edited = storage::cloneAccount(*original_);
+    storeAccount(*edited);
+    switch (storage::signInRoomFor(*settings_, replaced_, *edited)) {
+    case storage::SignInRoom::Fits:
+        return true;
+    case storage::SignInRoom::NotAField:
+        msgBox(kMbInformation, kProgramTitle,
+               QT_TRANSLATE_NOOP("MsgBox",
+                                 "The client ID, the client secret and the URLs cannot contain "
+                                 "spaces or \"=\". Please check that each was copied whole and "
+                                 "alone."));
+        signInSection->clientIdEdit->setFocus();
+        return false;
+    case storage::SignInRoom::NoRoom:
+        break;
+    }
+    // The file keeps sign-ins in a fixed space that older versions read too; a sign-in that does
+    // not fit would be lost at the next save, and the account would no longer sign in.
+    msgBox(kMbInformation, kProgramTitle,
+           QT_TRANSLATE_NOOP(
+               "MsgBox",
+               "TopPeek cannot keep the OAuth2 sign-in of this account: the space the settings "
+               "file has for sign-ins and other account options is full. Shorter texts (client "
+               "ID, client secret, URLs, scope) may fit; otherwise remove an OAuth2 account or a "
+               "trusted certificate you no longer need, or sign in with a password."));
+    signInSection->clientIdEdit->setFocus();
+    return false;
 }
 
 void AccountEditor::done(int result) {

@@ -23,6 +23,7 @@ enum class Security;
 } // namespace toppeek::mail
 namespace toppeek::storage {
 struct Account;
+struct Settings;
 } // namespace toppeek::storage
 
 namespace toppeek::ui {
@@ -74,6 +75,11 @@ public:
 
     // The help topic the editor opens on the help key.
     int helpContext() const;
+
+    // The settings whose account list the edited account belongs to (or joins), which must
+    // outlive the editor: OK then refuses, with a box that says why, an OAuth2 sign-in the
+    // settings file could not keep. Set before Execute; without it every sign-in is taken.
+    void setSettings(const storage::Settings* settings);
 
     // Whether the settings file keeps the password when no keyring takes it: shown by
     // rememberPasswordBox, set before Execute and read after it.
@@ -155,6 +161,14 @@ private:
     // Puts the host text together into hostText_; false after an
     // information box when the controls do not make one.
     bool composeHost();
+    // False after an information box when the settings file could not keep the sign-in.
+    bool signInKept();
+
+    const storage::Settings* settings_ = nullptr;
+    // The account as Execute was given it, and the one of settings_ it stands for (null for an
+    // account that is being added).
+    std::unique_ptr<storage::Account> original_;
+    const storage::Account* replaced_ = nullptr;
 
     // The texts the edit boxes were filled from.
     std::string address_;

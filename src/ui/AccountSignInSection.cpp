@@ -49,34 +49,34 @@ std::string text(const QLineEdit* edit) {
 AccountSignInSection::AccountSignInSection(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("SignInSection"));
     signInBox = named(new QComboBox(this), "SignInBox");
-    signInBox->addItems({QStringLiteral("Password"), QStringLiteral("OAuth2 (web browser)")});
+    signInBox->addItems({tr("Password"), tr("OAuth2 (web browser)")});
     providerBox = named(new QComboBox(this), "ProviderBox");
-    providerBox->addItems(
-        {QStringLiteral("Google"), QStringLiteral("Microsoft"), QStringLiteral("Other")});
+    // The providers' own names stay as they are; "Other" is a word of the program's.
+    providerBox->addItems({QStringLiteral("Google"), QStringLiteral("Microsoft"), tr("Other")});
     clientIdEdit = named(new QLineEdit(this), "EdClientId");
     clientSecretEdit = named(new QLineEdit(this), "EdClientSecret");
-    clientSecretEdit->setPlaceholderText(QStringLiteral("(only where the provider gave one)"));
+    clientSecretEdit->setPlaceholderText(tr("(only where the provider gave one)"));
     issuerEdit = named(new QLineEdit(this), "EdIssuer");
     issuerEdit->setPlaceholderText(QStringLiteral("https://issuer.example.com"));
     issuerEdit->setAccessibleName(tr("Issuer address"));
-    findButton = named(new QPushButton(QStringLiteral("&Find"), this), "BtnFindEndpoints");
+    findButton = named(new QPushButton(tr("&Find"), this), "BtnFindEndpoints");
     authorizationEdit = named(new QLineEdit(this), "EdAuthorizationUrl");
     tokenEdit = named(new QLineEdit(this), "EdTokenUrl");
     scopeEdit = named(new QLineEdit(this), "EdScope");
-    signInButton = named(new QPushButton(QStringLiteral("Sign &in\u2026"), this), "BtnSignIn");
+    signInButton = named(new QPushButton(tr("Sign &in\u2026"), this), "BtnSignIn");
     stateLabel = named(new QLabel(this), "SignInState");
     stateLabel->setWordWrap(true);
 
     auto* top = new QFormLayout;
     top->setContentsMargins(0, 0, 0, 0);
-    top->addRow(QStringLiteral("Sign-in:"), signInBox);
+    top->addRow(tr("Sign-in:"), signInBox);
 
     oauthRows_ = new QWidget(this);
     auto* oauth = new QFormLayout(oauthRows_);
     oauth->setContentsMargins(0, 0, 0, 0);
-    oauth->addRow(QStringLiteral("Provider:"), providerBox);
-    oauth->addRow(QStringLiteral("Client ID:"), clientIdEdit);
-    oauth->addRow(QStringLiteral("Client secret:"), clientSecretEdit);
+    oauth->addRow(tr("Provider:"), providerBox);
+    oauth->addRow(tr("Client ID:"), clientIdEdit);
+    oauth->addRow(tr("Client secret:"), clientSecretEdit);
 
     otherRows_ = new QWidget(oauthRows_);
     auto* other = new QFormLayout(otherRows_);
@@ -84,10 +84,10 @@ AccountSignInSection::AccountSignInSection(QWidget* parent) : QWidget(parent) {
     auto* issuerRow = new QHBoxLayout;
     issuerRow->addWidget(issuerEdit, 1);
     issuerRow->addWidget(findButton);
-    other->addRow(QStringLiteral("Issuer:"), issuerRow);
-    other->addRow(QStringLiteral("Authorization URL:"), authorizationEdit);
-    other->addRow(QStringLiteral("Token URL:"), tokenEdit);
-    other->addRow(QStringLiteral("Scope:"), scopeEdit);
+    other->addRow(tr("Issuer:"), issuerRow);
+    other->addRow(tr("Authorization URL:"), authorizationEdit);
+    other->addRow(tr("Token URL:"), tokenEdit);
+    other->addRow(tr("Scope:"), scopeEdit);
     oauth->addRow(otherRows_);
     auto* signInRow = new QHBoxLayout;
     signInRow->addWidget(signInButton);
@@ -143,8 +143,8 @@ void AccountSignInSection::showAccount(const storage::Account& account) {
     newRefreshToken_.clear();
     stateLabel->setText(!oauth2 ? QString()
                         : account.password.empty() && account.passwordKnown
-                            ? QStringLiteral("Not signed in yet.")
-                            : QStringLiteral("Signed in."));
+                            ? tr("Not signed in yet.")
+                            : tr("Signed in."));
     updateRows();
     if (methodChanged)
         methodChanged(oauth2);
@@ -196,15 +196,17 @@ bool AccountSignInSection::acceptable() {
     const signin::OAuthSetup setup = currentSetup();
     if (setup.clientId.empty()) {
         msgBox(kMbInformation, kProgramTitle,
-               "Please enter the client ID that the provider gave your registration of TopPeek. "
-               "The help page \"Signing in with OAuth2\" says how to get one.");
+               QT_TRANSLATE_NOOP("MsgBox",
+                                 "Please enter the client ID that the provider gave your "
+                                 "registration of TopPeek. The help page \"Signing in with "
+                                 "OAuth2\" says how to get one."));
         clientIdEdit->setFocus();
         return false;
     }
     if (setup.authorizationUrl.empty() || setup.tokenUrl.empty()) {
         msgBox(kMbInformation, kProgramTitle,
-               "Please enter the provider's authorization and token URLs, or its issuer and "
-               "press Find.");
+               QT_TRANSLATE_NOOP("MsgBox", "Please enter the provider's authorization and token "
+                                           "URLs, or its issuer and press Find."));
         authorizationEdit->setFocus();
         return false;
     }
@@ -253,19 +255,19 @@ void AccountSignInSection::findEndpoints() {
 void AccountSignInSection::signInNow() {
     if (!acceptable())
         return;
-    stateLabel->setText(QStringLiteral("Waiting for the sign-in in the web browser\u2026"));
+    stateLabel->setText(tr("Waiting for the sign-in in the web browser\u2026"));
     signInButton->setEnabled(false);
     const std::string address = currentAddress ? currentAddress().trimmed().toStdString() : "";
     const signin::SignInResult result =
         signin::signInWithBrowser(currentSetup(), address, openBrowser);
     signInButton->setEnabled(true);
     if (!result.tokens) {
-        stateLabel->setText(QStringLiteral("Not signed in."));
+        stateLabel->setText(tr("Not signed in."));
         msgBox(kMbInformation, kProgramTitle, "%s", result.failure.c_str());
         return;
     }
     newRefreshToken_ = result.tokens->refreshToken;
-    stateLabel->setText(QStringLiteral("Signed in."));
+    stateLabel->setText(tr("Signed in."));
 }
 
 } // namespace toppeek::ui

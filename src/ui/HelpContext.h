@@ -6,6 +6,9 @@ class QWidget;
 
 namespace toppeek::ui {
 
+// The help topic the preferences and the account editor they open show on the help key.
+inline constexpr int kOptionsHelpContext = 1301;
+
 void setHelpContext(QWidget* window, int context);
 // 0 for a window that was given none.
 int helpContext(const QWidget* window);

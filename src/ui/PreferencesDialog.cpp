@@ -349,6 +349,7 @@ void PreferencesDialog::selectRow(int row) {
 bool PreferencesDialog::editAccount(Account& account, const QString& caption, bool& remember) {
     QPointer<AccountEditor> editor = new AccountEditor(this);
     editor->setRememberPassword(remember);
+    editor->setSettings(&settings_);
     const bool accepted = editor->Execute(account, caption, kOptionsHelpContext);
     if (accepted)
         remember = editor->rememberPassword();

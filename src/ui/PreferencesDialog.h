@@ -20,6 +20,8 @@
 // even when the dialog was cancelled.
 #pragma once
 
+#include "ui/HelpContext.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -44,9 +46,6 @@ namespace toppeek::ui {
 
 class UpDownArrows;
 enum class UpDownButton;
-
-// The help topic both dialogs open on the help key.
-inline constexpr int kOptionsHelpContext = 1301;
 
 // Results of PreferencesDialog::Execute.
 inline constexpr int kOptionsCancelled = 0;
