@@ -227,7 +227,8 @@ void MainWindow::FormCreate() {
          },
          [this] { messageView->redrawRows(messageList().count()); },
          [this] { return closePending_; },
-         [this](const std::string& text) { statusText->setText(QString::fromStdString(text)); }});
+         // Said once the run is over, after the list has been shown.
+         [this](const std::string& text) { runNotice_ = QString::fromStdString(text); }});
     listGrowth_.setSingleShot(true);
     listGrowth_.setInterval(kListGrowthIntervalMs);
     connect(&listGrowth_, &QTimer::timeout, this, &MainWindow::showArrivedRows);
@@ -889,6 +890,13 @@ void MainWindow::sortAgainKeepingView() {
     messageView->redrawRows(messageList().count());
 }
 
+void MainWindow::showRunNotice() {
+    if (runNotice_.isEmpty())
+        return;
+    statusText->setText(runNotice_);
+    runNotice_.clear();
+}
+
 void MainWindow::discardList() {
     enterBusy();
     checker_->discardList();
@@ -919,6 +927,7 @@ void MainWindow::OpenConnection() {
     leaveBusy();
 
     refreshList();
+    showRunNotice();
     minutesSinceCheck_ = 0;
     // What the tray says of the last background check is stale once a check by hand got through.
     if (result.gotThrough && !automaticCheck_)

@@ -292,6 +292,10 @@ private:
     void groupCommand(bool select);
     void syncSortChecks();
     void closeAfterOperation();
+    // What the checker had to say beside a run (a file it could not write), for the status bar
+    // once the run has ended.
+    QString runNotice_;
+    void showRunNotice();
     // The status bar tells why the current message is marked (or kept unmarked).
     void showMarkReason();
 

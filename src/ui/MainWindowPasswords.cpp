@@ -67,9 +67,10 @@ QString MainWindow::passwordNote() const {
         break;
     }
     return QStringLiteral("No keyring of the desktop can be used, so passwords are kept in "
-                          "the settings file, scrambled but not encrypted: anyone who has "
-                          "the file can read them back. An account whose password is not "
-                          "to be kept there asks for it once each time the program runs.");
+                          "the settings file (long sign-in tokens in a file beside it), "
+                          "scrambled but not encrypted: anyone who has the file can read them "
+                          "back. An account whose password is not to be kept there asks for it "
+                          "once each time the program runs.");
 }
 
 void MainWindow::keyringWait(bool waiting) {

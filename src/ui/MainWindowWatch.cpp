@@ -157,6 +157,7 @@ void MainWindow::updateListedMailboxes() {
         sortAgainKeepingView();
     updateAccountColumn();
     updateGroupCaption();
+    showRunNotice();
     if (const int top = topEntry != nullptr ? indexOfEntry(messageList(), topEntry) : -1;
         top >= 0) {
         // Only the rows move; the columns stay where the user put them.
