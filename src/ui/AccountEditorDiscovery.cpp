@@ -20,6 +20,7 @@
 #include "ui/AccountTestDialog.h"
 #include "ui/DialogSupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -131,6 +132,10 @@ void AccountEditor::addDiscoveryControls(QLayout* layout) {
         box->addWidget(discoveryLabel);
         box->addLayout(found);
     }
+    // The buttons stand below the boxes and above OK and Cancel, which are made before them.
+    setTabOrder(rememberPasswordBox, findButton);
+    setTabOrder(findButton, testButton);
+    setTabOrder(testButton, useFoundButton);
     connect(findButton, &QPushButton::clicked, this, &AccountEditor::findSettings);
     connect(testButton, &QPushButton::clicked, this, &AccountEditor::testSettings);
     connect(useFoundButton, &QPushButton::clicked, this, &AccountEditor::useFoundSettings);

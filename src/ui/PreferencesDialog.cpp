@@ -187,6 +187,9 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     general->setColumnStretch(1, 1);
     pages->addTab(generalPage, tr("General"));
     connect(useApopBox, &QCheckBox::toggled, apopFallbackBox, &QWidget::setEnabled);
+    // The interval box is made after the APOP box but stands above it.
+    setTabOrder(maxMessagesEdit, checkEveryBox);
+    setTabOrder(checkEveryBox, useApopBox);
 
     // Certificates the user chose to trust
     certificatesPage = named(new QWidget(pages), "TabSheetCertificates");
