@@ -250,10 +250,10 @@ void AccountEditor::showDiscoveryResult() {
                    "answered. Please ask your provider for the POP3 server, then use Test.");
     } else {
         const discovery::ServerSettings& found = result.settings;
+        // In one pass: a '%' in a name must not be taken for a place of the text.
         shown = tr("Server %1, %2, port %3; user name %4.\nWhere: %5.")
-                    .arg(text(found.host), securityText(found.security))
-                    .arg(found.port)
-                    .arg(text(found.userName), text(result.origin));
+                    .arg(text(found.host), securityText(found.security),
+                         QString::number(found.port), text(found.userName), text(result.origin));
         if (found.signIn == discovery::SignIn::OAuth2)
             shown += tr("\nSign-in: this provider asks for OAuth2.");
         else if (found.signIn == discovery::SignIn::EncryptedPassword)
