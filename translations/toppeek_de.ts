@@ -83,12 +83,6 @@
         <translation>Die Host-Adresse ist zu lang: Ein Konto speichert höchstens %d Zeichen davon, Sicherheit und Port eingeschlossen.</translation>
     </message>
     <message>
-        <source>%d messages are marked for deletion.
-Remove them from the server now?</source>
-        <translation>%d Nachrichten sind zum Löschen markiert.
-Jetzt vom Server entfernen?</translation>
-    </message>
-    <message>
         <source>The headers of the listed messages are in %s.</source>
         <translation>Die Köpfe der aufgelisteten Nachrichten stehen in %s.</translation>
     </message>
@@ -111,10 +105,6 @@ Jetzt vom Server entfernen?</translation>
     <message>
         <source>No message is marked for deletion.</source>
         <translation>Keine Nachricht ist zum Löschen markiert.</translation>
-    </message>
-    <message>
-        <source>Remove the %d marked messages from the server?</source>
-        <translation>Die %d markierten Nachrichten vom Server entfernen?</translation>
     </message>
     <message>
         <source>Could not save the filters to %s.
@@ -146,6 +136,26 @@ Copy the address into your browser to read the page.</source>
 
 anzuzeigen. Kopieren Sie die Adresse in Ihren Browser, um die Seite zu lesen.</translation>
     </message>
+    <message>
+        <source>Please enter the complete e-mail address first, such as name@example.com: the settings are found from its domain.</source>
+        <translation>Bitte geben Sie zuerst die vollständige E-Mail-Adresse ein, etwa name@example.com: Die Einstellungen werden anhand ihrer Domäne gesucht.</translation>
+    </message>
+    <message>
+        <source>Please enter the host address of the server first, or use Find settings.</source>
+        <translation>Bitte geben Sie zuerst die Host-Adresse des Servers ein, oder verwenden Sie „Einstellungen suchen“.</translation>
+    </message>
+    <message>
+        <source>Please enter the password: the test logs in with it.</source>
+        <translation>Bitte geben Sie das Passwort ein: Der Test meldet sich damit an.</translation>
+    </message>
+    <message>
+        <source>A newer version of TopPeek is available.
+
+Do you want to open the program&apos;s home page to download it?</source>
+        <translation>Eine neuere Version von TopPeek ist erschienen.
+
+Möchten Sie die Homepage des Programms öffnen, um sie herunterzuladen?</translation>
+    </message>
 </context>
 <context>
     <name>toppeek::dialogs::ProgressDialog</name>
@@ -156,6 +166,324 @@ anzuzeigen. Kopieren Sie die Adresse in Ihren Browser, um die Seite zu lesen.</t
     <message>
         <source>&amp;Cancel</source>
         <translation>&amp;Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>toppeek::discovery::SearchWords</name>
+    <message>
+        <source>Looking in the provider table…</source>
+        <translation>Suche in der Anbietertabelle…</translation>
+    </message>
+    <message>
+        <source>found in the provider table (%1)</source>
+        <translation>in der Anbietertabelle gefunden (%1)</translation>
+    </message>
+    <message>
+        <source>Asking %1 for the domain&apos;s autoconfig…</source>
+        <translation>Frage %1 nach der Autoconfig der Domäne…</translation>
+    </message>
+    <message>
+        <source>from the domain&apos;s autoconfig (%1)</source>
+        <translation>aus der Autoconfig der Domäne (%1)</translation>
+    </message>
+    <message>
+        <source>Looking up the DNS records of %1…</source>
+        <translation>Frage die DNS-Einträge von %1 ab…</translation>
+    </message>
+    <message>
+        <source>from DNS (%1)</source>
+        <translation>aus dem DNS (%1)</translation>
+    </message>
+    <message>
+        <source>from DNS: the domain&apos;s mail goes to %1 (MX %2)</source>
+        <translation>aus dem DNS: Die Post der Domäne geht an %1 (MX %2)</translation>
+    </message>
+    <message>
+        <source>Trying %1, %2 and %3…</source>
+        <translation>Versuche %1, %2 und %3…</translation>
+    </message>
+    <message>
+        <source>This server offers no secure connection: the password would travel in clear.</source>
+        <translation>Dieser Server bietet keine gesicherte Verbindung an: Das Passwort würde im Klartext übertragen.</translation>
+    </message>
+    <message>
+        <source>by trying %1</source>
+        <translation>durch Ausprobieren von %1</translation>
+    </message>
+    <message>
+        <source>the address has no domain</source>
+        <translation>die Adresse hat keine Domäne</translation>
+    </message>
+</context>
+<context>
+    <name>toppeek::discovery::TestWords</name>
+    <message>
+        <source>The test was cancelled.</source>
+        <translation>Der Test wurde abgebrochen.</translation>
+    </message>
+    <message>
+        <source>Looking up %1…</source>
+        <translation>Suche die Adresse von %1…</translation>
+    </message>
+    <message>
+        <source>The name %1 is not known to DNS.</source>
+        <translation>Der Name %1 ist im DNS nicht bekannt.</translation>
+    </message>
+    <message>
+        <source>Check the spelling of the host address, or use Find settings.</source>
+        <translation>Prüfen Sie die Schreibweise der Host-Adresse, oder verwenden Sie „Einstellungen suchen“.</translation>
+    </message>
+    <message>
+        <source>Connecting to %1, port %2…</source>
+        <translation>Verbinde mit %1, Port %2…</translation>
+    </message>
+    <message>
+        <source>Nothing answered on port %1: a firewall may drop the connection, or the port is wrong.</source>
+        <translation>Auf Port %1 hat nichts geantwortet: Vielleicht verwirft eine Firewall die Verbindung, oder der Port ist falsch.</translation>
+    </message>
+    <message>
+        <source>The server refused the connection on port %1: nothing listens there.</source>
+        <translation>Der Server hat die Verbindung auf Port %1 abgelehnt: Dort wartet kein Dienst.</translation>
+    </message>
+    <message>
+        <source>POP3 over TLS (SSL/TLS) is usually on port 995; STARTTLS and None on port 110.</source>
+        <translation>POP3 über TLS (SSL/TLS) liegt meist auf Port 995, STARTTLS und „Keine“ auf Port 110.</translation>
+    </message>
+    <message>
+        <source>No connection could be made to %1 on port %2.</source>
+        <translation>Es konnte keine Verbindung zu %1 auf Port %2 hergestellt werden.</translation>
+    </message>
+    <message>
+        <source>Securing the connection…</source>
+        <translation>Sichere die Verbindung…</translation>
+    </message>
+    <message>
+        <source>The server does not speak TLS on port %1: choose STARTTLS on port 110, or check the port.</source>
+        <translation>Der Server spricht auf Port %1 kein TLS: Wählen Sie STARTTLS auf Port 110, oder prüfen Sie den Port.</translation>
+    </message>
+    <message>
+        <source>the server broke off.</source>
+        <translation>Der Server hat die Verbindung abgebrochen.</translation>
+    </message>
+    <message>
+        <source>The connection could not be secured after STLS: %1</source>
+        <translation>Die Verbindung konnte nach STLS nicht gesichert werden: %1</translation>
+    </message>
+    <message>
+        <source>The connection could not be secured from its start: %1</source>
+        <translation>Die Verbindung konnte nicht von Beginn an gesichert werden: %1</translation>
+    </message>
+    <message>
+        <source>The certificate is for %1: use that host name.</source>
+        <translation>Das Zertifikat gilt für %1: Verwenden Sie diesen Host-Namen.</translation>
+    </message>
+    <message>
+        <source>The certificate is for %1: use one of those names.</source>
+        <translation>Das Zertifikat gilt für %1: Verwenden Sie einen dieser Namen.</translation>
+    </message>
+    <message>
+        <source>The certificate has expired: the provider must renew it.</source>
+        <translation>Das Zertifikat ist abgelaufen: Der Anbieter muss es erneuern.</translation>
+    </message>
+    <message>
+        <source>The certificate comes from an authority this computer does not trust: ask the provider which certificate authority to install.</source>
+        <translation>Das Zertifikat stammt von einer Stelle, der dieser Computer nicht vertraut: Fragen Sie den Anbieter, welche Zertifizierungsstelle Sie installieren sollen.</translation>
+    </message>
+    <message>
+        <source>The password was not sent.</source>
+        <translation>Das Passwort wurde nicht gesendet.</translation>
+    </message>
+    <message>
+        <source>The server&apos;s certificate is not trusted. %1</source>
+        <translation>Dem Zertifikat des Servers wird nicht vertraut. %1</translation>
+    </message>
+    <message>
+        <source>The server refused the connection: %1</source>
+        <translation>Der Server hat die Verbindung abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>The server sent no POP3 greeting (it stayed silent).</source>
+        <translation>Der Server hat keine POP3-Begrüßung gesendet (er blieb stumm).</translation>
+    </message>
+    <message>
+        <source>The server sent no POP3 greeting.</source>
+        <translation>Der Server hat keine POP3-Begrüßung gesendet.</translation>
+    </message>
+    <message>
+        <source>Check that this is the POP3 server and port: POP3 over TLS (SSL/TLS) is usually on port 995, STARTTLS and None on port 110.</source>
+        <translation>Prüfen Sie, ob dies der POP3-Server und sein Port ist: POP3 über TLS (SSL/TLS) liegt meist auf Port 995, STARTTLS und „Keine“ auf Port 110.</translation>
+    </message>
+    <message>
+        <source>The server stopped answering after its greeting.</source>
+        <translation>Der Server hat nach seiner Begrüßung nicht mehr geantwortet.</translation>
+    </message>
+    <message>
+        <source>The server refuses STLS.</source>
+        <translation>Der Server lehnt STLS ab.</translation>
+    </message>
+    <message>
+        <source>The server refuses STLS: it does not offer it.</source>
+        <translation>Der Server lehnt STLS ab: Er bietet es nicht an.</translation>
+    </message>
+    <message>
+        <source>Choose SSL/TLS on port 995, which secures the connection from its start.</source>
+        <translation>Wählen Sie SSL/TLS auf Port 995, das die Verbindung von Beginn an sichert.</translation>
+    </message>
+    <message>
+        <source>The server stopped answering after STLS.</source>
+        <translation>Der Server hat nach STLS nicht mehr geantwortet.</translation>
+    </message>
+    <message>
+        <source>The user name or password cannot be sent to a POP3 server.</source>
+        <translation>Der Benutzername oder das Passwort kann nicht an einen POP3-Server gesendet werden.</translation>
+    </message>
+    <message>
+        <source>Logging in as %1…</source>
+        <translation>Melde mich als %1 an…</translation>
+    </message>
+    <message>
+        <source>The server stopped answering during the log-in.</source>
+        <translation>Der Server hat während der Anmeldung nicht mehr geantwortet.</translation>
+    </message>
+    <message>
+        <source>Check the user name and the password.</source>
+        <translation>Prüfen Sie den Benutzernamen und das Passwort.</translation>
+    </message>
+    <message>
+        <source>Many providers want the whole e-mail address as the user name.</source>
+        <translation>Viele Anbieter verlangen die ganze E-Mail-Adresse als Benutzernamen.</translation>
+    </message>
+    <message>
+        <source>Some providers take only an app password made in their web settings, or need POP3 switched on there first.</source>
+        <translation>Manche Anbieter nehmen nur ein App-Passwort an, das in ihren Web-Einstellungen erzeugt wird, oder POP3 muss dort erst eingeschaltet werden.</translation>
+    </message>
+    <message>
+        <source>The server does not list USER among its capabilities: it may take only a SASL sign-in.</source>
+        <translation>Der Server führt USER nicht unter seinen Fähigkeiten: Vielleicht nimmt er nur eine SASL-Anmeldung an.</translation>
+    </message>
+    <message>
+        <source>The server refused the log-in.</source>
+        <translation>Der Server hat die Anmeldung abgelehnt.</translation>
+    </message>
+    <message>
+        <source>The server refused the log-in: %1</source>
+        <translation>Der Server hat die Anmeldung abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>The host address cannot be used.</source>
+        <translation>Die Host-Adresse ist nicht verwendbar.</translation>
+    </message>
+    <message>
+        <source>Enter the server&apos;s name alone, such as pop.example.com, or use Find settings.</source>
+        <translation>Geben Sie nur den Namen des Servers ein, etwa pop.example.com, oder verwenden Sie „Einstellungen suchen“.</translation>
+    </message>
+    <message>
+        <source>The server offers STLS: choose STARTTLS so that the password does not travel in clear.</source>
+        <translation>Der Server bietet STLS an: Wählen Sie STARTTLS, damit das Passwort nicht im Klartext übertragen wird.</translation>
+    </message>
+    <message>
+        <source>yes</source>
+        <translation>ja</translation>
+    </message>
+    <message>
+        <source>no</source>
+        <translation>nein</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
+    </message>
+    <message>
+        <source>Server: %1, port %2, %3</source>
+        <translation>Server: %1, Port %2, %3</translation>
+    </message>
+    <message>
+        <source>Addresses: %1</source>
+        <translation>Adressen: %1</translation>
+    </message>
+    <message>
+        <source>Connected to: %1</source>
+        <translation>Verbunden mit: %1</translation>
+    </message>
+    <message>
+        <source>Greeting: %1</source>
+        <translation>Begrüßung: %1</translation>
+    </message>
+    <message>
+        <source>TLS: %1, %2</source>
+        <translation>TLS: %1, %2</translation>
+    </message>
+    <message>
+        <source>Certificate: %1</source>
+        <translation>Zertifikat: %1</translation>
+    </message>
+    <message>
+        <source>issued by: %1</source>
+        <translation>ausgestellt von: %1</translation>
+    </message>
+    <message>
+        <source>valid until: %1 (expired)</source>
+        <translation>gültig bis: %1 (abgelaufen)</translation>
+    </message>
+    <message>
+        <source>valid until: %1</source>
+        <translation>gültig bis: %1</translation>
+    </message>
+    <message>
+        <source>for: %1</source>
+        <translation>für: %1</translation>
+    </message>
+    <message>
+        <source>trusted: yes</source>
+        <translation>vertrauenswürdig: ja</translation>
+    </message>
+    <message>
+        <source>trusted: no.%1</source>
+        <translation>vertrauenswürdig: nein.%1</translation>
+    </message>
+    <message>
+        <source>Capabilities: TOP %1, UIDL %2, PIPELINING %3, SASL %4</source>
+        <translation>Fähigkeiten: TOP %1, UIDL %2, PIPELINING %3, SASL %4</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>Capabilities: the server does not list them (no CAPA)</source>
+        <translation>Fähigkeiten: Der Server nennt sie nicht (kein CAPA)</translation>
+    </message>
+    <message>
+        <source>Log-in: accepted</source>
+        <translation>Anmeldung: angenommen</translation>
+    </message>
+    <message>
+        <source>Messages waiting: %1 (%2 bytes)</source>
+        <translation>Wartende Nachrichten: %1 (%2 Bytes)</translation>
+    </message>
+    <message>
+        <source>Log-in: refused</source>
+        <translation>Anmeldung: abgelehnt</translation>
+    </message>
+    <message>
+        <source>Log-in: refused (%1)</source>
+        <translation>Anmeldung: abgelehnt (%1)</translation>
+    </message>
+    <message>
+        <source>Log-in: not tried</source>
+        <translation>Anmeldung: nicht versucht</translation>
+    </message>
+    <message>
+        <source>Result: the account works.</source>
+        <translation>Ergebnis: Das Konto funktioniert.</translation>
+    </message>
+    <message>
+        <source>Result: %1</source>
+        <translation>Ergebnis: %1</translation>
+    </message>
+    <message>
+        <source>What to try:</source>
+        <translation>Was Sie versuchen können:</translation>
     </message>
 </context>
 <context>
@@ -191,6 +519,34 @@ F1 öffnet das Benutzerhandbuch.
     <message>
         <source>About %1</source>
         <translation>Über %1</translation>
+    </message>
+</context>
+<context>
+    <name>toppeek::shell::DesktopNotifier</name>
+    <message numerus="yes">
+        <source>%n new message</source>
+        <translation>
+            <numerusform>%n neue Nachricht</numerusform>
+            <numerusform>%n neue Nachrichten</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new messages</source>
+        <translation>
+            <numerusform>%n neue Nachricht</numerusform>
+            <numerusform>%n neue Nachrichten</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked as spam</source>
+        <translation>
+            <numerusform>%n als Spam markiert</numerusform>
+            <numerusform>%n als Spam markiert</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>Anzeigen</translation>
     </message>
 </context>
 <context>
@@ -280,6 +636,126 @@ F1 öffnet das Benutzerhandbuch.
     <message>
         <source>(kept in the keyring)</source>
         <translation>(im Schlüsselbund gespeichert)</translation>
+    </message>
+    <message>
+        <source>&amp;Find settings</source>
+        <translation>Einstellungen &amp;suchen</translation>
+    </message>
+    <message>
+        <source>Find the server, its security and its sign-in from the e-mail address</source>
+        <translation>Den Server, seine Sicherheit und seine Anmeldung anhand der E-Mail-Adresse finden</translation>
+    </message>
+    <message>
+        <source>&amp;Test</source>
+        <translation>&amp;Testen</translation>
+    </message>
+    <message>
+        <source>Connect and log in with these settings</source>
+        <translation>Mit diesen Einstellungen verbinden und anmelden</translation>
+    </message>
+    <message>
+        <source>&amp;Use these settings</source>
+        <translation>Diese Einstellungen &amp;übernehmen</translation>
+    </message>
+    <message>
+        <source>Find settings was cancelled.</source>
+        <translation>„Einstellungen suchen“ wurde abgebrochen.</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Finding the settings of %1…</source>
+        <translation>Suche die Einstellungen für %1…</translation>
+    </message>
+    <message>
+        <source>%1
+Where: %2.</source>
+        <translation>%1
+Quelle: %2.</translation>
+    </message>
+    <message>
+        <source>No POP3 server was found for this address: not in the provider table, the domain publishes no autoconfig or DNS record for it, and no usual server name answered. Please ask your provider for the POP3 server, then use Test.</source>
+        <translation>Für diese Adresse wurde kein POP3-Server gefunden: nicht in der Anbietertabelle, die Domäne veröffentlicht dafür weder Autoconfig noch DNS-Eintrag, und kein üblicher Servername hat geantwortet. Bitte fragen Sie Ihren Anbieter nach dem POP3-Server, und verwenden Sie dann „Testen“.</translation>
+    </message>
+    <message>
+        <source>Server %1, %2, port %3; user name %4.
+Where: %5.</source>
+        <translation>Server %1, %2, Port %3; Benutzername %4.
+Quelle: %5.</translation>
+    </message>
+    <message>
+        <source>
+Sign-in: this provider asks for OAuth2.</source>
+        <translation>
+Anmeldung: Dieser Anbieter verlangt OAuth2.</translation>
+    </message>
+    <message>
+        <source>
+Sign-in: the server wants the password sent encrypted (APOP, chosen in the Preferences).</source>
+        <translation>
+Anmeldung: Der Server will das Passwort verschlüsselt erhalten (APOP, in den Einstellungen zu wählen).</translation>
+    </message>
+    <message>
+        <source>
+None sends the password in clear.</source>
+        <translation>
+„Keine“ sendet das Passwort im Klartext.</translation>
+    </message>
+    <message>
+        <source>
+Taken into the boxes above: this provider signs in through the web browser; press Sign in below.</source>
+        <translation>
+In die Felder oben übernommen: Bei diesem Anbieter meldet man sich im Webbrowser an; klicken Sie unten auf „Anmelden“.</translation>
+    </message>
+    <message>
+        <source>
+Taken into the boxes above: enter the password and press Test to check them.</source>
+        <translation>
+In die Felder oben übernommen: Geben Sie das Passwort ein, und klicken Sie auf „Testen“, um sie zu prüfen.</translation>
+    </message>
+    <message>
+        <source>The test was cancelled.</source>
+        <translation>Der Test wurde abgebrochen.</translation>
+    </message>
+    <message>
+        <source>Testing the settings…</source>
+        <translation>Teste die Einstellungen…</translation>
+    </message>
+    <message>
+        <source>Test: the account works.</source>
+        <translation>Test: Das Konto funktioniert.</translation>
+    </message>
+    <message>
+        <source>Test: %1</source>
+        <translation>Test: %1</translation>
+    </message>
+</context>
+<context>
+    <name>toppeek::ui::AccountSignInSection</name>
+    <message>
+        <source>Issuer address</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>toppeek::ui::AccountTestDialog</name>
+    <message>
+        <source>Account Test</source>
+        <translation>Kontotest</translation>
+    </message>
+    <message>
+        <source>The account works.</source>
+        <translation>Das Konto funktioniert.</translation>
+    </message>
+    <message>
+        <source>The account does not work yet.</source>
+        <translation>Das Konto funktioniert noch nicht.</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
@@ -670,20 +1146,8 @@ F1 öffnet das Benutzerhandbuch.
         <translation>Warte auf den Schlüsselbund des Desktops...</translation>
     </message>
     <message>
-        <source>No automatic check while messages are marked for deletion.</source>
-        <translation>Keine automatische Prüfung, solange Nachrichten zum Löschen markiert sind.</translation>
-    </message>
-    <message>
         <source>No new mail (checked at %1).</source>
         <translation>Keine neue Post (geprüft um %1).</translation>
-    </message>
-    <message>
-        <source>1 new message (checked at %1).</source>
-        <translation>1 neue Nachricht (geprüft um %1).</translation>
-    </message>
-    <message>
-        <source>%1 new messages (checked at %2).</source>
-        <translation>%1 neue Nachrichten (geprüft um %2).</translation>
     </message>
 </context>
 <context>
@@ -807,6 +1271,50 @@ F1 öffnet das Benutzerhandbuch.
     <message>
         <source>&amp;OK</source>
         <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source> minute</source>
+        <translation> Minute</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>nie</translation>
+    </message>
+    <message>
+        <source>Without APOP, send the password in plain text all the same</source>
+        <translation>Ohne APOP das Passwort trotzdem im Klartext senden</translation>
+    </message>
+    <message>
+        <source>Only over a connection without security, when the server offers no APOP. Off, such a log-in is refused: someone on the way may have taken APOP out to read the password.</source>
+        <translation>Nur über eine Verbindung ohne Sicherheit, wenn der Server kein APOP anbietet. Ausgeschaltet wird eine solche Anmeldung abgelehnt: Jemand auf dem Weg könnte APOP entfernt haben, um das Passwort mitzulesen.</translation>
+    </message>
+    <message>
+        <source>Trusted certificates</source>
+        <translation>Vertrauenswürdige Zertifikate</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Konto</translation>
+    </message>
+    <message>
+        <source>Server</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>SHA-256 fingerprint</source>
+        <translation>SHA-256-Fingerabdruck</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>Certificates that failed the check and that you chose to trust for one server. A server that presents another certificate is refused again.</source>
+        <translation>Zertifikate, die die Prüfung nicht bestanden haben und denen Sie für einen Server vertrauen wollten. Ein Server, der ein anderes Zertifikat vorlegt, wird wieder abgelehnt.</translation>
+    </message>
+    <message>
+        <source>Certificates</source>
+        <translation>Zertifikate</translation>
     </message>
 </context>
 <context>

@@ -3,6 +3,7 @@
 #include "discovery/Dns.h"
 #include "discovery/Probe.h"
 #include "discovery/Settings.h"
+#include "discovery/Words.h"
 
 #include <algorithm>
 #include <array>
@@ -14,6 +15,9 @@ namespace {
 
 using mail::Security;
 using Report = AccountTestReport;
+// lupdate takes "std::string f(" for a member of std and loses the translation context of the
+// texts inside f: the functions that translate spell their result type through this name.
+using Text = std::string;
 
 std::string withFamily(const mail::IpAddress& address) {
     return mail::addressText(address) +
@@ -55,7 +59,7 @@ private:
     bool fail(std::string failure, std::vector<std::string> advice = {}) {
         report_.cancelled = stopped();
         if (report_.cancelled)
-            failure = "The test was cancelled.";
+            failure = words(TestWords::tr("The test was cancelled."));
         report_.failure = std::move(failure);
         if (!report_.cancelled)
             for (std::string& line : advice)
@@ -63,7 +67,7 @@ private:
         return false;
     }
     bool connect();
-    bool secure(const char* when);
+    bool secure(bool afterStls);
     bool greet();
     bool startTls();
     bool logIn();
@@ -79,7 +83,7 @@ private:
 };
 
 bool AccountTester::connect() {
-    say("Looking up " + report_.host + "\u2026");
+    say(words(TestWords::tr("Looking up %1\u2026"), report_.host));
     DnsResolver dns(input_.dnsServer);
     const int lookup = dns.lookUpAddresses(report_.host);
     dns.wait(Clock::now() + std::chrono::seconds(input_.timeoutSeconds), stop_);
@@ -87,22 +91,27 @@ bool AccountTester::connect() {
     for (const mail::IpAddress& address : addresses)
         report_.addresses.push_back(withFamily(address));
     if (addresses.empty())
-        return fail("The name " + report_.host + " is not known to DNS.",
-                    {"Check the spelling of the host address, or use Find settings."});
-    say("Connecting to " + report_.host + ", port " + std::to_string(report_.port) + "\u2026");
+        return fail(words(TestWords::tr("The name %1 is not known to DNS."), report_.host),
+                    {words(TestWords::tr(
+                        "Check the spelling of the host address, or use Find settings."))});
+    const std::string port = std::to_string(report_.port);
+    say(words(TestWords::tr("Connecting to %1, port %2\u2026"), report_.host, port));
     const mail::Socket socket = mail::connectToAny(addresses, report_.port, &control_);
     if (socket == mail::kInvalidSocket) {
         std::vector<std::string> advice;
         if (control_.timedOut)
-            advice.push_back("Nothing answered on port " + std::to_string(report_.port) +
-                             ": a firewall may drop the connection, or the port is wrong.");
+            advice.push_back(words(TestWords::tr("Nothing answered on port %1: a firewall may "
+                                                 "drop the connection, or the port is wrong."),
+                                   port));
         else
-            advice.push_back("The server refused the connection on port " +
-                             std::to_string(report_.port) + ": nothing listens there.");
-        advice.push_back("POP3 over TLS (SSL/TLS) is usually on port 995; STARTTLS and None on "
-                         "port 110.");
-        return fail("No connection could be made to " + report_.host + " on port " +
-                        std::to_string(report_.port) + ".",
+            advice.push_back(
+                words(TestWords::tr("The server refused the connection on port %1: nothing listens "
+                                    "there."),
+                      port));
+        advice.push_back(words(TestWords::tr(
+            "POP3 over TLS (SSL/TLS) is usually on port 995; STARTTLS and None on port 110.")));
+        return fail(words(TestWords::tr("No connection could be made to %1 on port %2."),
+                          report_.host, port),
                     std::move(advice));
     }
     for (const mail::IpAddress& address : addresses)
@@ -115,20 +124,26 @@ bool AccountTester::connect() {
     return true;
 }
 
-bool AccountTester::secure(const char* when) {
-    say("Securing the connection\u2026");
+bool AccountTester::secure(bool afterStls) {
+    say(words(TestWords::tr("Securing the connection\u2026")));
     report_.tlsTried = true;
     auto channel =
         mail::inspectSecureConnection(session_.socket(), report_.host, control_, report_.tls);
     if (!channel) {
         std::vector<std::string> advice;
         if (control_.failureReason.find("did not answer in TLS") != std::string::npos)
-            advice.push_back("The server does not speak TLS on port " +
-                             std::to_string(report_.port) +
-                             ": choose STARTTLS on port 110, or check the port.");
+            advice.push_back(words(TestWords::tr("The server does not speak TLS on port %1: "
+                                                 "choose STARTTLS on port 110, or check the "
+                                                 "port."),
+                                   std::to_string(report_.port)));
+        const std::string reason = control_.failureReason.empty()
+                                       ? words(TestWords::tr("the server broke off."))
+                                       : control_.failureReason;
         return fail(
-            "The connection could not be secured " + std::string(when) + ": " +
-                (control_.failureReason.empty() ? "the server broke off." : control_.failureReason),
+            afterStls
+                ? words(TestWords::tr("The connection could not be secured after STLS: %1"), reason)
+                : words(TestWords::tr("The connection could not be secured from its start: %1"),
+                        reason),
             std::move(advice));
     }
     session_.secureWith(std::move(channel));
@@ -141,19 +156,25 @@ bool AccountTester::secure(const char* when) {
         for (const std::string& name : report_.tls.names)
             names += (names.empty() ? "" : ", ") + name;
         advice.push_back(
-            "The certificate is for " + names + ": use " +
-            (report_.tls.names.size() == 1 ? "that host name." : "one of those names."));
+            report_.tls.names.size() == 1
+                ? words(TestWords::tr("The certificate is for %1: use that host name."), names)
+                : words(TestWords::tr("The certificate is for %1: use one of those names."),
+                        names));
     }
     if (report_.tls.expired)
-        advice.push_back("The certificate has expired: the provider must renew it.");
+        advice.push_back(
+            words(TestWords::tr("The certificate has expired: the provider must renew it.")));
     if (advice.empty())
-        advice.push_back("The certificate comes from an authority this computer does not trust: "
-                         "ask the provider which certificate authority to install.");
-    advice.push_back("The password was not sent.");
+        advice.push_back(
+            words(TestWords::tr("The certificate comes from an authority this computer does not "
+                                "trust: ask the provider which certificate authority to "
+                                "install.")));
+    advice.push_back(words(TestWords::tr("The password was not sent.")));
     std::string why;
     for (const std::string& line : report_.tls.whyNotTrusted)
         why += (why.empty() ? "" : " ") + line;
-    return fail("The server's certificate is not trusted. " + why, std::move(advice));
+    return fail(words(TestWords::tr("The server's certificate is not trusted. %1"), why),
+                std::move(advice));
 }
 
 bool AccountTester::greet() {
@@ -161,16 +182,21 @@ bool AccountTester::greet() {
     if (!mail::readStatusReply(session_, greeting.data(), static_cast<int>(greeting.size()))) {
         report_.greeting = trimmedLine(greeting.data());
         if (!report_.greeting.empty())
-            return fail("The server refused the connection: " + report_.greeting);
-        return fail(std::string("The server sent no POP3 greeting") +
-                        (control_.timedOut ? " (it stayed silent)." : "."),
-                    {"Check that this is the POP3 server and port: POP3 over TLS (SSL/TLS) is "
-                     "usually on port 995, STARTTLS and None on port 110."});
+            return fail(
+                words(TestWords::tr("The server refused the connection: %1"), report_.greeting));
+        return fail(control_.timedOut
+                        ? words(TestWords::tr("The server sent no POP3 greeting (it stayed "
+                                              "silent)."))
+                        : words(TestWords::tr("The server sent no POP3 greeting.")),
+                    {words(TestWords::tr("Check that this is the POP3 server and port: POP3 over "
+                                         "TLS (SSL/TLS) is usually on port 995, STARTTLS and None "
+                                         "on port 110."))});
     }
     report_.greeting = trimmedLine(greeting.data());
     apopStamp_ = mail::apopTimestamp(report_.greeting);
     readCapabilityLines(session_, report_.capabilities);
-    return !session_.broken || fail("The server stopped answering after its greeting.");
+    return !session_.broken ||
+           fail(words(TestWords::tr("The server stopped answering after its greeting.")));
 }
 
 bool AccountTester::startTls() {
@@ -178,22 +204,26 @@ bool AccountTester::startTls() {
     const bool offered = hasCapability(session_, "STLS");
     if (!mail::transact(session_, "STLS\r\n", reply.data(), static_cast<int>(reply.size()))) {
         report_.stlsRefused = true;
-        return fail(std::string("The server refuses STLS") +
-                        (offered ? "." : ": it does not offer it."),
-                    {"Choose SSL/TLS on port 995, which secures the connection from its start.",
-                     "The password was not sent."});
+        return fail(offered
+                        ? words(TestWords::tr("The server refuses STLS."))
+                        : words(TestWords::tr("The server refuses STLS: it does not offer it.")),
+                    {words(TestWords::tr("Choose SSL/TLS on port 995, which secures the connection "
+                                         "from its start.")),
+                     words(TestWords::tr("The password was not sent."))});
     }
-    if (!secure("after STLS"))
+    if (!secure(true))
         return false;
     readCapabilityLines(session_, report_.capabilities);
-    return !session_.broken || fail("The server stopped answering after STLS.");
+    return !session_.broken ||
+           fail(words(TestWords::tr("The server stopped answering after STLS.")));
 }
 
 bool AccountTester::logIn() {
     if (!mail::isSendableCredential(input_.userName) ||
         !mail::isSendableCredential(input_.password))
-        return fail("The user name or password cannot be sent to a POP3 server.");
-    say("Logging in as " + input_.userName + "\u2026");
+        return fail(
+            words(TestWords::tr("The user name or password cannot be sent to a POP3 server.")));
+    say(words(TestWords::tr("Logging in as %1\u2026"), input_.userName));
     std::array<char, mail::kLoginBufferSize> reply{};
     const int size = static_cast<int>(reply.size());
     bool accepted = false;
@@ -210,19 +240,25 @@ bool AccountTester::logIn() {
     if (!accepted) {
         report_.logInReply = trimmedLine(reply.data());
         if (session_.broken)
-            return fail("The server stopped answering during the log-in.");
+            return fail(words(TestWords::tr("The server stopped answering during the log-in.")));
         report_.logIn = Report::LogIn::Refused;
-        std::vector<std::string> advice{"Check the user name and the password."};
+        std::vector<std::string> advice{
+            words(TestWords::tr("Check the user name and the password."))};
         if (input_.userName.find('@') == std::string::npos)
-            advice.push_back("Many providers want the whole e-mail address as the user name.");
-        advice.push_back("Some providers take only an app password made in their web settings, "
-                         "or need POP3 switched on there first.");
+            advice.push_back(words(
+                TestWords::tr("Many providers want the whole e-mail address as the user name.")));
+        advice.push_back(words(TestWords::tr("Some providers take only an app password made in "
+                                             "their web settings, or need POP3 switched on there "
+                                             "first.")));
         if (!hasCapability(session_, "USER") && !report_.sasl.empty())
-            advice.push_back("The server does not list USER among its capabilities: it may take "
-                             "only a SASL sign-in.");
-        return fail("The server refused the log-in" +
-                        (report_.logInReply.empty() ? std::string(".") : ": " + report_.logInReply),
-                    std::move(advice));
+            advice.push_back(words(TestWords::tr("The server does not list USER among its "
+                                                 "capabilities: it may take only a SASL "
+                                                 "sign-in.")));
+        return fail(
+            report_.logInReply.empty()
+                ? words(TestWords::tr("The server refused the log-in."))
+                : words(TestWords::tr("The server refused the log-in: %1"), report_.logInReply),
+            std::move(advice));
     }
     report_.logIn = Report::LogIn::Accepted;
     long count = 0;
@@ -238,8 +274,9 @@ bool AccountTester::logIn() {
 Report AccountTester::run() {
     const auto address = mail::parseServerAddress(input_.hostText);
     if (!address || address->target.name.empty()) {
-        fail("The host address cannot be used.",
-             {"Enter the server's name alone, such as pop.example.com, or use Find settings."});
+        fail(words(TestWords::tr("The host address cannot be used.")),
+             {words(TestWords::tr("Enter the server's name alone, such as pop.example.com, or use "
+                                  "Find settings."))});
         return report_;
     }
     report_.host = address->target.name;
@@ -247,7 +284,7 @@ Report AccountTester::run() {
     report_.security = address->security;
     if (!connect())
         return report_;
-    if (report_.security == Security::Tls && !secure("from its start")) {
+    if (report_.security == Security::Tls && !secure(false)) {
         // The look at an untrusted server goes on as far as its greeting and capabilities, for
         // the report; nothing more is sent.
         if (report_.secured && !session_.broken) {
@@ -266,14 +303,27 @@ Report AccountTester::run() {
     }
     report_.sasl = saslMechanisms(report_.capabilities);
     if (report_.security == Security::None && hasCapability(session_, "STLS"))
-        report_.advice.push_back("The server offers STLS: choose STARTTLS so that the password "
-                                 "does not travel in clear.");
+        report_.advice.push_back(words(TestWords::tr(
+            "The server offers STLS: choose STARTTLS so that the password does not travel in "
+            "clear.")));
     logIn();
     return report_;
 }
 
-std::string yesNo(bool value) {
-    return value ? "yes" : "no";
+Text yesNo(bool value) {
+    return value ? words(TestWords::tr("yes")) : words(TestWords::tr("no"));
+}
+
+// As the account editor's security box names them: only None is a word to translate.
+Text securityWords(Security security) {
+    return security == Security::None ? words(TestWords::tr("None")) : securityName(security);
+}
+
+std::string joined(const std::vector<std::string>& parts, const char* between) {
+    std::string all;
+    for (const std::string& part : parts)
+        all += (all.empty() ? "" : between) + part;
+    return all;
 }
 
 } // namespace
@@ -283,37 +333,34 @@ AccountTestReport testAccount(const AccountTestInput& input, const std::atomic<b
     return AccountTester(input, stop, progress).run();
 }
 
-std::string reportText(const AccountTestReport& report) {
+Text reportText(const AccountTestReport& report) {
     std::string text;
     auto line = [&text](const std::string& words) { text += words + "\n"; };
+    // The certificate's details stand under it, indented.
+    auto detail = [&line](const std::string& words) { line("  " + words); };
     if (!report.host.empty())
-        line("Server: " + report.host + ", port " + std::to_string(report.port) + ", " +
-             securityName(report.security));
-    if (!report.addresses.empty()) {
-        std::string all;
-        for (const std::string& address : report.addresses)
-            all += (all.empty() ? "" : ", ") + address;
-        line("Addresses: " + all);
-    }
+        line(words(TestWords::tr("Server: %1, port %2, %3"), report.host,
+                   std::to_string(report.port), securityWords(report.security)));
+    if (!report.addresses.empty())
+        line(words(TestWords::tr("Addresses: %1"), joined(report.addresses, ", ")));
     if (!report.connectedTo.empty())
-        line("Connected to: " + report.connectedTo);
+        line(words(TestWords::tr("Connected to: %1"), report.connectedTo));
     if (!report.greeting.empty())
-        line("Greeting: " + report.greeting);
+        line(words(TestWords::tr("Greeting: %1"), report.greeting));
     if (report.tlsTried && report.secured) {
-        line("TLS: " + report.tls.protocol + ", " + report.tls.cipher);
-        line("Certificate: " + report.tls.subject);
-        line("  issued by: " + report.tls.issuer);
-        line("  valid until: " + report.tls.expires + (report.tls.expired ? " (expired)" : ""));
-        if (!report.tls.names.empty()) {
-            std::string names;
-            for (const std::string& name : report.tls.names)
-                names += (names.empty() ? "" : ", ") + name;
-            line("  for: " + names);
-        }
+        line(words(TestWords::tr("TLS: %1, %2"), report.tls.protocol, report.tls.cipher));
+        line(words(TestWords::tr("Certificate: %1"), report.tls.subject));
+        detail(words(TestWords::tr("issued by: %1"), report.tls.issuer));
+        detail(report.tls.expired
+                   ? words(TestWords::tr("valid until: %1 (expired)"), report.tls.expires)
+                   : words(TestWords::tr("valid until: %1"), report.tls.expires));
+        if (!report.tls.names.empty())
+            detail(words(TestWords::tr("for: %1"), joined(report.tls.names, ", ")));
         std::string why;
         for (const std::string& reason : report.tls.whyNotTrusted)
             why += " " + reason;
-        line("  trusted: " + (report.tls.trusted ? std::string("yes") : "no." + why));
+        detail(report.tls.trusted ? words(TestWords::tr("trusted: yes"))
+                                  : words(TestWords::tr("trusted: no.%1"), why));
     }
     if (!report.capabilities.empty()) {
         auto has = [&report](std::string_view name) {
@@ -323,33 +370,33 @@ std::string reportText(const AccountTestReport& report) {
                                           lowerAscii(name);
                                });
         };
-        std::string sasl;
-        for (const std::string& mechanism : report.sasl)
-            sasl += (sasl.empty() ? "" : " ") + mechanism;
-        line("Capabilities: TOP " + yesNo(has("TOP")) + ", UIDL " + yesNo(has("UIDL")) +
-             ", PIPELINING " + yesNo(has("PIPELINING")) + ", SASL " +
-             (sasl.empty() ? std::string("none") : sasl));
+        line(words(TestWords::tr("Capabilities: TOP %1, UIDL %2, PIPELINING %3, SASL %4"),
+                   yesNo(has("TOP")), yesNo(has("UIDL")), yesNo(has("PIPELINING")),
+                   report.sasl.empty() ? words(TestWords::tr("none")) : joined(report.sasl, " ")));
     } else if (!report.greeting.empty()) {
-        line("Capabilities: the server does not list them (no CAPA)");
+        line(words(TestWords::tr("Capabilities: the server does not list them (no CAPA)")));
     }
     switch (report.logIn) {
     case AccountTestReport::LogIn::Accepted:
-        line("Log-in: accepted");
+        line(words(TestWords::tr("Log-in: accepted")));
         if (report.messages >= 0)
-            line("Messages waiting: " + std::to_string(report.messages) + " (" +
-                 std::to_string(report.octets) + " bytes)");
+            line(words(TestWords::tr("Messages waiting: %1 (%2 bytes)"),
+                       std::to_string(report.messages), std::to_string(report.octets)));
         break;
     case AccountTestReport::LogIn::Refused:
-        line("Log-in: refused" + (report.logInReply.empty() ? "" : " (" + report.logInReply + ")"));
+        line(report.logInReply.empty()
+                 ? words(TestWords::tr("Log-in: refused"))
+                 : words(TestWords::tr("Log-in: refused (%1)"), report.logInReply));
         break;
     case AccountTestReport::LogIn::NotTried:
-        line("Log-in: not tried");
+        line(words(TestWords::tr("Log-in: not tried")));
         break;
     }
     line("");
-    line(report.succeeded() ? "Result: the account works." : "Result: " + report.failure);
+    line(report.succeeded() ? words(TestWords::tr("Result: the account works."))
+                            : words(TestWords::tr("Result: %1"), report.failure));
     if (!report.advice.empty()) {
-        line("What to try:");
+        line(words(TestWords::tr("What to try:")));
         for (const std::string& advice : report.advice)
             line("- " + advice);
     }

@@ -1,14 +1,12 @@
 #include "discovery/Autoconfig.h"
 
+#include "discovery/CurlTransfer.h"
+
 #include <QString>
 #include <QXmlStreamReader>
 
-#include <curl/curl.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
-#include <mutex>
 
 namespace toppeek::discovery {
 
@@ -142,11 +140,6 @@ std::vector<std::string> autoconfigUrls(std::string_view address, int httpsPort)
 
 namespace {
 
-void initialiseCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 struct Sink {
     std::string data;
     bool tooLong = false;
@@ -192,10 +185,8 @@ FetchOutcome fetchHttps(const std::string& url, const mail::AddressList& address
                         Clock::time_point deadline, const std::atomic<bool>* stop) {
     FetchOutcome outcome;
     initialiseCurlOnce();
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy(curl_easy_init(), curl_easy_cleanup);
-    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(),
-                                                                curl_multi_cleanup);
-    if (!easy || !multi) {
+    const CurlEasy easy(curl_easy_init());
+    if (!easy) {
         outcome.failure = "no memory";
         return outcome;
     }
@@ -207,8 +198,7 @@ FetchOutcome fetchHttps(const std::string& url, const mail::AddressList& address
         outcome.failure = "no time left";
         return outcome;
     }
-    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> resolve(nullptr,
-                                                                        curl_slist_free_all);
+    CurlList resolve;
     if (!addresses.empty()) {
         const std::string entry = resolveEntry(url, addresses);
         if (!entry.empty())
@@ -223,10 +213,7 @@ FetchOutcome fetchHttps(const std::string& url, const mail::AddressList& address
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (const char* file = std::getenv("SSL_CERT_FILE"); file != nullptr && *file != '\0')
-        curl_easy_setopt(handle, CURLOPT_CAINFO, file);
-    if (const char* folder = std::getenv("SSL_CERT_DIR"); folder != nullptr && *folder != '\0')
-        curl_easy_setopt(handle, CURLOPT_CAPATH, folder);
+    trustEnvironmentStore(handle);
     curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kAutoconfigLimit));
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(remaining));
@@ -236,37 +223,13 @@ FetchOutcome fetchHttps(const std::string& url, const mail::AddressList& address
     if (resolve)
         curl_easy_setopt(handle, CURLOPT_RESOLVE, resolve.get());
 
-    if (curl_multi_add_handle(multi.get(), handle) != CURLM_OK) {
-        outcome.failure = "no memory";
-        return outcome;
-    }
-    CURLcode result = CURLE_OPERATION_TIMEDOUT;
-    for (bool done = false; !done;) {
-        if ((stop != nullptr && stop->load()) || Clock::now() >= deadline) {
-            result = stop != nullptr && stop->load() ? CURLE_ABORTED_BY_CALLBACK
-                                                     : CURLE_OPERATION_TIMEDOUT;
-            break;
-        }
-        int running = 0;
-        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
-            break;
-        }
-        int queued = 0;
-        while (const CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
-            if (message->msg == CURLMSG_DONE && message->easy_handle == handle) {
-                result = message->data.result;
-                done = true;
-            }
-        }
-        if (!done)
-            curl_multi_poll(multi.get(), nullptr, 0, 10, nullptr);
-    }
-    curl_multi_remove_handle(multi.get(), handle);
+    const CURLcode result = runTransfer(handle, stop, deadline);
 
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-    if (sink.tooLong || result == CURLE_FILESIZE_EXCEEDED) {
+    if (result == CURLE_OUT_OF_MEMORY) {
+        outcome.failure = "no memory";
+    } else if (sink.tooLong || result == CURLE_FILESIZE_EXCEEDED) {
         outcome.failure =
             "the document is larger than " + std::to_string(kAutoconfigLimit / 1024) + " KiB";
     } else if (result == CURLE_UNSUPPORTED_PROTOCOL) {

@@ -3,6 +3,7 @@
 #include "discovery/Autoconfig.h"
 #include "discovery/Dns.h"
 #include "discovery/Probe.h"
+#include "discovery/Words.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -82,12 +83,13 @@ private:
 
 bool Search::providerTable() {
     const auto stepStart = Clock::now();
-    say("Looking in the provider table\u2026");
+    say(words(SearchWords::tr("Looking in the provider table\u2026")));
     const Provider* provider = providerForDomain(domain_);
     note(Source::ProviderTable, provider ? std::string(provider->name) : "not listed", stepStart);
     return provider != nullptr &&
            fromProvider(*provider, Source::ProviderTable,
-                        "found in the provider table (" + std::string(provider->name) + ")");
+                        words(SearchWords::tr("found in the provider table (%1)"),
+                              std::string(provider->name)));
 }
 
 bool Search::autoconfig(DnsResolver& dns) {
@@ -95,7 +97,7 @@ bool Search::autoconfig(DnsResolver& dns) {
     const Clock::time_point deadline = std::min(until(kAutoconfigShare), end_);
     const std::vector<std::string> urls = autoconfigUrls(address_, options_.endpoints.httpsPort);
     const std::string hosts[] = {"autoconfig." + domain_, domain_};
-    say("Asking " + hosts[0] + " for the domain's autoconfig\u2026");
+    say(words(SearchWords::tr("Asking %1 for the domain's autoconfig\u2026"), hosts[0]));
     const int lookups[] = {dns.lookUpAddresses(hosts[0]), dns.lookUpAddresses(hosts[1])};
     dns.wait(deadline, options_.stop, {lookups[0], lookups[1]});
     std::string outcome;
@@ -107,7 +109,7 @@ bool Search::autoconfig(DnsResolver& dns) {
             outcome += hosts[i] + ": no such host";
             continue;
         }
-        say("Asking " + hosts[i] + " for the domain's autoconfig\u2026");
+        say(words(SearchWords::tr("Asking %1 for the domain's autoconfig\u2026"), hosts[i]));
         FetchOutcome fetched = fetchHttps(urls[i], addresses, deadline, options_.stop);
         if (!fetched.body) {
             outcome += hosts[i] + ": " + fetched.failure;
@@ -124,7 +126,7 @@ bool Search::autoconfig(DnsResolver& dns) {
         }
         note(Source::Autoconfig, hosts[i] + ": " + document->servers.front().host, stepStart);
         return found(Source::Autoconfig, document->servers.front(),
-                     "from the domain's autoconfig (" + hosts[i] + ")");
+                     words(SearchWords::tr("from the domain's autoconfig (%1)"), hosts[i]));
     }
     note(Source::Autoconfig, outcome.empty() ? "no time left" : outcome, stepStart);
     return false;
@@ -132,7 +134,7 @@ bool Search::autoconfig(DnsResolver& dns) {
 
 bool Search::dnsRecords(DnsResolver& dns) {
     auto stepStart = Clock::now();
-    say("Looking up the DNS records of " + domain_ + "\u2026");
+    say(words(SearchWords::tr("Looking up the DNS records of %1\u2026"), domain_));
     const std::string secureName = "_pop3s._tcp." + domain_;
     const std::string plainName = "_pop3._tcp." + domain_;
     const int secure = dns.lookUpServices(secureName);
@@ -155,7 +157,7 @@ bool Search::dnsRecords(DnsResolver& dns) {
              stepStart);
         return found(Source::DnsService,
                      {lowerAscii(record.target), record.port, security, address_, SignIn::Password},
-                     "from DNS (" + name + ")");
+                     words(SearchWords::tr("from DNS (%1)"), name));
     }
     note(Source::DnsService, "no SRV record", stepStart);
     stepStart = Clock::now();
@@ -163,8 +165,9 @@ bool Search::dnsRecords(DnsResolver& dns) {
         if (const Provider* provider = providerForMailExchanger(exchanger)) {
             note(Source::MailExchanger, exchanger + ": " + std::string(provider->name), stepStart);
             return fromProvider(*provider, Source::MailExchanger,
-                                "from DNS: the domain's mail goes to " +
-                                    std::string(provider->name) + " (MX " + exchanger + ")");
+                                words(SearchWords::tr("from DNS: the domain's mail goes to %1 "
+                                                      "(MX %2)"),
+                                      std::string(provider->name), exchanger));
         }
     }
     note(Source::MailExchanger,
@@ -186,7 +189,7 @@ struct ProbeJob {
 bool Search::probes(DnsResolver& dns) {
     const auto stepStart = Clock::now();
     const std::string names[] = {"pop." + domain_, "pop3." + domain_, "mail." + domain_};
-    say("Trying pop." + domain_ + ", pop3." + domain_ + " and mail." + domain_ + "\u2026");
+    say(words(SearchWords::tr("Trying %1, %2 and %3\u2026"), names[0], names[1], names[2]));
     int lookups[std::size(names)];
     for (std::size_t i = 0; i < std::size(names); ++i)
         lookups[i] = dns.lookUpAddresses(names[i]);
@@ -267,8 +270,8 @@ bool Search::probes(DnsResolver& dns) {
             plainOnly = job.get();
     if (winner == nullptr && plainOnly != nullptr) {
         winner = plainOnly;
-        result_.note = "This server offers no secure connection: the password would travel in "
-                       "clear.";
+        result_.note = words(SearchWords::tr(
+            "This server offers no secure connection: the password would travel in clear."));
     }
     if (winner == nullptr) {
         std::string outcome;
@@ -282,12 +285,12 @@ bool Search::probes(DnsResolver& dns) {
         winner->outcome.secured ? winner->security : mail::Security::None;
     note(Source::Probe, winner->host + ":" + std::to_string(winner->port), stepStart);
     return found(Source::Probe, {winner->host, winner->port, security, address_, SignIn::Password},
-                 "by trying " + winner->host);
+                 words(SearchWords::tr("by trying %1"), winner->host));
 }
 
 Discovery Search::run() {
     if (domain_.empty()) {
-        result_.origin = "the address has no domain";
+        result_.origin = words(SearchWords::tr("the address has no domain"));
         return result_;
     }
     if (providerTable())

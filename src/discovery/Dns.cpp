@@ -27,7 +27,45 @@ void initialiseOnce() {
 struct DnsResolver::Query {
     DnsAnswer answer;
     bool done = false;
+    RecordReader readRecords = nullptr; // for a look-up of records by type
 };
+
+namespace {
+
+// The server said something about the name: what it has, or that it has nothing.
+bool answered(int status) {
+    return status == ARES_SUCCESS || status == ARES_ENODATA || status == ARES_ENOTFOUND;
+}
+
+void readServices(DnsAnswer& answer, const unsigned char* reply, int length) {
+    ares_srv_reply* records = nullptr;
+    if (ares_parse_srv_reply(reply, length, &records) != ARES_SUCCESS)
+        return;
+    for (const ares_srv_reply* r = records; r != nullptr; r = r->next)
+        answer.services.push_back({r->host, r->port, r->priority, r->weight});
+    ares_free_data(records);
+    std::stable_sort(answer.services.begin(), answer.services.end(),
+                     [](const ServiceRecord& a, const ServiceRecord& b) {
+                         return a.priority != b.priority ? a.priority < b.priority
+                                                         : a.weight > b.weight;
+                     });
+}
+
+void readExchangers(DnsAnswer& answer, const unsigned char* reply, int length) {
+    ares_mx_reply* records = nullptr;
+    if (ares_parse_mx_reply(reply, length, &records) != ARES_SUCCESS)
+        return;
+    std::vector<std::pair<int, std::string>> sorted;
+    for (const ares_mx_reply* r = records; r != nullptr; r = r->next)
+        sorted.emplace_back(r->priority, r->host);
+    ares_free_data(records);
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& entry : sorted)
+        answer.exchangers.push_back(std::move(entry.second));
+}
+
+} // namespace
 
 DnsResolver::DnsResolver(std::string_view server) {
     initialiseOnce();
@@ -61,66 +99,33 @@ const DnsAnswer& DnsResolver::answer(int number) const {
     return queries_.at(static_cast<std::size_t>(number))->answer;
 }
 
-int DnsResolver::lookUpServices(const std::string& name) {
+int DnsResolver::lookUpRecords(const std::string& name, int type, RecordReader read) {
     const int number = add(std::make_unique<Query>());
     Query* query = queries_.back().get();
+    query->readRecords = read;
     if (channel_ == nullptr) {
         query->done = true;
         return number;
     }
     ares_query(
-        channel_, name.c_str(), ns_c_in, ns_t_srv,
+        channel_, name.c_str(), ns_c_in, type,
         [](void* context, int status, int, unsigned char* reply, int length) {
             auto* q = static_cast<Query*>(context);
             q->done = true;
-            q->answer.answered =
-                status == ARES_SUCCESS || status == ARES_ENODATA || status == ARES_ENOTFOUND;
-            ares_srv_reply* records = nullptr;
-            if (status != ARES_SUCCESS ||
-                ares_parse_srv_reply(reply, length, &records) != ARES_SUCCESS)
-                return;
-            for (const ares_srv_reply* r = records; r != nullptr; r = r->next)
-                q->answer.services.push_back({r->host, r->port, r->priority, r->weight});
-            ares_free_data(records);
-            std::stable_sort(q->answer.services.begin(), q->answer.services.end(),
-                             [](const ServiceRecord& a, const ServiceRecord& b) {
-                                 return a.priority != b.priority ? a.priority < b.priority
-                                                                 : a.weight > b.weight;
-                             });
+            q->answer.answered = answered(status);
+            if (status == ARES_SUCCESS)
+                q->readRecords(q->answer, reply, length);
         },
         query);
     return number;
 }
 
+int DnsResolver::lookUpServices(const std::string& name) {
+    return lookUpRecords(name, ns_t_srv, readServices);
+}
+
 int DnsResolver::lookUpMailExchangers(const std::string& name) {
-    const int number = add(std::make_unique<Query>());
-    Query* query = queries_.back().get();
-    if (channel_ == nullptr) {
-        query->done = true;
-        return number;
-    }
-    ares_query(
-        channel_, name.c_str(), ns_c_in, ns_t_mx,
-        [](void* context, int status, int, unsigned char* reply, int length) {
-            auto* q = static_cast<Query*>(context);
-            q->done = true;
-            q->answer.answered =
-                status == ARES_SUCCESS || status == ARES_ENODATA || status == ARES_ENOTFOUND;
-            ares_mx_reply* records = nullptr;
-            if (status != ARES_SUCCESS ||
-                ares_parse_mx_reply(reply, length, &records) != ARES_SUCCESS)
-                return;
-            std::vector<std::pair<int, std::string>> sorted;
-            for (const ares_mx_reply* r = records; r != nullptr; r = r->next)
-                sorted.emplace_back(r->priority, r->host);
-            ares_free_data(records);
-            std::stable_sort(sorted.begin(), sorted.end(),
-                             [](const auto& a, const auto& b) { return a.first < b.first; });
-            for (auto& entry : sorted)
-                q->answer.exchangers.push_back(std::move(entry.second));
-        },
-        query);
-    return number;
+    return lookUpRecords(name, ns_t_mx, readExchangers);
 }
 
 int DnsResolver::lookUpAddresses(const std::string& name) {
@@ -149,8 +154,7 @@ int DnsResolver::lookUpAddresses(const std::string& name) {
         [](void* context, int status, int, ares_addrinfo* result) {
             auto* q = static_cast<Query*>(context);
             q->done = true;
-            q->answer.answered =
-                status == ARES_SUCCESS || status == ARES_ENODATA || status == ARES_ENOTFOUND;
+            q->answer.answered = answered(status);
             if (result == nullptr)
                 return;
             for (const ares_addrinfo_node* node = result->nodes; node != nullptr;

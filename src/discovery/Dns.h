@@ -58,7 +58,10 @@ public:
 
 private:
     struct Query;
+    using RecordReader = void (*)(DnsAnswer& answer, const unsigned char* reply, int length);
     int add(std::unique_ptr<Query> query);
+    // Starts a look-up of name's records of a DNS type, which read takes from the reply.
+    int lookUpRecords(const std::string& name, int type, RecordReader read);
 
     std::vector<std::unique_ptr<Query>> queries_;
     ares_channeldata* channel_ = nullptr;

@@ -18,8 +18,15 @@ const QString defaultAction = QStringLiteral("default");
 // A service that takes longer than this is treated as absent.
 constexpr int replyTimeoutMs = 5000;
 
-std::string messages(int n) {
-    return std::to_string(n) + (n == 1 ? " new message" : " new messages");
+// The source text follows the English plural, so that English needs no translation of its own;
+// each translation gives both texts all the plural forms of its language.
+QString messages(int n) {
+    return n == 1 ? DesktopNotifier::tr("%n new message", nullptr, n)
+                  : DesktopNotifier::tr("%n new messages", nullptr, n);
+}
+
+QString markedAsSpam(int n) {
+    return DesktopNotifier::tr("%n marked as spam", nullptr, n);
 }
 
 // For services that read the body as markup: the few characters it gives a meaning.
@@ -40,11 +47,11 @@ std::optional<NoticeText> newMailNotice(const std::vector<NewMailCount>& counts)
             body += '\n';
         body += count.account + ": " + std::to_string(count.newMessages);
         if (count.markedAsSpam > 0)
-            body += ", " + std::to_string(count.markedAsSpam) + " marked as spam";
+            body += ", " + markedAsSpam(count.markedAsSpam).toStdString();
     }
     if (total == 0)
         return std::nullopt;
-    return NoticeText{messages(total), body};
+    return NoticeText{messages(total).toStdString(), body};
 }
 
 DesktopNotifier::DesktopNotifier(std::function<void()> onClicked, QObject* parent)
@@ -86,7 +93,7 @@ void DesktopNotifier::send(const NoticeText& notice, bool markup) {
                                  QStringLiteral("mail-unread"),
                                  QString::fromStdString(notice.summary),
                                  markup ? escapedMarkup(body) : body,
-                                 QStringList{defaultAction, QStringLiteral("Show")},
+                                 QStringList{defaultAction, tr("Show")},
                                  hints,
                                  -1};
     callInBackground(QStringLiteral("Notify"), arguments,

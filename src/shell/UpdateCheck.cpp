@@ -5,6 +5,7 @@
 #include "dialogs/ProgramInfo.h"
 #include "shell/WebLinks.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
 
@@ -18,15 +19,18 @@ using core::todayNumber;
 namespace {
 
 constexpr const char* kUpdateQuestion =
-    "A newer version of TopPeek is available.\n\nDo you want to open the program's home page "
-    "to download it?";
+    QT_TRANSLATE_NOOP("MsgBox", "A newer version of TopPeek is available.\n\nDo you want to open "
+                                "the program's home page to download it?");
 
 // Asks the question when published is newer, and opens the home page on OK.
 void offerNewerVersion(const std::string& published, const char* ownVersion, const char* title,
                        const char* question, const char* homePageUrl) {
+    // The question comes as an argument, which the box shows as it is: it is translated here.
     if (compareVersions(published.c_str(), ownVersion) > 0 &&
         dialogs::msgBox(dialogs::kMbAskOkCancel, title, "%s",
-                        question != nullptr ? question : "") == dialogs::kIdOk)
+                        question != nullptr
+                            ? QCoreApplication::translate("MsgBox", question).toUtf8().constData()
+                            : "") == dialogs::kIdOk)
         openUrl(homePageUrl);
 }
 

@@ -3,18 +3,14 @@
 #include "core/Ascii.h"
 #include "core/Numbers.h"
 #include "core/Text.h"
-
-#include <curl/curl.h>
+#include "discovery/CurlTransfer.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <climits>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <mutex>
 #include <string_view>
 
 #ifndef TOPPEEK_VERSION
@@ -26,6 +22,8 @@ namespace toppeek::shell {
 using core::isAsciiDigit;
 using core::leadingDigitsValue;
 using core::nextToken;
+using discovery::CurlEasy;
+using discovery::CurlList;
 
 namespace {
 
@@ -53,58 +51,6 @@ VersionFields versionFields(const char* text) {
 }
 
 // ---------------------------------------------------------------- libcurl
-
-// The first transfer of a run sets libcurl up; its clean-up is left to the process's end, as the
-// library may still be in use by then.
-void initialiseCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-struct MultiDeleter {
-    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
-};
-
-// Longest wait between two looks at the stop flag: a program that is closing waits no longer
-// for the transfer than this.
-constexpr int kStopPollMs = 20;
-
-// Runs the transfer to its end. Without a stop flag it is libcurl's own blocking transfer; with
-// one, the same transfer in short waits that look at the flag in between.
-CURLcode perform(CURL* handle, const std::atomic<bool>* stop) {
-    if (stop == nullptr)
-        return curl_easy_perform(handle);
-    const std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
-    if (!multi || curl_multi_add_handle(multi.get(), handle) != CURLM_OK)
-        return CURLE_OUT_OF_MEMORY;
-    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
-    for (bool done = false; !done && !stop->load();) {
-        int running = 0;
-        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
-            break;
-        }
-        int queued = 0;
-        while (const CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
-            if (message->msg == CURLMSG_DONE && message->easy_handle == handle) {
-                result = message->data.result;
-                done = true;
-            }
-        }
-        if (!done && curl_multi_poll(multi.get(), nullptr, 0, kStopPollMs, nullptr) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
-            break;
-        }
-    }
-    curl_multi_remove_handle(multi.get(), handle);
-    return result;
-}
 
 // The caller's buffer while a transfer fills it.
 struct Sink {
@@ -141,8 +87,8 @@ int fetchUrl(const char* url, char* buffer, int& received, unsigned size,
     received = 0;
     if (url == nullptr || (buffer == nullptr && size > 0))
         return 0;
-    initialiseCurlOnce();
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    discovery::initialiseCurlOnce();
+    const CurlEasy easy(curl_easy_init());
     if (!easy)
         return 0;
     CURL* handle = easy.get();
@@ -152,8 +98,7 @@ int fetchUrl(const char* url, char* buffer, int& received, unsigned size,
 
     // Every cache on the way is asked for a fresh copy and to keep none: the text changes with
     // every release and an old copy would hide the new one.
-    const std::unique_ptr<curl_slist, ListDeleter> headerList(
-        curl_slist_append(nullptr, "Cache-Control: no-cache, no-store"));
+    const CurlList headerList(curl_slist_append(nullptr, "Cache-Control: no-cache, no-store"));
     if (headerList) // appending keeps the list's head; a failure leaves the first line alone
         static_cast<void>(curl_slist_append(headerList.get(), "Pragma: no-cache"));
 
@@ -173,9 +118,7 @@ int fetchUrl(const char* url, char* buffer, int& received, unsigned size,
     curl_easy_setopt(handle, CURLOPT_SSL_CIPHER_LIST,
                      "ECDHE+AESGCM:ECDHE+CHACHA20:DHE+AESGCM:DHE+CHACHA20:ECDHE+AES:DHE+AES:"
                      "!aNULL:!eNULL:!PSK:!SRP");
-    // The trust store the environment names for OpenSSL, as the mail connections honour it.
-    if (const char* trust = std::getenv("SSL_CERT_FILE"); trust != nullptr && *trust != '\0')
-        curl_easy_setopt(handle, CURLOPT_CAINFO, trust);
+    discovery::trustEnvironmentStore(handle);
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 10L);
     // The time-outs must work without signals: the program is a GUI with more than one thread.
@@ -185,7 +128,8 @@ int fetchUrl(const char* url, char* buffer, int& received, unsigned size,
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, keepData);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
 
-    const CURLcode result = perform(handle, limits.stop);
+    // Without a stop flag libcurl's own time-outs end the transfer.
+    const CURLcode result = discovery::runTransfer(handle, limits.stop);
     received = static_cast<int>(sink.total);
     const bool transferred = result == CURLE_OK || (result == CURLE_WRITE_ERROR && sink.full);
     if (!transferred)

@@ -20,7 +20,9 @@
 #include "ui/AccountTestDialog.h"
 #include "ui/DialogSupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
@@ -62,6 +64,13 @@ QString text(const std::string& bytes) {
     return QString::fromStdString(bytes);
 }
 
+// As the security box names them: only None is a word to translate.
+QString securityText(mail::Security security) {
+    return security == mail::Security::None
+               ? QCoreApplication::translate("toppeek::ui::AccountEditor", "None")
+               : QString::fromLatin1(discovery::securityName(security));
+}
+
 } // namespace
 
 // One helper thread's work and what it left for the window.
@@ -92,13 +101,12 @@ void AccountEditor::setDiscoveryEndpoints(const discovery::Endpoints& chosen) {
 
 void AccountEditor::addDiscoveryControls(QLayout* layout) {
     discovery_.reset(new DiscoveryState);
-    findButton = named(new QPushButton(QStringLiteral("&Find settings"), this), "BFind");
+    findButton = named(new QPushButton(tr("&Find settings"), this), "BFind");
     findButton->setToolTip(
-        QStringLiteral("Find the server, its security and its sign-in from the e-mail address"));
-    testButton = named(new QPushButton(QStringLiteral("&Test"), this), "BTest");
-    testButton->setToolTip(QStringLiteral("Connect and log in with these settings"));
-    useFoundButton =
-        named(new QPushButton(QStringLiteral("&Use these settings"), this), "BUseFound");
+        tr("Find the server, its security and its sign-in from the e-mail address"));
+    testButton = named(new QPushButton(tr("&Test"), this), "BTest");
+    testButton->setToolTip(tr("Connect and log in with these settings"));
+    useFoundButton = named(new QPushButton(tr("&Use these settings"), this), "BUseFound");
     useFoundButton->hide();
     discoveryLabel = named(new QLabel(this), "LDiscovery");
     discoveryLabel->setWordWrap(true);
@@ -124,6 +132,10 @@ void AccountEditor::addDiscoveryControls(QLayout* layout) {
         box->addWidget(discoveryLabel);
         box->addLayout(found);
     }
+    // The buttons stand below the boxes and above OK and Cancel, which are made before them.
+    setTabOrder(rememberPasswordBox, findButton);
+    setTabOrder(findButton, testButton);
+    setTabOrder(testButton, useFoundButton);
     connect(findButton, &QPushButton::clicked, this, &AccountEditor::findSettings);
     connect(testButton, &QPushButton::clicked, this, &AccountEditor::testSettings);
     connect(useFoundButton, &QPushButton::clicked, this, &AccountEditor::useFoundSettings);
@@ -136,8 +148,8 @@ void AccountEditor::stopDiscoveryWork() {
     discovery_->stop = true;
     discovery_->thread.join();
     discovery_->job = DiscoveryState::Job::None;
-    findButton->setText(QStringLiteral("&Find settings"));
-    testButton->setText(QStringLiteral("&Test"));
+    findButton->setText(tr("&Find settings"));
+    testButton->setText(tr("&Test"));
     findButton->setEnabled(true);
     testButton->setEnabled(true);
 }
@@ -163,7 +175,7 @@ void AccountEditor::addressEditLeft() {
 void AccountEditor::findSettings() {
     if (discovery_->job == DiscoveryState::Job::Find) {
         stopDiscoveryWork();
-        discoveryLabel->setText(QStringLiteral("Find settings was cancelled."));
+        discoveryLabel->setText(tr("Find settings was cancelled."));
         return;
     }
     if (discovery_->job != DiscoveryState::Job::None)
@@ -172,8 +184,10 @@ void AccountEditor::findSettings() {
     const std::string bytes = address.toUtf8().toStdString();
     if (!messages::isValidAccountAddress(bytes)) {
         msgBox(kMbInformation, kProgramTitle,
-               "Please enter the complete e-mail address first, such as name@example.com: the "
-               "settings are found from its domain.");
+               QT_TRANSLATE_NOOP("MsgBox",
+                                 "Please enter the complete e-mail address first, such as "
+                                 "name@example.com: the settings are found from its "
+                                 "domain."));
         addressEdit->setFocus();
         return;
     }
@@ -185,9 +199,9 @@ void AccountEditor::findSettings() {
     discovery_->job = DiscoveryState::Job::Find;
     const int generation = ++discovery_->generation;
     useFoundButton->hide();
-    findButton->setText(QStringLiteral("Cancel"));
+    findButton->setText(tr("Cancel"));
     testButton->setEnabled(false);
-    discoveryLabel->setText(QStringLiteral("Finding the settings of %1\u2026").arg(address));
+    discoveryLabel->setText(tr("Finding the settings of %1\u2026").arg(address));
     discoveryLabel->show();
 
     discovery::DiscoveryOptions options;
@@ -214,7 +228,7 @@ void AccountEditor::findSettings() {
                     return;
                 self->discovery_->thread.join();
                 self->discovery_->job = DiscoveryState::Job::None;
-                self->findButton->setText(QStringLiteral("&Find settings"));
+                self->findButton->setText(tr("&Find settings"));
                 self->testButton->setEnabled(true);
                 self->discovery_->found = std::move(result);
                 self->showDiscoveryResult();
@@ -227,30 +241,28 @@ void AccountEditor::showDiscoveryResult() {
     const discovery::Discovery& result = *discovery_->found;
     QString shown;
     if (result.cancelled) {
-        shown = QStringLiteral("Find settings was cancelled.");
+        shown = tr("Find settings was cancelled.");
     } else if (result.noPop3) {
-        shown = QStringLiteral("%1\nWhere: %2.").arg(text(result.note), text(result.origin));
+        shown = tr("%1\nWhere: %2.").arg(text(result.note), text(result.origin));
     } else if (!result.found) {
-        shown = QStringLiteral(
-            "No POP3 server was found for this address: not in the provider table, the domain "
-            "publishes no autoconfig or DNS record for it, and no usual server name answered. "
-            "Please ask your provider for the POP3 server, then use Test.");
+        shown = tr("No POP3 server was found for this address: not in the provider table, the "
+                   "domain publishes no autoconfig or DNS record for it, and no usual server name "
+                   "answered. Please ask your provider for the POP3 server, then use Test.");
     } else {
         const discovery::ServerSettings& found = result.settings;
-        shown =
-            QStringLiteral("Server %1, %2, port %3; user name %4.\nWhere: %5.")
-                .arg(text(found.host), QString::fromLatin1(discovery::securityName(found.security)))
-                .arg(found.port)
-                .arg(text(found.userName), text(result.origin));
+        // In one pass: a '%' in a name must not be taken for a place of the text.
+        shown = tr("Server %1, %2, port %3; user name %4.\nWhere: %5.")
+                    .arg(text(found.host), securityText(found.security),
+                         QString::number(found.port), text(found.userName), text(result.origin));
         if (found.signIn == discovery::SignIn::OAuth2)
-            shown += QStringLiteral("\nSign-in: this provider asks for OAuth2.");
+            shown += tr("\nSign-in: this provider asks for OAuth2.");
         else if (found.signIn == discovery::SignIn::EncryptedPassword)
-            shown += QStringLiteral("\nSign-in: the server wants the password sent encrypted "
-                                    "(APOP, chosen in the Preferences).");
+            shown += tr("\nSign-in: the server wants the password sent encrypted (APOP, chosen "
+                        "in the Preferences).");
         if (!result.note.empty())
             shown += QStringLiteral("\n") + text(result.note);
         if (found.security == mail::Security::None)
-            shown += QStringLiteral("\nNone sends the password in clear.");
+            shown += tr("\nNone sends the password in clear.");
         useFoundButton->show();
         useFoundButton->setDefault(false);
     }
@@ -275,14 +287,13 @@ void AccountEditor::useFoundSettings() {
         // The provider takes no password: its sign-in page stands for it.
         signInSection->chooseOAuth2();
         discoveryLabel->setText(discoveryLabel->text() +
-                                QStringLiteral("\nTaken into the boxes above: this provider "
-                                               "signs in through the web browser; press Sign "
-                                               "in below."));
+                                tr("\nTaken into the boxes above: this provider signs in "
+                                   "through the web browser; press Sign in below."));
         return;
     }
     discoveryLabel->setText(discoveryLabel->text() +
-                            QStringLiteral("\nTaken into the boxes above: enter the password and "
-                                           "press Test to check them."));
+                            tr("\nTaken into the boxes above: enter the password and press Test "
+                               "to check them."));
     passwordEdit->setFocus();
 }
 
@@ -293,14 +304,15 @@ QString AccountEditor::lastTestReport() const {
 void AccountEditor::testSettings() {
     if (discovery_->job == DiscoveryState::Job::Test) {
         stopDiscoveryWork();
-        discoveryLabel->setText(QStringLiteral("The test was cancelled."));
+        discoveryLabel->setText(tr("The test was cancelled."));
         return;
     }
     if (discovery_->job != DiscoveryState::Job::None || !composeHost())
         return;
     if (hostText_.empty()) {
         msgBox(kMbInformation, kProgramTitle,
-               "Please enter the host address of the server first, or use Find settings.");
+               QT_TRANSLATE_NOOP("MsgBox", "Please enter the host address of the server first, or "
+                                           "use Find settings."));
         hostEdit->setFocus();
         return;
     }
@@ -311,7 +323,7 @@ void AccountEditor::testSettings() {
     input.dnsServer = endpoints().dnsServer;
     if (input.password.empty()) {
         msgBox(kMbInformation, kProgramTitle,
-               "Please enter the password: the test logs in with it.");
+               QT_TRANSLATE_NOOP("MsgBox", "Please enter the password: the test logs in with it."));
         passwordEdit->setFocus();
         return;
     }
@@ -320,9 +332,9 @@ void AccountEditor::testSettings() {
     discovery_->stop = false;
     discovery_->job = DiscoveryState::Job::Test;
     const int generation = ++discovery_->generation;
-    testButton->setText(QStringLiteral("Cancel"));
+    testButton->setText(tr("Cancel"));
     findButton->setEnabled(false);
-    discoveryLabel->setText(QStringLiteral("Testing the settings\u2026"));
+    discoveryLabel->setText(tr("Testing the settings\u2026"));
     discoveryLabel->show();
 
     QPointer<AccountEditor> self(this);
@@ -347,12 +359,12 @@ void AccountEditor::testSettings() {
                         return;
                     self->discovery_->thread.join();
                     self->discovery_->job = DiscoveryState::Job::None;
-                    self->testButton->setText(QStringLiteral("&Test"));
+                    self->testButton->setText(tr("&Test"));
                     self->findButton->setEnabled(true);
                     self->discovery_->report = text(discovery::reportText(report));
-                    self->discoveryLabel->setText(
-                        report.succeeded() ? QStringLiteral("Test: the account works.")
-                                           : QStringLiteral("Test: ") + text(report.failure));
+                    self->discoveryLabel->setText(report.succeeded()
+                                                      ? tr("Test: the account works.")
+                                                      : tr("Test: %1").arg(text(report.failure)));
                     auto* dialog =
                         new AccountTestDialog(self->discovery_->report, report.succeeded(), self);
                     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -13,11 +13,11 @@ namespace toppeek::ui {
 AccountTestDialog::AccountTestDialog(const QString& report, bool succeeded, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("FAccountTest"));
-    setWindowTitle(QStringLiteral("Account Test"));
-    auto* headline = named(new QLabel(succeeded ? QStringLiteral("The account works.")
-                                                : QStringLiteral("The account does not work yet."),
-                                      this),
-                           "LResult");
+    setWindowTitle(tr("Account Test"));
+    auto* headline = named(
+        new QLabel(succeeded ? tr("The account works.") : tr("The account does not work yet."),
+                   this),
+        "LResult");
     QFont bold = headline->font();
     bold.setBold(true);
     headline->setFont(bold);
@@ -28,7 +28,7 @@ AccountTestDialog::AccountTestDialog(const QString& report, bool succeeded, QWid
     const int lineHeight = reportView->fontMetrics().lineSpacing();
     const int charWidth = reportView->fontMetrics().horizontalAdvance(QLatin1Char('m'));
     reportView->setMinimumSize(84 * charWidth, 20 * lineHeight);
-    closeButton = named(new QPushButton(QStringLiteral("Close"), this), "BClose");
+    closeButton = named(new QPushButton(tr("Close"), this), "BClose");
     closeButton->setDefault(true);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
 

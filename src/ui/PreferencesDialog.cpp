@@ -143,7 +143,7 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
             [box = checkEveryBox](int value) {
                 box->setSuffix(value == 1 ? tr(" minute") : tr(" minutes"));
             });
-    checkEveryBox->setSpecialValueText(QStringLiteral("never"));
+    checkEveryBox->setSpecialValueText(tr("never"));
     checkEveryBox->setToolTip(tr("Checks the mailbox in the background; 0 never"));
     checkEveryLabel->setBuddy(checkEveryBox);
 
@@ -175,37 +175,38 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     ++row;
     general->addWidget(useApopBox, row, 0, 1, 2);
     ++row;
-    apopFallbackBox = named(new QCheckBox(QStringLiteral("Without APOP, send the password in "
-                                                         "plain text all the same"),
-                                          generalPage),
-                            "CBApopPlainFallback");
+    apopFallbackBox =
+        named(new QCheckBox(tr("Without APOP, send the password in plain text all the same"),
+                            generalPage),
+              "CBApopPlainFallback");
     apopFallbackBox->setToolTip(
-        QStringLiteral("Only over a connection without security, when the server offers no "
-                       "APOP. Off, such a log-in is refused: someone on the way may have taken "
-                       "APOP out to read the password."));
+        tr("Only over a connection without security, when the server offers no APOP. Off, such a "
+           "log-in is refused: someone on the way may have taken APOP out to read the password."));
     general->addWidget(apopFallbackBox, row, 0, 1, 2, Qt::AlignLeft);
     general->setRowStretch(row + 1, 1);
     general->setColumnStretch(1, 1);
     pages->addTab(generalPage, tr("General"));
     connect(useApopBox, &QCheckBox::toggled, apopFallbackBox, &QWidget::setEnabled);
+    // The interval box is made after the APOP box but stands above it.
+    setTabOrder(maxMessagesEdit, checkEveryBox);
+    setTabOrder(checkEveryBox, useApopBox);
 
     // Certificates the user chose to trust
     certificatesPage = named(new QWidget(pages), "TabSheetCertificates");
     certificateList = named(new QTreeWidget(certificatesPage), "LVCertificates");
     certificateList->setAccessibleName(tr("Trusted certificates"));
     certificateList->setColumnCount(3);
-    certificateList->setHeaderLabels(
-        {tr("Account"), QStringLiteral("Server"), QStringLiteral("SHA-256 fingerprint")});
+    certificateList->setHeaderLabels({tr("Account"), tr("Server"), tr("SHA-256 fingerprint")});
     certificateList->setRootIsDecorated(false);
     certificateList->setItemsExpandable(false);
     certificateList->setSelectionMode(QAbstractItemView::SingleSelection);
     certificateList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     removeCertificateButton =
-        named(new QPushButton(QStringLiteral("&Remove"), certificatesPage), "BRemoveCertificate");
+        named(new QPushButton(tr("&Remove"), certificatesPage), "BRemoveCertificate");
     removeCertificateButton->setAutoDefault(false);
     auto* certificatesNote = new QLabel(
-        QStringLiteral("Certificates that failed the check and that you chose to trust for one "
-                       "server. A server that presents another certificate is refused again."),
+        tr("Certificates that failed the check and that you chose to trust for one server. A "
+           "server that presents another certificate is refused again."),
         certificatesPage);
     certificatesNote->setWordWrap(true);
     auto* certificatesLayout = new QVBoxLayout(certificatesPage);
@@ -213,7 +214,7 @@ PreferencesDialog::PreferencesDialog(Settings& settings, QWidget* parent,
     certificatesLayout->addWidget(certificatesNote);
     certificatesLayout->addWidget(certificateList, 1);
     certificatesLayout->addWidget(removeCertificateButton, 0, Qt::AlignRight);
-    pages->addTab(certificatesPage, QStringLiteral("Certificates"));
+    pages->addTab(certificatesPage, tr("Certificates"));
     connect(removeCertificateButton, &QPushButton::clicked, this,
             &PreferencesDialog::removeCertificateClicked);
     pages->setCurrentWidget(accountsPage);

@@ -1,12 +1,15 @@
 // The program in German: the main window, Preferences and a message box follow the translations,
-// Qt's own buttons included, and English comes back when asked for. Every translation keeps the
-// placeholders and printf conversions of its source, so that no translated box formats its
-// arguments wrongly.
+// Qt's own buttons included, and English comes back when asked for; so do the words made outside
+// the windows (the new-mail notice with its plurals, the account test's report on its helper
+// thread). Every translation keeps the placeholders and printf conversions of its source, so that
+// no translated box formats its arguments wrongly.
 
 #include "shell/Translations.h"
 
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
+#include "discovery/AccountTest.h"
+#include "shell/DesktopNotifier.h"
 #include "storage/Settings.h"
 #include "ui/MainWindowHarness.h"
 #include "ui/PreferencesDialog.h"
@@ -19,6 +22,8 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QXmlStreamReader>
+
+#include <thread>
 
 using namespace toppeek::test;
 using toppeek::shell::installTranslations;
@@ -75,14 +80,50 @@ private slots:
         });
         toppeek::dialogs::msgBox(
             toppeek::dialogs::kMbAskYesNo, toppeek::dialogs::kProgramTitle,
-            QT_TRANSLATE_NOOP("MsgBox", "Remove the %d marked messages from the server?"), 3);
+            QT_TRANSLATE_NOOP("MsgBox", "No web browser could be started to show\n\n%s\n\nCopy "
+                                        "the address into your browser to read the page."),
+            "https://example.org/");
         QVERIFY(box->fired());
-        QCOMPARE(boxText, QStringLiteral("Die 3 markierten Nachrichten vom Server entfernen?"));
+        QVERIFY2(boxText.startsWith(QStringLiteral("Es konnte kein Webbrowser gestartet werden")),
+                 qPrintable(boxText));
+        QVERIFY(boxText.contains(QStringLiteral("\n\nhttps://example.org/\n\n")));
         QCOMPARE(yesText, QStringLiteral("&Ja"));
 
         installTranslations(QLocale(QLocale::English, QLocale::UnitedStates));
         toppeek::ui::PreferencesDialog english(window->settings());
         QCOMPARE(english.windowTitle(), QStringLiteral("Preferences"));
+    }
+
+    void theNoticeAndTheAccountTestSpeakGerman() {
+        installTranslations(QLocale(QLocale::German, QLocale::Germany));
+        const auto one = toppeek::shell::newMailNotice({{"a@example.org", 1, 1}});
+        QVERIFY(one);
+        QCOMPARE(QString::fromStdString(one->summary), QStringLiteral("1 neue Nachricht"));
+        QCOMPARE(QString::fromStdString(one->body),
+                 QStringLiteral("a@example.org: 1, 1 als Spam markiert"));
+        const auto three =
+            toppeek::shell::newMailNotice({{"a@example.org", 1, 0}, {"b@example.org", 2, 0}});
+        QVERIFY(three);
+        QCOMPARE(QString::fromStdString(three->summary), QStringLiteral("3 neue Nachrichten"));
+
+        // The test runs on a helper thread of the account editor's; an address it cannot use
+        // ends it before the network.
+        toppeek::discovery::AccountTestReport report;
+        std::thread([&report] {
+            toppeek::discovery::AccountTestInput input;
+            input.hostText = "pop3s://";
+            input.userName = "ann";
+            input.password = "secret";
+            report = toppeek::discovery::testAccount(input);
+        }).join();
+        const QString text = QString::fromStdString(toppeek::discovery::reportText(report));
+        QVERIFY2(text.contains(QStringLiteral("Ergebnis: Die Host-Adresse ist nicht verwendbar.")),
+                 qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Was Sie versuchen können:")), qPrintable(text));
+
+        installTranslations(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(toppeek::shell::newMailNotice({{"a@example.org", 1, 0}})->summary,
+                 std::string("1 new message"));
     }
 
     void everyTranslationKeepsTheConversionsOfItsSource() {
@@ -99,12 +140,25 @@ private slots:
             } else if (reader.name() == QLatin1String("translation")) {
                 const bool unfinished =
                     reader.attributes().value(QLatin1String("type")) == QLatin1String("unfinished");
-                const QString translation = reader.readElementText();
-                QVERIFY2(!unfinished && !translation.isEmpty(),
-                         qPrintable(QStringLiteral("not translated: ") + source));
-                QVERIFY2(conversionsOf(translation) == conversionsOf(source),
-                         qPrintable(source + QStringLiteral(" -> ") + translation));
-                ++checked;
+                // A text with a count has a form for each plural of the language, each checked.
+                QStringList forms;
+                QString text;
+                while (!reader.atEnd() && !(reader.readNext() == QXmlStreamReader::EndElement &&
+                                            reader.name() == QLatin1String("translation"))) {
+                    if (reader.isStartElement() && reader.name() == QLatin1String("numerusform"))
+                        forms << reader.readElementText();
+                    else if (reader.isCharacters())
+                        text += reader.text();
+                }
+                if (forms.isEmpty())
+                    forms << text;
+                for (const QString& translation : forms) {
+                    QVERIFY2(!unfinished && !translation.isEmpty(),
+                             qPrintable(QStringLiteral("not translated: ") + source));
+                    QVERIFY2(conversionsOf(translation) == conversionsOf(source),
+                             qPrintable(source + QStringLiteral(" -> ") + translation));
+                    ++checked;
+                }
             }
         }
         QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
