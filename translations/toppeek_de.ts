@@ -156,6 +156,22 @@ Do you want to open the program&apos;s home page to download it?</source>
 
 Möchten Sie die Homepage des Programms öffnen, um sie herunterzuladen?</translation>
     </message>
+    <message>
+        <source>The client ID, the client secret and the URLs cannot contain spaces or &quot;=&quot;. Please check that each was copied whole and alone.</source>
+        <translation>Client-ID, Client-Geheimnis und URLs dürfen keine Leerzeichen und kein &quot;=&quot; enthalten. Bitte prüfen Sie, ob jedes vollständig und für sich allein kopiert wurde.</translation>
+    </message>
+    <message>
+        <source>TopPeek cannot keep the OAuth2 sign-in of this account: the space the settings file has for sign-ins and other account options is full. Shorter texts (client ID, client secret, URLs, scope) may fit; otherwise remove an OAuth2 account or a trusted certificate you no longer need, or sign in with a password.</source>
+        <translation>TopPeek kann die OAuth2-Anmeldung dieses Kontos nicht speichern: Der Platz, den die Einstellungsdatei für Anmeldungen und andere Kontooptionen hat, ist voll. Kürzere Texte (Client-ID, Client-Geheimnis, URLs, Bereich) passen vielleicht; andernfalls entfernen Sie ein OAuth2-Konto oder ein vertrautes Zertifikat, das Sie nicht mehr brauchen, oder melden Sie sich mit einem Passwort an.</translation>
+    </message>
+    <message>
+        <source>Please enter the client ID that the provider gave your registration of TopPeek. The help page &quot;Signing in with OAuth2&quot; says how to get one.</source>
+        <translation>Bitte geben Sie die Client-ID ein, die der Anbieter Ihrer Registrierung von TopPeek gegeben hat. Die Hilfeseite &quot;Signing in with OAuth2&quot; erklärt, wie Sie eine bekommen.</translation>
+    </message>
+    <message>
+        <source>Please enter the provider&apos;s authorization and token URLs, or its issuer and press Find.</source>
+        <translation>Bitte geben Sie die Autorisierungs- und Token-URL des Anbieters ein oder seinen Aussteller und drücken Sie Suchen.</translation>
+    </message>
 </context>
 <context>
     <name>toppeek::dialogs::ProgressDialog</name>
@@ -731,12 +747,96 @@ In die Felder oben übernommen: Geben Sie das Passwort ein, und klicken Sie auf 
         <source>Test: %1</source>
         <translation>Test: %1</translation>
     </message>
+    <message>
+        <source>Keep the password in the settings file when no keyring can be used</source>
+        <translation>Das Passwort in der Einstellungsdatei behalten, wenn kein Schlüsselbund verfügbar ist</translation>
+    </message>
+    <message>
+        <source>Off: without the desktop&apos;s keyring the password is asked once each time the program runs and is never written down.</source>
+        <translation>Aus: Ohne den Schlüsselbund des Desktops wird das Passwort bei jedem Programmstart einmal erfragt und nirgends gespeichert.</translation>
+    </message>
+    <message>
+        <source>Without security the password and your mail travel in plain text: anyone on the way can read them.</source>
+        <translation>Ohne Sicherheit gehen das Passwort und Ihre E-Mails im Klartext über das Netz: Jeder auf dem Weg kann sie lesen.</translation>
+    </message>
 </context>
 <context>
     <name>toppeek::ui::AccountSignInSection</name>
     <message>
         <source>Issuer address</source>
-        <translation type="unfinished"></translation>
+        <translation>Adresse des Ausstellers</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Passwort</translation>
+    </message>
+    <message>
+        <source>OAuth2 (web browser)</source>
+        <translation>OAuth2 (Webbrowser)</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Andere</translation>
+    </message>
+    <message>
+        <source>(only where the provider gave one)</source>
+        <translation>(nur wenn der Anbieter eines vergeben hat)</translation>
+    </message>
+    <message>
+        <source>&amp;Find</source>
+        <translation>&amp;Suchen</translation>
+    </message>
+    <message>
+        <source>Sign &amp;in…</source>
+        <translation>&amp;Anmelden…</translation>
+    </message>
+    <message>
+        <source>Sign-in:</source>
+        <translation>Anmeldung:</translation>
+    </message>
+    <message>
+        <source>Provider:</source>
+        <translation>Anbieter:</translation>
+    </message>
+    <message>
+        <source>Client ID:</source>
+        <translation>Client-ID:</translation>
+    </message>
+    <message>
+        <source>Client secret:</source>
+        <translation>Client-Geheimnis:</translation>
+    </message>
+    <message>
+        <source>Issuer:</source>
+        <translation>Aussteller:</translation>
+    </message>
+    <message>
+        <source>Authorization URL:</source>
+        <translation>Autorisierungs-URL:</translation>
+    </message>
+    <message>
+        <source>Token URL:</source>
+        <translation>Token-URL:</translation>
+    </message>
+    <message>
+        <source>Scope:</source>
+        <translation>Bereich:</translation>
+    </message>
+    <message>
+        <source>Not signed in yet.</source>
+        <translation>Noch nicht angemeldet.</translation>
+    </message>
+    <message>
+        <source>Signed in.</source>
+        <translation>Angemeldet.</translation>
+    </message>
+    <message>
+        <source>Waiting for the sign-in in the web browser…</source>
+        <translation>Warten auf die Anmeldung im Webbrowser…</translation>
+    </message>
+    <message>
+        <source>Not signed in.</source>
+        <translation>Nicht angemeldet.</translation>
     </message>
 </context>
 <context>
@@ -1148,6 +1248,10 @@ In die Felder oben übernommen: Geben Sie das Passwort ein, und klicken Sie auf 
     <message>
         <source>No new mail (checked at %1).</source>
         <translation>Keine neue Post (geprüft um %1).</translation>
+    </message>
+    <message>
+        <source>Sign-in needed for %1.</source>
+        <translation>Anmeldung nötig für %1.</translation>
     </message>
 </context>
 <context>

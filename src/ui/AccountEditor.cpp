@@ -162,8 +162,6 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
     setTabOrder(portEdit, userNameEdit);
     setTabOrder(userNameEdit, passwordEdit);
     setTabOrder(passwordEdit, rememberPasswordBox);
-    setTabOrder(rememberPasswordBox, okButton);
-    setTabOrder(okButton, cancelButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 10);
@@ -173,7 +171,20 @@ AccountEditor::AccountEditor(QWidget* parent) : QDialog(parent) {
     layout->addSpacing(8);
     layout->addWidget(signInSection);
     layout->addSpacing(20);
-    setTabOrder(passwordEdit, signInSection);
+    // Tab follows the layout: the fields, the buttons of the settings search, the sign-in part
+    // with its own order inside, then OK and Cancel.
+    QWidget* previous = rememberPasswordBox;
+    for (QWidget* next :
+         {static_cast<QWidget*>(findButton), static_cast<QWidget*>(testButton),
+          static_cast<QWidget*>(useFoundButton), static_cast<QWidget*>(signInSection->signInBox)}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+    while (previous->nextInFocusChain() != nullptr &&
+           signInSection->isAncestorOf(previous->nextInFocusChain()))
+        previous = previous->nextInFocusChain();
+    setTabOrder(previous, okButton);
+    setTabOrder(okButton, cancelButton);
     signInSection->currentAddress = [this] { return addressEdit->text(); };
     signInSection->presetChosen = [this](std::string_view server) {
         // The providers' POP3 servers take SSL/TLS on port 995.

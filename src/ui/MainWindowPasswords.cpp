@@ -178,7 +178,7 @@ checker::SignInState MainWindow::signIn(Account& account, checker::SignInMode mo
     if (mode != checker::SignInMode::Interactive) {
         if (mode == checker::SignInMode::Quiet)
             statusText->setText(
-                tr("Sign-in needed for %1").arg(dialogs::displayText(account.address)));
+                tr("Sign-in needed for %1.").arg(dialogs::displayText(account.address)));
         return checker::SignInState::SignInNeeded;
     }
     msgBox(kMbInformation, kProgramTitle, "Could not sign in to %s.\n%s", account.address.c_str(),
