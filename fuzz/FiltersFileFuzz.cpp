@@ -70,9 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(inByteOrder(loaded->friendlyDomains));
     for (const FilterRule* rule : loaded->rules) {
         FUZZ_CHECK(rule != nullptr);
-        FUZZ_CHECK(rule->fromText.size() <= FilterRule::maxTextLength);
-        FUZZ_CHECK(rule->subjectText.size() <= FilterRule::maxTextLength);
-        FUZZ_CHECK(rule->headersText.size() <= FilterRule::maxTextLength);
+        FUZZ_CHECK(rule->fromText.size() <= FilterRule::kMaxTextLength);
+        FUZZ_CHECK(rule->subjectText.size() <= FilterRule::kMaxTextLength);
+        FUZZ_CHECK(rule->headersText.size() <= FilterRule::kMaxTextLength);
     }
 
     FUZZ_CHECK(saveFilters(*loaded, again));

@@ -13,11 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     toppeek::fuzz::writeFile(input, data, size);
 
     const SeenMessages loaded = SeenMessages::load(input);
-    FUZZ_CHECK(std::ssize(loaded.accounts()) <= SeenMessages::maxAccounts);
+    FUZZ_CHECK(std::ssize(loaded.accounts()) <= SeenMessages::kMaxAccounts);
     for (const auto& account : loaded.accounts()) {
-        FUZZ_CHECK(std::ssize(account.ids) <= SeenMessages::maxIdsPerAccount);
+        FUZZ_CHECK(std::ssize(account.ids) <= SeenMessages::kMaxIdsPerAccount);
         for (const std::string& id : account.ids)
-            FUZZ_CHECK(!id.empty() && id.size() <= SeenMessages::maxUniqueIdLength);
+            FUZZ_CHECK(!id.empty() && id.size() <= SeenMessages::kMaxUniqueIdLength);
     }
     FUZZ_CHECK(loaded.save(again));
     FUZZ_CHECK(SeenMessages::load(again) == loaded);

@@ -45,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const Account* account : loaded->accounts) {
         FUZZ_CHECK(account != nullptr);
-        FUZZ_CHECK(account->address.size() <= Account::maxTextLength);
-        FUZZ_CHECK(account->host.size() <= Account::maxTextLength);
-        FUZZ_CHECK(account->userName.size() <= Account::maxTextLength);
-        FUZZ_CHECK(account->password.size() <= Account::maxTextLength);
+        FUZZ_CHECK(account->address.size() <= Account::kMaxTextLength);
+        FUZZ_CHECK(account->host.size() <= Account::kMaxTextLength);
+        FUZZ_CHECK(account->userName.size() <= Account::kMaxTextLength);
+        FUZZ_CHECK(account->password.size() <= Account::kMaxTextLength);
     }
 
     FUZZ_CHECK(saveSettings(again, *loaded));

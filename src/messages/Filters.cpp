@@ -61,9 +61,9 @@ void destroyFilters(std::unique_ptr<Filters> filters) {
 
 std::unique_ptr<FilterRule> createFilterRule() {
     auto rule = std::make_unique<FilterRule>();
-    rule->fromText.reserve(FilterRule::maxTextLength);
-    rule->subjectText.reserve(FilterRule::maxTextLength);
-    rule->headersText.reserve(FilterRule::maxTextLength);
+    rule->fromText.reserve(FilterRule::kMaxTextLength);
+    rule->subjectText.reserve(FilterRule::kMaxTextLength);
+    rule->headersText.reserve(FilterRule::kMaxTextLength);
     return rule;
 }
 

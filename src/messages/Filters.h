@@ -21,7 +21,7 @@ enum class RuleKind : std::uint8_t { FromContains = 0, SubjectContains = 1, Head
 
 struct FilterRule {
     // The longest rule text the program keeps (the file reader's limit too).
-    static constexpr int maxTextLength = 199;
+    static constexpr int kMaxTextLength = 199;
     static constexpr int reservedSize = 10;
 
     std::uint8_t active = 1; // takes part in matching only when not 0

@@ -16,7 +16,7 @@ const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 const QString defaultAction = QStringLiteral("default");
 // A service that takes longer than this is treated as absent.
-constexpr int replyTimeoutMs = 5000;
+constexpr int kReplyTimeoutMs = 5000;
 
 // The source text follows the English plural, so that English needs no translation of its own;
 // each translation gives both texts all the plural forms of its language.
@@ -112,7 +112,7 @@ void DesktopNotifier::callInBackground(const QString& method, const QVariantList
                                        std::function<void(const QDBusPendingCallWatcher&)> done) {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(arguments);
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message, replyTimeoutMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message, kReplyTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [done = std::move(done)](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();

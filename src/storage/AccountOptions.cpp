@@ -22,7 +22,8 @@ std::string optionName(std::string_view name, const Account& account) {
 }
 
 bool setOption(Settings& settings, std::string_view name, std::string_view value) {
-    return setReservedOption(settings.reservedText1, name, value, Settings::maxReservedText1Length);
+    return setReservedOption(settings.reservedText1, name, value,
+                             Settings::kMaxReservedText1Length);
 }
 
 bool isHexDigest(std::string_view text) {
@@ -65,7 +66,7 @@ bool setTrustedCertificate(Settings& settings, const Account& account,
     std::string text = settings.reservedText1;
     if (!setReservedOption(text, optionName(kTrustedCertificate, account),
                            trusted.sha256 + ' ' + std::to_string(trusted.port) + ' ' + trusted.host,
-                           Settings::maxReservedText1Length) ||
+                           Settings::kMaxReservedText1Length) ||
         !signInLinesKeepRoom(settings, text))
         return false;
     settings.reservedText1 = std::move(text);

@@ -22,15 +22,15 @@ using messages::RuleKind;
 namespace {
 
 constexpr const char* filtersFileName = "toppeek-filters.dat";
-constexpr std::string_view filtersSignature = "\x1AVARROWCKRFilters";
-constexpr int ruleTextReadSize = FilterRule::maxTextLength + 1;
-constexpr int maxDomainLength = 4095;
+constexpr std::string_view kFiltersSignature = "\x1AVARROWCKRFilters";
+constexpr int kRuleTextReadSize = FilterRule::kMaxTextLength + 1;
+constexpr int kMaxDomainLength = 4095;
 
 void writeDomains(RecordStream& stream, const TextList& list) {
     const int count = std::min(list.count(), maxListCount);
     writeCount(stream, count);
     for (int i = 0; i < count; ++i)
-        writeText(stream, *list.at(i), maxDomainLength);
+        writeText(stream, *list.at(i), kMaxDomainLength);
 }
 
 // Reads a domain list into domains and returns true when the whole list
@@ -40,7 +40,7 @@ bool readDomains(RecordStream& stream, std::vector<std::string>& domains) {
     if (!count)
         return false;
     for (int i = 0; i < *count; ++i) {
-        std::optional<std::string> domain = readText(stream, maxDomainLength + 1);
+        std::optional<std::string> domain = readText(stream, kMaxDomainLength + 1);
         if (!domain)
             return false;
         domains.push_back(std::move(*domain));
@@ -88,9 +88,9 @@ void readFiltersFields(RecordStream& stream, FiltersContent& content) {
 void writeFilterRule(RecordStream& stream, const FilterRule& rule) {
     writeByte(stream, rule.active);
     writeByte(stream, static_cast<std::uint8_t>(rule.kind));
-    writeText(stream, rule.fromText, FilterRule::maxTextLength);
-    writeText(stream, rule.subjectText, FilterRule::maxTextLength);
-    writeText(stream, rule.headersText, FilterRule::maxTextLength);
+    writeText(stream, rule.fromText, FilterRule::kMaxTextLength);
+    writeText(stream, rule.subjectText, FilterRule::kMaxTextLength);
+    writeText(stream, rule.headersText, FilterRule::kMaxTextLength);
     writeByte(stream, rule.spareFlag);
     stream.writeBytes(rule.reserved.data(), FilterRule::reservedSize);
 }
@@ -100,9 +100,10 @@ std::unique_ptr<FilterRule> readFilterRule(RecordStream& stream) {
     std::uint8_t kind = 0;
     std::optional<std::string> fromText, subjectText, headersText;
     if (!readByte(stream, rule->active) || !readByte(stream, kind) ||
-        !(fromText = readText(stream, ruleTextReadSize)) ||
-        !(subjectText = readText(stream, ruleTextReadSize)) ||
-        !(headersText = readText(stream, ruleTextReadSize)) || !readByte(stream, rule->spareFlag) ||
+        !(fromText = readText(stream, kRuleTextReadSize)) ||
+        !(subjectText = readText(stream, kRuleTextReadSize)) ||
+        !(headersText = readText(stream, kRuleTextReadSize)) ||
+        !readByte(stream, rule->spareFlag) ||
         stream.readBytes(rule->reserved.data(), FilterRule::reservedSize) !=
             FilterRule::reservedSize)
         return nullptr;
@@ -115,7 +116,7 @@ std::unique_ptr<FilterRule> readFilterRule(RecordStream& stream) {
 }
 
 void writeFiltersFile(RecordStream& stream, const Filters& filters) {
-    stream.writeSignature(filtersSignature);
+    stream.writeSignature(kFiltersSignature);
     const int count = std::min(filters.rules.count(), maxListCount);
     writeCount(stream, count);
     for (int i = 0; i < count; ++i)
@@ -135,7 +136,7 @@ bool loadFilters(Filters& filters, const std::string& path) {
     std::unique_ptr<RecordStream> stream = RecordStream::open(path, false);
     if (!stream)
         return false;
-    if (!stream->expectSignature(filtersSignature)) {
+    if (!stream->expectSignature(kFiltersSignature)) {
         RecordStream::close(std::move(stream));
         return false;
     }

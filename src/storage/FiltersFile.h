@@ -27,7 +27,7 @@ void writeFiltersFile(core::RecordStream& stream, const messages::Filters& filte
 // them require, whatever order the file has.
 bool loadFilters(messages::Filters& filters, const std::string& path);
 
-// One rule record; texts longer than FilterRule::maxTextLength are written cut.
+// One rule record; texts longer than FilterRule::kMaxTextLength are written cut.
 void writeFilterRule(core::RecordStream& stream, const messages::FilterRule& rule);
 // One rule record, or null when the file ends inside it.
 std::unique_ptr<messages::FilterRule> readFilterRule(core::RecordStream& stream);

@@ -97,7 +97,7 @@ int checkIntervalMinutes(const Settings& settings) {
 bool setCheckIntervalMinutes(Settings& settings, int minutes) {
     minutes = std::clamp(minutes, 0, kMaxCheckIntervalMinutes);
     return setReservedOption(settings.reservedText1, kCheckEvery, std::to_string(minutes),
-                             Settings::maxReservedText1Length);
+                             Settings::kMaxReservedText1Length);
 }
 
 bool trayCloseExplained(const Settings& settings) {
@@ -106,7 +106,7 @@ bool trayCloseExplained(const Settings& settings) {
 
 void setTrayCloseExplained(Settings& settings) {
     setReservedOption(settings.reservedText1, kTrayCloseExplained, "1",
-                      Settings::maxReservedText1Length);
+                      Settings::kMaxReservedText1Length);
 }
 
 } // namespace toppeek::storage

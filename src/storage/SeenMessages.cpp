@@ -16,24 +16,24 @@ using core::RecordStream;
 namespace {
 
 constexpr const char* seenMessagesFileName = "toppeek-seen.dat";
-constexpr std::string_view seenMessagesSignature = "\x1ATopPeekSeen1";
+constexpr std::string_view kSeenMessagesSignature = "\x1ATopPeekSeen1";
 // Address, host and user name with the two line breaks between them.
-constexpr int maxKeyLength = 3 * Account::maxTextLength + 2;
+constexpr int kMaxKeyLength = 3 * Account::kMaxTextLength + 2;
 
 std::string accountKey(const Account& account) {
     return keyringItemFor(account).key;
 }
 
 bool storable(std::string_view uniqueId) {
-    return !uniqueId.empty() && uniqueId.size() <= SeenMessages::maxUniqueIdLength;
+    return !uniqueId.empty() && uniqueId.size() <= SeenMessages::kMaxUniqueIdLength;
 }
 
-// The ids to store: storable ones, each once, the last maxIdsPerAccount of them.
+// The ids to store: storable ones, each once, the last kMaxIdsPerAccount of them.
 std::vector<std::string> keptIds(const std::vector<std::string_view>& uniqueIds) {
     std::vector<std::string> kept;
     std::unordered_set<std::string_view> taken;
     for (auto id = uniqueIds.rbegin(); id != uniqueIds.rend(); ++id) {
-        if (std::ssize(kept) == SeenMessages::maxIdsPerAccount)
+        if (std::ssize(kept) == SeenMessages::kMaxIdsPerAccount)
             break;
         if (storable(*id) && taken.insert(*id).second)
             kept.emplace_back(*id);
@@ -68,18 +68,18 @@ bool SeenMessages::remembers(const Account& account) const {
 void SeenMessages::remember(AccountIds account) {
     std::erase_if(accounts_, [&](const AccountIds& a) { return a.key == account.key; });
     accounts_.push_back(std::move(account));
-    if (std::ssize(accounts_) > maxAccounts)
-        accounts_.erase(accounts_.begin(), accounts_.end() - maxAccounts);
+    if (std::ssize(accounts_) > kMaxAccounts)
+        accounts_.erase(accounts_.begin(), accounts_.end() - kMaxAccounts);
 }
 
 void SeenMessages::write(RecordStream& stream) const {
-    stream.writeSignature(seenMessagesSignature);
+    stream.writeSignature(kSeenMessagesSignature);
     writeCount(stream, static_cast<int>(accounts_.size()));
     for (const AccountIds& account : accounts_) {
-        writeText(stream, account.key, maxKeyLength);
+        writeText(stream, account.key, kMaxKeyLength);
         writeCount(stream, static_cast<int>(account.ids.size()));
         for (const std::string& id : account.ids)
-            writeText(stream, id, static_cast<int>(maxUniqueIdLength));
+            writeText(stream, id, static_cast<int>(kMaxUniqueIdLength));
     }
 }
 
@@ -90,11 +90,11 @@ bool SeenMessages::save(const std::string& path) const {
 SeenMessages SeenMessages::load(const std::string& path) {
     SeenMessages seen;
     std::unique_ptr<RecordStream> stream = RecordStream::open(path, false);
-    if (!stream || !stream->expectSignature(seenMessagesSignature))
+    if (!stream || !stream->expectSignature(kSeenMessagesSignature))
         return seen;
     const int accounts = readCount(*stream).value_or(0);
     for (int a = 0; a < accounts; ++a) {
-        std::optional<std::string> key = readText(*stream, maxKeyLength + 1);
+        std::optional<std::string> key = readText(*stream, kMaxKeyLength + 1);
         const std::optional<int> count = key ? readCount(*stream) : std::nullopt;
         if (!count)
             break;
@@ -104,7 +104,7 @@ SeenMessages SeenMessages::load(const std::string& path) {
         for (; i < *count; ++i) {
             // One character more than a stored id may have shows a foreign one.
             std::optional<std::string> id =
-                readText(*stream, static_cast<int>(maxUniqueIdLength) + 2);
+                readText(*stream, static_cast<int>(kMaxUniqueIdLength) + 2);
             if (!id)
                 break;
             ids.push_back(std::move(*id));

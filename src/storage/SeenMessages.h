@@ -19,13 +19,13 @@ class SeenMessages {
 public:
     // Above the thousand messages a check lists at most. Of a longer listing the last ids (the
     // newest messages) are kept.
-    static constexpr int maxIdsPerAccount = 5000;
+    static constexpr int kMaxIdsPerAccount = 5000;
     // The accounts checked least recently are forgotten first; an account forgotten is one never
     // checked: its next check only sets what later checks compare with.
-    static constexpr int maxAccounts = 32;
+    static constexpr int kMaxAccounts = 32;
     // A unique-id has at most 70 characters; a longer one comes from a server that breaks the
     // rules, is never stored and so never marks a message as new.
-    static constexpr std::size_t maxUniqueIdLength = 70;
+    static constexpr std::size_t kMaxUniqueIdLength = 70;
 
     // For each id of a completed check of account, in the same order, whether its message is
     // new: the account's earlier check did not list it. Then this check's ids replace the

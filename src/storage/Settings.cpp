@@ -20,12 +20,12 @@ using core::RecordStream;
 namespace {
 
 constexpr const char* settingsFileName = "toppeek-settings.dat";
-constexpr std::string_view settingsSignature = "\x1AVARROWCKRCnf";
-constexpr int accountTextReadSize = Account::maxTextLength + 1;
+constexpr std::string_view kSettingsSignature = "\x1AVARROWCKRCnf";
+constexpr int kAccountTextReadSize = Account::kMaxTextLength + 1;
 constexpr std::string_view longSecretsSignature = "\x1ATopPeek long secrets 1";
 // Room for an account's keyring key (three texts and two line breaks) and for any token a
 // provider hands out; the record stream keeps no longer text whole anyway.
-constexpr int longSecretKeyReadSize = 3 * accountTextReadSize + 2;
+constexpr int longSecretKeyReadSize = 3 * kAccountTextReadSize + 2;
 constexpr int longSecretReadSize = 32768;
 
 // The key that scrambles stored passwords. It is generated rather than
@@ -49,7 +49,7 @@ const std::string& passwordKey() {
 // which no provider would take.
 bool tooLongForField(const Account& account) {
     return account.signIn == SignInMethod::OAuth2 &&
-           account.password.size() > static_cast<std::size_t>(Account::maxTextLength);
+           account.password.size() > static_cast<std::size_t>(Account::kMaxTextLength);
 }
 
 bool keptInKeyring(const Account& account, bool keepPassword) {
@@ -138,10 +138,10 @@ void readSettingsFields(RecordStream& stream, Settings& settings) {
         return;
     settings.maxMessages = static_cast<std::int32_t>(maxMessages);
     if (!readByte(stream, settings.useApop) || !readByte(stream, settings.reservedFlag) ||
-        !readReserved(settings.reservedText1, Settings::maxReservedText1Length) ||
-        !readReserved(settings.reservedText2, Settings::maxReservedTextLength) ||
-        !readReserved(settings.reservedText3, Settings::maxReservedTextLength) ||
-        !readReserved(settings.reservedText4, Settings::maxReservedTextLength))
+        !readReserved(settings.reservedText1, Settings::kMaxReservedText1Length) ||
+        !readReserved(settings.reservedText2, Settings::kMaxReservedTextLength) ||
+        !readReserved(settings.reservedText3, Settings::kMaxReservedTextLength) ||
+        !readReserved(settings.reservedText4, Settings::kMaxReservedTextLength))
         return;
     readUint32(stream, settings.lastUpdateCheckDay);
 }
@@ -152,7 +152,7 @@ const char* const Settings::defaultReservedText3 = "TopPeek";
 const char* const Settings::defaultReservedText4 = "POP3 mailbox checker";
 
 void writeSettingsFile(RecordStream& stream, const Settings& settings) {
-    stream.writeSignature(settingsSignature);
+    stream.writeSignature(kSettingsSignature);
     stream.writeU16(settings.bodyLines);
     stream.writeU16(settings.selectedAccount);
     const int count = std::min(settings.accounts.count(), maxListCount);
@@ -166,14 +166,14 @@ void writeSettingsFile(RecordStream& stream, const Settings& settings) {
     writeByte(stream, settings.useApop);
     writeByte(stream, settings.reservedFlag);
     const std::array<std::string, 4> reserved = reservedTextsForFile(settings);
-    writeText(stream, reserved[0], Settings::maxReservedText1Length);
-    writeText(stream, reserved[1], Settings::maxReservedTextLength);
-    writeText(stream, reserved[2], Settings::maxReservedTextLength);
-    writeText(stream, reserved[3], Settings::maxReservedTextLength);
+    writeText(stream, reserved[0], Settings::kMaxReservedText1Length);
+    writeText(stream, reserved[1], Settings::kMaxReservedTextLength);
+    writeText(stream, reserved[2], Settings::kMaxReservedTextLength);
+    writeText(stream, reserved[3], Settings::kMaxReservedTextLength);
     stream.writeU32(settings.lastUpdateCheckDay);
 }
 
-Settings::Settings() : accounts(accountsInitialCapacity, accountsGrowBy, freeAccount) {}
+Settings::Settings() : accounts(kAccountsInitialCapacity, kAccountsGrowBy, freeAccount) {}
 
 std::unique_ptr<Settings> createDefaultSettings() {
     return std::make_unique<Settings>();
@@ -219,7 +219,7 @@ bool loadSettings(const std::string& path, Settings& settings) {
     std::unique_ptr<RecordStream> stream = RecordStream::open(path, false);
     if (!stream)
         return false;
-    if (!stream->expectSignature(settingsSignature)) {
+    if (!stream->expectSignature(kSettingsSignature)) {
         RecordStream::close(std::move(stream));
         return false;
     }
@@ -246,14 +246,14 @@ std::unique_ptr<Account> cloneAccount(const Account& source) {
 
 void copyAccount(Account& destination, const Account& source) {
     destination.accountTag = source.accountTag;
-    destination.address = cut(source.address, Account::maxTextLength);
-    destination.host = cut(source.host, Account::maxTextLength);
+    destination.address = cut(source.address, Account::kMaxTextLength);
+    destination.host = cut(source.host, Account::kMaxTextLength);
     destination.port = source.port;
-    destination.userName = cut(source.userName, Account::maxTextLength);
+    destination.userName = cut(source.userName, Account::kMaxTextLength);
     // A refresh token may be longer than a password; the keyring keeps it whole.
     destination.password = source.signIn == SignInMethod::OAuth2
                                ? source.password
-                               : cut(source.password, Account::maxTextLength);
+                               : cut(source.password, Account::kMaxTextLength);
     destination.keyringItem = source.keyringItem;
     destination.passwordKnown = source.passwordKnown;
     destination.signIn = source.signIn;
@@ -267,10 +267,10 @@ void freeAccount(Account* account) {
 
 bool writeAccount(RecordStream& stream, const Account& account, bool keepPassword) {
     stream.writeU16(account.accountTag);
-    writeText(stream, account.address, Account::maxTextLength);
-    writeText(stream, account.host, Account::maxTextLength);
+    writeText(stream, account.address, Account::kMaxTextLength);
+    writeText(stream, account.host, Account::kMaxTextLength);
     stream.writeU16(account.port);
-    writeText(stream, account.userName, Account::maxTextLength);
+    writeText(stream, account.userName, Account::kMaxTextLength);
     // A password that is not to be kept and was not asked for this run is unknown without
     // being in the keyring: the file keeps nothing for it, not the keyring's marker. A refresh
     // token too long for the field leaves it empty; saveSettings keeps it whole beside the file,
@@ -278,7 +278,7 @@ bool writeAccount(RecordStream& stream, const Account& account, bool keepPasswor
     const std::string_view password =
         keptInKeyring(account, keepPassword) ? std::string_view(keyringPasswordMarker())
         : keepPassword && !tooLongForField(account)
-            ? std::string_view(account.password).substr(0, Account::maxTextLength)
+            ? std::string_view(account.password).substr(0, Account::kMaxTextLength)
             : std::string_view();
     stream.writeScrambledText(password, passwordKey());
     return true;
@@ -288,14 +288,14 @@ std::unique_ptr<Account> readAccount(RecordStream& stream) {
     auto account = std::make_unique<Account>();
     std::optional<std::string> address, host, userName;
     if (!readInt16(stream, account->accountTag) ||
-        !(address = readText(stream, accountTextReadSize)) ||
-        !(host = readText(stream, accountTextReadSize)) || !readInt16(stream, account->port) ||
-        !(userName = readText(stream, accountTextReadSize)))
+        !(address = readText(stream, kAccountTextReadSize)) ||
+        !(host = readText(stream, kAccountTextReadSize)) || !readInt16(stream, account->port) ||
+        !(userName = readText(stream, kAccountTextReadSize)))
         return nullptr;
     account->address = std::move(*address);
     account->host = std::move(*host);
     account->userName = std::move(*userName);
-    account->password = readScrambledText(stream, accountTextReadSize, passwordKey()).value_or("");
+    account->password = readScrambledText(stream, kAccountTextReadSize, passwordKey()).value_or("");
     if (account->password == keyringPasswordMarker()) {
         account->password.clear();
         account->passwordKnown = false;

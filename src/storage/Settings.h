@@ -31,11 +31,11 @@ struct OAuthSettings {
     std::string scope;
 };
 
-// One POP3 account. Texts hold at most maxTextLength characters: editors
+// One POP3 account. Texts hold at most kMaxTextLength characters: editors
 // copy into an account with copyAccount, and the file keeps no more.
 struct Account {
-    static constexpr int maxTextLength = 199;
-    static constexpr std::int16_t defaultPort = 110;
+    static constexpr int kMaxTextLength = 199;
+    static constexpr std::int16_t kDefaultPort = 110;
 
     // Copied into every message fetched for the account; only the file sets it.
     std::int16_t accountTag = 0;
@@ -43,7 +43,7 @@ struct Account {
     std::string address;
     std::string host;
     // Kept and stored; connections use the POP3 service port.
-    std::int16_t port = defaultPort;
+    std::int16_t port = kDefaultPort;
     std::string userName;
     std::string password;
 
@@ -67,11 +67,11 @@ struct Account {
 using AccountList = core::GrowArray<Account>;
 
 struct Settings {
-    static constexpr int accountsInitialCapacity = 20;
-    static constexpr int accountsGrowBy = 5;
-    static constexpr int maxReservedText1Length = 499;
-    static constexpr int maxReservedTextLength = 199;
-    static constexpr std::int32_t defaultMaxMessages = 100;
+    static constexpr int kAccountsInitialCapacity = 20;
+    static constexpr int kAccountsGrowBy = 5;
+    static constexpr int kMaxReservedText1Length = 499;
+    static constexpr int kMaxReservedTextLength = 199;
+    static constexpr std::int32_t kDefaultMaxMessages = 100;
     static const char* const defaultReservedText3;
     static const char* const defaultReservedText4;
 
@@ -81,7 +81,7 @@ struct Settings {
     AccountList accounts;             // owns its accounts, in the user's order
     std::int16_t selectedAccount = 0; // may lie outside the list; users clamp it
     std::uint8_t showAbout = 0;       // flag: 0 off
-    std::int32_t maxMessages = defaultMaxMessages;
+    std::int32_t maxMessages = kDefaultMaxMessages;
     std::uint8_t useApop = 0;       // flag: 0 off
     std::uint32_t mailboxBytes = 0; // run time only, never stored
     // Run time only, never stored: how many messages the server said the mailbox held at the last
@@ -133,7 +133,7 @@ bool loadSettings(const std::string& path, Settings& settings);
 std::unique_ptr<Account> newAccount();
 // A copy with the same numbers and texts.
 std::unique_ptr<Account> cloneAccount(const Account& source);
-// Copies the numbers and the texts, each cut to maxTextLength characters.
+// Copies the numbers and the texts, each cut to kMaxTextLength characters.
 void copyAccount(Account& destination, const Account& source);
 // The release function of the account list; null is ignored.
 void freeAccount(Account* account);

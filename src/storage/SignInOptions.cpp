@@ -58,8 +58,8 @@ std::array<std::string, 4> packSignInLines(std::array<std::string, 4> texts,
                                            const std::vector<const Account*>& accounts,
                                            std::vector<bool>& placed) {
     const std::array<std::size_t, 4> limits = {
-        Settings::maxReservedText1Length, Settings::maxReservedTextLength,
-        Settings::maxReservedTextLength, Settings::maxReservedTextLength};
+        Settings::kMaxReservedText1Length, Settings::kMaxReservedTextLength,
+        Settings::kMaxReservedTextLength, Settings::kMaxReservedTextLength};
     placed.assign(accounts.size(), true);
     for (std::size_t a = 0; a < accounts.size(); ++a) {
         const std::optional<std::string> line = signInLine(*accounts[a]);

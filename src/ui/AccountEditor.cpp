@@ -71,7 +71,7 @@ QString defaultPortText(Security security) {
 } // namespace
 
 std::string accountTextFromEdit(const QString& shown, const std::string& original) {
-    constexpr int limit = Account::maxTextLength;
+    constexpr int limit = Account::kMaxTextLength;
     if (shown == dialogs::displayText(original))
         return original.substr(0, limit);
     // What was typed is UTF-8, which the cut keeps whole.
@@ -319,7 +319,7 @@ void AccountEditor::storeAccount(Account& account) const {
     signInSection->storeAccount(account);
 }
 
-bool AccountEditor::FormCloseQuery() {
+bool AccountEditor::fieldsAccepted() {
     // The address is judged by what the account would keep, at its full
     // checked length: the stored text is cut shorter still.
     QString shownAddress = addressEdit->text();
@@ -437,7 +437,7 @@ bool AccountEditor::composeHost() {
         "pop.example.com, and choose the security and the port in their own boxes.";
     if (hostControlsChanged() && !takeHostApart())
         return refuse(hostEdit, kNotAHost);
-    constexpr std::size_t limit = Account::maxTextLength;
+    constexpr std::size_t limit = Account::kMaxTextLength;
     if (!hostControlsChanged()) {
         // Untouched, or typed back to what it was: the account keeps its text.
         hostText_ = host_.substr(0, limit);
@@ -469,7 +469,7 @@ bool AccountEditor::composeHost() {
                    "MsgBox",
                    "The host address is too long: an account keeps at most %d characters of it, "
                    "security and port included."),
-               static_cast<int>(Account::maxTextLength));
+               static_cast<int>(Account::kMaxTextLength));
         hostEdit->setFocus();
         return false;
     }
@@ -510,7 +510,7 @@ bool AccountEditor::signInKept() {
 }
 
 void AccountEditor::done(int result) {
-    if (result == QDialog::Accepted && !FormCloseQuery())
+    if (result == QDialog::Accepted && !fieldsAccepted())
         return;
     stopDiscoveryWork();
     QDialog::done(result);

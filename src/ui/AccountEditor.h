@@ -33,7 +33,7 @@ class AccountSignInSection;
 // The bytes an account keeps for an edit box's text: original itself when
 // the box still shows it unchanged (so that texts the program cannot show
 // exactly survive a visit to the editor), else the text as UTF-8; in both
-// cases at most Account::maxTextLength bytes, never ending in half of a
+// cases at most Account::kMaxTextLength bytes, never ending in half of a
 // UTF-8 character that was typed.
 std::string accountTextFromEdit(const QString& shown, const std::string& original);
 
@@ -52,7 +52,7 @@ public:
     ~AccountEditor() override;
 
     // Shows the editor modally for account under caption. On OK writes the
-    // four texts into account (at most Account::maxTextLength bytes each)
+    // four texts into account (at most Account::kMaxTextLength bytes each)
     // and returns true; otherwise returns false with account unchanged.
     bool Execute(storage::Account& account, const QString& caption, int helpContext);
 
@@ -62,7 +62,7 @@ public:
     // a secure connection without a name, a text too long to keep), or the
     // user name or password cannot be sent to a server. Closing any other way
     // is always allowed.
-    bool FormCloseQuery();
+    bool fieldsAccepted();
 
     // A new security moves the port to its default when the port still
     // shows the previous security's default (or nothing); a port the user

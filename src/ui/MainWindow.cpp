@@ -191,10 +191,10 @@ MainWindow::MainWindow(std::string settingsPath, std::string filtersPath, QWidge
     const std::string seenPath = seenMessagesBeside(settingsPath);
     checker_ = std::make_unique<checker::Checker>(std::move(settingsPath), std::move(filtersPath),
                                                   seenPath, gatePrompts());
-    FormCreate();
+    createWindow();
 }
 
-void MainWindow::FormCreate() {
+void MainWindow::createWindow() {
     setObjectName(QStringLiteral("FMain"));
     setHelpContext(this, 1);
     setProperty(kHelpKeyInstalledProperty, true);
@@ -538,11 +538,11 @@ void MainWindow::showEvent(QShowEvent* event) {
         shown_ = true;
         // Once the window is up and the event loop runs, so that a dialog
         // opened by the first activation has its owner on screen.
-        QTimer::singleShot(0, this, &MainWindow::FormActivate);
+        QTimer::singleShot(0, this, &MainWindow::windowActivated);
     }
 }
 
-void MainWindow::FormActivate() {
+void MainWindow::windowActivated() {
     // Loading the filters would free rules that a running check evaluates;
     // leaving the busy state comes back here.
     if (!firstActivation_ || busy())
@@ -643,7 +643,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (FormCloseQuery()) {
+    if (mayClose()) {
         event->accept();
         windowClosed();
     } else {
@@ -651,7 +651,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
 }
 
-bool MainWindow::FormCloseQuery() {
+bool MainWindow::mayClose() {
     if (waitingForKeyring() && closePending_) {
         // Asked twice while the keyring keeps the window waiting: leave it
         // be. What it has not taken stays in the settings file.
@@ -748,7 +748,7 @@ void MainWindow::leaveBusy() {
     if (closePending_)
         QTimer::singleShot(0, this, &MainWindow::closeAfterOperation);
     if (firstActivation_ && shown_)
-        QTimer::singleShot(0, this, &MainWindow::FormActivate);
+        QTimer::singleShot(0, this, &MainWindow::windowActivated);
 }
 
 void MainWindow::setConnectedCommands(bool connected) {

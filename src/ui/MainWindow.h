@@ -200,8 +200,11 @@ public:
     void About();
 
     // --- Events ---
-    void FormActivate();
-    bool FormCloseQuery();
+    // Each activation; the first one reads the filters and sets the window up for the user.
+    void windowActivated();
+    // Asked before the window closes; false keeps it open (an operation still runs, or the
+    // keyring still takes the passwords).
+    bool mayClose();
     void accountChosen();
     void listDoubleClicked();
     void listColumnClicked(int column);
@@ -267,7 +270,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormCreate();
+    void createWindow();
     void createControls();
     void createMenus();
     void buildPopupMenu();

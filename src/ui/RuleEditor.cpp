@@ -73,7 +73,7 @@ RuleEditor::RuleEditor(QWidget* parent) : QDialog(parent) {
         "X-Distribution: Moderate", "X-Distribution: Bulk",     "X-Mailer: Extractor",
         "X-Mailer: Floodgate",      "X-Mailer: Group Mail",     "X-Mailer: Millennium Mailer",
         "X-Sender: News Breaker"};
-    fromEdit->setMaxLength(FilterRule::maxTextLength);
+    fromEdit->setMaxLength(FilterRule::kMaxTextLength);
     for (auto [box, presets] : {std::pair{subjectBox, &subjects}, std::pair{headerBox, &headers}}) {
         box->setEditable(true);
         box->addItems(*presets);
@@ -82,7 +82,7 @@ RuleEditor::RuleEditor(QWidget* parent) : QDialog(parent) {
         // quietly turns "b" into "BULK".
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setCompleter(nullptr);
-        box->lineEdit()->setMaxLength(FilterRule::maxTextLength);
+        box->lineEdit()->setMaxLength(FilterRule::kMaxTextLength);
         box->setEditText(QString());
     }
 
@@ -164,11 +164,11 @@ bool RuleEditor::takeInto(FilterRule& rule) const {
     const int kind = kindIndex();
     rule.kind = static_cast<RuleKind>(std::max(kind, 0));
     rule.fromText =
-        bytesOfEdit(fromEdit->text(), from_.shown, from_.bytes, FilterRule::maxTextLength);
+        bytesOfEdit(fromEdit->text(), from_.shown, from_.bytes, FilterRule::kMaxTextLength);
     rule.subjectText = bytesOfEdit(subjectBox->currentText(), subject_.shown, subject_.bytes,
-                                   FilterRule::maxTextLength);
+                                   FilterRule::kMaxTextLength);
     rule.headersText = bytesOfEdit(headerBox->currentText(), headers_.shown, headers_.bytes,
-                                   FilterRule::maxTextLength);
+                                   FilterRule::kMaxTextLength);
     switch (rule.kind) {
     case RuleKind::FromContains:
         return !rule.fromText.empty();

@@ -34,7 +34,7 @@ public:
     // Puts the rule's kind and all three texts into the controls.
     void setUp(const messages::FilterRule& rule, const QString& caption, int helpContext);
     // Writes the chosen kind and all three texts (each at most
-    // FilterRule::maxTextLength characters, not trimmed) into rule. True when
+    // FilterRule::kMaxTextLength characters, not trimmed) into rule. True when
     // the text of the chosen kind is not empty.
     bool takeInto(messages::FilterRule& rule) const;
 

@@ -731,7 +731,7 @@ TEST_F(HostileServerTest, AbsurdMessageCounts) {
         expectConsistent(Op::Check, outcome);
         EXPECT_EQ(list->count(), c.listed);
     }
-    settings->maxMessages = Settings::defaultMaxMessages;
+    settings->maxMessages = Settings::kDefaultMaxMessages;
 }
 
 TEST_F(HostileServerTest, SizesThatDoNotFit32Bits) {

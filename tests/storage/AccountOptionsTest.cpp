@@ -112,7 +112,7 @@ TEST(AccountOptionsTest, DamagedOrOverlongTrustsAreRefused) {
     EXPECT_GE(kept, 2);
     EXPECT_LT(kept, 10);
     EXPECT_LE(settings->reservedText1.size(),
-              static_cast<std::size_t>(Settings::maxReservedText1Length));
+              static_cast<std::size_t>(Settings::kMaxReservedText1Length));
 }
 
 // A settings file kept elsewhere and linked to (a folder of dotfiles) stays a link: the save

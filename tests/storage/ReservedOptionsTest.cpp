@@ -47,7 +47,7 @@ TEST(ReservedOptions, ForeignLinesStayAndDamagedValuesReadAsNever) {
         EXPECT_EQ(checkIntervalMinutes(*settings), 0) << damaged;
     }
     // A text already full is left as it is rather than cut.
-    settings->reservedText1 = std::string(Settings::maxReservedText1Length - 3, 'x');
+    settings->reservedText1 = std::string(Settings::kMaxReservedText1Length - 3, 'x');
     EXPECT_FALSE(setCheckIntervalMinutes(*settings, 5));
-    EXPECT_EQ(settings->reservedText1.size(), std::size_t(Settings::maxReservedText1Length - 3));
+    EXPECT_EQ(settings->reservedText1.size(), std::size_t(Settings::kMaxReservedText1Length - 3));
 }

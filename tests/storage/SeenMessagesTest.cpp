@@ -40,7 +40,7 @@ TEST(SeenMessages, TellsNewMessagesAcrossChecksAndRestarts) {
     TempDir dir;
     const std::string path = dir.file("seen.dat");
     const Account alice = account("alice@example.org"), bob = account("bob@example.org");
-    const std::string longId(SeenMessages::maxUniqueIdLength + 1, 'x');
+    const std::string longId(SeenMessages::kMaxUniqueIdLength + 1, 'x');
 
     SeenMessages seen;
     // A first check has nothing to compare with.
@@ -70,19 +70,19 @@ TEST(SeenMessages, StaysWithinItsBounds) {
     TempDir dir;
     SeenMessages seen;
     const Account big = account("big@example.org");
-    const std::vector<std::string> many = numbered(0, SeenMessages::maxIdsPerAccount + 10);
+    const std::vector<std::string> many = numbered(0, SeenMessages::kMaxIdsPerAccount + 10);
     seen.recordCheck(big, views(many));
-    ASSERT_EQ(seen.accounts().back().ids.size(), std::size_t(SeenMessages::maxIdsPerAccount));
+    ASSERT_EQ(seen.accounts().back().ids.size(), std::size_t(SeenMessages::kMaxIdsPerAccount));
     // The newest messages are the ones kept.
     EXPECT_EQ(seen.accounts().back().ids.front(), "id10");
     EXPECT_EQ(seen.recordCheck(big, {"id9", "id10"}), (std::vector<bool>{true, false}));
 
     // The account checked least recently is forgotten first.
-    for (int i = 0; i < SeenMessages::maxAccounts; ++i)
+    for (int i = 0; i < SeenMessages::kMaxAccounts; ++i)
         seen.recordCheck(account("a" + std::to_string(i) + "@example.org"), {"x"});
     seen.recordCheck(account("a0@example.org"), {"x"});
     seen.recordCheck(account("late@example.org"), {"x"});
-    EXPECT_EQ(std::ssize(seen.accounts()), SeenMessages::maxAccounts);
+    EXPECT_EQ(std::ssize(seen.accounts()), SeenMessages::kMaxAccounts);
     EXPECT_FALSE(seen.remembers(big));
     EXPECT_FALSE(seen.remembers(account("a1@example.org")));
     EXPECT_TRUE(seen.remembers(account("a0@example.org")));
@@ -91,20 +91,20 @@ TEST(SeenMessages, StaysWithinItsBounds) {
     const std::string path = dir.file("seen.dat");
     ASSERT_TRUE(saveReplacing(path, [&](RecordStream& stream) {
         stream.writeSignature("\x1ATopPeekSeen1");
-        writeCount(stream, SeenMessages::maxAccounts + 5);
-        for (int a = 0; a < SeenMessages::maxAccounts + 5; ++a) {
+        writeCount(stream, SeenMessages::kMaxAccounts + 5);
+        for (int a = 0; a < SeenMessages::kMaxAccounts + 5; ++a) {
             writeText(stream, "key" + std::to_string(a), 100);
-            writeCount(stream, SeenMessages::maxIdsPerAccount + 3);
-            stream.writeText(std::string(SeenMessages::maxUniqueIdLength + 1, 'l'));
-            for (const std::string& id : numbered(0, SeenMessages::maxIdsPerAccount + 2))
+            writeCount(stream, SeenMessages::kMaxIdsPerAccount + 3);
+            stream.writeText(std::string(SeenMessages::kMaxUniqueIdLength + 1, 'l'));
+            for (const std::string& id : numbered(0, SeenMessages::kMaxIdsPerAccount + 2))
                 stream.writeText(id);
         }
     }));
     const SeenMessages loaded = SeenMessages::load(path);
-    ASSERT_EQ(std::ssize(loaded.accounts()), SeenMessages::maxAccounts);
+    ASSERT_EQ(std::ssize(loaded.accounts()), SeenMessages::kMaxAccounts);
     EXPECT_EQ(loaded.accounts().front().key, "key5");
     for (const auto& a : loaded.accounts()) {
-        ASSERT_EQ(std::ssize(a.ids), SeenMessages::maxIdsPerAccount);
+        ASSERT_EQ(std::ssize(a.ids), SeenMessages::kMaxIdsPerAccount);
         EXPECT_EQ(a.ids.front(), "id2");
     }
 }

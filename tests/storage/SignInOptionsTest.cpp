@@ -71,9 +71,9 @@ TEST(SignInOptions, LinesThatFindNoRoomAreCountedAndTheTextsStayWithinTheirLimit
     int dropped = 0;
     const auto texts = reservedTextsForFile(settings, &dropped);
     EXPECT_GT(dropped, 0);
-    EXPECT_LE(texts[0].size(), static_cast<std::size_t>(Settings::maxReservedText1Length));
+    EXPECT_LE(texts[0].size(), static_cast<std::size_t>(Settings::kMaxReservedText1Length));
     for (std::size_t i = 1; i < texts.size(); ++i)
-        EXPECT_LE(texts[i].size(), static_cast<std::size_t>(Settings::maxReservedTextLength));
+        EXPECT_LE(texts[i].size(), static_cast<std::size_t>(Settings::kMaxReservedTextLength));
 }
 
 // What the account editor asks before it takes an OAuth2 sign-in: whether the file would keep

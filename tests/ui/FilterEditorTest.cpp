@@ -344,7 +344,7 @@ void FilterEditorTest::ruleEditorKindSwitching() {
     // Texts stop at the longest a rule keeps.
     editor.headerBox->setEditText(QString(250, 'h'));
     QVERIFY(editor.takeInto(result));
-    QCOMPARE(result.headersText, std::string(FilterRule::maxTextLength, 'h'));
+    QCOMPARE(result.headersText, std::string(FilterRule::kMaxTextLength, 'h'));
 
     // editRule on Cancel leaves the rule untouched.
     ModalDialogDriver driver;
