@@ -173,7 +173,8 @@ std::string timeText(const ASN1_TIME* time) {
     tm parts{};
     if (time == nullptr || ASN1_TIME_to_tm(time, &parts) != 1)
         return {};
-    char text[32];
+    // Room for any int in every field: a certificate may name any year.
+    char text[80];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d UTC", parts.tm_year + 1900,
                   parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
     return text;
