@@ -149,7 +149,12 @@ void Checker::setAccountState(const Account& account, const OperationOutcome& ou
         return;
     else if (account.signIn == storage::SignInMethod::OAuth2 && account.accessToken.empty())
         state = AccountState::SignInNeeded;
-    states_[account.address] = state;
+    AccountState& kept = states_[account.address];
+    if (kept == state)
+        return;
+    kept = state;
+    if (events_.accountStateChanged)
+        events_.accountStateChanged(account);
 }
 
 void Checker::changed() const {

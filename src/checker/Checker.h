@@ -57,6 +57,8 @@ struct CheckerEvents {
     std::function<bool()> stopRequested;
     // Something went wrong beside the run (the seen messages could not be saved).
     std::function<void(const std::string& text)> notice;
+    // An account's state changed (see accountState).
+    std::function<void(const storage::Account& account)> accountStateChanged;
 };
 
 // What a run has to say. report is for the user (empty: nothing to say); the window shows it in

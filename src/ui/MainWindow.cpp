@@ -218,17 +218,22 @@ void MainWindow::createWindow() {
 
     showFilterLabel();
     messageRows_->setMessages(&messageList());
-    checker_->setEvents(
-        {[this](int) { rowArrived(); }, [this](int index) { messageView->removeRow(index); },
-         [this](int index) { messageView->insertRow(index); },
-         [this] {
-             messageRows_->setAccountNames(checker_->accountNames());
-             refreshList();
-         },
-         [this] { messageView->redrawRows(messageList().count()); },
-         [this] { return closePending_; },
-         // Said once the run is over, after the list has been shown.
-         [this](const std::string& text) { runNotice_ = QString::fromStdString(text); }});
+    checker_->setEvents({
+        .rowAppended = [this](int) { rowArrived(); },
+        .rowRemoved = [this](int index) { messageView->removeRow(index); },
+        .rowInserted = [this](int index) { messageView->insertRow(index); },
+        .listChanged =
+            [this] {
+                messageRows_->setAccountNames(checker_->accountNames());
+                refreshList();
+            },
+        .rowsChanged = [this] { messageView->redrawRows(messageList().count()); },
+        .stopRequested = [this] { return closePending_; },
+        // Said once the run is over, after the list has been shown.
+        .notice = [this](const std::string& text) { runNotice_ = QString::fromStdString(text); },
+        // The tray names the accounts that need a sign-in.
+        .accountStateChanged = [this](const Account&) { trayRefresh_.start(); },
+    });
     listGrowth_.setSingleShot(true);
     listGrowth_.setInterval(kListGrowthIntervalMs);
     connect(&listGrowth_, &QTimer::timeout, this, &MainWindow::showArrivedRows);

@@ -33,8 +33,7 @@ using test::TemporaryFolder;
 
 std::string message(int n) {
     return "From: Bob <bob@example.org>\nTo: alice@example.com\nSubject: Note " +
-           std::to_string(n) + "\nMessage-ID: <" + std::to_string(n) +
-           "@example.org>\n\nHello.\n";
+           std::to_string(n) + "\nMessage-ID: <" + std::to_string(n) + "@example.org>\n\nHello.\n";
 }
 
 // A host that records what an operation tells and answers no question.
@@ -80,8 +79,14 @@ protected:
     std::unique_ptr<Checker> checkerOn(const std::string& settingsPath, GatePrompts prompts = {}) {
         auto made = std::make_unique<Checker>(settingsPath, folder.file("filters"),
                                               folder.file("seen"), std::move(prompts));
-        made->setEvents({[this](int) { ++appended; }, [this](int) { ++removed; },
-                         [this](int) { ++inserted; }, {}, {}, {}, {}});
+        checker::CheckerEvents events;
+        events.rowAppended = [this](int) { ++appended; };
+        events.rowRemoved = [this](int) { ++removed; };
+        events.rowInserted = [this](int) { ++inserted; };
+        events.accountStateChanged = [this](const Account& account) {
+            changedStates.push_back(account.address);
+        };
+        made->setEvents(std::move(events));
         return made;
     }
 
@@ -97,11 +102,12 @@ protected:
     int appended = 0;
     int removed = 0;
     int inserted = 0;
+    std::vector<std::string> changedStates;
 };
 
 // All accounts: one whose password is wrong does not keep the other from being listed; only
-// mail that arrived since the check before counts as new; the removal and the background update keep the list in step with the
-// server.
+// mail that arrived since the check before counts as new; the removal and the background update
+// keep the list in step with the server.
 TEST_F(CheckerTest, AllAccountsAgainstDovecot) {
     DovecotServer server;
     server.addUser("alice", "Secret-1");
@@ -110,11 +116,10 @@ TEST_F(CheckerTest, AllAccountsAgainstDovecot) {
         server.addMessage("alice", message(n));
     ASSERT_TRUE(server.start()) << server.failure();
     const std::string at = server.hostAndPort();
-    auto checker = checkerOn(settingsWith(
-        folder,
-        {accountOf("alice@example.com", at, "alice", "Secret-1"),
-         accountOf("bob@example.com", at, "bob", "wrong")},
-        checker::kAllAccountsSelected));
+    auto checker = checkerOn(settingsWith(folder,
+                                          {accountOf("alice@example.com", at, "alice", "Secret-1"),
+                                           accountOf("bob@example.com", at, "bob", "wrong")},
+                                          checker::kAllAccountsSelected));
     ASSERT_TRUE(checker->allAccountsChosen());
     ASSERT_TRUE(checker->secretsReady({}, true));
 
@@ -129,6 +134,7 @@ TEST_F(CheckerTest, AllAccountsAgainstDovecot) {
     Account* bob = checker->settings().accounts.at(1);
     EXPECT_EQ(checker->accountState(*alice), AccountState::Checked);
     EXPECT_EQ(checker->accountState(*bob), AccountState::Failed);
+    EXPECT_EQ(changedStates, (std::vector<std::string>{"alice@example.com", "bob@example.com"}));
     // The first check of an account is the baseline: nothing in it counts as new.
     EXPECT_TRUE(checker->newMail().empty());
 
@@ -172,8 +178,8 @@ TEST_F(CheckerTest, RefusedAccessTokenIsRenewedOnce) {
 
     const OAuthTestServer::Issued signedIn = authority.issueTokens();
     ASSERT_TRUE(authority.revoke(signedIn.accessToken));
-    Account oauth = accountOf(user + "@example.com", server.hostAndPort(), user,
-                              signedIn.refreshToken);
+    Account oauth =
+        accountOf(user + "@example.com", server.hostAndPort(), user, signedIn.refreshToken);
     oauth.signIn = storage::SignInMethod::OAuth2;
     std::vector<SignInMode> asked;
     bool refreshRefused = false;
