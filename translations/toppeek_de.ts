@@ -536,6 +536,65 @@ Möchten Sie die Homepage des Programms öffnen, um sie herunterzuladen?</transl
     </message>
 </context>
 <context>
+    <name>toppeek::mail::Providers</name>
+    <message>
+        <source>Google signs in with OAuth2, or with an app password when two-step verification is on. POP must be switched on in Gmail&apos;s settings (Forwarding and POP/IMAP).</source>
+        <translation>Google meldet mit OAuth2 an oder mit einem App-Passwort, wenn die Bestätigung in zwei Schritten aktiv ist. POP muss in den Einstellungen von Gmail eingeschaltet sein (Weiterleitung und POP/IMAP).</translation>
+    </message>
+    <message>
+        <source>Microsoft takes only OAuth2 sign-in for POP3; POP must be allowed in Outlook&apos;s settings (Forwarding and IMAP).</source>
+        <translation>Microsoft nimmt für POP3 nur die Anmeldung mit OAuth2 an; POP muss in den Einstellungen von Outlook erlaubt sein (Weiterleitung und IMAP).</translation>
+    </message>
+    <message>
+        <source>Yahoo needs an app password, made in the account&apos;s security settings.</source>
+        <translation>Yahoo braucht ein App-Passwort, das in den Sicherheitseinstellungen des Kontos erstellt wird.</translation>
+    </message>
+    <message>
+        <source>AOL needs an app password, made in the account&apos;s security settings.</source>
+        <translation>AOL braucht ein App-Passwort, das in den Sicherheitseinstellungen des Kontos erstellt wird.</translation>
+    </message>
+    <message>
+        <source>POP3 must be switched on in GMX&apos;s settings (POP3 &amp; IMAP) first.</source>
+        <translation>POP3 muss zuerst in den Einstellungen von GMX eingeschaltet werden (POP3 &amp; IMAP).</translation>
+    </message>
+    <message>
+        <source>POP3 must be switched on in GMX&apos;s settings first.</source>
+        <translation>POP3 muss zuerst in den Einstellungen von GMX eingeschaltet werden.</translation>
+    </message>
+    <message>
+        <source>POP3 must be switched on in WEB.DE&apos;s settings (POP3/IMAP) first.</source>
+        <translation>POP3 muss zuerst in den Einstellungen von WEB.DE eingeschaltet werden (POP3/IMAP).</translation>
+    </message>
+    <message>
+        <source>Mail.ru needs a password for external applications, made in the account&apos;s security settings.</source>
+        <translation>Mail.ru braucht ein Passwort für externe Anwendungen, das in den Sicherheitseinstellungen des Kontos erstellt wird.</translation>
+    </message>
+    <message>
+        <source>Yandex needs an app password, and POP3 switched on in the mail settings (Email clients).</source>
+        <translation>Yandex braucht ein App-Passwort, und POP3 muss in den Mail-Einstellungen eingeschaltet sein (E-Mail-Programme).</translation>
+    </message>
+    <message>
+        <source>POP access must be switched on in Zoho Mail&apos;s settings.</source>
+        <translation>Der POP-Zugriff muss in den Einstellungen von Zoho Mail eingeschaltet sein.</translation>
+    </message>
+    <message>
+        <source>Fastmail takes only an app password here, never the account&apos;s own password.</source>
+        <translation>Fastmail nimmt hier nur ein App-Passwort an, nie das eigene Passwort des Kontos.</translation>
+    </message>
+    <message>
+        <source>iCloud Mail offers no POP3, only IMAP: TopPeek cannot read it.</source>
+        <translation>iCloud Mail bietet kein POP3, nur IMAP: TopPeek kann es nicht lesen.</translation>
+    </message>
+    <message>
+        <source>Proton Mail offers no POP3 (its Bridge speaks IMAP only): TopPeek cannot read it.</source>
+        <translation>Proton Mail bietet kein POP3 (seine Bridge spricht nur IMAP): TopPeek kann es nicht lesen.</translation>
+    </message>
+    <message>
+        <source>T-Online needs the separate e-mail password set in its customer centre.</source>
+        <translation>T-Online braucht das eigene E-Mail-Passwort, das im Kundencenter festgelegt wird.</translation>
+    </message>
+</context>
+<context>
     <name>toppeek::operations::MailboxOperations</name>
     <message>
         <source>Looking up %1 ...</source>

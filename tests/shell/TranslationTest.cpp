@@ -10,6 +10,7 @@
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
 #include "discovery/AccountTest.h"
+#include "mail/Providers.h"
 #include "messages/Filters.h"
 #include "messages/MessageList.h"
 #include "operations/MailboxOperations.h"
@@ -161,6 +162,15 @@ private slots:
         QCOMPARE(QString::fromStdString(checkReport(login, account.address)),
                  QStringLiteral("Anmeldung nötig für ann@example.org: Prüfen Sie das Konto von "
                                 "Hand, um sich erneut anzumelden."));
+
+        // The provider table's notes are written without Qt too; the account editor shows them.
+        for (const toppeek::mail::MailProvider& provider : toppeek::mail::mailProviders()) {
+            const std::string note(provider.note);
+            QVERIFY2(note.empty() ||
+                         QCoreApplication::translate("toppeek::mail::Providers", note.c_str()) !=
+                             QString::fromStdString(note),
+                     note.c_str());
+        }
 
         installTranslations(QLocale(QLocale::English, QLocale::UnitedStates));
         removal.refused = 0;
