@@ -1773,6 +1773,14 @@ Bitte geben Sie das Passwort ein:</translation>
             <numerusform>%n neue Nachrichten (geprüft um %1).</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Unmarked by hand</source>
+        <translation>Markierung von Hand aufgehoben</translation>
+    </message>
+    <message>
+        <source>Marked by hand</source>
+        <translation>Von Hand markiert</translation>
+    </message>
 </context>
 <context>
     <name>toppeek::ui::MessageListView</name>

@@ -103,7 +103,11 @@ QString onOff(std::uint8_t flag) {
 void flipMark(MessageEntry& entry) {
     entry.mark =
         entry.mark == MarkState::Unmarked ? MarkState::MarkedForDelete : MarkState::Unmarked;
-    entry.markReason = entry.mark == MarkState::Unmarked ? "Unmarked by hand" : "Marked by hand";
+    entry.markReason =
+        (entry.mark == MarkState::Unmarked
+             ? QCoreApplication::translate("toppeek::ui::MainWindow", "Unmarked by hand")
+             : QCoreApplication::translate("toppeek::ui::MainWindow", "Marked by hand"))
+            .toStdString();
 }
 
 // A caption of the window's, marked with QT_TR_NOOP where it is written.
