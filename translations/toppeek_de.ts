@@ -172,6 +172,39 @@ Möchten Sie die Homepage des Programms öffnen, um sie herunterzuladen?</transl
         <source>Please enter the provider&apos;s authorization and token URLs, or its issuer and press Find.</source>
         <translation>Bitte geben Sie die Autorisierungs- und Token-URL des Anbieters ein oder seinen Aussteller und drücken Sie Suchen.</translation>
     </message>
+    <message>
+        <source>Could not sign in to %s.
+%s</source>
+        <translation>Die Anmeldung bei %s ist fehlgeschlagen.
+%s</translation>
+    </message>
+</context>
+<context>
+    <name>toppeek::checker::Checker</name>
+    <message>
+        <source>One account could not be read in full:</source>
+        <translation>Ein Konto konnte nicht vollständig gelesen werden:</translation>
+    </message>
+    <message>
+        <source>Some accounts could not be read in full:</source>
+        <translation>Einige Konten konnten nicht vollständig gelesen werden:</translation>
+    </message>
+    <message>
+        <source>The removal did not go as asked everywhere:</source>
+        <translation>Das Entfernen ist nicht überall wie gewünscht verlaufen:</translation>
+    </message>
+    <message>
+        <source>Could not save the seen messages to %1: the next check shows them as new again.</source>
+        <translation>Die gesehenen Nachrichten konnten nicht in %1 gespeichert werden: Die nächste Prüfung zeigt sie wieder als neu.</translation>
+    </message>
+    <message>
+        <source>The check for new mail was cancelled.</source>
+        <translation>Die Prüfung auf neue Post wurde abgebrochen.</translation>
+    </message>
+    <message>
+        <source>Could not check the mailbox of %1 for new mail: %2.</source>
+        <translation>Das Postfach von %1 konnte nicht auf neue Post geprüft werden: %2.</translation>
+    </message>
 </context>
 <context>
     <name>toppeek::dialogs::ProgressDialog</name>
@@ -503,6 +536,360 @@ Möchten Sie die Homepage des Programms öffnen, um sie herunterzuladen?</transl
     </message>
 </context>
 <context>
+    <name>toppeek::mail::Providers</name>
+    <message>
+        <source>Google signs in with OAuth2, or with an app password when two-step verification is on. POP must be switched on in Gmail&apos;s settings (Forwarding and POP/IMAP).</source>
+        <translation>Google meldet mit OAuth2 an oder mit einem App-Passwort, wenn die Bestätigung in zwei Schritten aktiv ist. POP muss in den Einstellungen von Gmail eingeschaltet sein (Weiterleitung und POP/IMAP).</translation>
+    </message>
+    <message>
+        <source>Microsoft takes only OAuth2 sign-in for POP3; POP must be allowed in Outlook&apos;s settings (Forwarding and IMAP).</source>
+        <translation>Microsoft nimmt für POP3 nur die Anmeldung mit OAuth2 an; POP muss in den Einstellungen von Outlook erlaubt sein (Weiterleitung und IMAP).</translation>
+    </message>
+    <message>
+        <source>Yahoo needs an app password, made in the account&apos;s security settings.</source>
+        <translation>Yahoo braucht ein App-Passwort, das in den Sicherheitseinstellungen des Kontos erstellt wird.</translation>
+    </message>
+    <message>
+        <source>AOL needs an app password, made in the account&apos;s security settings.</source>
+        <translation>AOL braucht ein App-Passwort, das in den Sicherheitseinstellungen des Kontos erstellt wird.</translation>
+    </message>
+    <message>
+        <source>POP3 must be switched on in GMX&apos;s settings (POP3 &amp; IMAP) first.</source>
+        <translation>POP3 muss zuerst in den Einstellungen von GMX eingeschaltet werden (POP3 &amp; IMAP).</translation>
+    </message>
+    <message>
+        <source>POP3 must be switched on in GMX&apos;s settings first.</source>
+        <translation>POP3 muss zuerst in den Einstellungen von GMX eingeschaltet werden.</translation>
+    </message>
+    <message>
+        <source>POP3 must be switched on in WEB.DE&apos;s settings (POP3/IMAP) first.</source>
+        <translation>POP3 muss zuerst in den Einstellungen von WEB.DE eingeschaltet werden (POP3/IMAP).</translation>
+    </message>
+    <message>
+        <source>Mail.ru needs a password for external applications, made in the account&apos;s security settings.</source>
+        <translation>Mail.ru braucht ein Passwort für externe Anwendungen, das in den Sicherheitseinstellungen des Kontos erstellt wird.</translation>
+    </message>
+    <message>
+        <source>Yandex needs an app password, and POP3 switched on in the mail settings (Email clients).</source>
+        <translation>Yandex braucht ein App-Passwort, und POP3 muss in den Mail-Einstellungen eingeschaltet sein (E-Mail-Programme).</translation>
+    </message>
+    <message>
+        <source>POP access must be switched on in Zoho Mail&apos;s settings.</source>
+        <translation>Der POP-Zugriff muss in den Einstellungen von Zoho Mail eingeschaltet sein.</translation>
+    </message>
+    <message>
+        <source>Fastmail takes only an app password here, never the account&apos;s own password.</source>
+        <translation>Fastmail nimmt hier nur ein App-Passwort an, nie das eigene Passwort des Kontos.</translation>
+    </message>
+    <message>
+        <source>iCloud Mail offers no POP3, only IMAP: TopPeek cannot read it.</source>
+        <translation>iCloud Mail bietet kein POP3, nur IMAP: TopPeek kann es nicht lesen.</translation>
+    </message>
+    <message>
+        <source>Proton Mail offers no POP3 (its Bridge speaks IMAP only): TopPeek cannot read it.</source>
+        <translation>Proton Mail bietet kein POP3 (seine Bridge spricht nur IMAP): TopPeek kann es nicht lesen.</translation>
+    </message>
+    <message>
+        <source>T-Online needs the separate e-mail password set in its customer centre.</source>
+        <translation>T-Online braucht das eigene E-Mail-Passwort, das im Kundencenter festgelegt wird.</translation>
+    </message>
+</context>
+<context>
+    <name>toppeek::operations::MailboxOperations</name>
+    <message>
+        <source>Looking up %1 ...</source>
+        <translation>Suche %1 ...</translation>
+    </message>
+    <message>
+        <source>Connecting ...</source>
+        <translation>Verbinde ...</translation>
+    </message>
+    <message>
+        <source>Connected to %1, port %2</source>
+        <translation>Verbunden mit %1, Port %2</translation>
+    </message>
+    <message>
+        <source>TopPeek - talking to the mail server</source>
+        <translation>TopPeek - im Gespräch mit dem Mailserver</translation>
+    </message>
+    <message>
+        <source>The server&apos;s certificate has changed since you chose to trust it.</source>
+        <translation>Das Zertifikat des Servers hat sich geändert, seit Sie ihm das Vertrauen ausgesprochen haben.</translation>
+    </message>
+    <message>
+        <source>The server&apos;s certificate could not be verified.</source>
+        <translation>Das Zertifikat des Servers konnte nicht überprüft werden.</translation>
+    </message>
+    <message>
+        <source>%1
+%2
+
+Server: %3
+Subject: %4
+Issuer: %5
+Valid until: %6
+SHA-256 fingerprint:
+%7
+
+Trust this certificate for %3 from now on? Choose Yes only if the server is one you know to present a certificate of its own (a company&apos;s or your own server) and the fingerprint is the one its administrator gave you. Anyone between you and the server could otherwise read your password and mail.</source>
+        <translation>%1
+%2
+
+Server: %3
+Inhaber: %4
+Aussteller: %5
+Gültig bis: %6
+SHA-256-Fingerabdruck:
+%7
+
+Diesem Zertifikat für %3 von nun an vertrauen? Wählen Sie „Ja“ nur, wenn Sie wissen, dass der Server ein eigenes Zertifikat vorlegt (der Server einer Firma oder Ihr eigener) und der Fingerabdruck der ist, den Ihnen sein Administrator genannt hat. Sonst könnte jeder zwischen Ihnen und dem Server Ihr Passwort und Ihre E-Mails lesen.</translation>
+    </message>
+    <message>
+        <source>The settings have no room left to keep this trust; it holds for this connection only. Removing the trust of another account in Preferences makes room.</source>
+        <translation>In den Einstellungen ist kein Platz mehr, um dieses Vertrauen zu speichern; es gilt nur für diese Verbindung. Wenn Sie in den Einstellungen das Vertrauen eines anderen Kontos entfernen, wird Platz frei.</translation>
+    </message>
+    <message>
+        <source>Sign-in needed for %1: check the account by hand to sign in again.</source>
+        <translation>Anmeldung nötig für %1: Prüfen Sie das Konto von Hand, um sich erneut anzumelden.</translation>
+    </message>
+    <message>
+        <source>Could not connect to the mail server %1.</source>
+        <translation>Keine Verbindung zum Mailserver %1 möglich.</translation>
+    </message>
+    <message>
+        <source>The mail server %1 does not offer a secure connection (STARTTLS) on this port, so nothing was sent to it. Choose SSL/TLS instead, usually on port 995.</source>
+        <translation>Der Mailserver %1 bietet auf diesem Port keine sichere Verbindung (STARTTLS) an, daher wurde nichts an ihn gesendet. Wählen Sie stattdessen SSL/TLS, meist auf Port 995.</translation>
+    </message>
+    <message>
+        <source>The log-in to the mail server %1 was given up: the server sent more than a mail server should.</source>
+        <translation>Die Anmeldung beim Mailserver %1 wurde aufgegeben: Der Server hat mehr gesendet, als ein Mailserver sollte.</translation>
+    </message>
+    <message>
+        <source>The log-in to the mail server %1 was given up: the server took longer than a mail server should.</source>
+        <translation>Die Anmeldung beim Mailserver %1 wurde aufgegeben: Der Server hat länger gebraucht, als ein Mailserver sollte.</translation>
+    </message>
+    <message>
+        <source>The mail server %1 is not answering: it fell silent before the log-in.</source>
+        <translation>Der Mailserver %1 antwortet nicht: Er ist vor der Anmeldung verstummt.</translation>
+    </message>
+    <message>
+        <source>The mail server %1 is not answering: the connection ended before the log-in.</source>
+        <translation>Der Mailserver %1 antwortet nicht: Die Verbindung endete vor der Anmeldung.</translation>
+    </message>
+    <message>
+        <source>Could not log in to the mail server %1 as %2.</source>
+        <translation>Die Anmeldung beim Mailserver %1 als %2 ist fehlgeschlagen.</translation>
+    </message>
+    <message>
+        <source>the server refused %1</source>
+        <translation>der Server hat sich geweigert, %1</translation>
+    </message>
+    <message>
+        <source>the server sent more than a mail server should</source>
+        <translation>der Server hat mehr gesendet, als ein Mailserver sollte</translation>
+    </message>
+    <message>
+        <source>the server took longer than a mail server should</source>
+        <translation>der Server hat länger gebraucht, als ein Mailserver sollte</translation>
+    </message>
+    <message>
+        <source>the server stopped answering</source>
+        <translation>der Server antwortet nicht mehr</translation>
+    </message>
+    <message>
+        <source>the connection was lost</source>
+        <translation>die Verbindung ist abgebrochen</translation>
+    </message>
+    <message>
+        <source>to tell the mailbox&apos;s size</source>
+        <translation>die Größe des Postfachs zu nennen</translation>
+    </message>
+    <message>
+        <source>Reading message %1 of %2</source>
+        <translation>Lese Nachricht %1 von %2</translation>
+    </message>
+    <message>
+        <source>to list message %1</source>
+        <translation>Nachricht %1 aufzulisten</translation>
+    </message>
+    <message>
+        <source>to send message %1</source>
+        <translation>Nachricht %1 zu senden</translation>
+    </message>
+    <message>
+        <source>there was no memory left for more</source>
+        <translation>es war kein Speicher mehr frei</translation>
+    </message>
+    <message>
+        <source>Reading new message %1 of %2</source>
+        <translation>Lese neue Nachricht %1 von %2</translation>
+    </message>
+    <message>
+        <source>to send it</source>
+        <translation>sie zu senden</translation>
+    </message>
+    <message>
+        <source>Removing marked messages</source>
+        <translation>Entferne markierte Nachrichten</translation>
+    </message>
+    <message>
+        <source>to end the session</source>
+        <translation>die Sitzung zu beenden</translation>
+    </message>
+    <message>
+        <source>There are no messages in the mailbox of %1.</source>
+        <translation>Im Postfach von %1 liegen keine Nachrichten.</translation>
+    </message>
+    <message numerus="yes">
+        <source>The mailbox of %1 holds %n message, but the preferences are set to list no message.</source>
+        <translation>
+            <numerusform>Das Postfach von %1 enthält %n Nachricht, aber die Einstellungen sehen vor, keine Nachricht aufzulisten.</numerusform>
+            <numerusform>Das Postfach von %1 enthält %n Nachrichten, aber die Einstellungen sehen vor, keine Nachricht aufzulisten.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The mailbox of %1 holds %n messages, but the preferences are set to list no message.</source>
+        <translation>
+            <numerusform>Das Postfach von %1 enthält %n Nachricht, aber die Einstellungen sehen vor, keine Nachricht aufzulisten.</numerusform>
+            <numerusform>Das Postfach von %1 enthält %n Nachrichten, aber die Einstellungen sehen vor, keine Nachricht aufzulisten.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Could not read the mailbox of %1: %2.</source>
+        <translation>Das Postfach von %1 konnte nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>Only %1 of %2 messages of the mailbox of %3 were listed: %4.</source>
+        <translation>Nur %1 von %2 Nachrichten des Postfachs von %3 wurden aufgelistet: %4.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked message was no longer on the server and left the list.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht war nicht mehr auf dem Server und wurde aus der Liste genommen.</numerusform>
+            <numerusform>%n markierte Nachrichten waren nicht mehr auf dem Server und wurden aus der Liste genommen.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked messages were no longer on the server and left the list.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht war nicht mehr auf dem Server und wurde aus der Liste genommen.</numerusform>
+            <numerusform>%n markierte Nachrichten waren nicht mehr auf dem Server und wurden aus der Liste genommen.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked message was not removed: the mailbox changed since the check and it could not be told apart. Check the mailbox again.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht wurde nicht entfernt: Das Postfach hat sich seit der Prüfung geändert, und sie ließ sich nicht sicher erkennen. Prüfen Sie das Postfach erneut.</numerusform>
+            <numerusform>%n markierte Nachrichten wurden nicht entfernt: Das Postfach hat sich seit der Prüfung geändert, und sie ließen sich nicht sicher erkennen. Prüfen Sie das Postfach erneut.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked messages were not removed: the mailbox changed since the check and they could not be told apart. Check the mailbox again.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht wurde nicht entfernt: Das Postfach hat sich seit der Prüfung geändert, und sie ließ sich nicht sicher erkennen. Prüfen Sie das Postfach erneut.</numerusform>
+            <numerusform>%n markierte Nachrichten wurden nicht entfernt: Das Postfach hat sich seit der Prüfung geändert, und sie ließen sich nicht sicher erkennen. Prüfen Sie das Postfach erneut.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The mailbox changed since the check: other messages were deleted or moved, and the list may show some that the server no longer has. Check the mailbox again.</source>
+        <translation>Das Postfach hat sich seit der Prüfung geändert: Andere Nachrichten wurden gelöscht oder verschoben, und die Liste zeigt vielleicht einige, die der Server nicht mehr hat. Prüfen Sie das Postfach erneut.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked message was not removed: the server gives the same unique-id to more than one message.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht wurde nicht entfernt: Der Server gibt dieselbe eindeutige ID mehr als einer Nachricht.</numerusform>
+            <numerusform>%n markierte Nachrichten wurden nicht entfernt: Der Server gibt dieselbe eindeutige ID mehr als einer Nachricht.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked messages were not removed: the server gives the same unique-id to more than one message.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht wurde nicht entfernt: Der Server gibt dieselbe eindeutige ID mehr als einer Nachricht.</numerusform>
+            <numerusform>%n markierte Nachrichten wurden nicht entfernt: Der Server gibt dieselbe eindeutige ID mehr als einer Nachricht.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked message was not removed: the server refused to delete it.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht wurde nicht entfernt: Der Server hat das Löschen verweigert.</numerusform>
+            <numerusform>%n markierte Nachrichten wurden nicht entfernt: Der Server hat das Löschen verweigert.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked messages were not removed: the server refused to delete them.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht wurde nicht entfernt: Der Server hat das Löschen verweigert.</numerusform>
+            <numerusform>%n markierte Nachrichten wurden nicht entfernt: Der Server hat das Löschen verweigert.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>it was cancelled</source>
+        <translation>es wurde abgebrochen</translation>
+    </message>
+    <message>
+        <source>The removal did not end properly (%1).</source>
+        <translation>Das Entfernen endete nicht ordnungsgemäß (%1).</translation>
+    </message>
+    <message numerus="yes">
+        <source>The server keeps the %n message it was asked to delete; it left the list but the next check lists it again.</source>
+        <translation>
+            <numerusform>Der Server behält die %n Nachricht, die er löschen sollte; sie wurde aus der Liste genommen, aber die nächste Prüfung listet sie wieder auf.</numerusform>
+            <numerusform>Der Server behält die %n Nachrichten, die er löschen sollte; sie wurden aus der Liste genommen, aber die nächste Prüfung listet sie wieder auf.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The server keeps the %n messages it was asked to delete; they left the list but the next check lists them again.</source>
+        <translation>
+            <numerusform>Der Server behält die %n Nachricht, die er löschen sollte; sie wurde aus der Liste genommen, aber die nächste Prüfung listet sie wieder auf.</numerusform>
+            <numerusform>Der Server behält die %n Nachrichten, die er löschen sollte; sie wurden aus der Liste genommen, aber die nächste Prüfung listet sie wieder auf.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked message was sent to the server for deletion, but the server never confirmed it; the server keeps it and it stays marked in the list.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht wurde dem Server zum Löschen gesendet, aber der Server hat es nie bestätigt; der Server behält sie, und sie bleibt in der Liste markiert.</numerusform>
+            <numerusform>%n markierte Nachrichten wurden dem Server zum Löschen gesendet, aber der Server hat es nie bestätigt; der Server behält sie, und sie bleiben in der Liste markiert.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked messages were sent to the server for deletion, but the server never confirmed it; the server keeps them and they stay marked in the list.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht wurde dem Server zum Löschen gesendet, aber der Server hat es nie bestätigt; der Server behält sie, und sie bleibt in der Liste markiert.</numerusform>
+            <numerusform>%n markierte Nachrichten wurden dem Server zum Löschen gesendet, aber der Server hat es nie bestätigt; der Server behält sie, und sie bleiben in der Liste markiert.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked message was not tried and stays marked in the list.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht wurde nicht versucht und bleibt in der Liste markiert.</numerusform>
+            <numerusform>%n markierte Nachrichten wurden nicht versucht und bleiben in der Liste markiert.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked messages were not tried and stay marked in the list.</source>
+        <translation>
+            <numerusform>%n markierte Nachricht wurde nicht versucht und bleibt in der Liste markiert.</numerusform>
+            <numerusform>%n markierte Nachrichten wurden nicht versucht und bleiben in der Liste markiert.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The message could not be read: %1.</source>
+        <translation>Die Nachricht konnte nicht gelesen werden: %1.</translation>
+    </message>
+    <message>
+        <source>This message is no longer on the server: it was deleted or moved since the check. Nothing was fetched; check the mailbox again to see what it holds now.</source>
+        <translation>Diese Nachricht ist nicht mehr auf dem Server: Sie wurde seit der Prüfung gelöscht oder verschoben. Es wurde nichts abgerufen; prüfen Sie das Postfach erneut, um zu sehen, was es jetzt enthält.</translation>
+    </message>
+    <message>
+        <source>This message is no longer on the server as it was listed: the mailbox changed since the check. Nothing was fetched; check the mailbox again.</source>
+        <translation>Diese Nachricht ist nicht mehr so auf dem Server, wie sie aufgelistet wurde: Das Postfach hat sich seit der Prüfung geändert. Es wurde nichts abgerufen; prüfen Sie das Postfach erneut.</translation>
+    </message>
+    <message>
+        <source>The server gives this message&apos;s unique-id to more than one message, so it cannot tell which one to show. Nothing was fetched.</source>
+        <translation>Der Server gibt die eindeutige ID dieser Nachricht mehr als einer Nachricht, daher lässt sich nicht sagen, welche gezeigt werden soll. Es wurde nichts abgerufen.</translation>
+    </message>
+</context>
+<context>
     <name>toppeek::shell::AboutBox</name>
     <message>
         <source>&amp;OK</source>
@@ -758,6 +1145,14 @@ In die Felder oben übernommen: Geben Sie das Passwort ein, und klicken Sie auf 
     <message>
         <source>Without security the password and your mail travel in plain text: anyone on the way can read them.</source>
         <translation>Ohne Sicherheit gehen das Passwort und Ihre E-Mails im Klartext über das Netz: Jeder auf dem Weg kann sie lesen.</translation>
+    </message>
+    <message>
+        <source>This host address cannot be used. Please enter the server&apos;s name alone, such as pop.example.com, and choose the security and the port in their own boxes.</source>
+        <translation>Diese Host-Adresse ist nicht verwendbar. Bitte geben Sie nur den Namen des Servers ein, etwa pop.example.com, und wählen Sie Sicherheit und Port in ihren eigenen Feldern.</translation>
+    </message>
+    <message>
+        <source>Please enter the host address of the server. A secure connection checks the server&apos;s certificate against this name.</source>
+        <translation>Bitte geben Sie die Host-Adresse des Servers ein. Eine sichere Verbindung prüft das Zertifikat des Servers gegen diesen Namen.</translation>
     </message>
 </context>
 <context>
@@ -1252,6 +1647,139 @@ In die Felder oben übernommen: Geben Sie das Passwort ein, und klicken Sie auf 
     <message>
         <source>Sign-in needed for %1.</source>
         <translation>Anmeldung nötig für %1.</translation>
+    </message>
+    <message>
+        <source>on</source>
+        <translation>ein</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>aus</translation>
+    </message>
+    <message>
+        <source>Messages: the mailbox changed since the check - check again</source>
+        <translation>Nachrichten: Das Postfach hat sich seit der Prüfung geändert - bitte erneut prüfen</translation>
+    </message>
+    <message>
+        <source>Friendly domains: %1
+Banned domains: %2
+Rejection rules: %3</source>
+        <translation>Freundliche Domänen: %1
+Gesperrte Domänen: %2
+Ablehnungsregeln: %3</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n message is marked for deletion.
+Remove it from the server now?</source>
+        <translation>
+            <numerusform>%n Nachricht ist zum Löschen markiert.
+Soll sie jetzt vom Server entfernt werden?</numerusform>
+            <numerusform>%n Nachrichten sind zum Löschen markiert.
+Sollen sie jetzt vom Server entfernt werden?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages are marked for deletion.
+Remove them from the server now?</source>
+        <translation>
+            <numerusform>%n Nachricht ist zum Löschen markiert.
+Soll sie jetzt vom Server entfernt werden?</numerusform>
+            <numerusform>%n Nachrichten sind zum Löschen markiert.
+Sollen sie jetzt vom Server entfernt werden?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Remove the %n marked messages from the mailboxes of %1 accounts?</source>
+        <translation>
+            <numerusform>Die %n markierte Nachricht aus den Postfächern von %1 Konten entfernen?</numerusform>
+            <numerusform>Die %n markierten Nachrichten aus den Postfächern von %1 Konten entfernen?</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Remove the marked message from the mailbox of %1?</source>
+        <translation>Die markierte Nachricht aus dem Postfach von %1 entfernen?</translation>
+    </message>
+    <message numerus="yes">
+        <source>Remove the %n marked messages from the mailbox of %1?</source>
+        <translation>
+            <numerusform>Die %n markierte Nachricht aus dem Postfach von %1 entfernen?</numerusform>
+            <numerusform>Die %n markierten Nachrichten aus dem Postfach von %1 entfernen?</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Remove the marked message from the server?</source>
+        <translation>Die markierte Nachricht vom Server entfernen?</translation>
+    </message>
+    <message numerus="yes">
+        <source>Remove the %n marked messages from the server?</source>
+        <translation>
+            <numerusform>Die %n markierte Nachricht vom Server entfernen?</numerusform>
+            <numerusform>Die %n markierten Nachrichten vom Server entfernen?</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Passwords are kept in the desktop&apos;s keyring, not in the settings file.</source>
+        <translation>Passwörter werden im Schlüsselbund des Desktops gespeichert, nicht in der Einstellungsdatei.</translation>
+    </message>
+    <message>
+        <source>Passwords are kept in the desktop&apos;s keyring when it can be reached, otherwise in the settings file.</source>
+        <translation>Passwörter werden im Schlüsselbund des Desktops gespeichert, wenn er erreichbar ist, sonst in der Einstellungsdatei.</translation>
+    </message>
+    <message>
+        <source>No keyring of the desktop can be used, so passwords are kept in the settings file (long sign-in tokens in a file beside it), scrambled but not encrypted: anyone who has the file can read them back. An account whose password is not to be kept there asks for it once each time the program runs.</source>
+        <translation>Kein Schlüsselbund des Desktops ist verwendbar, daher werden Passwörter in der Einstellungsdatei gespeichert (lange Anmelde-Token in einer Datei daneben), verschleiert, aber nicht verschlüsselt: Wer die Datei hat, kann sie zurücklesen. Ein Konto, dessen Passwort dort nicht gespeichert werden soll, fragt bei jedem Programmstart einmal danach.</translation>
+    </message>
+    <message>
+        <source>The password for %1 is not kept.
+Please enter the password:</source>
+        <translation>Das Passwort für %1 ist nicht gespeichert.
+Bitte geben Sie das Passwort ein:</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s keyring holds no password for %1.
+Please enter the password:</source>
+        <translation>Der Schlüsselbund des Desktops enthält kein Passwort für %1.
+Bitte geben Sie das Passwort ein:</translation>
+    </message>
+    <message>
+        <source>The desktop&apos;s keyring did not give the password for %1.
+Please enter the password:</source>
+        <translation>Der Schlüsselbund des Desktops hat das Passwort für %1 nicht herausgegeben.
+Bitte geben Sie das Passwort ein:</translation>
+    </message>
+    <message>
+        <source>TopPeek needs you to sign in to %1 again. Sign in now in your web browser?</source>
+        <translation>TopPeek braucht eine erneute Anmeldung bei %1. Jetzt im Webbrowser anmelden?</translation>
+    </message>
+    <message>
+        <source>Waiting for the sign-in in the web browser…</source>
+        <translation>Warten auf die Anmeldung im Webbrowser…</translation>
+    </message>
+    <message>
+        <source>Checking for new mail in the background - try again when it has ended.</source>
+        <translation>Im Hintergrund wird auf neue Post geprüft - versuchen Sie es erneut, wenn das beendet ist.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new message (checked at %1).</source>
+        <translation>
+            <numerusform>%n neue Nachricht (geprüft um %1).</numerusform>
+            <numerusform>%n neue Nachrichten (geprüft um %1).</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new messages (checked at %1).</source>
+        <translation>
+            <numerusform>%n neue Nachricht (geprüft um %1).</numerusform>
+            <numerusform>%n neue Nachrichten (geprüft um %1).</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Unmarked by hand</source>
+        <translation>Markierung von Hand aufgehoben</translation>
+    </message>
+    <message>
+        <source>Marked by hand</source>
+        <translation>Von Hand markiert</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,6 @@
 #include "checker/Checker.h"
 
+#include "core/Translation.h"
 #include "messages/ListUpdate.h"
 #include "storage/AccountTags.h"
 #include "storage/FiltersFile.h"
@@ -18,6 +19,9 @@ using operations::OperationOutcome;
 using operations::OperationResult;
 using storage::Account;
 using storage::NewMailCount;
+
+using core::filled;
+using core::translate;
 
 namespace {
 
@@ -60,8 +64,6 @@ std::string accountsReport(const std::string& opening, const std::vector<std::st
         text += (text.empty() ? "" : "\n\n") + part;
     return text;
 }
-
-const char* const kCancelledCheck = "The check for new mail was cancelled.";
 
 } // namespace
 
@@ -342,8 +344,10 @@ RunResult Checker::checkEach(const OperationOptions& given) {
     }
     std::string opening;
     if (!failures.empty())
-        opening = failures.size() == 1 ? "One account could not be read in full:"
-                                       : "Some accounts could not be read in full:";
+        opening = failures.size() == 1 ? translate("toppeek::checker::Checker",
+                                                   "One account could not be read in full:")
+                                       : translate("toppeek::checker::Checker",
+                                                   "Some accounts could not be read in full:");
     // Empty mailboxes are worth a word only when no account had anything to list.
     if (!connected_)
         failures.insert(failures.end(), emptyMailboxes.begin(), emptyMailboxes.end());
@@ -436,7 +440,10 @@ RunResult Checker::removeOfEach(const OperationOptions& given) {
     // The messages a partial list leaves out are still left out.
     if (meantToList_ >= 0)
         meantToList_ -= listedBefore - list_->count();
-    return {accountsReport("The removal did not go as asked everywhere:", reports), cancelled};
+    return {accountsReport(translate("toppeek::checker::Checker",
+                                     "The removal did not go as asked everywhere:"),
+                           reports),
+            cancelled};
 }
 
 RunResult Checker::fetch(MessageEntry& entry, const OperationOptions& options) {
@@ -517,8 +524,10 @@ void Checker::recordListing(const Account& account, const std::vector<MessageEnt
     if (events_.rowsChanged)
         events_.rowsChanged();
     if (!seen_.save(seenPath_) && events_.notice)
-        events_.notice("Could not save the seen messages to " + seenPath_ +
-                       ": the next check shows them as new again.");
+        events_.notice(filled(translate("toppeek::checker::Checker",
+                                        "Could not save the seen messages to %1: the next check "
+                                        "shows them as new again."),
+                              {seenPath_}));
 }
 
 RunResult Checker::update(const OperationOptions& given) {
@@ -649,11 +658,13 @@ Checker::UpdateResult Checker::updateInPlace(const Account& given, const Operati
     switch (outcome.result) {
     case OperationResult::Cancelled:
     case OperationResult::Busy:
-        problems.emplace_back(kCancelledCheck);
+        problems.push_back(
+            translate("toppeek::checker::Checker", "The check for new mail was cancelled."));
         return UpdateResult::Cancelled;
     case OperationResult::BrokeOff:
-        problems.push_back("Could not check the mailbox of " + account.address +
-                           " for new mail: " + outcome.reason + ".");
+        problems.push_back(filled(translate("toppeek::checker::Checker",
+                                            "Could not check the mailbox of %1 for new mail: %2."),
+                                  {account.address, outcome.reason}));
         break;
     default:
         problems.push_back(outcome.reason);

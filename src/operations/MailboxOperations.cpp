@@ -1,6 +1,6 @@
 #include "operations/MailboxOperations.h"
 
-#include "core/Counted.h"
+#include "core/Translation.h"
 #include "mail/Pop3.h"
 #include "messages/ListUpdate.h"
 #include "operations/OperationHost.h"
@@ -32,12 +32,13 @@ using messages::MessageList;
 using storage::Account;
 using storage::Settings;
 
+using core::filled;
+using core::translate;
+
 namespace {
 
 using mail::ConnectionControl;
 using mail::Pop3Session;
-
-const char* const kOperationTitle = "TopPeek - talking to the mail server";
 
 // "host:port", with an IPv6 address in brackets.
 std::string serverText(const std::string& host, int port) {
@@ -105,11 +106,8 @@ std::string formatted(const char* format, va_list args) {
     return text;
 }
 
-__attribute__((format(printf, 1, 2))) void setProgressLine(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    host().setProgressLine(formatted(format, args));
-    va_end(args);
+void setProgressLine(const std::string& text) {
+    host().setProgressLine(text);
 }
 
 __attribute__((format(printf, 1, 2))) void setStatusLine(const char* format, ...) {
@@ -117,14 +115,6 @@ __attribute__((format(printf, 1, 2))) void setStatusLine(const char* format, ...
     va_start(args, format);
     host().setStatusLine(formatted(format, args));
     va_end(args);
-}
-
-__attribute__((format(printf, 1, 2))) std::string textOf(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string text = formatted(format, args);
-    va_end(args);
-    return text;
 }
 
 void setProgressBar(int position, int maximum) {
@@ -158,13 +148,17 @@ void showConnectStatus(ConnectionControl& control) {
     using mail::ConnectStatus;
     switch (control.status) {
     case ConnectStatus::Resolving:
-        setStatusLine("Looking up %s ...", control.statusText.c_str());
+        host().setStatusLine(
+            filled(translate("toppeek::operations::MailboxOperations", "Looking up %1 ..."),
+                   {control.statusText}));
         break;
     case ConnectStatus::Connecting:
-        setStatusLine("Connecting ...");
+        host().setStatusLine(translate("toppeek::operations::MailboxOperations", "Connecting ..."));
         break;
     case ConnectStatus::Connected:
-        setStatusLine("Connected to %s, port %d", control.statusText.c_str(), control.port);
+        host().setStatusLine(
+            filled(translate("toppeek::operations::MailboxOperations", "Connected to %1, port %2"),
+                   {control.statusText, std::to_string(control.port)}));
         break;
     case ConnectStatus::CommandSent:
     case ConnectStatus::Securing:
@@ -186,7 +180,8 @@ public:
 };
 
 void runOperation(OperationRecord& record, Operation operation) {
-    host().setCaption(kOperationTitle);
+    host().setCaption(translate("toppeek::operations::MailboxOperations",
+                                "TopPeek - talking to the mail server"));
     ConnectionControl control;
     control.statusCallback = showConnectStatus;
     control.connectTries = 1;
@@ -224,24 +219,30 @@ bool offerCertificateTrust(OperationRecord& record, ConnectionControl& control) 
     const std::optional<mail::TrustedCertificate> before =
         storage::trustedCertificate(record.settings, record.account);
     const bool changed = before && before->host == refused.host && before->port == refused.port;
-    const std::string question = textOf(
-        "%s\n%s\n\n"
-        "Server: %s\nSubject: %s\nIssuer: %s\nValid until: %s\nSHA-256 fingerprint:\n%s\n\n"
-        "Trust this certificate for %s from now on? Choose Yes only if the server is one you "
-        "know to present a certificate of its own (a company's or your own server) and the "
-        "fingerprint is the one its administrator gave you. Anyone between you and the server "
-        "could otherwise read your password and mail.",
-        changed ? "The server's certificate has changed since you chose to trust it."
-                : "The server's certificate could not be verified.",
-        refused.failure.c_str(), server.c_str(), refused.subject.c_str(), refused.issuer.c_str(),
-        refused.expires.c_str(), fingerprint.c_str(), server.c_str());
+    const std::string headline =
+        changed ? translate("toppeek::operations::MailboxOperations",
+                            "The server's certificate has changed since you chose to trust it.")
+                : translate("toppeek::operations::MailboxOperations",
+                            "The server's certificate could not be verified.");
+    const std::string question = filled(
+        translate("toppeek::operations::MailboxOperations",
+                  "%1\n%2\n\n"
+                  "Server: %3\nSubject: %4\nIssuer: %5\nValid until: %6\nSHA-256 "
+                  "fingerprint:\n%7\n\n"
+                  "Trust this certificate for %3 from now on? Choose Yes only if the server is "
+                  "one you know to present a certificate of its own (a company's or your own "
+                  "server) and the fingerprint is the one its administrator gave you. Anyone "
+                  "between you and the server could otherwise read your password and mail."),
+        {headline, refused.failure, server, refused.subject, refused.issuer, refused.expires,
+         fingerprint});
     if (!host().ask({question, true}))
         return false;
     const mail::TrustedCertificate trusted{refused.host, refused.port, refused.sha256};
     if (!storage::setTrustedCertificate(record.settings, record.account, trusted))
-        host().tell("The settings have no room left to keep this trust; it holds for this "
-                    "connection only. Removing the trust of another account in Preferences "
-                    "makes room.",
+        host().tell(translate("toppeek::operations::MailboxOperations",
+                              "The settings have no room left to keep this trust; it holds for "
+                              "this connection only. Removing the trust of another account in "
+                              "Preferences makes room."),
                     true);
     control.trustedCertificates = {trusted};
     control.refusedCertificate.reset();
@@ -281,8 +282,10 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
     if (account.signIn == storage::SignInMethod::OAuth2 && account.accessToken.empty()) {
         // Only a check asked for opens the browser to sign in again.
         outcome = OperationResult::LoginRefused;
-        const std::string failure = "Sign-in needed for " + account.address +
-                                    ": check the account by hand to sign in again.";
+        const std::string failure =
+            filled(translate("toppeek::operations::MailboxOperations",
+                             "Sign-in needed for %1: check the account by hand to sign in again."),
+                   {account.address});
         if (record.quiet)
             record.outcome.reason = failure;
         else
@@ -306,7 +309,9 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
     std::string failure;
     if (result == mail::kLoginNoConnection) {
         outcome = OperationResult::NoConnection;
-        failure = "Could not connect to the mail server " + account.host + ".";
+        failure = filled(translate("toppeek::operations::MailboxOperations",
+                                   "Could not connect to the mail server %1."),
+                         {account.host});
         if (!control.failureReason.empty())
             failure += "\n" + control.failureReason;
     } else if (cancelRequested()) {
@@ -315,24 +320,36 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
     } else if (session.refusal == mail::LoginRefusal::SecureLink) {
         // Nothing was sent but STLS, so it is no refusal of the user's credentials.
         outcome = OperationResult::NoConnection;
-        failure = "The mail server " + account.host +
-                  " does not offer a secure connection (STARTTLS) on this port, so nothing was "
-                  "sent to it. Choose SSL/TLS instead, usually on port 995.";
+        failure = filled(translate("toppeek::operations::MailboxOperations",
+                                   "The mail server %1 does not offer a secure connection "
+                                   "(STARTTLS) on this port, so nothing was sent to it. Choose "
+                                   "SSL/TLS instead, usually on port 995."),
+                         {account.host});
     } else if (session.refusal != mail::LoginRefusal::Credentials && session.broken) {
         outcome = OperationResult::NoAnswer;
-        if (control.overran || control.deadlinePassed)
-            failure =
-                "The log-in to the mail server " + account.host + " was given up: the server " +
-                (control.overran ? "sent more" : "took longer") + " than a mail server should.";
+        if (control.overran)
+            failure = translate("toppeek::operations::MailboxOperations",
+                                "The log-in to the mail server %1 was given up: the server "
+                                "sent more than a mail server should.");
+        else if (control.deadlinePassed)
+            failure = translate("toppeek::operations::MailboxOperations",
+                                "The log-in to the mail server %1 was given up: the server "
+                                "took longer than a mail server should.");
+        else if (control.timedOut)
+            failure = translate("toppeek::operations::MailboxOperations",
+                                "The mail server %1 is not answering: it fell silent before "
+                                "the log-in.");
         else
-            failure = "The mail server " + account.host + " is not answering: " +
-                      (control.timedOut ? "it fell silent" : "the connection ended") +
-                      " before the log-in.";
+            failure = translate("toppeek::operations::MailboxOperations",
+                                "The mail server %1 is not answering: the connection ended "
+                                "before the log-in.");
+        failure = filled(failure, {account.host});
     } else {
         outcome = OperationResult::LoginRefused;
         record.outcome.refusalCode = session.refusalCode;
-        failure =
-            "Could not log in to the mail server " + account.host + " as " + account.userName + ".";
+        failure = filled(translate("toppeek::operations::MailboxOperations",
+                                   "Could not log in to the mail server %1 as %2."),
+                         {account.host, account.userName});
         if (!control.failureReason.empty())
             failure += "\n" + control.failureReason;
     }
@@ -347,14 +364,17 @@ bool logIn(OperationRecord& record, Pop3Session& session, ConnectionControl& con
 // it answered with a negative reply, and is empty otherwise.
 std::string failureReason(const ConnectionControl& control, const std::string& refused) {
     if (!refused.empty())
-        return "the server refused " + refused;
+        return filled(translate("toppeek::operations::MailboxOperations", "the server refused %1"),
+                      {refused});
     if (control.overran)
-        return "the server sent more than a mail server should";
+        return translate("toppeek::operations::MailboxOperations",
+                         "the server sent more than a mail server should");
     if (control.deadlinePassed)
-        return "the server took longer than a mail server should";
+        return translate("toppeek::operations::MailboxOperations",
+                         "the server took longer than a mail server should");
     if (control.timedOut)
-        return "the server stopped answering";
-    return "the connection was lost";
+        return translate("toppeek::operations::MailboxOperations", "the server stopped answering");
+    return translate("toppeek::operations::MailboxOperations", "the connection was lost");
 }
 
 void brokeOff(OperationOutcome& outcome, std::string reason) {
@@ -362,8 +382,8 @@ void brokeOff(OperationOutcome& outcome, std::string reason) {
     outcome.reason = std::move(reason);
 }
 
-std::string numbered(const char* what, long number) {
-    return std::string(what) + " " + std::to_string(number);
+std::string numbered(const std::string& text, long number) {
+    return filled(text, {std::to_string(number)});
 }
 
 bool isNegativeReply(const char* reply) {
@@ -573,7 +593,9 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
                   ? mail::sendAhead(session, "STAT\r\n") && mail::sendAhead(session, "UIDL\r\n") &&
                         mail::readStatReply(session, count, octets)
                   : mail::pop3Stat(session, count, octets);
-    std::string refused = ok || session.broken ? "" : "to tell the mailbox's size";
+    std::string refused = ok || session.broken ? ""
+                                               : translate("toppeek::operations::MailboxOperations",
+                                                           "to tell the mailbox's size");
     // What STAT said sets how many are listed, how long the listings may be and the time allowed.
     auto takeCount = [&] {
         count = std::max(count, 0L);
@@ -602,7 +624,9 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
         if (startOverWithoutUniqueIds(record, session, control, outcome.toList,
                                       std::min(count, LONG_MAX / 2) * 2, whyFirstBroke)) {
             ok = mail::pop3Stat(session, count, octets);
-            refused = ok || session.broken ? "" : "to tell the mailbox's size";
+            refused = ok || session.broken ? ""
+                                           : translate("toppeek::operations::MailboxOperations",
+                                                       "to tell the mailbox's size");
             if (ok)
                 takeCount();
         } else {
@@ -624,7 +648,9 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
     // server that does not pipeline, one at a time); the replies are read in the same order.
     CheckCommands commands(last, sizes);
     for (long i = 1; ok && i <= last && progressRunning(); ++i) {
-        setProgressLine("Reading message %ld of %ld", i, count);
+        setProgressLine(
+            filled(translate("toppeek::operations::MailboxOperations", "Reading message %1 of %2"),
+                   {std::to_string(i), std::to_string(count)}));
         setProgressBar(clampToInt(i), clampToInt(count));
         processPendingEvents();
         long size = 0;
@@ -634,14 +660,22 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
             ok = sendAheadShowing(commands, session, "LIST", i) &&
                  mail::readListReply(session, size);
             if (!ok) {
-                refused = session.broken ? "" : numbered("to list message", i);
+                refused = session.broken
+                              ? ""
+                              : numbered(translate("toppeek::operations::MailboxOperations",
+                                                   "to list message %1"),
+                                         i);
                 break;
             }
         }
         ok = sendAheadShowing(commands, session, "TOP", i, " 0") &&
              mail::readTopReply(session, buffer.get(), kReplyBufferSize);
         if (!ok) {
-            refused = isNegativeReply(buffer.get()) ? numbered("to send message", i) : "";
+            refused = isNegativeReply(buffer.get())
+                          ? numbered(translate("toppeek::operations::MailboxOperations",
+                                               "to send message %1"),
+                                     i)
+                          : "";
             break;
         }
         std::unique_ptr<MessageEntry> entry = createMessageEntry(buffer.get());
@@ -660,7 +694,8 @@ void checkStep(OperationRecord& record, ConnectionControl& control) {
         if (record.list->append(entry.get()) < 0) {
             ok = false;
             refused.clear();
-            brokeOff(outcome, "there was no memory left for more");
+            brokeOff(outcome, translate("toppeek::operations::MailboxOperations",
+                                        "there was no memory left for more"));
             break;
         }
         entry.release();
@@ -707,7 +742,9 @@ void updateStep(OperationRecord& record, ConnectionControl& control) {
                   ? mail::sendAhead(session, "STAT\r\n") && mail::sendAhead(session, "UIDL\r\n") &&
                         mail::readStatReply(session, count, octets)
                   : mail::pop3Stat(session, count, octets);
-    std::string refused = ok || session.broken ? "" : "to tell the mailbox's size";
+    std::string refused = ok || session.broken ? ""
+                                               : translate("toppeek::operations::MailboxOperations",
+                                                           "to tell the mailbox's size");
     ServerIdentities identities;
     if (!session.broken && (ok || session.pipelines())) {
         const bool read = learnIdentities(session, identities, session.pipelines());
@@ -737,7 +774,9 @@ void updateStep(OperationRecord& record, ConnectionControl& control) {
     CheckCommands commands(numbers, sizes);
     for (long k = 1; ok && k <= toRead && progressRunning(); ++k) {
         const long number = numbers[static_cast<std::size_t>(k - 1)];
-        setProgressLine("Reading new message %ld of %ld", k, toRead);
+        setProgressLine(filled(
+            translate("toppeek::operations::MailboxOperations", "Reading new message %1 of %2"),
+            {std::to_string(k), std::to_string(toRead)}));
         setProgressBar(clampToInt(k), clampToInt(toRead));
         processPendingEvents();
         long size = 0;
@@ -746,13 +785,20 @@ void updateStep(OperationRecord& record, ConnectionControl& control) {
         } else if (!sendAheadShowing(commands, session, "LIST", number) ||
                    !mail::readListReply(session, size)) {
             ok = false;
-            refused = session.broken ? "" : numbered("to list message", number);
+            refused = session.broken ? ""
+                                     : numbered(translate("toppeek::operations::MailboxOperations",
+                                                          "to list message %1"),
+                                                number);
             break;
         }
         if (!sendAheadShowing(commands, session, "TOP", number, " 0") ||
             !mail::readTopReply(session, buffer.get(), kReplyBufferSize)) {
             ok = false;
-            refused = isNegativeReply(buffer.get()) ? numbered("to send message", number) : "";
+            refused = isNegativeReply(buffer.get())
+                          ? numbered(translate("toppeek::operations::MailboxOperations",
+                                               "to send message %1"),
+                                     number)
+                          : "";
             break;
         }
         update.arrived.push_back(readEntry(record, buffer.get(), number, size, identities));
@@ -816,8 +862,11 @@ void fetchStep(OperationRecord& record, ConnectionControl& control) {
             entry.messageNumber =
                 static_cast<std::int32_t>(std::min<long>(where.number, INT32_MAX));
         } else {
-            brokeOff(outcome,
-                     failureReason(control, isNegativeReply(buffer.get()) ? "to send it" : ""));
+            brokeOff(outcome, failureReason(
+                                  control, isNegativeReply(buffer.get())
+                                               ? translate("toppeek::operations::MailboxOperations",
+                                                           "to send it")
+                                               : ""));
         }
     }
     buffer.reset();
@@ -874,7 +923,8 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
     if (!logIn(record, session, control))
         return;
     MessageList& list = *record.list;
-    setProgressLine("Removing marked messages");
+    setProgressLine(
+        translate("toppeek::operations::MailboxOperations", "Removing marked messages"));
     auto buffer = newReplyBuffer();
     // Entries that were listed with unique-ids are found by them; the rest, or all of them when
     // the server no longer gives unique-ids, by their size and header block.
@@ -1018,7 +1068,7 @@ void removeStep(OperationRecord& record, ConnectionControl& control) {
     outcome.quitAcknowledged = ok && finish(session);
     if (!outcome.quitAcknowledged) {
         if (ok && !session.broken)
-            refused = "to end the session";
+            refused = translate("toppeek::operations::MailboxOperations", "to end the session");
         ok = false;
         session.close();
     }
@@ -1112,30 +1162,35 @@ OperationOutcome removeMarkedMessages(const Account& account, Settings& settings
     return start(record, removeStep);
 }
 
-namespace {
-
-// "1 marked message was" / "3 marked messages were".
-std::string howMany(int count, const char* what) {
-    return core::countOf(count, what) + " " + std::string(core::verbFor(count, "was", "were"));
-}
-
-} // namespace
-
 std::string checkReport(const OperationOutcome& outcome, const std::string& address) {
     switch (outcome.result) {
-    case OperationResult::Completed:
+    case OperationResult::Completed: {
         if (outcome.listed > 0)
             return {};
         if (outcome.mailboxCount == 0)
-            return "There are no messages in the mailbox of " + address + ".";
-        return "The mailbox of " + address + " holds " +
-               core::countOf(outcome.mailboxCount, "message") +
-               ", but the preferences are set to list no message.";
+            return filled(translate("toppeek::operations::MailboxOperations",
+                                    "There are no messages in the mailbox of %1."),
+                          {address});
+        const int n = static_cast<int>(std::min<long>(outcome.mailboxCount, INT_MAX));
+        return filled(n == 1 ? translate("toppeek::operations::MailboxOperations",
+                                         "The mailbox of %1 holds %n message, but the preferences "
+                                         "are set to list no message.",
+                                         nullptr, n)
+                             : translate("toppeek::operations::MailboxOperations",
+                                         "The mailbox of %1 holds %n messages, but the "
+                                         "preferences are set to list no message.",
+                                         nullptr, n),
+                      {address});
+    }
     case OperationResult::BrokeOff:
         if (outcome.listed == 0)
-            return "Could not read the mailbox of " + address + ": " + outcome.reason + ".";
-        return "Only " + std::to_string(outcome.listed) + " of " + std::to_string(outcome.toList) +
-               " messages of the mailbox of " + address + " were listed: " + outcome.reason + ".";
+            return filled(translate("toppeek::operations::MailboxOperations",
+                                    "Could not read the mailbox of %1: %2."),
+                          {address, outcome.reason});
+        return filled(translate("toppeek::operations::MailboxOperations",
+                                "Only %1 of %2 messages of the mailbox of %3 were listed: %4."),
+                      {std::to_string(outcome.listed), std::to_string(outcome.toList), address,
+                       outcome.reason});
     case OperationResult::NoConnection:
     case OperationResult::LoginRefused:
     case OperationResult::NoAnswer:
@@ -1146,6 +1201,8 @@ std::string checkReport(const OperationOutcome& outcome, const std::string& addr
     }
 }
 
+// Each sentence with a count has its English source picked by the English plural; a translation
+// gives both all the plural forms of its language.
 std::string removalReport(const OperationOutcome& outcome) {
     std::string text;
     auto line = [&text](const std::string& sentence) {
@@ -1153,66 +1210,112 @@ std::string removalReport(const OperationOutcome& outcome) {
             text += '\n';
         text += sentence;
     };
-    if (outcome.gone > 0)
-        line(howMany(outcome.gone, "marked message") +
-             " no longer on the server and left the list.");
-    const auto them = [](int count) { return std::string(core::verbFor(count, "it", "them")); };
-    if (outcome.changed > 0)
-        line(howMany(outcome.changed, "marked message") +
-             " not removed: the mailbox changed since the check and " +
-             std::string(core::verbFor(outcome.changed, "it", "they")) +
-             " could not be told apart. Check the mailbox again.");
+    if (const int n = outcome.gone; n > 0)
+        line(n == 1 ? translate("toppeek::operations::MailboxOperations",
+                                "%n marked message was no longer on the server and left the list.",
+                                nullptr, n)
+                    : translate("toppeek::operations::MailboxOperations",
+                                "%n marked messages were no longer on the server and left the "
+                                "list.",
+                                nullptr, n));
+    if (const int n = outcome.changed; n > 0)
+        line(n == 1 ? translate("toppeek::operations::MailboxOperations",
+                                "%n marked message was not removed: the mailbox changed since the "
+                                "check and it could not be told apart. Check the mailbox again.",
+                                nullptr, n)
+                    : translate("toppeek::operations::MailboxOperations",
+                                "%n marked messages were not removed: the mailbox changed since "
+                                "the check and they could not be told apart. Check the mailbox "
+                                "again.",
+                                nullptr, n));
     else if (outcome.mailboxChanged)
-        line("The mailbox changed since the check: other messages were deleted or moved, and the "
-             "list may show some that the server no longer has. Check the mailbox again.");
-    if (outcome.shared > 0)
-        line(howMany(outcome.shared, "marked message") +
-             " not removed: the server gives the same unique-id to more than one message.");
-    if (outcome.refused > 0)
-        line(howMany(outcome.refused, "marked message") +
-             " not removed: the server refused to delete " + them(outcome.refused) + ".");
+        line(translate("toppeek::operations::MailboxOperations",
+                       "The mailbox changed since the check: other messages were deleted or "
+                       "moved, and the list may show some that the server no longer has. Check "
+                       "the mailbox again."));
+    if (const int n = outcome.shared; n > 0)
+        line(n == 1 ? translate("toppeek::operations::MailboxOperations",
+                                "%n marked message was not removed: the server gives the same "
+                                "unique-id to more than one message.",
+                                nullptr, n)
+                    : translate("toppeek::operations::MailboxOperations",
+                                "%n marked messages were not removed: the server gives the same "
+                                "unique-id to more than one message.",
+                                nullptr, n));
+    if (const int n = outcome.refused; n > 0)
+        line(n == 1 ? translate("toppeek::operations::MailboxOperations",
+                                "%n marked message was not removed: the server refused to delete "
+                                "it.",
+                                nullptr, n)
+                    : translate("toppeek::operations::MailboxOperations",
+                                "%n marked messages were not removed: the server refused to "
+                                "delete them.",
+                                nullptr, n));
     const bool endedEarly =
         outcome.result == OperationResult::BrokeOff ||
         (outcome.result == OperationResult::Cancelled &&
          (outcome.removed > 0 || outcome.notReached > 0 || outcome.unconfirmed > 0));
     if (endedEarly) {
-        std::string why =
-            outcome.result == OperationResult::Cancelled ? "it was cancelled" : outcome.reason;
-        line("The removal did not end properly (" + why + ").");
-        if (!outcome.quitAcknowledged && outcome.removed > 0)
-            line("The server keeps the " + core::countOf(outcome.removed, "message") + " it was " +
-                 "asked to delete; " + std::string(core::verbFor(outcome.removed, "it", "they")) +
-                 " left the list but the next check lists " + them(outcome.removed) + " again.");
-        if (outcome.unconfirmed > 0)
-            line(howMany(outcome.unconfirmed, "marked message") +
-                 " sent to the server for deletion, but the server never confirmed it; the "
-                 "server keeps " +
-                 them(outcome.unconfirmed) + " and " +
-                 std::string(core::verbFor(outcome.unconfirmed, "it stays", "they stay")) +
-                 " marked in the list.");
-        if (outcome.notReached > 0)
-            line(howMany(outcome.notReached, "marked message") + " not tried and " +
-                 std::string(core::verbFor(outcome.notReached, "stays", "stay")) +
-                 " marked in the list.");
+        const std::string why =
+            outcome.result == OperationResult::Cancelled
+                ? translate("toppeek::operations::MailboxOperations", "it was cancelled")
+                : outcome.reason;
+        line(filled(translate("toppeek::operations::MailboxOperations",
+                              "The removal did not end properly (%1)."),
+                    {why}));
+        if (const int n = outcome.removed; !outcome.quitAcknowledged && n > 0)
+            line(n == 1 ? translate("toppeek::operations::MailboxOperations",
+                                    "The server keeps the %n message it was asked to delete; it "
+                                    "left the list but the next check lists it again.",
+                                    nullptr, n)
+                        : translate("toppeek::operations::MailboxOperations",
+                                    "The server keeps the %n messages it was asked to delete; "
+                                    "they left the list but the next check lists them again.",
+                                    nullptr, n));
+        if (const int n = outcome.unconfirmed; n > 0)
+            line(n == 1 ? translate("toppeek::operations::MailboxOperations",
+                                    "%n marked message was sent to the server for deletion, but "
+                                    "the server never confirmed it; the server keeps it and it "
+                                    "stays marked in the list.",
+                                    nullptr, n)
+                        : translate("toppeek::operations::MailboxOperations",
+                                    "%n marked messages were sent to the server for deletion, but "
+                                    "the server never confirmed it; the server keeps them and "
+                                    "they stay marked in the list.",
+                                    nullptr, n));
+        if (const int n = outcome.notReached; n > 0)
+            line(n == 1 ? translate("toppeek::operations::MailboxOperations",
+                                    "%n marked message was not tried and stays marked in the list.",
+                                    nullptr, n)
+                        : translate("toppeek::operations::MailboxOperations",
+                                    "%n marked messages were not tried and stay marked in the "
+                                    "list.",
+                                    nullptr, n));
     }
     return text;
 }
 
 std::string fetchReport(const OperationOutcome& outcome) {
     if (outcome.result == OperationResult::BrokeOff)
-        return "The message could not be read: " + outcome.reason + ".";
+        return filled(translate("toppeek::operations::MailboxOperations",
+                                "The message could not be read: %1."),
+                      {outcome.reason});
     if (outcome.result != OperationResult::Completed)
         return {};
     switch (outcome.identity) {
     case MessageIdentity::Gone:
-        return "This message is no longer on the server: it was deleted or moved since the "
-               "check. Nothing was fetched; check the mailbox again to see what it holds now.";
+        return translate("toppeek::operations::MailboxOperations",
+                         "This message is no longer on the server: it was deleted or moved "
+                         "since the check. Nothing was fetched; check the mailbox again to see "
+                         "what it holds now.");
     case MessageIdentity::Changed:
-        return "This message is no longer on the server as it was listed: the mailbox changed "
-               "since the check. Nothing was fetched; check the mailbox again.";
+        return translate("toppeek::operations::MailboxOperations",
+                         "This message is no longer on the server as it was listed: the mailbox "
+                         "changed since the check. Nothing was fetched; check the mailbox again.");
     case MessageIdentity::Shared:
-        return "The server gives this message's unique-id to more than one message, so it "
-               "cannot tell which one to show. Nothing was fetched.";
+        return translate("toppeek::operations::MailboxOperations",
+                         "The server gives this message's unique-id to more than one message, "
+                         "so it cannot tell which one to show. Nothing was fetched.");
     default:
         return {};
     }

@@ -1,5 +1,7 @@
 #include "shell/Translations.h"
 
+#include "core/Translation.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -46,6 +48,11 @@ QTranslator* loaded(const QStringList& languages, const QString& file, const QSt
     return nullptr;
 }
 
+// The texts built in the folders without Qt go through the application's translators too.
+std::string translated(const char* context, const char* text, const char* comment, int n) {
+    return QCoreApplication::translate(context, text, comment, n).toStdString();
+}
+
 } // namespace
 
 void installTranslations(const QLocale& locale) {
@@ -62,6 +69,7 @@ void installTranslations(const QLocale& locale) {
                     QLibraryInfo::path(QLibraryInfo::TranslationsPath));
     replace(gQt, qt);
     replace(gOwn, own);
+    core::setTranslator(translated);
 }
 
 } // namespace toppeek::shell

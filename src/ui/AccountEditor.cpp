@@ -426,15 +426,17 @@ bool AccountEditor::takeHostApart() {
 }
 
 bool AccountEditor::composeHost() {
+    // msgBox cannot translate a text it is given whole, so it is translated here.
     auto refuse = [](QLineEdit* edit, const char* text) {
-        msgBox(kMbInformation, kProgramTitle, "%s", text);
+        msgBox(kMbInformation, kProgramTitle, "%s", tr(text).toUtf8().constData());
         edit->setFocus();
         edit->selectAll();
         return false;
     };
-    constexpr const char* kNotAHost =
+    constexpr const char* kNotAHost = QT_TRANSLATE_NOOP(
+        "toppeek::ui::AccountEditor",
         "This host address cannot be used. Please enter the server's name alone, such as "
-        "pop.example.com, and choose the security and the port in their own boxes.";
+        "pop.example.com, and choose the security and the port in their own boxes.");
     if (hostControlsChanged() && !takeHostApart())
         return refuse(hostEdit, kNotAHost);
     constexpr std::size_t limit = Account::kMaxTextLength;
@@ -458,8 +460,10 @@ bool AccountEditor::composeHost() {
     const Security security = chosenSecurity();
     const std::string name = hostNameBytes();
     if (security != Security::None && name.empty())
-        return refuse(hostEdit, "Please enter the host address of the server. A secure "
-                                "connection checks the server's certificate against this name.");
+        return refuse(hostEdit, QT_TRANSLATE_NOOP("toppeek::ui::AccountEditor",
+                                                  "Please enter the host address of the server. A "
+                                                  "secure connection checks the server's "
+                                                  "certificate against this name."));
     const std::optional<std::string> text = mail::formatServerAddress(security, name, *port);
     if (!text)
         return refuse(hostEdit, kNotAHost);

@@ -64,6 +64,52 @@ QString text(const std::string& bytes) {
     return QString::fromStdString(bytes);
 }
 
+// The provider table's notes are written in the mail folder, which is built without Qt; lupdate
+// takes them from this list, and a note shown is looked up in their context. A note missing here
+// is shown in English (the translation test says which).
+[[maybe_unused]] constexpr const char* kProviderNotes[] = {
+    QT_TRANSLATE_NOOP(
+        "toppeek::mail::Providers",
+        "Google signs in with OAuth2, or with an app password when two-step verification is on. "
+        "POP must be switched on in Gmail's settings (Forwarding and POP/IMAP)."),
+    QT_TRANSLATE_NOOP("toppeek::mail::Providers",
+                      "Microsoft takes only OAuth2 sign-in for POP3; POP must be allowed in "
+                      "Outlook's settings (Forwarding and IMAP)."),
+    QT_TRANSLATE_NOOP("toppeek::mail::Providers",
+                      "Yahoo needs an app password, made in the account's security settings."),
+    QT_TRANSLATE_NOOP("toppeek::mail::Providers",
+                      "AOL needs an app password, made in the account's security settings."),
+    QT_TRANSLATE_NOOP("toppeek::mail::Providers",
+                      "POP3 must be switched on in GMX's settings (POP3 & IMAP) first."),
+    QT_TRANSLATE_NOOP("toppeek::mail::Providers",
+                      "POP3 must be switched on in GMX's settings first."),
+    QT_TRANSLATE_NOOP("toppeek::mail::Providers",
+                      "POP3 must be switched on in WEB.DE's settings (POP3/IMAP) first."),
+    QT_TRANSLATE_NOOP("toppeek::mail::Providers",
+                      "Mail.ru needs a password for external applications, made in the account's "
+                      "security settings."),
+    QT_TRANSLATE_NOOP(
+        "toppeek::mail::Providers",
+        "Yandex needs an app password, and POP3 switched on in the mail settings (Email clients)."),
+    QT_TRANSLATE_NOOP("toppeek::mail::Providers",
+                      "POP access must be switched on in Zoho Mail's settings."),
+    QT_TRANSLATE_NOOP(
+        "toppeek::mail::Providers",
+        "Fastmail takes only an app password here, never the account's own password."),
+    QT_TRANSLATE_NOOP("toppeek::mail::Providers",
+                      "iCloud Mail offers no POP3, only IMAP: TopPeek cannot read it."),
+    QT_TRANSLATE_NOOP(
+        "toppeek::mail::Providers",
+        "Proton Mail offers no POP3 (its Bridge speaks IMAP only): TopPeek cannot read it."),
+    QT_TRANSLATE_NOOP("toppeek::mail::Providers",
+                      "T-Online needs the separate e-mail password set in its customer centre."),
+};
+
+// A note of the search's own is in the user's language already and comes back as it is.
+QString noteText(const std::string& note) {
+    return QCoreApplication::translate("toppeek::mail::Providers", note.c_str());
+}
+
 // As the security box names them: only None is a word to translate.
 QString securityText(mail::Security security) {
     return security == mail::Security::None
@@ -243,7 +289,7 @@ void AccountEditor::showDiscoveryResult() {
     if (result.cancelled) {
         shown = tr("Find settings was cancelled.");
     } else if (result.noPop3) {
-        shown = tr("%1\nWhere: %2.").arg(text(result.note), text(result.origin));
+        shown = tr("%1\nWhere: %2.").arg(noteText(result.note), text(result.origin));
     } else if (!result.found) {
         shown = tr("No POP3 server was found for this address: not in the provider table, the "
                    "domain publishes no autoconfig or DNS record for it, and no usual server name "
@@ -260,7 +306,7 @@ void AccountEditor::showDiscoveryResult() {
             shown += tr("\nSign-in: the server wants the password sent encrypted (APOP, chosen "
                         "in the Preferences).");
         if (!result.note.empty())
-            shown += QStringLiteral("\n") + text(result.note);
+            shown += QStringLiteral("\n") + noteText(result.note);
         if (found.security == mail::Security::None)
             shown += tr("\nNone sends the password in clear.");
         useFoundButton->show();

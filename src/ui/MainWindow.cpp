@@ -1,6 +1,5 @@
 #include "ui/MainWindow.h"
 
-#include "core/Counted.h"
 #include "dialogs/DisplayText.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
@@ -96,14 +95,19 @@ const char* const kAllAccountsCaption =
 constexpr SortKey kColumnKeys[] = {SortKey::ByTo, SortKey::ByFrom, SortKey::BySize, SortKey::ByDate,
                                    SortKey::BySubject};
 
-const char* onOff(std::uint8_t flag) {
-    return flag != 0 ? "on" : "off";
+QString onOff(std::uint8_t flag) {
+    return flag != 0 ? QCoreApplication::translate("toppeek::ui::MainWindow", "on")
+                     : QCoreApplication::translate("toppeek::ui::MainWindow", "off");
 }
 
 void flipMark(MessageEntry& entry) {
     entry.mark =
         entry.mark == MarkState::Unmarked ? MarkState::MarkedForDelete : MarkState::Unmarked;
-    entry.markReason = entry.mark == MarkState::Unmarked ? "Unmarked by hand" : "Marked by hand";
+    entry.markReason =
+        (entry.mark == MarkState::Unmarked
+             ? QCoreApplication::translate("toppeek::ui::MainWindow", "Unmarked by hand")
+             : QCoreApplication::translate("toppeek::ui::MainWindow", "Marked by hand"))
+            .toStdString();
 }
 
 // A caption of the window's, marked with QT_TR_NOOP where it is written.
@@ -795,8 +799,7 @@ void MainWindow::updateGroupCaption() {
                       ((bytes % 1024) * 10) / 1024);
     if (checker_->listOutdated())
         // The list's count is not the server's any more; only a new check can tell it.
-        messageGroup->setTitle(
-            QStringLiteral("Messages: the mailbox changed since the check - check again"));
+        messageGroup->setTitle(tr("Messages: the mailbox changed since the check - check again"));
     else if (checker_->meantToList() > messageList().count())
         messageGroup->setTitle(tr("Messages: %1 of %2 (%3)")
                                    .arg(messageList().count())
@@ -808,12 +811,9 @@ void MainWindow::updateGroupCaption() {
 }
 
 void MainWindow::showFilterLabel() {
-    char text[128];
-    std::snprintf(text, sizeof text,
-                  "Friendly domains: %s\nBanned domains: %s\nRejection rules: %s",
-                  onOff(filters().friendlyEnabled), onOff(filters().bannedEnabled),
-                  onOff(filters().rulesEnabled));
-    filterLabel->setText(QString::fromLatin1(text));
+    filterLabel->setText(tr("Friendly domains: %1\nBanned domains: %2\nRejection rules: %3")
+                             .arg(onOff(filters().friendlyEnabled), onOff(filters().bannedEnabled),
+                                  onOff(filters().rulesEnabled)));
 }
 
 void MainWindow::fillAccountSelector() {
@@ -959,12 +959,16 @@ void MainWindow::closeConnectionOf(const Account* account) {
         return;
     if (connected()) {
         const int marked = countMarked(messageList());
-        const std::string question =
-            countOf(marked, "message") + " " + std::string(verbFor(marked, "is", "are")) +
-            " marked for deletion.\nRemove " + std::string(verbFor(marked, "it", "them")) +
-            " from the server now?";
+        // msgBox cannot translate a text it is given whole, so it is translated here.
+        const QByteArray question =
+            (marked == 1 ? tr("%n message is marked for deletion.\nRemove it from the server now?",
+                              nullptr, marked)
+                         : tr("%n messages are marked for deletion.\nRemove them from the server "
+                              "now?",
+                              nullptr, marked))
+                .toUtf8();
         if (marked > 0 &&
-            msgBox(kMbAskYesNoCancel, kProgramTitle, "%s", question.c_str()) == kIdYes)
+            msgBox(kMbAskYesNoCancel, kProgramTitle, "%s", question.constData()) == kIdYes)
             removeMarkedStep(account);
     }
     if (connected())
@@ -1148,17 +1152,27 @@ void MainWindow::RemoveMarked() {
     for (const MessageEntry* entry : messageList())
         if (entry->mark == MarkState::MarkedForDelete)
             byAccount.emplace(entry->accountTag, entry);
-    std::string where = "the server";
+    std::optional<Account> own;
+    if (listsAllAccounts() && byAccount.size() == 1)
+        own = checker_->listedAccountOf(*byAccount.begin()->second);
+    const QString address = own ? QString::fromStdString(own->address) : QString();
+    QString question;
     if (listsAllAccounts() && byAccount.size() > 1)
-        where = "the mailboxes of " + countOf(static_cast<long>(byAccount.size()), "account");
-    else if (listsAllAccounts() && byAccount.size() == 1)
-        if (const std::optional<Account> own =
-                checker_->listedAccountOf(*byAccount.begin()->second))
-            where = "the mailbox of " + own->address;
-    const std::string question = marked == 1 ? "Remove the marked message from " + where + "?"
-                                             : "Remove the " + std::to_string(marked) +
-                                                   " marked messages from " + where + "?";
-    if (msgBox(kMbAskYesNoCancel, kProgramTitle, "%s", question.c_str()) == kIdYes)
+        // Only the marked messages of two accounts or more come here.
+        question =
+            tr("Remove the %n marked messages from the mailboxes of %1 accounts?", nullptr, marked)
+                .arg(byAccount.size());
+    else if (own)
+        question =
+            marked == 1
+                ? tr("Remove the marked message from the mailbox of %1?").arg(address)
+                : tr("Remove the %n marked messages from the mailbox of %1?", nullptr, marked)
+                      .arg(address);
+    else
+        question = marked == 1
+                       ? tr("Remove the marked message from the server?")
+                       : tr("Remove the %n marked messages from the server?", nullptr, marked);
+    if (msgBox(kMbAskYesNoCancel, kProgramTitle, "%s", question.toUtf8().constData()) == kIdYes)
         removeMarkedStep();
 }
 

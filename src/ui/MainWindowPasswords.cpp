@@ -58,19 +58,18 @@ void MainWindow::setPasswordStore(std::unique_ptr<PasswordStore> store) {
 QString MainWindow::passwordNote() const {
     switch (checker_->passwords().keyringState()) {
     case checker::KeyringState::Usable:
-        return QStringLiteral("Passwords are kept in the desktop's keyring, not in the settings "
-                              "file.");
+        return tr("Passwords are kept in the desktop's keyring, not in the settings file.");
     case checker::KeyringState::Unknown:
-        return QStringLiteral("Passwords are kept in the desktop's keyring when it can be "
-                              "reached, otherwise in the settings file.");
+        return tr("Passwords are kept in the desktop's keyring when it can be reached, "
+                  "otherwise in the settings file.");
     case checker::KeyringState::Unusable:
         break;
     }
-    return QStringLiteral("No keyring of the desktop can be used, so passwords are kept in "
-                          "the settings file (long sign-in tokens in a file beside it), "
-                          "scrambled but not encrypted: anyone who has the file can read them "
-                          "back. An account whose password is not to be kept there asks for it "
-                          "once each time the program runs.");
+    return tr("No keyring of the desktop can be used, so passwords are kept in "
+              "the settings file (long sign-in tokens in a file beside it), "
+              "scrambled but not encrypted: anyone who has the file can read them "
+              "back. An account whose password is not to be kept there asks for it "
+              "once each time the program runs.");
 }
 
 void MainWindow::keyringWait(bool waiting) {
@@ -90,14 +89,13 @@ bool MainWindow::askPassword(Account& account, KeyringResult why) {
     const QString address = dialogs::displayText(account.address);
     const bool notKept = !account.keyringItem && !remembersPassword(settings(), account);
     const QString text =
-        notKept ? QStringLiteral("The password for %1 is not kept.\nPlease enter the password:")
-                      .arg(address)
+        notKept ? tr("The password for %1 is not kept.\nPlease enter the password:").arg(address)
         : why == KeyringResult::NotFound
-            ? QStringLiteral("The desktop's keyring holds no password for %1.\nPlease enter the "
-                             "password:")
+            ? tr("The desktop's keyring holds no password for %1.\nPlease enter the "
+                 "password:")
                   .arg(address)
-            : QStringLiteral("The desktop's keyring did not give the password for %1.\nPlease "
-                             "enter the password:")
+            : tr("The desktop's keyring did not give the password for %1.\nPlease "
+                 "enter the password:")
                   .arg(address);
     QPointer<QInputDialog> dialog = new QInputDialog(this);
     dialog->setObjectName(QStringLiteral("PasswordPrompt"));
@@ -158,13 +156,13 @@ checker::SignInState MainWindow::signIn(Account& account, checker::SignInMode mo
         signin::ensureAccessToken(setup, account.address, tokens, false, {}, failure);
     if (state == signin::TokenState::SignInNeeded && mode == checker::SignInMode::Interactive) {
         const QString question =
-            QStringLiteral("TopPeek needs you to sign in to %1 again. Sign in now in your web "
-                           "browser?")
+            tr("TopPeek needs you to sign in to %1 again. Sign in now in your web "
+               "browser?")
                 .arg(dialogs::displayText(account.address));
         if (QMessageBox::question(this, QString::fromLatin1(kProgramTitle), question) !=
             QMessageBox::Yes)
             return checker::SignInState::Declined;
-        statusText->setText(QStringLiteral("Waiting for the sign-in in the web browser\u2026"));
+        statusText->setText(tr("Waiting for the sign-in in the web browser…"));
         state = signin::ensureAccessToken(setup, account.address, tokens, true,
                                           signin::systemBrowser(), failure);
         statusText->clear();
@@ -181,7 +179,8 @@ checker::SignInState MainWindow::signIn(Account& account, checker::SignInMode mo
                 tr("Sign-in needed for %1.").arg(dialogs::displayText(account.address)));
         return checker::SignInState::SignInNeeded;
     }
-    msgBox(kMbInformation, kProgramTitle, "Could not sign in to %s.\n%s", account.address.c_str(),
+    msgBox(kMbInformation, kProgramTitle,
+           QT_TRANSLATE_NOOP("MsgBox", "Could not sign in to %s.\n%s"), account.address.c_str(),
            failure.c_str());
     return checker::SignInState::Declined;
 }

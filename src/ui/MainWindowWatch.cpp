@@ -2,7 +2,6 @@
 // with their progress in the status bar, the messages that arrived since the check before, the
 // new-mail notice and the tray icon.
 
-#include "core/Counted.h"
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
 #include "messages/ListUpdate.h"
@@ -36,7 +35,8 @@ namespace toppeek::ui {
 namespace {
 
 const char* const kRefusedDuringCheck =
-    "Checking for new mail in the background - try again when it has ended.";
+    QT_TRANSLATE_NOOP("toppeek::ui::MainWindow",
+                      "Checking for new mail in the background - try again when it has ended.");
 
 } // namespace
 
@@ -113,8 +113,9 @@ void MainWindow::runAutomaticCheck() {
     else if (arrived == 0)
         statusText->setText(tr("No new mail (checked at %1).").arg(at));
     else
-        statusText->setText(QStringLiteral("%1 (checked at %2).")
-                                .arg(QString::fromStdString(countOf(arrived, "new message")), at));
+        statusText->setText(arrived == 1
+                                ? tr("%n new message (checked at %1).", nullptr, arrived).arg(at)
+                                : tr("%n new messages (checked at %1).", nullptr, arrived).arg(at));
     updateTray();
     if (arrived > 0 && hooks_.newMailNotice && !closePending_)
         hooks_.newMailNotice(this, newMail, [this] { ShowFromTray(); });
@@ -170,7 +171,7 @@ void MainWindow::updateListedMailboxes() {
 bool MainWindow::refusedDuringAutomaticCheck() {
     if (!automaticCheck_)
         return false;
-    statusText->setText(QString::fromLatin1(kRefusedDuringCheck));
+    statusText->setText(tr(kRefusedDuringCheck));
     return true;
 }
 

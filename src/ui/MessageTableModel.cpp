@@ -111,7 +111,7 @@ QString MessageTableModel::markReasonText(const MessageEntry& entry) {
     if (!entry.markReason.empty())
         return dialogs::displayLine(entry.markReason);
     if (entry.mark != MarkState::Unmarked)
-        return QStringLiteral("Marked for deletion");
+        return QCoreApplication::translate("toppeek::ui::MessageTableModel", "Marked for deletion");
     return {};
 }
 

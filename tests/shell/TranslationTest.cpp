@@ -1,7 +1,8 @@
 // The program in German: the main window, Preferences and a message box follow the translations,
 // Qt's own buttons included, and English comes back when asked for; so do the words made outside
 // the windows (the new-mail notice with its plurals, the account test's report on its helper
-// thread). Every translation keeps the placeholders and printf conversions of its source, so that
+// thread, the reports and failures of the mail operations, which are built without Qt). Every
+// translation keeps the placeholders and printf conversions of its source, so that
 // no translated box formats its arguments wrongly.
 
 #include "shell/Translations.h"
@@ -9,6 +10,10 @@
 #include "dialogs/MsgBox.h"
 #include "dialogs/ProgramInfo.h"
 #include "discovery/AccountTest.h"
+#include "mail/Providers.h"
+#include "messages/Filters.h"
+#include "messages/MessageList.h"
+#include "operations/MailboxOperations.h"
 #include "shell/DesktopNotifier.h"
 #include "storage/Settings.h"
 #include "ui/MainWindowHarness.h"
@@ -124,6 +129,55 @@ private slots:
         installTranslations(QLocale(QLocale::English, QLocale::UnitedStates));
         QCOMPARE(toppeek::shell::newMailNotice({{"a@example.org", 1, 0}})->summary,
                  std::string("1 new message"));
+    }
+
+    void theMailOperationsSpeakGerman() {
+        using namespace toppeek::operations;
+        installTranslations(QLocale(QLocale::German, QLocale::Germany));
+        OperationOutcome removal;
+        removal.result = OperationResult::BrokeOff;
+        removal.reason = "x";
+        removal.refused = 1;
+        removal.notReached = 3;
+        QCOMPARE(QString::fromStdString(removalReport(removal)),
+                 QStringLiteral("1 markierte Nachricht wurde nicht entfernt: Der Server hat das "
+                                "Löschen verweigert.\n"
+                                "Das Entfernen endete nicht ordnungsgemäß (x).\n"
+                                "3 markierte Nachrichten wurden nicht versucht und bleiben in der "
+                                "Liste markiert."));
+
+        // An account that signs in with OAuth2 and has no token fails its log-in before the
+        // network, as a quiet check leaves it in the outcome.
+        toppeek::storage::Settings settings{};
+        toppeek::storage::Account account;
+        account.address = "ann@example.org";
+        account.host = "127.0.0.1:1";
+        account.signIn = toppeek::storage::SignInMethod::OAuth2;
+        const toppeek::messages::Filters filters{};
+        auto list = toppeek::messages::createMessageList();
+        OperationOptions quiet;
+        quiet.quiet = true;
+        const OperationOutcome login = checkMailbox(
+            account, settings, filters, *list, [](int) {}, quiet);
+        QCOMPARE(QString::fromStdString(checkReport(login, account.address)),
+                 QStringLiteral("Anmeldung nötig für ann@example.org: Prüfen Sie das Konto von "
+                                "Hand, um sich erneut anzumelden."));
+
+        // The provider table's notes are written without Qt too; the account editor shows them.
+        for (const toppeek::mail::MailProvider& provider : toppeek::mail::mailProviders()) {
+            const std::string note(provider.note);
+            QVERIFY2(note.empty() ||
+                         QCoreApplication::translate("toppeek::mail::Providers", note.c_str()) !=
+                             QString::fromStdString(note),
+                     note.c_str());
+        }
+
+        installTranslations(QLocale(QLocale::English, QLocale::UnitedStates));
+        removal.refused = 0;
+        removal.notReached = 1;
+        QCOMPARE(removalReport(removal),
+                 std::string("The removal did not end properly (x).\n1 marked message was not "
+                             "tried and stays marked in the list."));
     }
 
     void everyTranslationKeepsTheConversionsOfItsSource() {
