@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -93,28 +91,8 @@ OperationHost& host() {
     return *runningHost();
 }
 
-std::string formatted(const char* format, va_list args) {
-    va_list measure;
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (length <= 0)
-        return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
-
 void setProgressLine(const std::string& text) {
     host().setProgressLine(text);
-}
-
-__attribute__((format(printf, 1, 2))) void setStatusLine(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    host().setStatusLine(formatted(format, args));
-    va_end(args);
 }
 
 void setProgressBar(int position, int maximum) {
@@ -162,7 +140,7 @@ void showConnectStatus(ConnectionControl& control) {
         break;
     case ConnectStatus::CommandSent:
     case ConnectStatus::Securing:
-        setStatusLine("%s", control.statusText.c_str());
+        host().setStatusLine(control.statusText);
         break;
     default:
         break;
@@ -571,7 +549,7 @@ bool sendAheadShowing(CheckCommands& commands, Pop3Session& session, const char*
     if (!commands.sendAhead(session))
         return false;
     if (session.pipelines())
-        setStatusLine("%s %ld%s", verb, number, tail);
+        host().setStatusLine(std::string(verb) + " " + std::to_string(number) + tail);
     return true;
 }
 
