@@ -552,9 +552,11 @@ int findTopBodyEnd(const char* buffer, int count, int /*argument*/) {
 }
 
 std::string traceText(std::string_view line) {
-    std::string trace =
-        line.find("PASS") != std::string_view::npos ? std::string("PASS xxxx") : std::string(line);
-    if (startsWithNoCase(line, "AUTH ")) {
+    // Any line that names PASS is masked whole, an AUTH line among them: masking more than needed
+    // costs nothing, showing a password would.
+    const bool namesPass = line.find("PASS") != std::string_view::npos;
+    std::string trace = namesPass ? std::string("PASS xxxx") : std::string(line);
+    if (!namesPass && startsWithNoCase(line, "AUTH ")) {
         // The mechanism is shown; an initial response after it is a secret or derived from one.
         const std::size_t space = line.find(' ', 5);
         if (space != std::string_view::npos) {

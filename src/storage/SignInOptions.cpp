@@ -24,23 +24,27 @@ bool isField(const std::string& text) {
     return text.find_first_of(" \n=") == std::string::npos;
 }
 
-// The lines of text, and the text without the sign-in ones.
+// The sign-in lines of text, and the text without them. Every other line stays as it was, empty
+// ones and a last line end included, so that a file saved again keeps its texts exactly.
 std::vector<std::string> splitOff(std::string& text) {
     std::vector<std::string> taken;
     std::string kept;
+    bool first = true;
     std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string line = text.substr(start, end - start);
+    while (true) {
+        const std::size_t end = text.find('\n', start);
+        const std::string line =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (line.starts_with(kLinePrefix)) {
             taken.push_back(line);
         } else {
-            if (!kept.empty())
+            if (!first)
                 kept += '\n';
             kept += line;
+            first = false;
         }
+        if (end == std::string::npos)
+            break;
         start = end + 1;
     }
     text = std::move(kept);
